@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that Vorrindel needs to build, run and test; skips what is there.
+set -euo pipefail
+
+build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev qcoro-qt6-dev
+       libical-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xinput-dev libcanberra-dev libgl-dev
+       sound-theme-freedesktop)
+tests=(libbenchmark-dev xvfb xdotool x11-utils khal desktop-file-utils curl clang-format)
+
+want=("${build[@]}")
+[ "${1:-}" = "--tests" ] && want+=("${tests[@]}")
+
+missing=()
+for p in "${want[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

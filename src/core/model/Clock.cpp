@@ -1,0 +1,5 @@
+#include "core/model/Clock.h"
+
+Clock systemClock() {
+    return [] { return QDateTime::currentDateTimeUtc(); };
+}

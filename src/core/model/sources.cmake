@@ -1,0 +1,6 @@
+target_sources(vorrindel_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/UserFacingError.h
+    ${CMAKE_CURRENT_LIST_DIR}/UserFacingError.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Clock.h
+    ${CMAKE_CURRENT_LIST_DIR}/Clock.cpp
+)

@@ -1,0 +1,10 @@
+#include "devtools/CalendarDiagnostics.h"
+
+namespace CalendarDiagnostics {
+
+bool runIfRequested(const QStringList& arguments) {
+    Q_UNUSED(arguments);
+    return false;
+}
+
+} // namespace CalendarDiagnostics

@@ -1,0 +1,4 @@
+target_sources(vorrindel_platform PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/UrlOpener.h
+    ${CMAKE_CURRENT_LIST_DIR}/UrlOpener.cpp
+)

@@ -1,0 +1,4 @@
+target_sources(vorrindel_ui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsOpener.h
+    ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsOpener.cpp
+)
