@@ -3,11 +3,15 @@
 target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/CalendarAccess.h
     ${CMAKE_CURRENT_LIST_DIR}/CalendarFileError.h
+    ${CMAKE_CURRENT_LIST_DIR}/CalendarStore.h
+    ${CMAKE_CURRENT_LIST_DIR}/CalendarStore.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ItemFile.h
     ${CMAKE_CURRENT_LIST_DIR}/ItemFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendar.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendars.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendars.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LocalEventBuilder.h
+    ${CMAKE_CURRENT_LIST_DIR}/LocalEventBuilder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LocalOccurrence.h
     ${CMAKE_CURRENT_LIST_DIR}/VdirCollection.h
     ${CMAKE_CURRENT_LIST_DIR}/VdirCollection.cpp
