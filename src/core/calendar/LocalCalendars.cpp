@@ -365,7 +365,7 @@ CalendarAccess LocalCalendars::access() const {
     struct stat st;
     const QByteArray path = QFile::encodeName(d->root);
     if (::stat(path.constData(), &st) != 0)
-        return errno == ENOENT ? CalendarAccess::notDetermined : CalendarAccess::denied;
+        return errno == ENOENT || errno == ENOTDIR ? CalendarAccess::notDetermined : CalendarAccess::denied;
     if (!S_ISDIR(st.st_mode))
         return CalendarAccess::denied;
     // The permission bits count as well as access(2), which grants everything to root.

@@ -43,7 +43,8 @@ std::optional<QString> emailOf(const QString& calendarAddress) {
     return calendarAddress.mid(7);
 }
 
-CalEvent build(const LocalOccurrence& occurrence, const LocalCalendar& calendar, const QStringList& ownAddresses) {
+CalEvent build(const LocalOccurrence& occurrence, const LocalCalendar& calendar,
+               const QStringList& ownAddresses) {
     QStringList own;
     for (const QString& address : ownAddresses)
         own.append(address.trimmed().toLower());

@@ -54,7 +54,8 @@ private:
     static void copy(const QString& from, const QString& to) {
         QDir().mkpath(to);
         const QDir dir(from);
-        for (const QFileInfo& info : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        for (const QFileInfo& info :
+             dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
             const QString target = to + QLatin1Char('/') + info.fileName();
             if (info.isDir())
                 copy(info.absoluteFilePath(), target);
@@ -67,4 +68,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-inline QDateTime utc(const char* iso) { return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate).toUTC(); }
+inline QDateTime utc(const char* iso) {
+    return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate).toUTC();
+}

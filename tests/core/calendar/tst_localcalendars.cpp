@@ -59,25 +59,27 @@ void TestLocalCalendars::recurrenceCases_data() {
         << "Weekly planning" << QStringList{"03-25T08:00/08:30", "04-01T07:00/07:30", "04-08T07:00/07:30"};
     QTest::newRow("daily COUNT series: EXDATE, one moved out, one cancelled")
         << "Standup"
-        << QStringList{"04-01T08:00/08:15", "04-02T08:00/08:15", "04-04T08:00/08:15", "04-06T08:00/08:15",
+        << QStringList{"04-01T08:00/08:15", "04-02T08:00/08:15",  "04-04T08:00/08:15", "04-06T08:00/08:15",
                        "04-07T08:00/08:15", "04-08T08:00/08:15x", "04-09T08:00/08:15", "04-10T08:00/08:15",
-                       "04-11T08:00/08:15", "04-12T08:00/08:15", "04-13T08:00/08:15", "04-14T08:00/08:15"};
-    QTest::newRow("override moved into the range from outside it") << "Standup (moved in)"
-                                                                   << QStringList{"04-12T13:00/13:30"};
+                       "04-11T08:00/08:15", "04-12T08:00/08:15",  "04-13T08:00/08:15", "04-14T08:00/08:15"};
+    QTest::newRow("override moved into the range from outside it")
+        << "Standup (moved in)" << QStringList{"04-12T13:00/13:30"};
     QTest::newRow("override moved out of the range") << "Standup (moved out)" << QStringList{};
     QTest::newRow("DURATION instead of DTEND") << "Dentist" << QStringList{"04-02T12:00/12:45"};
     QTest::newRow("floating time read in the user's zone") << "Call home" << QStringList{"04-09T18:00/19:00"};
     QTest::newRow("RDATE with a zone and as a PERIOD")
         << "Choir" << QStringList{"04-03T16:00/17:00", "04-10T16:00/17:00", "04-12T10:00/12:00"};
-    QTest::newRow("all-day with exclusive DTEND, in the user's zone") << "Trip"
-                                                                     << QStringList{"04-10T04:00/04-13T04:00"};
-    QTest::newRow("cancelled master") << "Called off" << QStringList{"04-02T07:00/08:00x", "04-03T07:00/08:00x"};
-    QTest::newRow("UNTIL in UTC is inclusive") << "Running club"
-                                               << QStringList{"03-28T06:30/07:00", "04-04T05:30/06:00"};
+    QTest::newRow("all-day with exclusive DTEND, in the user's zone")
+        << "Trip" << QStringList{"04-10T04:00/04-13T04:00"};
+    QTest::newRow("cancelled master")
+        << "Called off" << QStringList{"04-02T07:00/08:00x", "04-03T07:00/08:00x"};
+    QTest::newRow("UNTIL in UTC is inclusive")
+        << "Running club" << QStringList{"03-28T06:30/07:00", "04-04T05:30/06:00"};
     QTest::newRow("Windows zone name defined by an embedded VTIMEZONE")
         << "Design review" << QStringList{"03-26T10:00/11:00", "04-02T09:00/10:00", "04-09T09:00/10:00"};
     QTest::newRow("zone known only by its VTIMEZONE") << "Call with Pune" << QStringList{"04-05T03:30/04:30"};
-    QTest::newRow("prefixed zone name without a VTIMEZONE") << "Breakfast" << QStringList{"04-04T13:00/14:00"};
+    QTest::newRow("prefixed zone name without a VTIMEZONE")
+        << "Breakfast" << QStringList{"04-04T13:00/14:00"};
     QTest::newRow("a to-do is not an event") << "Not an event" << QStringList{};
 }
 
@@ -175,7 +177,8 @@ void TestLocalCalendars::accessStates() {
     const bool full = expected == CalendarAccess::fullAccess;
     QCOMPARE(calendars.calendars().isEmpty(), !full);
     QCOMPARE(calendars.occurrences(windowStart, windowEnd, all).isEmpty(), !full);
-    QFile::setPermissions(fixture.root(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(fixture.root(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 void TestLocalCalendars::createRootMakesTheFirstCalendar() {
@@ -224,22 +227,27 @@ void TestLocalCalendars::reloadParsesOnlyChangedItems() {
 
     // A removed item is gone at the next query.
     QFile::remove(fixture.path(QStringLiteral("Home/trip.ics")));
-    QVERIFY(occurrencesOf(calendars.occurrences(windowStart, windowEnd, list), QStringLiteral("Trip")).isEmpty());
+    QVERIFY(
+        occurrencesOf(calendars.occurrences(windowStart, windowEnd, list), QStringLiteral("Trip")).isEmpty());
     QCOMPARE(calendars.parseCount(), cold + 1);
 }
 
 void TestLocalCalendars::brokenItemsAreSkipped() {
     CalendarFixture fixture = CalendarFixture::empty();
     fixture.write(QStringLiteral("Home/empty.ics"), "");
-    fixture.write(QStringLiteral("Home/binary.ics"), QByteArray("\x00\xff\xfe\x01" "BEGIN:VEVENT", 16));
-    fixture.write(QStringLiteral("Home/truncated.ics"), "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:x\r\nDTSTART:2024");
+    fixture.write(QStringLiteral("Home/binary.ics"), QByteArray("\x00\xff\xfe\x01"
+                                                                "BEGIN:VEVENT",
+                                                                16));
+    fixture.write(QStringLiteral("Home/truncated.ics"),
+                  "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:x\r\nDTSTART:2024");
     // One unreadable event does not hide its neighbour in the same item.
-    fixture.write(QStringLiteral("Home/mixed.ics"),
-                  "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n"
-                  "BEGIN:VEVENT\r\nUID:bad\r\nDTSTART:notatime\r\nSUMMARY:Bad\r\nEND:VEVENT\r\n"
-                  "BEGIN:VEVENT\r\nUID:good\r\nDTSTART:20240402T100000Z\r\nSUMMARY:Good\r\nEND:VEVENT\r\n"
-                  "BEGIN:VEVENT\r\nUID:wrongdate\r\nDTSTART:20240231T100000Z\r\nSUMMARY:Wrong\r\nEND:VEVENT\r\n"
-                  "END:VCALENDAR\r\n");
+    fixture.write(
+        QStringLiteral("Home/mixed.ics"),
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n"
+        "BEGIN:VEVENT\r\nUID:bad\r\nDTSTART:notatime\r\nSUMMARY:Bad\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:good\r\nDTSTART:20240402T100000Z\r\nSUMMARY:Good\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:wrongdate\r\nDTSTART:20240231T100000Z\r\nSUMMARY:Wrong\r\nEND:VEVENT\r\n"
+        "END:VCALENDAR\r\n");
     fixture.writeEvent(QStringLiteral("Home/ok.ics"), {"UID:ok", "DTSTART:20240403T100000Z", "SUMMARY:Fine"});
     LocalCalendars calendars(fixture.options());
     QStringList titles;
@@ -261,9 +269,11 @@ void TestLocalCalendars::changesAreCoalesced() {
     QDir().mkpath(staging);
     for (int i = 0; i < 300; ++i) {
         const QString name = QStringLiteral("sync-%1.ics").arg(i);
-        fixture.writeEvent(QStringLiteral(".staging/") + name,
-                           {QStringLiteral("UID:sync-%1").arg(i), "DTSTART:20240402T100000Z", "SUMMARY:Synced"});
-        QVERIFY(QFile::rename(staging + QLatin1Char('/') + name, fixture.path(QStringLiteral("Home/") + name)));
+        fixture.writeEvent(
+            QStringLiteral(".staging/") + name,
+            {QStringLiteral("UID:sync-%1").arg(i), "DTSTART:20240402T100000Z", "SUMMARY:Synced"});
+        QVERIFY(
+            QFile::rename(staging + QLatin1Char('/') + name, fixture.path(QStringLiteral("Home/") + name)));
     }
     QVERIFY(changed.wait(5000));
     QTest::qWait(600);

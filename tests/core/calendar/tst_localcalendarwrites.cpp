@@ -29,7 +29,8 @@ std::optional<LocalOccurrence> find(LocalCalendars& calendars, const QString& ti
     return std::nullopt;
 }
 
-QStringList startsOf(LocalCalendars& calendars, const QString& uid, const QDateTime& from, const QDateTime& to) {
+QStringList startsOf(LocalCalendars& calendars, const QString& uid, const QDateTime& from,
+                     const QDateTime& to) {
     QStringList out;
     for (const LocalOccurrence& o : calendars.occurrences(from, to, calendars.calendars())) {
         if (o.uid == uid)
@@ -94,7 +95,8 @@ void TestLocalCalendarWrites::retitleOneOccurrence() {
     std::optional<LocalOccurrence> target = find(calendars, QStringLiteral("Weekly planning"), april8);
     QVERIFY(target);
 
-    std::optional<LocalOccurrence> updated = calendars.update(*target, QStringLiteral("Quarterly planning"), {});
+    std::optional<LocalOccurrence> updated =
+        calendars.update(*target, QStringLiteral("Quarterly planning"), {});
     QVERIFY(updated);
     QCOMPARE(updated->title, QStringLiteral("Quarterly planning"));
     QVERIFY(updated->isDetached);
@@ -110,7 +112,8 @@ void TestLocalCalendarWrites::retitleOneOccurrence() {
     QCOMPARE(lineOf(events[1], QStringLiteral("RECURRENCE-ID")),
              QStringLiteral("RECURRENCE-ID;TZID=Europe/Berlin:20240408T090000"));
     QCOMPARE(lineOf(events[1], QStringLiteral("DTSTAMP")), QStringLiteral("DTSTAMP:20240501T120000Z"));
-    QCOMPARE(lineOf(events[1], QStringLiteral("LAST-MODIFIED")), QStringLiteral("LAST-MODIFIED:20240501T120000Z"));
+    QCOMPARE(lineOf(events[1], QStringLiteral("LAST-MODIFIED")),
+             QStringLiteral("LAST-MODIFIED:20240501T120000Z"));
     QCOMPARE(lineOf(events[1], QStringLiteral("SEQUENCE")), QStringLiteral("SEQUENCE:1"));
     QVERIFY(lineOf(events[1], QStringLiteral("RRULE")).isEmpty());
     QVERIFY(!lineOf(events[0], QStringLiteral("RRULE")).isEmpty());
@@ -156,17 +159,19 @@ void TestLocalCalendarWrites::deleteOneOccurrenceWithItsOverride() {
         find(calendars, QStringLiteral("Standup (moved in)"), utc("2024-04-12T13:00:00Z"));
     QVERIFY(movedIn);
     QVERIFY(calendars.remove(*movedIn));
-    std::optional<LocalOccurrence> plain = find(calendars, QStringLiteral("Standup"), utc("2024-04-10T08:00:00Z"));
+    std::optional<LocalOccurrence> plain =
+        find(calendars, QStringLiteral("Standup"), utc("2024-04-10T08:00:00Z"));
     QVERIFY(plain);
     QVERIFY(calendars.remove(*plain));
 
-    const QStringList left = startsOf(calendars, QStringLiteral("standup@fixtures"), utc("2024-04-09T00:00:00Z"),
-                                      utc("2024-04-21T00:00:00Z"));
+    const QStringList left = startsOf(calendars, QStringLiteral("standup@fixtures"),
+                                      utc("2024-04-09T00:00:00Z"), utc("2024-04-21T00:00:00Z"));
     QCOMPARE(left, (QStringList{"2024-04-09T08:00:00Z Standup", "2024-04-11T08:00:00Z Standup",
                                 "2024-04-12T08:00:00Z Standup", "2024-04-13T08:00:00Z Standup",
                                 "2024-04-14T08:00:00Z Standup", "2024-04-15T08:00:00Z Standup",
-                                "2024-04-16T08:00:00Z Standup", "2024-04-16T08:00:00Z Standup (moved out)", "2024-04-17T08:00:00Z Standup",
-                                "2024-04-19T08:00:00Z Standup", "2024-04-20T08:00:00Z Standup"}));
+                                "2024-04-16T08:00:00Z Standup", "2024-04-16T08:00:00Z Standup (moved out)",
+                                "2024-04-17T08:00:00Z Standup", "2024-04-19T08:00:00Z Standup",
+                                "2024-04-20T08:00:00Z Standup"}));
 
     const QList<QStringList> events = components(fixture.read(QStringLiteral("Home/standup.ics")));
     QCOMPARE(events.size(), 3); // the moved-in override is gone with its instance
@@ -195,7 +200,8 @@ void TestLocalCalendarWrites::unchangedWritesNothing() {
     QFETCH(bool, withSlot);
     CalendarFixture fixture;
     LocalCalendars calendars(optionsFor(fixture));
-    std::optional<LocalOccurrence> target = find(calendars, QStringLiteral("Dentist"), utc("2024-04-02T12:00:00Z"));
+    std::optional<LocalOccurrence> target =
+        find(calendars, QStringLiteral("Dentist"), utc("2024-04-02T12:00:00Z"));
     QVERIFY(target);
     const QString path = fixture.path(QStringLiteral("Home/duration.ics"));
     const std::optional<FileStamp> before = ItemFile::stamp(path);
@@ -226,19 +232,25 @@ void TestLocalCalendarWrites::slotForms_data() {
     QTest::addColumn<QString>("dtend");
 
     QTest::newRow("all-day to timed is written with the user's zone")
-        << "Home/trip.ics" << "Trip" << utc("2024-04-09T22:00:00Z") << utc("2024-04-10T07:00:00Z")
-        << utc("2024-04-10T08:00:00Z") << false << "DTSTART;TZID=Europe/Berlin:20240410T090000"
+        << "Home/trip.ics"
+        << "Trip" << utc("2024-04-09T22:00:00Z") << utc("2024-04-10T07:00:00Z") << utc("2024-04-10T08:00:00Z")
+        << false << "DTSTART;TZID=Europe/Berlin:20240410T090000"
         << "DTEND;TZID=Europe/Berlin:20240410T100000";
     QTest::newRow("floating to timed gains a zone")
-        << "Home/floating.ics" << "Call home" << utc("2024-04-09T12:00:00Z") << utc("2024-04-09T13:00:00Z")
+        << "Home/floating.ics"
+        << "Call home" << utc("2024-04-09T12:00:00Z") << utc("2024-04-09T13:00:00Z")
         << utc("2024-04-09T14:00:00Z") << false << "DTSTART;TZID=Europe/Berlin:20240409T150000"
         << "DTEND;TZID=Europe/Berlin:20240409T160000";
     QTest::newRow("timed to all day, ending at the next midnight")
-        << "Home/duration.ics" << "Dentist" << utc("2024-04-02T12:00:00Z") << utc("2024-04-02T22:00:00Z")
-        << utc("2024-04-04T22:00:00Z") << true << "DTSTART;VALUE=DATE:20240403" << "DTEND;VALUE=DATE:20240405";
+        << "Home/duration.ics"
+        << "Dentist" << utc("2024-04-02T12:00:00Z") << utc("2024-04-02T22:00:00Z")
+        << utc("2024-04-04T22:00:00Z") << true << "DTSTART;VALUE=DATE:20240403"
+        << "DTEND;VALUE=DATE:20240405";
     QTest::newRow("all day ending at 23:59:59 of its last day")
-        << "Home/duration.ics" << "Dentist" << utc("2024-04-02T12:00:00Z") << utc("2024-04-02T22:00:00Z")
-        << utc("2024-04-03T21:59:59Z") << true << "DTSTART;VALUE=DATE:20240403" << "DTEND;VALUE=DATE:20240404";
+        << "Home/duration.ics"
+        << "Dentist" << utc("2024-04-02T12:00:00Z") << utc("2024-04-02T22:00:00Z")
+        << utc("2024-04-03T21:59:59Z") << true << "DTSTART;VALUE=DATE:20240403"
+        << "DTEND;VALUE=DATE:20240404";
 }
 
 void TestLocalCalendarWrites::slotForms() {
@@ -254,7 +266,8 @@ void TestLocalCalendarWrites::slotForms() {
     LocalCalendars calendars(optionsFor(fixture));
     std::optional<LocalOccurrence> target = find(calendars, title, start);
     QVERIFY(target);
-    std::optional<LocalOccurrence> moved = calendars.update(*target, {}, LocalCalendars::Slot{newStart, newEnd, allDay});
+    std::optional<LocalOccurrence> moved =
+        calendars.update(*target, {}, LocalCalendars::Slot{newStart, newEnd, allDay});
     QVERIFY(moved);
     QCOMPARE(moved->isAllDay, allDay);
     QCOMPARE(moved->start, newStart);
@@ -271,11 +284,12 @@ void TestLocalCalendarWrites::slotForms() {
 
 void TestLocalCalendarWrites::singleEventsAndSharedItems() {
     CalendarFixture fixture;
-    fixture.write(QStringLiteral("Home/pair.ics"),
-                  "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n"
-                  "BEGIN:VEVENT\r\nUID:one\r\nDTSTART:20240402T100000Z\r\nSUMMARY:One\r\nX-KEEP:me\r\nEND:VEVENT\r\n"
-                  "BEGIN:VEVENT\r\nUID:two\r\nDTSTART:20240402T110000Z\r\nSUMMARY:Two\r\nEND:VEVENT\r\n"
-                  "END:VCALENDAR\r\n");
+    fixture.write(
+        QStringLiteral("Home/pair.ics"),
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n"
+        "BEGIN:VEVENT\r\nUID:one\r\nDTSTART:20240402T100000Z\r\nSUMMARY:One\r\nX-KEEP:me\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:two\r\nDTSTART:20240402T110000Z\r\nSUMMARY:Two\r\nEND:VEVENT\r\n"
+        "END:VCALENDAR\r\n");
     LocalCalendars calendars(optionsFor(fixture));
     std::optional<LocalOccurrence> one = find(calendars, QStringLiteral("One"), utc("2024-04-02T10:00:00Z"));
     QVERIFY(one);
@@ -304,17 +318,20 @@ void TestLocalCalendarWrites::modeIsKept() {
     const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
     QVERIFY(QFile::setPermissions(path, mode));
     LocalCalendars calendars(optionsFor(fixture));
-    std::optional<LocalOccurrence> target = find(calendars, QStringLiteral("Dentist"), utc("2024-04-02T12:00:00Z"));
+    std::optional<LocalOccurrence> target =
+        find(calendars, QStringLiteral("Dentist"), utc("2024-04-02T12:00:00Z"));
     QVERIFY(calendars.update(*target, QStringLiteral("Orthodontist"), {}));
     QVERIFY(fixture.read(QStringLiteral("Home/duration.ics")).contains("SUMMARY:Orthodontist"));
-    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+    QCOMPARE(QFile::permissions(path) &
+                 ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
              mode);
 }
 
 void TestLocalCalendarWrites::changesMadeMeanwhile() {
     CalendarFixture fixture;
     LocalCalendars calendars(optionsFor(fixture));
-    std::optional<LocalOccurrence> target = find(calendars, QStringLiteral("Dentist"), utc("2024-04-02T12:00:00Z"));
+    std::optional<LocalOccurrence> target =
+        find(calendars, QStringLiteral("Dentist"), utc("2024-04-02T12:00:00Z"));
     QVERIFY(target);
 
     // A sync rewrites the item after we read it: the change is made on the new content.
@@ -327,10 +344,12 @@ void TestLocalCalendarWrites::changesMadeMeanwhile() {
     QCOMPARE(updated->title, QStringLiteral("Dentist at 2"));
 
     // An occurrence deleted elsewhere is gone, for edits and deletes alike.
-    std::optional<LocalOccurrence> standup = find(calendars, QStringLiteral("Standup"), utc("2024-04-04T08:00:00Z"));
+    std::optional<LocalOccurrence> standup =
+        find(calendars, QStringLiteral("Standup"), utc("2024-04-04T08:00:00Z"));
     QVERIFY(standup);
     QByteArray text = fixture.read(QStringLiteral("Home/standup.ics"));
-    text.replace("EXDATE;TZID=Europe/Berlin:20240403T100000", "EXDATE;TZID=Europe/Berlin:20240403T100000,20240404T100000");
+    text.replace("EXDATE;TZID=Europe/Berlin:20240403T100000",
+                 "EXDATE;TZID=Europe/Berlin:20240403T100000,20240404T100000");
     fixture.write(QStringLiteral("Home/standup.ics"), text);
     QVERIFY(!calendars.update(*standup, QStringLiteral("Ghost"), {}));
     QVERIFY(!calendars.remove(*standup));
@@ -350,7 +369,11 @@ void TestLocalCalendarWrites::staleStampIsRefused() {
     QCOMPARE(fixture.read(QStringLiteral("Home/trip.ics")), read->bytes + "\r\n");
     // A new item never replaces one that appeared meanwhile.
     QCOMPARE(ItemFile::write(path, "ours", std::nullopt), ItemFile::Outcome::changedMeanwhile);
-    QCOMPARE(QDir(fixture.path(QStringLiteral("Home"))).entryList(QDir::Files | QDir::Hidden).filter("trip").size(), 1);
+    QCOMPARE(QDir(fixture.path(QStringLiteral("Home")))
+                 .entryList(QDir::Files | QDir::Hidden)
+                 .filter("trip")
+                 .size(),
+             1);
 }
 
 void TestLocalCalendarWrites::unreadablePartsAreNotWrittenBack() {
@@ -376,7 +399,8 @@ void TestLocalCalendarWrites::createEvents() {
     QCOMPARE(timed.eventIdentifier, QStringLiteral("Home/") + timed.uid + QStringLiteral(".ics"));
     const QList<QStringList> events = components(fixture.read(QStringLiteral("Home/") + timed.uid + ".ics"));
     QCOMPARE(events.size(), 1);
-    QCOMPARE(lineOf(events[0], QStringLiteral("DTSTART")), QStringLiteral("DTSTART;TZID=Europe/Berlin:20240405T123000"));
+    QCOMPARE(lineOf(events[0], QStringLiteral("DTSTART")),
+             QStringLiteral("DTSTART;TZID=Europe/Berlin:20240405T123000"));
     QCOMPARE(lineOf(events[0], QStringLiteral("SEQUENCE")), QStringLiteral("SEQUENCE:0"));
     QCOMPARE(lineOf(events[0], QStringLiteral("DTSTAMP")), QStringLiteral("DTSTAMP:20240501T120000Z"));
 
