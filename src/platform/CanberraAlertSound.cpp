@@ -24,5 +24,6 @@ void CanberraAlertSound::play() {
     const int result = ca_context_play(m_context, 0, CA_PROP_EVENT_ID, "message-new-instant",
                                        CA_PROP_EVENT_DESCRIPTION, "Meeting alert", nullptr);
     if (result != CA_SUCCESS)
-        DebugLog::log([&] { return QStringLiteral("alert sound: ") + QString::fromUtf8(ca_strerror(result)); });
+        DebugLog::log(
+            [&] { return QStringLiteral("alert sound: ") + QString::fromUtf8(ca_strerror(result)); });
 }

@@ -12,8 +12,9 @@ class TestLogindWake : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() {
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+        m_daemon.start(
+            QStringLiteral("dbus-daemon"),
+            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
         QVERIFY2(m_daemon.waitForStarted(), "dbus-daemon is not installed");
         QVERIFY(m_daemon.waitForReadyRead(5000));
         m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
@@ -43,8 +44,8 @@ private Q_SLOTS:
         if (senderOwnsLogindName)
             QVERIFY(logind.registerService(QStringLiteral("org.freedesktop.login1")));
 
-        QDBusConnection listenerBus =
-            QDBusConnection::connectToBus(m_address, QStringLiteral("listener-%1").arg(QTest::currentDataTag()));
+        QDBusConnection listenerBus = QDBusConnection::connectToBus(
+            m_address, QStringLiteral("listener-%1").arg(QTest::currentDataTag()));
         LogindWakeNotifier notifier(listenerBus, nullptr);
         QVERIFY(notifier.isListening());
         QSignalSpy spy(&notifier, &WakeNotifier::woke);

@@ -20,7 +20,7 @@ CalEvent timed(const QString& id, const QString& title, const QDateTime& start, 
 CalEvent allDay(const QString& id, const QString& title, const QDateTime& firstDayStart,
                 const QDateTime& endDayStart, EventSource source = EventSource::calendar);
 
-Attendee guest(const QString& name, const QString& email, Attendee::Status status = Attendee::Status::accepted,
-               bool isMe = false);
+Attendee guest(const QString& name, const QString& email,
+               Attendee::Status status = Attendee::Status::accepted, bool isMe = false);
 
 } // namespace TestEvents

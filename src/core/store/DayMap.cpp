@@ -85,9 +85,8 @@ bool comesBefore(const CalEvent& a, const CalEvent& b) {
 }
 
 bool declinedByMe(const CalEvent& event) {
-    return std::any_of(event.attendees.begin(), event.attendees.end(), [](const Attendee& a) {
-        return a.isMe && a.status == Attendee::Status::declined;
-    });
+    return std::any_of(event.attendees.begin(), event.attendees.end(),
+                       [](const Attendee& a) { return a.isMe && a.status == Attendee::Status::declined; });
 }
 
 } // namespace DayMap

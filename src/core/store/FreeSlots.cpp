@@ -44,7 +44,8 @@ std::optional<FreeSlot> onDay(const QList<CalEvent>& dayEvents, const QDateTime&
         if (!event.isAllDay && !DayMap::declinedByMe(event))
             busy.append({event.start, event.end});
     }
-    std::stable_sort(busy.begin(), busy.end(), [](const Busy& a, const Busy& b) { return a.start < b.start; });
+    std::stable_sort(busy.begin(), busy.end(),
+                     [](const Busy& a, const Busy& b) { return a.start < b.start; });
 
     while (cursor.addMSecs(lengthMs) <= workTo) {
         const QDateTime candidateEnd = cursor.addMSecs(lengthMs);

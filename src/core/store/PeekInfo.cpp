@@ -17,7 +17,8 @@ PeekInfo::PeekInfo(CalEvent event_, const QDateTime& now)
     , minutesUntilStart(minutesUpTo(now, event.start))
     , minutesLeft(minutesUpTo(now, event.end)) {}
 
-std::optional<PeekInfo> PeekInfo::choose(const QList<CalEvent>& today, const QDateTime& now, int peekMinutes) {
+std::optional<PeekInfo> PeekInfo::choose(const QList<CalEvent>& today, const QDateTime& now,
+                                         int peekMinutes) {
     const qint64 windowMs = qint64(peekMinutes) * 60000;
     const CalEvent* best = nullptr;
     for (const CalEvent& event : today) {

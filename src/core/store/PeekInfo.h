@@ -15,7 +15,8 @@ public:
 
     // Of today's events (sorted), the one to peek at: not all-day, not ended, starting within the
     // next `peekMinutes` (or already running); the earliest start wins, the earlier in the list on a tie.
-    static std::optional<PeekInfo> choose(const QList<CalEvent>& today, const QDateTime& now, int peekMinutes);
+    static std::optional<PeekInfo> choose(const QList<CalEvent>& today, const QDateTime& now,
+                                          int peekMinutes);
 
     // "in 1 min", "in 12 min", "1h 5m left", "ending".
     QString trailingText() const;

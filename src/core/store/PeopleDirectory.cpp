@@ -29,8 +29,7 @@ QString firstWord(const QString& name) {
 }
 
 // The only person satisfying the test, or nothing when none or several do.
-template <typename Test>
-std::optional<Person> onlyOne(const QList<Person>& people, Test test) {
+template <typename Test> std::optional<Person> onlyOne(const QList<Person>& people, Test test) {
     std::optional<Person> found;
     for (const Person& person : people) {
         if (!test(person))
@@ -47,33 +46,44 @@ std::optional<Person> onlyOne(const QList<Person>& people, Test test) {
 namespace PeopleDirectory {
 
 bool isAddress(const QString& text) {
-    static const QRegularExpression pattern(
-        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,}")));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,}")));
     return pattern.match(text).hasMatch();
 }
 
-QList<Person> build(const QStringList& recentInvitees, const EventsByDay& days, const QStringList& ownAddresses) {
+QList<Person> build(const QStringList& recentInvitees, const EventsByDay& days,
+                    const QStringList& ownAddresses) {
     QSet<QString> own;
     for (const QString& address : ownAddresses)
         own.insert(address.toLower());
 
     QList<Person> people;
-    QHash<QString, qsizetype> position;
-    const auto add = [&](const QString& address, const QString& name) {
+    QHash<QString, qsizetype> position; // lower-cased address -> index in people
+    // Addresses as written -> index in people, or -1 when left out. Most guests recur on many events
+    // in the same spelling, so this spares lower-casing and matching them again.
+    QHash<QString, qsizetype> written;
+    const auto find = [&](const QString& address) -> qsizetype {
+        const auto seen = written.constFind(address);
+        if (seen != written.cend())
+            return *seen;
         const QString key = address.toLower();
-        if (!isAddress(key) || key.contains(calendarResourceDomain) || own.contains(key))
+        qsizetype index = position.value(key, -1);
+        if (index < 0 && isAddress(key) && !key.contains(calendarResourceDomain) && !own.contains(key)) {
+            index = people.size();
+            position.insert(key, index);
+            people.append(Person(address, QString()));
+        }
+        written.insert(address, index);
+        return index;
+    };
+    const auto add = [&](const QString& address, const QString& name) {
+        const qsizetype index = find(address);
+        if (index < 0)
             return;
         // Sources put the address where a guest has no display name: that is no name.
-        const QString realName = name == address ? QString() : name;
-        const auto known = position.constFind(key);
-        if (known != position.cend()) {
-            Person& person = people[*known];
-            if (person.name.isEmpty() && !realName.isEmpty())
-                person.name = realName;
-            return;
-        }
-        position.insert(key, people.size());
-        people.append(Person(address, realName));
+        Person& person = people[index];
+        if (person.name.isEmpty() && name != address)
+            person.name = name;
     };
 
     for (const QString& address : recentInvitees)

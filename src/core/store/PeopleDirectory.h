@@ -20,7 +20,8 @@ bool isAddress(const QString& text);
 // day order. One person per address whatever its letter case, written as first seen; a later entry
 // only fills in a missing name. Left out: the user's own entries and addresses (`ownAddresses`),
 // guests without an address, texts that are not addresses, and resource and group calendars.
-QList<Person> build(const QStringList& recentInvitees, const EventsByDay& days, const QStringList& ownAddresses);
+QList<Person> build(const QStringList& recentInvitees, const EventsByDay& days,
+                    const QStringList& ownAddresses);
 
 // The one person the typed text means, or nothing when it is too short, matches nobody or is
 // ambiguous. A complete address always gives a person (a new one, nameless, when unknown). Otherwise

@@ -18,7 +18,8 @@ public:
 };
 
 // Makes a timer that calls `timeout` on the thread that made it.
-using TimerFactory = std::function<std::unique_ptr<StoreTimer>(bool repeating, std::function<void()> timeout)>;
+using TimerFactory =
+    std::function<std::unique_ptr<StoreTimer>(bool repeating, std::function<void()> timeout)>;
 
 // Timers on the Qt event loop.
 TimerFactory qtTimerFactory();

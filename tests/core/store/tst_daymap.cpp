@@ -55,7 +55,8 @@ private Q_SLOTS:
             << QList{timed("l:1", "Standup", ten, half), timed("l:2", "Standup", ten, half.addSecs(1))}
             << QList<CalEvent>{} << QStringList{"l:2", "l:1"};
         QTest::newRow("the same source can repeat itself")
-            << QList<CalEvent>{} << QList{timed("l:1", "Standup", ten, half), timed("l:2", "Standup", ten, half)}
+            << QList<CalEvent>{}
+            << QList{timed("l:1", "Standup", ten, half), timed("l:2", "Standup", ten, half)}
             << QList<CalEvent>{} << QStringList{"l:1"};
         QTest::newRow("all-day items match by start day whatever their end")
             << QList{allDay("g:1", "Offsite", day, nextDay, EventSource::google)} << QList<CalEvent>{}
@@ -89,8 +90,8 @@ private Q_SLOTS:
         QTest::newRow("all-day before a timed event at midnight")
             << QList{timed("t", "Early", midnight, nine), allDay("a", "Holiday", midnight, nextDay)}
             << QStringList{"a", "t"};
-        QTest::newRow("earlier start first") << QList{timed("b", "B", ten, eleven), timed("a", "A", nine, ten)}
-                                             << QStringList{"a", "b"};
+        QTest::newRow("earlier start first")
+            << QList{timed("b", "B", ten, eleven), timed("a", "A", nine, ten)} << QStringList{"a", "b"};
         QTest::newRow("of two starting together the longer first")
             << QList{timed("short", "Sync", nine, ten), timed("long", "Sync 2", nine, eleven)}
             << QStringList{"long", "short"};
@@ -110,7 +111,8 @@ private Q_SLOTS:
 
     void eventIsListedOnEveryDayItTouches() {
         // Spans the change to summer time on Sunday 29 March.
-        const CalEvent trip = timed("trip", "Trip", berlinAt("2026-03-28 18:00"), berlinAt("2026-03-30 09:00"));
+        const CalEvent trip =
+            timed("trip", "Trip", berlinAt("2026-03-28 18:00"), berlinAt("2026-03-30 09:00"));
         const CalEvent offsite =
             allDay("offsite", "Offsite", berlinAt("2026-03-30 00:00"), berlinAt("2026-04-01 00:00"));
         const EventsByDay days = DayMap::merge({}, {trip, offsite}, {}, berlinCal());
@@ -124,8 +126,9 @@ private Q_SLOTS:
         QTest::addColumn<QList<Attendee>>("attendees");
         QTest::addColumn<bool>("declined");
         QTest::newRow("no guests") << QList<Attendee>{} << false;
-        QTest::newRow("I declined")
-            << QList{guest("Ann", "ann@x.io"), guest("Me", "me@x.io", Attendee::Status::declined, true)} << true;
+        QTest::newRow("I declined") << QList{guest("Ann", "ann@x.io"),
+                                             guest("Me", "me@x.io", Attendee::Status::declined, true)}
+                                    << true;
         QTest::newRow("someone else declined")
             << QList{guest("Ann", "ann@x.io", Attendee::Status::declined)} << false;
         QTest::newRow("I have not answered")

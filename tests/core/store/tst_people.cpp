@@ -19,7 +19,8 @@ EventsByDay agenda(const QList<QList<Attendee>>& guestLists) {
     QDateTime day = at("2026-03-02 00:00");
     int n = 0;
     for (const QList<Attendee>& guests : guestLists) {
-        CalEvent event = timed(QString::number(++n), "Meeting", day.addSecs(3600 * 9), day.addSecs(3600 * 10));
+        CalEvent event =
+            timed(QString::number(++n), "Meeting", day.addSecs(3600 * 9), day.addSecs(3600 * 10));
         event.attendees = guests;
         days[day].append(event);
         day = day.addDays(1);
@@ -28,11 +29,11 @@ EventsByDay agenda(const QList<QList<Attendee>>& guestLists) {
 }
 
 const QList<Person> directory = {
-    Person("ann.lee@corp.io", "Ann Lee"),    Person("bob@corp.io", "Bob Stone"),
-    Person("bobby@other.org", "Bob Marsh"),  Person("carla@corp.io", ""),
-    Person("dan@corp.io", "Dan Brown"),      Person("dana.r@corp.io", "Ann"),
-    Person("dsmith@corp.io", "Dan"),
-    Person("eve@corp.io", "Eve Adams"),      Person("frank@corp.io", "Frank Bob"),
+    Person("ann.lee@corp.io", "Ann Lee"),   Person("bob@corp.io", "Bob Stone"),
+    Person("bobby@other.org", "Bob Marsh"), Person("carla@corp.io", ""),
+    Person("dan@corp.io", "Dan Brown"),     Person("dana.r@corp.io", "Ann"),
+    Person("dsmith@corp.io", "Dan"),        Person("eve@corp.io", "Eve Adams"),
+    Person("frank@corp.io", "Frank Bob"),
 };
 
 } // namespace
@@ -70,18 +71,30 @@ private Q_SLOTS:
     void match_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("found");
-        QTest::newRow("one character") << "a" << "";
-        QTest::newRow("full name, any case") << "ann lee" << "ann.lee@corp.io";
-        QTest::newRow("blanks and tabs trimmed") << " \tEve Adams  " << "eve@corp.io";
-        QTest::newRow("local part of one address") << "carla" << "carla@corp.io";
-        QTest::newRow("first word of one name") << "eve" << "eve@corp.io";
-        QTest::newRow("first word shared by two") << "bob" << "bob@corp.io";
-        QTest::newRow("first name shared, no address match") << "frank" << "frank@corp.io";
-        QTest::newRow("one's name and another's local part, both first names") << "dan" << "";
-        QTest::newRow("full name equal to another's first name") << "ann" << "dana.r@corp.io";
-        QTest::newRow("nobody") << "zelda" << "";
-        QTest::newRow("known address, other case") << "BOB@corp.io" << "bob@corp.io";
-        QTest::newRow("unknown address") << "new@corp.io" << "new@corp.io";
+        QTest::newRow("one character") << "a"
+                                       << "";
+        QTest::newRow("full name, any case") << "ann lee"
+                                             << "ann.lee@corp.io";
+        QTest::newRow("blanks and tabs trimmed") << " \tEve Adams  "
+                                                 << "eve@corp.io";
+        QTest::newRow("local part of one address") << "carla"
+                                                   << "carla@corp.io";
+        QTest::newRow("first word of one name") << "eve"
+                                                << "eve@corp.io";
+        QTest::newRow("first word shared by two") << "bob"
+                                                  << "bob@corp.io";
+        QTest::newRow("first name shared, no address match") << "frank"
+                                                             << "frank@corp.io";
+        QTest::newRow("one's name and another's local part, both first names") << "dan"
+                                                                               << "";
+        QTest::newRow("full name equal to another's first name") << "ann"
+                                                                 << "dana.r@corp.io";
+        QTest::newRow("nobody") << "zelda"
+                                << "";
+        QTest::newRow("known address, other case") << "BOB@corp.io"
+                                                   << "bob@corp.io";
+        QTest::newRow("unknown address") << "new@corp.io"
+                                         << "new@corp.io";
     }
     void match() {
         QFETCH(QString, typed);
@@ -99,11 +112,15 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("chosen");
         QTest::addColumn<QStringList>("suggested");
         QTest::newRow("empty text: the first five")
-            << "" << QStringList{} << QStringList{"ann.lee@corp.io", "bob@corp.io", "bobby@other.org", "carla@corp.io", "dan@corp.io"};
+            << "" << QStringList{}
+            << QStringList{"ann.lee@corp.io", "bob@corp.io", "bobby@other.org", "carla@corp.io",
+                           "dan@corp.io"};
         QTest::newRow("chosen people are left out, whatever the case")
-            << "" << QStringList{"BOB@corp.io"} << QStringList{"ann.lee@corp.io", "bobby@other.org", "carla@corp.io", "dan@corp.io", "dana.r@corp.io"};
-        QTest::newRow("name or address contains the text") << " BOB" << QStringList{}
-                                                          << QStringList{"bob@corp.io", "bobby@other.org", "frank@corp.io"};
+            << "" << QStringList{"BOB@corp.io"}
+            << QStringList{"ann.lee@corp.io", "bobby@other.org", "carla@corp.io", "dan@corp.io",
+                           "dana.r@corp.io"};
+        QTest::newRow("name or address contains the text")
+            << " BOB" << QStringList{} << QStringList{"bob@corp.io", "bobby@other.org", "frank@corp.io"};
         QTest::newRow("address part") << "other.org" << QStringList{} << QStringList{"bobby@other.org"};
     }
     void suggestions() {
