@@ -567,7 +567,10 @@ private:
     // "12/5", "12/5/2026", "5.12.2026", "5-12-2026", "2026-12-05".
     std::optional<Day> numericDay(const Number& first) const {
         const qsizetype i = first.end - first.digits;
-        if (i > 0 && m_s[i - 1] == u':')
+        // Not the tail of a longer number: "5/26" is no date inside "12/5/26".
+        if (i > 0 &&
+            (m_s[i - 1] == u':' || ((m_s[i - 1] == u'/' || m_s[i - 1] == u'.' || m_s[i - 1] == u'-') &&
+                                    i > 1 && isAsciiDigit(m_s[i - 2]))))
             return std::nullopt;
         const QChar sep = m_s[first.end];
         auto second = number(first.end + 1);
