@@ -79,7 +79,7 @@ QDateTime IcalZone::toInstant(QDate date, QTime time, const QTimeZone& userZone)
     return QDateTime(date, time, userZone).toUTC();
 }
 
-WallClock IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZone) const {
+WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZone) const {
     QDateTime local;
     switch (m_kind) {
     case Kind::utc:
@@ -212,6 +212,6 @@ ItemTime ItemTime::make(QDate date, QTime time, bool isDate, const IcalZone& zon
 ItemTime ItemTime::at(const QDateTime& instant, const QTimeZone& userZone) const {
     if (isDate)
         return make(instant.toTimeZone(userZone).date(), QTime(0, 0), true, zone, userZone);
-    WallClock wall = zone.toWallClock(instant, userZone);
+    WallTime wall = zone.toWallClock(instant, userZone);
     return make(wall.date, wall.time, false, zone, userZone);
 }

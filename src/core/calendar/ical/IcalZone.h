@@ -28,7 +28,7 @@ private:
 };
 
 // Local date and time fields, without a zone.
-struct WallClock {
+struct WallTime {
     QDate date;
     QTime time;
 };
@@ -50,7 +50,7 @@ public:
     // Floating times are read in the user's zone.
     QDateTime toInstant(QDate date, QTime time, const QTimeZone& userZone) const;
     // The wall clock of an instant in this zone.
-    WallClock toWallClock(const QDateTime& instant, const QTimeZone& userZone) const;
+    WallTime toWallClock(const QDateTime& instant, const QTimeZone& userZone) const;
 
     bool operator==(const IcalZone& other) const;
 
