@@ -1,10 +1,121 @@
 #include "devtools/CalendarDiagnostics.h"
 
+#include "core/calendar/LocalCalendars.h"
+#include "core/model/Cal.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+
 namespace CalendarDiagnostics {
+namespace {
+
+const QString kFlag = QStringLiteral("--list-calendars");
+const QString kDash = QStringLiteral(" \u2014 ");
+
+QString statusLine(CalendarAccess access) {
+    return QStringLiteral("calendar access status: %1 (%2)")
+        .arg(int(access))
+        .arg(access == CalendarAccess::fullAccess ? QStringLiteral("full access")
+                                                  : QStringLiteral("NOT granted"));
+}
+
+// Holidays and birthdays are not meetings; subscribed calendars (none in a vdir) neither.
+bool countsAsUpcoming(const LocalCalendar& calendar, const QLocale& locale) {
+    const QString title = locale.toLower(calendar.title);
+    return !title.contains(QStringLiteral("holiday")) && !title.contains(QStringLiteral("birthday"));
+}
+
+QString calendarTitle(const QList<LocalCalendar>& calendars, const QString& id) {
+    for (const LocalCalendar& c : calendars) {
+        if (c.id == id)
+            return c.title;
+    }
+    return id;
+}
+
+} // namespace
+
+QString report(LocalCalendars& calendars, const Clock& clock, const Cal& cal) {
+    QStringList lines{statusLine(calendars.access())};
+    if (calendars.access() == CalendarAccess::fullAccess) {
+        const QList<LocalCalendar> all = calendars.calendars();
+        const QDateTime weekEnd = cal.addDays(clock(), 7);
+        const QDateTime wideStart = cal.addDays(clock(), -60);
+        const QDateTime wideEnd = cal.addDays(clock(), 120);
+
+        // The list comes in calendar order: by source title, then title. Equal source titles are
+        // neighbours, so each run of them is one account.
+        for (qsizetype i = 0; i < all.size();) {
+            const QString source = all[i].sourceTitle;
+            lines.append(QStringLiteral("account: %1 [%2]").arg(source).arg(int(all[i].sourceType)));
+            for (; i < all.size() && all[i].sourceTitle == source; ++i) {
+                const qsizetype near = calendars.occurrences(clock(), weekEnd, {all[i]}).size();
+                const qsizetype wide = calendars.occurrences(wideStart, wideEnd, {all[i]}).size();
+                lines.append(QStringLiteral("  - ") + all[i].title + kDash +
+                             QStringLiteral("%1 in the next 7 days, %2 between -60 and +120 days")
+                                 .arg(near)
+                                 .arg(wide));
+            }
+        }
+
+        QList<LocalCalendar> chosen = all;
+        chosen.removeIf([&](const LocalCalendar& c) { return !countsAsUpcoming(c, cal.locale()); });
+        QStringList upcoming;
+        if (!chosen.isEmpty()) {
+            const QList<LocalOccurrence> next = calendars.occurrences(clock(), wideEnd, chosen);
+            for (const LocalOccurrence& o : next.mid(0, 3)) {
+                upcoming.append(
+                    cal.locale().toString(cal.inZone(o.start), QStringLiteral("ddd d MMM, h:mm AP")) + kDash +
+                    o.title.value_or(QStringLiteral("(untitled)")) + QStringLiteral(" [") +
+                    calendarTitle(all, o.calendarId) + QLatin1Char(']'));
+            }
+        }
+        lines.append(QStringLiteral("next upcoming: ") +
+                     (upcoming.isEmpty() ? QStringLiteral("none") : upcoming.join(QStringLiteral("; "))));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+bool run(const QStringList& arguments, LocalCalendars& calendars, const Clock& clock, const Cal& cal,
+         QIODevice& out, QIODevice& err) {
+    const qsizetype at = arguments.indexOf(kFlag);
+    if (at < 0)
+        return false;
+    QString path;
+    if (at + 1 < arguments.size() && !arguments[at + 1].startsWith(QStringLiteral("--")))
+        path = arguments[at + 1];
+
+    const QByteArray text = report(calendars, clock, cal).toUtf8();
+    out.write(text);
+    if (auto* file = qobject_cast<QFile*>(&out))
+        file->flush();
+
+    if (!path.isEmpty()) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+            // The report is on standard output already; say why the file is missing.
+            err.write(QStringLiteral("list-calendars: could not write %1: %2\n")
+                          .arg(path, file.errorString())
+                          .toUtf8());
+        }
+    }
+    return true;
+}
 
 bool runIfRequested(const QStringList& arguments) {
-    Q_UNUSED(arguments);
-    return false;
+    if (!arguments.contains(kFlag))
+        return false;
+    const Cal cal = Cal::current();
+    LocalCalendars::Options options;
+    options.zone = cal.zone();
+    LocalCalendars calendars(options);
+    QFile out;
+    out.open(stdout, QIODevice::WriteOnly);
+    QFile err;
+    err.open(stderr, QIODevice::WriteOnly);
+    return run(arguments, calendars, systemClock(), cal, out, err);
 }
 
 } // namespace CalendarDiagnostics
