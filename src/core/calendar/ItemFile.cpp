@@ -10,12 +10,16 @@
 
 namespace ItemFile {
 
+FileStamp stampOf(const struct stat& st) {
+    return FileStamp{qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
+                     quint64(st.st_ino)};
+}
+
 std::optional<FileStamp> stamp(const QString& path) {
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    return FileStamp{qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
-                     quint64(st.st_ino)};
+    return stampOf(st);
 }
 
 std::optional<Contents> read(const QString& path) {

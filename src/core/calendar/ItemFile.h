@@ -14,6 +14,8 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
+struct stat;
+
 // Reads and writes single vdir items. Writes are atomic (a temporary file renamed over the item),
 // keep the item's permissions, and are refused when the item changed since it was read, because a
 // sync tool may write the same folder at any moment.
@@ -24,6 +26,7 @@ struct Contents {
     FileStamp stamp;
 };
 
+FileStamp stampOf(const struct stat& st);
 std::optional<FileStamp> stamp(const QString& path);
 // Absent when the file is missing or cannot be read.
 std::optional<Contents> read(const QString& path);

@@ -36,6 +36,11 @@ struct ParsedItem {
 struct CachedItem {
     FileStamp stamp;
     std::shared_ptr<const ParsedItem> parsed; // null: the item could not be read
+    // The occurrences of the last range asked for: the agenda asks for the same weeks again after
+    // every change, and expanding every series each time would cost more than reading the folder.
+    QDateTime from;
+    QDateTime to;
+    QList<LocalOccurrence> occurrences;
 };
 
 QString identifierFor(const QString& calendarId, const QString& fileName, qsizetype seriesInItem,
@@ -127,29 +132,25 @@ struct LocalCalendars::Private {
         return item;
     }
 
-    // The parsed item at that path, read again only when its stamp changed.
-    std::shared_ptr<const ParsedItem> load(const QString& folder, const QString& fileName,
-                                           const FileStamp& stamp, QHash<QString, CachedItem>& fresh) {
-        const QHash<QString, CachedItem>& known = cache[folder];
+    // The cache entry of the item at that path, read again only when its stamp changed; moved into
+    // `fresh`, the folder's cache after this scan.
+    CachedItem& load(const QString& folder, const QString& fileName, const FileStamp& stamp,
+                     const QHash<QString, CachedItem>& known, QHash<QString, CachedItem>& fresh) {
         auto it = known.constFind(fileName);
-        if (it != known.constEnd() && it->stamp == stamp) {
-            fresh.insert(fileName, *it);
-            return it->parsed;
-        }
+        if (it != known.constEnd() && it->stamp == stamp)
+            return fresh[fileName] = *it;
         const QString path = folder + QLatin1Char('/') + fileName;
         std::optional<ItemFile::Contents> contents = ItemFile::read(path);
         if (!contents) {
             DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: cannot be read").arg(path); });
-            return nullptr;
+            return fresh[fileName] = CachedItem{stamp, nullptr, {}, {}, {}};
         }
-        CachedItem entry{contents->stamp, parse(contents->bytes, path)};
-        fresh.insert(fileName, entry);
-        return entry.parsed;
+        return fresh[fileName] = CachedItem{contents->stamp, parse(contents->bytes, path), {}, {}, {}};
     }
 
     void remember(const QString& path, const FileStamp& stamp, std::shared_ptr<const ParsedItem> parsed) {
         const QFileInfo info(path);
-        cache[info.absolutePath()].insert(info.fileName(), CachedItem{stamp, std::move(parsed)});
+        cache[info.absolutePath()].insert(info.fileName(), CachedItem{stamp, std::move(parsed), {}, {}, {}});
     }
 
     // Folder path inside the root, or empty when the identifier points elsewhere.
@@ -414,21 +415,28 @@ QList<LocalOccurrence> LocalCalendars::occurrences(const QDateTime& from, const 
     if (access() != CalendarAccess::fullAccess)
         return out;
     for (const LocalCalendar& calendar : calendars) {
+        const QHash<QString, CachedItem> known = d->cache.value(calendar.path);
         QHash<QString, CachedItem> fresh;
+        fresh.reserve(known.size());
         for (const VdirCollection::Item& item : VdirCollection::items(calendar.path)) {
-            std::shared_ptr<const ParsedItem> parsed =
-                d->load(calendar.path, item.fileName, item.stamp, fresh);
-            if (!parsed)
+            CachedItem& entry = d->load(calendar.path, item.fileName, item.stamp, known, fresh);
+            if (!entry.parsed)
                 continue;
-            for (const EventSeries& series : parsed->series) {
-                const QList<SeriesInstance> instances = series.instances(from, to, d->options.zone);
-                if (instances.isEmpty())
-                    continue;
-                const QString identifier =
-                    identifierFor(calendar.id, item.fileName, parsed->series.size(), series.uid());
-                for (const SeriesInstance& instance : instances)
-                    out.append(toOccurrence(calendar.id, identifier, series, instance));
+            if (entry.from != from || entry.to != to) {
+                entry.occurrences.clear();
+                for (const EventSeries& series : entry.parsed->series) {
+                    const QList<SeriesInstance> instances = series.instances(from, to, d->options.zone);
+                    if (instances.isEmpty())
+                        continue;
+                    const QString identifier =
+                        identifierFor(calendar.id, item.fileName, entry.parsed->series.size(), series.uid());
+                    for (const SeriesInstance& instance : instances)
+                        entry.occurrences.append(toOccurrence(calendar.id, identifier, series, instance));
+                }
+                entry.from = from;
+                entry.to = to;
             }
+            out.append(entry.occurrences);
         }
         // Items that are gone leave the cache with their folder's next scan.
         d->cache.insert(calendar.path, std::move(fresh));
@@ -449,8 +457,10 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
     if (!stamp)
         return std::nullopt;
     const QFileInfo info(path);
-    QHash<QString, CachedItem> fresh = d->cache.value(info.absolutePath());
-    std::shared_ptr<const ParsedItem> parsed = d->load(info.absolutePath(), info.fileName(), *stamp, fresh);
+    const QHash<QString, CachedItem> known = d->cache.value(info.absolutePath());
+    QHash<QString, CachedItem> fresh = known;
+    const std::shared_ptr<const ParsedItem> parsed =
+        d->load(info.absolutePath(), info.fileName(), *stamp, known, fresh).parsed;
     d->cache.insert(info.absolutePath(), std::move(fresh));
     if (!parsed)
         return std::nullopt;

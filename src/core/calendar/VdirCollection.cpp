@@ -1,8 +1,13 @@
 #include "core/calendar/VdirCollection.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -26,7 +31,8 @@ bool writableFolder(const QFileInfo& info) {
 bool looksLikeCollection(const QDir& dir) {
     if (dir.exists(QStringLiteral("displayname")) || dir.exists(QStringLiteral("color")))
         return true;
-    if (!dir.entryList({QStringLiteral("*.ics")}, QDir::Files).isEmpty())
+    // Collections hold thousands of items: one is enough to tell.
+    if (QDirIterator(dir.path(), {QStringLiteral("*.ics")}, QDir::Files).hasNext())
         return true;
     // An empty folder is an empty calendar; a folder of folders is an account.
     return dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty();
@@ -86,14 +92,25 @@ QStringList folders(const QString& root) {
 }
 
 QList<Item> items(const QString& folder) {
+    // Straight from the directory: a sync may leave tens of thousands of items here, and this runs on
+    // every reload.
     QList<Item> out;
-    const QStringList names = QDir(folder).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name);
-    out.reserve(names.size());
-    for (const QString& name : names) {
-        QString path = folder + QLatin1Char('/') + name;
-        if (std::optional<FileStamp> stamp = ItemFile::stamp(path))
-            out.append({name, std::move(path), *stamp});
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return out;
+    const int fd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.startsWith('.') || !name.endsWith(".ics"))
+            continue;
+        struct stat st;
+        if (::fstatat(fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        const QString fileName = QFile::decodeName(name);
+        out.append({fileName, folder + QLatin1Char('/') + fileName, ItemFile::stampOf(st)});
     }
+    ::closedir(dir);
+    std::sort(out.begin(), out.end(), [](const Item& a, const Item& b) { return a.fileName < b.fileName; });
     return out;
 }
 
