@@ -83,14 +83,6 @@ private slots:
         QCOMPARE(run({"--list-calendars"}, calendars).out, expected);
     }
 
-    void onlyHolidaysAndBirthdaysMeanNoneUpcoming() {
-        CalendarFixture fixture(QStringLiteral("report"));
-        for (const char* folder : {"Home", "iCloud"})
-            QVERIFY(QDir(fixture.path(QString::fromLatin1(folder))).removeRecursively());
-        LocalCalendars calendars(options(fixture));
-        QVERIFY(run({"--list-calendars"}, calendars).out.endsWith(QStringLiteral("next upcoming: none\n")));
-    }
-
     void arguments_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("ran");

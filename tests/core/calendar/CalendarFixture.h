@@ -71,3 +71,21 @@ private:
 inline QDateTime utc(const char* iso) {
     return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate).toUTC();
 }
+inline QDateTime utc(const QString& iso) {
+    return QDateTime::fromString(iso, Qt::ISODate).toUTC();
+}
+
+// The occurrence with that title starting at that instant, found in every calendar.
+template <typename Title, typename Start>
+std::optional<LocalOccurrence> findOccurrence(LocalCalendars& calendars, const Title& title,
+                                              const Start& start) {
+    const QDateTime at = utc(start);
+    for (const LocalOccurrence& o :
+         calendars.occurrences(at.addDays(-1), at.addDays(1), calendars.calendars())) {
+        if (o.title == QString(title) && o.start == at)
+            return o;
+    }
+    return std::nullopt;
+}
+
+Q_DECLARE_METATYPE(LocalCalendars::Slot)

@@ -25,16 +25,6 @@ QString describe(const LocalOccurrence& o) {
            o.end.toTimeZone(berlin).toString(format) + QLatin1Char(' ') + title;
 }
 
-std::optional<LocalOccurrence> find(LocalCalendars& calendars, const QString& title, const char* start) {
-    const QDateTime at = utc(start);
-    for (const LocalOccurrence& o :
-         calendars.occurrences(at.addDays(-1), at.addDays(1), calendars.calendars())) {
-        if (o.title == title && o.start == at)
-            return o;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 class TestKhal : public QObject {
@@ -59,18 +49,18 @@ void TestKhal::khalListsWhatWeWrote() {
     const QList<LocalCalendar> list = calendars.calendars();
 
     auto retitle = [&](const char* title, const char* start, const char* to) {
-        std::optional<LocalOccurrence> o = find(calendars, QString::fromUtf8(title), start);
+        std::optional<LocalOccurrence> o = findOccurrence(calendars, title, start);
         QVERIFY2(o, title);
         QVERIFY(calendars.update(*o, QString::fromUtf8(to), {}));
     };
     auto move = [&](const char* title, const char* start, const char* newStart, const char* newEnd,
                     bool allDay) {
-        std::optional<LocalOccurrence> o = find(calendars, QString::fromUtf8(title), start);
+        std::optional<LocalOccurrence> o = findOccurrence(calendars, title, start);
         QVERIFY2(o, title);
         QVERIFY(calendars.update(*o, {}, LocalCalendars::Slot{utc(newStart), utc(newEnd), allDay}));
     };
     auto remove = [&](const char* title, const char* start) {
-        std::optional<LocalOccurrence> o = find(calendars, QString::fromUtf8(title), start);
+        std::optional<LocalOccurrence> o = findOccurrence(calendars, title, start);
         QVERIFY2(o, title);
         QVERIFY(calendars.remove(*o));
     };

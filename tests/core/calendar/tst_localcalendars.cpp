@@ -45,7 +45,6 @@ private slots:
     void collectionsAndMetadata();
     void accessStates_data();
     void accessStates();
-    void createRootMakesTheFirstCalendar();
     void reloadParsesOnlyChangedItems();
     void brokenItemsAreSkipped();
     void changesAreCoalesced();
@@ -116,14 +115,6 @@ void TestLocalCalendars::collectionsAndMetadata() {
     QCOMPARE(list[2].color, QColor(0x34, 0xC7, 0x59));
     QVERIFY(list[1].allowsModifications);
 
-    // A folder whose write permission was taken away is read-only, even for root.
-    QFile::setPermissions(fixture.path(QStringLiteral("Home")),
-                          QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                              QFileDevice::ExeGroup);
-    QVERIFY(!calendars.calendars()[1].allowsModifications);
-    QFile::setPermissions(fixture.path(QStringLiteral("Home")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-
     // Identifiers lead back to the item; one item holding two events names the UID as well.
     fixture.write(QStringLiteral("Errands/pair.ics"),
                   "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n"
@@ -179,30 +170,6 @@ void TestLocalCalendars::accessStates() {
     QCOMPARE(calendars.occurrences(windowStart, windowEnd, all).isEmpty(), !full);
     QFile::setPermissions(fixture.root(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
-void TestLocalCalendars::createRootMakesTheFirstCalendar() {
-    CalendarFixture fixture = CalendarFixture::empty();
-    LocalCalendars::Options options = fixture.options();
-    options.root = fixture.path(QStringLiteral("new/calendars"));
-    LocalCalendars calendars(options);
-    QCOMPARE(calendars.access(), CalendarAccess::notDetermined);
-    QVERIFY(!calendars.defaultCalendar());
-
-    QString error;
-    QVERIFY(calendars.createRoot(&error));
-    QCOMPARE(calendars.access(), CalendarAccess::fullAccess);
-    const std::optional<LocalCalendar> first = calendars.defaultCalendar();
-    QVERIFY(first);
-    QCOMPARE(first->title, QStringLiteral("Calendar"));
-    QVERIFY(first->allowsModifications);
-
-    // A root that cannot be made is reported, not thrown.
-    fixture.write(QStringLiteral("blocked"), "a file where a folder should go");
-    options.root = fixture.path(QStringLiteral("blocked/calendars"));
-    LocalCalendars blocked(options);
-    QVERIFY(!blocked.createRoot(&error));
-    QVERIFY(error.contains(QStringLiteral("blocked/calendars")));
 }
 
 void TestLocalCalendars::reloadParsesOnlyChangedItems() {

@@ -30,8 +30,8 @@ LocalOccurrence occurrence() {
 
 } // namespace
 
-Q_DECLARE_METATYPE(LocalParticipant::Status)
-Q_DECLARE_METATYPE(Attendee::Status)
+Q_DECLARE_METATYPE(LocalParticipant)
+Q_DECLARE_METATYPE(Attendee)
 
 class TestLocalEventBuilder : public QObject {
     Q_OBJECT
@@ -39,117 +39,61 @@ class TestLocalEventBuilder : public QObject {
 private slots:
     void attendees_data();
     void attendees();
-    void textsAndFallbacks_data();
-    void textsAndFallbacks();
-    void organizerAndOwnership();
+    void textsOwnershipAndColour();
     void occurrenceIdentity();
 };
 
 void TestLocalEventBuilder::attendees_data() {
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<QString>("cn");
-    QTest::addColumn<LocalParticipant::Status>("partstat");
-    QTest::addColumn<bool>("chair");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("email"); // empty: none
-    QTest::addColumn<Attendee::Status>("status");
-    QTest::addColumn<bool>("isMe");
     using P = LocalParticipant::Status;
     using A = Attendee::Status;
-    QTest::newRow("upper-case MAILTO keeps the address's case, named by it")
-        << "MAILTO:Pat@Example.com"
-        << "" << P::accepted << false << "Pat@Example.com"
-        << "Pat@Example.com" << A::accepted << false;
-    QTest::newRow("chair is the organizer") << "mailto:dana@example.com"
-                                            << "Dana Boss" << P::declined << true << "Dana Boss"
-                                            << "dana@example.com" << A::declined << false;
-    QTest::newRow("not a mail address: named by the address text")
-        << "urn:uuid:room-4"
-        << "" << P::delegated << false << "urn:uuid:room-4"
-        << "" << A::unknown << false;
-    QTest::newRow("needs action is pending") << "mailto:lee@example.com"
-                                             << "Lee" << P::pending << false << "Lee"
-                                             << "lee@example.com" << A::pending << false;
-    QTest::newRow("tentative") << "mailto:lee@example.com"
-                               << "Lee" << P::tentative << false << "Lee"
-                               << "lee@example.com" << A::tentative << false;
-    QTest::newRow("completed reads as unknown") << "mailto:lee@example.com"
-                                                << "Lee" << P::completed << false << "Lee"
-                                                << "lee@example.com" << A::unknown << false;
-    QTest::newRow("in process reads as unknown") << "mailto:lee@example.com"
-                                                 << "Lee" << P::inProcess << false << "Lee"
-                                                 << "lee@example.com" << A::unknown << false;
-    QTest::newRow("the user, matched without regard to case") << "mailto:Me@Example.COM"
-                                                              << "" << P::pending << false << "Me@Example.COM"
-                                                              << "Me@Example.COM" << A::pending << true;
-    QTest::newRow("the user by the calendar's address title") << "mailto:cal@example.org"
-                                                              << "Me" << P::accepted << false << "Me"
-                                                              << "cal@example.org" << A::accepted << true;
+    const QString pat = QStringLiteral("Pat@Example.com");
+    QTest::addColumn<LocalParticipant>("participant");
+    QTest::addColumn<Attendee>("expected");
+    QTest::newRow("upper-case MAILTO keeps the address's case and names the guest")
+        << LocalParticipant{"", "MAILTO:" + pat, P::accepted}
+        << Attendee{pat, A::accepted, false, false, pat};
+    QTest::newRow("the chair organizes") << LocalParticipant{"Dana", "mailto:d@x.io", P::declined, true}
+                                         << Attendee{"Dana", A::declined, true, false, "d@x.io"};
+    QTest::newRow("no mail address: named by the address text")
+        << LocalParticipant{"", "urn:uuid:room-4", P::delegated}
+        << Attendee{"urn:uuid:room-4", A::unknown, false, false, std::nullopt};
+    QTest::newRow("needs action is pending") << LocalParticipant{"Lee", "mailto:l@x.io", P::pending}
+                                             << Attendee{"Lee", A::pending, false, false, "l@x.io"};
+    QTest::newRow("completed reads as unknown") << LocalParticipant{"Lee", "mailto:l@x.io", P::completed}
+                                                << Attendee{"Lee", A::unknown, false, false, "l@x.io"};
+    QTest::newRow("the user, whatever the letter case")
+        << LocalParticipant{"", "mailto:Me@Example.COM", P::pending}
+        << Attendee{"Me@Example.COM", A::pending, false, true, "Me@Example.COM"};
+    QTest::newRow("the user by the calendar's address title")
+        << LocalParticipant{"Me", "mailto:cal@example.org", P::accepted}
+        << Attendee{"Me", A::accepted, false, true, "cal@example.org"};
 }
 
 void TestLocalEventBuilder::attendees() {
-    QFETCH(QString, url);
-    QFETCH(QString, cn);
-    QFETCH(LocalParticipant::Status, partstat);
-    QFETCH(bool, chair);
-    QFETCH(QString, name);
-    QFETCH(QString, email);
-    QFETCH(Attendee::Status, status);
-    QFETCH(bool, isMe);
+    QFETCH(LocalParticipant, participant);
+    QFETCH(Attendee, expected);
     LocalOccurrence o = occurrence();
-    o.attendees.append({cn, url, partstat, chair});
+    o.attendees.append(participant);
     const CalEvent e = LocalEventBuilder::build(o, calendarNamed(QStringLiteral("cal@example.org")),
                                                 {QStringLiteral("me@example.com")});
-    QCOMPARE(e.attendees.size(), 1);
-    const Attendee& a = e.attendees.first();
-    QCOMPARE(a.name, name);
-    QCOMPARE(a.email.value_or(QString()), email);
-    QCOMPARE(a.status, status);
-    QCOMPARE(a.isOrganizer, chair);
-    QCOMPARE(a.isMe, isMe);
+    QCOMPARE(e.attendees, QList<Attendee>{expected});
 }
 
-void TestLocalEventBuilder::textsAndFallbacks_data() {
-    QTest::addColumn<bool>("hasTitle");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("location");
-    QTest::addColumn<QString>("expectedTitle");
-    QTest::addColumn<QString>("expectedLocation"); // empty: none
-    QTest::newRow("blanks and line breaks trimmed") << true << "  Plan \n"
-                                                    << "\tRoom 4\r\n"
-                                                    << "Plan"
-                                                    << "Room 4";
-    QTest::newRow("a title of blanks stays empty") << true << "   "
-                                                   << "   "
-                                                   << ""
-                                                   << "";
-    QTest::newRow("no title at all") << false << ""
-                                     << ""
-                                     << "Untitled"
-                                     << "";
-}
-
-void TestLocalEventBuilder::textsAndFallbacks() {
-    QFETCH(bool, hasTitle);
-    QFETCH(QString, title);
-    QFETCH(QString, location);
-    QFETCH(QString, expectedTitle);
-    QFETCH(QString, expectedLocation);
-    LocalOccurrence o = occurrence();
-    o.title = hasTitle ? std::optional<QString>(title) : std::nullopt;
-    o.location = location;
-    o.notes = location;
-    const CalEvent e = LocalEventBuilder::build(o, calendarNamed(QStringLiteral("Home")), {});
-    QCOMPARE(e.title, expectedTitle);
-    QCOMPARE(e.location.value_or(QString()), expectedLocation);
-    QCOMPARE(e.notes.value_or(QString()), expectedLocation);
-    QCOMPARE(e.location.has_value(), !expectedLocation.isEmpty());
-}
-
-void TestLocalEventBuilder::organizerAndOwnership() {
+void TestLocalEventBuilder::textsOwnershipAndColour() {
     LocalOccurrence o = occurrence();
     LocalCalendar home = calendarNamed(QStringLiteral("Home"));
+    o.title = QStringLiteral("  Plan \n");
+    o.location = QStringLiteral("\tRoom 4\r\n");
+    o.notes = QStringLiteral("   ");
     CalEvent e = LocalEventBuilder::build(o, home, {});
+    QCOMPARE(e.title, QStringLiteral("Plan"));
+    QCOMPARE(e.location, QStringLiteral("Room 4"));
+    QVERIFY(!e.notes);
+    o.title = QStringLiteral("   ");
+    QCOMPARE(LocalEventBuilder::build(o, home, {}).title, QString());
+    o.title.reset();
+    QCOMPARE(LocalEventBuilder::build(o, home, {}).title, QStringLiteral("Untitled"));
+
     // Without an organizer the user made the event; it has the calendar's colour, else system blue.
     QVERIFY(e.organizerIsMe);
     QVERIFY(!e.organizer);
