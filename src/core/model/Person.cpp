@@ -1,0 +1,64 @@
+#include "core/model/Person.h"
+
+#include <QTextBoundaryFinder>
+
+#include <array>
+
+namespace {
+
+// FNV-1a: a fixed hash, unlike qHash's per-process seed, so an address keeps its colour across launches.
+quint64 stableHash(const QByteArray& bytes) {
+    quint64 hash = 14695981039346656037ull;
+    for (char c : bytes) {
+        hash ^= quint8(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+QString firstGrapheme(const QString& text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    const qsizetype end = finder.toNextBoundary();
+    return text.left(end > 0 ? end : text.size());
+}
+
+} // namespace
+
+QString Person::id() const {
+    return email.toLower();
+}
+
+QString Person::initials() const {
+    QString source = name;
+    if (source.isEmpty()) {
+        const qsizetype at = email.indexOf(QLatin1Char('@'));
+        source = at < 0 ? email : email.left(at);
+    }
+    QString result;
+    int taken = 0;
+    qsizetype i = 0;
+    while (taken < 2 && i < source.size()) {
+        const auto isSeparator = [](QChar c) { return c == u' ' || c == u'.' || c == u'_'; };
+        while (i < source.size() && isSeparator(source.at(i)))
+            ++i;
+        if (i == source.size())
+            break;
+        qsizetype pieceEnd = i;
+        while (pieceEnd < source.size() && !isSeparator(source.at(pieceEnd)))
+            ++pieceEnd;
+        result += firstGrapheme(source.mid(i, pieceEnd - i));
+        ++taken;
+        i = pieceEnd;
+    }
+    return result.isEmpty() ? QStringLiteral("?") : result.toUpper();
+}
+
+QColor Person::color() const {
+    static constexpr std::array<float, 8> hues = {0.58f, 0.36f, 0.08f, 0.78f, 0.92f, 0.50f, 0.15f, 0.68f};
+    const float hue = hues[stableHash(email.toLower().toUtf8()) % hues.size()];
+    return QColor::fromHsvF(hue, 0.55f, 0.85f, 1.0f);
+}
+
+size_t qHash(const Person& person, size_t seed) noexcept {
+    return qHashMulti(seed, person.email, person.name);
+}
