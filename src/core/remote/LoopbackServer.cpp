@@ -13,6 +13,8 @@ struct LoopbackServer::Connection {
     QByteArray buffer;
     QTimer deadline;
     bool served = false;
+    // The path to report once the reply has gone out and the connection has closed.
+    std::optional<QString> report;
 };
 
 LoopbackServer::LoopbackServer(QObject* parent)
@@ -107,25 +109,28 @@ void LoopbackServer::serve(QTcpSocket* socket, const QByteArray& requestLine) {
     const QByteArray page = LoopbackPage::html(success).toUtf8();
     socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
                   QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
+    if (!path.startsWith(QLatin1String("/favicon")))
+        connection->report = path;
+    // Closes once the reply is written; the disconnect then reports the path.
     socket->disconnectFromHost();
-
-    if (path.startsWith(QLatin1String("/favicon")))
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, path] {
-            if (!m_stopped && onRequest)
-                onRequest(path);
-        },
-        Qt::QueuedConnection);
 }
 
 void LoopbackServer::drop(QTcpSocket* socket) {
-    if (!m_connections.remove(socket))
+    const std::shared_ptr<Connection> connection = m_connections.take(socket);
+    if (!connection)
         return;
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
+    if (!connection->report || m_stopped)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, path = *connection->report] {
+            if (!m_stopped && onRequest)
+                onRequest(path);
+        },
+        Qt::QueuedConnection);
 }
 
 std::optional<QList<LoopbackServer::QueryItem>> LoopbackServer::queryItems(const QString& path) {

@@ -42,8 +42,8 @@ public:
     // Connections accepted and not yet closed.
     int connectionCount() const { return int(m_connections.size()); }
 
-    // Called with each request's path (with its query) after the reply has been handed to the
-    // connection, never for a path beginning "/favicon". Always called from the event loop, never from
+    // Called with each request's path (with its query) once its reply has gone out and the connection
+    // has closed, never for a path beginning "/favicon". Always called from the event loop, never from
     // inside a socket handler, so the owner may stop or delete the server from it.
     std::function<void(const QString& path)> onRequest;
     // Decides whether a request gets the "connected" page. By default every path without "error="

@@ -1,6 +1,7 @@
 #include "core/remote/PKCE.h"
 
 #include <QCryptographicHash>
+#include <QList>
 #include <QRandomGenerator>
 
 namespace {

@@ -59,6 +59,10 @@ QCoro::Task<Response> send(QNetworkRequest request, QByteArray method, QByteArra
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid()) {
         DebugLog::log([&] { return what + QStringLiteral(" failed: ") + reply->errorString(); });
+        // Nothing here aborts a request, so a cancelled one is the transfer time-out, which Qt
+        // describes only as "Operation canceled".
+        if (reply->error() == QNetworkReply::OperationCanceledError)
+            throw TransportError(QStringLiteral("The request timed out"), QNetworkReply::TimeoutError);
         throw TransportError(reply->errorString(), reply->error());
     }
     DebugLog::log([&] { return what + QStringLiteral(" → ") + QString::number(status.toInt()); });

@@ -1,7 +1,8 @@
 #include "core/remote/Rfc3339.h"
 
+#include "core/model/Cal.h"
+
 #include <QRegularExpression>
-#include <QTimeZone>
 
 namespace {
 
@@ -22,7 +23,7 @@ namespace Rfc3339 {
 std::optional<QDateTime> parse(QStringView text) {
     static const QRegularExpression pattern(QStringLiteral(
         R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:\.(\d{1,9}))?(?:(Z)|([+-])(\d{2}):(\d{2}))$)"));
-    const QRegularExpressionMatch match = pattern.matchView(text);
+    const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return std::nullopt;
     const auto number = [&](int group) { return match.capturedView(group).toInt(); };
@@ -47,23 +48,23 @@ QString formatUtc(const QDateTime& instant) {
 }
 
 QString formatLocal(const QDateTime& instant) {
-    const QDateTime local = instant.toLocalTime();
+    const QDateTime local = Cal::current().inZone(instant);
     return local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + offsetText(local.offsetFromUtc());
 }
 
 QString formatDay(const QDateTime& instant) {
-    return instant.toLocalTime().date().toString(QStringLiteral("yyyy-MM-dd"));
+    return Cal::current().dateOf(instant).toString(QStringLiteral("yyyy-MM-dd"));
 }
 
 std::optional<QDateTime> parseDay(QStringView text) {
     static const QRegularExpression pattern(QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})$)"));
-    const QRegularExpressionMatch match = pattern.matchView(text);
+    const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return std::nullopt;
     const QDate day(match.capturedView(1).toInt(), match.capturedView(2).toInt(), match.capturedView(3).toInt());
     if (!day.isValid())
         return std::nullopt;
-    return day.startOfDay().toUTC();
+    return Cal::current().startOfDay(day);
 }
 
 } // namespace Rfc3339

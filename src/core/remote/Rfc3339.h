@@ -14,12 +14,12 @@ namespace Rfc3339 {
 std::optional<QDateTime> parse(QStringView text);
 // "2024-05-06T07:30:00Z": the instant in UTC, whole seconds.
 QString formatUtc(const QDateTime& instant);
-// "2024-05-06T09:30:00+02:00": the instant in the local zone with its offset, "Z" at zero offset.
+// "2024-05-06T09:30:00+02:00": the instant in the user's zone with its offset, "Z" at zero offset.
 QString formatLocal(const QDateTime& instant);
-// "2024-05-06": the local day of the instant.
+// "2024-05-06": the day of the instant in the user's zone.
 QString formatDay(const QDateTime& instant);
-// The local midnight (or the first moment of the day where midnight does not exist) of
-// "yyyy-MM-dd", in UTC.
+// The start of the day "yyyy-MM-dd" in the user's zone (midnight, or the first moment of the day
+// where midnight does not exist), in UTC.
 std::optional<QDateTime> parseDay(QStringView text);
 
 } // namespace Rfc3339
