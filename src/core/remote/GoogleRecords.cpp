@@ -1,0 +1,282 @@
+#include "core/remote/GoogleRecords.h"
+
+#include <QHashFunctions>
+#include <QJsonArray>
+#include <QRegularExpression>
+
+#include <optional>
+
+namespace {
+
+QString& builtInID() {
+    static QString id = QStringLiteral(VORRINDEL_GOOGLE_CLIENT_ID);
+    return id;
+}
+
+QString& builtInSecret() {
+    static QString secret = QStringLiteral(VORRINDEL_GOOGLE_CLIENT_SECRET);
+    return secret;
+}
+
+// Blanks and tabs only: a pasted identity that ends in a line break keeps it (and then fails at
+// Google), exactly as the user pasted it.
+QString trimBlanks(const QString& text) {
+    auto blank = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString isoText(const QDateTime& instant) {
+    return instant.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
+}
+
+// Internet date-time with whole seconds and a "Z" or "+hh:mm" offset; nothing more lenient, so that
+// a date without an offset is never taken as local time.
+std::optional<QDateTime> parseIso(const QString& text) {
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:(Z)|([+-])(\d{2}):(\d{2}))$)"));
+    const QRegularExpressionMatch m = pattern.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    auto number = [&](int group) { return m.captured(group).toInt(); };
+    const QDate date(number(1), number(2), number(3));
+    const QTime time(number(4), number(5), number(6));
+    if (!date.isValid() || !time.isValid() || number(9) > 23 || number(10) > 59)
+        return std::nullopt;
+    int offset = 0;
+    if (!m.hasCaptured(7))
+        offset = (m.captured(8) == u"-" ? -1 : 1) * (number(9) * 3600 + number(10) * 60);
+    return QDateTime(date, time, Qt::OffsetFromUTC, offset).toUTC();
+}
+
+// Strict field readers: nullopt means "missing or of the wrong type" (the record fails); for optional
+// fields a missing key or null is fine and reads as none.
+std::optional<QString> requiredString(const QJsonObject& o, const QString& key) {
+    const QJsonValue v = o.value(key);
+    return v.isString() ? std::optional(v.toString()) : std::nullopt;
+}
+
+std::optional<bool> requiredBool(const QJsonObject& o, const QString& key) {
+    const QJsonValue v = o.value(key);
+    return v.isBool() ? std::optional(v.toBool()) : std::nullopt;
+}
+
+std::optional<QStringList> stringList(const QJsonValue& v) {
+    if (!v.isArray())
+        return std::nullopt;
+    QStringList list;
+    for (const QJsonValue& item : v.toArray()) {
+        if (!item.isString())
+            return std::nullopt;
+        list.append(item.toString());
+    }
+    return list;
+}
+
+bool isAbsent(const QJsonValue& v) {
+    return v.isUndefined() || v.isNull();
+}
+
+// Reads an optional field: `ok` turns false on a present value of the wrong type.
+std::optional<QString> optionalString(const QJsonObject& o, const QString& key, bool& ok) {
+    const QJsonValue v = o.value(key);
+    if (isAbsent(v))
+        return std::nullopt;
+    if (!v.isString())
+        ok = false;
+    return v.toString();
+}
+
+QJsonArray toArray(const QStringList& list) {
+    return QJsonArray::fromStringList(list);
+}
+
+} // namespace
+
+// ---- GoogleCalendarInfo
+
+bool GoogleCalendarInfo::canEdit() const {
+    return !accessRole || *accessRole == u"owner" || *accessRole == u"writer";
+}
+
+QJsonObject GoogleCalendarInfo::toJson() const {
+    QJsonObject o{{QStringLiteral("id"), id},
+                  {QStringLiteral("summary"), summary},
+                  {QStringLiteral("primary"), primary}};
+    if (colorHex)
+        o.insert(QStringLiteral("colorHex"), *colorHex);
+    if (accessRole)
+        o.insert(QStringLiteral("accessRole"), *accessRole);
+    return o;
+}
+
+std::optional<GoogleCalendarInfo> GoogleCalendarInfo::fromJson(const QJsonValue& value) {
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject o = value.toObject();
+    const auto id = requiredString(o, QStringLiteral("id"));
+    const auto summary = requiredString(o, QStringLiteral("summary"));
+    const auto primary = requiredBool(o, QStringLiteral("primary"));
+    bool ok = true;
+    const auto colorHex = optionalString(o, QStringLiteral("colorHex"), ok);
+    const auto accessRole = optionalString(o, QStringLiteral("accessRole"), ok);
+    if (!id || !summary || !primary || !ok)
+        return std::nullopt;
+    return GoogleCalendarInfo{*id, *summary, colorHex, *primary, accessRole};
+}
+
+size_t qHash(const GoogleCalendarInfo& c, size_t seed) {
+    return qHashMulti(seed, c.id, c.summary, c.colorHex.value_or(QString()), c.colorHex.has_value(),
+                      c.primary, c.accessRole.value_or(QString()), c.accessRole.has_value());
+}
+
+// ---- GoogleAccount
+
+bool GoogleAccount::canWrite() const {
+    if (!scopes)
+        return false;
+    for (const QString& scope : *scopes) {
+        if (scope.endsWith(u"/auth/calendar.events") || scope.endsWith(u"/auth/calendar"))
+            return true;
+    }
+    return false;
+}
+
+QList<GoogleCalendarInfo> GoogleAccount::visibleCalendars() const {
+    QList<GoogleCalendarInfo> visible;
+    for (const GoogleCalendarInfo& calendar : calendars) {
+        if (!hiddenCalendarIDs.contains(calendar.id))
+            visible.append(calendar);
+    }
+    return visible;
+}
+
+QJsonObject GoogleAccount::toJson() const {
+    QJsonArray calendarArray;
+    for (const GoogleCalendarInfo& calendar : calendars)
+        calendarArray.append(calendar.toJson());
+    // Sorted so that the file does not change when nothing did.
+    QStringList hidden(hiddenCalendarIDs.cbegin(), hiddenCalendarIDs.cend());
+    hidden.sort();
+    QJsonObject o{{QStringLiteral("email"), email},
+                  {QStringLiteral("refreshToken"), refreshToken},
+                  {QStringLiteral("calendars"), calendarArray},
+                  {QStringLiteral("hiddenCalendarIDs"), toArray(hidden)},
+                  {QStringLiteral("needsReauth"), needsReauth}};
+    if (accessToken)
+        o.insert(QStringLiteral("accessToken"), *accessToken);
+    if (expiry)
+        o.insert(QStringLiteral("expiry"), isoText(*expiry));
+    if (scopes)
+        o.insert(QStringLiteral("scopes"), toArray(*scopes));
+    return o;
+}
+
+std::optional<GoogleAccount> GoogleAccount::fromJson(const QJsonValue& value) {
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject o = value.toObject();
+    GoogleAccount account;
+    const auto email = requiredString(o, QStringLiteral("email"));
+    const auto refreshToken = requiredString(o, QStringLiteral("refreshToken"));
+    const auto needsReauth = requiredBool(o, QStringLiteral("needsReauth"));
+    const auto hidden = stringList(o.value(QStringLiteral("hiddenCalendarIDs")));
+    const QJsonValue calendars = o.value(QStringLiteral("calendars"));
+    if (!email || !refreshToken || !needsReauth || !hidden || !calendars.isArray())
+        return std::nullopt;
+    account.email = *email;
+    account.refreshToken = *refreshToken;
+    account.needsReauth = *needsReauth;
+    account.hiddenCalendarIDs = QSet<QString>(hidden->cbegin(), hidden->cend());
+    for (const QJsonValue& item : calendars.toArray()) {
+        const auto calendar = GoogleCalendarInfo::fromJson(item);
+        if (!calendar)
+            return std::nullopt;
+        account.calendars.append(*calendar);
+    }
+
+    bool ok = true;
+    account.accessToken = optionalString(o, QStringLiteral("accessToken"), ok);
+    if (const auto expiryText = optionalString(o, QStringLiteral("expiry"), ok)) {
+        account.expiry = parseIso(*expiryText);
+        ok = ok && account.expiry.has_value();
+    }
+    const QJsonValue scopes = o.value(QStringLiteral("scopes"));
+    if (!isAbsent(scopes)) {
+        account.scopes = stringList(scopes);
+        ok = ok && account.scopes.has_value();
+    }
+    if (!ok)
+        return std::nullopt;
+    return account;
+}
+
+size_t qHash(const GoogleAccount& a, size_t seed) {
+    seed = qHashMulti(seed, a.email, a.refreshToken, a.accessToken.value_or(QString()),
+                      a.accessToken.has_value(), a.expiry.value_or(QDateTime()), a.expiry.has_value());
+    seed = qHashRange(a.calendars.cbegin(), a.calendars.cend(), seed);
+    return qHashMulti(seed, a.hiddenCalendarIDs, a.needsReauth, a.scopes.value_or(QStringList()),
+                      a.scopes.has_value());
+}
+
+// ---- GoogleConfig
+
+QString GoogleConfig::effectiveClientID() const {
+    const QString trimmed = trimBlanks(clientID);
+    return trimmed.isEmpty() ? builtInClientID() : trimmed;
+}
+
+QString GoogleConfig::effectiveClientSecret() const {
+    const QString trimmed = trimBlanks(clientSecret);
+    return trimmed.isEmpty() ? builtInClientSecret() : trimmed;
+}
+
+bool GoogleConfig::hasClient() const {
+    return !effectiveClientID().isEmpty() && !effectiveClientSecret().isEmpty();
+}
+
+QJsonObject GoogleConfig::toJson() const {
+    QJsonArray accountArray;
+    for (const GoogleAccount& account : accounts)
+        accountArray.append(account.toJson());
+    return QJsonObject{{QStringLiteral("clientID"), clientID},
+                       {QStringLiteral("clientSecret"), clientSecret},
+                       {QStringLiteral("accounts"), accountArray}};
+}
+
+std::optional<GoogleConfig> GoogleConfig::fromJson(const QJsonValue& value) {
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject o = value.toObject();
+    const auto clientID = requiredString(o, QStringLiteral("clientID"));
+    const auto clientSecret = requiredString(o, QStringLiteral("clientSecret"));
+    const QJsonValue accounts = o.value(QStringLiteral("accounts"));
+    if (!clientID || !clientSecret || !accounts.isArray())
+        return std::nullopt;
+    GoogleConfig config{*clientID, *clientSecret, {}};
+    for (const QJsonValue& item : accounts.toArray()) {
+        const auto account = GoogleAccount::fromJson(item);
+        if (!account)
+            return std::nullopt;
+        config.accounts.append(*account);
+    }
+    return config;
+}
+
+QString GoogleConfig::builtInClientID() {
+    return builtInID();
+}
+
+QString GoogleConfig::builtInClientSecret() {
+    return builtInSecret();
+}
+
+void GoogleConfig::overrideBuiltInClientForTesting(const QString& clientID, const QString& clientSecret) {
+    builtInID() = clientID;
+    builtInSecret() = clientSecret;
+}
