@@ -20,4 +20,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/LoopbackPage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LoopbackServer.h
     ${CMAKE_CURRENT_LIST_DIR}/LoopbackServer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/GoogleAPI.h
+    ${CMAKE_CURRENT_LIST_DIR}/GoogleAPI.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/GoogleAPIEvents.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/GoogleAPIWrites.cpp
 )
