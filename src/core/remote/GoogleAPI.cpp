@@ -149,8 +149,10 @@ QCoro::Task<QJsonObject> token(Form form) {
 
 QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) {
     const RemoteSession session = RemoteSession::current();
+    // A copy: QCoro 0.8 moves from a non-const lvalue given to co_return, which would empty the
+    // caller's account.
     if (account.accessToken && account.expiry && *account.expiry > session.clock().addSecs(90))
-        co_return *account.accessToken;
+        co_return QString(*account.accessToken);
 
     const Form form{{QStringLiteral("client_id"), config.effectiveClientID()},
                     {QStringLiteral("client_secret"), config.effectiveClientSecret()},
