@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -179,11 +180,15 @@ void FakeHttpServer::clearScripts() {
 }
 
 void FakeHttpServer::hold() {
-    m_holding = true;
+    hold({}, QString());
+}
+
+void FakeHttpServer::hold(QByteArray method, QString pathPrefix) {
+    m_holds.append({std::move(method), std::move(pathPrefix)});
 }
 
 void FakeHttpServer::release() {
-    m_holding = false;
+    m_holds.clear();
     const auto held = std::exchange(m_held, {});
     for (const auto& [socket, reply] : held) {
         if (socket)
@@ -198,10 +203,14 @@ int FakeHttpServer::heldCount() const {
 QList<HttpRequest> FakeHttpServer::requests(QByteArrayView method, QStringView pathPrefix) const {
     QList<HttpRequest> matching;
     for (const HttpRequest& request : m_requests) {
-        if ((method.isEmpty() || request.method == method) && request.path.startsWith(pathPrefix))
+        if (matches(request, method.toByteArray(), pathPrefix.toString()))
             matching.append(request);
     }
     return matching;
+}
+
+bool FakeHttpServer::matches(const HttpRequest& request, const QByteArray& method, const QString& pathPrefix) const {
+    return (method.isEmpty() || request.method == method) && request.path.startsWith(pathPrefix);
 }
 
 bool FakeHttpServer::waitForRequests(int count, int timeoutMs) {
@@ -281,8 +290,7 @@ void FakeHttpServer::dispatch(QTcpSocket* socket, HttpRequest request) {
     bool scripted = false;
     for (qsizetype i = 0; i < m_scripts.size(); ++i) {
         Script& script = m_scripts[i];
-        if ((script.method.isEmpty() || script.method == request.method) &&
-            request.path.startsWith(script.pathPrefix)) {
+        if (matches(request, script.method, script.pathPrefix)) {
             reply = script.reply;
             scripted = true;
             if (--script.remaining <= 0)
@@ -294,7 +302,9 @@ void FakeHttpServer::dispatch(QTcpSocket* socket, HttpRequest request) {
         reply = m_handler(request);
     emit requestReceived(request);
 
-    if (m_holding && reply.kind == HttpReply::Kind::Answer)
+    const bool held = std::any_of(m_holds.cbegin(), m_holds.cend(),
+                                  [&](const auto& hold) { return matches(request, hold.first, hold.second); });
+    if (held && reply.kind == HttpReply::Kind::Answer)
         m_held.append({socket, reply});
     else
         answer(socket, reply);

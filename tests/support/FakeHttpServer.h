@@ -97,8 +97,10 @@ public:
     void scriptNext(QByteArray method, QString pathPrefix, HttpReply reply, int times = 1);
     void clearScripts();
 
-    // While holding, every answer is kept back (the request is recorded at once) until release().
+    // While holding, answers are kept back (the request is recorded at once) until release(): every
+    // answer, or only those to requests with that method (any when empty) and path prefix.
     void hold();
+    void hold(QByteArray method, QString pathPrefix);
     void release();
     int heldCount() const;
 
@@ -129,6 +131,7 @@ private:
     void dispatch(QTcpSocket* socket, HttpRequest request);
     void answer(QTcpSocket* socket, const HttpReply& reply);
     void drop(QTcpSocket* socket);
+    bool matches(const HttpRequest& request, const QByteArray& method, const QString& pathPrefix) const;
 
     QTcpServer m_listener;
     QHash<QTcpSocket*, std::shared_ptr<Connection>> m_connections;
@@ -136,5 +139,5 @@ private:
     QList<Script> m_scripts;
     QList<std::pair<QPointer<QTcpSocket>, HttpReply>> m_held;
     Handler m_handler;
-    bool m_holding = false;
+    QList<std::pair<QByteArray, QString>> m_holds; // method and path prefix of the requests held back
 };

@@ -24,4 +24,6 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/GoogleAPI.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GoogleAPIEvents.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GoogleAPIWrites.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/GoogleAuthFlow.h
+    ${CMAKE_CURRENT_LIST_DIR}/GoogleAuthFlow.cpp
 )
