@@ -1,7 +1,9 @@
 #include "core/model/Person.h"
 
+#include <QRegularExpression>
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -34,22 +36,11 @@ QString Person::initials() const {
         const qsizetype at = email.indexOf(QLatin1Char('@'));
         source = at < 0 ? email : email.left(at);
     }
+    static const QRegularExpression separators(QStringLiteral("[ ._]+"));
+    const QStringList pieces = source.split(separators, Qt::SkipEmptyParts);
     QString result;
-    int taken = 0;
-    qsizetype i = 0;
-    while (taken < 2 && i < source.size()) {
-        const auto isSeparator = [](QChar c) { return c == u' ' || c == u'.' || c == u'_'; };
-        while (i < source.size() && isSeparator(source.at(i)))
-            ++i;
-        if (i == source.size())
-            break;
-        qsizetype pieceEnd = i;
-        while (pieceEnd < source.size() && !isSeparator(source.at(pieceEnd)))
-            ++pieceEnd;
-        result += firstGrapheme(source.mid(i, pieceEnd - i));
-        ++taken;
-        i = pieceEnd;
-    }
+    for (qsizetype i = 0; i < std::min<qsizetype>(pieces.size(), 2); ++i)
+        result += firstGrapheme(pieces.at(i));
     return result.isEmpty() ? QStringLiteral("?") : result.toUpper();
 }
 

@@ -1,0 +1,95 @@
+#include "core/model/PrivateFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace PrivateFile {
+
+namespace {
+
+QString systemError(const QString& what) {
+    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
+
+bool makeFolder(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QFileInfo info(absolute);
+    if (info.isDir())
+        return true;
+    if (info.exists() || absolute == QStringLiteral("/"))
+        return false;
+    if (!makeFolder(info.absolutePath()))
+        return false;
+    const QByteArray native = QFile::encodeName(absolute);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    // mkdir applies the umask, which may take away the owner's own rights.
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    return (st.st_mode & 0700) == 0700 || ::chmod(native.constData(), 0700) == 0;
+}
+
+QString write(const QString& path, const QByteArray& content, unsigned permissions) {
+    const QFileInfo info(path);
+    if (!makeFolder(info.absolutePath()))
+        return QStringLiteral("Couldn’t create the folder %1").arg(info.absolutePath());
+
+    QByteArray temporary = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                             QStringLiteral(".XXXXXX"));
+    // mkostemp creates the file 0600 (less under a strict umask); fchmod makes it exactly what is asked
+    // before any content is there.
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return systemError(QStringLiteral("Couldn’t create a file in %1").arg(info.absolutePath()));
+    auto fail = [&](const QString& what) {
+        const QString message = systemError(what);
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return message;
+    };
+    if (::fchmod(fd, mode_t(permissions)) != 0)
+        return fail(QStringLiteral("Couldn’t protect %1").arg(path));
+    qsizetype written = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fd, content.constData() + written, size_t(content.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(QStringLiteral("Couldn’t write %1").arg(path));
+        written += n;
+    }
+    if (::fsync(fd) != 0)
+        return fail(QStringLiteral("Couldn’t write %1").arg(path));
+    if (::close(fd) != 0) {
+        const QString message = systemError(QStringLiteral("Couldn’t write %1").arg(path));
+        ::unlink(temporary.constData());
+        return message;
+    }
+    if (::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0) {
+        const QString message = systemError(QStringLiteral("Couldn’t replace %1").arg(path));
+        ::unlink(temporary.constData());
+        return message;
+    }
+    return QString();
+}
+
+QString keepAside(const QString& path) {
+    QString aside = path + QStringLiteral(".unreadable");
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = path + QStringLiteral(".unreadable-") + QString::number(n);
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0)
+        return QString();
+    ::chmod(QFile::encodeName(aside).constData(), 0600);
+    return aside;
+}
+
+} // namespace PrivateFile

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Files that hold secrets (tokens, the debug log) and must never be readable by other users, not even
+// for a moment.
+namespace PrivateFile {
+
+// Creates the folder and any missing parent, each new one with permissions 0700 whatever the umask.
+// True when the folder exists afterwards.
+bool makeFolder(const QString& path);
+
+// Replaces the file's content atomically: a temporary file in the same folder, created with
+// `permissions` from its first byte, written, flushed to disk and renamed over the file. A reader sees
+// the old content or the new, never a mix. Creates the folder as makeFolder() does. Returns an empty
+// text on success, otherwise what went wrong (the file is then left as it was).
+QString write(const QString& path, const QByteArray& content, unsigned permissions = 0600);
+
+// Renames a file that cannot be read to "<name>.unreadable" ("<name>.unreadable-2" and so on when that
+// exists), readable only by the user, so that nothing written later replaces what it held. Returns
+// the new path, or an empty text when the file could not be renamed.
+QString keepAside(const QString& path);
+
+} // namespace PrivateFile

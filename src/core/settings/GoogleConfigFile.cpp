@@ -1,0 +1,52 @@
+#include "core/settings/GoogleConfigFile.h"
+
+#include "core/model/DebugLog.h"
+#include "core/model/PrivateFile.h"
+
+#include <QFile>
+#include <QJsonDocument>
+
+namespace GoogleConfigFile {
+
+namespace {
+
+QString path(const QString& appFolder) {
+    return appFolder + QStringLiteral("/google.json");
+}
+
+} // namespace
+
+GoogleConfig read(const QString& appFolder) {
+    const QString file = path(appFolder);
+    QFile input(file);
+    if (!input.exists())
+        return GoogleConfig();
+    std::optional<GoogleConfig> config;
+    if (input.open(QIODevice::ReadOnly)) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(input.readAll(), &error);
+        if (error.error == QJsonParseError::NoError)
+            config = GoogleConfig::fromJson(document.object());
+        input.close();
+    }
+    if (config)
+        return *config;
+    // Decoding fails for the whole file when one account does; the next write would then destroy
+    // every account in it.
+    const QString aside = PrivateFile::keepAside(file);
+    DebugLog::log([&] {
+        return aside.isEmpty() ? QStringLiteral("google.json does not decode and could not be kept aside")
+                               : QStringLiteral("google.json does not decode; kept aside as ") + aside;
+    });
+    return GoogleConfig();
+}
+
+void write(const QString& appFolder, const GoogleConfig& config) {
+    // QJsonObject keeps its keys sorted, so every level comes out in key order.
+    const QByteArray json = QJsonDocument(config.toJson()).toJson(QJsonDocument::Indented);
+    const QString error = PrivateFile::write(path(appFolder), json);
+    if (!error.isEmpty())
+        DebugLog::log([&] { return QStringLiteral("google.json not saved: ") + error; });
+}
+
+} // namespace GoogleConfigFile

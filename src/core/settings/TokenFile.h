@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The Notion integration token, kept in the file "notion-token" in the app folder, readable only by
+// the user. The file exists only while the token is not empty.
+namespace TokenFile {
+
+// The stored token with white space and line breaks trimmed from both ends; empty when the file is
+// missing, unreadable or not UTF-8.
+QString read(const QString& appFolder);
+
+// Stores the token exactly as given (0600 from the first byte, the folder 0700 when it is created),
+// or deletes the file when the token is empty. Never fails visibly: a failure is only logged.
+void write(const QString& appFolder, const QString& token);
+
+} // namespace TokenFile

@@ -1,0 +1,62 @@
+#include "core/store/FreeSlots.h"
+
+#include "core/model/Cal.h"
+#include "core/store/DayMap.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr qint64 gridMs = 15 * 60 * 1000;
+
+struct Busy {
+    QDateTime start;
+    QDateTime end;
+};
+
+} // namespace
+
+namespace FreeSlots {
+
+QDateTime upToGrid(const QDateTime& instant) {
+    const qint64 ms = instant.toMSecsSinceEpoch();
+    qint64 quarters = ms / gridMs;
+    if (quarters * gridMs < ms)
+        ++quarters;
+    return QDateTime::fromMSecsSinceEpoch(quarters * gridMs, Qt::UTC);
+}
+
+std::optional<FreeSlot> onDay(const QList<CalEvent>& dayEvents, const QDateTime& day, const QDateTime& now,
+                              int minutes, int workStart, int workEnd, const Cal& cal) {
+    const QDate date = cal.dateOf(day);
+    const QDateTime workFrom = cal.atWallTime(date, QTime(workStart, 0));
+    const QDateTime workTo = cal.atWallTime(date, QTime(workEnd, 0));
+    if (!workFrom.isValid() || !workTo.isValid())
+        return std::nullopt;
+
+    QDateTime cursor = workFrom;
+    if (cal.isSameDay(day, now))
+        cursor = std::max(workFrom, upToGrid(now));
+    const qint64 lengthMs = qint64(minutes) * 60000;
+
+    QList<Busy> busy;
+    for (const CalEvent& event : dayEvents) {
+        if (!event.isAllDay && !DayMap::declinedByMe(event))
+            busy.append({event.start, event.end});
+    }
+    std::stable_sort(busy.begin(), busy.end(),
+                     [](const Busy& a, const Busy& b) { return a.start < b.start; });
+
+    while (cursor.addMSecs(lengthMs) <= workTo) {
+        const QDateTime candidateEnd = cursor.addMSecs(lengthMs);
+        const auto clash = std::find_if(busy.cbegin(), busy.cend(), [&](const Busy& b) {
+            return b.start < candidateEnd && b.end > cursor;
+        });
+        if (clash == busy.cend())
+            return FreeSlot{cursor, candidateEnd};
+        cursor = upToGrid(clash->end);
+    }
+    return std::nullopt;
+}
+
+} // namespace FreeSlots

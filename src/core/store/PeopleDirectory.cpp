@@ -1,0 +1,139 @@
+#include "core/store/PeopleDirectory.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace {
+
+// Google gives resource (room) and group calendars addresses under this domain; they are no one to invite.
+const QString calendarResourceDomain = QStringLiteral("calendar.google.com");
+
+constexpr qsizetype maxSuggestions = 5;
+
+QString trimBlanks(const QString& text) {
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    while (from < to && blank(text.at(from)))
+        ++from;
+    while (to > from && blank(text.at(to - 1)))
+        --to;
+    return text.mid(from, to - from);
+}
+
+QString firstWord(const QString& name) {
+    static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
+    const QStringList words = name.split(blanks, Qt::SkipEmptyParts);
+    return words.isEmpty() ? QString() : words.first();
+}
+
+// The only person satisfying the test, or nothing when none or several do.
+template <typename Test> std::optional<Person> onlyOne(const QList<Person>& people, Test test) {
+    std::optional<Person> found;
+    for (const Person& person : people) {
+        if (!test(person))
+            continue;
+        if (found)
+            return std::nullopt;
+        found = person;
+    }
+    return found;
+}
+
+} // namespace
+
+namespace PeopleDirectory {
+
+bool isAddress(const QString& text) {
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,}")));
+    return pattern.match(text).hasMatch();
+}
+
+QList<Person> build(const QStringList& recentInvitees, const EventsByDay& days,
+                    const QStringList& ownAddresses) {
+    QSet<QString> own;
+    for (const QString& address : ownAddresses)
+        own.insert(address.toLower());
+
+    QList<Person> people;
+    QHash<QString, qsizetype> position; // lower-cased address -> index in people
+    // Addresses as written -> index in people, or -1 when left out. Most guests recur on many events
+    // in the same spelling, so this spares lower-casing and matching them again.
+    QHash<QString, qsizetype> written;
+    const auto find = [&](const QString& address) -> qsizetype {
+        const auto seen = written.constFind(address);
+        if (seen != written.cend())
+            return *seen;
+        const QString key = address.toLower();
+        qsizetype index = position.value(key, -1);
+        if (index < 0 && isAddress(key) && !key.contains(calendarResourceDomain) && !own.contains(key)) {
+            index = people.size();
+            position.insert(key, index);
+            people.append(Person(address, QString()));
+        }
+        written.insert(address, index);
+        return index;
+    };
+    const auto add = [&](const QString& address, const QString& name) {
+        const qsizetype index = find(address);
+        if (index < 0)
+            return;
+        // Sources put the address where a guest has no display name: that is no name.
+        Person& person = people[index];
+        if (person.name.isEmpty() && name != address)
+            person.name = name;
+    };
+
+    for (const QString& address : recentInvitees)
+        add(address, QString());
+    for (const QList<CalEvent>& list : days) {
+        for (const CalEvent& event : list) {
+            for (const Attendee& attendee : event.attendees) {
+                if (!attendee.isMe && attendee.email)
+                    add(*attendee.email, attendee.name);
+            }
+        }
+    }
+    return people;
+}
+
+std::optional<Person> match(const QList<Person>& people, const QString& text) {
+    const QString q = trimBlanks(text).toLower();
+    if (q.size() < 2)
+        return std::nullopt;
+    if (isAddress(q)) {
+        for (const Person& person : people) {
+            if (person.email.toLower() == q)
+                return person;
+        }
+        return Person(text, QString());
+    }
+    const QString localPart = q + QLatin1Char('@');
+    if (auto person = onlyOne(people, [&](const Person& p) {
+            return p.name.toLower() == q || p.email.toLower().startsWith(localPart);
+        }))
+        return person;
+    return onlyOne(people, [&](const Person& p) { return firstWord(p.name.toLower()) == q; });
+}
+
+QList<Person> suggestions(const QList<Person>& people, const QString& text, const QList<Person>& excluding) {
+    const QString q = trimBlanks(text).toLower();
+    QSet<QString> chosen;
+    for (const Person& person : excluding)
+        chosen.insert(person.email.toLower());
+    QList<Person> result;
+    for (const Person& person : people) {
+        if (result.size() == maxSuggestions)
+            break;
+        const QString address = person.email.toLower();
+        if (chosen.contains(address))
+            continue;
+        if (q.isEmpty() || person.name.toLower().contains(q) || address.contains(q))
+            result.append(person);
+    }
+    return result;
+}
+
+} // namespace PeopleDirectory

@@ -1,0 +1,334 @@
+#include "core/quickadd/DateDetector.h"
+#include "core/quickadd/QuickAddParser.h"
+#include "support/WallClock.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+Q_DECLARE_METATYPE(DateMatch)
+
+namespace {
+
+// A detector that answers what it was told, to test the parser's own choices apart from detection.
+class ScriptedDetector : public DateDetector {
+public:
+    explicit ScriptedDetector(QList<DateMatch> script)
+        : m_script(std::move(script)) {}
+    QList<DateMatch> matches(QStringView, const QDateTime&, const Cal&) const override { return m_script; }
+
+private:
+    QList<DateMatch> m_script;
+};
+
+// The people directory as the event store answers it: a known first name, a full address, and a
+// recent invitee whose name is not known.
+std::optional<Person> directory(const QString& typed) {
+    const QString key = typed.toLower();
+    if (key == u"ondrea" || key == u"ondrea@corp.io")
+        return Person(QStringLiteral("ondrea@corp.io"), QStringLiteral("Ondrea Vask"));
+    if (key == u"bo")
+        return Person(QStringLiteral("bo@corp.io"), QStringLiteral("Bo Berg"));
+    if (key == u"ann")
+        return Person(QStringLiteral("ann@corp.io"), QString());
+    return std::nullopt;
+}
+
+// "title | start → end | flags", flags being D(ate), T(ime), Y (day named) and A(ll day typed).
+QString summary(const QuickAddDraft& d, const Cal& cal) {
+    const QString flags = QString(d.hasDate ? "D" : "") + (d.hasTime ? "T" : "") + (d.hasDay ? "Y" : "") +
+                          (d.explicitAllDay ? "A" : "");
+    return d.title + QStringLiteral(" | ") + WallClock::span(cal, d.start, d.end) + QStringLiteral(" | ") +
+           flags;
+}
+
+} // namespace
+
+class TestQuickAddParser : public QObject {
+    Q_OBJECT
+
+    const Cal m_cal = WallClock::cal();
+    const QDateTime m_now = WallClock::at(m_cal, "2026-12-05 10:00"); // a Saturday
+
+private slots:
+    void normalize_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("normalized");
+        const auto row = [](const char* name, const char* text, const char* normalized) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(normalized);
+        };
+        row("abbreviation with stop", "Sync Tues. 3pm", "Sync Tuesday 3pm");
+        row("any case", "TMRW or tmr", "tomorrow or tomorrow");
+        row("whole words only", "month Monday mon", "month Monday Monday");
+        row("afternoon hour", "meet at 5", "meet at 5pm");
+        row("morning hour", "meet at 10", "meet at 10am");
+        row("noon", "lunch at 12", "lunch at 12pm");
+        row("leading zero", "call at 07", "call at 7pm");
+        row("two hours, both spelled", "at 9 and at 3", "at 9am and at 3pm");
+        row("not an hour of the day", "at 0 or at 13", "at 0 or at 13");
+        row("minutes follow", "at 9:30 or at 9.30", "at 9:30 or at 9.30");
+        row("period follows", "at 9pm or at 9 a.m.", "at 9pm or at 9 a.m.");
+        row("range to a period", "Dinner at 10-11pm, at 7 to 9 p.m.", "Dinner at 10-11pm, at 7 to 9 p.m.");
+        row("range without a period", "at 10-11", "at 10am-11");
+    }
+    void normalize() {
+        QFETCH(QString, text);
+        QFETCH(QString, normalized);
+        QCOMPARE(QuickAddParser::normalize(text), normalized);
+    }
+
+    void patterns_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("match");
+        const auto row = [](const char* name, const char* pattern, const char* text, const char* match) {
+            QTest::newRow(name) << pattern << text << match;
+        };
+        row("D: comma decimal with for", "D", "Call 3pm for 1,5 h", "for 1,5 h");
+        row("D: first of two", "D", "Gym 1h 30m", "1h");
+        row("D: in N hours is a time", "D", "in 2 hours", "");
+        row("D: never inside a number", "D", "Call in 2.5 hours", "");
+        row("A: hyphen, any case", "A", "Offsite ALL-DAY", "ALL-DAY");
+        row("A: whole words", "A", "ball day", "");
+        row("C: in N hours", "C", "in 2 hours", "in 2 hours");
+        row("C: a day is no time", "C", "Dec 5", "");
+        row("W: hour range", "W", "3-4pm", "");
+        row("W: time range", "W", "10:30-11:30", "");
+        row("W: numeric date", "W", "on 12/5", "12/5");
+        row("W: in N days", "W", "in 3 days", "in 3 days");
+        row("M: capital after with", "M", "Coffee With Ondrea", "With Ondrea");
+        row("M: joined names", "M", "w/ Ondrea & Oskel, Bo", "w/ Ondrea & Oskel, Bo");
+        row("M: lower-case name", "M", "with ondrea", "");
+        row("E: inside text", "E", "mail Bob.Smith+x@corp.io now", "Bob.Smith+x@corp.io");
+        row("H: bare", "H", "at 10", "at 10");
+        row("H: range to a period", "H", "at 10 - 11pm", "");
+    }
+    void patterns() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, text);
+        QFETCH(QString, match);
+        const QHash<QString, const QRegularExpression*> byName{
+            {"D", &QuickAddParser::duration()}, {"A", &QuickAddParser::allDay()},
+            {"C", &QuickAddParser::clock()},    {"W", &QuickAddParser::dayWords()},
+            {"M", &QuickAddParser::mentions()}, {"E", &QuickAddParser::email()},
+            {"H", &QuickAddParser::bareHour()}};
+        QCOMPARE(byName[pattern]->match(text).captured(0), match);
+    }
+
+    // Whole lines through the real detector, with a default length of 30 minutes.
+    void parse_data() {
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("draft");
+        const auto row = [](const char* name, const char* text, const char* draft,
+                            const char* now = "2026-12-05 10:00") {
+            QTest::newRow(name) << now << QString::fromUtf8(text) << QString::fromUtf8(draft);
+        };
+        row("empty line", "", "New event | 2026-12-05 00:00 → 12-06 00:00 | ");
+        row("no date", "Buy milk", "Buy milk | 2026-12-05 00:00 → 12-06 00:00 | ");
+        row("bare hour passed", "standup at 9", "standup | 2026-12-06 09:00 → 09:30 | DT");
+        row("passed 120 s ago", "standup at 9", "standup | 2026-12-05 09:00 → 09:30 | DT",
+            "2026-12-05 09:02");
+        row("passed 121 s ago", "standup at 9", "standup | 2026-12-06 09:00 → 09:30 | DT",
+            "2026-12-05 09:02:01");
+        row("day word keeps the past", "standup today at 9", "standup | 2026-12-05 09:00 → 09:30 | DTY");
+        row("just before midnight", "call at 11", "call | 2026-12-06 11:00 → 11:30 | DT", "2026-12-05 23:59");
+        row("tonight at 9", "Dinner tonight at 9", "Dinner | 2026-12-05 21:00 → 21:30 | DTY",
+            "2026-12-05 22:00");
+        row("duration phrase", "Call 3pm for 1,5 h", "Call | 2026-12-05 15:00 → 16:30 | DT");
+        row("five-minute minimum", "Call 3pm 2m", "Call | 2026-12-05 15:00 → 15:05 | DT");
+        row("detected range wins", "Workshop 3-4pm for 2 hours", "Workshop | 2026-12-05 15:00 → 16:00 | DT");
+        row("past midnight", "Party at 11pm for 5 hours", "Party | 2026-12-05 23:00 → 12-06 04:00 | DT");
+        row("range to an hour with a period", "Dinner at 10-11pm", "Dinner | 2026-12-05 22:00 → 23:00 | DT");
+        row("number with a decimal", "Call in 2.5 hours",
+            "Call in 2.5 hours | 2026-12-05 00:00 → 12-06 00:00 | ");
+        row("all day", "Offsite all day friday", "Offsite | 2026-12-11 00:00 → 12-12 00:00 | DYA");
+        row("all day beats a time", "Offsite all day friday 3pm",
+            "Offsite | 2026-12-11 00:00 → 12-12 00:00 | DYA");
+        row("day range", "Conference Dec 24 - 26", "Conference | 2026-12-24 00:00 → 12-27 00:00 | DY");
+        row("trailing invite", "Planning invite", "Planning | 2026-12-05 00:00 → 12-06 00:00 | ");
+        row("trailing with", "Dinner with", "Dinner | 2026-12-05 00:00 → 12-06 00:00 | ");
+        row("comma runs", "Budget , , review", "Budget, review | 2026-12-05 00:00 → 12-06 00:00 | ");
+        row("connectors at the ends", "@ review on -", "review | 2026-12-05 00:00 → 12-06 00:00 | ");
+    }
+    void parse() {
+        QFETCH(QString, now);
+        QFETCH(QString, text);
+        QFETCH(QString, draft);
+        const QuickAddDraft d = QuickAddParser::parse(text, WallClock::at(m_cal, now), 30, m_cal);
+        QCOMPARE(summary(d, m_cal), draft);
+        QCOMPARE(d.isAllDay, !d.hasTime);
+    }
+
+    // Which detected match is used, how much of it leaves the title, and how many days a span covers.
+    void detectorMatches_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<DateMatch>>("script");
+        QTest::addColumn<QString>("draft");
+        const QDateTime fri = WallClock::at(m_cal, "2026-12-11 12:00"),
+                        mon = WallClock::at(m_cal, "2026-12-07 12:00");
+        const QDateTime three = WallClock::at(m_cal, "2026-12-05 15:00");
+        const auto row = [](const char* name, const char* text, QList<DateMatch> script, const char* draft) {
+            QTest::newRow(name) << text << script << draft;
+        };
+        row("first with a time", "Meet friday 3pm monday",
+            {{5, 6, fri, 0}, {12, 3, three, 0}, {16, 6, mon, 0}},
+            "Meet friday monday | 2026-12-05 15:00 → 16:00 | DT");
+        row("else the last", "Meet friday or monday", {{5, 6, fri, 0}, {15, 6, mon, 0}},
+            "Meet friday or | 2026-12-07 00:00 → 12-08 00:00 | DY");
+        row("range outside the text", "Meet monday", {{5, 6, mon, 0}, {9, 40, fri, 0}},
+            "Meet | 2026-12-07 00:00 → 12-08 00:00 | DY");
+        row("no date", "Meet monday", {{5, 6, std::nullopt, 0}},
+            "Meet monday | 2026-12-05 00:00 → 12-06 00:00 | ");
+        row("title words inside the span", "Lunch tomorrow", {{0, 14, mon, 0}},
+            "Lunch | 2026-12-07 00:00 → 12-08 00:00 | DY");
+        row("two days without a time: three", "Trip monday", {{5, 6, mon, 2 * 86400}},
+            "Trip | 2026-12-07 00:00 → 12-10 00:00 | DY");
+        row("two days, all day and a time: two", "Trip all day monday 9am", {{6, 10, mon, 2 * 86400}},
+            "Trip | 2026-12-07 00:00 → 12-09 00:00 | DYA");
+        row("a day and a half with a time: two", "Trip all day monday 9am", {{6, 10, mon, 1.5 * 86400}},
+            "Trip | 2026-12-07 00:00 → 12-09 00:00 | DYA");
+    }
+    void detectorMatches() {
+        QFETCH(QString, text);
+        QFETCH(QList<DateMatch>, script);
+        QFETCH(QString, draft);
+        const ScriptedDetector detector(script);
+        QCOMPARE(summary(QuickAddParser::parse(text, m_now, 60, m_cal, {}, &detector), m_cal), draft);
+    }
+
+    void withoutDetector() {
+        const QuickAddDraft d =
+            QuickAddParser::parse(QStringLiteral("Lunch 3pm"), m_now, 60, m_cal, {}, nullptr);
+        QCOMPARE(summary(d, m_cal), QStringLiteral("Lunch 3pm | 2026-12-05 00:00 → 12-06 00:00 | "));
+    }
+
+    void guests_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("resolver");
+        QTest::addColumn<QString>("result"); // invitees (e-mail/name), then " | " and the title
+        const auto row = [](const char* name, const char* text, const char* result, bool resolver = true) {
+            QTest::newRow(name) << text << resolver << result;
+        };
+        row("one of two resolves", "Coffee with Ondrea and Oskel",
+            "ondrea@corp.io/Ondrea Vask | Coffee with Oskel");
+        row("both resolve", "Coffee with Ondrea & Bo",
+            "ondrea@corp.io/Ondrea Vask, bo@corp.io/Bo Berg | Coffee");
+        row("none resolves", "Coffee with Oskel and Olaf", " | Coffee with Oskel and Olaf");
+        row("lower-case name", "Coffee with ondrea", " | Coffee with ondrea");
+        row("addresses in typed order", "Sync b@x.io then a@x.io", "b@x.io/, a@x.io/ | Sync then");
+        row("address and name of one person", "Lunch with Ondrea ONDREA@corp.io",
+            "ONDREA@corp.io/Ondrea Vask | Lunch");
+        row("name before address", "Design sync with Ondrea and guest@elsewhere.org tomorrow",
+            "ondrea@corp.io/Ondrea Vask, guest@elsewhere.org/ | Design sync");
+        row("unnamed guest after address", "Sync bob@x.io with Ann", "bob@x.io/, ann@corp.io/ | Sync");
+        row("weekdays inside addresses", "Call mon@x.org, bob@sun.com", "mon@x.org/, bob@sun.com/ | Call");
+        row("no resolver", "Coffee with Ondrea a@x.io", "a@x.io/ | Coffee with Ondrea", false);
+    }
+    void guests() {
+        QFETCH(QString, text);
+        QFETCH(bool, resolver);
+        QFETCH(QString, result);
+        const QuickAddDraft d = QuickAddParser::parse(
+            text, m_now, 60, m_cal, resolver ? QuickAddParser::Resolver(directory) : nullptr);
+        QStringList people;
+        for (const Person& p : d.invitees)
+            people.append(p.email + u'/' + p.name);
+        QCOMPARE(people.join(QStringLiteral(", ")) + QStringLiteral(" | ") + d.title, result);
+    }
+
+    // Calendar days, not 86,400 seconds; a timed length is absolute.
+    void daylightSaving_data() {
+        QTest::addColumn<QString>("zone");
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("draft");
+        QTest::addColumn<int>("hours");
+        const auto row = [](const char* name, const char* zone, const char* now, const char* text,
+                            const char* draft,
+                            int hours) { QTest::newRow(name) << zone << now << text << draft << hours; };
+        const char* berlin = "Europe/Berlin";
+        const char* santiago = "America/Santiago";
+        row("all day on the 25-hour day", berlin, "2026-10-20 10:00", "Offsite oct 25",
+            "Offsite | 2026-10-25 00:00 → 10-26 00:00 | DY", 25);
+        row("evening ending after the change", berlin, "2026-10-20 10:00", "Party oct 24 11pm for 5 hours",
+            "Party | 2026-10-24 23:00 → 10-25 03:00 | DTY", 5);
+        row("three days over the change", berlin, "2026-10-20 10:00", "Fair Oct 24 - 26",
+            "Fair | 2026-10-24 00:00 → 10-27 00:00 | DY", 73);
+        row("today without its midnight", santiago, "2026-09-06 10:00", "Buy milk",
+            "Buy milk | 2026-09-06 01:00 → 09-07 00:00 | ", 23);
+        row("all day without its midnight", santiago, "2026-09-01 10:00", "Offsite sep 6",
+            "Offsite | 2026-09-06 01:00 → 09-07 00:00 | DY", 23);
+    }
+    void daylightSaving() {
+        QFETCH(QString, zone);
+        QFETCH(QString, now);
+        QFETCH(QString, text);
+        QFETCH(QString, draft);
+        QFETCH(int, hours);
+        const Cal cal = WallClock::cal(zone.toLatin1().constData());
+        const QuickAddDraft d = QuickAddParser::parse(text, WallClock::at(cal, now), 60, cal);
+        QCOMPARE(summary(d, cal), draft);
+        QCOMPARE(d.start.secsTo(d.end), hours * 3600);
+    }
+
+    void draftEquality() {
+        const QuickAddDraft a{QStringLiteral("Sync"),
+                              m_now,
+                              m_now.addSecs(3600),
+                              false,
+                              true,
+                              true,
+                              false,
+                              false,
+                              {Person(QStringLiteral("bo@corp.io"), QStringLiteral("Bo"))}};
+        QuickAddDraft sameInstants = a;
+        sameInstants.start = a.start.toTimeZone(QTimeZone("Asia/Tokyo"));
+        QCOMPARE(sameInstants, a);
+        QuickAddDraft otherCase = a;
+        otherCase.invitees = {Person(QStringLiteral("Bo@corp.io"), QStringLiteral("Bo"))};
+        QVERIFY(!(otherCase == a));
+    }
+
+    // Every line gives a well-formed draft: random words and dates mixed with what a paste can bring
+    // (control characters, right-to-left text, lone surrogates, stray quotes, very long text).
+    void neverFails() {
+        const QStringList pieces{"Lunch",     "with",     "Ondrea", "and",    "Bo",
+                                 "a@x.io",    "tomorrow", "3pm",    "at",     "9",
+                                 "all day",   "for",      "1,5 h",  "-",      "–",
+                                 "to",        "Dec",      "31",     "2026",   "12/5",
+                                 "next",      "week",     "the",    "3rd",    "tonight",
+                                 "noon",      "in",       "2",      "days",   "hours",
+                                 "o'clock",   "@",        ",",      "\"",     "“",
+                                 "'",         "w/",       "&",      "11-1pm", "99999999999",
+                                 "999999999", "weeks",    "9999",   "\u202e", "\u05e9\u05dc\u05d5\u05dd",
+                                 "\u0001",    "\t",       "\n",     "\u0663", "\U0001F600",
+                                 "Feb 30",    "25:00",    "mon."};
+        const QuickAddParser::Resolver anyone = [](const QString& name) -> std::optional<Person> {
+            if (name.isEmpty() || !name[0].isUpper())
+                return std::nullopt;
+            return Person(name.toLower() + QStringLiteral("@corp.io"), name);
+        };
+        QRandomGenerator random(20261205);
+        for (int i = 0; i < 3000; ++i) {
+            QString line;
+            const int words = int(random.bounded(i % 100 == 0 ? 2000 : 12));
+            for (int w = 0; w < words; ++w) {
+                line += random.bounded(8) == 0 ? QString(QChar(char16_t(random.bounded(0xD800, 0xE000))))
+                                               : pieces[random.bounded(int(pieces.size()))];
+                line += random.bounded(5) == 0 ? QString() : QStringLiteral(" ");
+            }
+            const QuickAddDraft d =
+                QuickAddParser::parse(line, m_now, int(random.bounded(-10, 600)), m_cal, anyone);
+            const auto where = qPrintable(QStringLiteral("line ") + QString::number(i));
+            QVERIFY2(!d.title.isEmpty() && d.title == d.title.trimmed(), where);
+            QVERIFY2(d.start.isValid() && d.end.isValid() && d.end > d.start, where);
+            QVERIFY2(d.isAllDay == !d.hasTime && (d.hasDate || !(d.hasTime || d.hasDay)), where);
+            QVERIFY2(!d.isAllDay || d.start == m_cal.startOfDay(d.start), where);
+            for (const Person& p : d.invitees)
+                QVERIFY2(p.email.contains(u'@'), where);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQuickAddParser)
+#include "tst_quickaddparser.moc"

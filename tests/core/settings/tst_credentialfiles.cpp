@@ -1,0 +1,251 @@
+#include "core/settings/GoogleConfigFile.h"
+#include "core/settings/TokenFile.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+unsigned mode(const QString& path) {
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return 0;
+    return st.st_mode & 07777;
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+GoogleConfig sampleConfig() {
+    GoogleConfig config;
+    config.accounts.append(GoogleAccount{"ines@example.com",
+                                         "1//rt",
+                                         std::nullopt,
+                                         QDateTime(QDate(2026, 3, 2), QTime(14, 5, 9), Qt::UTC),
+                                         {GoogleCalendarInfo{"c1", "Work", "#7986cb", true, std::nullopt}},
+                                         {},
+                                         false,
+                                         std::nullopt});
+    return config;
+}
+
+// Restores the umask when a test ends, however it ends.
+struct UmaskGuard {
+    explicit UmaskGuard(mode_t mask)
+        : old(::umask(mask)) {}
+    ~UmaskGuard() { ::umask(old); }
+    mode_t old;
+};
+
+} // namespace
+
+class TestCredentialFiles : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() {
+        m_home = std::make_unique<TempHome>();
+        m_folder = m_home->dataHome() + "/Vorrindel";
+    }
+    void cleanup() { m_home.reset(); }
+
+    void tokenIsReadTrimmed_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("token");
+        QTest::newRow("line feed after") << QByteArray("secret_abc\n") << "secret_abc";
+        QTest::newRow("blanks around") << QByteArray("  secret_abc  ") << "secret_abc";
+        QTest::newRow("tabs and CRLF") << QByteArray("\t secret_abc\r\n") << "secret_abc";
+        QTest::newRow("blank inside kept") << QByteArray("secret abc") << "secret abc";
+        QTest::newRow("not UTF-8") << QByteArray("secret\xff\xfe") << "";
+        QTest::newRow("UTF-8 beyond ASCII") << QByteArray("s\xc3\xa9") << QString::fromUtf8("s\xc3\xa9");
+        QTest::newRow("only white space") << QByteArray(" \n") << "";
+    }
+    void tokenIsReadTrimmed() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, token);
+        writeFile(m_folder + "/notion-token", content);
+        QCOMPARE(TokenFile::read(m_folder), token);
+    }
+
+    void tokenIsStoredExactlyAndDeletedWhenEmpty() {
+        QCOMPARE(TokenFile::read(m_folder), QString());
+        TokenFile::write(m_folder, " secret_abc ");
+        QCOMPARE(contentOf(m_folder + "/notion-token"), QByteArray(" secret_abc "));
+        QCOMPARE(TokenFile::read(m_folder), "secret_abc");
+        TokenFile::write(m_folder, "");
+        QVERIFY(!QFile::exists(m_folder + "/notion-token"));
+        TokenFile::write(m_folder, ""); // nothing to delete: no harm
+        QCOMPARE(TokenFile::read(m_folder), QString());
+    }
+
+    void filesArePrivateWhateverTheUmask_data() {
+        QTest::addColumn<bool>("google");
+        QTest::addColumn<bool>("folderExisted");
+        QTest::newRow("token, new folder") << false << false;
+        QTest::newRow("google.json, new folder") << true << false;
+        QTest::newRow("token replacing an open file") << false << true;
+        QTest::newRow("google.json replacing an open file") << true << true;
+    }
+    void filesArePrivateWhateverTheUmask() {
+        QFETCH(bool, google);
+        QFETCH(bool, folderExisted);
+        const QString name = google ? "google.json" : "notion-token";
+        // Two levels missing, as on a first start with no ~/.local/share yet.
+        const QString folder = m_home->path() + "/fresh/share/Vorrindel";
+        if (folderExisted) {
+            writeFile(folder + "/" + name, "old");
+            QFile::setPermissions(folder + "/" + name, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                           QFileDevice::ReadOther | QFileDevice::ReadGroup);
+        }
+        {
+            UmaskGuard everythingAllowed(0);
+            if (google)
+                GoogleConfigFile::write(folder, sampleConfig());
+            else
+                TokenFile::write(folder, "secret_abc");
+        }
+        QCOMPARE(mode(folder + "/" + name), 0600u);
+        if (!folderExisted) {
+            QCOMPARE(mode(folder), 0700u);
+            QCOMPARE(mode(m_home->path() + "/fresh/share"), 0700u);
+        }
+        // Nothing is left over from the atomic replacement.
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+    }
+
+    void failedWriteKeepsTheOldFile() {
+        TokenFile::write(m_folder, "old");
+        GoogleConfigFile::write(m_folder, sampleConfig());
+        // A folder where the temporary file would go cannot be made into anything, even by root.
+        const QString blocked = m_home->path() + "/blocked";
+        writeFile(blocked, "a file, not a folder");
+        TokenFile::write(blocked + "/Vorrindel", "new");
+        GoogleConfigFile::write(blocked + "/Vorrindel", GoogleConfig());
+        QCOMPARE(contentOf(blocked), QByteArray("a file, not a folder"));
+        QCOMPARE(TokenFile::read(m_folder), "old");
+    }
+
+    void googleFileLayout() {
+        GoogleConfig config = sampleConfig();
+        config.accounts[0].scopes = QStringList{"openid"};
+        config.accounts[0].hiddenCalendarIDs = {"zeta", "alpha"};
+        GoogleConfigFile::write(m_folder, config);
+        const QString text = QString::fromUtf8(contentOf(m_folder + "/google.json"));
+
+        QVERIFY(text.contains(R"("expiry": "2026-03-02T14:05:09Z")"));
+        for (const char* absent : {"accessToken", "accessRole", "null"})
+            QVERIFY2(!text.contains(absent), absent);
+
+        // One key per line, indented; within each object the keys come in sorted order.
+        static const QRegularExpression keyLine(QStringLiteral("^ +\"([A-Za-z]+)\": "));
+        QList<QStringList> open;
+        int keys = 0;
+        for (const QString& line : text.split('\n')) {
+            const QString trimmed = line.trimmed();
+            if (trimmed.startsWith('}')) {
+                QStringList sorted = open.last();
+                sorted.sort();
+                QCOMPARE(open.last(), sorted);
+                open.removeLast();
+            }
+            if (const QRegularExpressionMatch m = keyLine.match(line); m.hasMatch()) {
+                open.last().append(m.captured(1));
+                ++keys;
+            }
+            if (trimmed.endsWith('{'))
+                open.append(QStringList());
+        }
+        QVERIFY(open.isEmpty());
+        QCOMPARE(keys, 3 + 7 + 4); // config, account, calendar
+        QCOMPARE(GoogleConfigFile::read(m_folder), config);
+    }
+
+    void fileInTheOtherPrettyStyleDecodes() {
+        // Two-space indentation and " : " as another JSON writer lays out the same record.
+        writeFile(m_folder + "/google.json", R"({
+  "accounts" : [
+    {
+      "calendars" : [
+        {
+          "id" : "ines@example.com",
+          "primary" : true,
+          "summary" : "Ines"
+        }
+      ],
+      "email" : "ines@example.com",
+      "expiry" : "2026-03-02T14:05:09Z",
+      "hiddenCalendarIDs" : [
+
+      ],
+      "needsReauth" : false,
+      "refreshToken" : "1\/\/rt"
+    }
+  ],
+  "clientID" : "",
+  "clientSecret" : ""
+})");
+        const GoogleConfig config = GoogleConfigFile::read(m_folder);
+        QCOMPARE(config.accounts.size(), 1);
+        QCOMPARE(config.accounts[0].refreshToken, "1//rt");
+        QCOMPARE(config.accounts[0].expiry, QDateTime(QDate(2026, 3, 2), QTime(14, 5, 9), Qt::UTC));
+    }
+
+    void unreadableGoogleFileIsKeptAside_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("account without needsReauth") << QByteArray(
+            R"({"clientID":"","clientSecret":"","accounts":[{"email":"a@b.c","refreshToken":"rt",
+                             "calendars":[],"hiddenCalendarIDs":[]}]})");
+        QTest::newRow("broken JSON") << QByteArray(R"({"clientID":"","clientSecret":"","accounts":[)");
+        QTest::newRow("a list") << QByteArray("[]");
+        QTest::newRow("empty file") << QByteArray();
+    }
+    void unreadableGoogleFileIsKeptAside() {
+        QFETCH(QByteArray, content);
+        const QString file = m_folder + "/google.json";
+        writeFile(file, content);
+        QFile::setPermissions(file,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+
+        QCOMPARE(GoogleConfigFile::read(m_folder), GoogleConfig());
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(contentOf(file + ".unreadable"), content);
+        QCOMPARE(mode(file + ".unreadable"), 0600u);
+
+        // A later write leaves it alone, and a second bad file does not replace the first.
+        GoogleConfigFile::write(m_folder, sampleConfig());
+        QCOMPARE(contentOf(file + ".unreadable"), content);
+        writeFile(file, "{");
+        QCOMPARE(GoogleConfigFile::read(m_folder), GoogleConfig());
+        QCOMPARE(contentOf(file + ".unreadable"), content);
+        QCOMPARE(contentOf(file + ".unreadable-2"), QByteArray("{"));
+    }
+
+    void missingGoogleFileIsEmptyAndNotCreated() {
+        QCOMPARE(GoogleConfigFile::read(m_folder), GoogleConfig());
+        QVERIFY(!QFile::exists(m_folder));
+        GoogleConfigFile::write(m_folder, GoogleConfig());
+        QCOMPARE(GoogleConfigFile::read(m_folder), GoogleConfig());
+        QVERIFY(contentOf(m_folder + "/google.json").contains("\"accounts\": ["));
+    }
+
+private:
+    std::unique_ptr<TempHome> m_home;
+    QString m_folder;
+};
+
+QTEST_GUILESS_MAIN(TestCredentialFiles)
+#include "tst_credentialfiles.moc"

@@ -1,0 +1,187 @@
+#include "core/settings/JsonSettingsFormat.h"
+#include "core/settings/LegacyMigration.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+} // namespace
+
+class TestLegacyMigration : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() {
+        m_home = std::make_unique<TempHome>();
+        m_locations = SettingsLocations::standard();
+    }
+    void cleanup() { m_home.reset(); }
+
+    void preferences_data() {
+        QTest::addColumn<QVariantMap>("current");
+        QTest::addColumn<QVariantMap>("former");
+        QTest::addColumn<QVariantMap>("expected"); // afterwards, the flag aside
+        const QVariantMap none;
+        QTest::newRow("value only in the former domain is copied unchanged")
+            << none << QVariantMap{{"peekMinutes", 20}, {"hiddenCalendarIDs", QStringList{"a", "b"}}}
+            << QVariantMap{{"peekMinutes", 20}, {"hiddenCalendarIDs", QStringList{"a", "b"}}};
+        QTest::newRow("present value wins")
+            << QVariantMap{{"peekMinutes", 5}} << QVariantMap{{"peekMinutes", 20}}
+            << QVariantMap{{"peekMinutes", 5}};
+        QTest::newRow("value of the wrong type is copied as it is")
+            << none << QVariantMap{{"peekMinutes", "20"}} << QVariantMap{{"peekMinutes", "20"}};
+        QTest::newRow("data stays data") << none << QVariantMap{{"notionDatabases", QByteArray("[]")}}
+                                         << QVariantMap{{"notionDatabases", QByteArray("[]")}};
+        QTest::newRow("later settings are not taken") << none
+                                                      << QVariantMap{{"recentInvitees", QStringList{"a@b.c"}},
+                                                                     {"defaultMeetingTarget", "a@b.c|x"},
+                                                                     {"googlePromptDismissed", true},
+                                                                     {"somethingElse", 1},
+                                                                     {"quickAddHotkey", false}}
+                                                      << QVariantMap{{"quickAddHotkey", false}};
+        QTest::newRow("all ten") << none
+                                 << QVariantMap{{"expandOnHover", false},
+                                                {"showPeek", false},
+                                                {"peekMinutes", 1},
+                                                {"hiddenCalendarIDs", QStringList()},
+                                                {"notionDatabases", QByteArray("x")},
+                                                {"alertMinutes", 3},
+                                                {"alertSound", false},
+                                                {"defaultCalendarID", "c"},
+                                                {"defaultEventMinutes", 30},
+                                                {"quickAddHotkey", false}}
+                                 << QVariantMap{{"expandOnHover", false},
+                                                {"showPeek", false},
+                                                {"peekMinutes", 1},
+                                                {"hiddenCalendarIDs", QStringList()},
+                                                {"notionDatabases", QByteArray("x")},
+                                                {"alertMinutes", 3},
+                                                {"alertSound", false},
+                                                {"defaultCalendarID", "c"},
+                                                {"defaultEventMinutes", 30},
+                                                {"quickAddHotkey", false}};
+        QTest::newRow("flag stored false still blocks")
+            << QVariantMap{{"migratedFromSaffrick", false}} << QVariantMap{{"peekMinutes", 20}} << none;
+        QTest::newRow("flag of any type blocks")
+            << QVariantMap{{"migratedFromSaffrick", "no"}} << QVariantMap{{"peekMinutes", 20}} << none;
+    }
+    void preferences() {
+        QFETCH(QVariantMap, current);
+        QFETCH(QVariantMap, former);
+        QFETCH(QVariantMap, expected);
+        store(m_locations.legacySettingsFile, former);
+        store(m_locations.settingsFile, current);
+
+        QSettings settings(m_locations.settingsFile, JsonSettingsFormat::format());
+        LegacyMigration::run(settings, m_locations);
+
+        const QVariantMap after = reread(m_locations.settingsFile);
+        QVariantMap withoutFlag = after;
+        withoutFlag.remove("migratedFromSaffrick");
+        QCOMPARE(withoutFlag, expected);
+        QVERIFY(after.contains("migratedFromSaffrick"));
+        if (!current.contains("migratedFromSaffrick"))
+            QCOMPARE(after.value("migratedFromSaffrick"), QVariant(true));
+        QCOMPARE(reread(m_locations.legacySettingsFile), former); // the former domain is left as it was
+    }
+
+    void runsOnlyOnce() {
+        store(m_locations.legacySettingsFile, {{"peekMinutes", 20}});
+        {
+            QSettings settings(m_locations.settingsFile, JsonSettingsFormat::format());
+            LegacyMigration::run(settings, m_locations);
+        }
+        store(m_locations.legacySettingsFile, {{"peekMinutes", 20}, {"alertMinutes", 9}});
+        writeFile(m_locations.legacyAppFolder + "/notion-token", "secret");
+        QSettings settings(m_locations.settingsFile, JsonSettingsFormat::format());
+        LegacyMigration::run(settings, m_locations);
+        QVERIFY(!settings.contains("alertMinutes"));
+        QVERIFY(!QFile::exists(m_locations.appFolder));
+    }
+
+    void nothingFormerLeavesOnlyTheFlag() {
+        QSettings settings(m_locations.settingsFile, JsonSettingsFormat::format());
+        LegacyMigration::run(settings, m_locations);
+        QCOMPARE(reread(m_locations.settingsFile), (QVariantMap{{"migratedFromSaffrick", true}}));
+        QVERIFY(!QFile::exists(m_locations.appFolder));
+    }
+
+    void brokenFormerPreferencesAreSkipped() {
+        writeFile(m_locations.legacySettingsFile, "{\"peekMinutes\": 2");
+        writeFile(m_locations.legacyAppFolder + "/notion-token", "secret");
+        QSettings settings(m_locations.settingsFile, JsonSettingsFormat::format());
+        LegacyMigration::run(settings, m_locations);
+        QCOMPARE(reread(m_locations.settingsFile), (QVariantMap{{"migratedFromSaffrick", true}}));
+        QVERIFY(QFile::exists(m_locations.appFolder + "/notion-token")); // the folder still comes over
+    }
+
+    void folder_data() {
+        QTest::addColumn<QString>("appFolderBefore"); // "", "empty folder" or "file"
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("no app folder yet") << "" << true;
+        QTest::newRow("empty app folder exists") << "empty folder" << false;
+        QTest::newRow("a file where the folder would be") << "file" << false;
+    }
+    void folder() {
+        QFETCH(QString, appFolderBefore);
+        QFETCH(bool, copied);
+        writeFile(m_locations.legacyAppFolder + "/notion-token", "secret");
+        writeFile(m_locations.legacyAppFolder + "/google.json", "{}");
+        writeFile(m_locations.legacyAppFolder + "/calendars/Work/displayname", "Work");
+        QFile::setPermissions(m_locations.legacyAppFolder + "/google.json",
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        if (appFolderBefore == u"empty folder")
+            QDir().mkpath(m_locations.appFolder);
+        else if (appFolderBefore == u"file")
+            writeFile(m_locations.appFolder, "x");
+
+        QSettings settings(m_locations.settingsFile, JsonSettingsFormat::format());
+        LegacyMigration::run(settings, m_locations);
+
+        QCOMPARE(QFile::exists(m_locations.appFolder + "/notion-token"), copied);
+        QVERIFY(QFile::exists(m_locations.legacyAppFolder + "/notion-token"));
+        if (copied) {
+            QCOMPARE(QFile::permissions(m_locations.appFolder + "/google.json"),
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                         QFileDevice::WriteUser);
+            QVERIFY(QFile::exists(m_locations.appFolder + "/calendars/Work/displayname"));
+            struct stat st;
+            QCOMPARE(::stat(QFile::encodeName(m_locations.appFolder).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, 0700u);
+        }
+    }
+
+private:
+    static void store(const QString& path, const QVariantMap& values) {
+        QSettings file(path, JsonSettingsFormat::format());
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            file.setValue(it.key(), it.value());
+        file.sync();
+    }
+    static QVariantMap reread(const QString& path) {
+        QSettings file(path, JsonSettingsFormat::format());
+        QVariantMap values;
+        for (const QString& key : file.allKeys())
+            values.insert(key, file.value(key));
+        return values;
+    }
+
+    std::unique_ptr<TempHome> m_home;
+    SettingsLocations m_locations;
+};
+
+QTEST_GUILESS_MAIN(TestLegacyMigration)
+#include "tst_legacymigration.moc"

@@ -1,0 +1,45 @@
+#include "support/TestEvents.h"
+
+namespace TestEvents {
+
+QDateTime at(const QString& wallTime, const QTimeZone& zone) {
+    QDateTime local = QDateTime::fromString(wallTime, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!local.isValid())
+        local = QDateTime::fromString(wallTime, QStringLiteral("yyyy-MM-dd HH:mm"));
+    Q_ASSERT(local.isValid());
+    return QDateTime(local.date(), local.time(), zone).toUTC();
+}
+
+CalEvent timed(const QString& id, const QString& title, const QDateTime& start, const QDateTime& end,
+               EventSource source) {
+    CalEvent event;
+    event.id = id;
+    event.title = title;
+    event.start = start.toUTC();
+    event.end = end.toUTC();
+    event.color = QColor(0, 122, 255);
+    event.calendarName = QStringLiteral("Work");
+    event.source = source;
+    event.organizerIsMe = true;
+    event.calendarEditable = true;
+    return event;
+}
+
+CalEvent allDay(const QString& id, const QString& title, const QDateTime& firstDayStart,
+                const QDateTime& endDayStart, EventSource source) {
+    CalEvent event = timed(id, title, firstDayStart, endDayStart, source);
+    event.isAllDay = true;
+    return event;
+}
+
+Attendee guest(const QString& name, const QString& email, Attendee::Status status, bool isMe) {
+    Attendee attendee;
+    attendee.name = name;
+    attendee.status = status;
+    attendee.isMe = isMe;
+    if (!email.isEmpty())
+        attendee.email = email;
+    return attendee;
+}
+
+} // namespace TestEvents
