@@ -40,6 +40,11 @@ void RemoteTestSession::setNow(const QDateTime& now) {
     *m_now = now.toUTC();
 }
 
+void RemoteTestSession::setClock(Clock clock) {
+    m_session.clock = std::move(clock);
+    apply();
+}
+
 void RemoteTestSession::advance(std::chrono::seconds seconds) {
     *m_now = now().addSecs(seconds.count());
 }

@@ -31,6 +31,9 @@ public:
 
     // The clock reads the real time until a test sets it; from then on it stands still unless advanced.
     void setNow(const QDateTime& now);
+    // Another clock instead (a ManualClock shared with the code under test, say); setNow and advance
+    // then no longer apply.
+    void setClock(Clock clock);
     void advance(std::chrono::seconds seconds);
     QDateTime now() const;
 
