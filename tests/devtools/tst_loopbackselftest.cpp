@@ -22,7 +22,8 @@ struct SelfTest {
         app.start();
         if (!app.waitForStarted(5000))
             return false;
-        static const QRegularExpression listening(QStringLiteral("^loopback: listening on 127\\.0\\.0\\.1:(\\d+)\\n"));
+        static const QRegularExpression listening(
+            QStringLiteral("^loopback: listening on 127\\.0\\.0\\.1:(\\d+)\\n"));
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 10000) {
@@ -59,9 +60,10 @@ struct CurlResult {
 };
 
 void startCurl(QProcess& process, quint16 port, const QString& path) {
-    process.start(QStringLiteral("curl"), {QStringLiteral("-sS"), QStringLiteral("--noproxy"), QStringLiteral("*"),
-                                           QStringLiteral("--max-time"), QStringLiteral("5"), QStringLiteral("-D"),
-                                           QStringLiteral("-"), QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)});
+    process.start(QStringLiteral("curl"),
+                  {QStringLiteral("-sS"), QStringLiteral("--noproxy"), QStringLiteral("*"),
+                   QStringLiteral("--max-time"), QStringLiteral("5"), QStringLiteral("-D"),
+                   QStringLiteral("-"), QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)});
 }
 
 // curl fails (exit 18) when the body falls short of the Content-Length the listener announced.
@@ -109,13 +111,17 @@ void TestLoopbackSelfTest::printsTheRequestAndEnds_data() {
     QTest::addColumn<QString>("items");
     QTest::addColumn<QByteArray>("heading");
 
-    QTest::newRow("code and state, decoded") << "/callback?code=ab%2Fc&state=xyz" << "code=ab/c state=xyz"
-                                             << QByteArray("Google Calendar connected");
-    QTest::newRow("bare path") << "/" << "" << QByteArray("Google Calendar connected");
-    QTest::newRow("no value and empty value") << "/cb?a&b=" << "a= b=" << QByteArray("Google Calendar connected");
-    QTest::newRow("repeated name, plus kept") << "/?x=1&x=2+3" << "x=1 x=2+3" << QByteArray("Google Calendar connected");
-    QTest::newRow("error anywhere") << "/?state=s&error=access_denied" << "state=s error=access_denied"
-                                    << QByteArray("Sign-in cancelled");
+    QTest::newRow("code and state, decoded")
+        << "/callback?code=ab%2Fc&state=xyz"
+        << "code=ab/c state=xyz" << QByteArray("Google Calendar connected");
+    QTest::newRow("bare path") << "/"
+                               << "" << QByteArray("Google Calendar connected");
+    QTest::newRow("no value and empty value") << "/cb?a&b="
+                                              << "a= b=" << QByteArray("Google Calendar connected");
+    QTest::newRow("repeated name, plus kept") << "/?x=1&x=2+3"
+                                              << "x=1 x=2+3" << QByteArray("Google Calendar connected");
+    QTest::newRow("error anywhere") << "/?state=s&error=access_denied"
+                                    << "state=s error=access_denied" << QByteArray("Sign-in cancelled");
 }
 
 void TestLoopbackSelfTest::printsTheRequestAndEnds() {

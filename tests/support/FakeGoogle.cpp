@@ -13,8 +13,7 @@ const QString FakeGoogle::eventsScope = QStringLiteral("https://www.googleapis.c
 
 namespace {
 
-const QByteArray bearerChallenge =
-    R"(Bearer realm="https://accounts.google.com/", error="invalid_token")";
+const QByteArray bearerChallenge = R"(Bearer realm="https://accounts.google.com/", error="invalid_token")";
 
 QString segment(const QByteArray& raw) {
     return QUrl::fromPercentEncoding(raw);
@@ -169,7 +168,8 @@ QJsonObject FakeGoogle::allDayEvent(const QString& id, const QString& summary, c
 HttpReply FakeGoogle::errorReply(int status, const QString& reason, const QString& message) {
     QJsonObject error{{"code", status}, {"message", message}};
     if (!reason.isEmpty())
-        error.insert("errors", QJsonArray{QJsonObject{{"domain", "global"}, {"reason", reason}, {"message", message}}});
+        error.insert("errors",
+                     QJsonArray{QJsonObject{{"domain", "global"}, {"reason", reason}, {"message", message}}});
     return HttpReply::json(status, {{"error", error}});
 }
 
@@ -186,9 +186,10 @@ HttpReply FakeGoogle::handle(const HttpRequest& request) {
                                              ? accountOf(QString::fromUtf8(authorization.mid(7)))
                                              : std::nullopt;
     if (!email) {
-        return errorReply(401, QStringLiteral("authError"),
-                          QStringLiteral("Request had invalid authentication credentials. Expected OAuth 2 access "
-                                         "token, login cookie or other valid authentication credential."))
+        return errorReply(
+                   401, QStringLiteral("authError"),
+                   QStringLiteral("Request had invalid authentication credentials. Expected OAuth 2 access "
+                                  "token, login cookie or other valid authentication credential."))
             .withHeader("WWW-Authenticate", bearerChallenge);
     }
     return calendarApi(request, *email);
@@ -198,7 +199,8 @@ HttpReply FakeGoogle::consent(const HttpRequest& request) {
     if (request.queryValue(u"client_id") != m_clientID)
         return HttpReply::text(401, "Error 401: invalid_client", "text/html");
     const QUrl redirect(request.queryValue(u"redirect_uri"), QUrl::StrictMode);
-    if (!redirect.isValid() || redirect.host() != u"127.0.0.1" || request.queryValue(u"response_type") != u"code" ||
+    if (!redirect.isValid() || redirect.host() != u"127.0.0.1" ||
+        request.queryValue(u"response_type") != u"code" ||
         request.queryValue(u"code_challenge_method") != u"S256" ||
         request.queryValue(u"code_challenge").size() != 43)
         return HttpReply::text(400, "Error 400: invalid_request", "text/html");
@@ -211,7 +213,8 @@ HttpReply FakeGoogle::consent(const HttpRequest& request) {
         const QString code = QStringLiteral("4/0Afake%1+code").arg(++m_counter);
         m_codes.insert(code, {request.queryValue(u"code_challenge"), redirect.toString(), m_signInAccount});
         answer.addQueryItem(QStringLiteral("code"), QString::fromLatin1(QUrl::toPercentEncoding(code)));
-        answer.addQueryItem(QStringLiteral("scope"), QString::fromLatin1(QUrl::toPercentEncoding(m_grantedScope)));
+        answer.addQueryItem(QStringLiteral("scope"),
+                            QString::fromLatin1(QUrl::toPercentEncoding(m_grantedScope)));
     }
     QUrl target = redirect;
     target.setQuery(answer.query(QUrl::FullyEncoded), QUrl::StrictMode);
@@ -223,7 +226,8 @@ HttpReply FakeGoogle::tokenRefusal(int status, const QString& error, const QStri
     return HttpReply::json(status, {{"error", error}, {"error_description", description}});
 }
 
-QJsonObject FakeGoogle::tokenReply(const QString& accessToken, const std::optional<QString>& refreshToken) const {
+QJsonObject FakeGoogle::tokenReply(const QString& accessToken,
+                                   const std::optional<QString>& refreshToken) const {
     QJsonObject reply{{"access_token", accessToken},
                       {"expires_in", m_expiresIn},
                       {"scope", m_grantedScope},
@@ -241,7 +245,8 @@ HttpReply FakeGoogle::tokenEndpoint(const HttpRequest& request) {
     const QMap<QString, QString> form = request.form();
     if (form.value(QStringLiteral("client_id")) != m_clientID ||
         form.value(QStringLiteral("client_secret")) != m_clientSecret)
-        return tokenRefusal(401, QStringLiteral("invalid_client"), QStringLiteral("The OAuth client was not found."));
+        return tokenRefusal(401, QStringLiteral("invalid_client"),
+                            QStringLiteral("The OAuth client was not found."));
 
     const QString grantType = form.value(QStringLiteral("grant_type"));
     if (grantType == u"authorization_code") {
@@ -253,19 +258,24 @@ HttpReply FakeGoogle::tokenEndpoint(const HttpRequest& request) {
         if (form.value(QStringLiteral("redirect_uri")) != grant.redirectUri)
             return tokenRefusal(400, QStringLiteral("redirect_uri_mismatch"), QStringLiteral("Bad Request"));
         const QByteArray verifier = form.value(QStringLiteral("code_verifier")).toUtf8();
-        const QByteArray challenge = QCryptographicHash::hash(verifier, QCryptographicHash::Sha256)
-                                         .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+        const QByteArray challenge =
+            QCryptographicHash::hash(verifier, QCryptographicHash::Sha256)
+                .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
         if (verifier.isEmpty() || QString::fromLatin1(challenge) != grant.challenge)
-            return tokenRefusal(400, QStringLiteral("invalid_grant"), QStringLiteral("Invalid code verifier."));
-        return HttpReply::json(200, tokenReply(issueAccessToken(grant.email), issueRefreshToken(grant.email)));
+            return tokenRefusal(400, QStringLiteral("invalid_grant"),
+                                QStringLiteral("Invalid code verifier."));
+        return HttpReply::json(200,
+                               tokenReply(issueAccessToken(grant.email), issueRefreshToken(grant.email)));
     }
     if (grantType == u"refresh_token") {
         const auto found = m_refreshTokens.constFind(form.value(QStringLiteral("refresh_token")));
         if (found == m_refreshTokens.cend())
-            return tokenRefusal(400, QStringLiteral("invalid_grant"), QStringLiteral("Token has been expired or revoked."));
+            return tokenRefusal(400, QStringLiteral("invalid_grant"),
+                                QStringLiteral("Token has been expired or revoked."));
         return HttpReply::json(200, tokenReply(issueAccessToken(*found), std::nullopt));
     }
-    return tokenRefusal(400, QStringLiteral("unsupported_grant_type"), QStringLiteral("Invalid grant_type: ") + grantType);
+    return tokenRefusal(400, QStringLiteral("unsupported_grant_type"),
+                        QStringLiteral("Invalid grant_type: ") + grantType);
 }
 
 HttpReply FakeGoogle::page(const HttpRequest& request, const QList<QJsonObject>& items, const QString& kind) {
@@ -311,7 +321,8 @@ HttpReply FakeGoogle::calendarApi(const HttpRequest& request, const QString& ema
         const QDateTime windowEnd = Rfc3339::parse(request.queryValue(u"timeMax")).value_or(QDateTime());
         QList<QJsonObject> listed;
         for (const QJsonObject& event : events) {
-            if (event.value(u"status") == QJsonValue("cancelled") && request.queryValue(u"showDeleted") != u"true")
+            if (event.value(u"status") == QJsonValue("cancelled") &&
+                request.queryValue(u"showDeleted") != u"true")
                 continue;
             const QDateTime start = instantOf(event.value(u"start").toObject());
             const QDateTime end = instantOf(event.value(u"end").toObject());
@@ -330,8 +341,9 @@ HttpReply FakeGoogle::calendarApi(const HttpRequest& request, const QString& ema
     }
 
     const QString eventID = segment(parts[3]);
-    const auto found = std::find_if(events.begin(), events.end(),
-                                    [&](const QJsonObject& event) { return event.value(u"id").toString() == eventID; });
+    const auto found = std::find_if(events.begin(), events.end(), [&](const QJsonObject& event) {
+        return event.value(u"id").toString() == eventID;
+    });
     if (found == events.end()) {
         if (request.method == "DELETE")
             return errorReply(410, QStringLiteral("deleted"), QStringLiteral("Resource has been deleted"));
@@ -398,9 +410,10 @@ QJsonObject FakeGoogle::patch(QJsonObject event, const QJsonObject& body, const 
     } else if (conferences && conference.toObject().contains(u"createRequest")) {
         const QString link = QStringLiteral("https://meet.google.com/fak-%1-xyz").arg(++m_counter);
         event.insert("hangoutLink", link);
-        event.insert("conferenceData",
-                     QJsonObject{{"entryPoints", QJsonArray{QJsonObject{{"entryPointType", "video"}, {"uri", link}}}},
-                                 {"conferenceSolution", QJsonObject{{"key", QJsonObject{{"type", "hangoutsMeet"}}}}}});
+        event.insert(
+            "conferenceData",
+            QJsonObject{{"entryPoints", QJsonArray{QJsonObject{{"entryPointType", "video"}, {"uri", link}}}},
+                        {"conferenceSolution", QJsonObject{{"key", QJsonObject{{"type", "hangoutsMeet"}}}}}});
     }
     event.insert("updated", Rfc3339::formatUtc(QDateTime::currentDateTimeUtc()));
     return event;

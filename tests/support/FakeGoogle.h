@@ -125,10 +125,10 @@ private:
     QString m_clientSecret = QStringLiteral("GOCSPX-fake-secret");
     QStringList m_accounts;
     QHash<QString, QList<QJsonObject>> m_calendarLists; // e-mail → calendar-list entries
-    QHash<QString, QString> m_accessTokens;              // token → e-mail
-    QHash<QString, QString> m_refreshTokens;             // token → e-mail
-    QHash<QString, Grant> m_codes;                        // unused authorization codes
-    QHash<QString, QList<QJsonObject>> m_events;          // calendar id → events
+    QHash<QString, QString> m_accessTokens;             // token → e-mail
+    QHash<QString, QString> m_refreshTokens;            // token → e-mail
+    QHash<QString, Grant> m_codes;                      // unused authorization codes
+    QHash<QString, QList<QJsonObject>> m_events;        // calendar id → events
     QString m_signInAccount;
     QString m_consentError;
     QString m_grantedScope;

@@ -16,21 +16,36 @@ QString decodeComponent(QByteArrayView text) {
 
 QByteArray reasonPhrase(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 302: return "Found";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 409: return "Conflict";
-    case 410: return "Gone";
-    case 412: return "Precondition Failed";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 201:
+        return "Created";
+    case 204:
+        return "No Content";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 409:
+        return "Conflict";
+    case 410:
+        return "Gone";
+    case 412:
+        return "Precondition Failed";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -100,7 +115,8 @@ QMap<QString, QString> HttpRequest::form() const {
 // ---- HttpReply
 
 HttpReply HttpReply::json(int status, const QJsonObject& object) {
-    return text(status, QJsonDocument(object).toJson(QJsonDocument::Compact), "application/json; charset=UTF-8");
+    return text(status, QJsonDocument(object).toJson(QJsonDocument::Compact),
+                "application/json; charset=UTF-8");
 }
 
 HttpReply HttpReply::text(int status, QByteArray body, QByteArray contentType) {
@@ -209,7 +225,8 @@ QList<HttpRequest> FakeHttpServer::requests(QByteArrayView method, QStringView p
     return matching;
 }
 
-bool FakeHttpServer::matches(const HttpRequest& request, const QByteArray& method, const QString& pathPrefix) const {
+bool FakeHttpServer::matches(const HttpRequest& request, const QByteArray& method,
+                             const QString& pathPrefix) const {
     return (method.isEmpty() || request.method == method) && request.path.startsWith(pathPrefix);
 }
 
@@ -302,8 +319,9 @@ void FakeHttpServer::dispatch(QTcpSocket* socket, HttpRequest request) {
         reply = m_handler(request);
     emit requestReceived(request);
 
-    const bool held = std::any_of(m_holds.cbegin(), m_holds.cend(),
-                                  [&](const auto& hold) { return matches(request, hold.first, hold.second); });
+    const bool held = std::any_of(m_holds.cbegin(), m_holds.cend(), [&](const auto& hold) {
+        return matches(request, hold.first, hold.second);
+    });
     if (held && reply.kind == HttpReply::Kind::Answer)
         m_held.append({socket, reply});
     else
@@ -320,7 +338,8 @@ void FakeHttpServer::answer(QTcpSocket* socket, const HttpReply& reply) {
     case HttpReply::Kind::Answer:
         break;
     }
-    QByteArray bytes = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    QByteArray bytes =
+        "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     for (const auto& [name, value] : reply.headers)
         bytes += name + ": " + value + "\r\n";
     bytes += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";

@@ -8,8 +8,15 @@ namespace {
 
 // The day of a date property's start ("2024-05-06" of "2024-05-06T09:00:00.000+02:00").
 QString startDay(const QJsonObject& page, const QString& property) {
-    return page.value(u"properties").toObject().value(property).toObject().value(u"date").toObject()
-        .value(u"start").toString().left(10);
+    return page.value(u"properties")
+        .toObject()
+        .value(property)
+        .toObject()
+        .value(u"date")
+        .toObject()
+        .value(u"start")
+        .toString()
+        .left(10);
 }
 
 } // namespace
@@ -47,8 +54,10 @@ QJsonObject FakeNotion::database(const QString& id, const QString& title,
                                  const std::optional<QString>& emoji) {
     QJsonObject schema;
     for (const auto& [name, type] : properties)
-        schema.insert(name, QJsonObject{{"id", name.left(4)}, {"name", name}, {"type", type}, {type, QJsonObject()}});
-    QJsonObject database{{"object", "database"}, {"id", id}, {"title", richText(title)}, {"properties", schema}};
+        schema.insert(
+            name, QJsonObject{{"id", name.left(4)}, {"name", name}, {"type", type}, {type, QJsonObject()}});
+    QJsonObject database{
+        {"object", "database"}, {"id", id}, {"title", richText(title)}, {"properties", schema}};
     if (emoji)
         database.insert("icon", QJsonObject{{"type", "emoji"}, {"emoji", *emoji}});
     return database;
@@ -56,29 +65,35 @@ QJsonObject FakeNotion::database(const QString& id, const QString& title,
 
 QJsonObject FakeNotion::page(const QString& id, const QString& title, const QString& dateProperty,
                              const QString& start, const std::optional<QString>& end) {
-    QJsonObject date{{"start", start}, {"end", end ? QJsonValue(*end) : QJsonValue(QJsonValue::Null)}, {"time_zone", QJsonValue::Null}};
-    return {{"object", "page"},
-            {"id", id},
-            {"url", "https://www.notion.so/Page-" + QString(id).remove(u'-')},
-            {"last_edited_time", "2024-05-01T10:00:00.000Z"},
-            {"properties",
-             QJsonObject{{"Name", QJsonObject{{"id", "title"}, {"type", "title"}, {"title", richText(title)}}},
-                         {dateProperty, QJsonObject{{"id", "dt"}, {"type", "date"}, {"date", date}}}}}};
+    QJsonObject date{{"start", start},
+                     {"end", end ? QJsonValue(*end) : QJsonValue(QJsonValue::Null)},
+                     {"time_zone", QJsonValue::Null}};
+    return {
+        {"object", "page"},
+        {"id", id},
+        {"url", "https://www.notion.so/Page-" + QString(id).remove(u'-')},
+        {"last_edited_time", "2024-05-01T10:00:00.000Z"},
+        {"properties",
+         QJsonObject{{"Name", QJsonObject{{"id", "title"}, {"type", "title"}, {"title", richText(title)}}},
+                     {dateProperty, QJsonObject{{"id", "dt"}, {"type", "date"}, {"date", date}}}}}};
 }
 
 HttpReply FakeNotion::error(int status, const QString& code, const QString& message) {
-    return HttpReply::json(status, {{"object", "error"}, {"status", status}, {"code", code}, {"message", message}});
+    return HttpReply::json(status,
+                           {{"object", "error"}, {"status", status}, {"code", code}, {"message", message}});
 }
 
 HttpReply FakeNotion::handle(const HttpRequest& request) {
     if (request.header("Authorization") != "Bearer " + m_token.toUtf8())
         return error(401, QStringLiteral("unauthorized"), QStringLiteral("API token is invalid."));
     if (!request.hasHeader("Notion-Version"))
-        return error(400, QStringLiteral("missing_version"),
-                     QStringLiteral("Notion-Version header failed validation: Notion-Version header should be "
-                                    "defined, instead was `undefined`."));
+        return error(
+            400, QStringLiteral("missing_version"),
+            QStringLiteral("Notion-Version header failed validation: Notion-Version header should be "
+                           "defined, instead was `undefined`."));
     if (request.header("Notion-Version") != "2022-06-28")
-        return error(400, QStringLiteral("validation_error"), QStringLiteral("Notion-Version header failed validation."));
+        return error(400, QStringLiteral("validation_error"),
+                     QStringLiteral("Notion-Version header failed validation."));
 
     if (request.method == "GET" && request.path == u"/v1/users/me") {
         QJsonObject me{{"object", "user"}, {"id", "bot-1"}, {"type", "bot"}, {"bot", QJsonObject()}};
@@ -88,7 +103,8 @@ HttpReply FakeNotion::handle(const HttpRequest& request) {
     }
     if (request.method == "POST" && request.path == u"/v1/search") {
         const QJsonObject filter = request.json().value(u"filter").toObject();
-        if (filter.value(u"property") != QJsonValue("object") || filter.value(u"value") != QJsonValue("database"))
+        if (filter.value(u"property") != QJsonValue("object") ||
+            filter.value(u"value") != QJsonValue("database"))
             return listing(request, {});
         return listing(request, m_databases);
     }
@@ -136,9 +152,10 @@ HttpReply FakeNotion::listing(const HttpRequest& request, const QList<QJsonObjec
     for (int i = from; i < std::min<int>(from + size, int(results.size())); ++i)
         page.append(results[i]);
     const bool more = from + size < results.size();
-    return HttpReply::json(200, {{"object", "list"},
-                                 {"results", page},
-                                 {"has_more", more},
-                                 {"next_cursor", more ? QJsonValue(QStringLiteral("cursor-%1").arg(from + size))
-                                                      : QJsonValue(QJsonValue::Null)}});
+    return HttpReply::json(200,
+                           {{"object", "list"},
+                            {"results", page},
+                            {"has_more", more},
+                            {"next_cursor", more ? QJsonValue(QStringLiteral("cursor-%1").arg(from + size))
+                                                 : QJsonValue(QJsonValue::Null)}});
 }

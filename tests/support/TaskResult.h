@@ -21,8 +21,7 @@
 //     const auto result = runTask(GoogleAPI::calendarList(token));
 //     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
 //     QCOMPARE(result.value->list.size(), 2);
-template <typename T>
-struct TaskResult {
+template <typename T> struct TaskResult {
     using Value = std::conditional_t<std::is_void_v<T>, bool, T>;
 
     bool finished = false;
@@ -45,8 +44,7 @@ struct TaskResult {
         }
     }
     // The thrown error as E, or null when it is not one (or nothing was thrown). Valid while this lives.
-    template <typename E>
-    const E* errorAs() const {
+    template <typename E> const E* errorAs() const {
         if (!error)
             return nullptr;
         try {
@@ -81,8 +79,7 @@ QCoro::Task<> drive(QCoro::Task<T> task, std::shared_ptr<TaskResult<T>> out, QPo
 } // namespace TaskResultDetail
 
 // Runs the event loop until the task has finished, or `timeoutMs` has passed.
-template <typename T>
-TaskResult<T> runTask(QCoro::Task<T> task, int timeoutMs = 15000) {
+template <typename T> TaskResult<T> runTask(QCoro::Task<T> task, int timeoutMs = 15000) {
     auto out = std::make_shared<TaskResult<T>>();
     QEventLoop loop;
     TaskResultDetail::drive(std::move(task), out, &loop);

@@ -11,8 +11,8 @@ namespace {
 
 constexpr qsizetype maxListedItems = 2500;
 
-QNetworkRequest calendarRequest(const RemoteSession& session, const QString& path, const GoogleAPI::Query& query,
-                                const QString& token) {
+QNetworkRequest calendarRequest(const RemoteSession& session, const QString& path,
+                                const GoogleAPI::Query& query, const QString& token) {
     QNetworkRequest request(RemoteHttp::resolve(session.endpoints.googleCalendar, path, query));
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
     return request;
@@ -46,8 +46,8 @@ QString eventPath(const QString& calendarID, const QString& eventID) {
 
 QCoro::Task<QJsonObject> get(QString path, Query query, QString token) {
     const RemoteSession session = RemoteSession::current();
-    const RemoteHttp::Response response = co_await RemoteHttp::send(calendarRequest(session, path, query, token),
-                                                                     "GET", {}, session.timeouts.googleRead);
+    const RemoteHttp::Response response = co_await RemoteHttp::send(
+        calendarRequest(session, path, query, token), "GET", {}, session.timeouts.googleRead);
     const QJsonObject json = RemoteHttp::jsonObject(response.body);
     if (response.status >= 300)
         throw GoogleError(errorMessage(response.status, json));
@@ -76,9 +76,9 @@ QCoro::Task<QJsonObject> send(QString method, QString path, Query query, QJsonOb
     const RemoteSession session = RemoteSession::current();
     QNetworkRequest request = calendarRequest(session, path, query, token);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    const RemoteHttp::Response response =
-        co_await RemoteHttp::send(request, method.toUtf8(), QJsonDocument(body).toJson(QJsonDocument::Compact),
-                                  session.timeouts.googleWrite);
+    const RemoteHttp::Response response = co_await RemoteHttp::send(
+        request, method.toUtf8(), QJsonDocument(body).toJson(QJsonDocument::Compact),
+        session.timeouts.googleWrite);
     const QJsonObject json = RemoteHttp::jsonObject(response.body);
     if (response.status >= 300)
         throw friendlyError(response.status, json);
@@ -97,7 +97,8 @@ GoogleError friendlyError(int status, const QJsonObject& json) {
             return GoogleError(QStringLiteral("Only the organizer can change this event"));
         if (reason == u"rateLimitExceeded")
             return GoogleError(QStringLiteral("Google is rate-limiting — try again in a moment"));
-        return GoogleError(QStringLiteral("Google didn't allow that — check the calendar's sharing settings"));
+        return GoogleError(
+            QStringLiteral("Google didn't allow that — check the calendar's sharing settings"));
     case 404:
     case 410:
         return GoogleError(QStringLiteral("Google couldn't find that calendar or event any more"));
@@ -116,8 +117,8 @@ QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QStr
     if (notify)
         query.insert(QStringLiteral("sendUpdates"), QStringLiteral("all"));
     const RemoteHttp::Response response =
-        co_await RemoteHttp::send(calendarRequest(session, eventPath(calendarID, eventID), query, token), "DELETE",
-                                  {}, session.timeouts.googleWrite);
+        co_await RemoteHttp::send(calendarRequest(session, eventPath(calendarID, eventID), query, token),
+                                  "DELETE", {}, session.timeouts.googleWrite);
     if (response.status < 300 || response.status == 404 || response.status == 410)
         co_return;
     throw GoogleError(errorMessage(response.status, RemoteHttp::jsonObject(response.body)));
@@ -132,7 +133,8 @@ QCoro::Task<QJsonObject> token(Form form) {
         body += it.key() + u'=' + RemoteHttp::percentEncode(it.value(), u"-._~");
     }
     QNetworkRequest request(session.endpoints.googleToken);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("application/x-www-form-urlencoded"));
     const RemoteHttp::Response response =
         co_await RemoteHttp::send(request, "POST", body.toUtf8(), session.timeouts.googleToken);
     const QJsonObject json = RemoteHttp::jsonObject(response.body);
@@ -165,7 +167,8 @@ QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) {
         if (!error.message().startsWith(QLatin1String("invalid_grant")))
             throw;
         account.needsReauth = true;
-        throw GoogleError(account.email + QStringLiteral(" needs to be reconnected (token expired or revoked)"));
+        throw GoogleError(account.email +
+                          QStringLiteral(" needs to be reconnected (token expired or revoked)"));
     }
     const QJsonValue accessToken = reply.value(u"access_token");
     if (!accessToken.isString())

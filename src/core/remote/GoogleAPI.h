@@ -82,11 +82,12 @@ struct CalendarList {
 QCoro::Task<CalendarList> calendarList(QString token);
 // One calendar's events that overlap [from, to], recurring events expanded, in Google's order (by
 // start). Cancelled events, events the user declined and unreadable objects are left out.
-QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from, QDateTime to,
-                                    QString token);
+QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from,
+                                    QDateTime to, QString token);
 // One Google event object as a CalEvent; none when it has no id or no usable start and end, is
 // cancelled, or the user declined it.
-std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo& calendar, const QString& account);
+std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo& calendar,
+                              const QString& account);
 // A "start" or "end" object: its instant and whether it is all-day ("date" read as the day's start in
 // the user's zone). None when neither form reads.
 std::optional<std::pair<QDateTime, bool>> date(const QJsonObject& json);
@@ -118,13 +119,13 @@ QJsonObject slotTime(const QDateTime& instant, bool allDay);
 // updated the event but returned something unexpected". Read errors as for get, write errors as for
 // send.
 QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
-                                  std::optional<QString> title, std::optional<Slot> slot, QStringList invitees,
-                                  bool meet, bool hadMeet, bool notify, QString token);
+                                  std::optional<QString> title, std::optional<Slot> slot,
+                                  QStringList invitees, bool meet, bool hadMeet, bool notify, QString token);
 // Declines an invitation for the user (Google tells the organizer). Throws "You are not on this
 // event's guest list" when the user is no attendee. Returns the event as Google now has it, normally
 // none since declined events are not shown.
-QCoro::Task<std::optional<CalEvent>> declineEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
-                                                  QString token);
+QCoro::Task<std::optional<CalEvent>> declineEvent(GoogleCalendarInfo calendar, QString account,
+                                                  QString eventID, QString token);
 // Deletes an event; with notify Google e-mails the guests. An event already gone (404, 410) counts as
 // deleted. Errors as for get.
 QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QString token);

@@ -109,8 +109,8 @@ QCoro::Task<CalendarList> calendarList(QString token) {
     co_return result;
 }
 
-QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from, QDateTime to,
-                                    QString token) {
+QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from,
+                                    QDateTime to, QString token) {
     const Query query{{QStringLiteral("timeMin"), Rfc3339::formatUtc(from)},
                       {QStringLiteral("timeMax"), Rfc3339::formatUtc(to)},
                       {QStringLiteral("singleEvents"), QStringLiteral("true")},
@@ -138,7 +138,8 @@ std::optional<std::pair<QDateTime, bool>> date(const QJsonObject& json) {
     return std::nullopt;
 }
 
-std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo& calendar, const QString& account) {
+std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo& calendar,
+                              const QString& account) {
     const std::optional<QString> eventID = text(json, u"id");
     if (!eventID || json.value(u"status") == QJsonValue(QStringLiteral("cancelled")))
         return std::nullopt;

@@ -34,7 +34,8 @@ std::optional<QJsonArray> mergedAttendees(const QJsonValue& existingValue, const
     QJsonArray merged;
     QSet<QString> kept;
     for (const QJsonObject& attendee : existing) {
-        if (isTrue(attendee, u"self") || isTrue(attendee, u"organizer") || wanted.contains(lowerEmail(attendee))) {
+        if (isTrue(attendee, u"self") || isTrue(attendee, u"organizer") ||
+            wanted.contains(lowerEmail(attendee))) {
             merged.append(attendee);
             kept.insert(lowerEmail(attendee));
         }
@@ -77,8 +78,8 @@ QJsonObject slotTime(const QDateTime& instant, bool allDay) {
 }
 
 QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
-                                  std::optional<QString> title, std::optional<Slot> slot, QStringList invitees,
-                                  bool meet, bool hadMeet, bool notify, QString token) {
+                                  std::optional<QString> title, std::optional<Slot> slot,
+                                  QStringList invitees, bool meet, bool hadMeet, bool notify, QString token) {
     QJsonObject body;
     if (title)
         body.insert(QStringLiteral("summary"), *title);
@@ -93,11 +94,14 @@ QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, 
         body.insert(QStringLiteral("attendees"), *attendees);
 
     if (meet && !hadMeet) {
-        body.insert(QStringLiteral("conferenceData"),
-                    QJsonObject{{QStringLiteral("createRequest"),
-                                 QJsonObject{{QStringLiteral("requestId"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
-                                             {QStringLiteral("conferenceSolutionKey"),
-                                              QJsonObject{{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}}}}});
+        body.insert(
+            QStringLiteral("conferenceData"),
+            QJsonObject{
+                {QStringLiteral("createRequest"),
+                 QJsonObject{
+                     {QStringLiteral("requestId"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                     {QStringLiteral("conferenceSolutionKey"),
+                      QJsonObject{{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}}}}});
     } else if (!meet && hadMeet) {
         body.insert(QStringLiteral("conferenceData"), QJsonValue::Null);
     }
@@ -117,8 +121,8 @@ QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, 
     throw GoogleError(QStringLiteral("Google updated the event but returned something unexpected"));
 }
 
-QCoro::Task<std::optional<CalEvent>> declineEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
-                                                  QString token) {
+QCoro::Task<std::optional<CalEvent>> declineEvent(GoogleCalendarInfo calendar, QString account,
+                                                  QString eventID, QString token) {
     const QString path = eventPath(calendar.id, eventID);
     const QJsonObject current = co_await get(path, {}, token);
     QJsonArray mine;

@@ -117,16 +117,16 @@ QCoro::Task<GoogleAccount> GoogleAuthFlow::run(GoogleConfig config) {
     const QString redirectUri = QStringLiteral("http://127.0.0.1:%1").arg(port);
 
     try {
-        const QUrl consent = consentUrl(session.endpoints.googleConsent,
-                                        {{"client_id", config.effectiveClientID()},
-                                         {"redirect_uri", redirectUri},
-                                         {"response_type", "code"},
-                                         {"scope", scopes},
-                                         {"access_type", "offline"},
-                                         {"prompt", "consent select_account"},
-                                         {"code_challenge", PKCE::challenge(verifier)},
-                                         {"code_challenge_method", "S256"},
-                                         {"state", state}});
+        const QUrl consent =
+            consentUrl(session.endpoints.googleConsent, {{"client_id", config.effectiveClientID()},
+                                                         {"redirect_uri", redirectUri},
+                                                         {"response_type", "code"},
+                                                         {"scope", scopes},
+                                                         {"access_type", "offline"},
+                                                         {"prompt", "consent select_account"},
+                                                         {"code_challenge", PKCE::challenge(verifier)},
+                                                         {"code_challenge_method", "S256"},
+                                                         {"state", state}});
         if (!consent.isValid())
             throw GoogleError(QStringLiteral("Could not build the sign-in URL"));
 
@@ -143,7 +143,8 @@ QCoro::Task<GoogleAccount> GoogleAuthFlow::run(GoogleConfig config) {
         const std::shared_ptr<Wait> outcome = std::make_shared<Wait>();
         m_wait = outcome;
         m_timeout.start(session.timeouts.signIn);
-        DebugLog::log([&] { return QStringLiteral("sign-in: waiting for the browser on port %1").arg(port); });
+        DebugLog::log(
+            [&] { return QStringLiteral("sign-in: waiting for the browser on port %1").arg(port); });
         Wait::Awaiter awaiter{outcome.get()};
         co_await awaiter;
         if (!self || outcome->ending == Ending::cancelled)

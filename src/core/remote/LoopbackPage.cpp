@@ -27,8 +27,10 @@ p { font-size: 15px; line-height: 1.5; color: #6e6e73; margin: 0 auto; max-width
 // A blocky lower-case "vorrindel" drawn on a 36 × 7 grid.
 const char16_t* const wordmark =
     u"M0 2h1l1 4l1-4h1l-1.5 5h-1zM5 2h4v1h-4zM5 6h4v1h-4zM5 3h1v3h-1zM8 3h1v3h-1zM10 2h1v5h-1zM11 2h2v1h-2z"
-    u"M14 2h1v5h-1zM15 2h2v1h-2zM18 2h1v5h-1zM18 0h1v1h-1zM20 2h1v5h-1zM21 2h2v1h-2zM23 2h1v5h-1zM28 0h1v7h-1z"
-    u"M25 2h3v1h-3zM25 6h3v1h-3zM25 3h1v3h-1zM30 2h4v1h-4zM30 4h4v1h-4zM30 6h4v1h-4zM30 3h1v1h-1zM33 3h1v1h-1z"
+    u"M14 2h1v5h-1zM15 2h2v1h-2zM18 2h1v5h-1zM18 0h1v1h-1zM20 2h1v5h-1zM21 2h2v1h-2zM23 2h1v5h-1zM28 "
+    u"0h1v7h-1z"
+    u"M25 2h3v1h-3zM25 6h3v1h-3zM25 3h1v3h-1zM30 2h4v1h-4zM30 4h4v1h-4zM30 6h4v1h-4zM30 3h1v1h-1zM33 "
+    u"3h1v1h-1z"
     u"M35 0h1v7h-1z";
 
 } // namespace
@@ -46,18 +48,24 @@ QString iconDataUri() {
 }
 
 QString html(bool success) {
-    const QString title = success ? QStringLiteral("Google Calendar connected") : QStringLiteral("Sign-in cancelled");
+    const QString title =
+        success ? QStringLiteral("Google Calendar connected") : QStringLiteral("Sign-in cancelled");
     const QString message =
-        success ? QStringLiteral("Vorrindel is syncing your calendars now. Your events will show up in the notch in a "
-                                 "moment.")
-                : QStringLiteral("No changes were made. You can try again from Vorrindel’s settings whenever you like.");
-    const QString link = success ? QStringLiteral("vorrindel://open") : QStringLiteral("vorrindel://settings");
+        success ? QStringLiteral(
+                      "Vorrindel is syncing your calendars now. Your events will show up in the notch in a "
+                      "moment.")
+                : QStringLiteral(
+                      "No changes were made. You can try again from Vorrindel’s settings whenever you like.");
+    const QString link =
+        success ? QStringLiteral("vorrindel://open") : QStringLiteral("vorrindel://settings");
     const QString button = success ? QStringLiteral("Open Vorrindel") : QStringLiteral("Back to Vorrindel");
     const QString badge =
-        success ? QStringLiteral("<span class=\"badge ok\"><svg viewBox=\"0 0 24 24\"><path d=\"M5 12.5l4.5 4.5L19 "
-                                 "7.5\"/></svg></span>")
-                : QStringLiteral("<span class=\"badge no\"><svg viewBox=\"0 0 24 24\"><path d=\"M7 7l10 10M17 7L7 "
-                                 "17\"/></svg></span>");
+        success ? QStringLiteral(
+                      "<span class=\"badge ok\"><svg viewBox=\"0 0 24 24\"><path d=\"M5 12.5l4.5 4.5L19 "
+                      "7.5\"/></svg></span>")
+                : QStringLiteral(
+                      "<span class=\"badge no\"><svg viewBox=\"0 0 24 24\"><path d=\"M7 7l10 10M17 7L7 "
+                      "17\"/></svg></span>");
 
     QString page;
     page += QStringLiteral("<!doctype html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n");
@@ -65,16 +73,18 @@ QString html(bool success) {
     page += QStringLiteral("<title>Vorrindel — %1</title>\n").arg(title);
     page += QStringLiteral("<style>\n") + QString::fromUtf16(styleSheet) + QStringLiteral("\n</style>\n");
     page += QStringLiteral("</head>\n<body>\n<div class=\"card\">\n");
-    page += QStringLiteral("  <div class=\"brand\"><svg class=\"wm\" xmlns=\"http://www.w3.org/2000/svg\" "
-                           "viewBox=\"0 0 36 7\" role=\"img\" aria-label=\"vorrindel\"><path fill=\"currentColor\" "
-                           "d=\"%1\"/></svg></div>\n")
+    page += QStringLiteral(
+                "  <div class=\"brand\"><svg class=\"wm\" xmlns=\"http://www.w3.org/2000/svg\" "
+                "viewBox=\"0 0 36 7\" role=\"img\" aria-label=\"vorrindel\"><path fill=\"currentColor\" "
+                "d=\"%1\"/></svg></div>\n")
                 .arg(QString::fromUtf16(wordmark));
-    page += QStringLiteral("  <div class=\"avatar\"><img src=\"%1\" alt=\"\">%2</div>\n").arg(iconDataUri(), badge);
+    page += QStringLiteral("  <div class=\"avatar\"><img src=\"%1\" alt=\"\">%2</div>\n")
+                .arg(iconDataUri(), badge);
     page += QStringLiteral("  <h1>%1</h1>\n").arg(title);
     page += QStringLiteral("  <p>%1</p>\n").arg(message);
     page += QStringLiteral("  <a class=\"btn\" href=\"%1\">%2</a>\n").arg(link, button);
-    page += QStringLiteral(
-        "  <div class=\"hint\">You can close this tab. Nothing about your calendar leaves your computer.</div>\n");
+    page += QStringLiteral("  <div class=\"hint\">You can close this tab. Nothing about your calendar leaves "
+                           "your computer.</div>\n");
     page += QStringLiteral("</div>\n</body>\n</html>\n");
     return page;
 }

@@ -22,18 +22,21 @@ std::optional<QString> text(const QJsonObject& json, QStringView key) {
 }
 
 // One request. Every request carries the version and content type, also without a body.
-QCoro::Task<QJsonObject> call(QString token, QByteArray method, QString path, std::optional<QJsonObject> body) {
+QCoro::Task<QJsonObject> call(QString token, QByteArray method, QString path,
+                              std::optional<QJsonObject> body) {
     const RemoteSession session = RemoteSession::current();
     QNetworkRequest request(RemoteHttp::resolve(session.endpoints.notion, path));
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
     request.setRawHeader("Notion-Version", "2022-06-28");
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     const QByteArray payload = body ? QJsonDocument(*body).toJson(QJsonDocument::Compact) : QByteArray();
-    const RemoteHttp::Response response = co_await RemoteHttp::send(request, method, payload, session.timeouts.notion);
+    const RemoteHttp::Response response =
+        co_await RemoteHttp::send(request, method, payload, session.timeouts.notion);
     const QJsonObject json = RemoteHttp::jsonObject(response.body);
     if (response.status >= 300) {
         const QJsonValue message = json.value(u"message");
-        throw NotionError(message.isString() ? message.toString() : QStringLiteral("HTTP %1").arg(response.status));
+        throw NotionError(message.isString() ? message.toString()
+                                             : QStringLiteral("HTTP %1").arg(response.status));
     }
     co_return json;
 }
@@ -98,9 +101,10 @@ NotionClient::NotionClient(QString token)
     : m_token(std::move(token)) {}
 
 const QList<QColor>& NotionClient::palette() {
-    static const QList<QColor> colors{QColor::fromRgbF(0.98f, 0.62f, 0.29f), QColor::fromRgbF(0.55f, 0.55f, 0.95f),
-                                      QColor::fromRgbF(0.36f, 0.80f, 0.62f), QColor::fromRgbF(0.95f, 0.50f, 0.62f),
-                                      QColor::fromRgbF(0.85f, 0.75f, 0.35f)};
+    static const QList<QColor> colors{
+        QColor::fromRgbF(0.98f, 0.62f, 0.29f), QColor::fromRgbF(0.55f, 0.55f, 0.95f),
+        QColor::fromRgbF(0.36f, 0.80f, 0.62f), QColor::fromRgbF(0.95f, 0.50f, 0.62f),
+        QColor::fromRgbF(0.85f, 0.75f, 0.35f)};
     return colors;
 }
 
@@ -120,8 +124,8 @@ QCoro::Task<QList<NotionDatabase>> NotionClient::listDatabases() const {
         const QByteArray method = "POST";
         const QString path = QStringLiteral("search");
         const QJsonObject body{
-            {QStringLiteral("filter"),
-             QJsonObject{{QStringLiteral("property"), QStringLiteral("object")}, {QStringLiteral("value"), QStringLiteral("database")}}}};
+            {QStringLiteral("filter"), QJsonObject{{QStringLiteral("property"), QStringLiteral("object")},
+                                                   {QStringLiteral("value"), QStringLiteral("database")}}}};
         const QList<QJsonObject> results = co_await paginate(token, method, path, body);
 
         QList<NotionDatabase> databases;
@@ -144,21 +148,23 @@ QCoro::Task<QList<NotionDatabase>> NotionClient::listDatabases() const {
         }
         QCollator collator;
         collator.setCaseSensitivity(Qt::CaseInsensitive);
-        std::stable_sort(databases.begin(), databases.end(), [&](const NotionDatabase& a, const NotionDatabase& b) {
-            return collator.compare(a.title, b.title) < 0;
-        });
+        std::stable_sort(databases.begin(), databases.end(),
+                         [&](const NotionDatabase& a, const NotionDatabase& b) {
+                             return collator.compare(a.title, b.title) < 0;
+                         });
         co_return databases;
     }(m_token);
 }
 
-QCoro::Task<QList<CalEvent>> NotionClient::pages(NotionDatabaseSelection database, QDateTime from, QDateTime to,
-                                                 QColor color) const {
+QCoro::Task<QList<CalEvent>> NotionClient::pages(NotionDatabaseSelection database, QDateTime from,
+                                                 QDateTime to, QColor color) const {
     return [](QString token, NotionDatabaseSelection database, QDateTime from, QDateTime to,
               QColor color) -> QCoro::Task<QList<CalEvent>> {
         const QString property = database.dateProperty;
         const auto condition = [&](const QString& comparison, const QDateTime& instant) {
-            return QJsonObject{{QStringLiteral("property"), property},
-                               {QStringLiteral("date"), QJsonObject{{comparison, Rfc3339::formatDay(instant)}}}};
+            return QJsonObject{
+                {QStringLiteral("property"), property},
+                {QStringLiteral("date"), QJsonObject{{comparison, Rfc3339::formatDay(instant)}}}};
         };
         const QJsonObject body{
             {QStringLiteral("filter"),
@@ -168,8 +174,8 @@ QCoro::Task<QList<CalEvent>> NotionClient::pages(NotionDatabaseSelection databas
              QJsonArray{QJsonObject{{QStringLiteral("property"), property},
                                     {QStringLiteral("direction"), QStringLiteral("ascending")}}}}};
         // The id comes from the settings: encoded, it stays one path segment whatever it holds.
-        const QString path =
-            QStringLiteral("databases/") + RemoteHttp::percentEncode(database.id, u"-_~") + QStringLiteral("/query");
+        const QString path = QStringLiteral("databases/") + RemoteHttp::percentEncode(database.id, u"-_~") +
+                             QStringLiteral("/query");
         const QByteArray method = "POST";
         const QList<QJsonObject> results = co_await paginate(token, method, path, body);
 
@@ -238,7 +244,8 @@ std::optional<CalEvent> NotionClient::event(const QJsonObject& page, const Notio
     result.webLink = link(address);
     result.url = result.webLink;
     result.source = EventSource::notion;
-    const auto appLink = link(QString(address).replace(QLatin1String("https://"), QLatin1String("notion://")));
+    const auto appLink =
+        link(QString(address).replace(QLatin1String("https://"), QLatin1String("notion://")));
     result.notionURL = appLink ? appLink : result.webLink;
     result.notionStatus = status;
     result.notionIcon = emoji(page.value(u"icon"));

@@ -53,7 +53,8 @@ QCoro::Task<Response> send(QNetworkRequest request, QByteArray method, QByteArra
     co_await reply.get();
     if (!watched) {
         reply.release();
-        throw TransportError(QStringLiteral("The request was abandoned"), QNetworkReply::OperationCanceledError);
+        throw TransportError(QStringLiteral("The request was abandoned"),
+                             QNetworkReply::OperationCanceledError);
     }
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

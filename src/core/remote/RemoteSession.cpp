@@ -22,7 +22,8 @@ QUrl overridden(const char* variable, const QUrl& fallback) {
     const QUrl url(text, QUrl::StrictMode);
     if (url.isValid() && RemoteSession::Endpoints::isLoopback(url))
         return url;
-    DebugLog::log([&] { return QStringLiteral("remote: ignoring %1, which is not a loopback address").arg(variable); });
+    DebugLog::log(
+        [&] { return QStringLiteral("remote: ignoring %1, which is not a loopback address").arg(variable); });
     return fallback;
 }
 
@@ -50,7 +51,8 @@ bool RemoteSession::Endpoints::isLoopback(const QUrl& url) {
     if (!url.userInfo().isEmpty())
         return false;
     const QString host = url.host();
-    return host == QLatin1String("127.0.0.1") || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+    return host == QLatin1String("127.0.0.1") ||
+           host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
 }
 
 RemoteSession RemoteSession::current() {

@@ -61,7 +61,8 @@ std::optional<QDateTime> parseDay(QStringView text) {
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return std::nullopt;
-    const QDate day(match.capturedView(1).toInt(), match.capturedView(2).toInt(), match.capturedView(3).toInt());
+    const QDate day(match.capturedView(1).toInt(), match.capturedView(2).toInt(),
+                    match.capturedView(3).toInt());
     if (!day.isValid())
         return std::nullopt;
     return Cal::current().startOfDay(day);

@@ -8,7 +8,8 @@
 // listener that could not start. It carries Qt's own description of what went wrong.
 class TransportError : public UserFacingError {
 public:
-    explicit TransportError(QString message, QNetworkReply::NetworkError code = QNetworkReply::UnknownNetworkError);
+    explicit TransportError(QString message,
+                            QNetworkReply::NetworkError code = QNetworkReply::UnknownNetworkError);
 
     QNetworkReply::NetworkError code() const noexcept { return m_code; }
 

@@ -67,7 +67,8 @@ private:
 void TestGoogleAuthFlow::init() {
     m_google = std::make_unique<FakeGoogle>();
     m_google->addAccount(ada);
-    m_google->addCalendar(ada, {{"id", "team@group.calendar.google.com"}, {"summary", "Team"}, {"selected", true}});
+    m_google->addCalendar(
+        ada, {{"id", "team@group.calendar.google.com"}, {"summary", "Team"}, {"selected", true}});
     m_google->addCalendar(ada, {{"id", "holidays"}, {"summary", "Holidays"}, {"accessRole", "reader"}});
     m_session = std::make_unique<RemoteTestSession>();
     m_session->setEndpoints(m_google->endpoints());
@@ -128,8 +129,8 @@ void TestGoogleAuthFlow::fullSignIn() {
     QStringList names;
     for (const auto& item : QUrlQuery(consent).queryItems())
         names << item.first;
-    QCOMPARE(names, (QStringList{"client_id", "redirect_uri", "response_type", "scope", "access_type", "prompt",
-                                 "code_challenge", "code_challenge_method", "state"}));
+    QCOMPARE(names, (QStringList{"client_id", "redirect_uri", "response_type", "scope", "access_type",
+                                 "prompt", "code_challenge", "code_challenge_method", "state"}));
     const QUrl redirect(queryValue(consent, "redirect_uri"));
     QCOMPARE(redirect.toString(), QStringLiteral("http://127.0.0.1:%1").arg(redirect.port()));
     QCOMPARE(queryValue(consent, "client_id"), m_google->clientID());
@@ -173,8 +174,9 @@ void TestGoogleAuthFlow::fullSignIn() {
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QString written = QString::fromUtf8(log.readAll());
     QVERIFY(written.contains(u"sign-in"));
-    for (const QString& secret : {form.value("code"), form.value("code_verifier"), queryValue(consent, "state"),
-                                  *account.accessToken, account.refreshToken, m_google->clientSecret()})
+    for (const QString& secret :
+         {form.value("code"), form.value("code_verifier"), queryValue(consent, "state"), *account.accessToken,
+          account.refreshToken, m_google->clientSecret()})
         QVERIFY2(!written.contains(secret), qPrintable(secret));
 }
 
@@ -190,11 +192,16 @@ void TestGoogleAuthFlow::redirectsThatFail_data() {
     QTest::addColumn<QString>("path"); // {state} stands for the flow's own state
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("bare path") << "/" << "Unexpected response from Google";
-    QTest::newRow("a code with another state") << "/?state=forged&code=4/x" << "Unexpected response from Google";
-    QTest::newRow("our state, no code") << "/?state={state}&scope=x" << "Unexpected response from Google";
-    QTest::newRow("a code without a value") << "/?state={state}&code" << "Unexpected response from Google";
-    QTest::newRow("access denied") << "/?error=access_denied&state={state}" << "Sign-in was cancelled";
+    QTest::newRow("bare path") << "/"
+                               << "Unexpected response from Google";
+    QTest::newRow("a code with another state") << "/?state=forged&code=4/x"
+                                               << "Unexpected response from Google";
+    QTest::newRow("our state, no code") << "/?state={state}&scope=x"
+                                        << "Unexpected response from Google";
+    QTest::newRow("a code without a value") << "/?state={state}&code"
+                                            << "Unexpected response from Google";
+    QTest::newRow("access denied") << "/?error=access_denied&state={state}"
+                                   << "Sign-in was cancelled";
     QTest::newRow("another error shows its code") << "/?error=temporarily_unavailable&state={state}"
                                                   << "temporarily_unavailable";
     // Anyone on this machine can reach the listener: an error without our state must not end the
@@ -214,7 +221,8 @@ void TestGoogleAuthFlow::redirectsThatFail() {
     const quint16 port = startWaiting(flow, task);
     QVERIFY(port);
     const QString state = queryValue(m_browser->opened().first(), "state");
-    runTask(m_browser->load(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) + path.replace("{state}", state))));
+    runTask(m_browser->load(
+        QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) + path.replace("{state}", state))));
 
     // The page never claims success for a redirect the sign-in rejects.
     QCOMPARE(m_browser->status(), 200);
@@ -239,7 +247,8 @@ void TestGoogleAuthFlow::exchangeAndCalendarFailures_data() {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("code refused") << "refused" << "invalid_grant: Bad Request";
+    QTest::newRow("code refused") << "refused"
+                                  << "invalid_grant: Bad Request";
     QTest::newRow("no refresh token")
         << "refresh_token"
         << "Google did not return a refresh token. Remove Vorrindel at myaccount.google.com/permissions and "
@@ -248,7 +257,8 @@ void TestGoogleAuthFlow::exchangeAndCalendarFailures_data() {
         << "access_token"
         << "Google did not return a refresh token. Remove Vorrindel at myaccount.google.com/permissions and "
            "connect again.";
-    QTest::newRow("calendar list fails") << "calendars" << "Backend Error";
+    QTest::newRow("calendar list fails") << "calendars"
+                                         << "Backend Error";
 }
 
 void TestGoogleAuthFlow::exchangeAndCalendarFailures() {
@@ -256,10 +266,12 @@ void TestGoogleAuthFlow::exchangeAndCalendarFailures() {
     QFETCH(QString, message);
 
     if (failure == u"refused")
-        m_google->server().scriptNext("POST", "/token",
-                                      HttpReply::json(400, {{"error", "invalid_grant"}, {"error_description", "Bad Request"}}));
+        m_google->server().scriptNext(
+            "POST", "/token",
+            HttpReply::json(400, {{"error", "invalid_grant"}, {"error_description", "Bad Request"}}));
     else if (failure == u"calendars")
-        m_google->server().scriptNext("GET", "/calendar/v3/", FakeGoogle::errorReply(503, "backendError", "Backend Error"));
+        m_google->server().scriptNext("GET", "/calendar/v3/",
+                                      FakeGoogle::errorReply(503, "backendError", "Backend Error"));
     else
         m_google->setTokenReplyOmits({failure});
 

@@ -14,8 +14,8 @@ namespace {
 
 const QString ada = QStringLiteral("ada@example.com");
 const GoogleCalendarInfo primary{ada, ada, QStringLiteral("#7986cb"), true, QStringLiteral("owner")};
-const GoogleCalendarInfo team{QStringLiteral("team@group.calendar.google.com"), QStringLiteral("Team"), std::nullopt,
-                              false, QStringLiteral("reader")};
+const GoogleCalendarInfo team{QStringLiteral("team@group.calendar.google.com"), QStringLiteral("Team"),
+                              std::nullopt, false, QStringLiteral("reader")};
 
 QJsonObject parse(const char* json) {
     return QJsonDocument::fromJson(json).object();
@@ -56,7 +56,8 @@ void TestGoogleEvents::eventsLeftOut_data() {
     QTest::newRow("no id") << "{" + times + "}";
     QTest::newRow("id not text") << R"({"id":7,)" + times + "}";
     QTest::newRow("no end") << QByteArray(R"({"id":"e","start":{"date":"2024-05-06"}})");
-    QTest::newRow("unreadable start") << QByteArray(R"({"id":"e","start":{"date":"6 May"},"end":{"date":"2024-05-07"}})");
+    QTest::newRow("unreadable start")
+        << QByteArray(R"({"id":"e","start":{"date":"6 May"},"end":{"date":"2024-05-07"}})");
 }
 
 void TestGoogleEvents::eventsLeftOut() {
@@ -71,25 +72,28 @@ void TestGoogleEvents::eventTimes_data() {
     QTest::addColumn<QDateTime>("expectedEnd");
     QTest::addColumn<bool>("allDay");
 
-    QTest::newRow("all-day 6 to 7 May") << QByteArray(R"({"date":"2024-05-06"})") << QByteArray(R"({"date":"2024-05-07"})")
-                                        << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
+    QTest::newRow("all-day 6 to 7 May")
+        << QByteArray(R"({"date":"2024-05-06"})") << QByteArray(R"({"date":"2024-05-07"})")
+        << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
     QTest::newRow("timed with offsets") << QByteArray(R"({"dateTime":"2024-05-06T09:30:00+02:00"})")
                                         << QByteArray(R"({"dateTime":"2024-05-06T08:00:00Z"})")
                                         << berlin(2024, 5, 6, 9, 30) << berlin(2024, 5, 6, 10) << false;
     QTest::newRow("fractional seconds")
-        << QByteArray(R"({"dateTime":"2024-05-06T07:30:00.250Z"})") << QByteArray(R"({"dateTime":"2024-05-06T08:00:00.5Z"})")
+        << QByteArray(R"({"dateTime":"2024-05-06T07:30:00.250Z"})")
+        << QByteArray(R"({"dateTime":"2024-05-06T08:00:00.5Z"})")
         << QDateTime(QDate(2024, 5, 6), QTime(7, 30, 0, 250), Qt::UTC)
         << QDateTime(QDate(2024, 5, 6), QTime(8, 0, 0, 500), Qt::UTC) << false;
     QTest::newRow("dateTime without offset falls back to the date")
         << QByteArray(R"({"dateTime":"2024-05-06T09:00:00","date":"2024-05-06"})")
         << QByteArray(R"({"date":"2024-05-07"})") << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
     QTest::newRow("end before start ends at the start")
-        << QByteArray(R"({"dateTime":"2024-05-06T10:00:00Z"})") << QByteArray(R"({"dateTime":"2024-05-06T09:00:00Z"})")
-        << QDateTime(QDate(2024, 5, 6), QTime(10, 0), Qt::UTC) << QDateTime(QDate(2024, 5, 6), QTime(10, 0), Qt::UTC)
-        << false;
-    QTest::newRow("all-day flag from the start") << QByteArray(R"({"date":"2024-05-06"})")
-                                                 << QByteArray(R"({"dateTime":"2024-05-06T12:00:00Z"})")
-                                                 << berlin(2024, 5, 6) << berlin(2024, 5, 6, 14) << true;
+        << QByteArray(R"({"dateTime":"2024-05-06T10:00:00Z"})")
+        << QByteArray(R"({"dateTime":"2024-05-06T09:00:00Z"})")
+        << QDateTime(QDate(2024, 5, 6), QTime(10, 0), Qt::UTC)
+        << QDateTime(QDate(2024, 5, 6), QTime(10, 0), Qt::UTC) << false;
+    QTest::newRow("all-day flag from the start")
+        << QByteArray(R"({"date":"2024-05-06"})") << QByteArray(R"({"dateTime":"2024-05-06T12:00:00Z"})")
+        << berlin(2024, 5, 6) << berlin(2024, 5, 6, 14) << true;
 }
 
 void TestGoogleEvents::eventTimes() {
@@ -164,7 +168,8 @@ void TestGoogleEvents::eventFields() {
     QCOMPARE(event->attendees, expected);
 
     const auto plain = GoogleAPI::event(
-        parse(R"({"id":"p","summary":" ","location":"","start":{"date":"2024-05-06"},"end":{"date":"2024-05-07"}})"),
+        parse(
+            R"({"id":"p","summary":" ","location":"","start":{"date":"2024-05-06"},"end":{"date":"2024-05-07"}})"),
         primary, ada);
     QVERIFY(plain);
     QCOMPARE(plain->title, QStringLiteral("(No title)"));
@@ -181,13 +186,16 @@ void TestGoogleEvents::meetingLink_data() {
     QTest::addColumn<QString>("url"); // empty: none
 
     QTest::newRow("hangout link wins")
-        << QByteArray(R"("hangoutLink":"https://meet.google.com/aaa","conferenceData":{"entryPoints":[{"entryPointType":"video","uri":"https://zoom.us/j/1"}]})")
+        << QByteArray(
+               R"("hangoutLink":"https://meet.google.com/aaa","conferenceData":{"entryPoints":[{"entryPointType":"video","uri":"https://zoom.us/j/1"}]})")
         << "https://meet.google.com/aaa";
     QTest::newRow("first video entry point, after a phone one")
-        << QByteArray(R"("conferenceData":{"entryPoints":[{"entryPointType":"phone","uri":"tel:+1-555"},{"entryPointType":"video","uri":"https://zoom.us/j/1"},{"entryPointType":"video","uri":"https://zoom.us/j/2"}]})")
+        << QByteArray(
+               R"("conferenceData":{"entryPoints":[{"entryPointType":"phone","uri":"tel:+1-555"},{"entryPointType":"video","uri":"https://zoom.us/j/1"},{"entryPointType":"video","uri":"https://zoom.us/j/2"}]})")
         << "https://zoom.us/j/1";
     QTest::newRow("only the first video entry counts")
-        << QByteArray(R"("conferenceData":{"entryPoints":[{"entryPointType":"video","uri":""},{"entryPointType":"video","uri":"https://zoom.us/j/2"}]})")
+        << QByteArray(
+               R"("conferenceData":{"entryPoints":[{"entryPointType":"video","uri":""},{"entryPointType":"video","uri":"https://zoom.us/j/2"}]})")
         << "";
     QTest::newRow("none") << QByteArray(R"("hangoutLink":"")") << "";
 }
@@ -196,7 +204,8 @@ void TestGoogleEvents::meetingLink() {
     QFETCH(QByteArray, fields);
     QFETCH(QString, url);
     const auto event = GoogleAPI::event(
-        parse(R"({"id":"e","start":{"date":"2024-05-06"},"end":{"date":"2024-05-07"},)" + fields + "}"), primary, ada);
+        parse(R"({"id":"e","start":{"date":"2024-05-06"},"end":{"date":"2024-05-07"},)" + fields + "}"),
+        primary, ada);
     QVERIFY(event);
     QCOMPARE(event->url, url.isEmpty() ? std::nullopt : std::optional(QUrl(url)));
 }
@@ -207,7 +216,8 @@ void TestGoogleEvents::organizerIsMe_data() {
 
     QTest::newRow("no organizer") << QByteArray() << true;
     QTest::newRow("self") << QByteArray(R"("organizer":{"email":"x@y.org","self":true})") << true;
-    QTest::newRow("address differing in case") << QByteArray(R"("organizer":{"email":"Ada@Example.com"})") << true;
+    QTest::newRow("address differing in case")
+        << QByteArray(R"("organizer":{"email":"Ada@Example.com"})") << true;
     QTest::newRow("someone else") << QByteArray(R"("organizer":{"email":"bob@x.org","self":false})") << false;
     QTest::newRow("organizer without address") << QByteArray(R"("organizer":{"displayName":"Ada"})") << false;
 }
@@ -227,13 +237,20 @@ void TestGoogleEvents::stripHTML_data() {
     QTest::addColumn<QString>("html");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("paragraphs and breaks") << "<p>A &amp; B<br/>C</p>" << "A & B\nC";
-    QTest::newRow("break variants") << "a<BR>b<br />c" << "a\nb\nc";
-    QTest::newRow("lists") << "<ul><li>one</li><li>two</li></ul>" << "one\ntwo";
-    QTest::newRow("links keep their text") << "<a href=\"https://x\">Join</a> now" << "Join now";
-    QTest::newRow("entities") << "&lt;b&gt; &quot;q&quot; &#39;s&apos;&nbsp;x" << "<b> \"q\" 's' x";
-    QTest::newRow("escaped entity stays an entity") << "&amp;lt;" << "&lt;";
-    QTest::newRow("inner blank lines stay") << "a<br><br>b" << "a\n\nb";
+    QTest::newRow("paragraphs and breaks") << "<p>A &amp; B<br/>C</p>"
+                                           << "A & B\nC";
+    QTest::newRow("break variants") << "a<BR>b<br />c"
+                                    << "a\nb\nc";
+    QTest::newRow("lists") << "<ul><li>one</li><li>two</li></ul>"
+                           << "one\ntwo";
+    QTest::newRow("links keep their text") << "<a href=\"https://x\">Join</a> now"
+                                           << "Join now";
+    QTest::newRow("entities") << "&lt;b&gt; &quot;q&quot; &#39;s&apos;&nbsp;x"
+                              << "<b> \"q\" 's' x";
+    QTest::newRow("escaped entity stays an entity") << "&amp;lt;"
+                                                    << "&lt;";
+    QTest::newRow("inner blank lines stay") << "a<br><br>b"
+                                            << "a\n\nb";
 }
 
 void TestGoogleEvents::stripHTML() {
@@ -246,9 +263,11 @@ void TestGoogleEvents::calendarList() {
     FakeGoogle google;
     google.addAccount(ada);
     google.addCalendar(ada, {{"id", "b"}, {"summary", "beta"}, {"selected", true}, {"accessRole", "writer"}});
-    google.addCalendar(ada, {{"id", "a"}, {"summary", "Alpha"}, {"selected", false}, {"accessRole", "reader"}});
+    google.addCalendar(ada,
+                       {{"id", "a"}, {"summary", "Alpha"}, {"selected", false}, {"accessRole", "reader"}});
     google.addCalendar(ada, {{"id", "h"}, {"summary", "Hidden"}, {"hidden", true}});
-    google.addCalendar(ada, {{"id", "o"}, {"summary", "zzz"}, {"summaryOverride", "Over"}, {"backgroundColor", "#ff0000"}});
+    google.addCalendar(
+        ada, {{"id", "o"}, {"summary", "zzz"}, {"summaryOverride", "Over"}, {"backgroundColor", "#ff0000"}});
     google.addCalendar(ada, {{"summary", "No id"}});
     google.setPageSize(2);
     RemoteTestSession session;
@@ -277,9 +296,11 @@ void TestGoogleEvents::eventsListing() {
     google.addAccount(ada);
     const QDateTime from = berlin(2024, 5, 6);
     const QDateTime to = berlin(2024, 5, 13);
-    google.addEvent(ada, FakeGoogle::timedEvent("late", "Late", from.addDays(2), from.addDays(2).addSecs(1800)));
+    google.addEvent(ada,
+                    FakeGoogle::timedEvent("late", "Late", from.addDays(2), from.addDays(2).addSecs(1800)));
     google.addEvent(ada, FakeGoogle::allDayEvent("early", "Early", QDate(2024, 5, 6), QDate(2024, 5, 7)));
-    QJsonObject cancelled = FakeGoogle::timedEvent("gone", "Gone", from.addDays(1), from.addDays(1).addSecs(60));
+    QJsonObject cancelled =
+        FakeGoogle::timedEvent("gone", "Gone", from.addDays(1), from.addDays(1).addSecs(60));
     cancelled.insert("status", "cancelled");
     google.addEvent(ada, cancelled);
     google.addEvent(ada, FakeGoogle::timedEvent("outside", "Outside", to.addDays(1), to.addDays(2)));

@@ -83,8 +83,9 @@ void TestGoogleTokens::tokenFormOnTheWire() {
     QCOMPARE(request.path, QStringLiteral("/token"));
     QCOMPARE(request.header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
     QVERIFY(!request.hasHeader("Authorization"));
-    QCOMPARE(request.body, QByteArray("client_id=id.apps&client_secret=GOCSPX-x&code=4%2F0Ab%2Bc%3D&code_verifier=v_1-2.3~"
-                                      "&grant_type=authorization_code&redirect_uri=http%3A%2F%2F127.0.0.1%3A5"));
+    QCOMPARE(request.body,
+             QByteArray("client_id=id.apps&client_secret=GOCSPX-x&code=4%2F0Ab%2Bc%3D&code_verifier=v_1-2.3~"
+                        "&grant_type=authorization_code&redirect_uri=http%3A%2F%2F127.0.0.1%3A5"));
 }
 
 void TestGoogleTokens::tokenErrors_data() {
@@ -97,7 +98,8 @@ void TestGoogleTokens::tokenErrors_data() {
         << "invalid_grant: Bad Request";
     QTest::newRow("error only") << 401 << QByteArray(R"({"error":"invalid_client"})") << "invalid_client";
     QTest::newRow("not JSON") << 400 << QByteArray("Bad Request") << "HTTP 400";
-    QTest::newRow("description only") << 500 << QByteArray(R"({"error_description":"Oops"})") << "HTTP 500: Oops";
+    QTest::newRow("description only")
+        << 500 << QByteArray(R"({"error_description":"Oops"})") << "HTTP 500: Oops";
 }
 
 void TestGoogleTokens::tokenErrors() {
@@ -126,7 +128,8 @@ void TestGoogleTokens::storedTokenIsUsedUntil90SecondsBeforeExpiry() {
     QFETCH(int, secondsLeft);
     QFETCH(bool, refreshes);
 
-    GoogleAccount working = account(secondsLeft == -1 ? std::nullopt : std::optional(now.addSecs(secondsLeft)));
+    GoogleAccount working =
+        account(secondsLeft == -1 ? std::nullopt : std::optional(now.addSecs(secondsLeft)));
     const auto result = runTask(GoogleAPI::validToken(working, config()));
     QVERIFY2(result.ok(), qPrintable(result.errorMessage() + m_google->tokenRefusals().join(u'\n')));
     QCOMPARE(m_google->server().requests().size(), refreshes ? 1 : 0);
@@ -138,12 +141,15 @@ void TestGoogleTokens::refreshUpdatesTheAccount_data() {
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<qint64>("lifetime");
 
-    QTest::newRow("with a lifetime") << QByteArray(R"({"access_token":"ya29.new","expires_in":1200})") << qint64(1200);
-    QTest::newRow("without a lifetime: an hour") << QByteArray(R"({"access_token":"ya29.new"})") << qint64(3600);
+    QTest::newRow("with a lifetime") << QByteArray(R"({"access_token":"ya29.new","expires_in":1200})")
+                                     << qint64(1200);
+    QTest::newRow("without a lifetime: an hour")
+        << QByteArray(R"({"access_token":"ya29.new"})") << qint64(3600);
     QTest::newRow("lifetime as text: an hour")
         << QByteArray(R"({"access_token":"ya29.new","expires_in":"1200"})") << qint64(3600);
     QTest::newRow("a new refresh token is ignored")
-        << QByteArray(R"({"access_token":"ya29.new","expires_in":60,"refresh_token":"1//other"})") << qint64(60);
+        << QByteArray(R"({"access_token":"ya29.new","expires_in":60,"refresh_token":"1//other"})")
+        << qint64(60);
 }
 
 void TestGoogleTokens::refreshUpdatesTheAccount() {
@@ -183,7 +189,8 @@ void TestGoogleTokens::refusedRefreshTokenMarksForReconnect() {
 
     const auto result = runTask(GoogleAPI::validToken(working, config()));
     QVERIFY(result.errorAs<GoogleError>());
-    QCOMPARE(result.errorMessage(), QStringLiteral("ada@example.com needs to be reconnected (token expired or revoked)"));
+    QCOMPARE(result.errorMessage(),
+             QStringLiteral("ada@example.com needs to be reconnected (token expired or revoked)"));
     QVERIFY(working.needsReauth);
     QCOMPARE(working.accessToken, std::optional<QString>("ya29.stored"));
     QCOMPARE(working.expiry, std::optional(now.addSecs(10)));
@@ -193,10 +200,14 @@ void TestGoogleTokens::otherFailuresLeaveTheAccountAlone_data() {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("message"); // empty: a transport error
 
-    QTest::newRow("refusal that is not JSON") << "text" << "HTTP 400";
-    QTest::newRow("another refusal") << "client" << "invalid_client: The OAuth client was not found.";
-    QTest::newRow("reply without a token") << "empty" << "No access token in refresh response";
-    QTest::newRow("time-out") << "stall" << "";
+    QTest::newRow("refusal that is not JSON") << "text"
+                                              << "HTTP 400";
+    QTest::newRow("another refusal") << "client"
+                                     << "invalid_client: The OAuth client was not found.";
+    QTest::newRow("reply without a token") << "empty"
+                                           << "No access token in refresh response";
+    QTest::newRow("time-out") << "stall"
+                              << "";
 }
 
 void TestGoogleTokens::otherFailuresLeaveTheAccountAlone() {

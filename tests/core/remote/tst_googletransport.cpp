@@ -57,15 +57,17 @@ void TestGoogleTransport::cleanup() {
 void TestGoogleTransport::idsArePercentEncodedInThePath() {
     const QString calendar = QStringLiteral("en.usa#holiday@group.v.calendar.google.com");
     m_google->addCalendar(ada, {{"id", calendar}, {"summary", "Holidays"}});
-    m_google->addEvent(calendar, FakeGoogle::allDayEvent("a b/c", "Day", QDate(2024, 5, 6), QDate(2024, 5, 7)));
+    m_google->addEvent(calendar,
+                       FakeGoogle::allDayEvent("a b/c", "Day", QDate(2024, 5, 6), QDate(2024, 5, 7)));
 
     const auto result = runTask(GoogleAPI::get(GoogleAPI::eventPath(calendar, "a b/c"), {}, m_token));
     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
     QCOMPARE(result.value->value("summary").toString(), QStringLiteral("Day"));
 
     const HttpRequest request = m_google->server().requests().constLast();
-    QCOMPARE(request.rawPath,
-             QByteArray("/calendar/v3/calendars/en.usa%23holiday@group.v.calendar.google.com/events/a%20b%2Fc"));
+    QCOMPARE(
+        request.rawPath,
+        QByteArray("/calendar/v3/calendars/en.usa%23holiday@group.v.calendar.google.com/events/a%20b%2Fc"));
     QCOMPARE(request.header("Authorization"), "Bearer " + m_token.toUtf8());
 }
 
@@ -74,18 +76,27 @@ void TestGoogleTransport::writeErrorsAreFriendly_data() {
     QTest::addColumn<QString>("reason");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("401") << 401 << "authError" << "Google sign-in expired — reconnect in Settings";
+    QTest::newRow("401") << 401 << "authError"
+                         << "Google sign-in expired — reconnect in Settings";
     QTest::newRow("403 not the organizer") << 403 << "forbiddenForNonOrganizer"
                                            << "Only the organizer can change this event";
-    QTest::newRow("403 rate limit") << 403 << "rateLimitExceeded" << "Google is rate-limiting — try again in a moment";
+    QTest::newRow("403 rate limit") << 403 << "rateLimitExceeded"
+                                    << "Google is rate-limiting — try again in a moment";
     QTest::newRow("403 reason only ends like the rate limit")
-        << 403 << "userRateLimitExceeded" << "Google didn't allow that — check the calendar's sharing settings";
-    QTest::newRow("403 without errors") << 403 << "" << "Google didn't allow that — check the calendar's sharing settings";
-    QTest::newRow("404") << 404 << "notFound" << "Google couldn't find that calendar or event any more";
-    QTest::newRow("410") << 410 << "deleted" << "Google couldn't find that calendar or event any more";
-    QTest::newRow("412") << 412 << "conditionNotMet" << "The event changed elsewhere — refresh and try again";
-    QTest::newRow("429") << 429 << "" << "Google is rate-limiting — try again in a moment";
-    QTest::newRow("400 shows Google's message") << 400 << "invalid" << "Google says: invalid";
+        << 403 << "userRateLimitExceeded"
+        << "Google didn't allow that — check the calendar's sharing settings";
+    QTest::newRow("403 without errors") << 403 << ""
+                                        << "Google didn't allow that — check the calendar's sharing settings";
+    QTest::newRow("404") << 404 << "notFound"
+                         << "Google couldn't find that calendar or event any more";
+    QTest::newRow("410") << 410 << "deleted"
+                         << "Google couldn't find that calendar or event any more";
+    QTest::newRow("412") << 412 << "conditionNotMet"
+                         << "The event changed elsewhere — refresh and try again";
+    QTest::newRow("429") << 429 << ""
+                         << "Google is rate-limiting — try again in a moment";
+    QTest::newRow("400 shows Google's message") << 400 << "invalid"
+                                                << "Google says: invalid";
 }
 
 void TestGoogleTransport::writeErrorsAreFriendly() {
@@ -93,8 +104,9 @@ void TestGoogleTransport::writeErrorsAreFriendly() {
     QFETCH(QString, reason);
     QFETCH(QString, message);
 
-    m_google->server().scriptNext("PATCH", "/calendar/v3/",
-                                  FakeGoogle::errorReply(status, reason, QStringLiteral("Google says: invalid")));
+    m_google->server().scriptNext(
+        "PATCH", "/calendar/v3/",
+        FakeGoogle::errorReply(status, reason, QStringLiteral("Google says: invalid")));
     const auto result = runTask(GoogleAPI::send("PATCH", GoogleAPI::eventPath(ada, "e1"), {}, {}, m_token));
     QVERIFY(result.errorAs<GoogleError>());
     QCOMPARE(result.errorMessage(), message);
@@ -106,9 +118,10 @@ void TestGoogleTransport::readErrorsShowGooglesMessage_data() {
     QTest::addColumn<QString>("message");
 
     QTest::newRow("500 not JSON") << 500 << QByteArray("<html>Server Error</html>") << "HTTP 500";
-    QTest::newRow("500 with a message") << 500 << QByteArray(R"({"error":{"message":"Backend Error"}})")
-                                        << "Backend Error";
-    QTest::newRow("message of the wrong type") << 503 << QByteArray(R"({"error":{"message":7}})") << "HTTP 503";
+    QTest::newRow("500 with a message")
+        << 500 << QByteArray(R"({"error":{"message":"Backend Error"}})") << "Backend Error";
+    QTest::newRow("message of the wrong type")
+        << 503 << QByteArray(R"({"error":{"message":7}})") << "HTTP 503";
 }
 
 void TestGoogleTransport::readErrorsShowGooglesMessage() {
@@ -131,8 +144,9 @@ void TestGoogleTransport::readWithABadTokenShowsGooglesMessage() {
 }
 
 void TestGoogleTransport::sendPutsNullsOnTheWire() {
-    m_google->addEvent(ada, FakeGoogle::timedEvent("e1", "Old", QDateTime(QDate(2024, 5, 6), QTime(9, 0), Qt::UTC),
-                                                   QDateTime(QDate(2024, 5, 6), QTime(10, 0), Qt::UTC)));
+    m_google->addEvent(ada,
+                       FakeGoogle::timedEvent("e1", "Old", QDateTime(QDate(2024, 5, 6), QTime(9, 0), Qt::UTC),
+                                              QDateTime(QDate(2024, 5, 6), QTime(10, 0), Qt::UTC)));
     const QJsonObject body{{"summary", "New"}, {"location", QJsonValue::Null}};
     const auto result = runTask(GoogleAPI::send("PATCH", GoogleAPI::eventPath(ada, "e1"),
                                                 {{"conferenceDataVersion", "1"}}, body, m_token));
@@ -165,9 +179,10 @@ void TestGoogleTransport::deleteCountsGoneAsDone() {
     QFETCH(bool, notify);
     QFETCH(QString, error);
 
-    m_google->server().scriptNext("DELETE", "/calendar/v3/",
-                                  status == 204 ? HttpReply::empty(204)
-                                                : FakeGoogle::errorReply(status, "forbidden", "Insufficient permissions"));
+    m_google->server().scriptNext(
+        "DELETE", "/calendar/v3/",
+        status == 204 ? HttpReply::empty(204)
+                      : FakeGoogle::errorReply(status, "forbidden", "Insufficient permissions"));
     const auto result = runTask(GoogleAPI::deleteEvent(ada, "e#1", notify, m_token));
     QCOMPARE(result.errorMessage(), error);
 
@@ -199,7 +214,8 @@ void TestGoogleTransport::pagingStopsAtTheFirstBoundaryPast2500() {
     m_google->setPageSize(pageSize);
     for (int i = 0; i < stored; ++i)
         m_google->addEvent(ada, {{"id", QStringLiteral("e%1").arg(i)}});
-    const auto result = runTask(GoogleAPI::paginate(GoogleAPI::eventsPath(ada), {{"maxResults", "250"}}, m_token));
+    const auto result =
+        runTask(GoogleAPI::paginate(GoogleAPI::eventsPath(ada), {{"maxResults", "250"}}, m_token));
     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
     QCOMPARE(result.value->size(), items);
     QCOMPARE(result.value->constLast().value("id").toString(), QStringLiteral("e%1").arg(items - 1));
@@ -219,9 +235,10 @@ void TestGoogleTransport::pagingFailsWhole() {
     m_google->server().scriptNext("GET", "/calendar/v3/",
                                   HttpReply::json(200, {{"items", QJsonArray{QJsonObject{{"id", "x"}}}},
                                                         {"nextPageToken", "a+b/c=&d"}}));
+    m_google->server().scriptNext(
+        "GET", "/calendar/v3/", HttpReply::json(200, {{"items", QJsonArray{}}, {"nextPageToken", "page2"}}));
     m_google->server().scriptNext("GET", "/calendar/v3/",
-                                  HttpReply::json(200, {{"items", QJsonArray{}}, {"nextPageToken", "page2"}}));
-    m_google->server().scriptNext("GET", "/calendar/v3/", FakeGoogle::errorReply(500, "backendError", "Backend Error"));
+                                  FakeGoogle::errorReply(500, "backendError", "Backend Error"));
 
     const auto result = runTask(GoogleAPI::paginate(GoogleAPI::eventsPath(ada), {}, m_token));
     QCOMPARE(result.errorMessage(), QStringLiteral("Backend Error"));

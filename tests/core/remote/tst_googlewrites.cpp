@@ -80,7 +80,8 @@ void TestGoogleWrites::cleanup() {
 }
 
 QString TestGoogleWrites::storeEvent(const QJsonArray& attendees) {
-    QJsonObject event = FakeGoogle::timedEvent("ev/1", "Review", berlin(2024, 5, 6, 9), berlin(2024, 5, 6, 10));
+    QJsonObject event =
+        FakeGoogle::timedEvent("ev/1", "Review", berlin(2024, 5, 6, 9), berlin(2024, 5, 6, 10));
     if (!attendees.isEmpty())
         event.insert("attendees", attendees);
     return m_google->addEvent(ada, event);
@@ -94,7 +95,8 @@ void TestGoogleWrites::guestMerge_data() {
     const QJsonArray selfAndBob =
         array(R"([{"email":"ada@example.com","self":true,"responseStatus":"accepted"},
                   {"email":"Bob@X.org","displayName":"Bob","responseStatus":"tentative"}])");
-    QTest::newRow("current guests: title alone") << selfAndBob << QStringList{"bob@x.org"} << QJsonValue(QJsonValue::Undefined);
+    QTest::newRow("current guests: title alone")
+        << selfAndBob << QStringList{"bob@x.org"} << QJsonValue(QJsonValue::Undefined);
     QTest::newRow("a guest added, the others kept whole")
         << selfAndBob << QStringList{"bob@x.org", "Dee@X.org"}
         << QJsonValue(array(R"([{"email":"ada@example.com","self":true,"responseStatus":"accepted"},
@@ -108,8 +110,10 @@ void TestGoogleWrites::guestMerge_data() {
         << array(R"([{"email":"org@x.org","organizer":true},{"email":"bob@x.org"},
                      {"email":"ada@example.com","self":true},{"email":"cy@x.org"}])")
         << QStringList{}
-        << QJsonValue(array(R"([{"email":"org@x.org","organizer":true},{"email":"ada@example.com","self":true}])"));
-    QTest::newRow("no guests and none wanted") << QJsonArray() << QStringList{} << QJsonValue(QJsonValue::Undefined);
+        << QJsonValue(
+               array(R"([{"email":"org@x.org","organizer":true},{"email":"ada@example.com","self":true}])"));
+    QTest::newRow("no guests and none wanted")
+        << QJsonArray() << QStringList{} << QJsonValue(QJsonValue::Undefined);
 }
 
 void TestGoogleWrites::guestMerge() {
@@ -118,8 +122,8 @@ void TestGoogleWrites::guestMerge() {
     QFETCH(QJsonValue, sent);
 
     const QString id = storeEvent(existing);
-    const auto result = runTask(GoogleAPI::updateEvent(calendar, ada, id, QStringLiteral(" New title "), std::nullopt,
-                                                       invitees, false, false, false, m_token));
+    const auto result = runTask(GoogleAPI::updateEvent(calendar, ada, id, QStringLiteral(" New title "),
+                                                       std::nullopt, invitees, false, false, false, m_token));
     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
     QCOMPARE(result.value->title, QStringLiteral("New title"));
 
@@ -132,7 +136,8 @@ void TestGoogleWrites::guestMerge() {
 }
 
 void TestGoogleWrites::unchangedEventIsOnlyRead() {
-    const QString id = storeEvent(array(R"([{"email":"ada@example.com","self":true},{"email":"bob@x.org"}])"));
+    const QString id =
+        storeEvent(array(R"([{"email":"ada@example.com","self":true},{"email":"bob@x.org"}])"));
     const auto result = runTask(GoogleAPI::updateEvent(calendar, ada, id, std::nullopt, std::nullopt,
                                                        {"BOB@x.org"}, true, true, true, m_token));
     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
@@ -144,10 +149,12 @@ void TestGoogleWrites::unchangedEventIsOnlyRead() {
 void TestGoogleWrites::unchangedDeclinedEventStillFails() {
     // The read event does not map (the user declined it), so the empty change goes to Google, whose
     // reply does not map either.
-    const QString id = storeEvent(array(R"([{"email":"ada@example.com","self":true,"responseStatus":"declined"}])"));
-    const auto result = runTask(GoogleAPI::updateEvent(calendar, ada, id, std::nullopt, std::nullopt, {}, false,
-                                                       false, false, m_token));
-    QCOMPARE(result.errorMessage(), QStringLiteral("Google updated the event but returned something unexpected"));
+    const QString id =
+        storeEvent(array(R"([{"email":"ada@example.com","self":true,"responseStatus":"declined"}])"));
+    const auto result = runTask(GoogleAPI::updateEvent(calendar, ada, id, std::nullopt, std::nullopt, {},
+                                                       false, false, false, m_token));
+    QCOMPARE(result.errorMessage(),
+             QStringLiteral("Google updated the event but returned something unexpected"));
     QCOMPARE(patches().size(), 1);
     QCOMPARE(patches().first().body, QByteArray("{}"));
 }
@@ -161,11 +168,13 @@ void TestGoogleWrites::timeSlots_data() {
 
     QTest::newRow("summer time")
         << QByteArray("Europe/Berlin") << false << berlin(2024, 5, 6, 9) << berlin(2024, 5, 6, 9, 45)
-        << QByteArray(R"({"start":{"date":null,"dateTime":"2024-05-06T09:00:00+02:00","timeZone":"Europe/Berlin"},
+        << QByteArray(
+               R"({"start":{"date":null,"dateTime":"2024-05-06T09:00:00+02:00","timeZone":"Europe/Berlin"},
                           "end":{"date":null,"dateTime":"2024-05-06T09:45:00+02:00","timeZone":"Europe/Berlin"}})");
     QTest::newRow("across the change to winter time")
         << QByteArray("Europe/Berlin") << false << berlin(2024, 10, 26, 23) << berlin(2024, 10, 27, 9)
-        << QByteArray(R"({"start":{"date":null,"dateTime":"2024-10-26T23:00:00+02:00","timeZone":"Europe/Berlin"},
+        << QByteArray(
+               R"({"start":{"date":null,"dateTime":"2024-10-26T23:00:00+02:00","timeZone":"Europe/Berlin"},
                           "end":{"date":null,"dateTime":"2024-10-27T09:00:00+01:00","timeZone":"Europe/Berlin"}})");
     QTest::newRow("UTC writes Z")
         << QByteArray("UTC") << false << QDateTime(QDate(2024, 5, 6), QTime(9, 0), Qt::UTC)
@@ -174,12 +183,13 @@ void TestGoogleWrites::timeSlots_data() {
                           "end":{"date":null,"dateTime":"2024-05-06T10:00:00Z","timeZone":"UTC"}})");
     // A zone set by a POSIX rule has no name Google accepts; the offset alone fixes the time.
     QTest::newRow("POSIX rule names no zone")
-        << QByteArray("CET-1CEST,M3.5.0,M10.5.0/3") << false << berlin(2024, 5, 6, 9) << berlin(2024, 5, 6, 10)
+        << QByteArray("CET-1CEST,M3.5.0,M10.5.0/3") << false << berlin(2024, 5, 6, 9)
+        << berlin(2024, 5, 6, 10)
         << QByteArray(R"({"start":{"date":null,"dateTime":"2024-05-06T09:00:00+02:00","timeZone":null},
                           "end":{"date":null,"dateTime":"2024-05-06T10:00:00+02:00","timeZone":null}})");
-    QTest::newRow("all day")
-        << QByteArray("Europe/Berlin") << true << berlin(2024, 5, 6) << berlin(2024, 5, 8)
-        << QByteArray(R"({"start":{"date":"2024-05-06","dateTime":null,"timeZone":null},
+    QTest::newRow("all day") << QByteArray("Europe/Berlin") << true << berlin(2024, 5, 6)
+                             << berlin(2024, 5, 8)
+                             << QByteArray(R"({"start":{"date":"2024-05-06","dateTime":null,"timeZone":null},
                           "end":{"date":"2024-05-08","dateTime":null,"timeZone":null}})");
 }
 
@@ -192,9 +202,9 @@ void TestGoogleWrites::timeSlots() {
 
     const QString id = storeEvent({});
     ZoneOverride override(zone);
-    const auto result = runTask(GoogleAPI::updateEvent(calendar, ada, id, std::nullopt,
-                                                       GoogleAPI::Slot{start, end, allDay}, {}, false, false, false,
-                                                       m_token));
+    const auto result =
+        runTask(GoogleAPI::updateEvent(calendar, ada, id, std::nullopt, GoogleAPI::Slot{start, end, allDay},
+                                       {}, false, false, false, m_token));
     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
     QCOMPARE(patches().size(), 1);
     QCOMPARE(patches().first().json(), QJsonDocument::fromJson(expected).object());
@@ -225,8 +235,8 @@ void TestGoogleWrites::meetAndNotify() {
         event.insert("hangoutLink", "https://meet.google.com/old-link-xyz");
     m_google->addEvent(ada, event);
 
-    const auto result = runTask(GoogleAPI::updateEvent(calendar, ada, "m1", QStringLiteral("Sync"), std::nullopt, {},
-                                                       meet, hadMeet, notify, m_token));
+    const auto result = runTask(GoogleAPI::updateEvent(calendar, ada, "m1", QStringLiteral("Sync"),
+                                                       std::nullopt, {}, meet, hadMeet, notify, m_token));
     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
     const HttpRequest patch = patches().first();
     QCOMPARE(patch.queryValue(u"conferenceDataVersion"), QStringLiteral("1"));
@@ -261,10 +271,9 @@ void TestGoogleWrites::declineSendsOnlyMyEntry() {
     QCOMPARE(patch.rawPath, QByteArray("/calendar/v3/calendars/ada@example.com/events/ev%2F1"));
     QCOMPARE(patch.queryNames(), QStringList{"sendUpdates"});
     QCOMPARE(patch.queryValue(u"sendUpdates"), QStringLiteral("all"));
-    QCOMPARE(patch.json(),
-             QJsonDocument::fromJson(R"({"attendees":[{"email":"ada@example.com","self":true,
+    QCOMPARE(patch.json(), QJsonDocument::fromJson(R"({"attendees":[{"email":"ada@example.com","self":true,
                                         "responseStatus":"declined","comment":"hi"}],"attendeesOmitted":true})")
-                 .object());
+                               .object());
     // The other guests stay on Google's side.
     QCOMPARE(m_google->storedEvent(ada, "ev/1")->value("attendees").toArray().size(), 3);
 }
@@ -285,16 +294,16 @@ void TestGoogleWrites::declineNeedsMeOnTheGuestList() {
 
 void TestGoogleWrites::readAndWriteErrorsDiffer() {
     // A failed read shows Google's message; a failed write shows the friendly text.
-    const auto missing = runTask(GoogleAPI::updateEvent(calendar, ada, "nope", QStringLiteral("x"), std::nullopt, {},
-                                                        false, false, false, m_token));
+    const auto missing = runTask(GoogleAPI::updateEvent(calendar, ada, "nope", QStringLiteral("x"),
+                                                        std::nullopt, {}, false, false, false, m_token));
     QCOMPARE(missing.errorMessage(), QStringLiteral("Not Found"));
     QVERIFY(patches().isEmpty());
 
     storeEvent({});
     m_google->server().scriptNext("PATCH", "/calendar",
                                   FakeGoogle::errorReply(403, "forbiddenForNonOrganizer", "Forbidden"));
-    const auto refused = runTask(GoogleAPI::updateEvent(calendar, ada, "ev/1", QStringLiteral("x"), std::nullopt, {},
-                                                        false, false, false, m_token));
+    const auto refused = runTask(GoogleAPI::updateEvent(calendar, ada, "ev/1", QStringLiteral("x"),
+                                                        std::nullopt, {}, false, false, false, m_token));
     QCOMPARE(refused.errorMessage(), QStringLiteral("Only the organizer can change this event"));
 }
 

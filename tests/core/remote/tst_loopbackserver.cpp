@@ -81,14 +81,15 @@ void TestLoopbackServer::servesAndReports_data() {
     QTest::newRow("favicon answered, not reported")
         << QList<QByteArray>{"GET /favicon.ico HTTP/1.1\r\n" + headers} << 0 << QString() << 1;
     QTest::newRow("one token only") << QList<QByteArray>{"GET\r\n\r\n"} << 0 << "/" << 1;
-    QTest::newRow("runs of blanks") << QList<QByteArray>{"GET    /spaced   HTTP/1.1\r\n\r\n"} << 0 << "/spaced" << 1;
-    QTest::newRow("any method") << QList<QByteArray>{"POST /p?code=1 HTTP/1.1\r\nContent-Length: 0\r\n\r\n"} << 0
-                                << "/p?code=1" << 1;
+    QTest::newRow("runs of blanks") << QList<QByteArray>{"GET    /spaced   HTTP/1.1\r\n\r\n"} << 0
+                                    << "/spaced" << 1;
+    QTest::newRow("any method") << QList<QByteArray>{"POST /p?code=1 HTTP/1.1\r\nContent-Length: 0\r\n\r\n"}
+                                << 0 << "/p?code=1" << 1;
     QTest::newRow("request line split across packets")
         << QList<QByteArray>{"GET /cb?code=4/ab", "c&state=xyz HTTP/1.1\r\n", headers} << 200
         << "/cb?code=4/abc&state=xyz" << 1;
-    QTest::newRow("invalid UTF-8 dropped") << QList<QByteArray>{"GET /\xff\xfe HTTP/1.1\r\n\r\n"} << 0 << QString()
-                                           << -1;
+    QTest::newRow("invalid UTF-8 dropped")
+        << QList<QByteArray>{"GET /\xff\xfe HTTP/1.1\r\n\r\n"} << 0 << QString() << -1;
     const QByteArray longPath = "/" + QByteArray(LoopbackServer::maxRequestBytes, 'a');
     QTest::newRow("oversized line judged by its first 16384 bytes")
         << QList<QByteArray>{"GET " + longPath + " HTTP/1.1\r\n\r\n"} << 0
@@ -215,8 +216,8 @@ void TestLoopbackServer::queryItems_data() {
     QTest::addColumn<bool>("parses");
     QTest::addColumn<QStringList>("items"); // "name=value", or "name" for an item without "="
 
-    QTest::newRow("decoded, plus kept") << "/callback?code=ab%2Fc&state=x+y" << true
-                                        << QStringList{"code=ab/c", "state=x+y"};
+    QTest::newRow("decoded, plus kept")
+        << "/callback?code=ab%2Fc&state=x+y" << true << QStringList{"code=ab/c", "state=x+y"};
     QTest::newRow("no value and empty value") << "/cb?a&b=" << true << QStringList{"a", "b="};
     QTest::newRow("repeated names in order") << "/?x=1&x=2" << true << QStringList{"x=1", "x=2"};
     QTest::newRow("no query") << "/" << true << QStringList{};

@@ -78,7 +78,8 @@ void TestNotionClient::headersOnEveryRequest() {
     QCOMPARE(requests[0].method + ' ' + requests[0].target, QByteArray("GET /v1/users/me"));
     QCOMPARE(requests[0].body, QByteArray());
     QCOMPARE(requests[1].method + ' ' + requests[1].target, QByteArray("POST /v1/search"));
-    QCOMPARE(requests[1].json(), parse(R"({"filter":{"property":"object","value":"database"},"page_size":100})"));
+    QCOMPARE(requests[1].json(),
+             parse(R"({"filter":{"property":"object","value":"database"},"page_size":100})"));
     for (const HttpRequest& request : requests) {
         QCOMPARE(request.header("Authorization"), "Bearer " + m_notion->token().toUtf8());
         QCOMPARE(request.header("Notion-Version"), QByteArray("2022-06-28"));
@@ -91,11 +92,21 @@ void TestNotionClient::errors_data() {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("message"); // empty: a transport error
 
-    QTest::newRow("token refused") << "secret_wrong" << "" << "API token is invalid.";
-    QTest::newRow("server error, not JSON") << "" << "500" << "HTTP 500";
-    QTest::newRow("message of the wrong type") << "" << "429" << "HTTP 429";
-    QTest::newRow("no name") << "" << "anonymous" << "";
-    QTest::newRow("time-out") << "" << "stall" << "";
+    QTest::newRow("token refused") << "secret_wrong"
+                                   << ""
+                                   << "API token is invalid.";
+    QTest::newRow("server error, not JSON") << ""
+                                            << "500"
+                                            << "HTTP 500";
+    QTest::newRow("message of the wrong type") << ""
+                                               << "429"
+                                               << "HTTP 429";
+    QTest::newRow("no name") << ""
+                             << "anonymous"
+                             << "";
+    QTest::newRow("time-out") << ""
+                              << "stall"
+                              << "";
 }
 
 void TestNotionClient::errors() {
@@ -144,9 +155,11 @@ void TestNotionClient::paging() {
     m_notion->setPageSize(pageSize);
     m_notion->addDatabase(FakeNotion::database("db-1", "Roadmap", {{"Due", "date"}}));
     for (int i = 0; i < stored; ++i)
-        m_notion->addPage("db-1", FakeNotion::page(QStringLiteral("p%1").arg(i), "Item", "Due", "2024-05-06"));
+        m_notion->addPage("db-1",
+                          FakeNotion::page(QStringLiteral("p%1").arg(i), "Item", "Due", "2024-05-06"));
 
-    const auto result = runTask(NotionClient(m_notion->token()).pages(roadmap, berlin(2024, 5, 1), berlin(2024, 5, 31), orange));
+    const auto result = runTask(
+        NotionClient(m_notion->token()).pages(roadmap, berlin(2024, 5, 1), berlin(2024, 5, 31), orange));
     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
     QCOMPARE(result.value->size(), results);
 
@@ -160,21 +173,26 @@ void TestNotionClient::paging() {
 }
 
 void TestNotionClient::pagingStopsWithoutACursor() {
-    m_notion->server().scriptNext("POST", "/v1/search",
-                                  HttpReply::json(200, {{"results", QJsonArray{}}, {"has_more", true}, {"next_cursor", QJsonValue::Null}}));
+    m_notion->server().scriptNext(
+        "POST", "/v1/search",
+        HttpReply::json(200,
+                        {{"results", QJsonArray{}}, {"has_more", true}, {"next_cursor", QJsonValue::Null}}));
     const auto result = runTask(NotionClient(m_notion->token()).listDatabases());
     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
     QCOMPARE(m_notion->server().requests().size(), 1);
 }
 
 void TestNotionClient::listDatabases() {
-    m_notion->addDatabase(FakeNotion::database("b", "beta", {{"Zeta", "date"}, {"Name", "title"}, {"Alpha", "date"}}, "🚀"));
+    m_notion->addDatabase(
+        FakeNotion::database("b", "beta", {{"Zeta", "date"}, {"Name", "title"}, {"Alpha", "date"}}, "🚀"));
     QJsonObject external = FakeNotion::database("a", "Alpha", {{"When", "date"}});
-    external.insert("icon", QJsonObject{{"type", "external"}, {"external", QJsonObject{{"url", "https://x/i.png"}}}});
+    external.insert("icon",
+                    QJsonObject{{"type", "external"}, {"external", QJsonObject{{"url", "https://x/i.png"}}}});
     m_notion->addDatabase(external);
     m_notion->addDatabase(FakeNotion::database("n", "  ", {{"When", "date"}}));
     m_notion->addDatabase(FakeNotion::database("s1", "Same", {{"When", "date"}}));
-    m_notion->addDatabase(FakeNotion::database("x", "No dates", {{"Name", "title"}, {"Tags", "multi_select"}}));
+    m_notion->addDatabase(
+        FakeNotion::database("x", "No dates", {{"Name", "title"}, {"Tags", "multi_select"}}));
     m_notion->addDatabase(FakeNotion::database("s2", "same", {{"When", "date"}}));
     QJsonObject noID = FakeNotion::database("", "No id", {{"When", "date"}});
     noID.remove("id");
@@ -197,8 +215,9 @@ void TestNotionClient::pagesRequest() {
     const NotionDatabaseSelection odd{"abc/../../users/me", "Odd", std::nullopt, "Due"};
     m_notion->server().scriptNext("POST", "/v1/", HttpReply::json(200, {{"results", QJsonArray{}}}));
     // Half past midnight and a minute to midnight in Berlin: days of the user's zone, not of UTC.
-    const auto result = runTask(NotionClient(m_notion->token()).pages(odd, berlin(2024, 5, 6, 0, 30),
-                                                                       berlin(2024, 5, 12, 23, 59), orange));
+    const auto result =
+        runTask(NotionClient(m_notion->token())
+                    .pages(odd, berlin(2024, 5, 6, 0, 30), berlin(2024, 5, 12, 23, 59), orange));
     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
 
     const HttpRequest request = m_notion->server().requests().constFirst();
@@ -217,22 +236,30 @@ void TestNotionClient::pageTimes_data() {
     QTest::addColumn<QDateTime>("expectedEnd");
     QTest::addColumn<bool>("allDay");
 
-    QTest::newRow("one day") << "2024-05-06" << "" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
+    QTest::newRow("one day") << "2024-05-06"
+                             << "" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
     QTest::newRow("first to third ends on the fourth")
-        << "2024-05-01" << "2024-05-03" << berlin(2024, 5, 1) << berlin(2024, 5, 4) << true;
-    QTest::newRow("a day of 23 hours") << "2024-03-31" << "" << berlin(2024, 3, 31) << berlin(2024, 4, 1) << true;
+        << "2024-05-01"
+        << "2024-05-03" << berlin(2024, 5, 1) << berlin(2024, 5, 4) << true;
+    QTest::newRow("a day of 23 hours") << "2024-03-31"
+                                       << "" << berlin(2024, 3, 31) << berlin(2024, 4, 1) << true;
     QTest::newRow("timed without end lasts 30 minutes")
-        << "2024-05-06T09:00:00.000+02:00" << "" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 6, 9, 30) << false;
-    QTest::newRow("timed with timed end") << "2024-05-06T09:00:00Z" << "2024-05-06T11:15:00.000Z"
-                                          << berlin(2024, 5, 6, 11) << berlin(2024, 5, 6, 13, 15) << false;
+        << "2024-05-06T09:00:00.000+02:00"
+        << "" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 6, 9, 30) << false;
+    QTest::newRow("timed with timed end")
+        << "2024-05-06T09:00:00Z"
+        << "2024-05-06T11:15:00.000Z" << berlin(2024, 5, 6, 11) << berlin(2024, 5, 6, 13, 15) << false;
     QTest::newRow("timed start, all-day end later")
-        << "2024-05-06T09:00:00.000+02:00" << "2024-05-08" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 8) << false;
+        << "2024-05-06T09:00:00.000+02:00"
+        << "2024-05-08" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 8) << false;
     QTest::newRow("timed start, all-day end before it")
-        << "2024-05-06T09:00:00.000+02:00" << "2024-05-06" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 6, 9, 30)
-        << false;
+        << "2024-05-06T09:00:00.000+02:00"
+        << "2024-05-06" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 6, 9, 30) << false;
     QTest::newRow("all-day end before start")
-        << "2024-05-06" << "2024-05-04" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
-    QTest::newRow("unreadable end") << "2024-05-06" << "soon" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
+        << "2024-05-06"
+        << "2024-05-04" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
+    QTest::newRow("unreadable end") << "2024-05-06"
+                                    << "soon" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
 }
 
 void TestNotionClient::pageTimes() {
@@ -243,7 +270,8 @@ void TestNotionClient::pageTimes() {
     QFETCH(bool, allDay);
 
     const auto event = NotionClient::event(
-        FakeNotion::page("p", "Item", "Due", start, end.isEmpty() ? std::nullopt : std::optional(end)), roadmap, orange);
+        FakeNotion::page("p", "Item", "Due", start, end.isEmpty() ? std::nullopt : std::optional(end)),
+        roadmap, orange);
     QVERIFY(event);
     QCOMPARE(event->start, expectedStart);
     QCOMPARE(event->end, expectedEnd);
@@ -258,7 +286,8 @@ void TestNotionClient::pageFields() {
     m_notion->addPage("db-1", FakeNotion::page("early", "Kickoff", "Due", "2024-05-02"));
     m_notion->addPage("db-1", FakeNotion::page("outside", "Later", "Due", "2024-06-02"));
 
-    const auto result = runTask(NotionClient(m_notion->token()).pages(roadmap, berlin(2024, 5, 1), berlin(2024, 5, 31), orange));
+    const auto result = runTask(
+        NotionClient(m_notion->token()).pages(roadmap, berlin(2024, 5, 1), berlin(2024, 5, 31), orange));
     QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
     QCOMPARE(result.value->size(), 2);
     QCOMPARE(result.value->at(0).title, QStringLiteral("Kickoff"));
@@ -286,9 +315,12 @@ void TestNotionClient::titleAndStatus_data() {
     QTest::newRow("status type beats a select named Status")
         << R"({)" + due + R"(,"Stage":{"type":"status","status":{"name":"In progress"}},
               "Status":{"type":"select","select":{"name":"Old"}}})"
-        << "Untitled" << "In progress";
+        << "Untitled"
+        << "In progress";
     QTest::newRow("select named Status")
-        << R"({)" + due + R"(,"Status":{"type":"select","select":{"name":"Blocked"}}})" << "Untitled" << "Blocked";
+        << R"({)" + due + R"(,"Status":{"type":"select","select":{"name":"Blocked"}}})"
+        << "Untitled"
+        << "Blocked";
     QTest::newRow("status without a name") << R"({)" + due + R"(,"Stage":{"type":"status","status":null}})"
                                            << "Untitled" << QString();
     QTest::newRow("title joined from its pieces")
@@ -313,10 +345,14 @@ void TestNotionClient::titleAndStatus() {
 
 void TestNotionClient::pagesWithoutUsableDates_data() {
     QTest::addColumn<QByteArray>("page");
-    QTest::newRow("no id") << QByteArray(R"({"properties":{"Due":{"type":"date","date":{"start":"2024-05-06"}}}})");
-    QTest::newRow("empty date") << QByteArray(R"({"id":"p","properties":{"Due":{"type":"date","date":null}}})");
-    QTest::newRow("another property") << QByteArray(R"({"id":"p","properties":{"When":{"type":"date","date":{"start":"2024-05-06"}}}})");
-    QTest::newRow("unreadable start") << QByteArray(R"({"id":"p","properties":{"Due":{"type":"date","date":{"start":"May 6"}}}})");
+    QTest::newRow("no id") << QByteArray(
+        R"({"properties":{"Due":{"type":"date","date":{"start":"2024-05-06"}}}})");
+    QTest::newRow("empty date") << QByteArray(
+        R"({"id":"p","properties":{"Due":{"type":"date","date":null}}})");
+    QTest::newRow("another property")
+        << QByteArray(R"({"id":"p","properties":{"When":{"type":"date","date":{"start":"2024-05-06"}}}})");
+    QTest::newRow("unreadable start")
+        << QByteArray(R"({"id":"p","properties":{"Due":{"type":"date","date":{"start":"May 6"}}}})");
 }
 
 void TestNotionClient::pagesWithoutUsableDates() {

@@ -108,13 +108,14 @@ void TestRemoteHttp::pathAndQueryArriveIntact() {
 
     const QString path = RemoteHttp::percentEncode(u"en.usa#holiday@group.v.calendar.google.com", u"-._~@") +
                          QStringLiteral("/events/") + RemoteHttp::percentEncode(u"a b/c", u"-._~@");
-    const QUrl url = RemoteHttp::resolve(server.url("/calendar/v3/"), path,
-                                         {{"pageToken", "a+b/c=&d"}, {"q", "x y"}});
+    const QUrl url =
+        RemoteHttp::resolve(server.url("/calendar/v3/"), path, {{"pageToken", "a+b/c=&d"}, {"q", "x y"}});
     QVERIFY(runTask(RemoteHttp::send(QNetworkRequest(url), "GET", {}, 2s)).ok());
 
     QCOMPARE(server.requests().size(), 1);
     const HttpRequest& request = server.requests().first();
-    QCOMPARE(request.rawPath, QByteArray("/calendar/v3/en.usa%23holiday@group.v.calendar.google.com/events/a%20b%2Fc"));
+    QCOMPARE(request.rawPath,
+             QByteArray("/calendar/v3/en.usa%23holiday@group.v.calendar.google.com/events/a%20b%2Fc"));
     QCOMPARE(request.queryValue(u"pageToken"), QStringLiteral("a+b/c=&d"));
     QCOMPARE(request.queryValue(u"q"), QStringLiteral("x y"));
 }
