@@ -6,4 +6,5 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/HexColor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/NotionRecords.h
     ${CMAKE_CURRENT_LIST_DIR}/NotionRecords.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StrictJson.h
 )

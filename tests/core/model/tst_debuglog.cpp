@@ -1,6 +1,7 @@
 #include "core/model/DebugLog.h"
 #include "core/model/ProcessArguments.h"
 #include "support/TempHome.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,20 +11,9 @@
 #include <QTest>
 
 #include <cstdio>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-unsigned mode(const QString& path) {
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
 
 // Collects what is written to standard error while it lives.
 class StderrCapture {
@@ -106,7 +96,7 @@ private Q_SLOTS:
         const QString logFile = home.stateHome() + "/Vorrindel/Vorrindel.log";
         QCOMPARE(QFile::exists(logFile), on);
         if (on)
-            QVERIFY(contentOf(logFile).endsWith(" +0000 child line\n"));
+            QVERIFY(TestFiles::read(logFile).endsWith(" +0000 child line\n"));
     }
 
     void linesAreAppendedWithTheirTime() {
@@ -120,7 +110,7 @@ private Q_SLOTS:
         const QDateTime after = QDateTime::currentDateTimeUtc();
         const QByteArray written = stderrText.text();
 
-        const QByteArray content = contentOf(file);
+        const QByteArray content = TestFiles::read(file);
         QCOMPARE(written, content); // standard error gets the same lines
         static const QRegularExpression format(
             R"(^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d) \+0000 expand\(pinned: true\)\n(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d) \+0000 two\nlines\n$)");
@@ -130,14 +120,14 @@ private Q_SLOTS:
         when.setTimeSpec(Qt::UTC);
         QVERIFY(before <= when && when <= after);
 
-        QCOMPARE(mode(file), 0600u);
-        QCOMPARE(mode(QFileInfo(file).absolutePath()), 0700u);
+        QCOMPARE(TestFiles::mode(file), 0600u);
+        QCOMPARE(TestFiles::mode(QFileInfo(file).absolutePath()), 0700u);
 
         // A later line is appended to what the file already holds.
         StderrCapture quiet;
         DebugLog::log([] { return QStringLiteral("collapse()"); });
-        QVERIFY(contentOf(file).startsWith(content));
-        QVERIFY(contentOf(file).endsWith(" +0000 collapse()\n"));
+        QVERIFY(TestFiles::read(file).startsWith(content));
+        QVERIFY(TestFiles::read(file).endsWith(" +0000 collapse()\n"));
         DebugLog::overrideForTesting(false, QString());
     }
 

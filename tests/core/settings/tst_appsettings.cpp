@@ -1,6 +1,7 @@
 #include "core/settings/AppSettings.h"
 #include "core/settings/LaunchAtLogin.h"
 #include "support/TempHome.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -24,12 +25,6 @@ QJsonObject readJson(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
 }
 
 // Every property a user can assign, each with a value other than its default.
@@ -157,17 +152,16 @@ private Q_SLOTS:
         QFETCH(QByteArray, stored);
         QFETCH(QString, property);
         QFETCH(QVariant, expected);
-        QDir().mkpath(QFileInfo(m_locations.settingsFile).absolutePath());
-        writeFile(m_locations.settingsFile,
-                  "{\"migratedFromSaffrick\": true, \"" + property.toUtf8() + "\": " + stored + "}");
+        QVERIFY(TestFiles::write(m_locations.settingsFile, "{\"migratedFromSaffrick\": true, \"" +
+                                                               property.toUtf8() + "\": " + stored + "}"));
         AppSettings settings(m_locations);
         QCOMPARE(settings.property(property.toLatin1()), expected);
     }
 
     void undecodableDatabasesStayUntilAssigned() {
         const QByteArray bad = json("[{'id':'d1','title':'A','dateProperty':'Due'},{'id':'d2'}]").toBase64();
-        QDir().mkpath(QFileInfo(m_locations.settingsFile).absolutePath());
-        writeFile(m_locations.settingsFile, json("{'notionDatabases': {'@data': '") + bad + json("'}}"));
+        QVERIFY(TestFiles::write(m_locations.settingsFile,
+                                 json("{'notionDatabases': {'@data': '") + bad + json("'}}")));
         {
             AppSettings settings(m_locations);
             QVERIFY(settings.notionDatabases().isEmpty());
@@ -315,8 +309,7 @@ private Q_SLOTS:
 
     void refusedLaunchAtLoginThrowsAndStaysQuiet() {
         // A file where the autostart folder should be: no entry can be written, even by root.
-        QDir().mkpath(m_home->configHome());
-        writeFile(m_home->configHome() + "/autostart", "not a folder");
+        QVERIFY(TestFiles::write(m_home->configHome() + "/autostart", "not a folder"));
         AppSettings settings(m_locations);
         QSignalSpy changed(&settings, &AppSettings::changed);
         QVERIFY_THROWS_EXCEPTION(LaunchAtLoginError, settings.setLaunchAtLogin(true));
@@ -325,8 +318,7 @@ private Q_SLOTS:
     }
 
     void unreadableSettingsFileIsKeptAside() {
-        QDir().mkpath(QFileInfo(m_locations.settingsFile).absolutePath());
-        writeFile(m_locations.settingsFile, json("{'peekMinutes': 30, 'showPeek': fals"));
+        QVERIFY(TestFiles::write(m_locations.settingsFile, json("{'peekMinutes': 30, 'showPeek': fals")));
         AppSettings settings(m_locations);
         QCOMPARE(settings.peekMinutes(), 15);
         settings.setShowPeek(false);
