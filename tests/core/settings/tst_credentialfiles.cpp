@@ -51,10 +51,8 @@ private Q_SLOTS:
         QTest::newRow("line feed after") << QByteArray("secret_abc\n") << "secret_abc";
         QTest::newRow("blanks around") << QByteArray("  secret_abc  ") << "secret_abc";
         QTest::newRow("tabs and CRLF") << QByteArray("\t secret_abc\r\n") << "secret_abc";
-        QTest::newRow("blank inside kept") << QByteArray("secret abc") << "secret abc";
         QTest::newRow("not UTF-8") << QByteArray("secret\xff\xfe") << "";
         QTest::newRow("UTF-8 beyond ASCII") << QByteArray("s\xc3\xa9") << QString::fromUtf8("s\xc3\xa9");
-        QTest::newRow("only white space") << QByteArray(" \n") << "";
     }
     void tokenIsReadTrimmed() {
         QFETCH(QByteArray, content);
@@ -79,7 +77,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("folderExisted");
         QTest::newRow("token, new folder") << false << false;
         QTest::newRow("google.json, new folder") << true << false;
-        QTest::newRow("token replacing an open file") << false << true;
         QTest::newRow("google.json replacing an open file") << true << true;
     }
     void filesArePrivateWhateverTheUmask() {
@@ -107,18 +104,6 @@ private Q_SLOTS:
         }
         // Nothing is left over from the atomic replacement.
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{name});
-    }
-
-    void failedWriteKeepsTheOldFile() {
-        TokenFile::write(m_folder, "old");
-        GoogleConfigFile::write(m_folder, sampleConfig());
-        // A folder where the temporary file would go cannot be made into anything, even by root.
-        const QString blocked = m_home->path() + "/blocked";
-        QVERIFY(TestFiles::write(blocked, "a file, not a folder"));
-        TokenFile::write(blocked + "/Vorrindel", "new");
-        GoogleConfigFile::write(blocked + "/Vorrindel", GoogleConfig());
-        QCOMPARE(TestFiles::read(blocked), QByteArray("a file, not a folder"));
-        QCOMPARE(TokenFile::read(m_folder), "old");
     }
 
     void googleFileLayout() {
@@ -214,14 +199,6 @@ private Q_SLOTS:
         QCOMPARE(GoogleConfigFile::read(m_folder), GoogleConfig());
         QCOMPARE(TestFiles::read(file + ".unreadable"), content);
         QCOMPARE(TestFiles::read(file + ".unreadable-2"), QByteArray("{"));
-    }
-
-    void missingGoogleFileIsEmptyAndNotCreated() {
-        QCOMPARE(GoogleConfigFile::read(m_folder), GoogleConfig());
-        QVERIFY(!QFile::exists(m_folder));
-        GoogleConfigFile::write(m_folder, GoogleConfig());
-        QCOMPARE(GoogleConfigFile::read(m_folder), GoogleConfig());
-        QVERIFY(TestFiles::read(m_folder + "/google.json").contains("\"accounts\": ["));
     }
 
 private:

@@ -34,8 +34,6 @@ private Q_SLOTS:
             << QVariantMap{{"peekMinutes", 5}};
         QTest::newRow("value of the wrong type is copied as it is")
             << none << QVariantMap{{"peekMinutes", "20"}} << QVariantMap{{"peekMinutes", "20"}};
-        QTest::newRow("data stays data") << none << QVariantMap{{"notionDatabases", QByteArray("[]")}}
-                                         << QVariantMap{{"notionDatabases", QByteArray("[]")}};
         QTest::newRow("later settings are not taken") << none
                                                       << QVariantMap{{"recentInvitees", QStringList{"a@b.c"}},
                                                                      {"defaultMeetingTarget", "a@b.c|x"},
@@ -56,8 +54,6 @@ private Q_SLOTS:
         QTest::newRow("all ten") << none << allTen << allTen;
         QTest::newRow("flag stored false still blocks")
             << QVariantMap{{"migratedFromSaffrick", false}} << QVariantMap{{"peekMinutes", 20}} << none;
-        QTest::newRow("flag of any type blocks")
-            << QVariantMap{{"migratedFromSaffrick", "no"}} << QVariantMap{{"peekMinutes", 20}} << none;
     }
     void preferences() {
         QFETCH(QVariantMap, current);
@@ -90,13 +86,6 @@ private Q_SLOTS:
         QSettings settings(m_locations.settingsFile, JsonSettingsFormat::format());
         LegacyMigration::run(settings, m_locations);
         QVERIFY(!settings.contains("alertMinutes"));
-        QVERIFY(!QFile::exists(m_locations.appFolder));
-    }
-
-    void nothingFormerLeavesOnlyTheFlag() {
-        QSettings settings(m_locations.settingsFile, JsonSettingsFormat::format());
-        LegacyMigration::run(settings, m_locations);
-        QCOMPARE(reread(m_locations.settingsFile), (QVariantMap{{"migratedFromSaffrick", true}}));
         QVERIFY(!QFile::exists(m_locations.appFolder));
     }
 
