@@ -34,6 +34,6 @@ public:
 
 private:
     bool m_hasDisplay;
-    SingleInstance m_instance;
+    std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<TrayIcon> m_tray;
 };

@@ -6,6 +6,7 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/HexColor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/NotionRecords.h
     ${CMAKE_CURRENT_LIST_DIR}/NotionRecords.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StrictJson.h
     ${CMAKE_CURRENT_LIST_DIR}/TransportError.h
     ${CMAKE_CURRENT_LIST_DIR}/TransportError.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RemoteSession.h
