@@ -105,6 +105,8 @@ QCoro::Task<GoogleAccount> GoogleAuthFlow::run(GoogleConfig config) {
     const QString verifier = PKCE::randomString(48);
     const QString state = PKCE::randomString(24);
 
+    // One attempt at a time: an earlier one still waiting ends as cancelled.
+    finishWait(Ending::cancelled);
     stopServer();
     m_server = std::make_unique<LoopbackServer>();
     quint16 port = 0;
