@@ -53,6 +53,7 @@ private slots:
     void cancelDuringTheExchangeDoesNothing();
     void timesOut();
     void deletedWhileWaiting();
+    void secondAttemptReplacesTheFirst();
 
 private:
     GoogleConfig config() const { return {m_google->clientID(), m_google->clientSecret(), {}}; }
@@ -336,6 +337,20 @@ void TestGoogleAuthFlow::deletedWhileWaiting() {
     const auto result = runTask(std::move(task));
     QVERIFY2(result.errorAs<CancelledError>(), qPrintable(result.errorMessage()));
     QVERIFY(!accepts(port));
+}
+
+void TestGoogleAuthFlow::secondAttemptReplacesTheFirst() {
+    GoogleAuthFlow flow;
+    QCoro::Task<GoogleAccount> first;
+    const quint16 firstPort = startWaiting(flow, first);
+    m_browser->setLoads(true);
+    auto second = flow.run(config());
+
+    QVERIFY(runTask(std::move(first)).errorAs<CancelledError>());
+    QVERIFY(!accepts(firstPort));
+    // The first attempt's ending leaves the second one's listener alone.
+    const auto result = runTask(std::move(second));
+    QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
 }
 
 QTEST_GUILESS_MAIN(TestGoogleAuthFlow)
