@@ -1,15 +1,47 @@
 #include "app/AppDelegate.h"
+#include "app/DefaultAppServices.h"
+#include "core/model/ProcessArguments.h"
+#include "platform/X11Display.h"
 
 #include <QApplication>
 #include <QTimer>
 
+namespace {
+
+// Picks Qt's platform before the application object exists, which would abort without a display.
+// The app draws on X11 (through XWayland in a Wayland session). Without a reachable display the
+// developer modes still run off screen, and a normal start ends with a clear message. An explicit
+// QT_QPA_PLATFORM other than xcb is honoured as it is.
+bool choosePlatform() {
+    const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    if (!chosen.isEmpty() && !chosen.startsWith("xcb"))
+        return true;
+    if (X11Display::reachable()) {
+        if (chosen.isEmpty())
+            qputenv("QT_QPA_PLATFORM", "xcb");
+        return true;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Before QApplication takes out the options it understands.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    ProcessArguments::set(arguments);
+    const bool hasDisplay = choosePlatform();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorrindel"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    AppDelegate delegate(QApplication::arguments());
-    // Start-up runs inside the event loop: quitting before exec() would do nothing.
+    DefaultAppServices services(hasDisplay);
+    AppDelegate delegate(arguments, services);
+    // Start-up runs inside the event loop: ending the loop before exec() would do nothing.
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return app.exec();
 }

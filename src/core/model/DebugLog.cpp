@@ -1,15 +1,16 @@
 #include "core/model/DebugLog.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
+#include "core/model/PrivateFile.h"
+#include "core/model/ProcessArguments.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
-#include <mutex>
 #include <optional>
 #include <unistd.h>
 
@@ -30,7 +31,7 @@ std::optional<State>& overridden() {
 const State& fixedState() {
     static const State state = [] {
         State s;
-        s.enabled = QCoreApplication::arguments().contains(QStringLiteral("--debug"));
+        s.enabled = ProcessArguments::contains(QStringLiteral("--debug"));
         QString base = qEnvironmentVariable("XDG_STATE_HOME");
         if (base.isEmpty() || !QDir::isAbsolutePath(base))
             base = QDir::homePath() + QStringLiteral("/.local/state");
@@ -55,14 +56,14 @@ QString filePath() {
 }
 
 void write(const QString& message) {
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    const QByteArray line = (stamp + QStringLiteral(" +0000 ") + message + QLatin1Char('\n')).toUtf8();
+    const QByteArray line = (describe(QDateTime::currentDateTimeUtc()) + u' ' + message + u'\n').toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
 
-    // Append, creating the file private to the user; any other failure skips the file.
+    // Append, creating the file private to the user (the log names calendars and accounts); any
+    // other failure skips the file rather than replacing what is there.
     const QString path = filePath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    PrivateFile::makeFolder(QFileInfo(path).absolutePath());
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
@@ -75,6 +76,40 @@ void write(const QString& message) {
         written += n;
     }
     ::close(fd);
+}
+
+QString describe(bool value) {
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+QString describe(double value) {
+    if (std::isnan(value))
+        return QStringLiteral("nan");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
+    // Plain digits for the usual magnitudes, an exponent beyond them; always a decimal point.
+    const double magnitude = std::abs(value);
+    const bool plain = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 1e16);
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      plain ? std::chars_format::fixed : std::chars_format::scientific);
+    QString text = QString::fromLatin1(buffer, result.ptr - buffer);
+    if (plain && !text.contains(u'.'))
+        text += QStringLiteral(".0");
+    return text;
+}
+
+QString describe(const QRectF& frame) {
+    return QStringLiteral("(%1, %2, %3, %4)")
+        .arg(describe(frame.x()), describe(frame.y()), describe(frame.width()), describe(frame.height()));
+}
+
+QString describe(const QSizeF& size) {
+    return QStringLiteral("(%1, %2)").arg(describe(size.width()), describe(size.height()));
+}
+
+QString describe(const QDateTime& instant) {
+    return instant.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
 }
 
 void overrideForTesting(bool enabled, const QString& filePath) {

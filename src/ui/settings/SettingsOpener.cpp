@@ -1,18 +1,26 @@
 #include "ui/settings/SettingsOpener.h"
 
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 namespace SettingsOpener {
 
 void open() {
-    // One window for the life of the process; closing it only hides it.
+    // One window for the life of the process; it stays where the user left it when reopened.
     static QPointer<QWidget> window;
     if (!window) {
-        window = new QWidget(nullptr, Qt::Window);
+        window = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                                          Qt::WindowMinimizeButtonHint | Qt::CustomizeWindowHint);
         window->setWindowTitle(QStringLiteral("Vorrindel Settings"));
         window->setFixedSize(560, 520);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame(QPoint(), window->size());
+            frame.moveCenter(screen->availableGeometry().center());
+            window->move(frame.topLeft());
+        }
     }
     window->show();
     window->raise();

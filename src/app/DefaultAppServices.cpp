@@ -1,0 +1,80 @@
+#include "app/DefaultAppServices.h"
+
+#include "app/TrayIcon.h"
+#include "core/model/DebugLog.h"
+#include "core/settings/AppSettings.h"
+#include "devtools/CalendarDiagnostics.h"
+#include "devtools/ParseDiagnostics.h"
+#include "devtools/Snapshot.h"
+#include "ui/settings/SettingsOpener.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+DefaultAppServices::DefaultAppServices(bool hasDisplay)
+    : m_hasDisplay(hasDisplay)
+    , m_instance(SingleInstance::defaultFolder()) {}
+
+DefaultAppServices::~DefaultAppServices() = default;
+
+bool DefaultAppServices::runSnapshot(const QStringList& arguments) {
+    return Snapshot::runIfRequested(arguments);
+}
+
+bool DefaultAppServices::runCalendarDiagnostics(const QStringList& arguments) {
+    return CalendarDiagnostics::runIfRequested(arguments);
+}
+
+bool DefaultAppServices::runParseDiagnostics(const QStringList& arguments) {
+    return ParseDiagnostics::runIfRequested(arguments);
+}
+
+bool DefaultAppServices::runLoopbackTest(const QStringList& arguments) {
+    return Snapshot::runLoopbackTestIfRequested(arguments);
+}
+
+AppServices::Forwarding DefaultAppServices::forwardToRunningInstance(const QStringList& requests) {
+    switch (m_instance.claimOrForward(requests)) {
+    case SingleInstance::Role::First:
+        return Forwarding::NoOtherInstance;
+    case SingleInstance::Role::Forwarded:
+        return Forwarding::Forwarded;
+    case SingleInstance::Role::Unreachable:
+        break;
+    }
+    return Forwarding::Unreachable;
+}
+
+void DefaultAppServices::acceptForwardedRequests(std::function<void(const QStringList&)> received) {
+    QObject::connect(&m_instance, &SingleInstance::requestsReceived, &m_instance, std::move(received));
+    if (!m_instance.listen())
+        DebugLog::log([] { return QStringLiteral("single instance: cannot listen for later launches"); });
+}
+
+void DefaultAppServices::showMenuBar() {
+    // The menu shows the settings; creating them here also runs the one-time migration at start.
+    AppSettings::shared();
+    m_tray = std::make_unique<TrayIcon>();
+    m_tray->show();
+}
+
+NotchControl* DefaultAppServices::createNotch() {
+    return nullptr;
+}
+
+void DefaultAppServices::startStore() {}
+
+void DefaultAppServices::openSettings() {
+    SettingsOpener::open();
+}
+
+void DefaultAppServices::previewAlert() {}
+
+void DefaultAppServices::runLater(std::chrono::milliseconds delay, QObject* context,
+                                  std::function<void()> action) {
+    QTimer::singleShot(delay, context, std::move(action));
+}
+
+void DefaultAppServices::terminate(int status) {
+    QCoreApplication::exit(status);
+}

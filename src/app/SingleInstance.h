@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <memory>
+
+class QLocalServer;
+
+// One running instance per user. The first launch holds a lock file and listens on a local socket,
+// both in the user's private runtime folder; a later launch finds the lock taken and hands its
+// requests ("reopen" or "vorrindel:" URLs) over the socket instead.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    enum class Role {
+        First,       // no other instance: this one holds the lock
+        Forwarded,   // the running instance took the requests
+        Unreachable, // the lock is held, but its owner did not take the requests
+    };
+
+    // `folder`: where the lock and the socket live; defaultFolder() for the app. `answerTimeout`: how
+    // long a later launch waits for the running instance to take its requests (it may still be
+    // starting).
+    explicit SingleInstance(QString folder, std::chrono::milliseconds answerTimeout = std::chrono::seconds(5),
+                            QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // $XDG_RUNTIME_DIR, or Qt's private fallback for it.
+    static QString defaultFolder();
+
+    // Takes the lock, or hands the requests to the instance that holds it.
+    Role claimOrForward(const QStringList& requests);
+    // Starts listening for later launches; only after claimOrForward() answered First.
+    bool listen();
+
+signals:
+    // Requests of a later launch: only "reopen" and "vorrindel:" URLs get through.
+    void requestsReceived(const QStringList& requests);
+
+private:
+    void readRequests();
+
+    QString m_folder;
+    std::chrono::milliseconds m_answerTimeout;
+    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<QLocalServer> m_server;
+};

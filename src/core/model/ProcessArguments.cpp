@@ -1,0 +1,34 @@
+#include "core/model/ProcessArguments.h"
+
+#include <QCoreApplication>
+
+#include <optional>
+
+namespace ProcessArguments {
+
+namespace {
+
+std::optional<QStringList>& stored() {
+    static std::optional<QStringList> arguments;
+    return arguments;
+}
+
+} // namespace
+
+QStringList all() {
+    return stored() ? *stored() : QCoreApplication::arguments();
+}
+
+void set(const QStringList& arguments) {
+    stored() = arguments;
+}
+
+bool contains(const QString& argument) {
+    return all().contains(argument, Qt::CaseSensitive);
+}
+
+bool isSnapshotMode() {
+    return contains(QStringLiteral("--snapshot"));
+}
+
+} // namespace ProcessArguments

@@ -1,0 +1,165 @@
+#include "app/SingleInstance.h"
+#include "support/TempHome.h"
+
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The real program, started as a user or the desktop would start it.
+struct App {
+    QProcess process;
+
+    void start(const QStringList& arguments, const QProcessEnvironment& environment) {
+        process.setProcessEnvironment(environment);
+        process.start(qEnvironmentVariable("VORRINDEL_BINARY"), arguments);
+    }
+    ~App() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+};
+
+// Waits until something listens on the socket, as the first instance does once it has started.
+bool waitForListener(const QString& path) {
+    for (int i = 0; i < 200; ++i) {
+        QLocalSocket probe;
+        probe.connectToServer(path);
+        if (probe.waitForConnected(50)) {
+            probe.abort();
+            return true;
+        }
+        QTest::qWait(25);
+    }
+    return false;
+}
+
+} // namespace
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { m_home = std::make_unique<TempHome>(); }
+    void cleanup() { m_home.reset(); }
+
+    void launchHandsItsRequestsToTheRunningInstance_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("received");
+        QTest::newRow("a URL from the desktop") << QStringList{"vorrindel://quickadd?text=Tea%204pm"}
+                                                << QStringList{"vorrindel://quickadd?text=Tea%204pm"};
+        QTest::newRow("several URLs, options left out")
+            << QStringList{"--open-panel", "vorrindel://open", "vorrindel://settings"}
+            << QStringList{"vorrindel://open", "vorrindel://settings"};
+        QTest::newRow("no URL asks for the panel") << QStringList{} << QStringList{"reopen"};
+        QTest::newRow("a developer option that does not run")
+            << QStringList{"--snapshot"} << QStringList{"reopen"};
+    }
+    void launchHandsItsRequestsToTheRunningInstance() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, received);
+        SingleInstance running(m_home->runtimeDir());
+        QCOMPARE(running.claimOrForward({}), SingleInstance::Role::First);
+        QVERIFY(running.listen());
+        QSignalSpy requests(&running, &SingleInstance::requestsReceived);
+
+        App second;
+        second.start(arguments, QProcessEnvironment::systemEnvironment());
+        QVERIFY(requests.wait(10000));
+        QCOMPARE(requests.at(0).at(0).toStringList(), received);
+        QVERIFY(second.process.waitForFinished(10000));
+        QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.process.exitCode(), 0);
+    }
+
+    void secondAppProcessExitsAndFirstKeepsRunning() {
+        App first;
+        first.start({}, QProcessEnvironment::systemEnvironment());
+        QVERIFY(waitForListener(m_home->runtimeDir() + "/vorrindel.socket"));
+
+        App second;
+        second.start({"vorrindel://settings"}, QProcessEnvironment::systemEnvironment());
+        QVERIFY(second.process.waitForFinished(10000));
+        QCOMPARE(second.process.exitCode(), 0);
+        QCOMPARE(first.process.state(), QProcess::Running);
+
+        // An instance that died without cleaning up leaves its lock and socket; the next launch takes
+        // over instead of waiting on them.
+        first.process.kill();
+        QVERIFY(first.process.waitForFinished());
+        QVERIFY(QFile::exists(m_home->runtimeDir() + "/vorrindel.socket"));
+        SingleInstance next(m_home->runtimeDir(), 200ms);
+        QCOMPARE(next.claimOrForward({"reopen"}), SingleInstance::Role::First);
+        QVERIFY(next.listen());
+    }
+
+    void onlyAppRequestsGetThrough() {
+        SingleInstance running(m_home->runtimeDir());
+        QCOMPARE(running.claimOrForward({}), SingleInstance::Role::First);
+        QVERIFY(running.listen());
+        QSignalSpy requests(&running, &SingleInstance::requestsReceived);
+
+        QLocalSocket sender;
+        sender.connectToServer(m_home->runtimeDir() + "/vorrindel.socket");
+        QVERIFY(sender.waitForConnected(1000));
+        sender.write("https://example.com/x\nreopen\n--open-panel\nquit\nvorrindel://open\n");
+        sender.disconnectFromServer();
+        QVERIFY(requests.wait(5000));
+        QCOMPARE(requests.at(0).at(0).toStringList(), (QStringList{"reopen", "vorrindel://open"}));
+
+        QLocalSocket flood;
+        flood.connectToServer(m_home->runtimeDir() + "/vorrindel.socket");
+        QVERIFY(flood.waitForConnected(1000));
+        flood.write(QByteArray(200 * 1024, 'x') + "\nreopen\n");
+        flood.disconnectFromServer();
+        QVERIFY(!requests.wait(500));
+    }
+
+    void lockHeldButNobodyAnswers() {
+        SingleInstance holder(m_home->runtimeDir());
+        QCOMPARE(holder.claimOrForward({}), SingleInstance::Role::First);
+        // It holds the lock but never listens, as a hung instance would.
+        SingleInstance later(m_home->runtimeDir(), 300ms);
+        QCOMPARE(later.claimOrForward({"reopen"}), SingleInstance::Role::Unreachable);
+    }
+
+    void socketIsPrivate() {
+        SingleInstance running(m_home->runtimeDir());
+        QCOMPARE(running.claimOrForward({}), SingleInstance::Role::First);
+        QVERIFY(running.listen());
+        const QFile::Permissions others = QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                          QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                          QFileDevice::WriteGroup | QFileDevice::ExeGroup;
+        QCOMPARE(QFile::permissions(m_home->runtimeDir() + "/vorrindel.socket") & others,
+                 QFile::Permissions());
+    }
+
+    void startWithoutADisplaySaysSoInOneLine() {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.remove("QT_QPA_PLATFORM");
+        App app;
+        app.start({}, environment);
+        QVERIFY(app.process.waitForFinished(10000));
+        QCOMPARE(app.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.process.exitCode(), 1);
+        const QByteArray error = app.process.readAllStandardError();
+        QCOMPARE(error.count('\n'), 1);
+        QVERIFY2(error.contains("display"), error.constData());
+    }
+
+private:
+    std::unique_ptr<TempHome> m_home;
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"
