@@ -18,6 +18,14 @@ constexpr qint64 clockJumpToleranceMs = 30000;
 // A wake reported both by the login manager and by the clock jump reloads once.
 constexpr qint64 wakeDebounceMs = 60000;
 
+// The user's own addresses: those of the connected Google accounts.
+QStringList ownAddresses(const AppSettings& settings) {
+    QStringList addresses;
+    for (const GoogleAccount& account : settings.google().accounts)
+        addresses << account.email;
+    return addresses;
+}
+
 std::optional<EventStore::Environment>& sharedEnvironment() {
     static std::optional<EventStore::Environment> environment;
     return environment;
@@ -42,11 +50,15 @@ EventStore::EventStore(Environment environment, QObject* parent)
     m_lastBeat = m_now;
     m_notionDatabases = m_settings.notionDatabases();
 
-    m_calendar->setOnChange([self = QPointer(this)] {
+    m_calendar->onChange = [self = QPointer(this)] {
         if (self && !self->m_sampleMode)
             self->reloadCalendarEvents();
-    });
-    connect(m_calendar.get(), &CalendarStore::changed, this, &EventStore::changed);
+    };
+    connect(m_calendar.get(), &CalendarStore::statusChanged, this, &EventStore::changed);
+    connect(m_calendar.get(), &CalendarStore::calendarsChanged, this, &EventStore::changed);
+    connect(m_calendar.get(), &CalendarStore::lastErrorChanged, this, &EventStore::changed);
+    m_ownAddresses = ownAddresses(m_settings);
+    m_calendar->setOwnAddresses(m_ownAddresses);
 
     connect(&m_settings, &AppSettings::hiddenCalendarIDsChanged, this, [this] {
         QTimer::singleShot(0, this, [this] {
@@ -55,6 +67,7 @@ EventStore::EventStore(Environment environment, QObject* parent)
         });
     });
     connect(&m_settings, &AppSettings::notionDatabasesChanged, this, &EventStore::notionSelectionChanged);
+    connect(&m_settings, &AppSettings::googleChanged, this, &EventStore::accountsChanged);
     connect(&m_settings, &AppSettings::peekMinutesChanged, this,
             [this] { QTimer::singleShot(0, this, [this] { recomputePeek(); }); });
 
@@ -173,6 +186,19 @@ void EventStore::notionSelectionChanged() {
         return;
     m_notionDatabases = std::move(selection);
     launch(&EventStore::refreshNotion);
+}
+
+void EventStore::accountsChanged() {
+    QStringList addresses = ownAddresses(m_settings);
+    if (addresses == m_ownAddresses)
+        return;
+    // The local events mark the user among their guests by these addresses: read them again.
+    m_ownAddresses = std::move(addresses);
+    m_calendar->setOwnAddresses(m_ownAddresses);
+    QTimer::singleShot(0, this, [this] {
+        if (!m_sampleMode)
+            reloadCalendarEvents();
+    });
 }
 
 template <typename T> void EventStore::publish(T& field, T value, void (EventStore::*notify)()) {

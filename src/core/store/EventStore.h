@@ -18,6 +18,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -216,6 +217,7 @@ private:
     void rebuildPeople();
     void handleWake();
     void notionSelectionChanged();
+    void accountsChanged();
 
     void setNow(const QDateTime& now);
     void setSelectedDate(const QDateTime& day);
@@ -264,4 +266,5 @@ private:
     QDateTime m_lastWake;
     QHash<QString, QDateTime> m_alertedAt;
     QList<NotionDatabaseSelection> m_notionDatabases; // the selection last seen, to skip equal ones
+    QStringList m_ownAddresses;                       // the accounts' addresses last seen
 };

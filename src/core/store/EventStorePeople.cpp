@@ -4,10 +4,7 @@
 #include "core/store/PeopleDirectory.h"
 
 void EventStore::rebuildPeople() {
-    QStringList own;
-    for (const GoogleAccount& account : m_settings.google().accounts)
-        own << account.email;
-    setKnownPeople(PeopleDirectory::build(m_settings.recentInvitees(), m_eventsByDay, own));
+    setKnownPeople(PeopleDirectory::build(m_settings.recentInvitees(), m_eventsByDay, m_ownAddresses));
 }
 
 std::optional<Person> EventStore::person(const QString& matching) const {

@@ -204,6 +204,16 @@ private Q_SLOTS:
         h.settings->setNotionDatabases({});
         h.settle();
         QCOMPARE(store.notionRefreshes, 2);
+
+        // A newly connected account changes which guest entries are the user's: the local events are
+        // read again, once.
+        const int before = h.reloads();
+        h.settings->setGoogle(oneAccount());
+        h.settle();
+        QCOMPARE(h.reloads(), before + 1);
+        h.settings->setGoogle(oneAccount());
+        h.settle();
+        QCOMPARE(h.reloads(), before + 1);
     }
 
     void destroyedStoreLeavesNoQueuedWork() {
