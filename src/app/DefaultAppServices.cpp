@@ -16,8 +16,7 @@
 #include <QTimer>
 
 DefaultAppServices::DefaultAppServices(bool hasDisplay)
-    : m_hasDisplay(hasDisplay)
-    , m_instance(SingleInstance::defaultFolder()) {
+    : m_hasDisplay(hasDisplay) {
     // Bound before anything can reach the store (the notch panel, the developer modes).
     EventStore::Environment store;
     store.sound = std::make_shared<CanberraAlertSound>();
@@ -45,7 +44,8 @@ bool DefaultAppServices::runLoopbackTest(const QStringList& arguments) {
 }
 
 AppServices::Forwarding DefaultAppServices::forwardToRunningInstance(const QStringList& requests) {
-    switch (m_instance.claimOrForward(requests)) {
+    m_instance = std::make_unique<SingleInstance>(SingleInstance::defaultFolder());
+    switch (m_instance->claimOrForward(requests)) {
     case SingleInstance::Role::First:
         return Forwarding::NoOtherInstance;
     case SingleInstance::Role::Forwarded:
@@ -57,8 +57,9 @@ AppServices::Forwarding DefaultAppServices::forwardToRunningInstance(const QStri
 }
 
 void DefaultAppServices::acceptForwardedRequests(std::function<void(const QStringList&)> received) {
-    QObject::connect(&m_instance, &SingleInstance::requestsReceived, &m_instance, std::move(received));
-    if (!m_instance.listen())
+    QObject::connect(m_instance.get(), &SingleInstance::requestsReceived, m_instance.get(),
+                     std::move(received));
+    if (!m_instance->listen())
         DebugLog::log([] { return QStringLiteral("single instance: cannot listen for later launches"); });
 }
 

@@ -33,6 +33,6 @@ public:
 
 private:
     bool m_hasDisplay;
-    SingleInstance m_instance;
+    std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<TrayIcon> m_tray;
 };

@@ -20,4 +20,12 @@ QString show(const Cal& cal, const QDateTime& instant) {
     return local.toString(local.time().second() ? u"yyyy-MM-dd HH:mm:ss" : u"yyyy-MM-dd HH:mm");
 }
 
+QString span(const Cal& cal, const QDateTime& start, const QDateTime& end) {
+    const QDate a = cal.dateOf(start), b = cal.dateOf(end);
+    const QString format = a == b                 ? QStringLiteral("HH:mm")
+                           : a.year() == b.year() ? QStringLiteral("MM-dd HH:mm")
+                                                  : QStringLiteral("yyyy-MM-dd HH:mm");
+    return show(cal, start) + QStringLiteral(" → ") + cal.inZone(end).toString(format);
+}
+
 } // namespace WallClock

@@ -16,5 +16,7 @@ Cal cal(const char* zone = "Europe/Berlin", const char* locale = "en_US");
 QDateTime at(const Cal& cal, const QString& wall);
 // The instant as "yyyy-MM-dd HH:mm" on the calendar's wall clock, with ":ss" when the seconds are not 0.
 QString show(const Cal& cal, const QDateTime& instant);
+// "2026-12-05 15:00 → 16:30", the end with as much of its date as differs from the start's.
+QString span(const Cal& cal, const QDateTime& start, const QDateTime& end);
 
 } // namespace WallClock

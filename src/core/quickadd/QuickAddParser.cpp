@@ -290,19 +290,24 @@ QString normalize(const QString& text) {
     for (const auto& [pattern, replacement] : weekdayAbbrev())
         s.replace(pattern, replacement);
 
-    QList<QRegularExpressionMatch> hours;
-    for (auto it = bareHour().globalMatch(s); it.hasNext();)
-        hours.append(it.next());
-    // Last to first, so that the earlier ranges stay valid while the text grows.
-    for (auto m = hours.crbegin(); m != hours.crend(); ++m) {
+    // One pass that copies the text and spells out each hour on the way, so that a pasted wall of
+    // "at 9" stays linear; the result is that of replacing the matches one by one.
+    QString out;
+    qsizetype copied = 0;
+    for (auto it = bareHour().globalMatch(s); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
         bool ok = false;
-        const int hour = m->capturedView(1).toInt(&ok);
+        const int hour = m.capturedView(1).toInt(&ok);
         if (!ok || hour < 1 || hour > 12)
             continue;
-        const QString spelled = QString::number(hour) + QLatin1String(hour >= 8 && hour <= 11 ? "am" : "pm");
-        s.replace(m->capturedStart(1), m->capturedLength(1), spelled);
+        out += QStringView(s).sliced(copied, m.capturedStart(1) - copied);
+        out += QString::number(hour) + QLatin1String(hour >= 8 && hour <= 11 ? "am" : "pm");
+        copied = m.capturedEnd(1);
     }
-    return s;
+    if (copied == 0)
+        return s;
+    out += QStringView(s).sliced(copied);
+    return out;
 }
 
 QuickAddDraft parse(const QString& text, const QDateTime& now, int defaultMinutes, const Cal& calendar,

@@ -1,0 +1,202 @@
+#include "core/calendar/CalendarStore.h"
+
+#include "core/calendar/CalendarFileError.h"
+#include "core/calendar/LocalEventBuilder.h"
+#include "core/model/DebugLog.h"
+#include "core/remote/GoogleRecords.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString goneMessage = QStringLiteral("That event is no longer in your calendar");
+// An occurrence found within this distance of the event's start is the same occurrence.
+constexpr qint64 sameStartMs = 60 * 1000;
+
+LocalCalendars::Options watchedDefault() {
+    LocalCalendars::Options options;
+    options.watch = true;
+    return options;
+}
+
+bool repeats(const LocalOccurrence& o) {
+    return o.hasRecurrenceRules || o.isDetached;
+}
+
+} // namespace
+
+CalendarStore::CalendarStore(QObject* parent)
+    : CalendarStore(watchedDefault(), parent) {}
+
+CalendarStore::CalendarStore(LocalCalendars::Options options, QObject* parent)
+    : QObject(parent)
+    , m_backend(std::make_unique<LocalCalendars>(std::move(options))) {
+    m_status = m_backend->access();
+    connect(m_backend.get(), &LocalCalendars::changed, this, [this] {
+        reloadCalendars();
+        if (onChange)
+            onChange();
+    });
+    reloadCalendars();
+}
+
+CalendarStore::~CalendarStore() = default;
+
+bool CalendarStore::isDenied() const {
+    return m_status == CalendarAccess::denied || m_status == CalendarAccess::restricted ||
+           m_status == CalendarAccess::writeOnly;
+}
+
+QCoro::Task<> CalendarStore::requestAccess() {
+    QString error;
+    if (m_backend->access() == CalendarAccess::notDetermined && !m_backend->createRoot(&error)) {
+        m_lastError = error;
+        emit lastErrorChanged();
+        DebugLog::log([&] { return QStringLiteral("requestFullAccessToEvents failed: ") + error; });
+    }
+    const CalendarAccess status = m_backend->access();
+    if (status != m_status) {
+        m_status = status;
+        emit statusChanged();
+    }
+    DebugLog::log([&] { return QStringLiteral("after request: status=%1").arg(int(m_status)); });
+    reloadCalendars();
+    co_return;
+}
+
+void CalendarStore::reloadCalendars() {
+    QList<LocalCalendar> calendars;
+    if (m_status == CalendarAccess::fullAccess)
+        calendars = m_backend->calendars();
+    if (calendars != m_calendars) {
+        m_calendars = std::move(calendars);
+        emit calendarsChanged();
+    }
+}
+
+CalEvent CalendarStore::build(const LocalOccurrence& occurrence,
+                              const QList<LocalCalendar>& calendars) const {
+    auto it = std::find_if(calendars.begin(), calendars.end(),
+                           [&](const LocalCalendar& c) { return c.id == occurrence.calendarId; });
+    LocalCalendar calendar;
+    if (it != calendars.end())
+        calendar = *it;
+    else
+        calendar.id = calendar.title = occurrence.calendarId;
+    return LocalEventBuilder::build(occurrence, calendar, m_ownAddresses);
+}
+
+QList<CalEvent> CalendarStore::events(const QDateTime& from, const QDateTime& to,
+                                      const QSet<QString>& excludedCalendarIds) {
+    if (m_status != CalendarAccess::fullAccess)
+        return {};
+    QList<LocalCalendar> visible = m_backend->calendars();
+    visible.removeIf([&](const LocalCalendar& c) { return excludedCalendarIds.contains(c.id); });
+    if (visible.isEmpty())
+        return {};
+    QList<CalEvent> out;
+    for (const LocalOccurrence& o : m_backend->occurrences(from, to, visible)) {
+        if (o.status != LocalOccurrence::Status::cancelled)
+            out.append(build(o, visible));
+    }
+    return out;
+}
+
+QList<LocalCalendar> CalendarStore::writableCalendars() {
+    if (m_status != CalendarAccess::fullAccess)
+        return {};
+    QList<LocalCalendar> out = m_backend->calendars();
+    out.removeIf([](const LocalCalendar& c) { return !c.allowsModifications; });
+    return out;
+}
+
+std::optional<LocalCalendar> CalendarStore::calendarForNewEvents(const QString& preferredId) {
+    const QList<LocalCalendar> writable = writableCalendars();
+    for (const LocalCalendar& c : writable) {
+        if (c.id == preferredId)
+            return c;
+    }
+    for (const LocalCalendar& c : writable) {
+        if (c.sourceType == LocalCalendar::SourceType::calDAV && c.title.contains(QLatin1Char('@')))
+            return c;
+    }
+    if (std::optional<LocalCalendar> fallback = m_backend->defaultCalendar();
+        fallback && fallback->allowsModifications)
+        return fallback;
+    if (!writable.isEmpty())
+        return writable.first();
+    return std::nullopt;
+}
+
+std::optional<LocalOccurrence> CalendarStore::ekEvent(const CalEvent& event) {
+    if (!event.ekIdentifier)
+        return std::nullopt;
+    QList<LocalOccurrence> kept =
+        m_backend->occurrences(event.start.addSecs(-1), event.end.addSecs(1), m_backend->calendars());
+    kept.removeIf([&](const LocalOccurrence& o) { return o.eventIdentifier != *event.ekIdentifier; });
+    if (!kept.isEmpty()) {
+        for (const LocalOccurrence& o : kept) {
+            if (qAbs(o.start.msecsTo(event.start)) < sameStartMs)
+                return o;
+        }
+        // Another occurrence of a series is a different day of it: editing it would change the wrong
+        // day. Only a non-repeating event may have moved and still be this one.
+        if (!repeats(kept.first()))
+            return kept.first();
+        return std::nullopt;
+    }
+    std::optional<LocalOccurrence> found = m_backend->event(*event.ekIdentifier);
+    if (!found)
+        return std::nullopt;
+    if (!repeats(*found) || qAbs(found->start.msecsTo(event.start)) <= sameStartMs)
+        return found;
+    return std::nullopt;
+}
+
+std::pair<LocalOccurrence, LocalCalendar> CalendarStore::editable(const CalEvent& event) {
+    std::optional<LocalOccurrence> occurrence = ekEvent(event);
+    if (!occurrence)
+        throw GoogleError(goneMessage);
+    const QList<LocalCalendar> calendars = m_backend->calendars();
+    auto it = std::find_if(calendars.begin(), calendars.end(),
+                           [&](const LocalCalendar& c) { return c.id == occurrence->calendarId; });
+    if (it == calendars.end())
+        throw GoogleError(goneMessage);
+    if (!it->allowsModifications)
+        throw GoogleError(it->title + QStringLiteral(" is read-only"));
+    return {*occurrence, *it};
+}
+
+CalEvent CalendarStore::updateEvent(const CalEvent& event, const std::optional<QString>& title,
+                                    const std::optional<Slot>& slot) {
+    const auto [occurrence, calendar] = editable(event);
+    std::optional<LocalOccurrence> updated = m_backend->update(occurrence, title, slot);
+    if (!updated)
+        throw GoogleError(goneMessage);
+    return LocalEventBuilder::build(*updated, calendar, m_ownAddresses);
+}
+
+void CalendarStore::deleteEvent(const CalEvent& event) {
+    const auto [occurrence, calendar] = editable(event);
+    if (!m_backend->remove(occurrence))
+        throw GoogleError(goneMessage);
+}
+
+CalEvent CalendarStore::createEvent(const QuickAddDraft& draft, const LocalCalendar& calendar) {
+    if (!calendar.allowsModifications)
+        throw CalendarFileError(calendar.title + QStringLiteral(" is read-only"));
+    const LocalOccurrence created =
+        m_backend->create(calendar, draft.title, {draft.start, draft.end, draft.isAllDay});
+    return LocalEventBuilder::build(created, calendar, m_ownAddresses);
+}
+
+void CalendarStore::setOwnAddresses(const QStringList& addresses) {
+    m_ownAddresses = addresses;
+}
+
+void CalendarStore::openPrivacySettings(const std::function<bool(const QUrl&)>& open) {
+    const QString root = LocalCalendars::defaultRoot();
+    if (root.isEmpty() || !open)
+        return;
+    open(QUrl::fromLocalFile(root));
+}

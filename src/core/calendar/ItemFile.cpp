@@ -1,0 +1,70 @@
+#include "core/calendar/ItemFile.h"
+
+#include "core/calendar/CalendarFileError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <sys/stat.h>
+
+namespace ItemFile {
+
+std::optional<FileStamp> stamp(const QString& path) {
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileStamp{qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
+                     quint64(st.st_ino)};
+}
+
+std::optional<Contents> read(const QString& path) {
+    // A writer that replaces the file while we read it shows as a changed stamp: read again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::optional<FileStamp> before = stamp(path);
+        if (!before)
+            return std::nullopt;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        QByteArray bytes = file.readAll();
+        file.close();
+        if (stamp(path) == before)
+            return Contents{std::move(bytes), *before};
+    }
+    return std::nullopt;
+}
+
+Outcome write(const QString& path, const QByteArray& bytes, const std::optional<FileStamp>& expected) {
+    const QString name = QFileInfo(path).fileName();
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        throw CalendarFileError(QStringLiteral("Couldn’t save %1: %2").arg(name, file.errorString()));
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw CalendarFileError(QStringLiteral("Couldn’t save %1: %2").arg(name, reason));
+    }
+    if (expected)
+        file.setPermissions(QFile::permissions(path));
+    if (stamp(path) != expected) {
+        file.cancelWriting(); // the temporary file goes with the object
+        return Outcome::changedMeanwhile;
+    }
+    if (!file.commit())
+        throw CalendarFileError(QStringLiteral("Couldn’t save %1: %2").arg(name, file.errorString()));
+    return Outcome::done;
+}
+
+Outcome remove(const QString& path, const FileStamp& expected) {
+    if (stamp(path) != expected)
+        return Outcome::changedMeanwhile;
+    QFile file(path);
+    if (!file.remove())
+        throw CalendarFileError(
+            QStringLiteral("Couldn’t remove %1: %2").arg(QFileInfo(path).fileName(), file.errorString()));
+    return Outcome::done;
+}
+
+} // namespace ItemFile

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// What tells one version of a file from the next without reading it.
+struct FileStamp {
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+// Reads and writes single vdir items. Writes are atomic (a temporary file renamed over the item),
+// keep the item's permissions, and are refused when the item changed since it was read, because a
+// sync tool may write the same folder at any moment.
+namespace ItemFile {
+
+struct Contents {
+    QByteArray bytes;
+    FileStamp stamp;
+};
+
+std::optional<FileStamp> stamp(const QString& path);
+// Absent when the file is missing or cannot be read.
+std::optional<Contents> read(const QString& path);
+
+enum class Outcome { done, changedMeanwhile };
+
+// `expected` is the stamp of the version read, or absent for a new item. Throws CalendarFileError
+// when the file system refuses.
+Outcome write(const QString& path, const QByteArray& bytes, const std::optional<FileStamp>& expected);
+Outcome remove(const QString& path, const FileStamp& expected);
+
+} // namespace ItemFile

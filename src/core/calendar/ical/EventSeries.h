@@ -1,0 +1,104 @@
+#pragma once
+
+// Private to the local calendar layer: libical types appear here.
+
+#include "core/calendar/LocalOccurrence.h"
+#include "core/calendar/ical/IcalZone.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+#include <vector>
+
+class IcalFile;
+
+// How long an event lasts: nominal days (which keep the local hour across daylight-saving changes),
+// then exact seconds.
+struct EventLength {
+    int days = 0;
+    qint64 seconds = 0;
+
+    QDateTime endFrom(const ItemTime& start, const QTimeZone& userZone) const;
+    // An upper bound in seconds, for widening a search window.
+    qint64 bound() const { return days * 90000LL + seconds; }
+};
+
+// One VEVENT, read into the values the calendar needs.
+struct EventComponent {
+    struct RDate {
+        ItemTime start;
+        std::optional<EventLength> length; // a PERIOD value gives its own length
+    };
+
+    QByteArray uid;
+    ItemTime start;
+    EventLength length;
+    std::vector<icalrecurrencetype> rules;
+    QList<RDate> rdates;
+    QList<ItemTime> exdates;
+    std::optional<ItemTime> recurrenceId;
+
+    std::optional<QString> summary;
+    QString location;
+    QString description;
+    QUrl url;
+    LocalOccurrence::Status status = LocalOccurrence::Status::none;
+    std::optional<LocalParticipant> organizer;
+    QList<LocalParticipant> attendees;
+    QDateTime lastModified;
+
+    bool repeats() const { return !rules.empty() || !rdates.isEmpty(); }
+};
+
+// One concrete instance of an event.
+struct SeriesInstance {
+    const EventComponent* component = nullptr;
+    ItemTime originalStart; // the RECURRENCE-ID this instance has or would have
+    QDateTime start;
+    QDateTime end;
+    bool isDetached = false; // comes from an override
+};
+
+// All components of one UID in an item: the master (absent for an invitation to a single instance)
+// and its overrides. Expands into instances for a time range.
+class EventSeries {
+public:
+    // Reads every event of the item. Components without a usable DTSTART are skipped.
+    static QList<EventSeries> readAll(const IcalFile& file, IcalZoneResolver& zones,
+                                      const QTimeZone& userZone);
+
+    const QByteArray& uid() const { return m_uid; }
+    const std::optional<EventComponent>& master() const { return m_master; }
+    const QList<EventComponent>& overrides() const { return m_overrides; }
+    bool repeats() const { return m_master && m_master->repeats(); }
+
+    // The instances that overlap [from, to), sorted by start. A zero-length instance belongs to the
+    // range when it starts inside it.
+    QList<SeriesInstance> instances(const QDateTime& from, const QDateTime& to,
+                                    const QTimeZone& userZone) const;
+    // The instance whose original start is that instant (the only instance of a non-repeating
+    // event, wherever it now lies).
+    std::optional<SeriesInstance> instanceAt(const QDateTime& occurrenceDate,
+                                             const QTimeZone& userZone) const;
+
+private:
+    struct Start {
+        ItemTime time;
+        EventLength length;
+    };
+    // Starts of the recurrence set, before overrides, with original start in [from, to).
+    QList<Start> generate(const QDateTime& from, const QDateTime& to, const QTimeZone& userZone) const;
+    bool excluded(const ItemTime& start) const;
+    const EventComponent* overrideFor(const ItemTime& start) const;
+    SeriesInstance instanceOf(const EventComponent& component, bool detached,
+                              const QTimeZone& userZone) const;
+    qint64 longest() const;
+
+    QByteArray m_uid;
+    std::optional<EventComponent> m_master;
+    QList<EventComponent> m_overrides;
+};
+
+// True when both name the same instance: by date when either is a date, else by instant.
+bool sameOccurrence(const ItemTime& a, const ItemTime& b);

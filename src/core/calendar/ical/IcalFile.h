@@ -1,0 +1,64 @@
+#pragma once
+
+// Private to the local calendar layer: libical types appear here.
+
+#include "core/calendar/ical/IcalZone.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <libical/ical.h>
+
+#include <memory>
+#include <optional>
+
+struct IcalComponentDeleter {
+    void operator()(icalcomponent* component) const { icalcomponent_free(component); }
+};
+using IcalComponentPtr = std::unique_ptr<icalcomponent, IcalComponentDeleter>;
+
+// One iCalendar object as a vdir item holds it: a VCALENDAR with its events and time zones. Owns the
+// libical tree and offers the few edits the calendar store makes.
+class IcalFile {
+public:
+    // Absent, with the reason in `error`, when the text holds no calendar object.
+    static std::optional<IcalFile> parse(const QByteArray& text, QString* error = nullptr);
+    // An empty calendar object with VERSION and PRODID.
+    static IcalFile create();
+
+    QByteArray serialize() const;
+    icalcomponent* calendar() const { return m_root.get(); }
+    // libical dropped parts it could not read; writing the object back would lose them.
+    bool hasErrors() const;
+
+    QList<icalcomponent*> events() const;
+    QList<icalcomponent*> events(const QByteArray& uid) const;
+    // Components other than time zones (events, to-dos, journal entries).
+    int itemCount() const;
+    void remove(icalcomponent* component);
+    // Adds a VTIMEZONE for the zone unless the object already defines that TZID.
+    void ensureTimezone(const QTimeZone& zone, int year);
+
+private:
+    explicit IcalFile(IcalComponentPtr root);
+
+    IcalComponentPtr m_root;
+};
+
+namespace Ical {
+
+QByteArray uid(icalcomponent* event);
+// Reads a DATE or DATE-TIME property with its TZID.
+ItemTime readTime(icalproperty* property, icaltimetype value, IcalZoneResolver& zones,
+                  icalcomponent* vcalendar, const QTimeZone& userZone);
+// A property of the given kind holding the time in its own form: VALUE=DATE, a UTC "Z" time, a
+// TZID, or floating.
+icalproperty* timeProperty(icalproperty_kind kind, const ItemTime& time);
+void removeProperties(icalcomponent* component, icalproperty_kind kind);
+void replaceProperty(icalcomponent* component, icalproperty* property);
+// SEQUENCE one up, DTSTAMP and LAST-MODIFIED now.
+void touch(icalcomponent* event, const QDateTime& now);
+QString text(const char* value);
+
+} // namespace Ical

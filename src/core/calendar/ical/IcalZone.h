@@ -1,0 +1,95 @@
+#pragma once
+
+// Private to the local calendar layer: libical types appear here.
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QTime>
+#include <QTimeZone>
+
+#include <libical/ical.h>
+
+#include <memory>
+
+// A zone defined only by a VTIMEZONE in an item (an Outlook "W. Europe Standard Time", say).
+class DefinedZone {
+public:
+    explicit DefinedZone(icalcomponent* vtimezone); // takes a copy
+    ~DefinedZone();
+    DefinedZone(const DefinedZone&) = delete;
+    DefinedZone& operator=(const DefinedZone&) = delete;
+
+    icaltimezone* zone() const { return m_zone; }
+
+private:
+    icaltimezone* m_zone = nullptr;
+};
+
+// Local date and time fields, without a zone.
+struct WallTime {
+    QDate date;
+    QTime time;
+};
+
+// How the wall-clock fields of one iCalendar time become an instant.
+class IcalZone {
+public:
+    enum class Kind { floating, utc, named, defined };
+
+    IcalZone() = default; // floating
+    static IcalZone utc();
+    static IcalZone named(const QTimeZone& zone, const QByteArray& tzid);
+    static IcalZone defined(std::shared_ptr<const DefinedZone> zone, const QByteArray& tzid);
+
+    Kind kind() const { return m_kind; }
+    // The TZID as the item spells it; empty for floating and UTC times.
+    const QByteArray& tzid() const { return m_tzid; }
+
+    // Floating times are read in the user's zone.
+    QDateTime toInstant(QDate date, QTime time, const QTimeZone& userZone) const;
+    // The wall clock of an instant in this zone.
+    WallTime toWallClock(const QDateTime& instant, const QTimeZone& userZone) const;
+
+    bool operator==(const IcalZone& other) const;
+
+private:
+    Kind m_kind = Kind::floating;
+    QByteArray m_tzid;
+    QTimeZone m_named;
+    std::shared_ptr<const DefinedZone> m_defined;
+};
+
+// One DATE or DATE-TIME value of an item, with its zone and the instant it stands for (a date stands
+// for the start of that day in the user's zone).
+struct ItemTime {
+    QDate date;
+    QTime time;
+    bool isDate = false;
+    IcalZone zone;
+    QDateTime instant; // UTC
+
+    static ItemTime make(QDate date, QTime time, bool isDate, const IcalZone& zone,
+                         const QTimeZone& userZone);
+    // The same wall clock moved to another instant in the same zone and form.
+    ItemTime at(const QDateTime& instant, const QTimeZone& userZone) const;
+};
+
+// Resolves TZIDs: an IANA name wins, then a VTIMEZONE in the item, then a Windows zone name or a
+// prefixed IANA name ("/mozilla.org/.../Europe/Berlin"). An unknown TZID reads as floating. Zones
+// defined by identical VTIMEZONEs are shared across items, since libical builds each one slowly.
+class IcalZoneResolver {
+public:
+    IcalZone resolve(const QByteArray& tzid, icalcomponent* vcalendar);
+
+private:
+    QTimeZone namedZone(const QByteArray& id);
+
+    QHash<QByteArray, QTimeZone> m_named;
+    QHash<QByteArray, std::shared_ptr<const DefinedZone>> m_defined;
+};
+
+// A compact VTIMEZONE for an IANA zone, with yearly rules derived from the zone's transitions in the
+// given year, so that readers without a zone database see the right offsets.
+icalcomponent* makeVTimezone(const QTimeZone& zone, int year);
