@@ -23,13 +23,12 @@ QString icalTime(const QDateTime& instant, bool allDay, const Cal& cal) {
 StoreHarness::StoreHarness(const QString& wallStart, const Cal& cal_)
     : cal(cal_)
     , clock(TestEvents::at(wallStart, cal_.zone())) {
-    const QString root = home.path() + QStringLiteral("/calendars");
+    root = home.path() + QStringLiteral("/calendars");
     collection = root + QStringLiteral("/work");
     QDir().mkpath(collection);
     QFile name(collection + QStringLiteral("/displayname"));
     if (name.open(QIODevice::WriteOnly))
         name.write("Work\n");
-    qputenv("VORRINDEL_CALENDARS", root.toUtf8());
     logFile = home.stateHome() + QStringLiteral("/test.log");
     DebugLog::overrideForTesting(true, logFile);
     settings = std::make_unique<AppSettings>(SettingsLocations::standard());
@@ -43,6 +42,10 @@ StoreHarness::~StoreHarness() {
 TestableStore& StoreHarness::start() {
     EventStore::Environment environment;
     environment.settings = settings.get();
+    LocalCalendars::Options calendars;
+    calendars.root = root;
+    calendars.zone = cal.zone();
+    environment.calendar = std::make_unique<CalendarStore>(calendars);
     environment.cal = cal;
     environment.clock = clock.clock();
     environment.timers = clock.timers();

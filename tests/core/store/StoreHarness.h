@@ -81,6 +81,7 @@ public:
     WakeNotifier wake;
     QList<QUrl> opened;
     std::unique_ptr<TestableStore> store;
-    QString collection; // the "Work" collection's folder
+    QString root;       // the local calendar folder, not watched: tests reload through the store
+    QString collection; // its one collection, "Work"
     QString logFile;
 };

@@ -83,6 +83,36 @@ private Q_SLOTS:
         QCOMPARE(h.sound->plays, raised.size());
     }
 
+    void localInvitationDeclinedByMyAccount_data() {
+        QTest::addColumn<bool>("accountConnected");
+        QTest::addColumn<QStringList>("raised");
+        QTest::newRow("my address unknown: alerts")
+            << false << QStringList{"imminent@10:05:00", "starting@10:09:20"};
+        QTest::newRow("my account connected: declined, silent") << true << QStringList{};
+    }
+    void localInvitationDeclinedByMyAccount() {
+        QFETCH(bool, accountConnected);
+        QFETCH(QStringList, raised);
+        StoreHarness h("2026-03-04 10:00:00", berlinCal());
+        h.settings->setAlertMinutes(5);
+        h.writeLocalEvent("invite", "Budget", h.at("2026-03-04 10:10"), h.at("2026-03-04 10:40"), false,
+                          {"ORGANIZER;CN=Boss:mailto:boss@corp.io",
+                           "ATTENDEE;CN=Boss;PARTSTAT=ACCEPTED:mailto:boss@corp.io",
+                           "ATTENDEE;CN=Me;PARTSTAT=DECLINED:mailto:Me@Corp.io"});
+        h.start();
+        if (accountConnected) {
+            GoogleConfig google;
+            GoogleAccount me;
+            me.email = QStringLiteral("me@corp.io");
+            google.accounts = {me};
+            h.settings->setGoogle(google);
+            h.settle();
+        }
+        AlertLog log(h);
+        h.advance(15 * 60);
+        QCOMPARE(log.raised, raised);
+    }
+
     void alertDismissesItselfAfterTwentySeconds() {
         StoreHarness h("2026-03-04 10:00:00", berlinCal());
         h.settings->setAlertMinutes(5);
