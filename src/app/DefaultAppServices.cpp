@@ -3,16 +3,27 @@
 #include "app/TrayIcon.h"
 #include "core/model/DebugLog.h"
 #include "core/settings/AppSettings.h"
+#include "core/store/EventStore.h"
 #include "devtools/CalendarDiagnostics.h"
 #include "devtools/ParseDiagnostics.h"
 #include "devtools/Snapshot.h"
+#include "platform/CanberraAlertSound.h"
+#include "platform/LogindWakeNotifier.h"
+#include "platform/UrlOpener.h"
 #include "ui/settings/SettingsOpener.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 
 DefaultAppServices::DefaultAppServices(bool hasDisplay)
-    : m_hasDisplay(hasDisplay) {}
+    : m_hasDisplay(hasDisplay) {
+    // Bound before anything can reach the store (the notch panel, the developer modes).
+    EventStore::Environment store;
+    store.sound = std::make_shared<CanberraAlertSound>();
+    store.wake = new LogindWakeNotifier(qApp);
+    store.openUrl = desktopUrlOpener();
+    EventStore::setSharedEnvironment(std::move(store));
+}
 
 DefaultAppServices::~DefaultAppServices() = default;
 
@@ -63,13 +74,18 @@ NotchControl* DefaultAppServices::createNotch() {
     return nullptr;
 }
 
-void DefaultAppServices::startStore() {}
+void DefaultAppServices::startStore() {
+    EventStore& store = EventStore::shared();
+    QTimer::singleShot(0, &store, [&store] { (void)store.start(); });
+}
 
 void DefaultAppServices::openSettings() {
     SettingsOpener::open();
 }
 
-void DefaultAppServices::previewAlert() {}
+void DefaultAppServices::previewAlert() {
+    EventStore::shared().previewAlert();
+}
 
 void DefaultAppServices::runLater(std::chrono::milliseconds delay, QObject* context,
                                   std::function<void()> action) {

@@ -7,8 +7,7 @@
 
 class TrayIcon;
 
-// The app's own parts behind AppServices. Parts that do not exist yet do nothing: no notch panel,
-// no event store, no alert preview.
+// The app's own parts behind AppServices. Parts that do not exist yet do nothing: no notch panel.
 class DefaultAppServices : public AppServices {
 public:
     explicit DefaultAppServices(bool hasDisplay);
