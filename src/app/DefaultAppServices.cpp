@@ -3,17 +3,27 @@
 #include "app/TrayIcon.h"
 #include "core/model/DebugLog.h"
 #include "core/settings/AppSettings.h"
+#include "core/store/EventStore.h"
 #include "devtools/CalendarDiagnostics.h"
 #include "devtools/ParseDiagnostics.h"
 #include "devtools/Snapshot.h"
+#include "platform/CanberraAlertSound.h"
+#include "platform/LogindWakeNotifier.h"
+#include "platform/UrlOpener.h"
 #include "ui/settings/SettingsOpener.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 
 DefaultAppServices::DefaultAppServices(bool hasDisplay)
-    : m_hasDisplay(hasDisplay)
-    , m_instance(SingleInstance::defaultFolder()) {}
+    : m_hasDisplay(hasDisplay) {
+    // Bound before anything can reach the store (the notch panel, the developer modes).
+    EventStore::Environment store;
+    store.sound = std::make_shared<CanberraAlertSound>();
+    store.wake = new LogindWakeNotifier(qApp);
+    store.openUrl = desktopUrlOpener();
+    EventStore::setSharedEnvironment(std::move(store));
+}
 
 DefaultAppServices::~DefaultAppServices() = default;
 
@@ -34,7 +44,8 @@ bool DefaultAppServices::runLoopbackTest(const QStringList& arguments) {
 }
 
 AppServices::Forwarding DefaultAppServices::forwardToRunningInstance(const QStringList& requests) {
-    switch (m_instance.claimOrForward(requests)) {
+    m_instance = std::make_unique<SingleInstance>(SingleInstance::defaultFolder());
+    switch (m_instance->claimOrForward(requests)) {
     case SingleInstance::Role::First:
         return Forwarding::NoOtherInstance;
     case SingleInstance::Role::Forwarded:
@@ -46,8 +57,9 @@ AppServices::Forwarding DefaultAppServices::forwardToRunningInstance(const QStri
 }
 
 void DefaultAppServices::acceptForwardedRequests(std::function<void(const QStringList&)> received) {
-    QObject::connect(&m_instance, &SingleInstance::requestsReceived, &m_instance, std::move(received));
-    if (!m_instance.listen())
+    QObject::connect(m_instance.get(), &SingleInstance::requestsReceived, m_instance.get(),
+                     std::move(received));
+    if (!m_instance->listen())
         DebugLog::log([] { return QStringLiteral("single instance: cannot listen for later launches"); });
 }
 
@@ -62,13 +74,18 @@ NotchControl* DefaultAppServices::createNotch() {
     return nullptr;
 }
 
-void DefaultAppServices::startStore() {}
+void DefaultAppServices::startStore() {
+    EventStore& store = EventStore::shared();
+    QTimer::singleShot(0, &store, [&store] { (void)store.start(); });
+}
 
 void DefaultAppServices::openSettings() {
     SettingsOpener::open();
 }
 
-void DefaultAppServices::previewAlert() {}
+void DefaultAppServices::previewAlert() {
+    EventStore::shared().previewAlert();
+}
 
 void DefaultAppServices::runLater(std::chrono::milliseconds delay, QObject* context,
                                   std::function<void()> action) {

@@ -7,8 +7,7 @@
 
 class TrayIcon;
 
-// The app's own parts behind AppServices. Parts that do not exist yet do nothing: no notch panel,
-// no event store, no alert preview.
+// The app's own parts behind AppServices. Parts that do not exist yet do nothing: no notch panel.
 class DefaultAppServices : public AppServices {
 public:
     explicit DefaultAppServices(bool hasDisplay);
@@ -34,6 +33,6 @@ public:
 
 private:
     bool m_hasDisplay;
-    SingleInstance m_instance;
+    std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<TrayIcon> m_tray;
 };

@@ -1,12 +1,17 @@
 #include "app/SingleInstance.h"
 
 #include "app/UrlRouter.h"
+#include "core/model/PrivateFile.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,10 +32,23 @@ SingleInstance::SingleInstance(QString folder, std::chrono::milliseconds answerT
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        return runtime;
+    // No session runtime folder (a plain ssh login, say): one of our own in the temporary folder,
+    // used only when it is a real folder that nobody else can enter.
+    const QString own = QDir::tempPath() + QStringLiteral("/vorrindel-") + QString::number(::getuid());
+    PrivateFile::makeFolder(own);
+    struct stat st;
+    if (::lstat(QFile::encodeName(own).constData(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != ::getuid() || (st.st_mode & 077) != 0)
+        return QString();
+    return own;
 }
 
 SingleInstance::Role SingleInstance::claimOrForward(const QStringList& requests) {
+    if (m_folder.isEmpty())
+        return Role::First;
     m_lock = std::make_unique<QLockFile>(m_folder + QStringLiteral("/vorrindel.lock"));
     // A lock left by a process that no longer runs is taken over; a live owner's never is.
     m_lock->setStaleLockTime(0);
@@ -62,6 +80,8 @@ SingleInstance::Role SingleInstance::claimOrForward(const QStringList& requests)
 }
 
 bool SingleInstance::listen() {
+    if (m_folder.isEmpty())
+        return false;
     m_server = std::make_unique<QLocalServer>();
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // Holding the lock means any socket file left there belongs to an instance that has gone.

@@ -29,7 +29,8 @@ public:
                             QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // $XDG_RUNTIME_DIR, or Qt's private fallback for it.
+    // $XDG_RUNTIME_DIR, else a private folder of the user's in the temporary folder; empty when no
+    // safe folder exists, and then every launch runs on its own.
     static QString defaultFolder();
 
     // Takes the lock, or hands the requests to the instance that holds it.

@@ -25,6 +25,15 @@ bool choosePlatform() {
     return false;
 }
 
+// Without a session runtime folder (an ssh login, a container) Qt says so on every start; the app
+// brings its own private folder for that case (SingleInstance), so the remark is only noise.
+QtMessageHandler qtHandler = nullptr;
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    qtHandler(type, context, message);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -34,6 +43,7 @@ int main(int argc, char** argv) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     ProcessArguments::set(arguments);
     const bool hasDisplay = choosePlatform();
+    qtHandler = qInstallMessageHandler(quietHandler);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorrindel"));

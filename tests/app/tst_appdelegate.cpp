@@ -90,8 +90,6 @@ private Q_SLOTS:
             << none << true << QStringList{"snapshot", "exit 0"};
         QTest::newRow("snapshot without its folder falls through")
             << QStringList{"--snapshot"} << QStringList{} << none << true << normal;
-        QTest::newRow("calendar report") << QStringList{"--list-calendars"} << QStringList{"calendars"}
-                                         << none << true << QStringList{"snapshot", "calendars", "exit 0"};
         QTest::newRow("parse report, also without a display")
             << QStringList{"--parse", "lunch"} << QStringList{"parse"} << none << false
             << QStringList{"snapshot", "calendars", "parse", "exit 0"};
@@ -154,9 +152,6 @@ private Q_SLOTS:
             << QStringList{"--open-quickadd", "--open-settings", "--open-panel"}
             << QStringList{"later 0", "later 500", "later 1000", "later 1000"}
             << QStringList{"store", "settings", "expand pinned", "quickadd Coffee with Oskel tomorrow 4pm"};
-        QTest::newRow("settings only")
-            << QStringList{"--open-settings"} << QStringList{"later 0", "later 500"}
-            << QStringList{"store", "settings"};
         QTest::newRow("options match exactly")
             << QStringList{"--open-Settings", "--open-panel=1", "open-quickadd"} << QStringList{"later 0"}
             << QStringList{"store"};
@@ -229,17 +224,6 @@ private Q_SLOTS:
         services.calls.clear();
         QCOMPARE(delegate.applicationShouldHandleReopen(), false);
         QCOMPARE(services.calls, QStringList{"expand pinned"});
-    }
-
-    void reopenWithoutAPanel() {
-        FakeServices services;
-        services.running = {"loopback"};
-        AppDelegate delegate({"vorrindel", "--test-loopback"}, services);
-        delegate.applicationDidFinishLaunching();
-        services.calls.clear();
-        QCOMPARE(delegate.applicationShouldHandleReopen(), false);
-        delegate.openUrls({QUrl("vorrindel://open"), QUrl("vorrindel://settings")});
-        QCOMPARE(services.calls, QStringList{"settings"});
     }
 };
 

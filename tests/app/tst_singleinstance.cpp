@@ -60,8 +60,6 @@ private Q_SLOTS:
             << QStringList{"--open-panel", "vorrindel://open", "vorrindel://settings"}
             << QStringList{"vorrindel://open", "vorrindel://settings"};
         QTest::newRow("no URL asks for the panel") << QStringList{} << QStringList{"reopen"};
-        QTest::newRow("a developer option that does not run")
-            << QStringList{"--snapshot"} << QStringList{"reopen"};
     }
     void launchHandsItsRequestsToTheRunningInstance() {
         QFETCH(QStringList, arguments);

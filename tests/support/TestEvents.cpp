@@ -1,13 +1,13 @@
 #include "support/TestEvents.h"
 
+#include "support/WallClock.h"
+
 namespace TestEvents {
 
 QDateTime at(const QString& wallTime, const QTimeZone& zone) {
-    QDateTime local = QDateTime::fromString(wallTime, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    if (!local.isValid())
-        local = QDateTime::fromString(wallTime, QStringLiteral("yyyy-MM-dd HH:mm"));
-    Q_ASSERT(local.isValid());
-    return QDateTime(local.date(), local.time(), zone).toUTC();
+    const QDateTime instant = WallClock::at(Cal(zone, QLocale::c()), wallTime);
+    Q_ASSERT(instant.isValid());
+    return instant;
 }
 
 CalEvent timed(const QString& id, const QString& title, const QDateTime& start, const QDateTime& end,

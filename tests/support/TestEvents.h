@@ -9,7 +9,8 @@
 // Short ways to make the events and guests that tests put into agendas.
 namespace TestEvents {
 
-// The instant the wall clock of `zone` shows at "yyyy-MM-dd HH:mm[:ss]", in UTC.
+// The instant the wall clock of `zone` shows at "yyyy-MM-dd HH:mm[:ss]" (the first of two readings
+// where the clock repeats).
 QDateTime at(const QString& wallTime, const QTimeZone& zone = QTimeZone::utc());
 
 // A timed event. Its calendar is editable and the user organises it.

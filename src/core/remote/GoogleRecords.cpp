@@ -1,5 +1,7 @@
 #include "core/remote/GoogleRecords.h"
 
+#include "core/remote/StrictJson.h"
+
 #include <QHashFunctions>
 #include <QJsonArray>
 #include <QRegularExpression>
@@ -54,49 +56,13 @@ std::optional<QDateTime> parseIso(const QString& text) {
     return QDateTime(date, time, Qt::OffsetFromUTC, offset).toUTC();
 }
 
-// Strict field readers: nullopt means "missing or of the wrong type" (the record fails); for optional
-// fields a missing key or null is fine and reads as none.
-std::optional<QString> requiredString(const QJsonObject& o, const QString& key) {
-    const QJsonValue v = o.value(key);
-    return v.isString() ? std::optional(v.toString()) : std::nullopt;
-}
-
-std::optional<bool> requiredBool(const QJsonObject& o, const QString& key) {
-    const QJsonValue v = o.value(key);
-    return v.isBool() ? std::optional(v.toBool()) : std::nullopt;
-}
-
-std::optional<QStringList> stringList(const QJsonValue& v) {
-    if (!v.isArray())
-        return std::nullopt;
-    QStringList list;
-    for (const QJsonValue& item : v.toArray()) {
-        if (!item.isString())
-            return std::nullopt;
-        list.append(item.toString());
-    }
-    return list;
-}
-
-bool isAbsent(const QJsonValue& v) {
-    return v.isUndefined() || v.isNull();
-}
-
-// Reads an optional field: `ok` turns false on a present value of the wrong type.
-std::optional<QString> optionalString(const QJsonObject& o, const QString& key, bool& ok) {
-    const QJsonValue v = o.value(key);
-    if (isAbsent(v))
-        return std::nullopt;
-    if (!v.isString())
-        ok = false;
-    return v.toString();
-}
-
 QJsonArray toArray(const QStringList& list) {
     return QJsonArray::fromStringList(list);
 }
 
 } // namespace
+
+using namespace StrictJson;
 
 // ---- GoogleCalendarInfo
 
@@ -122,10 +88,10 @@ std::optional<GoogleCalendarInfo> GoogleCalendarInfo::fromJson(const QJsonValue&
     const auto id = requiredString(o, QStringLiteral("id"));
     const auto summary = requiredString(o, QStringLiteral("summary"));
     const auto primary = requiredBool(o, QStringLiteral("primary"));
-    bool ok = true;
-    const auto colorHex = optionalString(o, QStringLiteral("colorHex"), ok);
-    const auto accessRole = optionalString(o, QStringLiteral("accessRole"), ok);
-    if (!id || !summary || !primary || !ok)
+    std::optional<QString> colorHex;
+    std::optional<QString> accessRole;
+    if (!id || !summary || !primary || !optionalString(o, QStringLiteral("colorHex"), colorHex) ||
+        !optionalString(o, QStringLiteral("accessRole"), accessRole))
         return std::nullopt;
     return GoogleCalendarInfo{*id, *summary, colorHex, *primary, accessRole};
 }
@@ -200,9 +166,10 @@ std::optional<GoogleAccount> GoogleAccount::fromJson(const QJsonValue& value) {
         account.calendars.append(*calendar);
     }
 
-    bool ok = true;
-    account.accessToken = optionalString(o, QStringLiteral("accessToken"), ok);
-    if (const auto expiryText = optionalString(o, QStringLiteral("expiry"), ok)) {
+    std::optional<QString> expiryText;
+    bool ok = optionalString(o, QStringLiteral("accessToken"), account.accessToken) &&
+              optionalString(o, QStringLiteral("expiry"), expiryText);
+    if (expiryText) {
         account.expiry = parseIso(*expiryText);
         ok = ok && account.expiry.has_value();
     }

@@ -1,28 +1,12 @@
 #include "core/remote/NotionRecords.h"
 
+#include "core/remote/StrictJson.h"
+
 #include <QHashFunctions>
 #include <QJsonArray>
 #include <QJsonDocument>
 
-namespace {
-
-std::optional<QString> requiredString(const QJsonObject& o, const QString& key) {
-    const QJsonValue v = o.value(key);
-    return v.isString() ? std::optional(v.toString()) : std::nullopt;
-}
-
-// Absent or null reads as no icon; a present icon of another type fails the record.
-bool readIcon(const QJsonObject& o, std::optional<QString>& icon) {
-    const QJsonValue v = o.value(QStringLiteral("icon"));
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isString())
-        return false;
-    icon = v.toString();
-    return true;
-}
-
-} // namespace
+using namespace StrictJson;
 
 // ---- NotionDatabase
 
@@ -42,14 +26,10 @@ std::optional<NotionDatabase> NotionDatabase::fromJson(const QJsonValue& value) 
     NotionDatabase database;
     const auto id = requiredString(o, QStringLiteral("id"));
     const auto title = requiredString(o, QStringLiteral("title"));
-    const QJsonValue properties = o.value(QStringLiteral("dateProperties"));
-    if (!id || !title || !properties.isArray() || !readIcon(o, database.icon))
+    const auto properties = stringList(o.value(QStringLiteral("dateProperties")));
+    if (!id || !title || !properties || !optionalString(o, QStringLiteral("icon"), database.icon))
         return std::nullopt;
-    for (const QJsonValue& property : properties.toArray()) {
-        if (!property.isString())
-            return std::nullopt;
-        database.dateProperties.append(property.toString());
-    }
+    database.dateProperties = *properties;
     database.id = *id;
     database.title = *title;
     return database;
@@ -78,7 +58,7 @@ std::optional<NotionDatabaseSelection> NotionDatabaseSelection::fromJson(const Q
     const auto id = requiredString(o, QStringLiteral("id"));
     const auto title = requiredString(o, QStringLiteral("title"));
     const auto dateProperty = requiredString(o, QStringLiteral("dateProperty"));
-    if (!id || !title || !dateProperty || !readIcon(o, selection.icon))
+    if (!id || !title || !dateProperty || !optionalString(o, QStringLiteral("icon"), selection.icon))
         return std::nullopt;
     selection.id = *id;
     selection.title = *title;

@@ -13,4 +13,10 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/PeopleDirectory.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FreeSlots.h
     ${CMAKE_CURRENT_LIST_DIR}/FreeSlots.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EventStore.h
+    ${CMAKE_CURRENT_LIST_DIR}/EventStore.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EventStoreDays.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EventStoreAlerts.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EventStorePeople.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EventStoreRemote.cpp
 )

@@ -43,29 +43,15 @@ private Q_SLOTS:
         QTest::newRow("no needsReauth") << "needsReauth" << removed << false;
         QTest::newRow("no calendars") << "calendars" << removed << false;
         QTest::newRow("no hiddenCalendarIDs") << "hiddenCalendarIDs" << removed << false;
-        QTest::newRow("no refreshToken") << "refreshToken" << removed << false;
         QTest::newRow("needsReauth as text") << "needsReauth" << QJsonValue("false") << false;
-        QTest::newRow("needsReauth as number") << "needsReauth" << QJsonValue(0) << false;
-        QTest::newRow("hidden ids not all text")
-            << "hiddenCalendarIDs" << QJsonValue(QJsonArray{"a", 1}) << false;
-        QTest::newRow("no access token") << "accessToken" << removed << true;
         QTest::newRow("access token null") << "accessToken" << null << true;
         QTest::newRow("access token a number") << "accessToken" << QJsonValue(5) << false;
-        QTest::newRow("no expiry") << "expiry" << removed << true;
-        QTest::newRow("expiry with offset") << "expiry" << QJsonValue("2026-03-02T16:05:09+02:00") << true;
         QTest::newRow("expiry with fraction") << "expiry" << QJsonValue("2026-03-02T14:05:09.5Z") << false;
         QTest::newRow("expiry without offset") << "expiry" << QJsonValue("2026-03-02T14:05:09") << false;
-        QTest::newRow("expiry as seconds") << "expiry" << QJsonValue(794153109.0) << false;
         QTest::newRow("expiry on no day") << "expiry" << QJsonValue("2026-02-30T14:05:09Z") << false;
-        QTest::newRow("scopes not text") << "scopes" << QJsonValue(QJsonArray{true}) << false;
         QTest::newRow("unknown key") << "color" << QJsonValue("green") << true;
         QTest::newRow("calendar without primary")
             << "calendars" << QJsonValue(QJsonArray{QJsonObject{{"id", "x"}, {"summary", "X"}}}) << false;
-        QTest::newRow("calendar role a number")
-            << "calendars"
-            << QJsonValue(QJsonArray{
-                   QJsonObject{{"id", "x"}, {"summary", "X"}, {"primary", false}, {"accessRole", 3}}})
-            << false;
     }
     void strictDecoding() {
         QFETCH(QString, key);
@@ -86,45 +72,6 @@ private Q_SLOTS:
         QCOMPARE(GoogleConfig::fromJson(config).has_value(), decodes);
     }
 
-    void configNeedsAllThreeKeys_data() {
-        QTest::addColumn<QString>("missing");
-        QTest::newRow("clientID") << "clientID";
-        QTest::newRow("clientSecret") << "clientSecret";
-        QTest::newRow("accounts") << "accounts";
-    }
-    void configNeedsAllThreeKeys() {
-        QFETCH(QString, missing);
-        QJsonObject config = configWith(fullAccount());
-        config.remove(missing);
-        QVERIFY(!GoogleConfig::fromJson(config));
-    }
-
-    void expiryIsReadAsAnInstant() {
-        QJsonObject account = fullAccount();
-        account.insert("expiry", "2026-03-02T16:05:09+02:00");
-        const auto decoded = GoogleAccount::fromJson(account);
-        QVERIFY(decoded && decoded->expiry);
-        QCOMPARE(*decoded->expiry, QDateTime(QDate(2026, 3, 2), QTime(14, 5, 9), Qt::UTC));
-    }
-
-    void encodingLeavesAbsentOptionalsOut() {
-        GoogleAccount account{"ines@example.com",
-                              "1//rt",
-                              std::nullopt,
-                              std::nullopt,
-                              {GoogleCalendarInfo{"c1", "Work", std::nullopt, false, std::nullopt}},
-                              {},
-                              false,
-                              std::nullopt};
-        const QJsonObject json = account.toJson();
-        for (const char* key : {"accessToken", "expiry", "scopes"})
-            QVERIFY2(!json.contains(key), key);
-        const QJsonObject calendar = json.value("calendars").toArray().at(0).toObject();
-        QVERIFY(!calendar.contains("colorHex"));
-        QVERIFY(!calendar.contains("accessRole"));
-        QCOMPARE(GoogleAccount::fromJson(json), account);
-    }
-
     void roundTripKeepsEverything() {
         GoogleConfig config{" my-id ", "secret\n", {}};
         GoogleAccount account{"ines@example.com",
@@ -140,15 +87,16 @@ private Q_SLOTS:
         const QJsonObject json = config.toJson();
         QCOMPARE(json.value("accounts")[0]["expiry"].toString(), "2026-03-02T14:05:09Z");
         QCOMPARE(GoogleConfig::fromJson(json), config);
-    }
 
-    void expiryIsWrittenInWholeSeconds() {
-        GoogleAccount account{
-            "a@example.com", "t", {}, QDateTime::fromMSecsSinceEpoch(1772460309987, Qt::UTC), {}, {},
-            false,           {}};
-        const auto back = GoogleAccount::fromJson(account.toJson());
-        QVERIFY(back && back->expiry);
-        QCOMPARE(back->expiry->toMSecsSinceEpoch(), 1772460309000);
+        QJsonObject offset = json.value("accounts")[0].toObject();
+        offset.insert("expiry", "2026-03-02T16:05:09+02:00");
+        QCOMPARE(GoogleAccount::fromJson(offset)->expiry, account.expiry);
+
+        for (const char* key : {"clientID", "clientSecret", "accounts"}) {
+            QJsonObject missing = json;
+            missing.remove(key);
+            QVERIFY2(!GoogleConfig::fromJson(missing), key);
+        }
     }
 
     void effectiveClientIdentity_data() {
@@ -195,15 +143,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("canWrite");
         const QString base = "https://www.googleapis.com/auth/";
         QTest::newRow("no scopes recorded") << std::optional<QStringList>() << false;
-        QTest::newRow("none granted") << std::optional<QStringList>(QStringList{}) << false;
         QTest::newRow("read-only") << std::optional(QStringList{base + "calendar.readonly"}) << false;
         QTest::newRow("events") << std::optional(
                                        QStringList{base + "calendar.readonly", base + "calendar.events"})
                                 << true;
         QTest::newRow("full calendar") << std::optional(QStringList{base + "calendar"}) << true;
         QTest::newRow("only a prefix of it") << std::optional(QStringList{base + "calendarx"}) << false;
-        QTest::newRow("events read-only")
-            << std::optional(QStringList{base + "calendar.events.readonly"}) << false;
     }
     void writeAccess() {
         QFETCH(std::optional<QStringList>, scopes);
@@ -220,7 +165,6 @@ private Q_SLOTS:
         QTest::newRow("owner") << std::optional<QString>("owner") << true;
         QTest::newRow("writer") << std::optional<QString>("writer") << true;
         QTest::newRow("reader") << std::optional<QString>("reader") << false;
-        QTest::newRow("freeBusyReader") << std::optional<QString>("freeBusyReader") << false;
         QTest::newRow("Owner in other case") << std::optional<QString>("Owner") << false;
     }
     void calendarEditing() {

@@ -1,0 +1,120 @@
+// The store's two hot paths: the merge of every source into days after each change of a source, and
+// the free-slot search that quick add runs as the user types.
+#include "core/settings/AppSettings.h"
+#include "core/settings/SettingsLocations.h"
+#include "core/store/EventStore.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const QTimeZone berlin("Europe/Berlin");
+
+class BenchStore : public EventStore {
+public:
+    using EventStore::EventStore;
+    using EventStore::rebuild;
+    using EventStore::setGoogleEvents;
+    using EventStore::setNotionEvents;
+};
+
+QDateTime wall(const QDate& day, int hour, int minute) {
+    return QDateTime(day, QTime(hour, minute), berlin).toUTC();
+}
+
+CalEvent event(const QString& id, const QString& title, const QDateTime& start, int minutes,
+               EventSource source) {
+    CalEvent e;
+    e.id = id;
+    e.title = title;
+    e.start = start;
+    e.end = start.addSecs(minutes * 60);
+    e.source = source;
+    e.calendarName = QStringLiteral("Work");
+    for (int g = 0; g < 3; ++g) {
+        Attendee a;
+        a.name = QStringLiteral("Guest %1").arg((title.size() + g) % 40);
+        a.email = QStringLiteral("guest%1@corp.io").arg((title.size() + g) % 40);
+        a.status = Attendee::Status::accepted;
+        e.attendees.append(a);
+    }
+    return e;
+}
+
+// A temporary home, settings and calendar folder for one store on a fixed clock.
+struct World {
+    World() {
+        qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
+        qputenv("XDG_DATA_HOME", (dir.path() + "/data").toUtf8());
+        qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
+        qputenv("VORRINDEL_CALENDARS", (dir.path() + "/calendars").toUtf8());
+        settings = std::make_unique<AppSettings>(SettingsLocations::standard());
+        EventStore::Environment environment;
+        environment.settings = settings.get();
+        environment.cal = Cal(berlin, QLocale(QLocale::German, QLocale::Germany));
+        environment.clock = [] { return wall(QDate(2026, 3, 4), 8, 0); };
+        store = std::make_unique<BenchStore>(std::move(environment));
+    }
+    QTemporaryDir dir;
+    std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<BenchStore> store;
+};
+
+void rebuildTenThousandEvents(benchmark::State& state) {
+    World world;
+    const auto [from, to] = world.store->loadedRange();
+    const int days = int(from.daysTo(to));
+    QList<CalEvent> google, notion;
+    for (int i = 0; i < 10000; ++i) {
+        const QDate day = from.date().addDays(i % days);
+        const QDateTime start = wall(day, 7 + (i / days) % 12, (i * 5) % 60);
+        const QString title = QStringLiteral("Meeting %1").arg(i % 997);
+        if (i % 2 == 0)
+            google.append(event(QStringLiteral("g:me@corp.io:primary:%1").arg(i), title, start, 30 + i % 60,
+                                EventSource::google));
+        else
+            notion.append(
+                event(QStringLiteral("notion:%1").arg(i), title, start, 30 + i % 60, EventSource::notion));
+        // One in ten is the same meeting read from a second source as well.
+        if (i % 10 == 0)
+            notion.append(event(QStringLiteral("notion:copy%1").arg(i), title.toUpper(), start, 30 + i % 60,
+                                EventSource::notion));
+    }
+    world.store->setGoogleEvents(google);
+    world.store->setNotionEvents(notion);
+    for (auto _ : state)
+        world.store->rebuild();
+    state.counters["days"] = double(world.store->eventsByDay().size());
+}
+BENCHMARK(rebuildTenThousandEvents)->Unit(benchmark::kMillisecond);
+
+void nextFreeSlotOverFourteenBusyDays(benchmark::State& state) {
+    World world;
+    // Fifty-minute meetings on the hour from 8 to 19 every day: no free hour anywhere, so the search
+    // walks all fourteen days.
+    QList<CalEvent> google;
+    const QDate first(2026, 3, 4);
+    for (int d = 0; d < 14; ++d) {
+        for (int h = 8; h < 19; ++h)
+            google.append(event(QStringLiteral("g:%1:%2").arg(d).arg(h), QStringLiteral("Busy"),
+                                wall(first.addDays(d), h, 0), 50, EventSource::google));
+    }
+    world.store->setGoogleEvents(google);
+    world.store->rebuild();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(world.store->nextFreeSlot(world.store->now(), 60));
+}
+BENCHMARK(nextFreeSlotOverFourteenBusyDays)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

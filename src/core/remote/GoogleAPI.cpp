@@ -1,0 +1,185 @@
+// Paths, the request primitives, the delete, and the token endpoint.
+#include "core/remote/GoogleAPI.h"
+
+#include "core/remote/RemoteSession.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkRequest>
+
+namespace {
+
+constexpr qsizetype maxListedItems = 2500;
+
+QNetworkRequest calendarRequest(const RemoteSession& session, const QString& path,
+                                const GoogleAPI::Query& query, const QString& token) {
+    QNetworkRequest request(RemoteHttp::resolve(session.endpoints.googleCalendar, path, query));
+    request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    return request;
+}
+
+QString statusText(int status) {
+    return QStringLiteral("HTTP %1").arg(status);
+}
+
+// Google's own message of a failed request, else the status.
+QString errorMessage(int status, const QJsonObject& json) {
+    const QJsonValue message = json.value(u"error").toObject().value(u"message");
+    return message.isString() ? message.toString() : statusText(status);
+}
+
+} // namespace
+
+namespace GoogleAPI {
+
+QString encodePathId(const QString& id) {
+    return RemoteHttp::percentEncode(id, u"-._~@");
+}
+
+QString eventsPath(const QString& calendarID) {
+    return QStringLiteral("calendars/") + encodePathId(calendarID) + QStringLiteral("/events");
+}
+
+QString eventPath(const QString& calendarID, const QString& eventID) {
+    return eventsPath(calendarID) + u'/' + encodePathId(eventID);
+}
+
+QCoro::Task<QJsonObject> get(QString path, Query query, QString token) {
+    const RemoteSession session = RemoteSession::current();
+    const RemoteHttp::Response response = co_await RemoteHttp::send(
+        calendarRequest(session, path, query, token), "GET", {}, session.timeouts.googleRead);
+    const QJsonObject json = RemoteHttp::jsonObject(response.body);
+    if (response.status >= 300)
+        throw GoogleError(errorMessage(response.status, json));
+    co_return json;
+}
+
+QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString token) {
+    QList<QJsonObject> items;
+    while (true) {
+        const QJsonObject page = co_await get(path, query, token);
+        const QJsonValue pageItems = page.value(u"items");
+        if (pageItems.isArray()) {
+            for (const QJsonValue& item : pageItems.toArray()) {
+                if (item.isObject())
+                    items.append(item.toObject());
+            }
+        }
+        const QJsonValue next = page.value(u"nextPageToken");
+        if (!next.isString() || items.size() >= maxListedItems)
+            co_return items;
+        query.insert(QStringLiteral("pageToken"), next.toString());
+    }
+}
+
+QCoro::Task<QJsonObject> send(QString method, QString path, Query query, QJsonObject body, QString token) {
+    const RemoteSession session = RemoteSession::current();
+    QNetworkRequest request = calendarRequest(session, path, query, token);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    const RemoteHttp::Response response = co_await RemoteHttp::send(
+        request, method.toUtf8(), QJsonDocument(body).toJson(QJsonDocument::Compact),
+        session.timeouts.googleWrite);
+    const QJsonObject json = RemoteHttp::jsonObject(response.body);
+    if (response.status >= 300)
+        throw friendlyError(response.status, json);
+    co_return json;
+}
+
+GoogleError friendlyError(int status, const QJsonObject& json) {
+    const QJsonValue reasonValue =
+        json.value(u"error").toObject().value(u"errors").toArray().at(0).toObject().value(u"reason");
+    const QString reason = reasonValue.isString() ? reasonValue.toString() : QString();
+    switch (status) {
+    case 401:
+        return GoogleError(QStringLiteral("Google sign-in expired — reconnect in Settings"));
+    case 403:
+        if (reason == u"forbiddenForNonOrganizer")
+            return GoogleError(QStringLiteral("Only the organizer can change this event"));
+        if (reason == u"rateLimitExceeded")
+            return GoogleError(QStringLiteral("Google is rate-limiting — try again in a moment"));
+        return GoogleError(
+            QStringLiteral("Google didn't allow that — check the calendar's sharing settings"));
+    case 404:
+    case 410:
+        return GoogleError(QStringLiteral("Google couldn't find that calendar or event any more"));
+    case 412:
+        return GoogleError(QStringLiteral("The event changed elsewhere — refresh and try again"));
+    case 429:
+        return GoogleError(QStringLiteral("Google is rate-limiting — try again in a moment"));
+    default:
+        return GoogleError(errorMessage(status, json));
+    }
+}
+
+QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QString token) {
+    const RemoteSession session = RemoteSession::current();
+    Query query;
+    if (notify)
+        query.insert(QStringLiteral("sendUpdates"), QStringLiteral("all"));
+    const RemoteHttp::Response response =
+        co_await RemoteHttp::send(calendarRequest(session, eventPath(calendarID, eventID), query, token),
+                                  "DELETE", {}, session.timeouts.googleWrite);
+    if (response.status < 300 || response.status == 404 || response.status == 410)
+        co_return;
+    throw GoogleError(errorMessage(response.status, RemoteHttp::jsonObject(response.body)));
+}
+
+QCoro::Task<QJsonObject> token(Form form) {
+    const RemoteSession session = RemoteSession::current();
+    QString body;
+    for (auto it = form.cbegin(); it != form.cend(); ++it) {
+        if (!body.isEmpty())
+            body += u'&';
+        body += it.key() + u'=' + RemoteHttp::percentEncode(it.value(), u"-._~");
+    }
+    QNetworkRequest request(session.endpoints.googleToken);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("application/x-www-form-urlencoded"));
+    const RemoteHttp::Response response =
+        co_await RemoteHttp::send(request, "POST", body.toUtf8(), session.timeouts.googleToken);
+    const QJsonObject json = RemoteHttp::jsonObject(response.body);
+    if (response.status >= 300) {
+        const QJsonValue error = json.value(u"error");
+        QString message = error.isString() ? error.toString() : statusText(response.status);
+        const QJsonValue description = json.value(u"error_description");
+        if (description.isString())
+            message += QStringLiteral(": ") + description.toString();
+        throw GoogleError(message);
+    }
+    co_return json;
+}
+
+QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) {
+    const RemoteSession session = RemoteSession::current();
+    // A copy: QCoro 0.8 moves from a non-const lvalue given to co_return, which would empty the
+    // caller's account.
+    if (account.accessToken && account.expiry && *account.expiry > session.clock().addSecs(90))
+        co_return QString(*account.accessToken);
+
+    const Form form{{QStringLiteral("client_id"), config.effectiveClientID()},
+                    {QStringLiteral("client_secret"), config.effectiveClientSecret()},
+                    {QStringLiteral("refresh_token"), account.refreshToken},
+                    {QStringLiteral("grant_type"), QStringLiteral("refresh_token")}};
+    QJsonObject reply;
+    try {
+        reply = co_await token(form);
+    } catch (const GoogleError& error) {
+        if (!error.message().startsWith(QLatin1String("invalid_grant")))
+            throw;
+        account.needsReauth = true;
+        throw GoogleError(account.email +
+                          QStringLiteral(" needs to be reconnected (token expired or revoked)"));
+    }
+    const QJsonValue accessToken = reply.value(u"access_token");
+    if (!accessToken.isString())
+        throw GoogleError(QStringLiteral("No access token in refresh response"));
+
+    const QJsonValue expiresIn = reply.value(u"expires_in");
+    const qint64 lifetime = expiresIn.isDouble() ? qint64(expiresIn.toDouble()) : 3600;
+    account.accessToken = accessToken.toString();
+    account.expiry = session.clock().addSecs(lifetime);
+    account.needsReauth = false;
+    co_return accessToken.toString();
+}
+
+} // namespace GoogleAPI

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "core/model/CalEvent.h"
+#include "core/remote/GoogleRecords.h"
+#include "core/remote/RemoteHttp.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QSet>
+#include <QString>
+
+#include <QCoroTask>
+
+#include <optional>
+#include <utility>
+
+// The Google Calendar API v3 and OAuth token client. It holds no state: every call takes the access
+// token (or the form) it needs, sends its request through the RemoteSession, and returns decoded JSON
+// or mapped events.
+//
+// Errors: an HTTP status of 300 or more throws GoogleError (texts below); a request that gets no HTTP
+// reply at all throws TransportError unchanged. Messages can quote text from Google's servers: show
+// them as plain text (Qt::PlainText), never as rich text.
+//
+// Coroutines take their arguments by value, so the caller's objects may change or go away while a
+// call is under way; the one exception is validToken, see there.
+namespace GoogleAPI {
+
+using Query = RemoteHttp::Query;
+// Form fields for the token endpoint.
+using Form = QMap<QString, QString>;
+
+// ---- Paths (relative to the Calendar API base)
+
+// A calendar or event id for a URL path: Unicode letters, marks and digits and "-._~@" stay, every
+// other character is percent-encoded ("#" → %23, "/" → %2F, " " → %20).
+QString encodePathId(const QString& id);
+// "calendars/<calendar>/events", where new events are inserted and events are listed.
+QString eventsPath(const QString& calendarID);
+// "calendars/<calendar>/events/<event>".
+QString eventPath(const QString& calendarID, const QString& eventID);
+
+// ---- Transport
+
+// GET with a 20 s time-out. Status ≥ 300: GoogleError with Google's "error"."message", else "HTTP <n>".
+QCoro::Task<QJsonObject> get(QString path, Query query, QString token);
+// Follows "nextPageToken" and collects every page's "items"; stops at the first page boundary at or
+// beyond 2,500 items. An error on any page fails the whole listing.
+QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString token);
+// Sends `body` as compact JSON (a JSON null is written as null) with the given method ("POST",
+// "PATCH"); 25 s time-out. Status ≥ 300 throws friendlyError. Returns the reply's JSON object, empty
+// when the reply is empty or not an object.
+QCoro::Task<QJsonObject> send(QString method, QString path, Query query, QJsonObject body, QString token);
+// The message for a failed write, decided by the status and Google's first error reason.
+GoogleError friendlyError(int status, const QJsonObject& json);
+
+// ---- Tokens
+
+// POSTs the form to the token endpoint (20 s). Status ≥ 300 throws GoogleError with the reply's
+// "error" (else "HTTP <n>"), then ": " and "error_description" when there is one.
+QCoro::Task<QJsonObject> token(Form form);
+// The account's access token, refreshed with its refresh token when it is missing or expires within
+// 90 s. Updates `account` in place: a new token and expiry and needsReauth false after a refresh;
+// needsReauth true when Google refuses the refresh token ("invalid_grant"), which then throws
+// "<email> needs to be reconnected (token expired or revoked)". The updates stay in `account` also
+// when the call throws; the caller saves them.
+//
+// `account` is written after the reply arrives: pass a copy owned by the awaiting coroutine (a local
+// variable) and co_await the call at once, never an element of a shared list.
+QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config);
+
+// ---- Reading
+
+struct CalendarList {
+    QList<GoogleCalendarInfo> list; // primary first, then by summary ignoring case
+    QSet<QString> unselected;       // ids of calendars not selected in the user's Google calendar list
+};
+
+// The account's calendars (at least reader access, hidden ones left out).
+QCoro::Task<CalendarList> calendarList(QString token);
+// One calendar's events that overlap [from, to], recurring events expanded, in Google's order (by
+// start). Cancelled events, events the user declined and unreadable objects are left out.
+QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from,
+                                    QDateTime to, QString token);
+// One Google event object as a CalEvent; none when it has no id or no usable start and end, is
+// cancelled, or the user declined it.
+std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo& calendar,
+                              const QString& account);
+// A "start" or "end" object: its instant and whether it is all-day ("date" read as the day's start in
+// the user's zone). None when neither form reads.
+std::optional<std::pair<QDateTime, bool>> date(const QJsonObject& json);
+// An event description as plain text: line breaks for <br>, </p>, </div> and </li>, other tags
+// removed, the common entities decoded, trimmed.
+QString stripHTML(const QString& html);
+
+// ---- Writes
+
+struct Slot {
+    QDateTime start;
+    QDateTime end;
+    bool allDay = false;
+};
+
+// The IANA name of the user's time zone when it is one Google accepts ("Area/City" or "UTC"); none
+// for a zone known only by a POSIX rule or not at all. Without it a write names no zone and the
+// offset in "dateTime" fixes the instant.
+std::optional<QString> timeZoneId();
+// A "start" or "end" object for a write, always with all three keys: {"date", "dateTime": null,
+// "timeZone": null} for an all-day slot, {"dateTime" with the local offset, "timeZone", "date": null}
+// otherwise.
+QJsonObject slotTime(const QDateTime& instant, bool allDay);
+
+// Changes an event: a new title, a new time, the guest list, adding or removing a Google Meet link.
+// Always reads the event first. `invitees` is the complete list of guests wanted besides the user and
+// the organizer: guests not in it are removed, so pass every guest that should stay. With notify,
+// Google e-mails the guests. Returns the updated event; a reply that does not map throws "Google
+// updated the event but returned something unexpected". Read errors as for get, write errors as for
+// send.
+QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
+                                  std::optional<QString> title, std::optional<Slot> slot,
+                                  QStringList invitees, bool meet, bool hadMeet, bool notify, QString token);
+// Declines an invitation for the user (Google tells the organizer). Throws "You are not on this
+// event's guest list" when the user is no attendee. Returns the event as Google now has it, normally
+// none since declined events are not shown.
+QCoro::Task<std::optional<CalEvent>> declineEvent(GoogleCalendarInfo calendar, QString account,
+                                                  QString eventID, QString token);
+// Deletes an event; with notify Google e-mails the guests. An event already gone (404, 410) counts as
+// deleted. Errors as for get.
+QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QString token);
+
+} // namespace GoogleAPI

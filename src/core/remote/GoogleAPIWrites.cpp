@@ -1,0 +1,146 @@
+// Writes to existing events: update and decline (delete lives with the request primitives).
+#include "core/remote/GoogleAPI.h"
+
+#include "core/model/Cal.h"
+#include "core/remote/Rfc3339.h"
+
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QUuid>
+
+namespace {
+
+bool isTrue(const QJsonObject& json, QStringView key) {
+    const QJsonValue value = json.value(key);
+    return value.isBool() && value.toBool();
+}
+
+QString lowerEmail(const QJsonObject& attendee) {
+    return attendee.value(u"email").toString().toLower();
+}
+
+// The existing guests to keep (the user, the organizer and the wanted ones, as whole objects), then
+// each wanted address not among them. Empty when the guest list would not change.
+std::optional<QJsonArray> mergedAttendees(const QJsonValue& existingValue, const QStringList& invitees) {
+    QList<QJsonObject> existing;
+    for (const QJsonValue& value : existingValue.toArray()) {
+        if (value.isObject())
+            existing.append(value.toObject());
+    }
+    QSet<QString> wanted;
+    for (const QString& invitee : invitees)
+        wanted.insert(invitee.toLower());
+
+    QJsonArray merged;
+    QSet<QString> kept;
+    for (const QJsonObject& attendee : existing) {
+        if (isTrue(attendee, u"self") || isTrue(attendee, u"organizer") ||
+            wanted.contains(lowerEmail(attendee))) {
+            merged.append(attendee);
+            kept.insert(lowerEmail(attendee));
+        }
+    }
+    bool allKept = true;
+    for (const QString& invitee : invitees) {
+        if (kept.contains(invitee.toLower()))
+            continue;
+        allKept = false;
+        merged.append(QJsonObject{{QStringLiteral("email"), invitee}});
+        kept.insert(invitee.toLower());
+    }
+    if (merged.size() == existing.size() && allKept)
+        return std::nullopt;
+    return merged;
+}
+
+} // namespace
+
+namespace GoogleAPI {
+
+std::optional<QString> timeZoneId() {
+    static const QRegularExpression ianaName(QStringLiteral(R"(^(UTC|[A-Za-z]+(/[A-Za-z0-9_+\-]+)+)$)"));
+    const QTimeZone zone = Cal::current().zone();
+    const QString id = QString::fromUtf8(zone.id());
+    if (!zone.isValid() || !ianaName.match(id).hasMatch() || !QTimeZone(id.toUtf8()).isValid())
+        return std::nullopt;
+    return id;
+}
+
+QJsonObject slotTime(const QDateTime& instant, bool allDay) {
+    if (allDay)
+        return {{QStringLiteral("date"), Rfc3339::formatDay(instant)},
+                {QStringLiteral("dateTime"), QJsonValue::Null},
+                {QStringLiteral("timeZone"), QJsonValue::Null}};
+    const std::optional<QString> zone = timeZoneId();
+    return {{QStringLiteral("dateTime"), Rfc3339::formatLocal(instant)},
+            {QStringLiteral("timeZone"), zone ? QJsonValue(*zone) : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("date"), QJsonValue::Null}};
+}
+
+QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
+                                  std::optional<QString> title, std::optional<Slot> slot,
+                                  QStringList invitees, bool meet, bool hadMeet, bool notify, QString token) {
+    QJsonObject body;
+    if (title)
+        body.insert(QStringLiteral("summary"), *title);
+    if (slot) {
+        body.insert(QStringLiteral("start"), slotTime(slot->start, slot->allDay));
+        body.insert(QStringLiteral("end"), slotTime(slot->end, slot->allDay));
+    }
+
+    const QString path = eventPath(calendar.id, eventID);
+    const QJsonObject current = co_await get(path, {}, token);
+    if (const auto attendees = mergedAttendees(current.value(u"attendees"), invitees))
+        body.insert(QStringLiteral("attendees"), *attendees);
+
+    if (meet && !hadMeet) {
+        body.insert(
+            QStringLiteral("conferenceData"),
+            QJsonObject{
+                {QStringLiteral("createRequest"),
+                 QJsonObject{
+                     {QStringLiteral("requestId"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                     {QStringLiteral("conferenceSolutionKey"),
+                      QJsonObject{{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}}}}});
+    } else if (!meet && hadMeet) {
+        body.insert(QStringLiteral("conferenceData"), QJsonValue::Null);
+    }
+
+    Query query{{QStringLiteral("conferenceDataVersion"), QStringLiteral("1")}};
+    if (notify)
+        query.insert(QStringLiteral("sendUpdates"), QStringLiteral("all"));
+
+    if (body.isEmpty()) {
+        if (auto unchanged = event(current, calendar, account))
+            co_return *unchanged;
+    }
+    const QString method = QStringLiteral("PATCH");
+    const QJsonObject reply = co_await send(method, path, query, body, token);
+    if (auto updated = event(reply, calendar, account))
+        co_return *updated;
+    throw GoogleError(QStringLiteral("Google updated the event but returned something unexpected"));
+}
+
+QCoro::Task<std::optional<CalEvent>> declineEvent(GoogleCalendarInfo calendar, QString account,
+                                                  QString eventID, QString token) {
+    const QString path = eventPath(calendar.id, eventID);
+    const QJsonObject current = co_await get(path, {}, token);
+    QJsonArray mine;
+    for (const QJsonValue& value : current.value(u"attendees").toArray()) {
+        QJsonObject attendee = value.toObject();
+        if (!isTrue(attendee, u"self"))
+            continue;
+        attendee.insert(QStringLiteral("responseStatus"), QStringLiteral("declined"));
+        mine.append(attendee);
+    }
+    if (mine.isEmpty())
+        throw GoogleError(QStringLiteral("You are not on this event's guest list"));
+
+    const QJsonObject body{{QStringLiteral("attendees"), mine}, {QStringLiteral("attendeesOmitted"), true}};
+    const QString method = QStringLiteral("PATCH");
+    const Query query{{QStringLiteral("sendUpdates"), QStringLiteral("all")}};
+    const QJsonObject reply = co_await send(method, path, query, body, token);
+    co_return event(reply, calendar, account);
+}
+
+} // namespace GoogleAPI

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The page the browser shows after the sign-in redirect reached the loopback listener: "connected"
+// when the request was judged a success, "cancelled" otherwise. It reflects nothing of the request.
+namespace LoopbackPage {
+
+QString html(bool success);
+
+// The app icon shown on the page, as a data URI; empty when the icon resource is missing.
+QString iconDataUri();
+
+} // namespace LoopbackPage

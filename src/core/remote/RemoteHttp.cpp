@@ -1,0 +1,110 @@
+#include "core/remote/RemoteHttp.h"
+
+#include "core/model/DebugLog.h"
+#include "core/remote/RemoteSession.h"
+#include "core/remote/TransportError.h"
+
+#include <QJsonDocument>
+#include <QNetworkReply>
+#include <QPointer>
+
+#include <QCoroNetworkReply>
+
+#include <memory>
+
+namespace {
+
+struct LaterDeleter {
+    void operator()(QNetworkReply* reply) const { reply->deleteLater(); }
+};
+
+QNetworkReply* start(QNetworkAccessManager& network, const QNetworkRequest& request, const QByteArray& method,
+                     const QByteArray& body) {
+    if (method == "GET")
+        return network.get(request);
+    if (method == "POST")
+        return network.post(request, body);
+    if (method == "DELETE")
+        return network.deleteResource(request);
+    return network.sendCustomRequest(request, method, body);
+}
+
+// Names the request in the debug log without its query, which may carry codes or page tokens.
+QString describe(const QByteArray& method, const QUrl& url) {
+    return QString::fromLatin1(method) + u' ' +
+           url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo).toString();
+}
+
+} // namespace
+
+namespace RemoteHttp {
+
+QCoro::Task<Response> send(QNetworkRequest request, QByteArray method, QByteArray body,
+                           std::chrono::milliseconds timeout) {
+    QPointer<QNetworkAccessManager> network = RemoteSession::current().network;
+    if (!network)
+        throw TransportError(QStringLiteral("Network access is not available"));
+    request.setTransferTimeout(int(timeout.count()));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    const QString what = describe(method, request.url());
+
+    std::unique_ptr<QNetworkReply, LaterDeleter> reply(start(*network, request, method, body));
+    QPointer<QNetworkReply> watched = reply.get();
+    co_await reply.get();
+    if (!watched) {
+        reply.release();
+        throw TransportError(QStringLiteral("The request was abandoned"),
+                             QNetworkReply::OperationCanceledError);
+    }
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid()) {
+        DebugLog::log([&] { return what + QStringLiteral(" failed: ") + reply->errorString(); });
+        // Nothing here aborts a request, so a cancelled one is the transfer time-out, which Qt
+        // describes only as "Operation canceled".
+        if (reply->error() == QNetworkReply::OperationCanceledError)
+            throw TransportError(QStringLiteral("The request timed out"), QNetworkReply::TimeoutError);
+        throw TransportError(reply->errorString(), reply->error());
+    }
+    DebugLog::log([&] { return what + QStringLiteral(" → ") + QString::number(status.toInt()); });
+    co_return Response{status.toInt(), reply->readAll()};
+}
+
+QJsonObject jsonObject(const QByteArray& body) {
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    return document.isObject() ? document.object() : QJsonObject();
+}
+
+QString percentEncode(QStringView text, QStringView keep) {
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        const QChar::Category category = QChar::category(c);
+        const bool markOrNumber = category >= QChar::Mark_NonSpacing && category <= QChar::Number_Other;
+        const bool letter = category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other;
+        if (markOrNumber || letter || (c < 0x80 && keep.contains(QChar(c)))) {
+            out += QString::fromUcs4(&c, 1);
+            continue;
+        }
+        for (const char byte : QString::fromUcs4(&c, 1).toUtf8())
+            out += u'%' + QString::number(uchar(byte), 16).toUpper().rightJustified(2, u'0');
+    }
+    return out;
+}
+
+QUrl resolve(const QUrl& base, const QString& encodedPath, const Query& query) {
+    QUrl url = base;
+    url.setPath(base.path(QUrl::FullyEncoded) + encodedPath, QUrl::TolerantMode);
+    if (!query.isEmpty()) {
+        QByteArray encoded;
+        for (auto it = query.cbegin(); it != query.cend(); ++it) {
+            if (!encoded.isEmpty())
+                encoded += '&';
+            encoded += QUrl::toPercentEncoding(it.key()) + '=' + QUrl::toPercentEncoding(it.value());
+        }
+        url.setQuery(QString::fromLatin1(encoded), QUrl::TolerantMode);
+    }
+    return url;
+}
+
+} // namespace RemoteHttp

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Field readers for records that decode strictly: a required field that is missing or of another
+// type fails the whole record, as does an optional field present with another type. An optional
+// field that is missing or null reads as absent.
+namespace StrictJson {
+
+inline std::optional<QString> requiredString(const QJsonObject& o, const QString& key) {
+    const QJsonValue v = o.value(key);
+    return v.isString() ? std::optional(v.toString()) : std::nullopt;
+}
+
+inline std::optional<bool> requiredBool(const QJsonObject& o, const QString& key) {
+    const QJsonValue v = o.value(key);
+    return v.isBool() ? std::optional(v.toBool()) : std::nullopt;
+}
+
+inline std::optional<QStringList> stringList(const QJsonValue& v) {
+    if (!v.isArray())
+        return std::nullopt;
+    QStringList list;
+    for (const QJsonValue& item : v.toArray()) {
+        if (!item.isString())
+            return std::nullopt;
+        list.append(item.toString());
+    }
+    return list;
+}
+
+inline bool isAbsent(const QJsonValue& v) {
+    return v.isUndefined() || v.isNull();
+}
+
+// Reads an optional text field into `field`; false when it is present with another type.
+inline bool optionalString(const QJsonObject& o, const QString& key, std::optional<QString>& field) {
+    const QJsonValue v = o.value(key);
+    if (isAbsent(v))
+        return true;
+    if (!v.isString())
+        return false;
+    field = v.toString();
+    return true;
+}
+
+} // namespace StrictJson

@@ -1,0 +1,280 @@
+#include "core/store/EventStore.h"
+
+#include "core/calendar/CalendarStore.h"
+#include "core/settings/AppSettings.h"
+#include "core/store/AlertSound.h"
+#include "core/store/WakeNotifier.h"
+
+#include <QDesktopServices>
+#include <QTimer>
+
+#include <cstdlib>
+
+namespace {
+
+// How far the wall clock may stray from the timer's beat before the store takes it for a sleep (or
+// a clock change) and reloads everything. Generous, so that a busy machine's late timer is no wake.
+constexpr qint64 clockJumpToleranceMs = 30000;
+// A wake reported both by the login manager and by the clock jump reloads once.
+constexpr qint64 wakeDebounceMs = 60000;
+
+// The user's own addresses: those of the connected Google accounts.
+QStringList ownAddresses(const AppSettings& settings) {
+    QStringList addresses;
+    for (const GoogleAccount& account : settings.google().accounts)
+        addresses << account.email;
+    return addresses;
+}
+
+std::optional<EventStore::Environment>& sharedEnvironment() {
+    static std::optional<EventStore::Environment> environment;
+    return environment;
+}
+
+} // namespace
+
+EventStore::EventStore(Environment environment, QObject* parent)
+    : QObject(parent)
+    , m_settings(environment.settings ? *environment.settings : AppSettings::shared())
+    , m_calendar(environment.calendar ? std::move(environment.calendar) : std::make_unique<CalendarStore>())
+    , m_cal(environment.cal ? *environment.cal : Cal::current())
+    , m_clock(environment.clock ? std::move(environment.clock) : systemClock())
+    , m_sound(std::move(environment.sound))
+    , m_openUrl(environment.openUrl ? std::move(environment.openUrl)
+                                    : [](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+    m_now = m_clock();
+    const QDateTime today = m_cal.startOfDay(m_now);
+    m_selectedDate = today;
+    m_weekStart = startOfWeek(today, m_cal);
+    m_lastTickDay = today;
+    m_lastBeat = m_now;
+    m_notionDatabases = m_settings.notionDatabases();
+
+    m_calendar->onChange = [self = QPointer(this)] {
+        if (self && !self->m_sampleMode)
+            self->reloadCalendarEvents();
+    };
+    connect(m_calendar.get(), &CalendarStore::statusChanged, this, &EventStore::changed);
+    connect(m_calendar.get(), &CalendarStore::calendarsChanged, this, &EventStore::changed);
+    connect(m_calendar.get(), &CalendarStore::lastErrorChanged, this, &EventStore::changed);
+    m_ownAddresses = ownAddresses(m_settings);
+    m_calendar->setOwnAddresses(m_ownAddresses);
+
+    connect(&m_settings, &AppSettings::hiddenCalendarIDsChanged, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (!m_sampleMode)
+                reloadCalendarEvents();
+        });
+    });
+    connect(&m_settings, &AppSettings::notionDatabasesChanged, this, &EventStore::notionSelectionChanged);
+    connect(&m_settings, &AppSettings::googleChanged, this, &EventStore::accountsChanged);
+    connect(&m_settings, &AppSettings::peekMinutesChanged, this,
+            [this] { QTimer::singleShot(0, this, [this] { recomputePeek(); }); });
+
+    const TimerFactory timers = environment.timers ? environment.timers : qtTimerFactory();
+    m_alertDismiss = timers(false, [this] { dismissAlert(); });
+    m_toastClear = timers(false, [this] { setToast(std::nullopt); });
+    m_timer = timers(true, [this] { tick(); });
+    m_timer->start(tickInterval);
+
+    if (environment.wake)
+        connect(environment.wake, &WakeNotifier::woke, this, &EventStore::handleWake);
+}
+
+EventStore::~EventStore() = default;
+
+EventStore& EventStore::shared() {
+    static EventStore* const store = new EventStore(std::move(sharedEnvironment()).value_or(Environment{}));
+    return *store;
+}
+
+void EventStore::setSharedEnvironment(Environment environment) {
+    sharedEnvironment() = std::move(environment);
+}
+
+QCoro::Task<> EventStore::start() {
+    QPointer self(this);
+    if (m_calendar->status() == CalendarAccess::notDetermined) {
+        co_await m_calendar->requestAccess();
+        if (!self)
+            co_return;
+    } else {
+        m_calendar->reloadCalendars();
+    }
+    if (!m_sampleMode)
+        reloadCalendarEvents();
+    QCoro::Task<> google = refreshGoogle();
+    QCoro::Task<> notion = refreshNotion();
+    co_await google;
+    co_await notion;
+}
+
+QCoro::Task<> EventStore::refreshAll() {
+    m_calendar->reloadCalendars();
+    if (!m_sampleMode)
+        reloadCalendarEvents();
+    QCoro::Task<> google = refreshGoogle();
+    QCoro::Task<> notion = refreshNotion();
+    co_await google;
+    co_await notion;
+}
+
+void EventStore::tick() {
+    const QDateTime now = m_clock();
+    const bool clockJumped =
+        std::abs(m_lastBeat.msecsTo(now) - qint64(tickInterval.count()) * 1000) > clockJumpToleranceMs;
+    m_lastBeat = now;
+    setNow(now);
+
+    const QDateTime today = m_cal.startOfDay(m_now);
+    if (today != m_lastTickDay) {
+        m_lastTickDay = today;
+        // A panel left on the old today follows to the new one; one showing any other day keeps it.
+        if (m_selectedDate == m_cal.addDays(today, -1))
+            goToToday();
+        if (!m_sampleMode)
+            reloadCalendarEvents();
+    }
+
+    recomputePeek();
+    checkAlerts();
+
+    if (m_notionLastSync && m_notionLastSync->msecsTo(m_now) > 300000 && !m_isSyncingNotion)
+        launch(&EventStore::refreshNotion);
+    if (m_settings.hasGoogle() && (!m_googleLastSync || m_googleLastSync->msecsTo(m_now) > 120000) &&
+        !m_isSyncingGoogle)
+        launch(&EventStore::refreshGoogle);
+
+    if (clockJumped)
+        handleWake();
+}
+
+void EventStore::handleWake() {
+    const QDateTime now = m_clock();
+    if (m_lastWake.isValid() && std::abs(m_lastWake.msecsTo(now)) < wakeDebounceMs)
+        return;
+    m_lastWake = now;
+    launch(&EventStore::refreshAll);
+}
+
+std::optional<CalEvent> EventStore::nextEvent(const QDateTime& day) const {
+    for (const CalEvent& event : events(day)) {
+        if (!event.isAllDay && event.end > m_now)
+            return event;
+    }
+    return std::nullopt;
+}
+
+void EventStore::join(const CalEvent& event) {
+    const std::optional<QUrl> link = event.meetingURL();
+    if (!link)
+        return;
+    m_openUrl(*link);
+    dismissAlert();
+}
+
+void EventStore::launch(QCoro::Task<> (EventStore::*refresh)()) {
+    QTimer::singleShot(0, this, [this, refresh] {
+        // Nobody awaits it: the task frees itself when it ends.
+        (void)(this->*refresh)();
+    });
+}
+
+void EventStore::notionSelectionChanged() {
+    QList<NotionDatabaseSelection> selection = m_settings.notionDatabases();
+    if (selection == m_notionDatabases)
+        return;
+    m_notionDatabases = std::move(selection);
+    launch(&EventStore::refreshNotion);
+}
+
+void EventStore::accountsChanged() {
+    QStringList addresses = ownAddresses(m_settings);
+    if (addresses == m_ownAddresses)
+        return;
+    // The local events mark the user among their guests by these addresses: read them again.
+    m_ownAddresses = std::move(addresses);
+    m_calendar->setOwnAddresses(m_ownAddresses);
+    QTimer::singleShot(0, this, [this] {
+        if (!m_sampleMode)
+            reloadCalendarEvents();
+    });
+}
+
+template <typename T> void EventStore::publish(T& field, T value, void (EventStore::*notify)()) {
+    field = std::move(value);
+    emit(this->*notify)();
+    emit changed();
+}
+
+void EventStore::setNow(const QDateTime& now) {
+    publish(m_now, now, &EventStore::nowChanged);
+}
+
+void EventStore::setSelectedDate(const QDateTime& day) {
+    publish(m_selectedDate, day, &EventStore::selectedDateChanged);
+}
+
+void EventStore::setWeekStart(const QDateTime& day) {
+    publish(m_weekStart, day, &EventStore::weekStartChanged);
+}
+
+void EventStore::setEventsByDay(EventsByDay days) {
+    publish(m_eventsByDay, std::move(days), &EventStore::eventsByDayChanged);
+}
+
+void EventStore::setKnownPeople(QList<Person> people) {
+    publish(m_knownPeople, std::move(people), &EventStore::knownPeopleChanged);
+}
+
+void EventStore::setPeek(std::optional<PeekInfo> peek) {
+    publish(m_peek, std::move(peek), &EventStore::peekChanged);
+}
+
+void EventStore::setAlert(std::optional<MeetingAlert> alert) {
+    publish(m_alert, std::move(alert), &EventStore::alertChanged);
+}
+
+void EventStore::setToast(std::optional<QString> text) {
+    publish(m_toast, std::move(text), &EventStore::toastChanged);
+}
+
+void EventStore::setGoogleEvents(QList<CalEvent> events) {
+    publish(m_googleEvents, std::move(events), &EventStore::googleEventsChanged);
+}
+
+void EventStore::setGoogleError(std::optional<QString> message) {
+    publish(m_googleError, std::move(message), &EventStore::googleErrorChanged);
+}
+
+void EventStore::setGoogleLastSync(std::optional<QDateTime> instant) {
+    publish(m_googleLastSync, std::move(instant), &EventStore::googleLastSyncChanged);
+}
+
+void EventStore::setSyncingGoogle(bool syncing) {
+    publish(m_isSyncingGoogle, syncing, &EventStore::isSyncingGoogleChanged);
+}
+
+void EventStore::setConnectingGoogle(bool connecting) {
+    publish(m_isConnectingGoogle, connecting, &EventStore::isConnectingGoogleChanged);
+}
+
+void EventStore::setNotionEvents(QList<CalEvent> events) {
+    publish(m_notionEvents, std::move(events), &EventStore::notionEventsChanged);
+}
+
+void EventStore::setNotionError(std::optional<QString> message) {
+    publish(m_notionError, std::move(message), &EventStore::notionErrorChanged);
+}
+
+void EventStore::setNotionLastSync(std::optional<QDateTime> instant) {
+    publish(m_notionLastSync, std::move(instant), &EventStore::notionLastSyncChanged);
+}
+
+void EventStore::setSyncingNotion(bool syncing) {
+    publish(m_isSyncingNotion, syncing, &EventStore::isSyncingNotionChanged);
+}
+
+void EventStore::setNotionUserName(std::optional<QString> name) {
+    publish(m_notionUserName, std::move(name), &EventStore::notionUserNameChanged);
+}

@@ -1,0 +1,131 @@
+#include "core/store/EventStore.h"
+
+#include "core/calendar/CalendarStore.h"
+#include "core/model/DebugLog.h"
+#include "core/settings/AppSettings.h"
+
+namespace {
+
+// The platform's default description of an instant: "2026-03-04 09:00:00 +0000".
+QString describe(const QDateTime& instant) {
+    return instant.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
+}
+
+} // namespace
+
+QDateTime EventStore::startOfWeek(const QDateTime& instant, const Cal& cal) {
+    const QDateTime start = cal.startOfWeek(instant);
+    return start.isValid() ? start : cal.startOfDay(instant);
+}
+
+bool EventStore::isViewingToday() const {
+    return m_selectedDate == m_cal.startOfDay(m_now);
+}
+
+QList<QDateTime> EventStore::weekDays() const {
+    QList<QDateTime> days;
+    for (int i = 0; i < 7; ++i) {
+        const QDateTime day = m_cal.addDays(m_weekStart, i);
+        if (day.isValid())
+            days.append(day);
+    }
+    return days;
+}
+
+std::pair<QDateTime, QDateTime> EventStore::loadedRange() const {
+    // Peek, alerts and the menu read today's events whatever week is on screen, so today and
+    // tomorrow stay loaded while the user browses weeks away.
+    const QDateTime today = m_cal.startOfDay(m_now);
+    const QDateTime from = std::min(m_cal.addDays(m_weekStart, -7), today);
+    const QDateTime to = std::max(m_cal.addDays(m_weekStart, 21), m_cal.addDays(today, 2));
+    return {from, to};
+}
+
+QList<CalEvent> EventStore::events(const QDateTime& day) const {
+    return m_eventsByDay.value(m_cal.startOfDay(day));
+}
+
+void EventStore::select(const QDateTime& date) {
+    setSelectedDate(m_cal.startOfDay(date));
+    const QDateTime week = startOfWeek(m_selectedDate, m_cal);
+    if (week != m_weekStart) {
+        setWeekStart(week);
+        reloadAfterRangeChange();
+    }
+}
+
+void EventStore::shiftWeek(int weeks) {
+    const QDateTime start = m_cal.addWeeks(m_weekStart, weeks);
+    if (!start.isValid())
+        return;
+    setWeekStart(start);
+    const QDateTime today = m_cal.startOfDay(m_now);
+    const bool todayInWeek = today >= start && today <= m_cal.addDays(start, 6);
+    setSelectedDate(todayInWeek ? today : start);
+    reloadAfterRangeChange();
+}
+
+void EventStore::goToToday() {
+    setSelectedDate(m_cal.startOfDay(m_now));
+    const QDateTime week = startOfWeek(m_selectedDate, m_cal);
+    if (week != m_weekStart) {
+        setWeekStart(week);
+        reloadAfterRangeChange();
+    }
+}
+
+void EventStore::reloadAfterRangeChange() {
+    if (!m_sampleMode)
+        reloadCalendarEvents();
+    launch(&EventStore::refreshGoogle);
+    launch(&EventStore::refreshNotion);
+}
+
+void EventStore::reloadCalendarEvents() {
+    const auto [from, to] = loadedRange();
+    m_ekEvents = m_calendar->events(from, to, m_settings.hiddenCalendarIDs());
+    DebugLog::log([&] {
+        return QStringLiteral("calendar status=%1 calendars=%2 events=%3 range=%4...%5")
+            .arg(int(m_calendar->status()))
+            .arg(m_calendar->calendars().size())
+            .arg(m_ekEvents.size())
+            .arg(describe(from), describe(to));
+    });
+    DebugLog::log([&] {
+        QStringList parts;
+        for (const LocalCalendar& calendar : m_calendar->calendars())
+            parts << calendar.sourceTitle + QLatin1Char('/') + calendar.title +
+                         QStringLiteral(" [%1]").arg(int(calendar.sourceType));
+        return QStringLiteral("calendars: ") + parts.join(QStringLiteral(", "));
+    });
+    rebuild();
+}
+
+void EventStore::rebuild() {
+    setEventsByDay(DayMap::merge(m_googleEvents, m_ekEvents, m_notionEvents, m_cal));
+    recomputePeek();
+    rebuildPeople();
+}
+
+void EventStore::installSampleEvents(const QList<CalEvent>& events) {
+    m_sampleMode = true;
+    QList<CalEvent> local, google, notion;
+    for (const CalEvent& event : events) {
+        switch (event.source) {
+        case EventSource::calendar:
+            local.append(event);
+            break;
+        case EventSource::google:
+            google.append(event);
+            break;
+        case EventSource::notion:
+            notion.append(event);
+            break;
+        }
+    }
+    m_ekEvents = std::move(local);
+    setGoogleEvents(std::move(google));
+    setNotionEvents(std::move(notion));
+    setNotionLastSync(m_clock());
+    rebuild();
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "core/settings/AppSettings.h"
+#include "core/store/AlertSound.h"
+#include "core/store/EventStore.h"
+#include "core/store/WakeNotifier.h"
+#include "support/ManualClock.h"
+#include "support/TempHome.h"
+
+#include <QStringList>
+
+#include <memory>
+
+// The store with its remote refreshes counted instead of run, and the protected state that the
+// Google and Notion syncs set opened up, so tests can feed the sources directly.
+class TestableStore : public EventStore {
+public:
+    using EventStore::EventStore;
+
+    QCoro::Task<> refreshGoogle() override {
+        ++googleRefreshes;
+        co_return;
+    }
+    QCoro::Task<> refreshNotion() override {
+        ++notionRefreshes;
+        co_return;
+    }
+
+    using EventStore::forgetFiredAlerts;
+    using EventStore::rebuild;
+    using EventStore::setGoogleEvents;
+    using EventStore::setGoogleLastSync;
+    using EventStore::setNotionEvents;
+    using EventStore::setNotionLastSync;
+    using EventStore::setSyncingGoogle;
+    using EventStore::setSyncingNotion;
+
+    int googleRefreshes = 0;
+    int notionRefreshes = 0;
+};
+
+class CountingSound final : public AlertSound {
+public:
+    void play() override { ++plays; }
+    int plays = 0;
+};
+
+// One store in a world of its own: a temporary home with settings and a local calendar folder (one
+// collection, "Work"), a manual clock in the given calendar's zone, a counted sound, a wake signal
+// the test raises, and a debug log from which reloads of the local events are counted.
+class StoreHarness {
+public:
+    // The clock starts at the wall time "yyyy-MM-dd HH:mm[:ss]" of the calendar's zone.
+    StoreHarness(const QString& wallStart, const Cal& cal);
+    ~StoreHarness();
+
+    // Makes the store and runs its start-up.
+    TestableStore& start();
+
+    QDateTime at(const QString& wall) const;
+    // Moves the clock on, firing the store's timers on the way, then runs the queued work.
+    void advance(qint64 seconds);
+    // Runs what the store queued for the next turn of the event loop.
+    void settle();
+
+    // Writes one event into the "Work" collection (an all-day one when `allDay`, from the start day to
+    // the end day, exclusive). Extra lines go into the VEVENT as they are (ATTENDEE lines, say).
+    void writeLocalEvent(const QString& uid, const QString& title, const QDateTime& start,
+                         const QDateTime& end, bool allDay = false, const QStringList& extraLines = {});
+    void removeLocalEvent(const QString& uid);
+    // How often the store has loaded the local events so far.
+    int reloads() const;
+
+    static QStringList titles(const QList<CalEvent>& events);
+
+    TempHome home;
+    Cal cal;
+    ManualClock clock;
+    std::unique_ptr<AppSettings> settings;
+    std::shared_ptr<CountingSound> sound = std::make_shared<CountingSound>();
+    WakeNotifier wake;
+    QList<QUrl> opened;
+    std::unique_ptr<TestableStore> store;
+    QString root;       // the local calendar folder, not watched: tests reload through the store
+    QString collection; // its one collection, "Work"
+    QString logFile;
+};

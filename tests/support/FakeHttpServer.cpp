@@ -1,0 +1,357 @@
+#include "support/FakeHttpServer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QJsonDocument>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+QString decodeComponent(QByteArrayView text) {
+    return QUrl::fromPercentEncoding(text.toByteArray());
+}
+
+QByteArray reasonPhrase(int status) {
+    switch (status) {
+    case 200:
+        return "OK";
+    case 201:
+        return "Created";
+    case 204:
+        return "No Content";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 409:
+        return "Conflict";
+    case 410:
+        return "Gone";
+    case 412:
+        return "Precondition Failed";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
+    }
+}
+
+} // namespace
+
+// ---- HttpRequest
+
+QByteArray HttpRequest::header(QByteArrayView name) const {
+    for (const auto& [key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
+bool HttpRequest::hasHeader(QByteArrayView name) const {
+    for (const auto& entry : headers) {
+        if (entry.first.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+QString HttpRequest::queryValue(QStringView name) const {
+    for (const auto& [key, value] : query) {
+        if (key == name)
+            return value.isNull() ? QString(QLatin1String("")) : value;
+    }
+    return {};
+}
+
+bool HttpRequest::hasQueryItem(QStringView name) const {
+    for (const auto& entry : query) {
+        if (entry.first == name)
+            return true;
+    }
+    return false;
+}
+
+QStringList HttpRequest::queryNames() const {
+    QStringList names;
+    for (const auto& entry : query)
+        names << entry.first;
+    return names;
+}
+
+QJsonObject HttpRequest::json() const {
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    return document.isObject() ? document.object() : QJsonObject();
+}
+
+QMap<QString, QString> HttpRequest::form() const {
+    QMap<QString, QString> fields;
+    for (const QByteArray& pair : body.split('&')) {
+        if (pair.isEmpty())
+            continue;
+        const qsizetype eq = pair.indexOf('=');
+        QByteArray name = eq < 0 ? pair : pair.left(eq);
+        QByteArray value = eq < 0 ? QByteArray() : pair.mid(eq + 1);
+        name.replace('+', ' ');
+        value.replace('+', ' ');
+        fields.insert(decodeComponent(name), decodeComponent(value));
+    }
+    return fields;
+}
+
+// ---- HttpReply
+
+HttpReply HttpReply::json(int status, const QJsonObject& object) {
+    return text(status, QJsonDocument(object).toJson(QJsonDocument::Compact),
+                "application/json; charset=UTF-8");
+}
+
+HttpReply HttpReply::text(int status, QByteArray body, QByteArray contentType) {
+    HttpReply reply;
+    reply.status = status;
+    reply.body = std::move(body);
+    reply.headers.append({"Content-Type", std::move(contentType)});
+    return reply;
+}
+
+HttpReply HttpReply::empty(int status) {
+    HttpReply reply;
+    reply.status = status;
+    return reply;
+}
+
+HttpReply HttpReply::redirect(const QUrl& location, int status) {
+    HttpReply reply = empty(status);
+    reply.headers.append({"Location", location.toEncoded()});
+    return reply;
+}
+
+HttpReply HttpReply::closeWithoutReply() {
+    HttpReply reply;
+    reply.kind = Kind::CloseWithoutReply;
+    return reply;
+}
+
+HttpReply HttpReply::stall() {
+    HttpReply reply;
+    reply.kind = Kind::Stall;
+    return reply;
+}
+
+HttpReply& HttpReply::withHeader(QByteArray name, QByteArray value) {
+    headers.append({std::move(name), std::move(value)});
+    return *this;
+}
+
+// ---- FakeHttpServer
+
+struct FakeHttpServer::Connection {
+    QByteArray buffer;
+    bool dispatched = false;
+};
+
+FakeHttpServer::FakeHttpServer(QObject* parent)
+    : QObject(parent)
+    , m_handler([](const HttpRequest&) { return HttpReply::empty(404); }) {
+    if (!m_listener.listen(QHostAddress::LocalHost, 0))
+        throw std::runtime_error("FakeHttpServer cannot listen: " + m_listener.errorString().toStdString());
+    connect(&m_listener, &QTcpServer::newConnection, this, &FakeHttpServer::accept);
+}
+
+FakeHttpServer::~FakeHttpServer() {
+    close();
+}
+
+quint16 FakeHttpServer::port() const {
+    return m_listener.serverPort();
+}
+
+QUrl FakeHttpServer::url(const QString& pathAndQuery) const {
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(pathAndQuery), QUrl::TolerantMode);
+}
+
+void FakeHttpServer::setHandler(Handler handler) {
+    m_handler = std::move(handler);
+}
+
+void FakeHttpServer::scriptNext(QByteArray method, QString pathPrefix, HttpReply reply, int times) {
+    m_scripts.append({std::move(method), std::move(pathPrefix), std::move(reply), times});
+}
+
+void FakeHttpServer::clearScripts() {
+    m_scripts.clear();
+}
+
+void FakeHttpServer::hold() {
+    hold({}, QString());
+}
+
+void FakeHttpServer::hold(QByteArray method, QString pathPrefix) {
+    m_holds.append({std::move(method), std::move(pathPrefix)});
+}
+
+void FakeHttpServer::release() {
+    m_holds.clear();
+    const auto held = std::exchange(m_held, {});
+    for (const auto& [socket, reply] : held) {
+        if (socket)
+            answer(socket, reply);
+    }
+}
+
+int FakeHttpServer::heldCount() const {
+    return int(m_held.size());
+}
+
+QList<HttpRequest> FakeHttpServer::requests(QByteArrayView method, QStringView pathPrefix) const {
+    QList<HttpRequest> matching;
+    for (const HttpRequest& request : m_requests) {
+        if (matches(request, method.toByteArray(), pathPrefix.toString()))
+            matching.append(request);
+    }
+    return matching;
+}
+
+bool FakeHttpServer::matches(const HttpRequest& request, const QByteArray& method,
+                             const QString& pathPrefix) {
+    return (method.isEmpty() || request.method == method) && request.path.startsWith(pathPrefix);
+}
+
+bool FakeHttpServer::waitForRequests(int count, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_requests.size() < count && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    return m_requests.size() >= count;
+}
+
+void FakeHttpServer::close() {
+    m_listener.close();
+    const auto sockets = m_connections.keys();
+    for (QTcpSocket* socket : sockets)
+        drop(socket);
+    m_held.clear();
+}
+
+void FakeHttpServer::accept() {
+    while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
+        socket->setParent(this);
+        m_connections.insert(socket, std::make_shared<Connection>());
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
+    }
+}
+
+void FakeHttpServer::readFrom(QTcpSocket* socket) {
+    const auto found = m_connections.constFind(socket);
+    if (found == m_connections.cend())
+        return;
+    const std::shared_ptr<Connection> connection = *found;
+    connection->buffer += socket->readAll();
+    if (connection->dispatched)
+        return;
+
+    const qsizetype headerEnd = connection->buffer.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return;
+    const QList<QByteArray> lines = connection->buffer.left(headerEnd).split('\n');
+    HttpRequest request;
+    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+    request.method = requestLine.value(0);
+    request.target = requestLine.value(1);
+    qsizetype contentLength = 0;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            continue;
+        request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+        if (line.left(colon).trimmed().compare("content-length", Qt::CaseInsensitive) == 0)
+            contentLength = line.mid(colon + 1).trimmed().toLongLong();
+    }
+    if (connection->buffer.size() < headerEnd + 4 + contentLength)
+        return; // the body is still coming
+    request.body = connection->buffer.mid(headerEnd + 4, contentLength);
+    connection->dispatched = true;
+
+    const qsizetype question = request.target.indexOf('?');
+    request.rawPath = question < 0 ? request.target : request.target.left(question);
+    request.path = decodeComponent(request.rawPath);
+    if (question >= 0) {
+        for (const QByteArray& item : request.target.mid(question + 1).split('&')) {
+            if (item.isEmpty())
+                continue;
+            const qsizetype eq = item.indexOf('=');
+            request.query.append({decodeComponent(eq < 0 ? item : item.left(eq)),
+                                  eq < 0 ? QString() : decodeComponent(item.mid(eq + 1))});
+        }
+    }
+    dispatch(socket, std::move(request));
+}
+
+void FakeHttpServer::dispatch(QTcpSocket* socket, HttpRequest request) {
+    m_requests.append(request);
+    HttpReply reply;
+    bool scripted = false;
+    for (qsizetype i = 0; i < m_scripts.size(); ++i) {
+        Script& script = m_scripts[i];
+        if (matches(request, script.method, script.pathPrefix)) {
+            reply = script.reply;
+            scripted = true;
+            if (--script.remaining <= 0)
+                m_scripts.removeAt(i);
+            break;
+        }
+    }
+    if (!scripted)
+        reply = m_handler(request);
+    emit requestReceived(request);
+
+    const bool held = std::any_of(m_holds.cbegin(), m_holds.cend(), [&](const auto& hold) {
+        return matches(request, hold.first, hold.second);
+    });
+    if (held && reply.kind == HttpReply::Kind::Answer)
+        m_held.append({socket, reply});
+    else
+        answer(socket, reply);
+}
+
+void FakeHttpServer::answer(QTcpSocket* socket, const HttpReply& reply) {
+    switch (reply.kind) {
+    case HttpReply::Kind::Stall:
+        return;
+    case HttpReply::Kind::CloseWithoutReply:
+        socket->abort();
+        return;
+    case HttpReply::Kind::Answer:
+        break;
+    }
+    QByteArray bytes =
+        "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    for (const auto& [name, value] : reply.headers)
+        bytes += name + ": " + value + "\r\n";
+    bytes += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
+    bytes += reply.body;
+    socket->write(bytes);
+    socket->disconnectFromHost();
+}
+
+void FakeHttpServer::drop(QTcpSocket* socket) {
+    if (!m_connections.remove(socket))
+        return;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
