@@ -204,12 +204,12 @@ protected:
     void reloadCalendarEvents();
     // The day map from scratch, then the peek, then the people directory.
     void rebuild();
-    // Lets the alerts of an event fire again (after it was edited).
-    void forgetFiredAlerts(const QString& eventId);
     // Runs the refresh on the next turn of the event loop, as a task of its own that nobody awaits.
     void launch(QCoro::Task<> (EventStore::*refresh)());
 
 private:
+    QCoro::Task<> loadSources();
+    void queueCalendarReload();
     void recomputePeek();
     void checkAlerts();
     void fireAlert(const MeetingAlert& alert);
