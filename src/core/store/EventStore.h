@@ -84,7 +84,7 @@ public:
     // The app's store, made on first use with the environment given to setSharedEnvironment() (or
     // the defaults) and never released.
     static EventStore& shared();
-    // Binds the platform pieces (sound, wake signal) before the first use of shared().
+    // Binds the platform (sound, wake signal, URL opener) before the first use of shared().
     static void setSharedEnvironment(Environment environment);
 
     CalendarStore& calendar() const { return *m_calendar; }

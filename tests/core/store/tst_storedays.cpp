@@ -2,6 +2,7 @@
 #include "support/TestEvents.h"
 #include "support/WallClock.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace TestEvents;
@@ -147,6 +148,19 @@ private Q_SLOTS:
         h.advance(8 * 60);
         QVERIFY(store.alert());
         QCOMPARE(store.alert()->event.title, QStringLiteral("Standup"));
+    }
+
+    void reloadIsLogged() {
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
+        h.writeLocalEvent("standup", "Standup", h.at("2026-03-04 10:10"), h.at("2026-03-04 10:25"));
+        h.start();
+        QFile log(h.logFile);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        QVERIFY2(text.contains(" +0000 calendar status=3 calendars=1 events=1 "
+                               "range=2026-02-22 23:00:00 +0000...2026-03-22 23:00:00 +0000\n"),
+                 qPrintable(text));
+        QVERIFY2(text.contains(" +0000 calendars: Local/Work [0]\n"), qPrintable(text));
     }
 
     void sampleModeKeepsTheSampleEvents() {
