@@ -226,7 +226,7 @@ QList<HttpRequest> FakeHttpServer::requests(QByteArrayView method, QStringView p
 }
 
 bool FakeHttpServer::matches(const HttpRequest& request, const QByteArray& method,
-                             const QString& pathPrefix) const {
+                             const QString& pathPrefix) {
     return (method.isEmpty() || request.method == method) && request.path.startsWith(pathPrefix);
 }
 

@@ -131,7 +131,7 @@ private:
     void dispatch(QTcpSocket* socket, HttpRequest request);
     void answer(QTcpSocket* socket, const HttpReply& reply);
     void drop(QTcpSocket* socket);
-    bool matches(const HttpRequest& request, const QByteArray& method, const QString& pathPrefix) const;
+    static bool matches(const HttpRequest& request, const QByteArray& method, const QString& pathPrefix);
 
     QTcpServer m_listener;
     QHash<QTcpSocket*, std::shared_ptr<Connection>> m_connections;

@@ -93,9 +93,10 @@ void GoogleAuthFlow::finishWait(Ending ending, const QString& path) {
         Qt::QueuedConnection);
 }
 
-void GoogleAuthFlow::stopServer() {
-    if (m_server)
-        m_server->stop();
+void GoogleAuthFlow::stopServer(const LoopbackServer* attempt) {
+    if (!m_server || m_server.get() != attempt)
+        return; // a later attempt's listener
+    m_server->stop();
     m_server.reset();
 }
 
@@ -105,8 +106,11 @@ QCoro::Task<GoogleAccount> GoogleAuthFlow::run(GoogleConfig config) {
     const QString verifier = PKCE::randomString(48);
     const QString state = PKCE::randomString(24);
 
-    stopServer();
+    // One attempt at a time: an earlier one still waiting ends as cancelled.
+    finishWait(Ending::cancelled);
+    stopServer(m_server.get());
     m_server = std::make_unique<LoopbackServer>();
+    const LoopbackServer* const attempt = m_server.get();
     quint16 port = 0;
     try {
         port = m_server->start();
@@ -201,12 +205,12 @@ QCoro::Task<GoogleAccount> GoogleAuthFlow::run(GoogleConfig config) {
         }
         account.calendars = calendars.list;
         account.hiddenCalendarIDs = calendars.unselected;
-        stopServer();
+        stopServer(attempt);
         DebugLog::log([&] { return QStringLiteral("sign-in: connected %1").arg(account.email); });
         co_return account;
     } catch (...) {
         if (self)
-            stopServer();
+            stopServer(attempt);
         throw;
     }
 }

@@ -45,7 +45,8 @@ private:
     enum class Ending { redirect, timedOut, cancelled };
 
     void finishWait(Ending ending, const QString& path = {});
-    void stopServer();
+    // Stops the listener when it is still the given attempt's.
+    void stopServer(const LoopbackServer* attempt);
 
     std::unique_ptr<LoopbackServer> m_server;
     std::shared_ptr<Wait> m_wait;

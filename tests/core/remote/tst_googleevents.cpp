@@ -54,8 +54,6 @@ void TestGoogleEvents::eventsLeftOut_data() {
         << R"({"id":"e",)" + times +
                R"(,"attendees":[{"email":"bob@x.org"},{"email":"ada@example.com","self":true,"responseStatus":"declined"}]})";
     QTest::newRow("no id") << "{" + times + "}";
-    QTest::newRow("id not text") << R"({"id":7,)" + times + "}";
-    QTest::newRow("no end") << QByteArray(R"({"id":"e","start":{"date":"2024-05-06"}})");
     QTest::newRow("unreadable start")
         << QByteArray(R"({"id":"e","start":{"date":"6 May"},"end":{"date":"2024-05-07"}})");
 }
@@ -219,7 +217,6 @@ void TestGoogleEvents::organizerIsMe_data() {
     QTest::newRow("address differing in case")
         << QByteArray(R"("organizer":{"email":"Ada@Example.com"})") << true;
     QTest::newRow("someone else") << QByteArray(R"("organizer":{"email":"bob@x.org","self":false})") << false;
-    QTest::newRow("organizer without address") << QByteArray(R"("organizer":{"displayName":"Ada"})") << false;
 }
 
 void TestGoogleEvents::organizerIsMe() {
@@ -239,18 +236,12 @@ void TestGoogleEvents::stripHTML_data() {
 
     QTest::newRow("paragraphs and breaks") << "<p>A &amp; B<br/>C</p>"
                                            << "A & B\nC";
-    QTest::newRow("break variants") << "a<BR>b<br />c"
-                                    << "a\nb\nc";
     QTest::newRow("lists") << "<ul><li>one</li><li>two</li></ul>"
                            << "one\ntwo";
-    QTest::newRow("links keep their text") << "<a href=\"https://x\">Join</a> now"
-                                           << "Join now";
     QTest::newRow("entities") << "&lt;b&gt; &quot;q&quot; &#39;s&apos;&nbsp;x"
                               << "<b> \"q\" 's' x";
     QTest::newRow("escaped entity stays an entity") << "&amp;lt;"
                                                     << "&lt;";
-    QTest::newRow("inner blank lines stay") << "a<br><br>b"
-                                            << "a\n\nb";
 }
 
 void TestGoogleEvents::stripHTML() {

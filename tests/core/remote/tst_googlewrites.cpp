@@ -56,6 +56,7 @@ private slots:
     void declineNeedsMeOnTheGuestList_data();
     void declineNeedsMeOnTheGuestList();
     void readAndWriteErrorsDiffer();
+    void insertedMeetingMapsBack();
 
 private:
     QString storeEvent(const QJsonArray& attendees);
@@ -305,6 +306,29 @@ void TestGoogleWrites::readAndWriteErrorsDiffer() {
     const auto refused = runTask(GoogleAPI::updateEvent(calendar, ada, "ev/1", QStringLiteral("x"),
                                                         std::nullopt, {}, false, false, false, m_token));
     QCOMPARE(refused.errorMessage(), QStringLiteral("Only the organizer can change this event"));
+}
+
+void TestGoogleWrites::insertedMeetingMapsBack() {
+    // The event store inserts new meetings through send and maps the reply with event().
+    const QJsonObject body{
+        {"summary", "Kickoff"},
+        {"start", GoogleAPI::slotTime(berlin(2024, 5, 7, 14), false)},
+        {"end", GoogleAPI::slotTime(berlin(2024, 5, 7, 15), false)},
+        {"attendees", array(R"([{"email":"bob@x.org"}])")},
+        {"conferenceData", QJsonObject{{"createRequest", QJsonObject{{"requestId", "r-1"}}}}}};
+    const auto reply =
+        runTask(GoogleAPI::send("POST", GoogleAPI::eventsPath(ada),
+                                {{"conferenceDataVersion", "1"}, {"sendUpdates", "all"}}, body, m_token));
+    QVERIFY2(reply.ok(), qPrintable(reply.errorMessage()));
+    const auto event = GoogleAPI::event(*reply.value, calendar, ada);
+    QVERIFY(event);
+    QCOMPARE(event->title, QStringLiteral("Kickoff"));
+    QCOMPARE(event->start, berlin(2024, 5, 7, 14));
+    QVERIFY(event->organizerIsMe);
+    QVERIFY(event->url && event->url->host() == u"meet.google.com");
+    QCOMPARE(m_google->storedEvents(ada).size(), 1);
+    QCOMPARE(m_google->server().requests().constLast().rawPath,
+             QByteArray("/calendar/v3/calendars/ada@example.com/events"));
 }
 
 QTEST_GUILESS_MAIN(TestGoogleWrites)
