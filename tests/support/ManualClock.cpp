@@ -79,7 +79,3 @@ void ManualClock::advanceMs(qint64 ms) {
 void ManualClock::jump(qint64 seconds) {
     m_now = m_now.addSecs(seconds);
 }
-
-int ManualClock::pendingTimers() const {
-    return int(std::count_if(m_entries->begin(), m_entries->end(), [](const Entry* e) { return e->active; }));
-}

@@ -25,10 +25,6 @@ public:
     void advance(qint64 seconds) { advanceMs(seconds * 1000); }
     void advanceMs(qint64 ms);
     void jump(qint64 seconds);
-    void set(const QDateTime& instant) { m_now = instant.toUTC(); }
-
-    // How many timers are pending at the moment.
-    int pendingTimers() const;
 
 private:
     struct Entry;

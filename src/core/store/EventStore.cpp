@@ -60,12 +60,7 @@ EventStore::EventStore(Environment environment, QObject* parent)
     m_ownAddresses = ownAddresses(m_settings);
     m_calendar->setOwnAddresses(m_ownAddresses);
 
-    connect(&m_settings, &AppSettings::hiddenCalendarIDsChanged, this, [this] {
-        QTimer::singleShot(0, this, [this] {
-            if (!m_sampleMode)
-                reloadCalendarEvents();
-        });
-    });
+    connect(&m_settings, &AppSettings::hiddenCalendarIDsChanged, this, &EventStore::queueCalendarReload);
     connect(&m_settings, &AppSettings::notionDatabasesChanged, this, &EventStore::notionSelectionChanged);
     connect(&m_settings, &AppSettings::googleChanged, this, &EventStore::accountsChanged);
     connect(&m_settings, &AppSettings::peekMinutesChanged, this,
@@ -101,18 +96,18 @@ QCoro::Task<> EventStore::start() {
     } else {
         m_calendar->reloadCalendars();
     }
-    if (!m_sampleMode)
-        reloadCalendarEvents();
-    QCoro::Task<> google = refreshGoogle();
-    QCoro::Task<> notion = refreshNotion();
-    co_await google;
-    co_await notion;
+    co_await loadSources();
 }
 
 QCoro::Task<> EventStore::refreshAll() {
     m_calendar->reloadCalendars();
+    co_await loadSources();
+}
+
+QCoro::Task<> EventStore::loadSources() {
     if (!m_sampleMode)
         reloadCalendarEvents();
+    // Started together, so that they run side by side.
     QCoro::Task<> google = refreshGoogle();
     QCoro::Task<> notion = refreshNotion();
     co_await google;
@@ -195,6 +190,10 @@ void EventStore::accountsChanged() {
     // The local events mark the user among their guests by these addresses: read them again.
     m_ownAddresses = std::move(addresses);
     m_calendar->setOwnAddresses(m_ownAddresses);
+    queueCalendarReload();
+}
+
+void EventStore::queueCalendarReload() {
     QTimer::singleShot(0, this, [this] {
         if (!m_sampleMode)
             reloadCalendarEvents();

@@ -84,7 +84,7 @@ public:
     // The app's store, made on first use with the environment given to setSharedEnvironment() (or
     // the defaults) and never released.
     static EventStore& shared();
-    // Binds the platform pieces (sound, wake signal) before the first use of shared().
+    // Binds the platform (sound, wake signal, URL opener) before the first use of shared().
     static void setSharedEnvironment(Environment environment);
 
     CalendarStore& calendar() const { return *m_calendar; }
@@ -204,12 +204,12 @@ protected:
     void reloadCalendarEvents();
     // The day map from scratch, then the peek, then the people directory.
     void rebuild();
-    // Lets the alerts of an event fire again (after it was edited).
-    void forgetFiredAlerts(const QString& eventId);
     // Runs the refresh on the next turn of the event loop, as a task of its own that nobody awaits.
     void launch(QCoro::Task<> (EventStore::*refresh)());
 
 private:
+    QCoro::Task<> loadSources();
+    void queueCalendarReload();
     void recomputePeek();
     void checkAlerts();
     void fireAlert(const MeetingAlert& alert);

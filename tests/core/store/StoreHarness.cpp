@@ -94,10 +94,6 @@ void StoreHarness::writeLocalEvent(const QString& uid, const QString& title, con
     file.write(lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
 }
 
-void StoreHarness::removeLocalEvent(const QString& uid) {
-    QFile::remove(collection + QLatin1Char('/') + uid + QStringLiteral(".ics"));
-}
-
 int StoreHarness::reloads() const {
     QFile file(logFile);
     if (!file.open(QIODevice::ReadOnly))

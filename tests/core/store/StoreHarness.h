@@ -26,7 +26,6 @@ public:
         co_return;
     }
 
-    using EventStore::forgetFiredAlerts;
     using EventStore::rebuild;
     using EventStore::setGoogleEvents;
     using EventStore::setGoogleLastSync;
@@ -67,7 +66,6 @@ public:
     // the end day, exclusive). Extra lines go into the VEVENT as they are (ATTENDEE lines, say).
     void writeLocalEvent(const QString& uid, const QString& title, const QDateTime& start,
                          const QDateTime& end, bool allDay = false, const QStringList& extraLines = {});
-    void removeLocalEvent(const QString& uid);
     // How often the store has loaded the local events so far.
     int reloads() const;
 

@@ -1,6 +1,7 @@
 #include "core/model/Cal.h"
 #include "core/store/DayMap.h"
 #include "support/TestEvents.h"
+#include "support/WallClock.h"
 
 #include <QTest>
 
@@ -11,10 +12,6 @@ Q_DECLARE_METATYPE(CalEvent)
 namespace {
 
 const QTimeZone berlin("Europe/Berlin");
-
-Cal berlinCal() {
-    return Cal(berlin, QLocale(QLocale::German, QLocale::Germany));
-}
 
 QDateTime berlinAt(const QString& wall) {
     return at(wall, berlin);
@@ -73,7 +70,8 @@ private Q_SLOTS:
         QFETCH(QList<CalEvent>, local);
         QFETCH(QList<CalEvent>, notion);
         QFETCH(QStringList, listed);
-        const EventsByDay days = DayMap::merge(google, local, notion, berlinCal());
+        const EventsByDay days =
+            DayMap::merge(google, local, notion, WallClock::cal("Europe/Berlin", "de_DE"));
         QCOMPARE(idsOf(days.value(berlinAt("2026-03-04 00:00"))), listed);
     }
 
@@ -105,7 +103,7 @@ private Q_SLOTS:
     void dayOrder() {
         QFETCH(QList<CalEvent>, events);
         QFETCH(QStringList, order);
-        const EventsByDay days = DayMap::merge({}, events, {}, berlinCal());
+        const EventsByDay days = DayMap::merge({}, events, {}, WallClock::cal("Europe/Berlin", "de_DE"));
         QCOMPARE(idsOf(days.value(berlinAt("2026-03-04 00:00"))), order);
     }
 
@@ -115,31 +113,12 @@ private Q_SLOTS:
             timed("trip", "Trip", berlinAt("2026-03-28 18:00"), berlinAt("2026-03-30 09:00"));
         const CalEvent offsite =
             allDay("offsite", "Offsite", berlinAt("2026-03-30 00:00"), berlinAt("2026-04-01 00:00"));
-        const EventsByDay days = DayMap::merge({}, {trip, offsite}, {}, berlinCal());
+        const EventsByDay days =
+            DayMap::merge({}, {trip, offsite}, {}, WallClock::cal("Europe/Berlin", "de_DE"));
         QCOMPARE(days.keys(), (QList<QDateTime>{berlinAt("2026-03-28 00:00"), berlinAt("2026-03-29 00:00"),
                                                 berlinAt("2026-03-30 00:00"), berlinAt("2026-03-31 00:00")}));
         QCOMPARE(idsOf(days.value(berlinAt("2026-03-30 00:00"))), (QStringList{"offsite", "trip"}));
         QCOMPARE(idsOf(days.value(berlinAt("2026-03-31 00:00"))), QStringList{"offsite"});
-    }
-
-    void declinedByMe_data() {
-        QTest::addColumn<QList<Attendee>>("attendees");
-        QTest::addColumn<bool>("declined");
-        QTest::newRow("no guests") << QList<Attendee>{} << false;
-        QTest::newRow("I declined") << QList{guest("Ann", "ann@x.io"),
-                                             guest("Me", "me@x.io", Attendee::Status::declined, true)}
-                                    << true;
-        QTest::newRow("someone else declined")
-            << QList{guest("Ann", "ann@x.io", Attendee::Status::declined)} << false;
-        QTest::newRow("I have not answered")
-            << QList{guest("Me", "me@x.io", Attendee::Status::pending, true)} << false;
-    }
-    void declinedByMe() {
-        QFETCH(QList<Attendee>, attendees);
-        QFETCH(bool, declined);
-        CalEvent event = timed("e", "E", berlinAt("2026-03-04 09:00"), berlinAt("2026-03-04 10:00"));
-        event.attendees = attendees;
-        QCOMPARE(DayMap::declinedByMe(event), declined);
     }
 };
 

@@ -104,29 +104,6 @@ private Q_SLOTS:
         QCOMPARE(slot->start, b(start));
         QCOMPARE(slot->end, b(start).addSecs(minutes * 60));
     }
-
-    void theRepeatedHourIsTheEarlierInstant() {
-        // 02:00 on 25 October 2026 happens at 00:00 and at 01:00 UTC.
-        const Cal cal(berlin, QLocale(QLocale::German, QLocale::Germany));
-        const auto slot = FreeSlots::onDay({}, b("2026-10-25 00:00"), b("2026-03-04 10:00"), 30, 2, 4, cal);
-        QVERIFY(slot);
-        QCOMPARE(slot->start, QDateTime(QDate(2026, 10, 25), QTime(0, 0), Qt::UTC));
-    }
-
-    void grid_data() {
-        QTest::addColumn<QDateTime>("instant");
-        QTest::addColumn<QDateTime>("moved");
-        const QDateTime quarter(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
-        QTest::newRow("on the grid stays") << quarter << quarter;
-        QTest::newRow("a millisecond past moves up") << quarter.addMSecs(1) << quarter.addSecs(900);
-        QTest::newRow("a millisecond before") << quarter.addMSecs(-1) << quarter;
-        QTest::newRow("a wall time in Berlin") << b("2026-03-04 10:07") << b("2026-03-04 10:15");
-    }
-    void grid() {
-        QFETCH(QDateTime, instant);
-        QFETCH(QDateTime, moved);
-        QCOMPARE(FreeSlots::upToGrid(instant), moved);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestFreeSlots)

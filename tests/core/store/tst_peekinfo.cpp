@@ -1,4 +1,3 @@
-#include "core/store/MeetingAlert.h"
 #include "core/store/PeekInfo.h"
 #include "support/TestEvents.h"
 
@@ -78,51 +77,6 @@ private Q_SLOTS:
         event.title = QStringLiteral("Renamed");
         QVERIFY(PeekInfo(event, now) == before);
         QVERIFY(!(PeekInfo(event, now.addSecs(60)) == before));
-    }
-
-    void alertWindows_data() {
-        QTest::addColumn<int>("lead");
-        QTest::addColumn<qint64>("startIn");
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("lead 2, 121 s before") << 2 << 121LL << "";
-        QTest::newRow("lead 2, 120 s before") << 2 << 120LL << "imminent";
-        QTest::newRow("lead 2, 46 s before") << 2 << 46LL << "imminent";
-        QTest::newRow("lead 2, 45 s before") << 2 << 45LL << "starting";
-        QTest::newRow("lead 2, 89 s after") << 2 << -89LL << "starting";
-        QTest::newRow("lead 2, 90 s after") << 2 << -90LL << "";
-        QTest::newRow("lead 0, 46 s before") << 0 << 46LL << "";
-        QTest::newRow("lead 0, 45 s before") << 0 << 45LL << "starting";
-        QTest::newRow("lead -1, at the start") << -1 << 0LL << "";
-        QTest::newRow("lead 5, 300 s before") << 5 << 300LL << "imminent";
-    }
-    void alertWindows() {
-        QFETCH(int, lead);
-        QFETCH(qint64, startIn);
-        QFETCH(QString, kind);
-        const QList<MeetingAlert> due = MeetingAlert::due({inSeconds("m", startIn, 1800)}, now, lead);
-        QCOMPARE(due.isEmpty() ? QString() : MeetingAlert::rawValue(due.first().kind), kind);
-    }
-
-    void alertsSkipAllDayAndDeclinedMeetings() {
-        CalEvent declined = inSeconds("declined", 30, 600);
-        declined.attendees = {guest("Me", "me@x.io", Attendee::Status::declined, true)};
-        CalEvent unanswered = inSeconds("unanswered", 30, 600);
-        unanswered.attendees = {guest("Me", "me@x.io", Attendee::Status::pending, true)};
-        const CalEvent day = allDay("day", "Day", now.addSecs(30), now.addSecs(86400));
-        const QList<MeetingAlert> due = MeetingAlert::due({declined, day, unanswered}, now, 2);
-        QCOMPARE(due.size(), 1);
-        QCOMPARE(due.first().event.id, QStringLiteral("unanswered"));
-    }
-
-    void firedKeysShareTheIdPrefixButDifferByStart() {
-        CalEvent event = inSeconds("g:me@x.io:primary:abc", 300, 600);
-        const QString before = MeetingAlert::firedKey(event, MeetingAlert::Kind::imminent);
-        event.start = event.start.addSecs(3600);
-        const QString moved = MeetingAlert::firedKey(event, MeetingAlert::Kind::imminent);
-        QVERIFY(before != moved);
-        QVERIFY(before.startsWith(event.id + QLatin1Char('|')));
-        QVERIFY(moved.startsWith(event.id + QLatin1Char('|')));
-        QVERIFY(moved != MeetingAlert::firedKey(event, MeetingAlert::Kind::starting));
     }
 };
 

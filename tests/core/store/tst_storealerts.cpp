@@ -1,5 +1,6 @@
 #include "StoreHarness.h"
 #include "support/TestEvents.h"
+#include "support/WallClock.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -9,10 +10,6 @@ using namespace TestEvents;
 Q_DECLARE_METATYPE(CalEvent)
 
 namespace {
-
-Cal berlinCal() {
-    return Cal(QTimeZone("Europe/Berlin"), QLocale(QLocale::German, QLocale::Germany));
-}
 
 CalEvent meeting(const StoreHarness& h, const QString& id, const QString& start, int minutes = 30) {
     const QDateTime from = h.at(start);
@@ -69,7 +66,7 @@ private Q_SLOTS:
         QFETCH(QString, start);
         QFETCH(bool, declined);
         QFETCH(QStringList, raised);
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         h.settings->setAlertMinutes(lead);
         TestableStore& store = h.start();
         CalEvent m = meeting(h, "g:me@corp.io:primary:m", start);
@@ -93,7 +90,7 @@ private Q_SLOTS:
     void localInvitationDeclinedByMyAccount() {
         QFETCH(bool, accountConnected);
         QFETCH(QStringList, raised);
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         h.settings->setAlertMinutes(5);
         h.writeLocalEvent("invite", "Budget", h.at("2026-03-04 10:10"), h.at("2026-03-04 10:40"), false,
                           {"ORGANIZER;CN=Boss:mailto:boss@corp.io",
@@ -114,7 +111,7 @@ private Q_SLOTS:
     }
 
     void alertDismissesItselfAfterTwentySeconds() {
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         h.settings->setAlertMinutes(5);
         TestableStore& store = h.start();
         store.setGoogleEvents(
@@ -131,7 +128,7 @@ private Q_SLOTS:
     }
 
     void dismissingAndJoining() {
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         TestableStore& store = h.start();
         CalEvent withLink = meeting(h, "call", "2026-03-04 10:01:00");
         withLink.location = QStringLiteral("https://meet.google.com/abc-defg-hij");
@@ -154,7 +151,7 @@ private Q_SLOTS:
     }
 
     void toastLastsFourSecondsFromTheNewest() {
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         TestableStore& store = h.start();
         store.showToast("Saved");
         h.advance(2);
@@ -166,7 +163,7 @@ private Q_SLOTS:
     }
 
     void rescheduledMeetingAlertsAgain() {
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         TestableStore& store = h.start();
         const QString id = "g:me@corp.io:primary:planning";
         store.setGoogleEvents({timed(id, "Planning", h.at("2026-03-04 10:05"), h.at("2026-03-04 10:30"))});
@@ -182,33 +179,8 @@ private Q_SLOTS:
         QCOMPARE(log.raised, (QStringList{"imminent@10:03:00", "imminent@10:58:00"}));
     }
 
-    void forgottenAlertsFireAgain() {
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
-        TestableStore& store = h.start();
-        store.setGoogleEvents({meeting(h, "m", "2026-03-04 10:01:50")});
-        store.rebuild();
-        AlertLog log(h);
-        h.advance(10);
-        h.advance(10);
-        QCOMPARE(log.raised, QStringList{"imminent@10:00:10"});
-        store.forgetFiredAlerts("m");
-        h.advance(10);
-        QCOMPARE(log.raised, (QStringList{"imminent@10:00:10", "imminent@10:00:30"}));
-    }
-
-    void soundFollowsTheSetting() {
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
-        TestableStore& store = h.start();
-        const MeetingAlert alert{meeting(h, "m", "2026-03-04 10:02"), MeetingAlert::Kind::imminent,
-                                 store.now()};
-        store.showAlert(alert);
-        h.settings->setAlertSound(false);
-        store.showAlert(alert);
-        QCOMPARE(h.sound->plays, 1);
-    }
-
     void previewCollapsesThePanelFirstAndRepeats() {
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         TestableStore& store = h.start();
         QStringList order;
         connect(&store, &EventStore::collapseRequested, &store, [&] { order << "collapse"; });
@@ -223,10 +195,13 @@ private Q_SLOTS:
         QCOMPARE(event.end, store.now().addSecs(1920));
         QVERIFY(event.hasGoogleMeet());
         QCOMPARE(h.sound->plays, 2);
+        h.settings->setAlertSound(false);
+        store.previewAlert();
+        QCOMPARE(h.sound->plays, 2);
     }
 
     void peekIsPublishedOnlyWhenItsCountChanges() {
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         TestableStore& store = h.start();
         store.setGoogleEvents({meeting(h, "m", "2026-03-04 10:10:00")});
         store.rebuild();
@@ -241,34 +216,20 @@ private Q_SLOTS:
         QVERIFY(!store.peek());
     }
 
-    void nextEvent_data() {
-        QTest::addColumn<QList<CalEvent>>("today");
-        QTest::addColumn<QString>("next");
-        const CalEvent day = allDay("day", "Holiday", at("2026-03-04 00:00", QTimeZone("Europe/Berlin")),
-                                    at("2026-03-05 00:00", QTimeZone("Europe/Berlin")));
-        auto t = [](const QString& id, const QString& from, const QString& to) {
-            return timed(id, id, at(from, QTimeZone("Europe/Berlin")), at(to, QTimeZone("Europe/Berlin")));
-        };
-        QTest::newRow("all-day events are skipped")
-            << QList{day, t("later", "2026-03-04 11:00", "2026-03-04 12:00")} << "later";
-        QTest::newRow("a running event counts") << QList{t("running", "2026-03-04 09:30", "2026-03-04 10:30"),
-                                                         t("later", "2026-03-04 11:00", "2026-03-04 12:00")}
-                                                << "running";
-        QTest::newRow("ended events are skipped") << QList{t("ended", "2026-03-04 09:00", "2026-03-04 10:00"),
-                                                           t("later", "2026-03-04 11:00", "2026-03-04 12:00")}
-                                                  << "later";
-        QTest::newRow("nothing left today")
-            << QList{t("ended", "2026-03-04 09:00", "2026-03-04 09:30")} << "";
-    }
-    void nextEvent() {
-        QFETCH(QList<CalEvent>, today);
-        QFETCH(QString, next);
-        StoreHarness h("2026-03-04 10:00:00", berlinCal());
+    void nextEventSkipsAllDayAndEndedEvents() {
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         TestableStore& store = h.start();
-        store.setGoogleEvents(today);
+        store.setGoogleEvents(
+            {allDay("holiday", "Holiday", h.at("2026-03-04 00:00"), h.at("2026-03-05 00:00")),
+             meeting(h, "ended", "2026-03-04 09:00", 60), meeting(h, "running", "2026-03-04 09:30", 60),
+             meeting(h, "later", "2026-03-04 11:00", 60)});
         store.rebuild();
-        const std::optional<CalEvent> found = store.nextEvent(h.at("2026-03-04 18:00"));
-        QCOMPARE(found ? found->id : QString(), next);
+        const QDateTime evening = h.at("2026-03-04 18:00");
+        QCOMPARE(store.nextEvent(evening)->id, QStringLiteral("running"));
+        h.advance(30 * 60);
+        QCOMPARE(store.nextEvent(evening)->id, QStringLiteral("later"));
+        h.advance(2 * 3600);
+        QCOMPARE(store.nextEvent(evening), std::nullopt);
     }
 };
 

@@ -1,22 +1,13 @@
 #include "StoreHarness.h"
 #include "support/TestEvents.h"
+#include "support/WallClock.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace TestEvents;
 
 namespace {
-
-const QTimeZone berlin("Europe/Berlin");
-
-Cal mondayFirst() {
-    return Cal(berlin, QLocale(QLocale::German, QLocale::Germany));
-}
-
-Cal sundayFirst() {
-    return Cal(berlin, QLocale(QLocale::English, QLocale::UnitedStates), Qt::Sunday,
-               {Qt::Saturday, Qt::Sunday});
-}
 
 void act(StoreHarness& h, const QString& action) {
     const QStringList parts = action.split(QLatin1Char(' '));
@@ -65,7 +56,7 @@ private Q_SLOTS:
         QFETCH(QString, selected);
         QFETCH(QString, weekStart);
         QFETCH(int, reloads);
-        StoreHarness h("2026-03-04 10:00:00", mondayFirst());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         TestableStore& store = h.start();
         const int before = h.reloads();
         store.googleRefreshes = store.notionRefreshes = 0;
@@ -104,7 +95,8 @@ private Q_SLOTS:
         QFETCH(QString, today);
         QFETCH(QString, weekStart);
         QFETCH(QString, lastDay);
-        StoreHarness h(today, sundayFirstWeek ? sundayFirst() : mondayFirst());
+        StoreHarness h(today, sundayFirstWeek ? WallClock::cal("Europe/Berlin", "en_US")
+                                              : WallClock::cal("Europe/Berlin", "de_DE"));
         TestableStore& store = h.start();
         QCOMPARE(store.weekStart(), h.at(weekStart));
         const QList<QDateTime> days = store.weekDays();
@@ -131,14 +123,14 @@ private Q_SLOTS:
         QFETCH(int, shift);
         QFETCH(QString, from);
         QFETCH(QString, to);
-        StoreHarness h("2026-03-04 10:00:00", mondayFirst());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         TestableStore& store = h.start();
         store.shiftWeek(shift);
         QCOMPARE(store.loadedRange(), std::pair(h.at(from), h.at(to)));
     }
 
     void todayStaysLiveWhileBrowsing() {
-        StoreHarness h("2026-03-04 10:00:00", mondayFirst());
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
         h.writeLocalEvent("standup", "Standup", h.at("2026-03-04 10:10"), h.at("2026-03-04 10:25"));
         h.writeLocalEvent("far", "Far away", h.at("2026-04-15 10:00"), h.at("2026-04-15 11:00"));
         TestableStore& store = h.start();
@@ -158,25 +150,21 @@ private Q_SLOTS:
         QCOMPARE(store.alert()->event.title, QStringLiteral("Standup"));
     }
 
-    void sourcesMergeIntoOneAgenda() {
-        StoreHarness h("2026-03-04 08:00:00", mondayFirst());
-        h.writeLocalEvent("sync", "Team Sync", h.at("2026-03-04 10:00"), h.at("2026-03-04 10:30"));
-        h.writeLocalEvent("lunch", "Lunch", h.at("2026-03-04 12:00"), h.at("2026-03-04 13:00"));
-        TestableStore& store = h.start();
-        store.setGoogleEvents({timed("g:me@corp.io:primary:1", "team sync", h.at("2026-03-04 10:00"),
-                                     h.at("2026-03-04 10:30"), EventSource::google)});
-        store.setNotionEvents({allDay("notion:1", "Release", h.at("2026-03-04 00:00"),
-                                      h.at("2026-03-05 00:00"), EventSource::notion),
-                               timed("notion:2", "LUNCH", h.at("2026-03-04 12:00"), h.at("2026-03-04 13:00"),
-                                     EventSource::notion)});
-        store.rebuild();
-        const QList<CalEvent> today = store.events(h.at("2026-03-04 15:00"));
-        QCOMPARE(StoreHarness::titles(today), (QStringList{"Release", "team sync", "Lunch"}));
-        QCOMPARE(today[1].source, EventSource::google);
+    void reloadIsLogged() {
+        StoreHarness h("2026-03-04 10:00:00", WallClock::cal("Europe/Berlin", "de_DE"));
+        h.writeLocalEvent("standup", "Standup", h.at("2026-03-04 10:10"), h.at("2026-03-04 10:25"));
+        h.start();
+        QFile log(h.logFile);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        QVERIFY2(text.contains(" +0000 calendar status=3 calendars=1 events=1 "
+                               "range=2026-02-22 23:00:00 +0000...2026-03-22 23:00:00 +0000\n"),
+                 qPrintable(text));
+        QVERIFY2(text.contains(" +0000 calendars: Local/Work [0]\n"), qPrintable(text));
     }
 
     void sampleModeKeepsTheSampleEvents() {
-        StoreHarness h("2026-03-04 23:59:00", mondayFirst());
+        StoreHarness h("2026-03-04 23:59:00", WallClock::cal("Europe/Berlin", "de_DE"));
         h.writeLocalEvent("real", "Real meeting", h.at("2026-03-04 09:00"), h.at("2026-03-04 10:00"));
         TestableStore& store = h.start();
         store.installSampleEvents(
