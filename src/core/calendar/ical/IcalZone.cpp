@@ -101,11 +101,6 @@ WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZo
     return {local.date(), local.time()};
 }
 
-bool IcalZone::operator==(const IcalZone& other) const {
-    return m_kind == other.m_kind && m_tzid == other.m_tzid && m_named == other.m_named &&
-           m_defined == other.m_defined;
-}
-
 QTimeZone IcalZoneResolver::namedZone(const QByteArray& id) {
     auto it = m_named.constFind(id);
     if (it != m_named.constEnd())

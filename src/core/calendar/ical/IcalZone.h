@@ -52,8 +52,6 @@ public:
     // The wall clock of an instant in this zone.
     WallTime toWallClock(const QDateTime& instant, const QTimeZone& userZone) const;
 
-    bool operator==(const IcalZone& other) const;
-
 private:
     Kind m_kind = Kind::floating;
     QByteArray m_tzid;
