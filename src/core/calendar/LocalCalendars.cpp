@@ -576,11 +576,12 @@ bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
             Ical::touch(master, d->now());
         }
 
+        // Also before removing an emptied item: what we could not read would go with it.
+        d->refuseUnreadable(file, target->path);
         ItemFile::Outcome outcome;
         if (file.itemCount() == 0) {
             outcome = ItemFile::remove(target->path, target->contents.stamp);
         } else {
-            d->refuseUnreadable(file, target->path);
             const QByteArray bytes = file.serialize();
             outcome = ItemFile::write(target->path, bytes, target->contents.stamp);
             if (outcome == ItemFile::Outcome::done) {
