@@ -267,6 +267,13 @@ struct LocalCalendars::Private {
             return std::nullopt;
         const QList<EventSeries> all = EventSeries::readAll(*file, zones, options.zone);
         const QByteArray uid = occurrence.uid.toUtf8();
+        // Events without a UID cannot be told apart in the item: a change could hit the wrong one,
+        // a removal all of them.
+        if (uid.isEmpty() &&
+            std::count_if(all.begin(), all.end(), [](const EventSeries& s) { return s.uid().isEmpty(); }) > 1)
+            throw CalendarFileError(
+                QStringLiteral("%1 holds several events without a UID, so it was left unchanged.")
+                    .arg(QFileInfo(path).fileName()));
         for (qsizetype i = 0; i < all.size(); ++i) {
             if (all.at(i).uid() != uid)
                 continue;

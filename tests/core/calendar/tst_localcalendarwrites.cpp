@@ -298,6 +298,8 @@ void TestLocalCalendarWrites::unsafeItemsAreLeftAlone_data() {
         << calendarObject({a, {"UID:b", "DTSTART:20240403T100000Z", "DUE:not-a-time"}});
     QTest::newRow("a second calendar object after the first")
         << calendarObject({a}) + calendarObject({{"UID:b", "DTSTART:20240403T100000Z", "SUMMARY:B"}});
+    QTest::newRow("several events without a UID") << calendarObject(
+        {{"DTSTART:20240402T100000Z", "SUMMARY:A"}, {"DTSTART:20240403T100000Z", "SUMMARY:B"}});
 }
 
 void TestLocalCalendarWrites::unsafeItemsAreLeftAlone() {
