@@ -156,6 +156,10 @@ private slots:
         row("afternoon at 3am", "afternoon at 3am", "2026-12-05 15:00", 0, "t");
         row("evening at 7pm", "evening at 7pm", "2026-12-05 19:00", 0, "t");
         row("tomorrow morning at 7pm", "tomorrow morning at 7pm", "2026-12-06 07:00", 0, "td");
+        // A range's end goes with its start: moved along with it, or not at all.
+        row("tonight at 9am-11", "tonight at 9am-11", "2026-12-05 21:00", 2 * 3600, "td");
+        row("tonight 10pm-2am", "tonight 10pm-2am", "2026-12-05 22:00", 4 * 3600, "td");
+        row("morning at 7pm-9", "morning at 7pm-9", "2026-12-05 07:00", 2 * 3600, "t");
     }
     void dayParts() { check(); }
 
