@@ -243,9 +243,9 @@ const QRegularExpression& mentions() {
 
 const QRegularExpression& bareHour() {
     // Not when minutes or a period follow, nor when a range to an hour with a period follows:
-    // "at 10-11pm" is 22:00 to 23:00, not 10:00 to 23:00.
+    // "at 10-11pm" is 22:00 to 23:00, not 10:00 to 23:00. Nor in a date: "at 12/24" is no hour.
     static const QRegularExpression re = compile(QString::fromUtf8(
-        R"((?i)\bat\s+(\d{1,2})\b(?![:.]\d|\s*[ap]\.?m|\s*(?:-|–|—|to\b|until\b|till\b)\s*\d{1,2}(?:[:.]\d{2})?\s*[ap]\.?m))"));
+        R"((?i)\bat\s+(\d{1,2})\b(?![:./]\d|\s*[ap]\.?m|\s*(?:-|–|—|to\b|until\b|till\b)\s*\d{1,2}(?:[:.]\d{2})?\s*[ap]\.?m))"));
     return re;
 }
 

@@ -69,6 +69,7 @@ private slots:
         row("period follows", "at 9pm or at 9 a.m.", "at 9pm or at 9 a.m.");
         row("range to a period", "Dinner at 10-11pm, at 7 to 9 p.m.", "Dinner at 10-11pm, at 7 to 9 p.m.");
         row("range without a period", "at 10-11", "at 10am-11");
+        row("date", "at 12/24", "at 12/24");
     }
     void normalize() {
         QFETCH(QString, text);
@@ -139,6 +140,7 @@ private slots:
         row("detected range wins", "Workshop 3-4pm for 2 hours", "Workshop | 2026-12-05 15:00 → 16:00 | DT");
         row("past midnight", "Party at 11pm for 5 hours", "Party | 2026-12-05 23:00 → 12-06 04:00 | DT");
         row("range to an hour with a period", "Dinner at 10-11pm", "Dinner | 2026-12-05 22:00 → 23:00 | DT");
+        row("date after at", "Dinner at 12/24 7pm", "Dinner | 2026-12-24 19:00 → 19:30 | DTY");
         row("number with a decimal", "Call in 2.5 hours",
             "Call in 2.5 hours | 2026-12-05 00:00 → 12-06 00:00 | ");
         row("all day", "Offsite all day friday", "Offsite | 2026-12-11 00:00 → 12-12 00:00 | DYA");
