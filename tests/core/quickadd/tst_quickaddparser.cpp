@@ -223,6 +223,8 @@ private slots:
         row("name before address", "Design sync with Ondrea and guest@elsewhere.org tomorrow",
             "ondrea@corp.io/Ondrea Vask, guest@elsewhere.org/ | Design sync");
         row("unnamed guest after address", "Sync bob@x.io with Ann", "bob@x.io/, ann@corp.io/ | Sync");
+        row("names found where typed after with", "Ann farewell ann@x.io with Bo and Ann jbo@corp.io",
+            "ann@x.io/, bo@corp.io/Bo Berg, ann@corp.io/, jbo@corp.io/ | Ann farewell");
         row("weekdays inside addresses", "Call mon@x.org, bob@sun.com", "mon@x.org/, bob@sun.com/ | Call");
         row("no resolver", "Coffee with Ondrea a@x.io", "a@x.io/ | Coffee with Ondrea", false);
     }
