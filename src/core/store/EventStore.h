@@ -294,7 +294,9 @@ private:
     QCoro::Task<> rerunGoogle(quint64 rerun);
     // After a Google write: the agenda holds Google's own version when this returns.
     QCoro::Task<> refreshAfterGoogleWrite();
-    // Takes a deleted or declined event off the agenda before the refresh confirms it.
+    // Deletes (telling the guests when `notify`) or declines a Google event; it leaves the agenda at
+    // once, before the refresh that follows confirms it.
+    QCoro::Task<> removeFromGoogle(CalEvent event, bool decline, bool notify);
     void dropGoogleEvent(const QString& eventId);
     void dismissAlertFor(const QString& eventId);
     // Lets both alerts of an event fire again (after it was edited).

@@ -117,17 +117,20 @@ QCoro::Task<> EventStore::refreshGoogle() {
                now.accounts[index].hiddenCalendarIDs.contains(event.googleCalendarID.value_or(QString()));
     });
 
-    setGoogleError(firstError);
-    DebugLog::log([&] {
-        return QStringLiteral("google: accounts=%1 events=%2 error=%3")
-            .arg(config.accounts.size())
-            .arg(collected.size())
-            .arg(firstError.value_or(QStringLiteral("none")));
-    });
-    if (!firstError || someAccountCompleted) {
-        setGoogleEvents(std::move(collected));
-        setGoogleLastSync(m_clock());
-        rebuild();
+    // When the last account went while the run was under way, removing it cleared everything already.
+    if (!now.accounts.isEmpty()) {
+        setGoogleError(firstError);
+        DebugLog::log([&] {
+            return QStringLiteral("google: accounts=%1 events=%2 error=%3")
+                .arg(config.accounts.size())
+                .arg(collected.size())
+                .arg(firstError.value_or(QStringLiteral("none")));
+        });
+        if (!firstError || someAccountCompleted) {
+            setGoogleEvents(std::move(collected));
+            setGoogleLastSync(m_clock());
+            rebuild();
+        }
     }
     setSyncingGoogle(false);
 

@@ -6,7 +6,6 @@
 
 #include <QJsonArray>
 #include <QSet>
-#include <QUuid>
 
 #include <algorithm>
 #include <cstdlib>
@@ -43,16 +42,8 @@ QJsonObject insertBody(const QuickAddDraft& draft, const QList<Person>& invitees
         body.insert(QStringLiteral("attendees"), attendees);
         body.insert(QStringLiteral("guestsCanModify"), false);
     }
-    if (meet) {
-        body.insert(
-            QStringLiteral("conferenceData"),
-            QJsonObject{
-                {QStringLiteral("createRequest"),
-                 QJsonObject{
-                     {QStringLiteral("requestId"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
-                     {QStringLiteral("conferenceSolutionKey"),
-                      QJsonObject{{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}}}}});
-    }
+    if (meet)
+        body.insert(QStringLiteral("conferenceData"), GoogleAPI::newMeetConference());
     return body;
 }
 
@@ -240,21 +231,11 @@ QCoro::Task<> EventStore::deleteEvent(CalEvent event) {
         toast = event.isRecurring ? QStringLiteral("Deleted this occurrence")
                                   : QStringLiteral("Deleted from ") + event.calendarName;
     } else {
-        const GoogleContext context = googleContext(event);
         QPointer self(this);
-        QCoro::Task<QString> tokenCall = googleToken(context.accountIndex);
-        const QString token = co_await tokenCall;
-        if (!self)
-            throw CancelledError();
         const bool notify = std::any_of(event.attendees.cbegin(), event.attendees.cend(),
                                         [](const Attendee& a) { return !a.isMe; });
-        QCoro::Task<> call = m_google->deleteEvent(context.calendar.id, context.eventID, notify, token);
-        co_await call;
-        if (!self)
-            co_return;
-        dropGoogleEvent(event.id);
-        QCoro::Task<> refresh = refreshAfterGoogleWrite();
-        co_await refresh;
+        QCoro::Task<> removal = removeFromGoogle(event, false, notify);
+        co_await removal;
         if (!self)
             co_return;
         toast = event.isRecurring ? QStringLiteral("Deleted this occurrence")
@@ -276,20 +257,9 @@ QCoro::Task<> EventStore::declineEvent(CalEvent event) {
             reloadCalendarEvents();
         toast = QStringLiteral("Removed from your calendar");
     } else {
-        const GoogleContext context = googleContext(event);
         QPointer self(this);
-        QCoro::Task<QString> tokenCall = googleToken(context.accountIndex);
-        const QString token = co_await tokenCall;
-        if (!self)
-            throw CancelledError();
-        QCoro::Task<> call = m_google->declineEvent(context.calendar, event.googleAccount.value_or(QString()),
-                                                    context.eventID, token);
-        co_await call;
-        if (!self)
-            co_return;
-        dropGoogleEvent(event.id);
-        QCoro::Task<> refresh = refreshAfterGoogleWrite();
-        co_await refresh;
+        QCoro::Task<> removal = removeFromGoogle(event, true, true);
+        co_await removal;
         if (!self)
             co_return;
         const QString organizer = event.organizer.value_or(QString());
@@ -299,6 +269,25 @@ QCoro::Task<> EventStore::declineEvent(CalEvent event) {
     }
     showToast(toast);
     dismissAlertFor(event.id);
+}
+
+QCoro::Task<> EventStore::removeFromGoogle(CalEvent event, bool decline, bool notify) {
+    const GoogleContext context = googleContext(event);
+    QPointer self(this);
+    QCoro::Task<QString> tokenCall = googleToken(context.accountIndex);
+    const QString token = co_await tokenCall;
+    if (!self)
+        throw CancelledError();
+    QCoro::Task<> call =
+        decline ? m_google->declineEvent(context.calendar, event.googleAccount.value_or(QString()),
+                                         context.eventID, token)
+                : m_google->deleteEvent(context.calendar.id, context.eventID, notify, token);
+    co_await call;
+    if (!self)
+        co_return;
+    dropGoogleEvent(event.id);
+    QCoro::Task<> refresh = refreshAfterGoogleWrite();
+    co_await refresh;
 }
 
 QCoro::Task<> EventStore::refreshAfterGoogleWrite() {

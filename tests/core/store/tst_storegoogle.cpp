@@ -96,6 +96,7 @@ private Q_SLOTS:
         QTest::newRow("account removed") << "remove";
         QTest::newRow("calendar hidden") << "hide";
         QTest::newRow("account signed in again") << "reconnect";
+        QTest::newRow("every account removed") << "remove all";
     }
     void changesDuringAHeldRefreshSurvive() {
         QFETCH(QString, change);
@@ -112,8 +113,10 @@ private Q_SLOTS:
             account.accessToken = QStringLiteral("fresh");
             w.google->signInAccount = account;
             connect = startTask(store.connectGoogle());
-        } else if (change == "remove") {
+        } else if (change.startsWith("remove")) {
             store.removeGoogleAccount(bob);
+            if (change == "remove all")
+                store.removeGoogleAccount(ada);
         } else {
             store.setGoogleCalendar(adaTeam, ada, false);
         }
@@ -124,7 +127,11 @@ private Q_SLOTS:
         QVERIFY(finish(*refresh));
 
         const GoogleAccount adaNow = w.stored(ada);
-        if (change == "reconnect") {
+        if (change == "remove all") {
+            QVERIFY(w.h.settings->google().accounts.isEmpty());
+            QVERIFY(store.googleEvents().isEmpty());
+            QVERIFY(!store.googleLastSync());
+        } else if (change == "reconnect") {
             QCOMPARE(adaNow.refreshToken, QStringLiteral("refresh-new"));
             QCOMPARE(adaNow.accessToken, QStringLiteral("fresh"));
         } else {
