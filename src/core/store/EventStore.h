@@ -201,7 +201,7 @@ public:
 
     // Notion. Connecting checks the token, lists the databases, keeps the chosen ones that are still
     // shared and syncs; false with notionError set when the check or the listing fails.
-    QCoro::Task<bool> connectNotion(const QString& token);
+    QCoro::Task<bool> connectNotion(QString token);
     void disconnectNotion();
 
     // Where new events go: the visible calendars of the accounts allowed to write, primary first

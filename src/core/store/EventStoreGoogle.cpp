@@ -117,8 +117,9 @@ QCoro::Task<> EventStore::refreshGoogle() {
                now.accounts[index].hiddenCalendarIDs.contains(event.googleCalendarID.value_or(QString()));
     });
 
-    // When the last account went while the run was under way, removing it cleared everything already.
-    if (!now.accounts.isEmpty()) {
+    // When the last account went while the run was under way, removing it cleared everything already;
+    // sample data installed meanwhile stays in place of what the run read.
+    if (!now.accounts.isEmpty() && !m_sampleMode) {
         setGoogleError(firstError);
         DebugLog::log([&] {
             return QStringLiteral("google: accounts=%1 events=%2 error=%3")

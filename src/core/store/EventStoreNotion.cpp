@@ -67,8 +67,9 @@ QCoro::Task<> EventStore::refreshNotion() {
             co_return;
     }
 
-    // Pages read under a connection that has since been dropped or replaced would bring it back.
-    if (connection == m_notionConnection) {
+    // Pages read under a connection that has since been dropped or replaced would bring it back, and
+    // sample data installed meanwhile stays in their place.
+    if (connection == m_notionConnection && !m_sampleMode) {
         setNotionError(firstError);
         if (!firstError || !collected.isEmpty()) {
             setNotionEvents(std::move(collected));
@@ -79,7 +80,8 @@ QCoro::Task<> EventStore::refreshNotion() {
     setSyncingNotion(false);
 }
 
-QCoro::Task<bool> EventStore::connectNotion(const QString& token) {
+QCoro::Task<bool> EventStore::connectNotion(QString token) {
+    // Taken by value: a reference to the caller's text would not outlive the first suspension.
     QPointer self(this);
     std::optional<QList<NotionDatabase>> listed;
     std::optional<QString> failure;

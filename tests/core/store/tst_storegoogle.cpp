@@ -97,6 +97,7 @@ private Q_SLOTS:
         QTest::newRow("calendar hidden") << "hide";
         QTest::newRow("account signed in again") << "reconnect";
         QTest::newRow("every account removed") << "remove all";
+        QTest::newRow("sample data installed") << "sample";
     }
     void changesDuringAHeldRefreshSurvive() {
         QFETCH(QString, change);
@@ -117,6 +118,10 @@ private Q_SLOTS:
             store.removeGoogleAccount(bob);
             if (change == "remove all")
                 store.removeGoogleAccount(ada);
+        } else if (change == "sample") {
+            CalEvent demo = FakeGoogleSource::event(ada, ada, "s1", "Demo", w.h.at("2026-03-04 16:00"));
+            demo.id = QStringLiteral("sample:Demo");
+            store.installSampleEvents({demo});
         } else {
             store.setGoogleCalendar(adaTeam, ada, false);
         }
@@ -144,6 +149,8 @@ private Q_SLOTS:
             QVERIFY(!w.persistedRefreshTokens().contains("refresh-" + bob));
             QVERIFY(!w.titles().contains("Bob 1"));
         }
+        if (change == "sample")
+            QCOMPARE(w.titles(), QStringList{"Demo"});
         if (change == "hide") {
             QCOMPARE(adaNow.hiddenCalendarIDs, QSet<QString>{adaTeam});
             QVERIFY(!w.titles().contains("Team"));

@@ -102,8 +102,14 @@ private Q_SLOTS:
                                {"d", "Delta", std::nullopt, {"Date"}}};
         TestableStore& store = w.h.start();
 
-        const auto connected = runTask(store.connectNotion(QStringLiteral("new-token")));
-        QCOMPARE(connected.value, std::optional<bool>(true));
+        // The caller's text may change (or go) while the token is checked.
+        QString token = QStringLiteral("new-token");
+        w.notion->gate.hold("verify");
+        const auto connected = startTask(store.connectNotion(token));
+        token = QStringLiteral("edited-meanwhile");
+        w.notion->gate.release();
+        QVERIFY(finish(*connected));
+        QCOMPARE(connected->value, std::optional<bool>(true));
         const QList<NotionDatabaseSelection> expected{selection("a", "Alpha", "Due"),
                                                       {"b", "Bee", QStringLiteral("🐝"), "Start"}};
         QCOMPARE(w.h.settings->notionDatabases(), expected);
@@ -136,12 +142,14 @@ private Q_SLOTS:
     }
 
     void aSyncOutlivingItsConnectionDropsItsPages_data() {
-        QTest::addColumn<bool>("reconnect");
-        QTest::newRow("disconnected") << false;
-        QTest::newRow("connected anew") << true;
+        QTest::addColumn<QString>("change");
+        QTest::newRow("disconnected") << "disconnect";
+        QTest::newRow("connected anew") << "reconnect";
+        QTest::newRow("sample data installed") << "sample";
     }
     void aSyncOutlivingItsConnectionDropsItsPages() {
-        QFETCH(bool, reconnect);
+        QFETCH(QString, change);
+        const bool reconnect = change == "reconnect";
         World w({selection("a", "A")});
         w.notion->databases = {{"a", "A", std::nullopt, {"Due"}}};
         TestableStore& store = w.h.start();
@@ -152,6 +160,8 @@ private Q_SLOTS:
         std::shared_ptr<TaskResult<bool>> connected;
         if (reconnect)
             connected = startTask(store.connectNotion(QStringLiteral("new-token")));
+        else if (change == "sample")
+            store.installSampleEvents({FakeNotionSource::page("s", "Demo", w.h.at("2026-03-05 09:00"))});
         else
             store.disconnectNotion();
         w.notion->pagesOf["a"][0].title = QStringLiteral("Stale");
@@ -159,7 +169,11 @@ private Q_SLOTS:
         w.notion->gate.release();
         w.notion->gate.hold("pages");
         QVERIFY(finish(*stale));
-        QCOMPARE(w.titles(), reconnect ? QStringList{"P0"} : QStringList{});
+        QCOMPARE(w.titles(), reconnect            ? QStringList{"P0"}
+                             : change == "sample" ? QStringList{"Demo"}
+                                                  : QStringList{});
+        if (change == "sample")
+            return;
 
         if (reconnect) {
             QVERIFY(QTest::qWaitFor([&] { return w.notion->gate.waiting() == 1; }));
