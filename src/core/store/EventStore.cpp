@@ -92,18 +92,21 @@ void EventStore::setSharedEnvironment(Environment environment) {
 QCoro::Task<> EventStore::start() {
     QPointer self(this);
     if (m_calendar->status() == CalendarAccess::notDetermined) {
-        co_await m_calendar->requestAccess();
+        QCoro::Task<> access = m_calendar->requestAccess();
+        co_await access;
         if (!self)
             co_return;
     } else {
         m_calendar->reloadCalendars();
     }
-    co_await loadSources();
+    QCoro::Task<> sources = loadSources();
+    co_await sources;
 }
 
 QCoro::Task<> EventStore::refreshAll() {
     m_calendar->reloadCalendars();
-    co_await loadSources();
+    QCoro::Task<> sources = loadSources();
+    co_await sources;
 }
 
 QCoro::Task<> EventStore::loadSources() {

@@ -66,12 +66,7 @@ void EventStore::shiftWeek(int weeks) {
 }
 
 void EventStore::goToToday() {
-    setSelectedDate(m_cal.startOfDay(m_now));
-    const QDateTime week = startOfWeek(m_selectedDate, m_cal);
-    if (week != m_weekStart) {
-        setWeekStart(week);
-        reloadAfterRangeChange();
-    }
+    select(m_now);
 }
 
 void EventStore::reloadAfterRangeChange() {
