@@ -100,7 +100,8 @@ QList<Person> build(const QStringList& recentInvitees, const EventsByDay& days,
 }
 
 std::optional<Person> match(const QList<Person>& people, const QString& text) {
-    const QString q = trimBlanks(text).toLower();
+    const QString typed = trimBlanks(text);
+    const QString q = typed.toLower();
     if (q.size() < 2)
         return std::nullopt;
     if (isAddress(q)) {
@@ -108,7 +109,8 @@ std::optional<Person> match(const QList<Person>& people, const QString& text) {
             if (person.email.toLower() == q)
                 return person;
         }
-        return Person(text, QString());
+        // Without the blanks around it: invitations go to this address as it stands.
+        return Person(typed, QString());
     }
     const QString localPart = q + QLatin1Char('@');
     if (auto person = onlyOne(people, [&](const Person& p) {

@@ -24,8 +24,9 @@ QList<Person> build(const QStringList& recentInvitees, const EventsByDay& days,
                     const QStringList& ownAddresses);
 
 // The one person the typed text means, or nothing when it is too short, matches nobody or is
-// ambiguous. A complete address always gives a person (a new one, nameless, when unknown). Otherwise
-// the text is a full name or an address's local part, else a first name.
+// ambiguous. A complete address always gives a person (a new one, nameless, as typed without the
+// blanks around it, when unknown). Otherwise the text is a full name or an address's local part,
+// else a first name.
 std::optional<Person> match(const QList<Person>& people, const QString& text);
 
 // Up to five people, in directory order, whose name or address contains the text (the first five
