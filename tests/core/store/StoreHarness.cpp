@@ -4,6 +4,7 @@
 #include "core/model/DebugLog.h"
 #include "core/settings/SettingsLocations.h"
 #include "support/TestEvents.h"
+#include "support/WallClock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -103,6 +104,14 @@ int StoreHarness::reloads() const {
     if (!file.open(QIODevice::ReadOnly))
         return 0;
     return int(file.readAll().count(" calendar status="));
+}
+
+Cal StoreHarness::berlin(const char* locale) {
+    return WallClock::cal("Europe/Berlin", locale);
+}
+
+QStringList StoreHarness::titlesOn(const QString& day) const {
+    return titles(store->events(at(day + QStringLiteral(" 00:00"))));
 }
 
 QStringList StoreHarness::titles(const QList<CalEvent>& events) {

@@ -26,6 +26,12 @@ public:
         return runRefreshes ? EventStore::refreshNotion() : nothing();
     }
 
+    // The events as if Google had just delivered them.
+    void showGoogle(QList<CalEvent> events) {
+        setGoogleEvents(std::move(events));
+        rebuild();
+    }
+
     using EventStore::rebuild;
     using EventStore::setGoogleEvents;
     using EventStore::setGoogleLastSync;
@@ -53,8 +59,11 @@ public:
 // the test raises, and a debug log from which reloads of the local events are counted.
 class StoreHarness {
 public:
-    // The clock starts at the wall time "yyyy-MM-dd HH:mm[:ss]" of the calendar's zone.
-    StoreHarness(const QString& wallStart, const Cal& cal);
+    static Cal berlin(const char* locale = "de_DE");
+    // The clock starts at the wall time "yyyy-MM-dd HH:mm[:ss]" of the calendar's zone; by default on
+    // Wednesday 4 March 2026 at 10:00 in Berlin, weeks starting on Monday.
+    explicit StoreHarness(const QString& wallStart = QStringLiteral("2026-03-04 10:00"),
+                          const Cal& cal = berlin());
     ~StoreHarness();
 
     // Makes the store and runs its start-up.
@@ -74,6 +83,8 @@ public:
     int reloads() const;
 
     static QStringList titles(const QList<CalEvent>& events);
+    // The titles the agenda lists on the day "yyyy-MM-dd".
+    QStringList titlesOn(const QString& day) const;
 
     TempHome home;
     Cal cal;

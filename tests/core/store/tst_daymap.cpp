@@ -11,17 +11,33 @@ Q_DECLARE_METATYPE(CalEvent)
 
 namespace {
 
-const QTimeZone berlin("Europe/Berlin");
+const EventSource google = EventSource::google;
+const EventSource notion = EventSource::notion;
 
-QDateTime berlinAt(const QString& wall) {
-    return at(wall, berlin);
+Cal berlin() {
+    return WallClock::cal("Europe/Berlin", "de_DE");
 }
 
-QStringList idsOf(const QList<CalEvent>& events) {
-    QStringList ids;
+QDateTime b(const QString& wall) {
+    return WallClock::at(berlin(), wall);
+}
+
+// A timed event on Wednesday 4 March between the wall times "HH:mm[:ss]".
+CalEvent t(const QString& id, const QString& title, const QString& from, const QString& to,
+           EventSource source = EventSource::calendar) {
+    return timed(id, title, b("2026-03-04 " + from), b("2026-03-04 " + to), source);
+}
+
+// An all-day event of `days` days from Wednesday 4 March.
+CalEvent d(const QString& id, const QString& title, int days, EventSource source = EventSource::calendar) {
+    return allDay(id, title, b("2026-03-04 00:00"), b("2026-03-04 00:00").addDays(days), source);
+}
+
+QStringList ids(const QList<CalEvent>& events) {
+    QStringList out;
     for (const CalEvent& e : events)
-        ids << e.id;
-    return ids;
+        out << e.id;
+    return out;
 }
 
 } // namespace
@@ -29,96 +45,61 @@ QStringList idsOf(const QList<CalEvent>& events) {
 class TestDayMap : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void sameMeetingFromTwoSourcesIsListedOnce_data() {
+    // One meeting read from two sources is listed once (the first source wins), and the day is sorted.
+    void oneDay_data() {
         QTest::addColumn<QList<CalEvent>>("google");
         QTest::addColumn<QList<CalEvent>>("local");
         QTest::addColumn<QList<CalEvent>>("notion");
         QTest::addColumn<QStringList>("listed");
-
-        const QDateTime ten = berlinAt("2026-03-04 10:00");
-        const QDateTime half = berlinAt("2026-03-04 10:30");
-        const QDateTime day = berlinAt("2026-03-04 00:00");
-        const QDateTime nextDay = berlinAt("2026-03-05 00:00");
-        const QDateTime dayAfter = berlinAt("2026-03-06 00:00");
-
-        QTest::newRow("Google copy beats the local copy")
-            << QList{timed("g:1", "Standup", ten, half, EventSource::google)}
-            << QList{timed("l:1", "Standup", ten, half)} << QList<CalEvent>{} << QStringList{"g:1"};
-        QTest::newRow("titles compared without case")
-            << QList<CalEvent>{} << QList{timed("l:1", "Design Review", ten, half)}
-            << QList{timed("n:1", "design review", ten, half, EventSource::notion)} << QStringList{"l:1"};
-        QTest::newRow("ends a second apart are two events")
-            << QList<CalEvent>{}
-            << QList{timed("l:1", "Standup", ten, half), timed("l:2", "Standup", ten, half.addSecs(1))}
-            << QList<CalEvent>{} << QStringList{"l:2", "l:1"};
-        QTest::newRow("the same source can repeat itself")
-            << QList<CalEvent>{}
-            << QList{timed("l:1", "Standup", ten, half), timed("l:2", "Standup", ten, half)}
-            << QList<CalEvent>{} << QStringList{"l:1"};
-        QTest::newRow("all-day items match by start day whatever their end")
-            << QList{allDay("g:1", "Offsite", day, nextDay, EventSource::google)} << QList<CalEvent>{}
-            << QList{allDay("n:1", "OFFSITE", day, dayAfter, EventSource::notion)} << QStringList{"g:1"};
-        QTest::newRow("an all-day item and a timed one never match")
-            << QList<CalEvent>{} << QList{allDay("l:1", "Offsite", day, nextDay)}
-            << QList{timed("n:1", "Offsite", day, nextDay, EventSource::notion)} << QStringList{"l:1", "n:1"};
-        QTest::newRow("different titles at one time both stay")
-            << QList{timed("g:1", "Standup", ten, half, EventSource::google)}
-            << QList{timed("l:1", "Stand-up", ten, half)} << QList<CalEvent>{} << QStringList{"l:1", "g:1"};
+        const auto row = [](const char* name, QList<CalEvent> g, QList<CalEvent> l, QList<CalEvent> n,
+                            QStringList listed) { QTest::newRow(name) << g << l << n << listed; };
+        row("Google copy beats the local copy", {t("g:1", "Standup", "10:00", "10:30", google)},
+            {t("l:1", "Standup", "10:00", "10:30")}, {}, {"g:1"});
+        row("titles compared without case", {}, {t("l:1", "Design Review", "10:00", "10:30")},
+            {t("n:1", "design review", "10:00", "10:30", notion)}, {"l:1"});
+        row("ends a second apart are two events", {},
+            {t("l:1", "Standup", "10:00", "10:30"), t("l:2", "Standup", "10:00", "10:30:01")}, {},
+            {"l:2", "l:1"});
+        row("the same source can repeat itself", {},
+            {t("l:1", "Standup", "10:00", "10:30"), t("l:2", "Standup", "10:00", "10:30")}, {}, {"l:1"});
+        row("all-day items match by start day whatever their end", {d("g:1", "Offsite", 1, google)}, {},
+            {d("n:1", "OFFSITE", 2, notion)}, {"g:1"});
+        row("an all-day item and a timed one never match", {}, {d("l:1", "Offsite", 1)},
+            {timed("n:1", "Offsite", b("2026-03-04 00:00"), b("2026-03-05 00:00"), notion)}, {"l:1", "n:1"});
+        row("different titles at one time both stay", {t("g:1", "Standup", "10:00", "10:30", google)},
+            {t("l:1", "Stand-up", "10:00", "10:30")}, {}, {"l:1", "g:1"});
+        row("all-day before a timed event at midnight", {},
+            {t("t", "Early", "00:00", "09:00"), d("a", "Holiday", 1)}, {}, {"a", "t"});
+        row("earlier start first", {}, {t("b", "B", "10:00", "11:00"), t("a", "A", "09:00", "10:00")}, {},
+            {"a", "b"});
+        row("of two starting together the longer first", {},
+            {t("short", "Sync", "09:00", "10:00"), t("long", "Sync 2", "09:00", "11:00")}, {},
+            {"long", "short"});
+        row("upper-case Z before lower-case a", {},
+            {t("a", "alpha", "09:00", "10:00"), t("z", "Zeta", "09:00", "10:00")}, {}, {"z", "a"});
+        row("characters beyond U+FFFF after U+E000..U+FFFF", {},
+            {t("emoji", QStringLiteral("\U0001F600 party"), "09:00", "10:00"),
+             t("private", QStringLiteral("\uE000 party"), "09:00", "10:00")},
+            {}, {"private", "emoji"});
     }
-    void sameMeetingFromTwoSourcesIsListedOnce() {
+    void oneDay() {
         QFETCH(QList<CalEvent>, google);
         QFETCH(QList<CalEvent>, local);
         QFETCH(QList<CalEvent>, notion);
         QFETCH(QStringList, listed);
-        const EventsByDay days =
-            DayMap::merge(google, local, notion, WallClock::cal("Europe/Berlin", "de_DE"));
-        QCOMPARE(idsOf(days.value(berlinAt("2026-03-04 00:00"))), listed);
-    }
-
-    void dayOrder_data() {
-        QTest::addColumn<QList<CalEvent>>("events");
-        QTest::addColumn<QStringList>("order");
-
-        const QDateTime midnight = berlinAt("2026-03-04 00:00");
-        const QDateTime nine = berlinAt("2026-03-04 09:00");
-        const QDateTime ten = berlinAt("2026-03-04 10:00");
-        const QDateTime eleven = berlinAt("2026-03-04 11:00");
-        const QDateTime nextDay = berlinAt("2026-03-05 00:00");
-
-        QTest::newRow("all-day before a timed event at midnight")
-            << QList{timed("t", "Early", midnight, nine), allDay("a", "Holiday", midnight, nextDay)}
-            << QStringList{"a", "t"};
-        QTest::newRow("earlier start first")
-            << QList{timed("b", "B", ten, eleven), timed("a", "A", nine, ten)} << QStringList{"a", "b"};
-        QTest::newRow("of two starting together the longer first")
-            << QList{timed("short", "Sync", nine, ten), timed("long", "Sync 2", nine, eleven)}
-            << QStringList{"long", "short"};
-        QTest::newRow("upper-case Z before lower-case a")
-            << QList{timed("a", "alpha", nine, ten), timed("z", "Zeta", nine, ten)} << QStringList{"z", "a"};
-        QTest::newRow("characters beyond U+FFFF after U+E000..U+FFFF")
-            << QList{timed("emoji", QStringLiteral("\U0001F600 party"), nine, ten),
-                     timed("private", QStringLiteral("\uE000 party"), nine, ten)}
-            << QStringList{"private", "emoji"};
-    }
-    void dayOrder() {
-        QFETCH(QList<CalEvent>, events);
-        QFETCH(QStringList, order);
-        const EventsByDay days = DayMap::merge({}, events, {}, WallClock::cal("Europe/Berlin", "de_DE"));
-        QCOMPARE(idsOf(days.value(berlinAt("2026-03-04 00:00"))), order);
+        const EventsByDay days = DayMap::merge(google, local, notion, berlin());
+        QCOMPARE(ids(days.value(b("2026-03-04 00:00"))), listed);
     }
 
     void eventIsListedOnEveryDayItTouches() {
         // Spans the change to summer time on Sunday 29 March.
-        const CalEvent trip =
-            timed("trip", "Trip", berlinAt("2026-03-28 18:00"), berlinAt("2026-03-30 09:00"));
-        const CalEvent offsite =
-            allDay("offsite", "Offsite", berlinAt("2026-03-30 00:00"), berlinAt("2026-04-01 00:00"));
-        const EventsByDay days =
-            DayMap::merge({}, {trip, offsite}, {}, WallClock::cal("Europe/Berlin", "de_DE"));
-        QCOMPARE(days.keys(), (QList<QDateTime>{berlinAt("2026-03-28 00:00"), berlinAt("2026-03-29 00:00"),
-                                                berlinAt("2026-03-30 00:00"), berlinAt("2026-03-31 00:00")}));
-        QCOMPARE(idsOf(days.value(berlinAt("2026-03-30 00:00"))), (QStringList{"offsite", "trip"}));
-        QCOMPARE(idsOf(days.value(berlinAt("2026-03-31 00:00"))), QStringList{"offsite"});
+        const CalEvent trip = timed("trip", "Trip", b("2026-03-28 18:00"), b("2026-03-30 09:00"));
+        const CalEvent offsite = allDay("offsite", "Offsite", b("2026-03-30 00:00"), b("2026-04-01 00:00"));
+        const EventsByDay days = DayMap::merge({}, {trip, offsite}, {}, berlin());
+        QCOMPARE(days.keys(), (QList<QDateTime>{b("2026-03-28 00:00"), b("2026-03-29 00:00"),
+                                                b("2026-03-30 00:00"), b("2026-03-31 00:00")}));
+        QCOMPARE(ids(days.value(b("2026-03-30 00:00"))), (QStringList{"offsite", "trip"}));
+        QCOMPARE(ids(days.value(b("2026-03-31 00:00"))), QStringList{"offsite"});
     }
 };
 
