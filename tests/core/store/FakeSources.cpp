@@ -9,9 +9,8 @@ void CallGate::release() {
 
 QCoro::Task<> CallGate::pass(QString call) {
     calls << call;
-    const bool held = std::any_of(m_held.cbegin(), m_held.cend(),
-                                  [&](const QString& prefix) { return call.startsWith(prefix); });
-    if (!held)
+    if (std::none_of(m_held.cbegin(), m_held.cend(),
+                     [&](const QString& prefix) { return call.startsWith(prefix); }))
         co_return;
     ++m_waiting;
     auto released = qCoro(this, &CallGate::released);
@@ -46,12 +45,23 @@ private:
     bool m_cancelled = false;
 };
 
-template <typename T> QCoro::Task<T> unsupported() {
+template <typename T> QCoro::Task<T> refused() {
     throw GoogleError(QStringLiteral("writes are not part of the in-memory fake"));
-    if constexpr (std::is_void_v<T>)
-        co_return;
-    else
-        co_return T();
+    co_return T();
+}
+
+template <> QCoro::Task<> refused() {
+    throw GoogleError(QStringLiteral("writes are not part of the in-memory fake"));
+    co_return;
+}
+
+// Waits at the gate, then throws the failure, if any.
+template <typename Error>
+QCoro::Task<> passOrFail(CallGate& gate, QString call, std::optional<QString> failure) {
+    QCoro::Task<> passing = gate.pass(call);
+    co_await passing;
+    if (failure)
+        throw Error(*failure);
 }
 
 } // namespace
@@ -106,30 +116,30 @@ QCoro::Task<QString> FakeGoogleSource::validToken(GoogleAccount& account, Google
 
 QCoro::Task<QList<CalEvent>> FakeGoogleSource::events(GoogleCalendarInfo calendar, QString, QDateTime,
                                                       QDateTime, QString) {
-    QCoro::Task<> passing = gate.pass(QStringLiteral("events ") + calendar.id);
+    const std::optional<QString> failure =
+        failures.contains(calendar.id) ? std::optional(failures.value(calendar.id)) : std::nullopt;
+    QCoro::Task<> passing = passOrFail<GoogleError>(gate, QStringLiteral("events ") + calendar.id, failure);
     co_await passing;
-    if (failures.contains(calendar.id))
-        throw GoogleError(failures.value(calendar.id));
     QList<CalEvent> list = eventsOf.value(calendar.id);
     co_return list;
 }
 
 QCoro::Task<QJsonObject> FakeGoogleSource::send(QString, QString, GoogleAPI::Query, QJsonObject, QString) {
-    return unsupported<QJsonObject>();
+    return refused<QJsonObject>();
 }
 
 QCoro::Task<CalEvent> FakeGoogleSource::updateEvent(GoogleCalendarInfo, QString, QString,
                                                     std::optional<QString>, std::optional<GoogleAPI::Slot>,
                                                     QStringList, bool, bool, bool, QString) {
-    return unsupported<CalEvent>();
+    return refused<CalEvent>();
 }
 
 QCoro::Task<> FakeGoogleSource::deleteEvent(QString, QString, bool, QString) {
-    return unsupported<void>();
+    return refused<void>();
 }
 
 QCoro::Task<> FakeGoogleSource::declineEvent(GoogleCalendarInfo, QString, QString, QString) {
-    return unsupported<void>();
+    return refused<void>();
 }
 
 CalEvent FakeNotionSource::page(const QString& id, const QString& title, const QDateTime& start) {
@@ -138,34 +148,29 @@ CalEvent FakeNotionSource::page(const QString& id, const QString& title, const Q
     event.title = title;
     event.start = start;
     event.end = start;
-    event.isAllDay = false;
     event.source = EventSource::notion;
     return event;
 }
 
 QCoro::Task<QString> FakeNotionSource::verify(QString) {
-    QCoro::Task<> passing = gate.pass(QStringLiteral("verify"));
+    QCoro::Task<> passing = passOrFail<NotionError>(gate, QStringLiteral("verify"), verifyFailure);
     co_await passing;
-    if (verifyFailure)
-        throw NotionError(*verifyFailure);
     co_return QStringLiteral("Fake integration");
 }
 
 QCoro::Task<QList<NotionDatabase>> FakeNotionSource::listDatabases(QString) {
-    QCoro::Task<> passing = gate.pass(QStringLiteral("list"));
+    QCoro::Task<> passing = passOrFail<NotionError>(gate, QStringLiteral("list"), listFailure);
     co_await passing;
-    if (listFailure)
-        throw NotionError(*listFailure);
     QList<NotionDatabase> list = databases;
     co_return list;
 }
 
 QCoro::Task<QList<CalEvent>> FakeNotionSource::pages(QString, NotionDatabaseSelection database, QDateTime,
                                                      QDateTime, QColor color) {
-    QCoro::Task<> passing = gate.pass(QStringLiteral("pages ") + database.id);
+    const std::optional<QString> failure =
+        failures.contains(database.id) ? std::optional(failures.value(database.id)) : std::nullopt;
+    QCoro::Task<> passing = passOrFail<NotionError>(gate, QStringLiteral("pages ") + database.id, failure);
     co_await passing;
-    if (failures.contains(database.id))
-        throw NotionError(failures.value(database.id));
     QList<CalEvent> list = pagesOf.value(database.id);
     for (CalEvent& event : list) {
         event.color = color;

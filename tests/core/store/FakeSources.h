@@ -16,15 +16,14 @@ class CallGate : public QObject {
 public:
     // Calls whose description starts with the prefix wait from now on, until release().
     void hold(const QString& prefix) { m_held << prefix; }
-    // Lets every waiting call go on (at the next turn of the event loop) and holds nothing more.
+    // Lets every waiting call go on and holds nothing more.
     void release();
     int waiting() const { return m_waiting; }
     int count(const QString& call) const { return int(calls.count(call)); }
+    QCoro::Task<> pass(QString call);
 
     // Every call so far, in order: "token <e-mail>", "events <calendar id>", "signin", "pages <id>"...
     QStringList calls;
-
-    QCoro::Task<> pass(QString call);
 
 signals:
     void released();
@@ -35,27 +34,28 @@ private:
 };
 
 // Google as the store's sync sees it, in memory: tokens renew or fail per account, calendars hold
-// events or fail, the sign-in yields a set account. Writes are not part of it (the write tests run
-// on the real client and the fake server).
+// events or fail, the sign-in yields a set account. Writes are refused (the write tests run on the
+// real client and the fake server).
 class FakeGoogleSource final : public GoogleSource {
 public:
     CallGate gate;
     QSet<QString> revoked;                    // e-mails whose refresh token Google refuses
-    QHash<QString, QString> failures;         // e-mail or calendar id → the error its calls throw
+    QHash<QString, QString> failures;         // e-mail, calendar id or "signin" → the error it throws
     QHash<QString, QList<CalEvent>> eventsOf; // calendar id → its events
     std::optional<GoogleAccount> signInAccount;
     int tokensIssued = 0;
 
-    // An event of the calendar as GoogleAPI maps it.
+    // An event of the calendar as GoogleAPI maps it, half an hour long.
     static CalEvent event(const QString& account, const QString& calendarID, const QString& eventID,
                           const QString& title, const QDateTime& start);
-    // An account with scopes that allow writing, a refresh token and an expired access token.
+    // An account with scopes that allow writing, a refresh token and an expired access token; a
+    // calendar whose id is the e-mail is its primary one.
     static GoogleAccount account(const QString& email, const QStringList& calendarIDs);
 
     std::unique_ptr<GoogleSignIn> newSignIn() override;
     QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) override;
-    QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from,
-                                        QDateTime to, QString token) override;
+    QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString, QDateTime, QDateTime,
+                                        QString) override;
     QCoro::Task<QJsonObject> send(QString, QString, GoogleAPI::Query, QJsonObject, QString) override;
     QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo, QString, QString, std::optional<QString>,
                                       std::optional<GoogleAPI::Slot>, QStringList, bool, bool, bool,
@@ -76,8 +76,8 @@ public:
 
     static CalEvent page(const QString& id, const QString& title, const QDateTime& start);
 
-    QCoro::Task<QString> verify(QString token) override;
-    QCoro::Task<QList<NotionDatabase>> listDatabases(QString token) override;
-    QCoro::Task<QList<CalEvent>> pages(QString token, NotionDatabaseSelection database, QDateTime from,
-                                       QDateTime to, QColor color) override;
+    QCoro::Task<QString> verify(QString) override;
+    QCoro::Task<QList<NotionDatabase>> listDatabases(QString) override;
+    QCoro::Task<QList<CalEvent>> pages(QString, NotionDatabaseSelection database, QDateTime, QDateTime,
+                                       QColor color) override;
 };
