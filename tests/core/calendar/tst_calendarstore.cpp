@@ -251,6 +251,14 @@ void TestCalendarStore::movedSingleEventIsStillFound() {
     fixture.write(QStringLiteral("Home/review.ics"), text.replace("20240402T", "20240409T"));
     QCOMPARE(store.updateEvent(*event, QStringLiteral("Review, later"), {}).start,
              utc("2024-04-09T10:30:00Z"));
+
+    // Once the item holds another event as well, the identifier names neither of them.
+    text = fixture.read(QStringLiteral("Home/review.ics"));
+    text.replace("BEGIN:VEVENT", "BEGIN:VEVENT\r\nUID:other\r\nDTSTART:20240402T100000Z\r\nSUMMARY:Other\r\n"
+                                 "END:VEVENT\r\nBEGIN:VEVENT");
+    fixture.write(QStringLiteral("Home/review.ics"), text);
+    QCOMPARE(refusal([&] { store.updateEvent(*event, QStringLiteral("Review, again"), {}); }), gone);
+    QCOMPARE(fixture.read(QStringLiteral("Home/review.ics")), text);
 }
 
 void TestCalendarStore::readOnlyCalendarsRefuseChanges() {
