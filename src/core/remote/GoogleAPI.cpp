@@ -65,8 +65,10 @@ QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString toke
                     items.append(item.toObject());
             }
         }
+        // A token that names the page just read again would make the listing run for ever.
         const QJsonValue next = page.value(u"nextPageToken");
-        if (!next.isString() || items.size() >= maxListedItems)
+        if (!next.isString() || items.size() >= maxListedItems ||
+            next.toString() == query.value(QStringLiteral("pageToken")))
             co_return items;
         query.insert(QStringLiteral("pageToken"), next.toString());
     }

@@ -55,9 +55,11 @@ QCoro::Task<QList<QJsonObject>> paginate(QString token, QByteArray method, QStri
             if (result.isObject())
                 results.append(result.toObject());
         }
+        // A cursor that names the page just read again would make the listing run for ever.
         const QJsonValue hasMore = page.value(u"has_more");
         const QJsonValue next = page.value(u"next_cursor");
-        if (!(hasMore.isBool() && hasMore.toBool()) || !next.isString() || results.size() >= maxListedResults)
+        if (!(hasMore.isBool() && hasMore.toBool()) || !next.isString() ||
+            results.size() >= maxListedResults || next.toString() == cursor)
             co_return results;
         cursor = next.toString();
     }

@@ -215,6 +215,13 @@ private slots:
         QCOMPARE(server.requests()[1].queryValue(u"pageToken"), QStringLiteral("a+b/c=&d"));
     }
 
+    void pagingStopsAtARepeatedToken() {
+        m_google->server().scriptNext("GET", "/calendar/v3/",
+                                      HttpReply::json(200, {{"nextPageToken", "same"}}), 5);
+        QVERIFY(runTask(GoogleAPI::paginate(GoogleAPI::eventsPath(ada), {}, m_token)).ok());
+        QCOMPARE(m_google->server().requests().size(), 2);
+    }
+
     void emptySuccessBodyReadsAsEmpty() {
         m_google->server().scriptNext("GET", "/calendar/v3/", HttpReply::empty(200));
         QCOMPARE(runTask(GoogleAPI::calendarList(m_token))

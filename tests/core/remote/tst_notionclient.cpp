@@ -127,13 +127,21 @@ private slots:
         }
     }
 
-    void pagingStopsWithoutACursor() {
+    void pagingStopsWithoutANewCursor_data() {
+        QTest::addColumn<QJsonValue>("cursor");
+        QTest::addColumn<int>("requests");
+        QTest::newRow("no cursor") << QJsonValue(QJsonValue::Null) << 1;
+        QTest::newRow("the same cursor again") << QJsonValue("same") << 2;
+    }
+    void pagingStopsWithoutANewCursor() {
+        QFETCH(QJsonValue, cursor);
+        QFETCH(int, requests);
         m_notion->server().scriptNext(
             "POST", "/v1/search",
-            HttpReply::json(
-                200, {{"results", QJsonArray{}}, {"has_more", true}, {"next_cursor", QJsonValue::Null}}));
+            HttpReply::json(200, {{"results", QJsonArray{}}, {"has_more", true}, {"next_cursor", cursor}}),
+            5);
         QVERIFY(runTask(NotionClient(m_notion->token()).listDatabases()).ok());
-        QCOMPARE(m_notion->server().requests().size(), 1);
+        QCOMPARE(m_notion->server().requests().size(), requests);
     }
 
     void listDatabases() {
