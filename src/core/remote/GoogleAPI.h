@@ -62,6 +62,10 @@ GoogleError friendlyError(int status, const QJsonObject& json);
 // POSTs the form to the token endpoint (20 s). Status ≥ 300 throws GoogleError with the reply's
 // "error" (else "HTTP <n>"), then ": " and "error_description" when there is one.
 QCoro::Task<QJsonObject> token(Form form);
+// When the access token of a token reply expires: "expires_in" seconds after `now`, or an hour when
+// the reply gives no lifetime between 0 and a day (a larger one would put the expiry where the stored
+// account can no longer be read back).
+QDateTime tokenExpiry(const QJsonObject& reply, const QDateTime& now);
 // The account's access token, refreshed with its refresh token when it is missing or expires within
 // 90 s. Updates `account` in place: a new token and expiry and needsReauth false after a refresh;
 // needsReauth true when Google refuses the refresh token ("invalid_grant"), which then throws

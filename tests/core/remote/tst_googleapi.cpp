@@ -281,6 +281,9 @@ private slots:
         QTest::newRow("without a lifetime: an hour") << QByteArray(R"({"access_token":"ya29.new"})") << 3600;
         QTest::newRow("lifetime as text: an hour")
             << QByteArray(R"({"access_token":"ya29.new","expires_in":"1200"})") << 3600;
+        // A lifetime of 30,000 years would put the expiry where the stored account no longer reads.
+        QTest::newRow("lifetime beyond a day: an hour")
+            << QByteArray(R"({"access_token":"ya29.new","expires_in":1e12})") << 3600;
         QTest::newRow("a new refresh token is ignored")
             << QByteArray(R"({"access_token":"ya29.new","expires_in":60,"refresh_token":"1\/\/other"})")
             << 60;
