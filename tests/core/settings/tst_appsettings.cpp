@@ -236,6 +236,7 @@ private Q_SLOTS:
         QTest::newRow("plain path") << "/usr/bin/vorrindel";
         QTest::newRow("path with blank and quote") << "/opt/My Apps/it's \"here\"/vorrindel";
         QTest::newRow("path with backslash, dollar and percent") << "/opt/a\\b/$HOME/100%/vorrindel";
+        QTest::newRow("path with a line break and a tab") << "/opt/a\nb\tc/vorrindel";
     }
     void launchAtLogin() {
         QFETCH(QString, program);
@@ -250,7 +251,7 @@ private Q_SLOTS:
         validate.start(qEnvironmentVariable("DESKTOP_FILE_VALIDATE"), {m_locations.autostartFile});
         QVERIFY(validate.waitForFinished());
         QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
-        QCOMPARE(execArguments(m_locations.autostartFile), QStringList{program});
+        QCOMPARE(execArgument(m_locations.autostartFile), program);
 
         settings.setLaunchAtLogin(false);
         QVERIFY(!settings.launchAtLogin());
@@ -279,27 +280,33 @@ private Q_SLOTS:
     }
 
 private:
-    // The Exec line's single argument as a launcher splits it: desktop-entry escapes first, then the
+    // The Exec line's single argument as a launcher reads it: the value's escapes first, then the
     // quoting rules of the Exec key.
-    static QStringList execArguments(const QString& entryFile) {
-        QFile file(entryFile);
-        if (!file.open(QIODevice::ReadOnly))
+    static QString execArgument(const QString& entryFile) {
+        const QString text = QString::fromUtf8(TestFiles::read(entryFile));
+        const qsizetype start = text.indexOf("\nExec=");
+        if (start < 0)
             return {};
         QString value;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
-            if (line.startsWith("Exec="))
-                value = line.mid(5);
+        for (qsizetype i = start + 6; i < text.size() && text[i] != '\n'; ++i) {
+            const QChar c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : QChar();
+            value += c.isNull() ? text[i]
+                     : c == 's' ? QChar(' ')
+                     : c == 'n' ? QChar('\n')
+                     : c == 't' ? QChar('\t')
+                     : c == 'r' ? QChar('\r')
+                                : c;
         }
-        value.replace("\\\\", "\\").replace("%%", "%");
+        value.replace("%%", "%");
         if (!value.startsWith('"'))
-            return {value};
+            return value;
         QString argument;
         for (qsizetype i = 1; i < value.size() - 1; ++i) {
             if (value[i] == '\\')
                 ++i;
             argument += value[i];
         }
-        return {argument};
+        return argument;
     }
 
     std::unique_ptr<TempHome> m_home;
