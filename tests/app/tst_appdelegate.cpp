@@ -146,17 +146,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("requests");
         QTest::addColumn<bool>("withNotch");
         QTest::addColumn<QString>("calls");
-        QTest::newRow("each in turn")
-            << "vorrindel://preview-alert reopen vorrindel://settings vorrindel://new?text=Call%20Ines"
-            << true << "preview, expand pinned, settings, quickadd Call Ines";
-        QTest::newRow("ignored ones in between")
-            << "vorrindel:open https://example.com vorrindel://nothing --open-panel vorrindel://add?Text=x "
-               "vorrindel://OPEN"
-            << true << "quickadd , expand pinned";
-        QTest::newRow("without a panel only settings and preview act")
-            << "vorrindel://open reopen vorrindel://quickadd?text=x vorrindel://settings "
-               "vorrindel://preview-alert"
-            << false << "settings, preview";
+        const auto row = [](const char* name, const char* requests, const char* calls,
+                            bool withNotch = true) { QTest::newRow(name) << requests << withNotch << calls; };
+        row("each in turn", "vorrindel://preview-alert reopen vorrindel://settings vorrindel://open",
+            "preview, expand pinned, settings, expand pinned");
+        row("host in mixed case, encoded text", "vorrindel://QuickAdd?text=Lunch%20at%201%2B2",
+            "quickadd Lunch at 1+2");
+        row("plus stays a plus", "vorrindel://add?text=1+2", "quickadd 1+2");
+        row("item named Text", "vorrindel://new?Text=Lunch", "quickadd ");
+        row("two text items: the first", "vorrindel://new?text=first&text=second", "quickadd first");
+        row("text after another item", "vorrindel://quickadd?x=1&text=Tea", "quickadd Tea");
+        row("path and fragment ignored", "vorrindel://settings/general#x", "settings");
+        row("ignored", "vorrindel:open https://example.com vorrindel://settings2 --open-panel quit", "");
+        row("without a panel only settings and preview act",
+            "vorrindel://open reopen vorrindel://add?text=x vorrindel://settings vorrindel://preview-alert",
+            "settings, preview", false);
     }
     void laterLaunches() {
         QFETCH(QString, requests);
