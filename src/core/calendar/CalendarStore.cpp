@@ -135,6 +135,12 @@ std::optional<LocalOccurrence> CalendarStore::ekEvent(const CalEvent& event) {
         m_backend->occurrences(event.start.addSecs(-1), event.end.addSecs(1), m_backend->calendars());
     kept.removeIf([&](const LocalOccurrence& o) { return o.eventIdentifier != *event.ekIdentifier; });
     if (!kept.isEmpty()) {
+        // Two occurrences of a series can share a start once one was moved onto the other's slot;
+        // the occurrence date in the event's id tells them apart.
+        for (const LocalOccurrence& o : kept) {
+            if (CalEvent::localId(o.eventIdentifier, o.occurrenceDate) == event.id)
+                return o;
+        }
         for (const LocalOccurrence& o : kept) {
             if (qAbs(o.start.msecsTo(event.start)) < sameStartMs)
                 return o;

@@ -267,6 +267,13 @@ struct LocalCalendars::Private {
             return std::nullopt;
         const QList<EventSeries> all = EventSeries::readAll(*file, zones, options.zone);
         const QByteArray uid = occurrence.uid.toUtf8();
+        // Events without a UID cannot be told apart in the item: a change could hit the wrong one,
+        // a removal all of them.
+        if (uid.isEmpty() &&
+            std::count_if(all.begin(), all.end(), [](const EventSeries& s) { return s.uid().isEmpty(); }) > 1)
+            throw CalendarFileError(
+                QStringLiteral("%1 holds several events without a UID, so it was left unchanged.")
+                    .arg(QFileInfo(path).fileName()));
         for (qsizetype i = 0; i < all.size(); ++i) {
             if (all.at(i).uid() != uid)
                 continue;
@@ -576,11 +583,12 @@ bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
             Ical::touch(master, d->now());
         }
 
+        // Also before removing an emptied item: what we could not read would go with it.
+        d->refuseUnreadable(file, target->path);
         ItemFile::Outcome outcome;
         if (file.itemCount() == 0) {
             outcome = ItemFile::remove(target->path, target->contents.stamp);
         } else {
-            d->refuseUnreadable(file, target->path);
             const QByteArray bytes = file.serialize();
             outcome = ItemFile::write(target->path, bytes, target->contents.stamp);
             if (outcome == ItemFile::Outcome::done) {

@@ -116,6 +116,8 @@ std::optional<QString> timeZoneId();
 // "timeZone": null} for an all-day slot, {"dateTime" with the local offset, "timeZone", "date": null}
 // otherwise.
 QJsonObject slotTime(const QDateTime& instant, bool allDay);
+// The "conferenceData" that asks Google for a new Google Meet link, under a fresh request id.
+QJsonObject newMeetConference();
 
 // Changes an event: a new title, a new time, the guest list, adding or removing a Google Meet link.
 // Always reads the event first. `invitees` is the complete list of guests wanted besides the user and

@@ -75,6 +75,13 @@ QJsonObject slotTime(const QDateTime& instant, bool allDay) {
             {QStringLiteral("date"), QJsonValue::Null}};
 }
 
+QJsonObject newMeetConference() {
+    return {{QStringLiteral("createRequest"),
+             QJsonObject{{QStringLiteral("requestId"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                         {QStringLiteral("conferenceSolutionKey"),
+                          QJsonObject{{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}}}}};
+}
+
 QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
                                   std::optional<QString> title, std::optional<Slot> slot,
                                   QStringList invitees, bool meet, bool hadMeet, bool notify, QString token) {
@@ -92,14 +99,7 @@ QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, 
         body.insert(QStringLiteral("attendees"), *attendees);
 
     if (meet && !hadMeet) {
-        body.insert(
-            QStringLiteral("conferenceData"),
-            QJsonObject{
-                {QStringLiteral("createRequest"),
-                 QJsonObject{
-                     {QStringLiteral("requestId"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
-                     {QStringLiteral("conferenceSolutionKey"),
-                      QJsonObject{{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}}}}});
+        body.insert(QStringLiteral("conferenceData"), newMeetConference());
     } else if (!meet && hadMeet) {
         body.insert(QStringLiteral("conferenceData"), QJsonValue::Null);
     }

@@ -61,6 +61,7 @@ private slots:
     void calendarForNewEvents();
     void queriesHideCalendarsAndCancelledEvents();
     void goneOccurrenceIsNeverItsNeighbour();
+    void occurrenceMovedOntoAnotherIsTheOneChanged();
     void movedSingleEventIsStillFound();
     void readOnlyCalendarsRefuseChanges();
     void createFromDraft();
@@ -209,6 +210,27 @@ void TestCalendarStore::goneOccurrenceIsNeverItsNeighbour() {
     QVERIFY(renamed.isRecurring);
     store.deleteEvent(renamed);
     QCOMPARE(store.events(utc("2024-04-01T00:00:00Z"), utc("2024-04-06T00:00:00Z"), {}).size(), 3);
+}
+
+void TestCalendarStore::occurrenceMovedOntoAnotherIsTheOneChanged() {
+    CalendarFixture fixture = CalendarFixture::empty();
+    fixture.write(QStringLiteral("Home/daily.ics"),
+                  "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n"
+                  "BEGIN:VEVENT\r\nUID:d\r\nDTSTART:20240401T100000Z\r\nRRULE:FREQ=DAILY;COUNT=3\r\n"
+                  "SUMMARY:Daily\r\nEND:VEVENT\r\n"
+                  "BEGIN:VEVENT\r\nUID:d\r\nRECURRENCE-ID:20240402T100000Z\r\nDTSTART:20240403T100000Z\r\n"
+                  "SUMMARY:Daily\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    CalendarStore store(fixture.options(berlin));
+    const QList<CalEvent> third = store.events(utc("2024-04-03T00:00:00Z"), utc("2024-04-04T00:00:00Z"), {});
+    QCOMPARE(third.size(), 2);
+    // Deleting the instance of 2 April, now at the same time as that of 3 April, leaves the latter.
+    const CalEvent moved =
+        third[0].id.endsWith(QString::number(utc("2024-04-02T10:00:00Z").toSecsSinceEpoch())) ? third[0]
+                                                                                              : third[1];
+    store.deleteEvent(moved);
+    const QList<CalEvent> left = store.events(utc("2024-04-01T00:00:00Z"), utc("2024-04-04T00:00:00Z"), {});
+    QCOMPARE(left.size(), 2);
+    QCOMPARE(left[1].id, third[0].id == moved.id ? third[1].id : third[0].id);
 }
 
 void TestCalendarStore::movedSingleEventIsStillFound() {

@@ -40,6 +40,14 @@ QList<QStringList> components(const QByteArray& text) {
     return out;
 }
 
+// One VCALENDAR holding a VEVENT made of each list of lines.
+QByteArray calendarObject(const QList<QStringList>& events) {
+    QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n";
+    for (const QStringList& lines : events)
+        text += "BEGIN:VEVENT\r\n" + lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\nEND:VEVENT\r\n";
+    return text + "END:VCALENDAR\r\n";
+}
+
 QString lineOf(const QStringList& component, const QString& name) {
     for (const QString& line : component) {
         if (line.startsWith(name + QLatin1Char(':')) || line.startsWith(name + QLatin1Char(';')))
@@ -62,7 +70,8 @@ private slots:
     void slotForms();
     void singleEventsAndSharedItems();
     void changesMadeMeanwhile();
-    void unreadablePartsAreNotWrittenBack();
+    void unsafeItemsAreLeftAlone_data();
+    void unsafeItemsAreLeftAlone();
 };
 
 void TestLocalCalendarWrites::retitleAndMoveOneOccurrence() {
@@ -282,16 +291,27 @@ void TestLocalCalendarWrites::changesMadeMeanwhile() {
     QCOMPARE(fixture.read(QStringLiteral("Home/trip.ics")), read->bytes + "\r\n");
 }
 
-void TestLocalCalendarWrites::unreadablePartsAreNotWrittenBack() {
-    CalendarFixture fixture;
-    fixture.writeEvent(QStringLiteral("Home/odd.ics"),
-                       {"UID:odd", "DTSTART:20240402T100000Z", "SUMMARY:Odd", "DUE:not-a-time"});
+void TestLocalCalendarWrites::unsafeItemsAreLeftAlone_data() {
+    QTest::addColumn<QByteArray>("item");
+    const QStringList a{"UID:a", "DTSTART:20240402T100000Z", "SUMMARY:A"};
+    QTest::newRow("a neighbour with a part libical cannot read")
+        << calendarObject({a, {"UID:b", "DTSTART:20240403T100000Z", "DUE:not-a-time"}});
+    QTest::newRow("a second calendar object after the first")
+        << calendarObject({a}) + calendarObject({{"UID:b", "DTSTART:20240403T100000Z", "SUMMARY:B"}});
+    QTest::newRow("several events without a UID") << calendarObject(
+        {{"DTSTART:20240402T100000Z", "SUMMARY:A"}, {"DTSTART:20240403T100000Z", "SUMMARY:B"}});
+}
+
+void TestLocalCalendarWrites::unsafeItemsAreLeftAlone() {
+    QFETCH(QByteArray, item);
+    CalendarFixture fixture = CalendarFixture::empty();
+    fixture.write(QStringLiteral("Home/odd.ics"), item);
     LocalCalendars calendars(optionsFor(fixture));
-    std::optional<LocalOccurrence> odd = findOccurrence(calendars, "Odd", "2024-04-02T10:00:00Z");
-    QVERIFY(odd);
-    const QByteArray before = fixture.read(QStringLiteral("Home/odd.ics"));
-    QVERIFY_THROWS_EXCEPTION(CalendarFileError, calendars.update(*odd, QStringLiteral("Even"), {}));
-    QCOMPARE(fixture.read(QStringLiteral("Home/odd.ics")), before);
+    std::optional<LocalOccurrence> a = findOccurrence(calendars, "A", "2024-04-02T10:00:00Z");
+    QVERIFY(a);
+    QVERIFY_THROWS_EXCEPTION(CalendarFileError, calendars.update(*a, QStringLiteral("Changed"), {}));
+    QVERIFY_THROWS_EXCEPTION(CalendarFileError, calendars.remove(*a));
+    QCOMPARE(fixture.read(QStringLiteral("Home/odd.ics")), item);
 }
 
 QTEST_GUILESS_MAIN(TestLocalCalendarWrites)

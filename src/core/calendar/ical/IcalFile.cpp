@@ -36,14 +36,17 @@ std::optional<IcalFile> IcalFile::parse(const QByteArray& text, QString* error) 
             *error = QStringLiteral("no iCalendar object");
         return std::nullopt;
     }
+    bool partial = false;
     if (icalcomponent_isa(root.get()) == ICAL_XROOT_COMPONENT) {
-        // Several top-level objects: keep the first calendar.
+        // Several top-level objects: read the first calendar, and never write the item back, since
+        // that would drop the others.
         icalcomponent* first = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT);
         if (!first) {
             if (error)
                 *error = QStringLiteral("no VCALENDAR");
             return std::nullopt;
         }
+        partial = icalcomponent_count_components(root.get(), ICAL_ANY_COMPONENT) > 1;
         icalcomponent_remove_component(root.get(), first);
         root.reset(first);
     }
@@ -52,7 +55,9 @@ std::optional<IcalFile> IcalFile::parse(const QByteArray& text, QString* error) 
             *error = QStringLiteral("no VCALENDAR");
         return std::nullopt;
     }
-    return IcalFile(std::move(root));
+    IcalFile file(std::move(root));
+    file.m_partial = partial;
+    return file;
 }
 
 IcalFile IcalFile::create() {
@@ -71,7 +76,7 @@ QByteArray IcalFile::serialize() const {
 }
 
 bool IcalFile::hasErrors() const {
-    return icalcomponent_count_errors(m_root.get()) > 0;
+    return m_partial || icalcomponent_count_errors(m_root.get()) > 0;
 }
 
 QList<icalcomponent*> IcalFile::events() const {

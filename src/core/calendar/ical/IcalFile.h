@@ -29,7 +29,8 @@ public:
 
     QByteArray serialize() const;
     icalcomponent* calendar() const { return m_root.get(); }
-    // libical dropped parts it could not read; writing the object back would lose them.
+    // libical dropped parts it could not read, or the text held further objects after this one;
+    // writing the object back would lose them.
     bool hasErrors() const;
 
     QList<icalcomponent*> events() const;
@@ -44,6 +45,7 @@ private:
     explicit IcalFile(IcalComponentPtr root);
 
     IcalComponentPtr m_root;
+    bool m_partial = false;
 };
 
 namespace Ical {
