@@ -16,11 +16,7 @@ public:
     bool display = true;
     bool withNotch = true;
     std::function<void(const QStringList&)> forwarded;
-    struct Later {
-        std::chrono::milliseconds delay;
-        std::function<void()> action;
-    };
-    QList<Later> later;
+    QList<std::pair<std::chrono::milliseconds, std::function<void()>>> later;
 
     bool runSnapshot(const QStringList&) override { return mode("snapshot"); }
     bool runCalendarDiagnostics(const QStringList&) override { return mode("calendars"); }
@@ -55,12 +51,11 @@ public:
     // What the event loop would do: the scheduled actions by their delay, equal delays in the order
     // they were scheduled.
     void runScheduled() {
-        QList<Later> due = later;
-        later.clear();
+        auto due = std::exchange(later, {});
         std::stable_sort(due.begin(), due.end(),
-                         [](const Later& a, const Later& b) { return a.delay < b.delay; });
-        for (const Later& item : due)
-            item.action();
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& item : due)
+            item.second();
     }
 
 private:
@@ -70,160 +65,112 @@ private:
     }
 };
 
+QStringList words(const QString& text) {
+    return text.split(u' ', Qt::SkipEmptyParts);
+}
+
+const QString modes = "snapshot, calendars, parse, loopback, ";
+const QString started = modes + "forward reopen, listen, menu, notch, later 0, ";
+
 } // namespace
 
 class TestAppDelegate : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Arguments, developer modes that run, the forwarding outcome and whether there is a display;
+    // then every call made, including what the event loop runs afterwards.
     void startUp_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QStringList>("running");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("running");
         QTest::addColumn<int>("forwarding");
         QTest::addColumn<bool>("display");
-        QTest::addColumn<QStringList>("calls"); // including what the event loop runs afterwards
-        const QStringList normal{"snapshot", "calendars", "parse", "loopback", "forward reopen",
-                                 "listen",   "menu",      "notch", "later 0",  "store"};
-        const int none = int(AppServices::Forwarding::NoOtherInstance);
-        QTest::newRow("normal start") << QStringList{} << QStringList{} << none << true << normal;
-        QTest::newRow("snapshot wins over the calendar report")
-            << QStringList{"--snapshot", "out", "--list-calendars"} << QStringList{"snapshot", "calendars"}
-            << none << true << QStringList{"snapshot", "exit 0"};
-        QTest::newRow("snapshot without its folder falls through")
-            << QStringList{"--snapshot"} << QStringList{} << none << true << normal;
-        QTest::newRow("parse report, also without a display")
-            << QStringList{"--parse", "lunch"} << QStringList{"parse"} << none << false
-            << QStringList{"snapshot", "calendars", "parse", "exit 0"};
-        QTest::newRow("loopback test owns the process")
-            << QStringList{"--test-loopback"} << QStringList{"loopback"} << none << true
-            << QStringList{"snapshot", "calendars", "parse", "loopback"};
-        QTest::newRow("second launch hands over its URLs")
-            << QStringList{"vorrindel://settings", "--open-panel", "vorrindel://add?text=x"} << QStringList{}
-            << int(AppServices::Forwarding::Forwarded) << true
-            << QStringList{"snapshot",
-                           "calendars",
-                           "parse",
-                           "loopback",
-                           "forward vorrindel://settings vorrindel://add?text=x",
-                           "exit 0"};
-        QTest::newRow("running instance does not answer")
-            << QStringList{} << QStringList{} << int(AppServices::Forwarding::Unreachable) << true
-            << QStringList{"snapshot", "calendars", "parse", "loopback", "forward reopen", "exit 1"};
-        QTest::newRow("no display") << QStringList{} << QStringList{} << none << false
-                                    << QStringList{"snapshot", "calendars",      "parse",
-                                                   "loopback", "forward reopen", "exit 1"};
-        QTest::newRow("first launch acts on its URLs")
-            << QStringList{"VORRINDEL://settings", "vorrindel://QuickAdd?text=Tea%202pm"} << QStringList{}
-            << none << true
-            << QStringList{"snapshot",
-                           "calendars",
-                           "parse",
-                           "loopback",
-                           "forward VORRINDEL://settings vorrindel://QuickAdd?text=Tea%202pm",
-                           "listen",
-                           "menu",
-                           "notch",
-                           "later 0",
-                           "settings",
-                           "quickadd Tea 2pm",
-                           "store"};
+        QTest::addColumn<QString>("calls");
+        using enum AppServices::Forwarding;
+        const auto row = [](const char* name, const char* arguments, const char* running,
+                            AppServices::Forwarding forwarding, bool display, const QString& calls) {
+            QTest::newRow(name) << arguments << running << int(forwarding) << display << calls;
+        };
+        row("normal start", "", "", NoOtherInstance, true, started + "store");
+        row("snapshot wins over the calendar report", "--snapshot out --list-calendars", "snapshot calendars",
+            NoOtherInstance, true, "snapshot, exit 0");
+        row("snapshot without its folder falls through", "--snapshot", "", NoOtherInstance, true,
+            started + "store");
+        row("parse report, also without a display", "--parse lunch", "parse", NoOtherInstance, false,
+            "snapshot, calendars, parse, exit 0");
+        row("loopback test owns the process", "--test-loopback", "loopback", NoOtherInstance, true,
+            "snapshot, calendars, parse, loopback");
+        row("second launch hands over its URLs", "vorrindel://settings --open-panel vorrindel://add?text=x",
+            "", Forwarded, true, modes + "forward vorrindel://settings vorrindel://add?text=x, exit 0");
+        row("running instance does not answer", "", "", Unreachable, true, modes + "forward reopen, exit 1");
+        row("no display", "", "", NoOtherInstance, false, modes + "forward reopen, exit 1");
+        row("first launch acts on its URLs", "VORRINDEL://settings vorrindel://QuickAdd?text=Tea%202pm", "",
+            NoOtherInstance, true,
+            modes + "forward VORRINDEL://settings vorrindel://QuickAdd?text=Tea%202pm, listen, menu, notch, "
+                    "later 0, settings, quickadd Tea 2pm, store");
+        row("options, panel before quick add whatever the order",
+            "--open-quickadd --open-settings --open-panel", "", NoOtherInstance, true,
+            started + "later 500, later 1000, later 1000, store, settings, expand pinned, "
+                      "quickadd Coffee with Oskel tomorrow 4pm");
+        row("options match exactly", "--open-Settings --open-panel=1 open-quickadd", "", NoOtherInstance,
+            true, started + "store");
     }
     void startUp() {
-        QFETCH(QStringList, arguments);
-        QFETCH(QStringList, running);
+        QFETCH(QString, arguments);
+        QFETCH(QString, running);
         QFETCH(int, forwarding);
         QFETCH(bool, display);
-        QFETCH(QStringList, calls);
+        QFETCH(QString, calls);
         FakeServices services;
-        services.running = running;
+        services.running = words(running);
         services.forwarding = AppServices::Forwarding(forwarding);
         services.display = display;
-        AppDelegate delegate(QStringList{"vorrindel"} + arguments, services);
+        AppDelegate delegate(QStringList{"vorrindel"} + words(arguments), services);
         delegate.applicationDidFinishLaunching();
         services.runScheduled();
-        QCOMPARE(services.calls, calls);
-        QCOMPARE(delegate.notch() != nullptr, calls.contains("notch"));
+        QCOMPARE(services.calls.join(", "), calls);
+        QCOMPARE(delegate.notch() != nullptr, services.calls.contains("notch"));
     }
 
-    void optionsAfterANormalStart_data() {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QStringList>("scheduled");
-        QTest::addColumn<QStringList>("actions");
-        QTest::newRow("all three, panel before quick add whatever the order")
-            << QStringList{"--open-quickadd", "--open-settings", "--open-panel"}
-            << QStringList{"later 0", "later 500", "later 1000", "later 1000"}
-            << QStringList{"store", "settings", "expand pinned", "quickadd Coffee with Oskel tomorrow 4pm"};
-        QTest::newRow("options match exactly")
-            << QStringList{"--open-Settings", "--open-panel=1", "open-quickadd"} << QStringList{"later 0"}
-            << QStringList{"store"};
-    }
-    void optionsAfterANormalStart() {
-        QFETCH(QStringList, options);
-        QFETCH(QStringList, scheduled);
-        QFETCH(QStringList, actions);
-        FakeServices services;
-        AppDelegate delegate(QStringList{"vorrindel"} + options, services);
-        delegate.applicationDidFinishLaunching();
-        QCOMPARE(services.calls.filter("later"), scheduled);
-        services.calls.clear();
-        services.runScheduled();
-        QCOMPARE(services.calls, actions);
-    }
-
-    void panelOptionsWithoutAPanel() {
-        FakeServices services;
-        services.withNotch = false;
-        AppDelegate delegate({"vorrindel", "--open-panel", "--open-quickadd", "--open-settings"}, services);
-        delegate.applicationDidFinishLaunching();
-        services.calls.clear();
-        services.runScheduled();
-        QCOMPARE(services.calls, (QStringList{"store", "settings"}));
-    }
-
-    void urls_data() {
-        QTest::addColumn<QStringList>("urls");
+    // Requests from later launches, after a normal start with or without a panel.
+    void laterLaunches_data() {
+        QTest::addColumn<QString>("requests");
         QTest::addColumn<bool>("withNotch");
-        QTest::addColumn<QStringList>("calls");
-        QTest::newRow("each in turn")
-            << QStringList{"vorrindel://preview-alert", "vorrindel://open", "vorrindel://settings",
-                           "vorrindel://new?text=Call%20Ines"}
-            << true << QStringList{"preview", "expand pinned", "settings", "quickadd Call Ines"};
-        QTest::newRow("ignored ones in between") << QStringList{"vorrindel:open", "vorrindel://nothing",
-                                                                "vorrindel://add?Text=x", "vorrindel://OPEN"}
-                                                 << true << QStringList{"quickadd ", "expand pinned"};
-        QTest::newRow("without a panel only settings and preview act")
-            << QStringList{"vorrindel://open", "vorrindel://quickadd?text=x", "vorrindel://settings",
-                           "vorrindel://preview-alert"}
-            << false << QStringList{"settings", "preview"};
+        QTest::addColumn<QString>("calls");
+        const auto row = [](const char* name, const char* requests, const char* calls,
+                            bool withNotch = true) { QTest::newRow(name) << requests << withNotch << calls; };
+        row("each in turn", "vorrindel://preview-alert reopen vorrindel://settings vorrindel://open",
+            "preview, expand pinned, settings, expand pinned");
+        row("host in mixed case, encoded text", "vorrindel://QuickAdd?text=Lunch%20at%201%2B2",
+            "quickadd Lunch at 1+2");
+        row("plus stays a plus", "vorrindel://add?text=1+2", "quickadd 1+2");
+        row("item named Text", "vorrindel://new?Text=Lunch", "quickadd ");
+        row("two text items: the first", "vorrindel://new?text=first&text=second", "quickadd first");
+        row("text after another item", "vorrindel://quickadd?x=1&text=Tea", "quickadd Tea");
+        row("path and fragment ignored", "vorrindel://settings/general#x", "settings");
+        row("ignored", "vorrindel:open https://example.com vorrindel://settings2 --open-panel quit", "");
+        row("without a panel only settings and preview act",
+            "vorrindel://open reopen vorrindel://add?text=x vorrindel://settings vorrindel://preview-alert",
+            "settings, preview", false);
     }
-    void urls() {
-        QFETCH(QStringList, urls);
+    void laterLaunches() {
+        QFETCH(QString, requests);
         QFETCH(bool, withNotch);
-        QFETCH(QStringList, calls);
+        QFETCH(QString, calls);
         FakeServices services;
         services.withNotch = withNotch;
-        AppDelegate delegate({"vorrindel"}, services);
+        AppDelegate delegate({"vorrindel", "--open-panel", "--open-quickadd", "--open-settings"}, services);
         delegate.applicationDidFinishLaunching();
         services.runScheduled();
-        services.calls.clear();
-        QList<QUrl> list;
-        for (const QString& url : urls)
-            list.append(QUrl(url));
-        delegate.openUrls(list);
-        QCOMPARE(services.calls, calls);
-    }
-
-    void laterLaunches() {
-        FakeServices services;
-        AppDelegate delegate({"vorrindel"}, services);
-        delegate.applicationDidFinishLaunching();
+        // Without a panel the options that need one do nothing.
+        QCOMPARE(services.calls.mid(services.calls.indexOf("store")),
+                 withNotch ? QStringList({"store", "settings", "expand pinned",
+                                          "quickadd " + AppDelegate::quickAddSample()})
+                           : QStringList({"store", "settings"}));
         services.calls.clear();
         QVERIFY(services.forwarded);
-        services.forwarded({"reopen", "https://example.com", "vorrindel://settings", "--open-panel"});
-        QCOMPARE(services.calls, (QStringList{"expand pinned", "settings"}));
-
-        services.calls.clear();
+        services.forwarded(words(requests));
+        QCOMPARE(services.calls.join(", "), calls);
         QCOMPARE(delegate.applicationShouldHandleReopen(), false);
-        QCOMPARE(services.calls, QStringList{"expand pinned"});
     }
 };
 

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QString>
+#include <QTest>
 #include <QTimer>
 
 #include <QCoroTask>
@@ -88,4 +89,21 @@ template <typename T> TaskResult<T> runTask(QCoro::Task<T> task, int timeoutMs =
         loop.exec();
     }
     return *out;
+}
+
+// Starts the task and returns at its first suspension, so that a test can act while it waits (on a
+// held reply, say). The result fills in when the task ends; finish() waits for that.
+//
+//     const auto refresh = startTask(store.refreshGoogle());
+//     ... the refresh is held; the test changes the settings ...
+//     QVERIFY(finish(*refresh));
+template <typename T> std::shared_ptr<TaskResult<T>> startTask(QCoro::Task<T> task) {
+    auto out = std::make_shared<TaskResult<T>>();
+    TaskResultDetail::drive(std::move(task), out, nullptr);
+    return out;
+}
+
+// Runs the event loop until the started task has ended; false on time-out.
+template <typename T> bool finish(const TaskResult<T>& result, int timeoutMs = 15000) {
+    return QTest::qWaitFor([&] { return result.finished; }, timeoutMs);
 }

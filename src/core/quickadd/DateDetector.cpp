@@ -227,16 +227,15 @@ Period other(Period p) {
     return p == Period::Am ? Period::Pm : Period::Am;
 }
 
-// Minutes after midnight that a clock names, given its effective period and the day part in the same
-// expression: "tonight at 9am" (9 being what "at 9" becomes before detection) is 21:00, and "morning
-// at 7pm" is 07:00.
-int minutesOf(const Clock& c, Period effective, const std::optional<DayPart>& part) {
-    int h = to24(c.hour, effective);
+// The hours a day part moves a clock by: "tonight at 9am" (9 being what "at 9" becomes before
+// detection) is 21:00, and "morning at 7pm" is 07:00.
+int partShift(const Clock& c, Period effective, const std::optional<DayPart>& part) {
+    const int h = to24(c.hour, effective);
     if (part && part->hour >= kEveningFrom && h >= 1 && h <= 11)
-        h += 12;
-    else if (part && part->hour == kMorning && c.period == Period::Pm && h >= 13)
-        h -= 12;
-    return h * 60 + c.minute;
+        return 12;
+    if (part && part->hour == kMorning && c.period == Period::Pm && h >= 13)
+        return -12;
+    return 0;
 }
 
 // ---- The scanner ---------------------------------------------------------------------------------
@@ -787,13 +786,20 @@ private:
             }
         }
         const QDate startDate = a.endOfDay ? date.addDays(1) : date;
-        const int startMinutes = minutesOf(a, pa, p.part);
+        const int shift = partShift(a, pa, p.part);
+        const int startMinutes = (to24(a.hour, pa) + shift) * 60 + a.minute;
         auto start = wall(startDate, startMinutes);
         if (!start)
             return std::nullopt;
         if (!p.time->end)
             return std::pair(*start, 0.0);
-        const int endMinutes = minutesOf(*p.time->end, pb, p.part);
+        // The end keeps to the half of the day that the start was moved into, and only then: "tonight
+        // at 9am-11" ends at 23:00, but "tonight 10pm-2am" at 02:00, not 14:00.
+        const Clock& b = *p.time->end;
+        int endHour = to24(b.hour, pb);
+        if ((shift > 0 && endHour >= 1 && endHour <= 12) || (shift < 0 && endHour >= 13))
+            endHour = (endHour + shift) % 24;
+        const int endMinutes = endHour * 60 + b.minute;
         auto end = wall(endMinutes <= startMinutes ? startDate.addDays(1) : startDate, endMinutes);
         if (!end)
             return std::nullopt;

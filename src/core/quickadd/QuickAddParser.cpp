@@ -150,29 +150,33 @@ std::optional<std::pair<qsizetype, qsizetype>> titleSafeRange(qsizetype pos, qsi
     return std::pair(pos, len);
 }
 
-// Where a word first occurs on its own in the text, else anywhere; -1 when nowhere.
-qsizetype wordPosition(const QString& haystack, const QString& needle) {
+// Where `needle` first stands on its own at or after `from`: not inside a longer word or an e-mail
+// address ("ann" is not in "ann@x.io", nor "bo@corp.io" in "jbo@corp.io"); else where it first occurs
+// at all; -1 when nowhere.
+qsizetype tokenPosition(const QString& haystack, const QString& needle, qsizetype from) {
     if (needle.isEmpty())
         return -1;
-    const qsizetype first = haystack.indexOf(needle);
-    for (qsizetype i = first; i >= 0; i = haystack.indexOf(needle, i + 1)) {
+    const auto joins = [](QChar c) {
+        return c.isLetterOrNumber() || c.isMark() || QStringView(u"@._%+-'’").contains(c);
+    };
+    for (qsizetype i = haystack.indexOf(needle, from); i >= 0; i = haystack.indexOf(needle, i + 1)) {
         const qsizetype after = i + needle.size();
-        if ((i == 0 || !haystack[i - 1].isLetterOrNumber()) &&
-            (after >= haystack.size() || !haystack[after].isLetterOrNumber()))
+        if ((i == 0 || !joins(haystack[i - 1])) && (after >= haystack.size() || !joins(haystack[after])))
             return i;
     }
-    return first;
+    return haystack.indexOf(needle);
 }
 
 // Guests are listed in the order they were typed: an address by where it stands in the line, a guest
-// found by name by where the typed name stands (the resolved full name is rarely what was typed).
+// found by name by where the name typed after "with" stands (the resolved full name is rarely what was
+// typed, and the same name may also be a title word).
 qsizetype typedPosition(const QString& lowerText, const Person& person, const QString& typedName) {
-    if (!person.email.isEmpty()) {
-        if (const qsizetype i = lowerText.indexOf(person.email.toLower()); i >= 0)
-            return i;
-    }
-    for (const QString& name : {typedName, person.name}) {
-        if (const qsizetype i = wordPosition(lowerText, name.toLower()); i >= 0)
+    static const QRegularExpression withWord = compile(QStringLiteral(R"(\b(?:with|w/)\s)"));
+    const qsizetype names = std::max<qsizetype>(0, withWord.match(lowerText).capturedStart());
+    const std::pair<QString, qsizetype> candidates[] = {
+        {typedName.isEmpty() ? person.email : typedName, typedName.isEmpty() ? 0 : names}, {person.name, 0}};
+    for (const auto& [needle, from] : candidates) {
+        if (const qsizetype i = tokenPosition(lowerText, needle.toLower(), from); i >= 0)
             return i;
     }
     return lowerText.size();
@@ -243,9 +247,9 @@ const QRegularExpression& mentions() {
 
 const QRegularExpression& bareHour() {
     // Not when minutes or a period follow, nor when a range to an hour with a period follows:
-    // "at 10-11pm" is 22:00 to 23:00, not 10:00 to 23:00.
+    // "at 10-11pm" is 22:00 to 23:00, not 10:00 to 23:00. Nor in a date: "at 12/24" is no hour.
     static const QRegularExpression re = compile(QString::fromUtf8(
-        R"((?i)\bat\s+(\d{1,2})\b(?![:.]\d|\s*[ap]\.?m|\s*(?:-|–|—|to\b|until\b|till\b)\s*\d{1,2}(?:[:.]\d{2})?\s*[ap]\.?m))"));
+        R"((?i)\bat\s+(\d{1,2})\b(?![:./]\d|\s*[ap]\.?m|\s*(?:-|–|—|to\b|until\b|till\b)\s*\d{1,2}(?:[:.]\d{2})?\s*[ap]\.?m))"));
     return re;
 }
 

@@ -3,17 +3,15 @@
 
 #include "core/model/Cal.h"
 #include "core/remote/Rfc3339.h"
+#include "core/remote/StrictJson.h"
 
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QUuid>
 
-namespace {
+using StrictJson::isTrue;
 
-bool isTrue(const QJsonObject& json, QStringView key) {
-    const QJsonValue value = json.value(key);
-    return value.isBool() && value.toBool();
-}
+namespace {
 
 QString lowerEmail(const QJsonObject& attendee) {
     return attendee.value(u"email").toString().toLower();
@@ -77,6 +75,13 @@ QJsonObject slotTime(const QDateTime& instant, bool allDay) {
             {QStringLiteral("date"), QJsonValue::Null}};
 }
 
+QJsonObject newMeetConference() {
+    return {{QStringLiteral("createRequest"),
+             QJsonObject{{QStringLiteral("requestId"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                         {QStringLiteral("conferenceSolutionKey"),
+                          QJsonObject{{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}}}}};
+}
+
 QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
                                   std::optional<QString> title, std::optional<Slot> slot,
                                   QStringList invitees, bool meet, bool hadMeet, bool notify, QString token) {
@@ -94,14 +99,7 @@ QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, 
         body.insert(QStringLiteral("attendees"), *attendees);
 
     if (meet && !hadMeet) {
-        body.insert(
-            QStringLiteral("conferenceData"),
-            QJsonObject{
-                {QStringLiteral("createRequest"),
-                 QJsonObject{
-                     {QStringLiteral("requestId"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
-                     {QStringLiteral("conferenceSolutionKey"),
-                      QJsonObject{{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}}}}});
+        body.insert(QStringLiteral("conferenceData"), newMeetConference());
     } else if (!meet && hadMeet) {
         body.insert(QStringLiteral("conferenceData"), QJsonValue::Null);
     }

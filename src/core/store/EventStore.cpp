@@ -41,7 +41,9 @@ EventStore::EventStore(Environment environment, QObject* parent)
     , m_clock(environment.clock ? std::move(environment.clock) : systemClock())
     , m_sound(std::move(environment.sound))
     , m_openUrl(environment.openUrl ? std::move(environment.openUrl)
-                                    : [](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+                                    : [](const QUrl& url) { return QDesktopServices::openUrl(url); })
+    , m_google(environment.google ? std::move(environment.google) : GoogleSource::remote())
+    , m_notion(environment.notion ? std::move(environment.notion) : NotionSource::remote()) {
     m_now = m_clock();
     const QDateTime today = m_cal.startOfDay(m_now);
     m_selectedDate = today;
@@ -276,4 +278,8 @@ void EventStore::setSyncingNotion(bool syncing) {
 
 void EventStore::setNotionUserName(std::optional<QString> name) {
     publish(m_notionUserName, std::move(name), &EventStore::notionUserNameChanged);
+}
+
+void EventStore::setDiscoveredDatabases(QList<NotionDatabase> databases) {
+    publish(m_discoveredDatabases, std::move(databases), &EventStore::discoveredDatabasesChanged);
 }

@@ -1,14 +1,19 @@
 #pragma once
 
 #include "core/calendar/CalendarStore.h"
+#include "core/calendar/LocalCalendar.h"
 #include "core/model/Cal.h"
 #include "core/model/CalEvent.h"
 #include "core/model/Clock.h"
 #include "core/model/Person.h"
+#include "core/quickadd/QuickAddDraft.h"
+#include "core/remote/GoogleRecords.h"
 #include "core/remote/NotionRecords.h"
 #include "core/store/DayMap.h"
 #include "core/store/FreeSlots.h"
+#include "core/store/GoogleSource.h"
 #include "core/store/MeetingAlert.h"
+#include "core/store/NotionSource.h"
 #include "core/store/PeekInfo.h"
 #include "core/store/StoreTimer.h"
 
@@ -37,7 +42,13 @@ class WakeNotifier;
 // suspends only at its awaits, after which it checks that the store still exists.
 //
 // The Google and Notion syncs keep their state here (events, errors, last sync, running flags) and
-// are asked for refreshes by the tick, start-up, the full refresh and week changes.
+// are asked for refreshes by the tick, start-up, the full refresh, week changes and the writes. The
+// store also connects and removes the accounts, and creates, changes, deletes and declines events
+// on the source they belong to (Notion pages are read-only).
+//
+// The Google configuration lives in the settings and may change whenever a call is suspended (a
+// sign-in finishing, the settings window hiding a calendar): work on copies, and write back only
+// the fields a call renewed, matched by e-mail.
 class EventStore : public QObject {
     Q_OBJECT
     Q_PROPERTY(QDateTime now READ now NOTIFY nowChanged)
@@ -58,11 +69,14 @@ class EventStore : public QObject {
     Q_PROPERTY(std::optional<QDateTime> googleLastSync READ googleLastSync NOTIFY googleLastSyncChanged)
     Q_PROPERTY(bool isSyncingGoogle READ isSyncingGoogle NOTIFY isSyncingGoogleChanged)
     Q_PROPERTY(bool isConnectingGoogle READ isConnectingGoogle NOTIFY isConnectingGoogleChanged)
+    Q_PROPERTY(
+        QList<NotionDatabase> discoveredDatabases READ discoveredDatabases NOTIFY discoveredDatabasesChanged)
 
 public:
     // What the store is bound to. Empty members take the app's own: AppSettings::shared(), a new
     // CalendarStore, the user's calendar as it is now, the system clock, Qt timers, no sound, no
-    // wake signal (the tick's clock-jump check still notices a sleep) and the desktop's URL opener.
+    // wake signal (the tick's clock-jump check still notices a sleep), the desktop's URL opener and
+    // the real Google and Notion clients.
     struct Environment {
         AppSettings* settings = nullptr;
         std::unique_ptr<CalendarStore> calendar;
@@ -72,6 +86,18 @@ public:
         std::shared_ptr<AlertSound> sound;
         QPointer<WakeNotifier> wake;
         std::function<bool(const QUrl&)> openUrl;
+        std::unique_ptr<GoogleSource> google;
+        std::unique_ptr<NotionSource> notion;
+    };
+
+    // A Google calendar that new meetings can go to. Its id() is also how the default destination is
+    // stored in the settings.
+    struct MeetingTarget {
+        QString account; // the account's e-mail
+        GoogleCalendarInfo calendar;
+
+        QString id() const { return account + QLatin1Char('|') + calendar.id; }
+        friend bool operator==(const MeetingTarget&, const MeetingTarget&) = default;
     };
 
     static constexpr std::chrono::seconds tickInterval{10};
@@ -110,6 +136,9 @@ public:
     const std::optional<QDateTime>& googleLastSync() const { return m_googleLastSync; }
     bool isSyncingGoogle() const { return m_isSyncingGoogle; }
     bool isConnectingGoogle() const { return m_isConnectingGoogle; }
+    // The sign-in under way (the settings cancel it through this), else null.
+    GoogleSignIn* googleFlow() const { return m_googleFlow.get(); }
+    const QList<NotionDatabase>& discoveredDatabases() const { return m_discoveredDatabases; }
 
     // Start-up: asks for calendar access when it was never decided, loads the local events, then
     // refreshes Google and Notion side by side.
@@ -158,8 +187,44 @@ public:
     std::optional<FreeSlot> nextFreeSlot(const QDateTime& from, int minutes) const;
 
     // The remote sources' refreshes; they never throw and guard themselves against overlapping runs.
+    // A Google refresh asked for while one runs makes it run once more, however many asked; a caller
+    // that awaits it then resumes when that further run has ended, so its own change is in. A Notion
+    // refresh asked for while one runs is dropped.
     virtual QCoro::Task<> refreshGoogle();
     virtual QCoro::Task<> refreshNotion();
+
+    // Google accounts. Connecting runs the browser sign-in and then a refresh; true when an account
+    // was added, or replaced one of the same e-mail (keeping its place and hidden calendars).
+    QCoro::Task<bool> connectGoogle();
+    void removeGoogleAccount(const QString& email);
+    void setGoogleCalendar(const QString& calendarID, const QString& email, bool visible);
+
+    // Notion. Connecting checks the token, lists the databases, keeps the chosen ones that are still
+    // shared and syncs; false with notionError set when the check or the listing fails.
+    QCoro::Task<bool> connectNotion(const QString& token);
+    void disconnectNotion();
+
+    // Where new events go: the visible calendars of the accounts allowed to write, primary first
+    // within each account; the one to preselect; whether every connected account is read-only.
+    QList<MeetingTarget> meetingTargets() const;
+    std::optional<MeetingTarget> defaultMeetingTarget() const;
+    bool googleNeedsWriteAccess() const;
+
+    // Creating: a meeting in a Google calendar (guests invited, optionally a Meet link), returned as
+    // Google created it and in the agenda when this returns; a plain event in a local calendar.
+    QCoro::Task<CalEvent> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
+                                        MeetingTarget target);
+    CalEvent addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar);
+
+    // Editing on the event's own source. The title goes out only when it changed, the time only when
+    // start or end moved by a minute or more, or the all-day flag flipped; a Google event also gets the
+    // complete guest list and the Meet choice. Notion pages are refused. A failure changes nothing here.
+    QCoro::Task<CalEvent> updateEvent(CalEvent event, QuickAddDraft draft, QList<Person> invitees, bool meet);
+    QCoro::Task<> deleteEvent(CalEvent event);
+    QCoro::Task<> declineEvent(CalEvent event);
+
+    // The copy of the event that the agenda holds now, else the event as it is.
+    CalEvent current(const CalEvent& event) const;
 
 signals:
     void nowChanged();
@@ -180,6 +245,9 @@ signals:
     void googleLastSyncChanged();
     void isSyncingGoogleChanged();
     void isConnectingGoogleChanged();
+    void discoveredDatabasesChanged();
+    // A further Google refresh, asked for while one ran, has ended.
+    void googleRerunFinished();
     // After any published change, and when the calendar store's access or calendars changed.
     void changed();
     // previewAlert() asks the panel to collapse so that the alert shows on the bare notch.
@@ -208,6 +276,39 @@ protected:
     void launch(QCoro::Task<> (EventStore::*refresh)());
 
 private:
+    struct GoogleContext {
+        int accountIndex = -1;
+        GoogleCalendarInfo calendar;
+        QString eventID;
+    };
+
+    // A valid access token of the account at that index of the settings, renewed when due; what the
+    // renewal changed is written back by e-mail.
+    QCoro::Task<QString> googleToken(int accountIndex);
+    // The connected, writable account, the calendar and the event id of a Google event.
+    GoogleContext googleContext(const CalEvent& event) const;
+    // Writes the token fields and reconnect marks that token calls changed (each account as it was
+    // before and after its call) into the current configuration, for accounts still signed in with
+    // the same refresh token: never undoes what changed meanwhile.
+    void storeRenewedTokens(const QList<std::pair<GoogleAccount, GoogleAccount>>& renewed);
+    QCoro::Task<> rerunGoogle(quint64 rerun);
+    // After a Google write: the agenda holds Google's own version when this returns.
+    QCoro::Task<> refreshAfterGoogleWrite();
+    // Deletes (telling the guests when `notify`) or declines a Google event; it leaves the agenda at
+    // once, before the refresh that follows confirms it.
+    QCoro::Task<> removeFromGoogle(CalEvent event, bool decline, bool notify);
+    void dropGoogleEvent(const QString& eventId);
+    void dismissAlertFor(const QString& eventId);
+    // Lets both alerts of an event fire again (after it was edited).
+    void forgetFiredAlerts(const QString& eventId);
+    void setDiscoveredDatabases(QList<NotionDatabase> databases);
+    // The new guests first, then the older entries that are none of them, ignoring case; at most 40.
+    void rememberInvitees(const QList<Person>& invitees);
+    // The index of the account with exactly this e-mail, or -1.
+    static int accountIndex(const GoogleConfig& config, const QString& email);
+    // What a failed call tells the user.
+    static QString errorMessage(const std::exception& error);
+
     QCoro::Task<> loadSources();
     void queueCalendarReload();
     void recomputePeek();
@@ -255,6 +356,14 @@ private:
     std::optional<QDateTime> m_googleLastSync;
     bool m_isSyncingGoogle = false;
     bool m_isConnectingGoogle = false;
+    bool m_googleRefreshPending = false;
+    quint64 m_googleRerunsStarted = 0;  // further runs launched so far
+    quint64 m_googleRerunsFinished = 0; // the latest of them that has ended
+    std::unique_ptr<GoogleSource> m_google;
+    std::unique_ptr<GoogleSignIn> m_googleFlow;
+    std::unique_ptr<NotionSource> m_notion;
+    QList<NotionDatabase> m_discoveredDatabases;
+    quint64 m_notionConnection = 0; // counts connects and disconnects: a sync that saw one drops its pages
     QList<CalEvent> m_ekEvents;
     bool m_sampleMode = false;
 

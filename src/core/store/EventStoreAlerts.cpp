@@ -38,6 +38,11 @@ void EventStore::fireAlert(const MeetingAlert& alert) {
     showAlert(alert);
 }
 
+void EventStore::forgetFiredAlerts(const QString& eventId) {
+    const QString prefix = eventId + QLatin1Char('|');
+    m_alertedAt.removeIf([&](const auto& entry) { return entry.key().startsWith(prefix); });
+}
+
 void EventStore::showAlert(const MeetingAlert& alert) {
     setAlert(alert);
     if (m_settings.alertSound() && m_sound)

@@ -18,5 +18,11 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/EventStoreDays.cpp
     ${CMAKE_CURRENT_LIST_DIR}/EventStoreAlerts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/EventStorePeople.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/EventStoreRemote.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EventStoreGoogle.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EventStoreNotion.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EventStoreWrites.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/GoogleSource.h
+    ${CMAKE_CURRENT_LIST_DIR}/GoogleSource.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/NotionSource.h
+    ${CMAKE_CURRENT_LIST_DIR}/NotionSource.cpp
 )

@@ -4,9 +4,8 @@
 #include "CalendarFixture.h"
 
 #include "core/calendar/LocalCalendars.h"
+#include "support/Khal.h"
 
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 
 namespace {
@@ -35,10 +34,6 @@ private slots:
 };
 
 void TestKhal::khalListsWhatWeWrote() {
-    const QString khal = QStandardPaths::findExecutable(QStringLiteral("khal"));
-    if (khal.isEmpty())
-        QFAIL("khal is not installed (scripts/deps.sh --tests installs it)");
-
     CalendarFixture fixture;
     // Items khal 0.10 cannot read at all (a PERIOD RDATE, a prefixed zone name, a broken file).
     for (const char* item : {"Home/garbage.ics", "Home/rdate.ics", "work@example.com/work/prefixed-zone.ics"})
@@ -93,33 +88,17 @@ void TestKhal::khalListsWhatWeWrote() {
          calendars.occurrences(utc("2024-10-26T00:00:00Z"), utc("2024-10-28T00:00:00Z"), list))
         ours.append(describe(o));
 
-    const QString config = fixture.path(QStringLiteral("../khal.conf"));
-    fixture.write(QStringLiteral("../khal.conf"),
-                  QStringLiteral("[calendars]\n[[home]]\npath = %1\ntype = calendar\n"
-                                 "[[work]]\npath = %2\ntype = calendar\n"
-                                 "[sqlite]\npath = %3\n"
-                                 "[locale]\ntimeformat = %H:%M\ndateformat = %Y-%m-%d\n"
-                                 "longdateformat = %Y-%m-%d\ndatetimeformat = %Y-%m-%d %H:%M\n"
-                                 "longdatetimeformat = %Y-%m-%d %H:%M\n"
-                                 "local_timezone = Europe/Berlin\ndefault_timezone = Europe/Berlin\n")
-                      .arg(list[0].path, list[1].path, fixture.path(QStringLiteral("../khal.db")))
-                      .toUtf8());
     QStringList theirs;
     for (const QStringList& range :
          {QStringList{"2024-03-25", "2024-04-14"}, QStringList{"2024-10-26", "2024-10-27"}}) {
-        QProcess process;
-        process.start(
-            khal, QStringList{"-c", config, "list", "--format", "{start} {end} {title}", "--day-format", ""} +
-                      range);
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 0);
-        const QString err = QString::fromUtf8(process.readAllStandardError());
-        QVERIFY2(!err.contains(QLatin1String("Skipping")), qPrintable(err));
-        for (const QString& line :
-             QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-            // khal repeats a multi-day event on each of its days.
-            if (!line.trimmed().isEmpty() && !theirs.contains(line.trimmed()))
-                theirs.append(line.trimmed());
+        const Khal::Listing listing =
+            Khal::list({list[0].path, list[1].path}, QStringLiteral("Europe/Berlin"), range[0], range[1],
+                       fixture.path(QStringLiteral("..")));
+        QVERIFY2(listing.ran, qPrintable(listing.diagnostics));
+        QVERIFY2(!listing.diagnostics.contains(QLatin1String("Skipping")), qPrintable(listing.diagnostics));
+        for (const QString& line : listing.lines) {
+            if (!theirs.contains(line))
+                theirs.append(line);
         }
     }
     ours.removeDuplicates();

@@ -34,8 +34,6 @@ private Q_SLOTS:
             "https://teams.microsoft.com/l/meetup-join/19%3Ameeting_x/0", "Teams");
         row("Slack huddle", none, none, "https://app.slack.com/huddle/T01/C02",
             "https://app.slack.com/huddle/T01/C02", "Slack Huddle");
-        row("Discord invite", none, none, "https://discord.com/invite/xyZ", "https://discord.com/invite/xyZ",
-            "Discord");
         row("Slack page, no huddle", none, none, "https://app.slack.com/client/T01", none, "Video call");
         row("meeting host in a path", none, none, "https://example.com/help/zoom.us", none, "Video call");
         row("scheme in capitals", none, none, "HTTPS://zoom.us/j/1", none, none);

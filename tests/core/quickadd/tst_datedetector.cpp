@@ -25,22 +25,23 @@ class TestDateDetector : public QObject {
         QTest::newRow(text) << QString::fromUtf8(text) << QString::fromUtf8(span) << when << length << reads;
     }
 
-    void check() const {
+    static void check(const Cal& cal, const QDateTime& now) {
         QFETCH(QString, text);
         QFETCH(QString, span);
         QFETCH(QString, when);
         QFETCH(int, length);
         QFETCH(QString, reads);
-        const QList<DateMatch> found = DateDetector().matches(text, m_now, m_cal);
+        const QList<DateMatch> found = DateDetector().matches(text, now, cal);
         QCOMPARE(found.size(), 1);
         QCOMPARE(text.mid(found[0].pos, found[0].len), span);
         QVERIFY(found[0].date);
-        QCOMPARE(WallClock::show(m_cal, *found[0].date), when);
+        QCOMPARE(WallClock::show(cal, *found[0].date), when);
         QCOMPARE(qRound(found[0].durationSec), length);
         // The parser tells times from days by its own patterns; a span they misjudge gives a wrong draft.
         QCOMPARE(QuickAddParser::clock().match(span).hasMatch(), reads.contains(u't'));
         QCOMPARE(QuickAddParser::dayWords().match(span).hasMatch(), reads.contains(u'd'));
     }
+    void check() const { check(m_cal, m_now); }
 
 private slots:
     void clockTimes_data() {
@@ -52,23 +53,17 @@ private slots:
         row("at 13", "at 13", "2026-12-05 13:00", 0, "t");
         row("at 0", "at 0", "2026-12-05 00:00", 0, "t");
         row("Standup 9:30", "9:30", "2026-12-05 09:30", 0, "t");
-        row("Call at 9 o'clock", "at 9 o'clock", "2026-12-05 09:00", 0, "t");
         row("Call 3 o'clock", "3 o'clock", "2026-12-05 15:00", 0, "t");
         row("at 9am o'clock", "at 9am o'clock", "2026-12-05 09:00", 0, "t");
         row("at midnight", "at midnight", "2026-12-06 00:00", 0, "t");
         row("this afternoon", "this afternoon", "2026-12-05 15:00", 0, "td");
         row("evening", "evening", "2026-12-05 19:00", 0, "t");
         row("tonight", "tonight", "2026-12-05 20:00", 0, "td");
-    }
-    void clockTimes() { check(); }
-
-    void relativeTimes_data() {
-        columns();
         row("in 2 hours", "in 2 hours", "2026-12-05 12:00", 0, "t");
         row("call in 45 minutes", "in 45 minutes", "2026-12-05 10:45", 0, "t");
         row("in 2h", "in 2h", "2026-12-05 12:00", 0, "t");
     }
-    void relativeTimes() { check(); }
+    void clockTimes() { check(); }
 
     void dayWords_data() {
         columns();
@@ -78,8 +73,6 @@ private slots:
         row("friday", "friday", "2026-12-11 12:00", 0, "d");
         row("saturday", "saturday", "2026-12-05 12:00", 0, "d");
         row("this saturday", "this saturday", "2026-12-05 12:00", 0, "d");
-        row("next saturday", "next saturday", "2026-12-12 12:00", 0, "d");
-        row("sunday", "sunday", "2026-12-06 12:00", 0, "d");
         row("next sunday", "next sunday", "2026-12-13 12:00", 0, "d");
         row("on monday", "on monday", "2026-12-07 12:00", 0, "d");
         row("next week", "next week", "2026-12-07 12:00", 0, "d");
@@ -89,7 +82,6 @@ private slots:
 
     void dates_data() {
         columns();
-        row("Dec 24", "Dec 24", "2026-12-24 12:00", 0, "d");
         row("Dec 5", "Dec 5", "2026-12-05 12:00", 0, "d");
         row("Dec 4", "Dec 4", "2027-12-04 12:00", 0, "d");
         row("December 24th, 2027", "December 24th, 2027", "2027-12-24 12:00", 0, "d");
@@ -108,13 +100,10 @@ private slots:
 
     void ranges_data() {
         columns();
-        row("3-4pm", "3-4pm", "2026-12-05 15:00", 3600, "t");
         row("11-1pm", "11-1pm", "2026-12-05 11:00", 7200, "t");
         row("Dinner at 10-11pm", "at 10-11pm", "2026-12-05 22:00", 3600, "t");
         row("9am-5", "9am-5", "2026-12-05 09:00", 8 * 3600, "t");
         row("10pm - 1am", "10pm - 1am", "2026-12-05 22:00", 3 * 3600, "t");
-        row("3:00 pm – 4:00 pm", "3:00 pm – 4:00 pm", "2026-12-05 15:00", 3600, "t");
-        row("15:00 – 16:00", "15:00 – 16:00", "2026-12-05 15:00", 3600, "t");
         row("from 3 to 5pm", "from 3 to 5pm", "2026-12-05 15:00", 7200, "t");
         row("noon until 2pm", "noon until 2pm", "2026-12-05 12:00", 7200, "t");
         row("Dec 24 - 26", "Dec 24 - 26", "2026-12-24 12:00", 2 * 86400, "d");
@@ -130,7 +119,6 @@ private slots:
     // A day and a time side by side are one expression, or the parser would keep only the time.
     void dayWithTime_data() {
         columns();
-        row("friday 3pm", "friday 3pm", "2026-12-11 15:00", 0, "td");
         row("3pm friday", "3pm friday", "2026-12-11 15:00", 0, "td");
         row("friday at 3pm", "friday at 3pm", "2026-12-11 15:00", 0, "td");
         row("3pm on friday", "3pm on friday", "2026-12-11 15:00", 0, "td");
@@ -140,7 +128,7 @@ private slots:
         row("at noon tomorrow", "at noon tomorrow", "2026-12-06 12:00", 0, "td");
         row("tomorrow at midnight", "tomorrow at midnight", "2026-12-07 00:00", 0, "td");
         row("tomorrow 3-4pm", "tomorrow 3-4pm", "2026-12-06 15:00", 3600, "td");
-        row("tomorrow from 3 to 5pm", "tomorrow from 3 to 5pm", "2026-12-06 15:00", 7200, "td");
+        // What the edit line writes, in both clock styles.
         row("Sat 5 Dec 2026 3:00 pm – 4:00 pm", "Sat 5 Dec 2026 3:00 pm – 4:00 pm", "2026-12-05 15:00", 3600,
             "td");
         row("Saturday 5 Dec 2026 15:00 – 16:00", "Saturday 5 Dec 2026 15:00 – 16:00", "2026-12-05 15:00",
@@ -156,35 +144,57 @@ private slots:
         row("afternoon at 3am", "afternoon at 3am", "2026-12-05 15:00", 0, "t");
         row("evening at 7pm", "evening at 7pm", "2026-12-05 19:00", 0, "t");
         row("tomorrow morning at 7pm", "tomorrow morning at 7pm", "2026-12-06 07:00", 0, "td");
+        // A range's end goes with its start: moved along with it, or not at all.
+        row("tonight at 9am-11", "tonight at 9am-11", "2026-12-05 21:00", 2 * 3600, "td");
+        row("tonight 10pm-2am", "tonight 10pm-2am", "2026-12-05 22:00", 4 * 3600, "td");
+        row("morning at 7pm-9", "morning at 7pm-9", "2026-12-05 07:00", 2 * 3600, "t");
     }
     void dayParts() { check(); }
+
+    // Other zones and locales: wall times that a clock change skips or repeats, day ranges across a
+    // change, and the order of a numeric date's parts.
+    void otherCalendars_data() {
+        columns();
+        QTest::addColumn<QString>("zone");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("now");
+        const auto row = [](const char* name, const char* zone, const char* locale, const char* now,
+                            const char* text, const char* when, int length, const char* reads) {
+            QTest::newRow(name) << text << text << when << length << reads << zone << locale << now;
+        };
+        const char *berlin = "Europe/Berlin", *autumn = "2026-10-20 10:00";
+        // The first 2:30 is 1.5 hours before 3:00, the second only half an hour.
+        row("repeated hour takes the first", berlin, "en_US", autumn, "Oct 25 2:30am - 3am",
+            "2026-10-25 02:30", 5400, "td");
+        row("skipped hour moves on", berlin, "en_US", "2027-03-20 10:00", "Mar 28 2:30am", "2027-03-28 03:00",
+            0, "td");
+        row("day range over the 25-hour day", berlin, "en_US", autumn, "Oct 24 - 26", "2026-10-24 12:00",
+            49 * 3600, "d");
+        row("time range over the change", berlin, "en_US", autumn, "Oct 24 11pm - 4am", "2026-10-24 23:00",
+            6 * 3600, "td");
+        row("midnight that does not exist", "America/Santiago", "en_US", "2026-09-05 10:00", "at midnight",
+            "2026-09-06 01:00", 0, "t");
+        row("month first", berlin, "en_US", "2026-12-05 10:00", "12/5", "2026-12-05 12:00", 0, "d");
+        row("day first", berlin, "en_GB", "2026-12-05 10:00", "12/5", "2027-05-12 12:00", 0, "d");
+        row("year month day", berlin, "ja_JP", "2026-12-05 10:00", "12/5", "2026-12-05 12:00", 0, "d");
+    }
+    void otherCalendars() {
+        QFETCH(QString, zone);
+        QFETCH(QString, locale);
+        QFETCH(QString, now);
+        const Cal cal = WallClock::cal(qPrintable(zone), qPrintable(locale));
+        check(cal, WallClock::at(cal, now));
+    }
 
     // Each of these would give a date that the parser cannot classify, or swallow a title word.
     void notRead_data() {
         QTest::addColumn<QString>("text");
-        for (const char* text : {"Coffee with May",
-                                 "June",
-                                 "three pm",
-                                 "in 5 m",
-                                 "9.30",
-                                 "9-10",
-                                 "42",
-                                 "for 3 days",
-                                 "weekend",
-                                 "Christmas",
-                                 "9h30",
-                                 "25:00",
-                                 "10:75",
-                                 "13pm",
-                                 "Feb 30",
-                                 "12/5/26",
-                                 "Review 2nd draft",
-                                 "at 9",
-                                 "in an hour",
-                                 "Dec 2026",
-                                 "in 2.5 hours",
-                                 "10:30:15"})
-            QTest::newRow(text) << QString::fromUtf8(text);
+        const QString texts =
+            QStringLiteral("Coffee with May|June|three pm|in 5 m|9.30|9-10|42|for 3 days|weekend|"
+                           "Christmas|9h30|25:00|10:75|13pm|Feb 30|12/5/26|at 9|Review 2nd draft|"
+                           "in an hour|Dec 2026|in 2.5 hours|10:30:15");
+        for (const QString& text : texts.split(u'|'))
+            QTest::newRow(qPrintable(text)) << text;
     }
     void notRead() {
         QFETCH(QString, text);
@@ -211,60 +221,6 @@ private slots:
         for (const DateMatch& m : DateDetector().matches(text, m_now, m_cal))
             found.append(text.mid(m.pos, m.len));
         QCOMPARE(found, spans);
-    }
-
-    void numericDateOrderFollowsLocale_data() {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("when");
-        QTest::newRow("month first") << "en_US"
-                                     << "2026-12-05 12:00";
-        QTest::newRow("day first") << "en_GB"
-                                   << "2027-05-12 12:00";
-        QTest::newRow("year month day") << "ja_JP"
-                                        << "2026-12-05 12:00";
-    }
-    void numericDateOrderFollowsLocale() {
-        QFETCH(QString, locale);
-        QFETCH(QString, when);
-        const Cal cal = WallClock::cal("Europe/Berlin", locale.toLatin1().constData());
-        const QList<DateMatch> found = DateDetector().matches(u"12/5", m_now, cal);
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(WallClock::show(cal, *found[0].date), when);
-    }
-
-    // Wall times that a clock change skips or repeats, and day ranges across a change.
-    void daylightSaving_data() {
-        QTest::addColumn<QString>("zone");
-        QTest::addColumn<QString>("now");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("utc");
-        QTest::addColumn<int>("length");
-        const auto row = [](const char* name, const char* zone, const char* now, const char* text,
-                            const char* utc,
-                            int length) { QTest::newRow(name) << zone << now << text << utc << length; };
-        const char* berlin = "Europe/Berlin";
-        row("repeated hour takes the first", berlin, "2026-10-20 10:00", "Oct 25 2:30am",
-            "2026-10-25T00:30:00Z", 0);
-        row("skipped hour moves on", berlin, "2027-03-20 10:00", "Mar 28 2:30am", "2027-03-28T01:00:00Z", 0);
-        row("day range over the 25-hour day", berlin, "2026-10-20 10:00", "Oct 24 - 26",
-            "2026-10-24T10:00:00Z", 49 * 3600);
-        row("time range over the change", berlin, "2026-10-20 10:00", "Oct 24 11pm - 4am",
-            "2026-10-24T21:00:00Z", 6 * 3600);
-        row("midnight that does not exist", "America/Santiago", "2026-09-05 10:00", "at midnight",
-            "2026-09-06T04:00:00Z", 0);
-    }
-    void daylightSaving() {
-        QFETCH(QString, zone);
-        QFETCH(QString, now);
-        QFETCH(QString, text);
-        QFETCH(QString, utc);
-        QFETCH(int, length);
-        const Cal cal = WallClock::cal(zone.toLatin1().constData());
-        const QList<DateMatch> found = DateDetector().matches(text, WallClock::at(cal, now), cal);
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(found[0].len, text.size());
-        QCOMPARE(found[0].date->toString(Qt::ISODate), utc);
-        QCOMPARE(qRound(found[0].durationSec), length);
     }
 };
 

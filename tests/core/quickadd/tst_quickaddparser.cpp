@@ -69,6 +69,7 @@ private slots:
         row("period follows", "at 9pm or at 9 a.m.", "at 9pm or at 9 a.m.");
         row("range to a period", "Dinner at 10-11pm, at 7 to 9 p.m.", "Dinner at 10-11pm, at 7 to 9 p.m.");
         row("range without a period", "at 10-11", "at 10am-11");
+        row("date", "at 12/24", "at 12/24");
     }
     void normalize() {
         QFETCH(QString, text);
@@ -83,55 +84,43 @@ private slots:
         const auto row = [](const char* name, const char* pattern, const char* text, const char* match) {
             QTest::newRow(name) << pattern << text << match;
         };
-        row("D: comma decimal with for", "D", "Call 3pm for 1,5 h", "for 1,5 h");
         row("D: first of two", "D", "Gym 1h 30m", "1h");
         row("D: in N hours is a time", "D", "in 2 hours", "");
-        row("D: never inside a number", "D", "Call in 2.5 hours", "");
         row("A: hyphen, any case", "A", "Offsite ALL-DAY", "ALL-DAY");
         row("A: whole words", "A", "ball day", "");
-        row("C: in N hours", "C", "in 2 hours", "in 2 hours");
-        row("C: a day is no time", "C", "Dec 5", "");
-        row("W: hour range", "W", "3-4pm", "");
         row("W: time range", "W", "10:30-11:30", "");
-        row("W: numeric date", "W", "on 12/5", "12/5");
-        row("W: in N days", "W", "in 3 days", "in 3 days");
-        row("M: capital after with", "M", "Coffee With Ondrea", "With Ondrea");
-        row("M: joined names", "M", "w/ Ondrea & Oskel, Bo", "w/ Ondrea & Oskel, Bo");
-        row("M: lower-case name", "M", "with ondrea", "");
+        row("M: joined names", "M", "Coffee W/ Ondrea & Oskel, Bo", "W/ Ondrea & Oskel, Bo");
         row("E: inside text", "E", "mail Bob.Smith+x@corp.io now", "Bob.Smith+x@corp.io");
-        row("H: bare", "H", "at 10", "at 10");
-        row("H: range to a period", "H", "at 10 - 11pm", "");
     }
     void patterns() {
         QFETCH(QString, pattern);
         QFETCH(QString, text);
         QFETCH(QString, match);
-        const QHash<QString, const QRegularExpression*> byName{
-            {"D", &QuickAddParser::duration()}, {"A", &QuickAddParser::allDay()},
-            {"C", &QuickAddParser::clock()},    {"W", &QuickAddParser::dayWords()},
-            {"M", &QuickAddParser::mentions()}, {"E", &QuickAddParser::email()},
-            {"H", &QuickAddParser::bareHour()}};
+        const QHash<QString, const QRegularExpression*> byName{{"D", &QuickAddParser::duration()},
+                                                               {"A", &QuickAddParser::allDay()},
+                                                               {"W", &QuickAddParser::dayWords()},
+                                                               {"M", &QuickAddParser::mentions()},
+                                                               {"E", &QuickAddParser::email()}};
         QCOMPARE(byName[pattern]->match(text).captured(0), match);
     }
 
     // Whole lines through the real detector, with a default length of 30 minutes.
     void parse_data() {
-        QTest::addColumn<QString>("now");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("draft");
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<QString>("zone");
         const auto row = [](const char* name, const char* text, const char* draft,
-                            const char* now = "2026-12-05 10:00") {
-            QTest::newRow(name) << now << QString::fromUtf8(text) << QString::fromUtf8(draft);
+                            const char* now = "2026-12-05 10:00", const char* zone = "Europe/Berlin") {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(draft) << now << zone;
         };
         row("empty line", "", "New event | 2026-12-05 00:00 → 12-06 00:00 | ");
         row("no date", "Buy milk", "Buy milk | 2026-12-05 00:00 → 12-06 00:00 | ");
-        row("bare hour passed", "standup at 9", "standup | 2026-12-06 09:00 → 09:30 | DT");
         row("passed 120 s ago", "standup at 9", "standup | 2026-12-05 09:00 → 09:30 | DT",
             "2026-12-05 09:02");
         row("passed 121 s ago", "standup at 9", "standup | 2026-12-06 09:00 → 09:30 | DT",
             "2026-12-05 09:02:01");
         row("day word keeps the past", "standup today at 9", "standup | 2026-12-05 09:00 → 09:30 | DTY");
-        row("just before midnight", "call at 11", "call | 2026-12-06 11:00 → 11:30 | DT", "2026-12-05 23:59");
         row("tonight at 9", "Dinner tonight at 9", "Dinner | 2026-12-05 21:00 → 21:30 | DTY",
             "2026-12-05 22:00");
         row("duration phrase", "Call 3pm for 1,5 h", "Call | 2026-12-05 15:00 → 16:30 | DT");
@@ -139,23 +128,37 @@ private slots:
         row("detected range wins", "Workshop 3-4pm for 2 hours", "Workshop | 2026-12-05 15:00 → 16:00 | DT");
         row("past midnight", "Party at 11pm for 5 hours", "Party | 2026-12-05 23:00 → 12-06 04:00 | DT");
         row("range to an hour with a period", "Dinner at 10-11pm", "Dinner | 2026-12-05 22:00 → 23:00 | DT");
+        row("date after at", "Dinner at 12/24 7pm", "Dinner | 2026-12-24 19:00 → 19:30 | DTY");
         row("number with a decimal", "Call in 2.5 hours",
             "Call in 2.5 hours | 2026-12-05 00:00 → 12-06 00:00 | ");
         row("all day", "Offsite all day friday", "Offsite | 2026-12-11 00:00 → 12-12 00:00 | DYA");
         row("all day beats a time", "Offsite all day friday 3pm",
             "Offsite | 2026-12-11 00:00 → 12-12 00:00 | DYA");
         row("day range", "Conference Dec 24 - 26", "Conference | 2026-12-24 00:00 → 12-27 00:00 | DY");
-        row("trailing invite", "Planning invite", "Planning | 2026-12-05 00:00 → 12-06 00:00 | ");
-        row("trailing with", "Dinner with", "Dinner | 2026-12-05 00:00 → 12-06 00:00 | ");
+        row("trailing connectors", "Planning with invite", "Planning | 2026-12-05 00:00 → 12-06 00:00 | ");
         row("comma runs", "Budget , , review", "Budget, review | 2026-12-05 00:00 → 12-06 00:00 | ");
         row("connectors at the ends", "@ review on -", "review | 2026-12-05 00:00 → 12-06 00:00 | ");
+        // Calendar days, not 86,400 seconds; a timed length is absolute.
+        const char *autumn = "2026-10-20 10:00", *santiago = "America/Santiago";
+        row("all day on the 25-hour day", "Offsite oct 25", "Offsite | 2026-10-25 00:00 → 10-26 00:00 | DY",
+            autumn);
+        row("evening ending after the change", "Party oct 24 11pm for 5 hours",
+            "Party | 2026-10-24 23:00 → 10-25 03:00 | DTY", autumn);
+        row("three days over the change", "Fair Oct 24 - 26", "Fair | 2026-10-24 00:00 → 10-27 00:00 | DY",
+            autumn);
+        row("today without its midnight", "Buy milk", "Buy milk | 2026-09-06 01:00 → 09-07 00:00 | ",
+            "2026-09-06 10:00", santiago);
+        row("all day without its midnight", "Offsite sep 6", "Offsite | 2026-09-06 01:00 → 09-07 00:00 | DY",
+            "2026-09-01 10:00", santiago);
     }
     void parse() {
-        QFETCH(QString, now);
         QFETCH(QString, text);
         QFETCH(QString, draft);
-        const QuickAddDraft d = QuickAddParser::parse(text, WallClock::at(m_cal, now), 30, m_cal);
-        QCOMPARE(summary(d, m_cal), draft);
+        QFETCH(QString, now);
+        QFETCH(QString, zone);
+        const Cal cal = WallClock::cal(qPrintable(zone));
+        const QuickAddDraft d = QuickAddParser::parse(text, WallClock::at(cal, now), 30, cal);
+        QCOMPARE(summary(d, cal), draft);
         QCOMPARE(d.isAllDay, !d.hasTime);
     }
 
@@ -196,12 +199,6 @@ private slots:
         QCOMPARE(summary(QuickAddParser::parse(text, m_now, 60, m_cal, {}, &detector), m_cal), draft);
     }
 
-    void withoutDetector() {
-        const QuickAddDraft d =
-            QuickAddParser::parse(QStringLiteral("Lunch 3pm"), m_now, 60, m_cal, {}, nullptr);
-        QCOMPARE(summary(d, m_cal), QStringLiteral("Lunch 3pm | 2026-12-05 00:00 → 12-06 00:00 | "));
-    }
-
     void guests_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("resolver");
@@ -221,6 +218,8 @@ private slots:
         row("name before address", "Design sync with Ondrea and guest@elsewhere.org tomorrow",
             "ondrea@corp.io/Ondrea Vask, guest@elsewhere.org/ | Design sync");
         row("unnamed guest after address", "Sync bob@x.io with Ann", "bob@x.io/, ann@corp.io/ | Sync");
+        row("names found where typed after with", "Ann farewell ann@x.io with Bo and Ann jbo@corp.io",
+            "ann@x.io/, bo@corp.io/Bo Berg, ann@corp.io/, jbo@corp.io/ | Ann farewell");
         row("weekdays inside addresses", "Call mon@x.org, bob@sun.com", "mon@x.org/, bob@sun.com/ | Call");
         row("no resolver", "Coffee with Ondrea a@x.io", "a@x.io/ | Coffee with Ondrea", false);
     }
@@ -236,73 +235,16 @@ private slots:
         QCOMPARE(people.join(QStringLiteral(", ")) + QStringLiteral(" | ") + d.title, result);
     }
 
-    // Calendar days, not 86,400 seconds; a timed length is absolute.
-    void daylightSaving_data() {
-        QTest::addColumn<QString>("zone");
-        QTest::addColumn<QString>("now");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("draft");
-        QTest::addColumn<int>("hours");
-        const auto row = [](const char* name, const char* zone, const char* now, const char* text,
-                            const char* draft,
-                            int hours) { QTest::newRow(name) << zone << now << text << draft << hours; };
-        const char* berlin = "Europe/Berlin";
-        const char* santiago = "America/Santiago";
-        row("all day on the 25-hour day", berlin, "2026-10-20 10:00", "Offsite oct 25",
-            "Offsite | 2026-10-25 00:00 → 10-26 00:00 | DY", 25);
-        row("evening ending after the change", berlin, "2026-10-20 10:00", "Party oct 24 11pm for 5 hours",
-            "Party | 2026-10-24 23:00 → 10-25 03:00 | DTY", 5);
-        row("three days over the change", berlin, "2026-10-20 10:00", "Fair Oct 24 - 26",
-            "Fair | 2026-10-24 00:00 → 10-27 00:00 | DY", 73);
-        row("today without its midnight", santiago, "2026-09-06 10:00", "Buy milk",
-            "Buy milk | 2026-09-06 01:00 → 09-07 00:00 | ", 23);
-        row("all day without its midnight", santiago, "2026-09-01 10:00", "Offsite sep 6",
-            "Offsite | 2026-09-06 01:00 → 09-07 00:00 | DY", 23);
-    }
-    void daylightSaving() {
-        QFETCH(QString, zone);
-        QFETCH(QString, now);
-        QFETCH(QString, text);
-        QFETCH(QString, draft);
-        QFETCH(int, hours);
-        const Cal cal = WallClock::cal(zone.toLatin1().constData());
-        const QuickAddDraft d = QuickAddParser::parse(text, WallClock::at(cal, now), 60, cal);
-        QCOMPARE(summary(d, cal), draft);
-        QCOMPARE(d.start.secsTo(d.end), hours * 3600);
-    }
-
-    void draftEquality() {
-        const QuickAddDraft a{QStringLiteral("Sync"),
-                              m_now,
-                              m_now.addSecs(3600),
-                              false,
-                              true,
-                              true,
-                              false,
-                              false,
-                              {Person(QStringLiteral("bo@corp.io"), QStringLiteral("Bo"))}};
-        QuickAddDraft sameInstants = a;
-        sameInstants.start = a.start.toTimeZone(QTimeZone("Asia/Tokyo"));
-        QCOMPARE(sameInstants, a);
-        QuickAddDraft otherCase = a;
-        otherCase.invitees = {Person(QStringLiteral("Bo@corp.io"), QStringLiteral("Bo"))};
-        QVERIFY(!(otherCase == a));
-    }
-
     // Every line gives a well-formed draft: random words and dates mixed with what a paste can bring
     // (control characters, right-to-left text, lone surrogates, stray quotes, very long text).
     void neverFails() {
-        const QStringList pieces{"Lunch",     "with",     "Ondrea", "and",    "Bo",
-                                 "a@x.io",    "tomorrow", "3pm",    "at",     "9",
-                                 "all day",   "for",      "1,5 h",  "-",      "–",
-                                 "to",        "Dec",      "31",     "2026",   "12/5",
-                                 "next",      "week",     "the",    "3rd",    "tonight",
-                                 "noon",      "in",       "2",      "days",   "hours",
-                                 "o'clock",   "@",        ",",      "\"",     "“",
-                                 "'",         "w/",       "&",      "11-1pm", "99999999999",
-                                 "999999999", "weeks",    "9999",   "\u202e", "\u05e9\u05dc\u05d5\u05dd",
-                                 "\u0001",    "\t",       "\n",     "\u0663", "\U0001F600",
-                                 "Feb 30",    "25:00",    "mon."};
+        const QStringList pieces =
+            QString::fromUtf8(
+                "Lunch|with|Ondrea|and|Bo|a@x.io|tomorrow|3pm|at|9|all day|for|1,5 h|-|–|to|Dec|31|"
+                "2026|12/5|next|week|the|3rd|tonight|noon|in|2|days|hours|o'clock|@|,|\"|“|'|w/|&|"
+                "11-1pm|99999999999|999999999|weeks|9999|\u202e|\u05e9\u05dc\u05d5\u05dd|\u0001|\t|"
+                "\n|\u0663|\U0001F600|Feb 30|25:00|mon.")
+                .split(u'|');
         const QuickAddParser::Resolver anyone = [](const QString& name) -> std::optional<Person> {
             if (name.isEmpty() || !name[0].isUpper())
                 return std::nullopt;
@@ -319,13 +261,13 @@ private slots:
             }
             const QuickAddDraft d =
                 QuickAddParser::parse(line, m_now, int(random.bounded(-10, 600)), m_cal, anyone);
-            const auto where = qPrintable(QStringLiteral("line ") + QString::number(i));
-            QVERIFY2(!d.title.isEmpty() && d.title == d.title.trimmed(), where);
-            QVERIFY2(d.start.isValid() && d.end.isValid() && d.end > d.start, where);
-            QVERIFY2(d.isAllDay == !d.hasTime && (d.hasDate || !(d.hasTime || d.hasDay)), where);
-            QVERIFY2(!d.isAllDay || d.start == m_cal.startOfDay(d.start), where);
+            const QByteArray where = "line " + QByteArray::number(i);
+            QVERIFY2(!d.title.isEmpty() && d.title == d.title.trimmed(), where.constData());
+            QVERIFY2(d.start.isValid() && d.end.isValid() && d.end > d.start, where.constData());
+            QVERIFY2(d.isAllDay == !d.hasTime && (d.hasDate || !(d.hasTime || d.hasDay)), where.constData());
+            QVERIFY2(!d.isAllDay || d.start == m_cal.startOfDay(d.start), where.constData());
             for (const Person& p : d.invitees)
-                QVERIFY2(p.email.contains(u'@'), where);
+                QVERIFY2(p.email.contains(u'@'), where.constData());
         }
     }
 };

@@ -5,7 +5,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 #include <memory>
@@ -13,17 +14,39 @@
 
 namespace {
 
+// A stored configuration as it must look on disk: keys sorted at every level, the date in UTC with
+// "Z", absent optionals (the access token, the calendar's access role) left out.
+const QByteArray sampleFile = R"({
+    "accounts": [
+        {
+            "calendars": [
+                {
+                    "colorHex": "#7986cb",
+                    "id": "c1",
+                    "primary": true,
+                    "summary": "Work"
+                }
+            ],
+            "email": "ines@example.com",
+            "expiry": "2026-03-02T14:05:09Z",
+            "hiddenCalendarIDs": [
+                "alpha",
+                "zeta"
+            ],
+            "needsReauth": false,
+            "refreshToken": "1-rt",
+            "scopes": [
+                "openid"
+            ]
+        }
+    ],
+    "clientID": "",
+    "clientSecret": ""
+}
+)";
+
 GoogleConfig sampleConfig() {
-    GoogleConfig config;
-    config.accounts.append(GoogleAccount{"ines@example.com",
-                                         "1//rt",
-                                         std::nullopt,
-                                         QDateTime(QDate(2026, 3, 2), QTime(14, 5, 9), Qt::UTC),
-                                         {GoogleCalendarInfo{"c1", "Work", "#7986cb", true, std::nullopt}},
-                                         {},
-                                         false,
-                                         std::nullopt});
-    return config;
+    return GoogleConfig::fromJson(QJsonDocument::fromJson(sampleFile).object()).value_or(GoogleConfig());
 }
 
 // Restores the umask when a test ends, however it ends.
@@ -48,8 +71,6 @@ private Q_SLOTS:
     void tokenIsReadTrimmed_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("token");
-        QTest::newRow("line feed after") << QByteArray("secret_abc\n") << "secret_abc";
-        QTest::newRow("blanks around") << QByteArray("  secret_abc  ") << "secret_abc";
         QTest::newRow("tabs and CRLF") << QByteArray("\t secret_abc\r\n") << "secret_abc";
         QTest::newRow("not UTF-8") << QByteArray("secret\xff\xfe") << "";
         QTest::newRow("UTF-8 beyond ASCII") << QByteArray("s\xc3\xa9") << QString::fromUtf8("s\xc3\xa9");
@@ -107,68 +128,24 @@ private Q_SLOTS:
     }
 
     void googleFileLayout() {
-        GoogleConfig config = sampleConfig();
-        config.accounts[0].scopes = QStringList{"openid"};
-        config.accounts[0].hiddenCalendarIDs = {"zeta", "alpha"};
-        GoogleConfigFile::write(m_folder, config);
-        const QString text = QString::fromUtf8(TestFiles::read(m_folder + "/google.json"));
-
-        QVERIFY(text.contains(R"("expiry": "2026-03-02T14:05:09Z")"));
-        for (const char* absent : {"accessToken", "accessRole", "null"})
-            QVERIFY2(!text.contains(absent), absent);
-
-        // One key per line, indented; within each object the keys come in sorted order.
-        static const QRegularExpression keyLine(QStringLiteral("^ +\"([A-Za-z]+)\": "));
-        QList<QStringList> open;
-        int keys = 0;
-        for (const QString& line : text.split('\n')) {
-            const QString trimmed = line.trimmed();
-            if (trimmed.startsWith('}')) {
-                QStringList sorted = open.last();
-                sorted.sort();
-                QCOMPARE(open.last(), sorted);
-                open.removeLast();
-            }
-            if (const QRegularExpressionMatch m = keyLine.match(line); m.hasMatch()) {
-                open.last().append(m.captured(1));
-                ++keys;
-            }
-            if (trimmed.endsWith('{'))
-                open.append(QStringList());
-        }
-        QVERIFY(open.isEmpty());
-        QCOMPARE(keys, 3 + 7 + 4); // config, account, calendar
-        QCOMPARE(GoogleConfigFile::read(m_folder), config);
+        QVERIFY(!sampleConfig().accounts.isEmpty());
+        GoogleConfigFile::write(m_folder, sampleConfig());
+        QCOMPARE(TestFiles::read(m_folder + "/google.json"), sampleFile);
+        QCOMPARE(GoogleConfigFile::read(m_folder), sampleConfig());
     }
 
     void fileInTheOtherPrettyStyleDecodes() {
-        // Two-space indentation and " : " as another JSON writer lays out the same record.
-        QVERIFY(TestFiles::write(m_folder + "/google.json", R"({
-  "accounts" : [
-    {
-      "calendars" : [
-        {
-          "id" : "ines@example.com",
-          "primary" : true,
-          "summary" : "Ines"
+        // Two-space indentation and " : ", as another common JSON writer lays out the same record.
+        QByteArray other;
+        for (const QByteArray& line : sampleFile.split('\n')) {
+            const QByteArray text = line.trimmed();
+            other +=
+                QByteArray((line.size() - text.size()) / 2, ' ') + QByteArray(text).replace("\": ", "\" : ");
+            other += '\n';
         }
-      ],
-      "email" : "ines@example.com",
-      "expiry" : "2026-03-02T14:05:09Z",
-      "hiddenCalendarIDs" : [
-
-      ],
-      "needsReauth" : false,
-      "refreshToken" : "1\/\/rt"
-    }
-  ],
-  "clientID" : "",
-  "clientSecret" : ""
-})"));
-        const GoogleConfig config = GoogleConfigFile::read(m_folder);
-        QCOMPARE(config.accounts.size(), 1);
-        QCOMPARE(config.accounts[0].refreshToken, "1//rt");
-        QCOMPARE(config.accounts[0].expiry, QDateTime(QDate(2026, 3, 2), QTime(14, 5, 9), Qt::UTC));
+        QVERIFY(other.contains("\n  \"accounts\" : ["));
+        QVERIFY(TestFiles::write(m_folder + "/google.json", other));
+        QCOMPARE(GoogleConfigFile::read(m_folder), sampleConfig());
     }
 
     void unreadableGoogleFileIsKeptAside_data() {

@@ -55,7 +55,11 @@ TestableStore& StoreHarness::start() {
         opened.append(url);
         return true;
     };
+    const bool remote = google || notion;
+    environment.google = std::move(google);
+    environment.notion = std::move(notion);
     store = std::make_unique<TestableStore>(std::move(environment));
+    store->runRefreshes = remote;
     QCoro::waitFor(store->start());
     settle();
     return *store;

@@ -11,19 +11,19 @@
 
 #include <memory>
 
-// The store with its remote refreshes counted instead of run, and the protected state that the
-// Google and Notion syncs set opened up, so tests can feed the sources directly.
+// The store with its remote refreshes counted (and, unless runRefreshes, not run), and the protected
+// state that the Google and Notion syncs set opened up, so tests can feed the sources directly.
 class TestableStore : public EventStore {
 public:
     using EventStore::EventStore;
 
     QCoro::Task<> refreshGoogle() override {
         ++googleRefreshes;
-        co_return;
+        return runRefreshes ? EventStore::refreshGoogle() : nothing();
     }
     QCoro::Task<> refreshNotion() override {
         ++notionRefreshes;
-        co_return;
+        return runRefreshes ? EventStore::refreshNotion() : nothing();
     }
 
     using EventStore::rebuild;
@@ -34,8 +34,12 @@ public:
     using EventStore::setSyncingGoogle;
     using EventStore::setSyncingNotion;
 
+    bool runRefreshes = false;
     int googleRefreshes = 0;
     int notionRefreshes = 0;
+
+private:
+    static QCoro::Task<> nothing() { co_return; }
 };
 
 class CountingSound final : public AlertSound {
@@ -78,6 +82,9 @@ public:
     std::shared_ptr<CountingSound> sound = std::make_shared<CountingSound>();
     WakeNotifier wake;
     QList<QUrl> opened;
+    // The Google and Notion clients the store gets; the store runs its refreshes when either is set.
+    std::unique_ptr<GoogleSource> google;
+    std::unique_ptr<NotionSource> notion;
     std::unique_ptr<TestableStore> store;
     QString root;       // the local calendar folder, not watched: tests reload through the store
     QString collection; // its one collection, "Work"

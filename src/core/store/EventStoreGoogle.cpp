@@ -1,0 +1,300 @@
+// Google accounts and their sync.
+#include "core/store/EventStore.h"
+
+#include "core/model/DebugLog.h"
+#include "core/settings/AppSettings.h"
+
+#include <QCoroSignal>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+bool sameTokenFields(const GoogleAccount& a, const GoogleAccount& b) {
+    return a.accessToken == b.accessToken && a.expiry == b.expiry && a.needsReauth == b.needsReauth;
+}
+
+} // namespace
+
+int EventStore::accountIndex(const GoogleConfig& config, const QString& email) {
+    for (int i = 0; i < config.accounts.size(); ++i) {
+        if (config.accounts[i].email == email)
+            return i;
+    }
+    return -1;
+}
+
+QString EventStore::errorMessage(const std::exception& error) {
+    if (const auto* userFacing = dynamic_cast<const UserFacingError*>(&error))
+        return userFacing->message();
+    return QString::fromUtf8(error.what());
+}
+
+QCoro::Task<> EventStore::refreshGoogle() {
+    if (m_sampleMode)
+        co_return;
+    if (!m_settings.hasGoogle()) {
+        if (!m_googleEvents.isEmpty()) {
+            setGoogleEvents({});
+            rebuild();
+        }
+        co_return;
+    }
+    QPointer self(this);
+    if (m_isSyncingGoogle) {
+        m_googleRefreshPending = true;
+        // The running refresh launches its further run as the next one; whoever asked waits for it,
+        // so that a write's result is in the agenda when the write returns.
+        const quint64 rerun = m_googleRerunsStarted + 1;
+        while (self && m_googleRerunsFinished < rerun) {
+            auto finished = qCoro(this, &EventStore::googleRerunFinished);
+            co_await finished;
+        }
+        co_return;
+    }
+
+    setSyncingGoogle(true);
+    const std::pair<QDateTime, QDateTime> range = loadedRange();
+    const GoogleConfig config = m_settings.google();
+    QList<std::pair<GoogleAccount, GoogleAccount>> renewed;
+    QList<CalEvent> collected;
+    std::optional<QString> firstError;
+    bool someAccountCompleted = false;
+
+    for (const GoogleAccount& original : config.accounts) {
+        // The token call writes into this copy when its reply comes; the settings may have changed
+        // by then.
+        GoogleAccount account = original;
+        QString token;
+        bool usable = true;
+        try {
+            QCoro::Task<QString> call = m_google->validToken(account, config);
+            token = co_await call;
+        } catch (const std::exception& error) {
+            if (!firstError)
+                firstError = errorMessage(error);
+            usable = false;
+        }
+        if (!self)
+            co_return;
+        renewed.append({original, account});
+        if (!usable)
+            continue;
+
+        bool complete = true;
+        const QList<GoogleCalendarInfo> calendars = account.visibleCalendars();
+        for (const GoogleCalendarInfo& calendar : calendars) {
+            try {
+                QCoro::Task<QList<CalEvent>> call =
+                    m_google->events(calendar, account.email, range.first, range.second, token);
+                QList<CalEvent> events = co_await call;
+                if (!account.canWrite()) {
+                    for (CalEvent& event : events)
+                        event.calendarEditable = false;
+                }
+                collected += events;
+            } catch (const std::exception& error) {
+                if (!firstError)
+                    firstError = errorMessage(error);
+                complete = false;
+            }
+            if (!self)
+                co_return;
+            if (!complete)
+                break;
+        }
+        if (complete)
+            someAccountCompleted = true;
+    }
+
+    storeRenewedTokens(renewed);
+    // Accounts removed and calendars hidden while the run was under way stay out of the agenda.
+    const GoogleConfig now = m_settings.google();
+    collected.removeIf([&now](const CalEvent& event) {
+        const int index = accountIndex(now, event.googleAccount.value_or(QString()));
+        return index < 0 ||
+               now.accounts[index].hiddenCalendarIDs.contains(event.googleCalendarID.value_or(QString()));
+    });
+
+    // When the last account went while the run was under way, removing it cleared everything already.
+    if (!now.accounts.isEmpty()) {
+        setGoogleError(firstError);
+        DebugLog::log([&] {
+            return QStringLiteral("google: accounts=%1 events=%2 error=%3")
+                .arg(config.accounts.size())
+                .arg(collected.size())
+                .arg(firstError.value_or(QStringLiteral("none")));
+        });
+        if (!firstError || someAccountCompleted) {
+            setGoogleEvents(std::move(collected));
+            setGoogleLastSync(m_clock());
+            rebuild();
+        }
+    }
+    setSyncingGoogle(false);
+
+    if (m_googleRefreshPending) {
+        m_googleRefreshPending = false;
+        const quint64 rerun = ++m_googleRerunsStarted;
+        QTimer::singleShot(0, this, [this, rerun] {
+            // Nobody awaits it: the task frees itself when it ends.
+            (void)rerunGoogle(rerun);
+        });
+    }
+}
+
+QCoro::Task<> EventStore::rerunGoogle(quint64 rerun) {
+    QPointer self(this);
+    QCoro::Task<> refresh = refreshGoogle();
+    co_await refresh;
+    if (!self)
+        co_return;
+    m_googleRerunsFinished = std::max(m_googleRerunsFinished, rerun);
+    emit googleRerunFinished();
+}
+
+void EventStore::storeRenewedTokens(const QList<std::pair<GoogleAccount, GoogleAccount>>& renewed) {
+    GoogleConfig config = m_settings.google();
+    bool changed = false;
+    for (const auto& [before, after] : renewed) {
+        if (sameTokenFields(before, after))
+            continue;
+        for (GoogleAccount& account : config.accounts) {
+            // An account signed in anew meanwhile carries newer tokens than these.
+            if (account.email != after.email || account.refreshToken != after.refreshToken ||
+                sameTokenFields(account, after))
+                continue;
+            account.accessToken = after.accessToken;
+            account.expiry = after.expiry;
+            account.needsReauth = after.needsReauth;
+            changed = true;
+        }
+    }
+    if (changed)
+        m_settings.setGoogle(config);
+}
+
+QCoro::Task<QString> EventStore::googleToken(int accountIndex) {
+    const GoogleConfig config = m_settings.google();
+    const GoogleAccount before = config.accounts.at(accountIndex);
+    GoogleAccount account = before;
+    QPointer self(this);
+    // A failed renewal is passed on and stores nothing; the next refresh records a reconnect mark.
+    QCoro::Task<QString> call = m_google->validToken(account, config);
+    QString token = co_await call;
+    if (self)
+        storeRenewedTokens({{before, account}});
+    co_return token;
+}
+
+EventStore::GoogleContext EventStore::googleContext(const CalEvent& event) const {
+    const QString gone = QStringLiteral("That Google account is no longer connected");
+    if (!event.googleAccount || !event.googleCalendarID || !event.googleEventID)
+        throw GoogleError(gone);
+    const GoogleConfig config = m_settings.google();
+    const int index = accountIndex(config, *event.googleAccount);
+    if (index < 0)
+        throw GoogleError(gone);
+    const GoogleAccount& account = config.accounts[index];
+    if (!account.canWrite())
+        throw GoogleError(
+            QStringLiteral("Google was connected read-only — reconnect in Settings → Google to edit events"));
+
+    GoogleContext context{
+        index,
+        {*event.googleCalendarID, *event.googleCalendarID, std::nullopt, false, std::nullopt},
+        *event.googleEventID};
+    const auto known =
+        std::find_if(account.calendars.cbegin(), account.calendars.cend(),
+                     [&](const GoogleCalendarInfo& c) { return c.id == *event.googleCalendarID; });
+    if (known != account.calendars.cend())
+        context.calendar = *known;
+    return context;
+}
+
+CalEvent EventStore::current(const CalEvent& event) const {
+    for (const QDateTime& day : event.days(m_cal)) {
+        for (const CalEvent& candidate : m_eventsByDay.value(day)) {
+            if (candidate.id == event.id)
+                return candidate;
+        }
+    }
+    return event;
+}
+
+QCoro::Task<bool> EventStore::connectGoogle() {
+    if (!m_settings.google().hasClient() || m_isConnectingGoogle)
+        co_return false;
+    setConnectingGoogle(true);
+    m_googleFlow = m_google->newSignIn();
+    QPointer self(this);
+
+    std::optional<GoogleAccount> signedIn;
+    std::optional<QString> failure;
+    try {
+        const GoogleConfig config = m_settings.google();
+        QCoro::Task<GoogleAccount> run = m_googleFlow->run(config);
+        signedIn = co_await run;
+    } catch (const CancelledError&) {
+        // The user changed their mind: an error shown before stays as it was.
+    } catch (const std::exception& error) {
+        failure = errorMessage(error);
+    }
+    if (!self)
+        co_return false;
+
+    if (signedIn) {
+        // Merged into the configuration as it is now: accounts may have changed during the sign-in.
+        GoogleConfig config = m_settings.google();
+        const int index = accountIndex(config, signedIn->email);
+        if (index >= 0) {
+            signedIn->hiddenCalendarIDs = config.accounts[index].hiddenCalendarIDs;
+            config.accounts[index] = *signedIn;
+        } else {
+            config.accounts.append(*signedIn);
+        }
+        m_settings.setGoogle(config);
+        setGoogleError(std::nullopt);
+        setGoogleLastSync(std::nullopt);
+        QCoro::Task<> refresh = refreshGoogle();
+        co_await refresh;
+        if (!self)
+            co_return true;
+    } else if (failure) {
+        setGoogleError(failure);
+    }
+    setConnectingGoogle(false);
+    m_googleFlow.reset();
+    co_return signedIn.has_value();
+}
+
+void EventStore::removeGoogleAccount(const QString& email) {
+    GoogleConfig config = m_settings.google();
+    config.accounts.removeIf([&](const GoogleAccount& account) { return account.email == email; });
+    m_settings.setGoogle(config);
+
+    const QString prefix = QStringLiteral("g:") + email + QLatin1Char(':');
+    QList<CalEvent> events = m_googleEvents;
+    events.removeIf([&](const CalEvent& event) { return event.id.startsWith(prefix); });
+    setGoogleEvents(std::move(events));
+    if (config.accounts.isEmpty()) {
+        setGoogleError(std::nullopt);
+        setGoogleLastSync(std::nullopt);
+    }
+    rebuild();
+}
+
+void EventStore::setGoogleCalendar(const QString& calendarID, const QString& email, bool visible) {
+    GoogleConfig config = m_settings.google();
+    const int index = accountIndex(config, email);
+    if (index < 0)
+        return;
+    if (visible)
+        config.accounts[index].hiddenCalendarIDs.remove(calendarID);
+    else
+        config.accounts[index].hiddenCalendarIDs.insert(calendarID);
+    m_settings.setGoogle(config);
+    setGoogleLastSync(std::nullopt);
+    launch(&EventStore::refreshGoogle);
+}

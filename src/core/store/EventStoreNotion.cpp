@@ -1,0 +1,133 @@
+// Notion: the connection and the sync of the chosen databases' pages.
+#include "core/store/EventStore.h"
+
+#include "core/remote/NotionClient.h"
+#include "core/settings/AppSettings.h"
+
+#include <QCoroSignal>
+
+namespace {
+
+// The stored choices in their order, each with its database as listed now: gone ones dropped, title
+// and icon current, the date property kept while the database still has it.
+QList<NotionDatabaseSelection> reconcile(const QList<NotionDatabaseSelection>& chosen,
+                                         const QList<NotionDatabase>& listed) {
+    QList<NotionDatabaseSelection> kept;
+    for (const NotionDatabaseSelection& selection : chosen) {
+        const auto database = std::find_if(listed.cbegin(), listed.cend(),
+                                           [&](const NotionDatabase& d) { return d.id == selection.id; });
+        if (database == listed.cend() || database->dateProperties.isEmpty())
+            continue;
+        NotionDatabaseSelection updated = selection;
+        updated.title = database->title;
+        updated.icon = database->icon;
+        if (!database->dateProperties.contains(selection.dateProperty))
+            updated.dateProperty = database->dateProperties.first();
+        kept.append(updated);
+    }
+    return kept;
+}
+
+} // namespace
+
+QCoro::Task<> EventStore::refreshNotion() {
+    if (m_sampleMode)
+        co_return;
+    if (!m_settings.hasNotion()) {
+        if (!m_notionEvents.isEmpty()) {
+            setNotionEvents({});
+            rebuild();
+        }
+        co_return;
+    }
+    if (m_isSyncingNotion)
+        co_return;
+
+    setSyncingNotion(true);
+    QPointer self(this);
+    const quint64 connection = m_notionConnection;
+    const QString token = m_settings.notionToken();
+    const std::pair<QDateTime, QDateTime> range = loadedRange();
+    const QList<NotionDatabaseSelection> selections = m_settings.notionDatabases();
+    const QList<QColor>& palette = NotionClient::palette();
+    QList<CalEvent> collected;
+    std::optional<QString> firstError;
+
+    for (int i = 0; i < selections.size(); ++i) {
+        try {
+            QCoro::Task<QList<CalEvent>> call =
+                m_notion->pages(token, selections[i], range.first, range.second, palette[i % palette.size()]);
+            const QList<CalEvent> pages = co_await call;
+            collected += pages;
+        } catch (const std::exception& error) {
+            if (!firstError)
+                firstError = selections[i].title + QStringLiteral(": ") + errorMessage(error);
+        }
+        if (!self)
+            co_return;
+    }
+
+    // Pages read under a connection that has since been dropped or replaced would bring it back.
+    if (connection == m_notionConnection) {
+        setNotionError(firstError);
+        if (!firstError || !collected.isEmpty()) {
+            setNotionEvents(std::move(collected));
+            setNotionLastSync(m_clock());
+            rebuild();
+        }
+    }
+    setSyncingNotion(false);
+}
+
+QCoro::Task<bool> EventStore::connectNotion(const QString& token) {
+    QPointer self(this);
+    std::optional<QList<NotionDatabase>> listed;
+    std::optional<QString> failure;
+    try {
+        QCoro::Task<QString> verify = m_notion->verify(token);
+        const QString name = co_await verify;
+        if (!self)
+            co_return false;
+        setNotionUserName(name);
+        QCoro::Task<QList<NotionDatabase>> list = m_notion->listDatabases(token);
+        listed = co_await list;
+    } catch (const std::exception& error) {
+        failure = errorMessage(error);
+    }
+    if (!self)
+        co_return false;
+    if (!listed) {
+        setNotionError(failure);
+        co_return false;
+    }
+
+    setDiscoveredDatabases(*listed);
+    setNotionError(std::nullopt);
+    ++m_notionConnection;
+    m_settings.setNotionToken(token);
+    m_settings.setNotionDatabases(reconcile(m_settings.notionDatabases(), *listed));
+
+    // A sync still running belongs to the connection before; it drops its pages, and this one reads
+    // the new connection's.
+    while (self && m_isSyncingNotion) {
+        auto ended = qCoro(this, &EventStore::isSyncingNotionChanged);
+        co_await ended;
+    }
+    if (!self)
+        co_return true;
+    QCoro::Task<> refresh = refreshNotion();
+    co_await refresh;
+    co_return true;
+}
+
+void EventStore::disconnectNotion() {
+    ++m_notionConnection;
+    m_settings.setNotionToken(QString());
+    m_settings.setNotionDatabases({});
+    setDiscoveredDatabases({});
+    setNotionUserName(std::nullopt);
+    setNotionError(std::nullopt);
+    setNotionLastSync(std::nullopt);
+    setNotionEvents({});
+    rebuild();
+}

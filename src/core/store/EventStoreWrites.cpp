@@ -1,0 +1,325 @@
+// Creating, changing, deleting and declining events on their own source.
+#include "core/store/EventStore.h"
+
+#include "core/remote/Rfc3339.h"
+#include "core/settings/AppSettings.h"
+
+#include <QJsonArray>
+#include <QSet>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// The destination quick add shows in sample mode (the developer snapshots).
+const QString sampleAccount = QStringLiteral("you@example.com");
+const QString separator = QStringLiteral(" · ");
+constexpr int recentInviteesLimit = 40;
+// Edits below a minute are the parser's rounding, not a move: they would only re-send invitations.
+constexpr qint64 moveThresholdMs = 60000;
+
+// "start" or "end" of a new event: the day for an all-day one, else the local time with its offset
+// and the zone, so that Google repeats it correctly across daylight-saving changes.
+QJsonObject insertTime(const QDateTime& instant, bool allDay) {
+    if (allDay)
+        return {{QStringLiteral("date"), Rfc3339::formatDay(instant)}};
+    QJsonObject time{{QStringLiteral("dateTime"), Rfc3339::formatLocal(instant)}};
+    if (const std::optional<QString> zone = GoogleAPI::timeZoneId())
+        time.insert(QStringLiteral("timeZone"), *zone);
+    return time;
+}
+
+QJsonObject insertBody(const QuickAddDraft& draft, const QList<Person>& invitees, bool meet) {
+    QJsonObject body{{QStringLiteral("summary"), draft.title},
+                     {QStringLiteral("start"), insertTime(draft.start, draft.isAllDay)},
+                     {QStringLiteral("end"), insertTime(draft.end, draft.isAllDay)},
+                     {QStringLiteral("reminders"), QJsonObject{{QStringLiteral("useDefault"), true}}}};
+    if (!invitees.isEmpty()) {
+        QJsonArray attendees;
+        for (const Person& person : invitees)
+            attendees.append(QJsonObject{{QStringLiteral("email"), person.email}});
+        body.insert(QStringLiteral("attendees"), attendees);
+        body.insert(QStringLiteral("guestsCanModify"), false);
+    }
+    if (meet)
+        body.insert(QStringLiteral("conferenceData"), GoogleAPI::newMeetConference());
+    return body;
+}
+
+QStringList addresses(const QList<Person>& people) {
+    QStringList out;
+    for (const Person& person : people)
+        out << person.email;
+    return out;
+}
+
+bool isPlaceholderTitle(const QString& title) {
+    return title == QLatin1String("(No title)") || title == QLatin1String("Untitled");
+}
+
+} // namespace
+
+QList<EventStore::MeetingTarget> EventStore::meetingTargets() const {
+    if (m_sampleMode)
+        return {
+            {sampleAccount, {QStringLiteral("primary"), sampleAccount, QStringLiteral("#5b8cf8"), true, {}}}};
+    QList<MeetingTarget> targets;
+    for (const GoogleAccount& account : m_settings.google().accounts) {
+        if (!account.canWrite())
+            continue;
+        QList<GoogleCalendarInfo> calendars = account.visibleCalendars();
+        std::stable_partition(calendars.begin(), calendars.end(),
+                              [](const GoogleCalendarInfo& calendar) { return calendar.primary; });
+        for (const GoogleCalendarInfo& calendar : calendars)
+            targets.append({account.email, calendar});
+    }
+    return targets;
+}
+
+std::optional<EventStore::MeetingTarget> EventStore::defaultMeetingTarget() const {
+    const QList<MeetingTarget> targets = meetingTargets();
+    if (targets.isEmpty())
+        return std::nullopt;
+    const QString stored = m_settings.defaultMeetingTarget();
+    for (const MeetingTarget& target : targets) {
+        if (target.id() == stored)
+            return target;
+    }
+    for (const MeetingTarget& target : targets) {
+        if (target.calendar.primary)
+            return target;
+    }
+    return targets.first();
+}
+
+bool EventStore::googleNeedsWriteAccess() const {
+    const QList<GoogleAccount> accounts = m_settings.google().accounts;
+    return !accounts.isEmpty() && std::none_of(accounts.cbegin(), accounts.cend(),
+                                               [](const GoogleAccount& a) { return a.canWrite(); });
+}
+
+QCoro::Task<CalEvent> EventStore::createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
+                                                MeetingTarget target) {
+    const int index = accountIndex(m_settings.google(), target.account);
+    if (index < 0)
+        throw GoogleError(QStringLiteral("That Google account is no longer connected"));
+    QPointer self(this);
+    QCoro::Task<QString> tokenCall = googleToken(index);
+    const QString token = co_await tokenCall;
+    if (!self)
+        throw CancelledError();
+
+    GoogleAPI::Query query{{QStringLiteral("conferenceDataVersion"), QStringLiteral("1")}};
+    if (!invitees.isEmpty())
+        query.insert(QStringLiteral("sendUpdates"), QStringLiteral("all"));
+    const QString method = QStringLiteral("POST");
+    QCoro::Task<QJsonObject> insert = m_google->send(method, GoogleAPI::eventsPath(target.calendar.id), query,
+                                                     insertBody(draft, invitees, meet), token);
+    const QJsonObject reply = co_await insert;
+    if (!self)
+        throw CancelledError();
+
+    const std::optional<CalEvent> created = GoogleAPI::event(reply, target.calendar, target.account);
+    if (!created) {
+        // The meeting exists on Google all the same: show it before saying so, or the user may
+        // create it again and send every invitation twice.
+        QCoro::Task<> refresh = refreshAfterGoogleWrite();
+        co_await refresh;
+        throw GoogleError(QStringLiteral("Google created the event but returned something unexpected"));
+    }
+    rememberInvitees(invitees);
+    m_settings.setDefaultMeetingTarget(target.id());
+    QCoro::Task<> refresh = refreshAfterGoogleWrite();
+    co_await refresh;
+    if (!self)
+        co_return *created;
+
+    select(created->start);
+    QStringList parts;
+    if (!invitees.isEmpty())
+        parts << QStringLiteral("Invites sent");
+    if (meet)
+        parts << QStringLiteral("Google Meet added");
+    if (parts.isEmpty())
+        parts << QStringLiteral("Added to ") +
+                     (target.calendar.primary ? target.account : target.calendar.summary);
+    showToast(parts.join(separator));
+    co_return *created;
+}
+
+CalEvent EventStore::addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar) {
+    CalEvent created = m_calendar->createEvent(draft, calendar);
+    if (!m_sampleMode)
+        reloadCalendarEvents();
+    select(created.start);
+    showToast(QStringLiteral("Added to ") + calendar.title);
+    return created;
+}
+
+QCoro::Task<CalEvent> EventStore::updateEvent(CalEvent event, QuickAddDraft draft, QList<Person> invitees,
+                                              bool meet) {
+    const CalEvent copy = current(event);
+    // Both rules compare with the event as the editor showed it.
+    std::optional<QString> title;
+    if (draft.title != (isPlaceholderTitle(event.title) ? QString() : event.title))
+        title = draft.title;
+    const bool moved = std::abs(event.start.msecsTo(draft.start)) >= moveThresholdMs ||
+                       std::abs(event.end.msecsTo(draft.end)) >= moveThresholdMs ||
+                       draft.isAllDay != event.isAllDay;
+
+    QPointer self(this);
+    CalEvent updated;
+    QStringList parts;
+    if (copy.source == EventSource::notion)
+        throw GoogleError(QStringLiteral("Edit Notion pages in Notion"));
+    if (copy.source == EventSource::calendar) {
+        std::optional<CalendarStore::Slot> slot;
+        if (moved)
+            slot = CalendarStore::Slot{draft.start, draft.end, draft.isAllDay};
+        updated = m_calendar->updateEvent(copy, title, slot);
+        if (!m_sampleMode)
+            reloadCalendarEvents();
+        parts << QStringLiteral("Saved to ") + updated.calendarName;
+    } else {
+        const GoogleContext context = googleContext(copy);
+        QCoro::Task<QString> tokenCall = googleToken(context.accountIndex);
+        const QString token = co_await tokenCall;
+        if (!self)
+            throw CancelledError();
+        const bool notify =
+            !invitees.isEmpty() || std::any_of(copy.attendees.cbegin(), copy.attendees.cend(),
+                                               [](const Attendee& a) { return !a.isMe && a.email; });
+        const bool hadMeet = copy.hasGoogleMeet();
+        std::optional<GoogleAPI::Slot> slot;
+        if (moved)
+            slot = GoogleAPI::Slot{draft.start, draft.end, draft.isAllDay};
+        QCoro::Task<CalEvent> call =
+            m_google->updateEvent(context.calendar, copy.googleAccount.value_or(QString()), context.eventID,
+                                  title, slot, addresses(invitees), meet, hadMeet, notify, token);
+        updated = co_await call;
+        if (!self)
+            co_return updated;
+        rememberInvitees(invitees);
+        QCoro::Task<> refresh = refreshAfterGoogleWrite();
+        co_await refresh;
+        if (!self)
+            co_return updated;
+        parts << QStringLiteral("Saved");
+        if (notify)
+            parts << QStringLiteral("guests notified");
+        if (meet != hadMeet)
+            parts << (meet ? QStringLiteral("Meet link added") : QStringLiteral("Meet link removed"));
+    }
+
+    // Both alerts may come again at the new time.
+    forgetFiredAlerts(copy.id);
+    dismissAlertFor(copy.id);
+    select(updated.start);
+    showToast(parts.join(separator));
+    co_return updated;
+}
+
+QCoro::Task<> EventStore::deleteEvent(CalEvent event) {
+    QString toast;
+    if (event.source == EventSource::notion)
+        throw GoogleError(QStringLiteral("Delete Notion pages in Notion"));
+    if (event.source == EventSource::calendar) {
+        m_calendar->deleteEvent(event);
+        if (!m_sampleMode)
+            reloadCalendarEvents();
+        toast = event.isRecurring ? QStringLiteral("Deleted this occurrence")
+                                  : QStringLiteral("Deleted from ") + event.calendarName;
+    } else {
+        QPointer self(this);
+        const bool notify = std::any_of(event.attendees.cbegin(), event.attendees.cend(),
+                                        [](const Attendee& a) { return !a.isMe; });
+        QCoro::Task<> removal = removeFromGoogle(event, false, notify);
+        co_await removal;
+        if (!self)
+            co_return;
+        toast = event.isRecurring ? QStringLiteral("Deleted this occurrence")
+                : notify          ? QStringLiteral("Deleted · guests notified")
+                                  : QStringLiteral("Deleted");
+    }
+    showToast(toast);
+    dismissAlertFor(event.id);
+}
+
+QCoro::Task<> EventStore::declineEvent(CalEvent event) {
+    QString toast;
+    if (event.source == EventSource::notion)
+        throw GoogleError(QStringLiteral("Respond to this invitation in Notion"));
+    if (event.source == EventSource::calendar) {
+        // A local calendar has nobody to tell: the invitation leaves the user's calendar.
+        m_calendar->deleteEvent(event);
+        if (!m_sampleMode)
+            reloadCalendarEvents();
+        toast = QStringLiteral("Removed from your calendar");
+    } else {
+        QPointer self(this);
+        QCoro::Task<> removal = removeFromGoogle(event, true, true);
+        co_await removal;
+        if (!self)
+            co_return;
+        const QString organizer = event.organizer.value_or(QString());
+        toast = QStringLiteral("Declined · ") +
+                (organizer.isEmpty() ? QStringLiteral("the organizer") : organizer) +
+                QStringLiteral(" was notified");
+    }
+    showToast(toast);
+    dismissAlertFor(event.id);
+}
+
+QCoro::Task<> EventStore::removeFromGoogle(CalEvent event, bool decline, bool notify) {
+    const GoogleContext context = googleContext(event);
+    QPointer self(this);
+    QCoro::Task<QString> tokenCall = googleToken(context.accountIndex);
+    const QString token = co_await tokenCall;
+    if (!self)
+        throw CancelledError();
+    QCoro::Task<> call =
+        decline ? m_google->declineEvent(context.calendar, event.googleAccount.value_or(QString()),
+                                         context.eventID, token)
+                : m_google->deleteEvent(context.calendar.id, context.eventID, notify, token);
+    co_await call;
+    if (!self)
+        co_return;
+    dropGoogleEvent(event.id);
+    QCoro::Task<> refresh = refreshAfterGoogleWrite();
+    co_await refresh;
+}
+
+QCoro::Task<> EventStore::refreshAfterGoogleWrite() {
+    setGoogleLastSync(std::nullopt);
+    QCoro::Task<> refresh = refreshGoogle();
+    co_await refresh;
+}
+
+void EventStore::dropGoogleEvent(const QString& eventId) {
+    QList<CalEvent> events = m_googleEvents;
+    events.removeIf([&](const CalEvent& event) { return event.id == eventId; });
+    setGoogleEvents(std::move(events));
+    rebuild();
+}
+
+void EventStore::dismissAlertFor(const QString& eventId) {
+    if (m_alert && m_alert->event.id == eventId)
+        dismissAlert();
+}
+
+void EventStore::rememberInvitees(const QList<Person>& invitees) {
+    QStringList recent;
+    QSet<QString> seen;
+    for (const Person& person : invitees) {
+        if (!seen.contains(person.email.toLower())) {
+            seen.insert(person.email.toLower());
+            recent << person.email;
+        }
+    }
+    for (const QString& address : m_settings.recentInvitees()) {
+        if (!seen.contains(address.toLower()))
+            recent << address;
+    }
+    m_settings.setRecentInvitees(recent.mid(0, recentInviteesLimit));
+}
