@@ -1,5 +1,6 @@
-// The calendar store over real vdir folders: access, calendar choice, queries and the refusals of
-// changes, including the occurrence lookup that must never fall back to another day of a series.
+// The calendar store over real vdir folders: access, calendar choice, queries, change notification and
+// the refusals of changes, including the occurrence lookup that must never fall back to another day of
+// a series.
 
 #include "CalendarFixture.h"
 
@@ -282,25 +283,35 @@ private slots:
                                             utc("2024-04-05T11:30:00Z")},
                               store.calendars().first());
         QCOMPARE(lunch.end, utc("2024-04-05T11:30:00Z"));
-        QCOMPARE(lunch.calendarName, QStringLiteral("Home"));
-        QVERIFY(lunch.organizerIsMe && !lunch.isRecurring);
         QCOMPARE(eventAt(store, QStringLiteral("Team lunch"), "2024-04-05T10:30:00Z")->id, lunch.id);
         QVERIFY(fixture.read(*lunch.ekIdentifier).contains("DTSTART;TZID=Europe/Berlin:20240405T123000"));
     }
 
-    void changesReloadCalendarsFirst() {
+    void changesAreCoalescedAndReloadedFirst() {
         CalendarFixture fixture;
         LocalCalendars::Options options = fixture.options(berlin);
         options.watch = true;
-        options.coalesceMs = 100;
+        options.coalesceMs = 150;
         CalendarStore store(options);
-        QStringList seen;
-        store.onChange = [&] {
-            for (const LocalCalendar& c : store.calendars())
-                seen.append(c.title);
-        };
-        QDir().mkpath(fixture.path(QStringLiteral("Garden")));
-        QTRY_VERIFY_WITH_TIMEOUT(seen.contains(QStringLiteral("Garden")), 5000);
+        QList<qsizetype> seen; // how many calendars the store knew at each change
+        store.onChange = [&] { seen.append(store.calendars().size()); };
+
+        // A sync that renames hundreds of finished items into a collection gives one change.
+        for (int i = 0; i < 300; ++i) {
+            const QString name = QStringLiteral("/sync-%1.ics").arg(i);
+            fixture.writeEvent(QStringLiteral(".staging") + name,
+                               {QStringLiteral("UID:sync-%1").arg(i), "DTSTART:20240402T100000Z"});
+            QVERIFY(QFile::rename(fixture.path(QStringLiteral(".staging") + name),
+                                  fixture.path(QStringLiteral("Home") + name)));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 1, 5000);
+        QTest::qWait(600);
+        // A collection made later is listed by the time its change is told, and is watched too.
+        QDir().mkpath(fixture.path(QStringLiteral("Later")));
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 2, 5000);
+        fixture.writeEvent(QStringLiteral("Later/one.ics"), {"UID:later", "DTSTART:20240402T100000Z"});
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 3, 5000);
+        QCOMPARE(seen, (QList<qsizetype>{2, 3, 3}));
     }
 
     void calendarFolderLocation() {

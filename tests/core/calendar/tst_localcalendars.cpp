@@ -1,12 +1,10 @@
-// Reading the vdir folders: recurrence cases, broken items, collections, the parse cache and change
-// notification.
+// Reading the vdir folders: recurrence cases, broken items, collections and the parse cache.
 
 #include "CalendarFixture.h"
 
 #include "core/calendar/LocalCalendars.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -153,35 +151,6 @@ private slots:
         QVERIFY(occurrencesOf(calendars.occurrences(windowStart, windowEnd, list), QStringLiteral("Trip"))
                     .isEmpty());
         QCOMPARE(calendars.parseCount(), cold + 1);
-    }
-
-    void changesAreCoalesced() {
-        CalendarFixture fixture;
-        LocalCalendars::Options options = fixture.options();
-        options.watch = true;
-        options.coalesceMs = 150;
-        LocalCalendars calendars(options);
-        QSignalSpy changed(&calendars, &LocalCalendars::changed);
-
-        // A sync that renames hundreds of finished items into a collection.
-        const QString staging = fixture.path(QStringLiteral(".staging"));
-        for (int i = 0; i < 300; ++i) {
-            const QString name = QStringLiteral("/sync-%1.ics").arg(i);
-            fixture.writeEvent(QStringLiteral(".staging") + name,
-                               {QStringLiteral("UID:sync-%1").arg(i), "DTSTART:20240402T100000Z"});
-            QVERIFY(QFile::rename(staging + name, fixture.path(QStringLiteral("Home") + name)));
-        }
-        QVERIFY(changed.wait(5000));
-        QTest::qWait(600);
-        QCOMPARE(changed.size(), 1);
-
-        // A collection made later is watched too.
-        QDir().mkpath(fixture.path(QStringLiteral("Later")));
-        QVERIFY(changed.wait(5000));
-        const qsizetype before = changed.size();
-        fixture.writeEvent(QStringLiteral("Later/one.ics"), {"UID:later", "DTSTART:20240402T100000Z"});
-        QVERIFY(changed.wait(5000));
-        QCOMPARE(changed.size(), before + 1);
     }
 };
 
