@@ -469,7 +469,9 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
     const std::shared_ptr<const ParsedItem> parsed =
         d->load(info.absolutePath(), info.fileName(), *stamp, known, fresh).parsed;
     d->cache.insert(info.absolutePath(), std::move(fresh));
-    if (!parsed)
+    // An identifier without a UID names the item's only event; once the item holds more, it names
+    // none of them.
+    if (!parsed || (ref.uid.isEmpty() && parsed->series.size() > 1))
         return std::nullopt;
     const QString calendarId = QDir(d->root).relativeFilePath(info.absolutePath());
     for (const EventSeries& series : parsed->series) {
