@@ -64,9 +64,9 @@ private slots:
     }
 
     void verifyOutcomes_data() {
+        // The outcome is the name, the NotionError's message, or empty for a transport error.
         QTest::addColumn<QString>("failure");
-        QTest::addColumn<QString>(
-            "outcome"); // the name, the NotionError's message, or empty: a transport error
+        QTest::addColumn<QString>("outcome");
 
         QTest::newRow("token refused") << u"token"_s << "API token is invalid.";
         QTest::newRow("server error, not JSON") << u"500"_s << "HTTP 500";
