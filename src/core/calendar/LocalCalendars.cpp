@@ -28,6 +28,7 @@ namespace {
 constexpr int maxCoalescedPeriods = 5;
 // Writes retry this often when another program keeps changing the same item.
 constexpr int writeAttempts = 3;
+const QString keepsChanging = QStringLiteral("The calendar file keeps changing; try again in a moment.");
 
 struct ParsedItem {
     QList<EventSeries> series;
@@ -168,19 +169,17 @@ struct LocalCalendars::Private {
         if (QFileInfo(root).isDir())
             wanted = QStringList{root} + VdirCollection::folders(root);
         const QStringList watched = watcher->directories();
-        QStringList gone;
-        for (const QString& path : watched) {
-            if (!wanted.contains(path))
-                gone.append(path);
-        }
-        if (!gone.isEmpty())
+        auto notIn = [](const QStringList& paths, const QStringList& others) {
+            QStringList out;
+            for (const QString& path : paths) {
+                if (!others.contains(path))
+                    out.append(path);
+            }
+            return out;
+        };
+        if (const QStringList gone = notIn(watched, wanted); !gone.isEmpty())
             watcher->removePaths(gone);
-        QStringList added;
-        for (const QString& path : wanted) {
-            if (!watched.contains(path))
-                added.append(path);
-        }
-        if (!added.isEmpty())
+        if (const QStringList added = notIn(wanted, watched); !added.isEmpty())
             watcher->addPaths(added);
     }
 
@@ -554,7 +553,7 @@ std::optional<LocalOccurrence> LocalCalendars::update(const LocalOccurrence& occ
             continue;
         return d->occurrenceAfterWrite(target->path, bytes, uid, instance.originalStart.instant);
     }
-    throw CalendarFileError(QStringLiteral("The calendar file keeps changing; try again in a moment."));
+    throw CalendarFileError(keepsChanging);
 }
 
 bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
@@ -601,5 +600,5 @@ bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
         if (outcome == ItemFile::Outcome::done)
             return true;
     }
-    throw CalendarFileError(QStringLiteral("The calendar file keeps changing; try again in a moment."));
+    throw CalendarFileError(keepsChanging);
 }
