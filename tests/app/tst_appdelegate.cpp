@@ -85,44 +85,34 @@ private Q_SLOTS:
         QTest::addColumn<int>("forwarding");
         QTest::addColumn<bool>("display");
         QTest::addColumn<QString>("calls");
-        const int none = int(AppServices::Forwarding::NoOtherInstance);
-        const int forwarded = int(AppServices::Forwarding::Forwarded);
-        const int unreachable = int(AppServices::Forwarding::Unreachable);
-        QTest::newRow("normal start") << ""
-                                      << "" << none << true << started + "store";
-        QTest::newRow("snapshot wins over the calendar report")
-            << "--snapshot out --list-calendars"
-            << "snapshot calendars" << none << true << "snapshot, exit 0";
-        QTest::newRow("snapshot without its folder falls through") << "--snapshot"
-                                                                   << "" << none << true << started + "store";
-        QTest::newRow("parse report, also without a display")
-            << "--parse lunch"
-            << "parse" << none << false << "snapshot, calendars, parse, exit 0";
-        QTest::newRow("loopback test owns the process")
-            << "--test-loopback"
-            << "loopback" << none << true << "snapshot, calendars, parse, loopback";
-        QTest::newRow("second launch hands over its URLs")
-            << "vorrindel://settings --open-panel vorrindel://add?text=x"
-            << "" << forwarded << true
-            << modes + "forward vorrindel://settings vorrindel://add?text=x, exit 0";
-        QTest::newRow("running instance does not answer")
-            << ""
-            << "" << unreachable << true << modes + "forward reopen, exit 1";
-        QTest::newRow("no display") << ""
-                                    << "" << none << false << modes + "forward reopen, exit 1";
-        QTest::newRow("first launch acts on its URLs")
-            << "VORRINDEL://settings vorrindel://QuickAdd?text=Tea%202pm"
-            << "" << none << true
-            << modes +
-                   "forward VORRINDEL://settings vorrindel://QuickAdd?text=Tea%202pm, listen, menu, notch, "
-                   "later 0, settings, quickadd Tea 2pm, store";
-        QTest::newRow("options, panel before quick add whatever the order")
-            << "--open-quickadd --open-settings --open-panel"
-            << "" << none << true
-            << started + "later 500, later 1000, later 1000, store, settings, expand pinned, "
-                         "quickadd Coffee with Oskel tomorrow 4pm";
-        QTest::newRow("options match exactly") << "--open-Settings --open-panel=1 open-quickadd"
-                                               << "" << none << true << started + "store";
+        using enum AppServices::Forwarding;
+        const auto row = [](const char* name, const char* arguments, const char* running,
+                            AppServices::Forwarding forwarding, bool display, const QString& calls) {
+            QTest::newRow(name) << arguments << running << int(forwarding) << display << calls;
+        };
+        row("normal start", "", "", NoOtherInstance, true, started + "store");
+        row("snapshot wins over the calendar report", "--snapshot out --list-calendars", "snapshot calendars",
+            NoOtherInstance, true, "snapshot, exit 0");
+        row("snapshot without its folder falls through", "--snapshot", "", NoOtherInstance, true,
+            started + "store");
+        row("parse report, also without a display", "--parse lunch", "parse", NoOtherInstance, false,
+            "snapshot, calendars, parse, exit 0");
+        row("loopback test owns the process", "--test-loopback", "loopback", NoOtherInstance, true,
+            "snapshot, calendars, parse, loopback");
+        row("second launch hands over its URLs", "vorrindel://settings --open-panel vorrindel://add?text=x",
+            "", Forwarded, true, modes + "forward vorrindel://settings vorrindel://add?text=x, exit 0");
+        row("running instance does not answer", "", "", Unreachable, true, modes + "forward reopen, exit 1");
+        row("no display", "", "", NoOtherInstance, false, modes + "forward reopen, exit 1");
+        row("first launch acts on its URLs", "VORRINDEL://settings vorrindel://QuickAdd?text=Tea%202pm", "",
+            NoOtherInstance, true,
+            modes + "forward VORRINDEL://settings vorrindel://QuickAdd?text=Tea%202pm, listen, menu, notch, "
+                    "later 0, settings, quickadd Tea 2pm, store");
+        row("options, panel before quick add whatever the order",
+            "--open-quickadd --open-settings --open-panel", "", NoOtherInstance, true,
+            started + "later 500, later 1000, later 1000, store, settings, expand pinned, "
+                      "quickadd Coffee with Oskel tomorrow 4pm");
+        row("options match exactly", "--open-Settings --open-panel=1 open-quickadd", "", NoOtherInstance,
+            true, started + "store");
     }
     void startUp() {
         QFETCH(QString, arguments);
@@ -146,17 +136,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("requests");
         QTest::addColumn<bool>("withNotch");
         QTest::addColumn<QString>("calls");
-        QTest::newRow("each in turn")
-            << "vorrindel://preview-alert reopen vorrindel://settings vorrindel://new?text=Call%20Ines"
-            << true << "preview, expand pinned, settings, quickadd Call Ines";
-        QTest::newRow("ignored ones in between")
-            << "vorrindel:open https://example.com vorrindel://nothing --open-panel vorrindel://add?Text=x "
-               "vorrindel://OPEN"
-            << true << "quickadd , expand pinned";
-        QTest::newRow("without a panel only settings and preview act")
-            << "vorrindel://open reopen vorrindel://quickadd?text=x vorrindel://settings "
-               "vorrindel://preview-alert"
-            << false << "settings, preview";
+        const auto row = [](const char* name, const char* requests, const char* calls,
+                            bool withNotch = true) { QTest::newRow(name) << requests << withNotch << calls; };
+        row("each in turn", "vorrindel://preview-alert reopen vorrindel://settings vorrindel://open",
+            "preview, expand pinned, settings, expand pinned");
+        row("host in mixed case, encoded text", "vorrindel://QuickAdd?text=Lunch%20at%201%2B2",
+            "quickadd Lunch at 1+2");
+        row("plus stays a plus", "vorrindel://add?text=1+2", "quickadd 1+2");
+        row("item named Text", "vorrindel://new?Text=Lunch", "quickadd ");
+        row("two text items: the first", "vorrindel://new?text=first&text=second", "quickadd first");
+        row("text after another item", "vorrindel://quickadd?x=1&text=Tea", "quickadd Tea");
+        row("path and fragment ignored", "vorrindel://settings/general#x", "settings");
+        row("ignored", "vorrindel:open https://example.com vorrindel://settings2 --open-panel quit", "");
+        row("without a panel only settings and preview act",
+            "vorrindel://open reopen vorrindel://add?text=x vorrindel://settings vorrindel://preview-alert",
+            "settings, preview", false);
     }
     void laterLaunches() {
         QFETCH(QString, requests);

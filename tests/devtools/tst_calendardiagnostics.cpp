@@ -35,56 +35,47 @@ class TestCalendarDiagnostics : public QObject {
         return {ran, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
     }
 
-    LocalCalendars::Options options(const CalendarFixture& fixture) const {
-        return fixture.options(m_cal.zone());
-    }
-
 private slots:
-    void reportOfAFolder() {
-        CalendarFixture fixture(QStringLiteral("report"));
-        LocalCalendars calendars(options(fixture));
-        QCOMPARE(CalendarDiagnostics::report(
-                     calendars, [this] { return m_now; }, m_cal),
-                 QStringLiteral(
-                     "calendar access status: 3 (full access)\n"
-                     "account: Local [0]\n"
-                     "  - Birthdays — 1 in the next 7 days, 1 between -60 and +120 days\n"
-                     "  - Home — 7 in the next 7 days, 12 between -60 and +120 days\n"
-                     "account: Other [2]\n"
-                     "  - Holidays in Germany — 1 in the next 7 days, 1 between -60 and +120 days\n"
-                     "account: iCloud [2]\n"
-                     "  - Work — 1 in the next 7 days, 1 between -60 and +120 days\n"
-                     "next upcoming: Wed 3 Apr, 9:00 AM — Review [Work]; "
-                     "Wed 3 Apr, 10:00 AM — Standup [Home]; Wed 3 Apr, 12:00 PM — (untitled) [Home]\n"));
-    }
-
-    void withoutAccessOrCalendars_data() {
-        QTest::addColumn<int>("state"); // -1: the folder exists but holds no calendar
+    void report_data() {
+        QTest::addColumn<QString>("folder");        // a fixture folder, else an empty one
+        QTest::addColumn<CalendarAccess>("access"); // injected unless full access
         QTest::addColumn<QString>("expected");
-        QTest::newRow("not determined")
-            << int(CalendarAccess::notDetermined) << "calendar access status: 0 (NOT granted)\n";
-        QTest::newRow("restricted") << int(CalendarAccess::restricted)
-                                    << "calendar access status: 1 (NOT granted)\n";
-        QTest::newRow("denied") << int(CalendarAccess::denied) << "calendar access status: 2 (NOT granted)\n";
-        QTest::newRow("write only") << int(CalendarAccess::writeOnly)
-                                    << "calendar access status: 4 (NOT granted)\n";
-        QTest::newRow("full access, no calendars")
-            << -1 << "calendar access status: 3 (full access)\nnext upcoming: none\n";
+        auto row = [](const char* name, const char* folder, CalendarAccess access, const char* expected) {
+            QTest::newRow(name) << QString::fromUtf8(folder) << access << QString::fromUtf8(expected);
+        };
+        row("four calendars in three accounts", "report", CalendarAccess::fullAccess,
+            "calendar access status: 3 (full access)\n"
+            "account: Local [0]\n"
+            "  - Birthdays — 1 in the next 7 days, 1 between -60 and +120 days\n"
+            "  - Home — 7 in the next 7 days, 12 between -60 and +120 days\n"
+            "account: Other [2]\n"
+            "  - Holidays in Germany — 1 in the next 7 days, 1 between -60 and +120 days\n"
+            "account: iCloud [2]\n"
+            "  - Work — 1 in the next 7 days, 1 between -60 and +120 days\n"
+            "next upcoming: Wed 3 Apr, 9:00 AM — Review [Work]; "
+            "Wed 3 Apr, 10:00 AM — Standup [Home]; Wed 3 Apr, 12:00 PM — (untitled) [Home]\n");
+        row("no calendars", "", CalendarAccess::fullAccess,
+            "calendar access status: 3 (full access)\nnext upcoming: none\n");
+        row("not determined", "", CalendarAccess::notDetermined, "calendar access status: 0 (NOT granted)\n");
+        row("restricted", "report", CalendarAccess::restricted, "calendar access status: 1 (NOT granted)\n");
+        row("denied", "report", CalendarAccess::denied, "calendar access status: 2 (NOT granted)\n");
+        row("write only", "report", CalendarAccess::writeOnly, "calendar access status: 4 (NOT granted)\n");
     }
 
-    void withoutAccessOrCalendars() {
-        QFETCH(int, state);
+    void report() {
+        QFETCH(QString, folder);
+        QFETCH(CalendarAccess, access);
         QFETCH(QString, expected);
-        CalendarFixture fixture = CalendarFixture::empty();
-        LocalCalendars::Options o = options(fixture);
-        if (state >= 0)
-            o.access = CalendarAccess(state);
-        LocalCalendars calendars(o);
+        const CalendarFixture fixture = folder.isEmpty() ? CalendarFixture::empty() : CalendarFixture(folder);
+        LocalCalendars::Options options = fixture.options(m_cal.zone());
+        if (access != CalendarAccess::fullAccess)
+            options.access = access;
+        LocalCalendars calendars(options);
         QCOMPARE(run({"--list-calendars"}, calendars).out, expected);
     }
 
     void arguments_data() {
-        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("arguments"); // REPORT: a free path; BLOCKED: one under a file
         QTest::addColumn<bool>("ran");
         QTest::addColumn<bool>("written");
         QTest::newRow("no mode") << QStringList{"--debug", "report.txt"} << false << false;
@@ -94,6 +85,8 @@ private slots:
             << QStringList{"--list-calendars", "--debug"} << true << false;
         QTest::newRow("mode followed by a report path")
             << QStringList{"--debug", "--list-calendars", "REPORT"} << true << true;
+        QTest::newRow("a report that cannot be written is told")
+            << QStringList{"--list-calendars", "BLOCKED"} << true << false;
     }
 
     void arguments() {
@@ -102,27 +95,16 @@ private slots:
         QFETCH(bool, written);
         CalendarFixture fixture(QStringLiteral("report"));
         const QString report = fixture.path(QStringLiteral("../report.txt"));
-        arguments.replaceInStrings(QStringLiteral("REPORT"), report);
-        LocalCalendars calendars(options(fixture));
+        const QString blocked = fixture.path(QStringLiteral("Home/standup.ics/report.txt"));
+        arguments.replaceInStrings(QStringLiteral("REPORT"), report)
+            .replaceInStrings(QStringLiteral("BLOCKED"), blocked);
+        LocalCalendars calendars(fixture.options(m_cal.zone()));
         const Result result = run(arguments, calendars);
         QCOMPARE(result.ran, ran);
         QCOMPARE(result.out.isEmpty(), !ran);
-        QCOMPARE(QFile::exists(report), written);
-        if (written) {
-            QFile file(report);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(QString::fromUtf8(file.readAll()), result.out);
-        }
-    }
-
-    void unwritableReportIsToldButNotFatal() {
-        CalendarFixture fixture(QStringLiteral("report"));
-        LocalCalendars calendars(options(fixture));
-        const QString report = fixture.path(QStringLiteral("Home/standup.ics/report.txt"));
-        const Result result = run({"--list-calendars", report}, calendars);
-        QVERIFY(result.ran);
-        QVERIFY(result.out.startsWith(QStringLiteral("calendar access status: 3")));
-        QVERIFY(result.err.startsWith(QStringLiteral("list-calendars: could not write ") + report));
+        QCOMPARE(fixture.read(QStringLiteral("../report.txt")), written ? result.out.toUtf8() : QByteArray());
+        QCOMPARE(result.err.startsWith(QStringLiteral("list-calendars: could not write ") + blocked),
+                 arguments.contains(blocked));
     }
 };
 

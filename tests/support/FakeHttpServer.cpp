@@ -15,38 +15,21 @@ QString decodeComponent(QByteArrayView text) {
 }
 
 QByteArray reasonPhrase(int status) {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 201:
-        return "Created";
-    case 204:
-        return "No Content";
-    case 302:
-        return "Found";
-    case 400:
-        return "Bad Request";
-    case 401:
-        return "Unauthorized";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 409:
-        return "Conflict";
-    case 410:
-        return "Gone";
-    case 412:
-        return "Precondition Failed";
-    case 429:
-        return "Too Many Requests";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
+    static const QHash<int, QByteArray> phrases{{200, "OK"},
+                                                {201, "Created"},
+                                                {204, "No Content"},
+                                                {302, "Found"},
+                                                {400, "Bad Request"},
+                                                {401, "Unauthorized"},
+                                                {403, "Forbidden"},
+                                                {404, "Not Found"},
+                                                {409, "Conflict"},
+                                                {410, "Gone"},
+                                                {412, "Precondition Failed"},
+                                                {429, "Too Many Requests"},
+                                                {500, "Internal Server Error"},
+                                                {503, "Service Unavailable"}};
+    return phrases.value(status, "Status");
 }
 
 } // namespace
@@ -62,11 +45,9 @@ QByteArray HttpRequest::header(QByteArrayView name) const {
 }
 
 bool HttpRequest::hasHeader(QByteArrayView name) const {
-    for (const auto& entry : headers) {
-        if (entry.first.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return std::any_of(headers.cbegin(), headers.cend(), [&](const auto& entry) {
+        return entry.first.compare(name, Qt::CaseInsensitive) == 0;
+    });
 }
 
 QString HttpRequest::queryValue(QStringView name) const {
@@ -78,11 +59,7 @@ QString HttpRequest::queryValue(QStringView name) const {
 }
 
 bool HttpRequest::hasQueryItem(QStringView name) const {
-    for (const auto& entry : query) {
-        if (entry.first == name)
-            return true;
-    }
-    return false;
+    return std::any_of(query.cbegin(), query.cend(), [&](const auto& entry) { return entry.first == name; });
 }
 
 QStringList HttpRequest::queryNames() const {

@@ -28,6 +28,7 @@ namespace {
 constexpr int maxCoalescedPeriods = 5;
 // Writes retry this often when another program keeps changing the same item.
 constexpr int writeAttempts = 3;
+const QString keepsChanging = QStringLiteral("The calendar file keeps changing; try again in a moment.");
 
 struct ParsedItem {
     QList<EventSeries> series;
@@ -168,19 +169,17 @@ struct LocalCalendars::Private {
         if (QFileInfo(root).isDir())
             wanted = QStringList{root} + VdirCollection::folders(root);
         const QStringList watched = watcher->directories();
-        QStringList gone;
-        for (const QString& path : watched) {
-            if (!wanted.contains(path))
-                gone.append(path);
-        }
-        if (!gone.isEmpty())
+        auto notIn = [](const QStringList& paths, const QStringList& others) {
+            QStringList out;
+            for (const QString& path : paths) {
+                if (!others.contains(path))
+                    out.append(path);
+            }
+            return out;
+        };
+        if (const QStringList gone = notIn(watched, wanted); !gone.isEmpty())
             watcher->removePaths(gone);
-        QStringList added;
-        for (const QString& path : wanted) {
-            if (!watched.contains(path))
-                added.append(path);
-        }
-        if (!added.isEmpty())
+        if (const QStringList added = notIn(wanted, watched); !added.isEmpty())
             watcher->addPaths(added);
     }
 
@@ -469,7 +468,9 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
     const std::shared_ptr<const ParsedItem> parsed =
         d->load(info.absolutePath(), info.fileName(), *stamp, known, fresh).parsed;
     d->cache.insert(info.absolutePath(), std::move(fresh));
-    if (!parsed)
+    // An identifier without a UID names the item's only event; once the item holds more, it names
+    // none of them.
+    if (!parsed || (ref.uid.isEmpty() && parsed->series.size() > 1))
         return std::nullopt;
     const QString calendarId = QDir(d->root).relativeFilePath(info.absolutePath());
     for (const EventSeries& series : parsed->series) {
@@ -552,7 +553,7 @@ std::optional<LocalOccurrence> LocalCalendars::update(const LocalOccurrence& occ
             continue;
         return d->occurrenceAfterWrite(target->path, bytes, uid, instance.originalStart.instant);
     }
-    throw CalendarFileError(QStringLiteral("The calendar file keeps changing; try again in a moment."));
+    throw CalendarFileError(keepsChanging);
 }
 
 bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
@@ -599,5 +600,5 @@ bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
         if (outcome == ItemFile::Outcome::done)
             return true;
     }
-    throw CalendarFileError(QStringLiteral("The calendar file keeps changing; try again in a moment."));
+    throw CalendarFileError(keepsChanging);
 }

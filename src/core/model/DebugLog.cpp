@@ -4,15 +4,11 @@
 #include "core/model/ProcessArguments.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fcntl.h>
 #include <optional>
-#include <unistd.h>
 
 namespace DebugLog {
 
@@ -60,22 +56,9 @@ void write(const QString& message) {
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
 
-    // Append, creating the file private to the user (the log names calendars and accounts); any
-    // other failure skips the file rather than replacing what is there.
-    const QString path = filePath();
-    PrivateFile::makeFolder(QFileInfo(path).absolutePath());
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return;
-    qsizetype written = 0;
-    while (written < line.size()) {
-        const ssize_t n = ::write(fd, line.constData() + written, size_t(line.size() - written));
-        if (n <= 0)
-            break;
-        written += n;
-    }
-    ::close(fd);
+    // Appended, and created private to the user: the log names calendars and accounts. A file that
+    // cannot be opened for appending is skipped, never replaced.
+    PrivateFile::append(filePath(), line);
 }
 
 QString describe(bool value) {

@@ -42,6 +42,16 @@ QString timeOf(const QTime& t, const Cal& cal, bool twelveHour) {
     return text;
 }
 
+// Under an hour "45 min"; from an hour on the hours and any rest, each with its unit.
+QString duration(qint64 minutes, const QString& hourUnit, const QString& minuteUnit) {
+    if (minutes < 60)
+        return QString::number(std::max<qint64>(minutes, 0)) + QStringLiteral(" min");
+    QString text = QString::number(minutes / 60) + hourUnit;
+    if (minutes % 60 != 0)
+        text += QLatin1Char(' ') + QString::number(minutes % 60) + minuteUnit;
+    return text;
+}
+
 qint64 ceilMinutes(qint64 msecs) {
     return msecs > 0 ? (msecs + 59'999) / 60'000 : -(-msecs / 60'000);
 }
@@ -164,24 +174,11 @@ QString dayShort(const QDateTime& instant, const Cal& cal) {
 }
 
 QString minutesShort(qint64 minutes) {
-    if (minutes > 59) {
-        const qint64 hours = minutes / 60, rest = minutes % 60;
-        if (rest == 0)
-            return QString::number(hours) + QLatin1Char('h');
-        return QString::number(hours) + QStringLiteral("h ") + QString::number(rest) + QLatin1Char('m');
-    }
-    return QString::number(std::max<qint64>(minutes, 0)) + QStringLiteral(" min");
+    return duration(minutes, QStringLiteral("h"), QStringLiteral("m"));
 }
 
 QString minutes(qint64 minutes) {
-    if (minutes > 59) {
-        const qint64 hours = minutes / 60, rest = minutes % 60;
-        if (rest == 0)
-            return QString::number(hours) + QStringLiteral(" h");
-        return QString::number(hours) + QStringLiteral(" h ") + QString::number(rest) +
-               QStringLiteral(" min");
-    }
-    return QString::number(std::max<qint64>(minutes, 0)) + QStringLiteral(" min");
+    return duration(minutes, QStringLiteral(" h"), QStringLiteral(" min"));
 }
 
 std::optional<QString> countdown(const CalEvent& event, const QDateTime& now) {

@@ -17,6 +17,20 @@ QString systemError(const QString& what) {
     return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
 }
 
+// Writes all of the content, going on after interrupted and partial writes; false on any failure.
+bool writeAll(int fd, const QByteArray& content) {
+    qsizetype written = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fd, content.constData() + written, size_t(content.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        written += n;
+    }
+    return true;
+}
+
 } // namespace
 
 bool makeFolder(const QString& path) {
@@ -58,16 +72,7 @@ QString write(const QString& path, const QByteArray& content, unsigned permissio
     };
     if (::fchmod(fd, mode_t(permissions)) != 0)
         return fail(QStringLiteral("Couldn’t protect %1").arg(path));
-    qsizetype written = 0;
-    while (written < content.size()) {
-        const ssize_t n = ::write(fd, content.constData() + written, size_t(content.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return fail(QStringLiteral("Couldn’t write %1").arg(path));
-        written += n;
-    }
-    if (::fsync(fd) != 0)
+    if (!writeAll(fd, content) || ::fsync(fd) != 0)
         return fail(QStringLiteral("Couldn’t write %1").arg(path));
     if (::close(fd) != 0) {
         const QString message = systemError(QStringLiteral("Couldn’t write %1").arg(path));
@@ -80,6 +85,16 @@ QString write(const QString& path, const QByteArray& content, unsigned permissio
         return message;
     }
     return QString();
+}
+
+bool append(const QString& path, const QByteArray& content) {
+    makeFolder(QFileInfo(path).absolutePath());
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool ok = writeAll(fd, content);
+    return ::close(fd) == 0 && ok;
 }
 
 QString keepAside(const QString& path) {

@@ -17,6 +17,11 @@ bool makeFolder(const QString& path);
 // text on success, otherwise what went wrong (the file is then left as it was).
 QString write(const QString& path, const QByteArray& content, unsigned permissions = 0600);
 
+// Appends to the file, creating it (and its folder, as makeFolder() does) readable only by the user
+// when it is missing. False when the file cannot be opened for appending or not all was written; a
+// file that cannot be opened is left as it is.
+bool append(const QString& path, const QByteArray& content);
+
 // Renames a file that cannot be read to "<name>.unreadable" ("<name>.unreadable-2" and so on when that
 // exists), readable only by the user, so that nothing written later replaces what it held. Returns
 // the new path, or an empty text when the file could not be renamed.

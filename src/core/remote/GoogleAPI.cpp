@@ -65,8 +65,10 @@ QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString toke
                     items.append(item.toObject());
             }
         }
+        // A token that names the page just read again would make the listing run for ever.
         const QJsonValue next = page.value(u"nextPageToken");
-        if (!next.isString() || items.size() >= maxListedItems)
+        if (!next.isString() || items.size() >= maxListedItems ||
+            next.toString() == query.value(QStringLiteral("pageToken")))
             co_return items;
         query.insert(QStringLiteral("pageToken"), next.toString());
     }
@@ -149,6 +151,11 @@ QCoro::Task<QJsonObject> token(Form form) {
     co_return json;
 }
 
+QDateTime tokenExpiry(const QJsonObject& reply, const QDateTime& now) {
+    const double lifetime = reply.value(u"expires_in").toDouble(-1);
+    return now.addSecs(lifetime >= 0 && lifetime <= 86400 ? qint64(lifetime) : 3600);
+}
+
 QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) {
     const RemoteSession session = RemoteSession::current();
     // A copy: QCoro 0.8 moves from a non-const lvalue given to co_return, which would empty the
@@ -174,10 +181,8 @@ QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) {
     if (!accessToken.isString())
         throw GoogleError(QStringLiteral("No access token in refresh response"));
 
-    const QJsonValue expiresIn = reply.value(u"expires_in");
-    const qint64 lifetime = expiresIn.isDouble() ? qint64(expiresIn.toDouble()) : 3600;
     account.accessToken = accessToken.toString();
-    account.expiry = session.clock().addSecs(lifetime);
+    account.expiry = tokenExpiry(reply, session.clock());
     account.needsReauth = false;
     co_return accessToken.toString();
 }

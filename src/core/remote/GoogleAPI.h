@@ -47,7 +47,8 @@ QString eventPath(const QString& calendarID, const QString& eventID);
 // GET with a 20 s time-out. Status ≥ 300: GoogleError with Google's "error"."message", else "HTTP <n>".
 QCoro::Task<QJsonObject> get(QString path, Query query, QString token);
 // Follows "nextPageToken" and collects every page's "items"; stops at the first page boundary at or
-// beyond 2,500 items. An error on any page fails the whole listing.
+// beyond 2,500 items, or when a page gives its own token as the next. An error on any page fails the
+// whole listing.
 QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString token);
 // Sends `body` as compact JSON (a JSON null is written as null) with the given method ("POST",
 // "PATCH"); 25 s time-out. Status ≥ 300 throws friendlyError. Returns the reply's JSON object, empty
@@ -61,6 +62,10 @@ GoogleError friendlyError(int status, const QJsonObject& json);
 // POSTs the form to the token endpoint (20 s). Status ≥ 300 throws GoogleError with the reply's
 // "error" (else "HTTP <n>"), then ": " and "error_description" when there is one.
 QCoro::Task<QJsonObject> token(Form form);
+// When the access token of a token reply expires: "expires_in" seconds after `now`, or an hour when
+// the reply gives no lifetime between 0 and a day (a larger one would put the expiry where the stored
+// account can no longer be read back).
+QDateTime tokenExpiry(const QJsonObject& reply, const QDateTime& now);
 // The account's access token, refreshed with its refresh token when it is missing or expires within
 // 90 s. Updates `account` in place: a new token and expiry and needsReauth false after a refresh;
 // needsReauth true when Google refuses the refresh token ("invalid_grant"), which then throws

@@ -3,6 +3,7 @@
 
 #include "core/remote/HexColor.h"
 #include "core/remote/Rfc3339.h"
+#include "core/remote/StrictJson.h"
 
 #include <QCollator>
 #include <QJsonArray>
@@ -10,20 +11,13 @@
 
 #include <algorithm>
 
+using StrictJson::isTrue;
+using StrictJson::text;
+
 namespace {
 
 // The colour of events whose calendar has none (or one that does not read).
 const QColor fallbackCalendarColor(0, 122, 255);
-
-std::optional<QString> text(const QJsonObject& json, QStringView key) {
-    const QJsonValue value = json.value(key);
-    return value.isString() ? std::optional<QString>(value.toString()) : std::nullopt;
-}
-
-bool flag(const QJsonObject& json, QStringView key) {
-    const QJsonValue value = json.value(key);
-    return value.isBool() && value.toBool();
-}
 
 std::optional<QUrl> link(const std::optional<QString>& address) {
     if (!address || address->isEmpty())
@@ -56,8 +50,8 @@ std::optional<Attendee> attendee(const QJsonObject& json) {
     else if (response == u"needsAction")
         result.status = Attendee::Status::pending;
     result.name = text(json, u"displayName").value_or(*email);
-    result.isOrganizer = flag(json, u"organizer");
-    result.isMe = flag(json, u"self");
+    result.isOrganizer = isTrue(json, u"organizer");
+    result.isMe = isTrue(json, u"self");
     result.email = email;
     return result;
 }
@@ -92,10 +86,10 @@ QCoro::Task<CalendarList> calendarList(QString token) {
         calendar.id = *id;
         calendar.summary = text(item, u"summaryOverride").value_or(text(item, u"summary").value_or(*id));
         calendar.colorHex = text(item, u"backgroundColor");
-        calendar.primary = flag(item, u"primary");
+        calendar.primary = isTrue(item, u"primary");
         calendar.accessRole = text(item, u"accessRole");
         result.list.append(calendar);
-        if (!flag(item, u"selected"))
+        if (!isTrue(item, u"selected"))
             result.unselected.insert(*id);
     }
     QCollator collator;
@@ -195,7 +189,7 @@ std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo&
     result.googleAccount = account;
     result.googleCalendarID = calendar.id;
     result.googleEventID = eventID;
-    result.organizerIsMe = !organizerValue.isObject() || flag(organizer, u"self") ||
+    result.organizerIsMe = !organizerValue.isObject() || isTrue(organizer, u"self") ||
                            organizer.value(u"email").toString().toLower() == account.toLower();
     result.calendarEditable = calendar.canEdit();
     result.isRecurring = json.contains(u"recurringEventId");

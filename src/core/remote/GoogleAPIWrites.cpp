@@ -3,17 +3,15 @@
 
 #include "core/model/Cal.h"
 #include "core/remote/Rfc3339.h"
+#include "core/remote/StrictJson.h"
 
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QUuid>
 
-namespace {
+using StrictJson::isTrue;
 
-bool isTrue(const QJsonObject& json, QStringView key) {
-    const QJsonValue value = json.value(key);
-    return value.isBool() && value.toBool();
-}
+namespace {
 
 QString lowerEmail(const QJsonObject& attendee) {
     return attendee.value(u"email").toString().toLower();

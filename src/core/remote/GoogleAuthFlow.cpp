@@ -188,8 +188,7 @@ QCoro::Task<GoogleAccount> GoogleAuthFlow::run(GoogleConfig config) {
         GoogleAccount account;
         account.refreshToken = refreshToken.toString();
         account.accessToken = accessToken.toString();
-        const QJsonValue expiresIn = reply.value(u"expires_in");
-        account.expiry = session.clock().addSecs(expiresIn.isDouble() ? qint64(expiresIn.toDouble()) : 3600);
+        account.expiry = GoogleAPI::tokenExpiry(reply, session.clock());
         if (const QJsonValue scope = reply.value(u"scope"); scope.isString())
             account.scopes = scope.toString().split(u' ', Qt::SkipEmptyParts);
 

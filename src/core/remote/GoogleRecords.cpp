@@ -1,10 +1,10 @@
 #include "core/remote/GoogleRecords.h"
 
+#include "core/remote/Rfc3339.h"
 #include "core/remote/StrictJson.h"
 
 #include <QHashFunctions>
 #include <QJsonArray>
-#include <QRegularExpression>
 
 #include <optional>
 
@@ -33,27 +33,10 @@ QString trimBlanks(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-QString isoText(const QDateTime& instant) {
-    return instant.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
-}
-
 // Internet date-time with whole seconds and a "Z" or "+hh:mm" offset; nothing more lenient, so that
 // a date without an offset is never taken as local time.
 std::optional<QDateTime> parseIso(const QString& text) {
-    static const QRegularExpression pattern(
-        QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:(Z)|([+-])(\d{2}):(\d{2}))$)"));
-    const QRegularExpressionMatch m = pattern.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
-    auto number = [&](int group) { return m.captured(group).toInt(); };
-    const QDate date(number(1), number(2), number(3));
-    const QTime time(number(4), number(5), number(6));
-    if (!date.isValid() || !time.isValid() || number(9) > 23 || number(10) > 59)
-        return std::nullopt;
-    int offset = 0;
-    if (!m.hasCaptured(7))
-        offset = (m.captured(8) == u"-" ? -1 : 1) * (number(9) * 3600 + number(10) * 60);
-    return QDateTime(date, time, Qt::OffsetFromUTC, offset).toUTC();
+    return text.contains(u'.') ? std::nullopt : Rfc3339::parse(text);
 }
 
 QJsonArray toArray(const QStringList& list) {
@@ -137,7 +120,7 @@ QJsonObject GoogleAccount::toJson() const {
     if (accessToken)
         o.insert(QStringLiteral("accessToken"), *accessToken);
     if (expiry)
-        o.insert(QStringLiteral("expiry"), isoText(*expiry));
+        o.insert(QStringLiteral("expiry"), Rfc3339::formatUtc(*expiry));
     if (scopes)
         o.insert(QStringLiteral("scopes"), toArray(*scopes));
     return o;

@@ -4,6 +4,7 @@
 #include "core/remote/RemoteHttp.h"
 #include "core/remote/RemoteSession.h"
 #include "core/remote/Rfc3339.h"
+#include "core/remote/StrictJson.h"
 
 #include <QCollator>
 #include <QJsonArray>
@@ -11,15 +12,12 @@
 
 #include <algorithm>
 
+using StrictJson::text;
+
 namespace {
 
 constexpr int pageSize = 100;
 constexpr qsizetype maxListedResults = 1000;
-
-std::optional<QString> text(const QJsonObject& json, QStringView key) {
-    const QJsonValue value = json.value(key);
-    return value.isString() ? std::optional<QString>(value.toString()) : std::nullopt;
-}
 
 // One request. Every request carries the version and content type, also without a body.
 QCoro::Task<QJsonObject> call(QString token, QByteArray method, QString path,
@@ -55,9 +53,11 @@ QCoro::Task<QList<QJsonObject>> paginate(QString token, QByteArray method, QStri
             if (result.isObject())
                 results.append(result.toObject());
         }
+        // A cursor that names the page just read again would make the listing run for ever.
         const QJsonValue hasMore = page.value(u"has_more");
         const QJsonValue next = page.value(u"next_cursor");
-        if (!(hasMore.isBool() && hasMore.toBool()) || !next.isString() || results.size() >= maxListedResults)
+        if (!(hasMore.isBool() && hasMore.toBool()) || !next.isString() ||
+            results.size() >= maxListedResults || next.toString() == cursor)
             co_return results;
         cursor = next.toString();
     }

@@ -7,14 +7,25 @@
 
 #include <optional>
 
-// Field readers for records that decode strictly: a required field that is missing or of another
-// type fails the whole record, as does an optional field present with another type. An optional
-// field that is missing or null reads as absent.
+// Field readers. Records decode strictly: a required field that is missing or of another type fails
+// the whole record, as does an optional field present with another type. An optional field that is
+// missing or null reads as absent. Server replies are read leniently with text() and isTrue().
 namespace StrictJson {
 
-inline std::optional<QString> requiredString(const QJsonObject& o, const QString& key) {
+// The text at `key`; none when it is missing or of another type.
+inline std::optional<QString> text(const QJsonObject& o, QStringView key) {
     const QJsonValue v = o.value(key);
     return v.isString() ? std::optional(v.toString()) : std::nullopt;
+}
+
+// True only for the JSON literal true at `key`.
+inline bool isTrue(const QJsonObject& o, QStringView key) {
+    const QJsonValue v = o.value(key);
+    return v.isBool() && v.toBool();
+}
+
+inline std::optional<QString> requiredString(const QJsonObject& o, const QString& key) {
+    return text(o, key);
 }
 
 inline std::optional<bool> requiredBool(const QJsonObject& o, const QString& key) {

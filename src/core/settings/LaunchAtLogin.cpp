@@ -8,8 +8,9 @@
 namespace {
 
 // The Exec key's quoting: an argument holding a reserved character goes in double quotes with
-// '"', '`', '$' and '\' escaped; then the value's own escaping doubles every backslash, and a
-// literal '%' is written "%%".
+// '"', '`', '$' and '\' escaped; then the value's own escaping doubles every backslash and writes
+// line breaks and tabs as escapes (a raw line break would end the entry's line), and a literal '%' is
+// written "%%".
 QString execValue(const QString& program) {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     QString argument = program;
@@ -27,6 +28,9 @@ QString execValue(const QString& program) {
         argument = QLatin1Char('"') + quoted + QLatin1Char('"');
     }
     argument.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    argument.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    argument.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+    argument.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
     return argument;
 }
 

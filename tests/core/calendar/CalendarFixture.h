@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/calendar/LocalCalendars.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,23 +30,20 @@ public:
         return o;
     }
 
-    QByteArray read(const QString& relative) const {
-        QFile f(path(relative));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray read(const QString& relative) const { return TestFiles::read(path(relative)); }
     void write(const QString& relative, const QByteArray& bytes) const {
-        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
-        QFile f(path(relative));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        QVERIFY(TestFiles::write(path(relative), bytes));
+    }
+    // One VCALENDAR with a VEVENT made of each list of lines.
+    static QByteArray calendarObject(const QList<QStringList>& events) {
+        QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\n";
+        for (const QStringList& lines : events)
+            text += "BEGIN:VEVENT\r\n" + lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\nEND:VEVENT\r\n";
+        return text + "END:VCALENDAR\r\n";
     }
     // An item with one VEVENT made of the given lines.
     void writeEvent(const QString& relative, const QStringList& lines) const {
-        QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VEVENT\r\n";
-        for (const QString& line : lines)
-            text += line.toUtf8() + "\r\n";
-        text += "END:VEVENT\r\nEND:VCALENDAR\r\n";
-        write(relative, text);
+        write(relative, calendarObject({lines}));
     }
 
 private:

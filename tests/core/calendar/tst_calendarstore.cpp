@@ -1,5 +1,6 @@
-// The calendar store over real vdir folders: access, calendar choice, queries and the refusals of
-// changes, including the occurrence lookup that must never fall back to another day of a series.
+// The calendar store over real vdir folders: access, calendar choice, queries, change notification and
+// the refusals of changes, including the occurrence lookup that must never fall back to another day of
+// a series.
 
 #include "CalendarFixture.h"
 
@@ -8,6 +9,7 @@
 #include "core/model/DebugLog.h"
 #include "core/remote/GoogleRecords.h"
 #include "support/TempHome.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QTest>
@@ -16,8 +18,9 @@ namespace {
 
 const QTimeZone berlin("Europe/Berlin");
 const QString gone = QStringLiteral("That event is no longer in your calendar");
+const QDateTime april = utc("2024-04-01T00:00:00Z");
 
-std::optional<CalEvent> eventAt(CalendarStore& store, const QString& title, const char* start) {
+std::optional<CalEvent> eventAt(CalendarStore& store, const QString& title, const QString& start) {
     for (const CalEvent& e : store.events(utc(start).addDays(-1), utc(start).addDays(1), {})) {
         if (e.title == title && e.start == utc(start))
             return e;
@@ -25,27 +28,9 @@ std::optional<CalEvent> eventAt(CalendarStore& store, const QString& title, cons
     return std::nullopt;
 }
 
-QString refusal(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const GoogleError& e) {
-        return e.message();
-    }
-    return QStringLiteral("no refusal");
-}
-
 void setWritable(const QString& folder, bool writable) {
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner |
                                       (writable ? QFileDevice::WriteOwner : QFileDevice::Permissions()));
-}
-
-QuickAddDraft draft(const QString& title, const char* start, const char* end, bool allDay = false) {
-    QuickAddDraft d;
-    d.title = title;
-    d.start = utc(start);
-    d.end = utc(end);
-    d.isAllDay = allDay;
-    return d;
 }
 
 } // namespace
@@ -54,282 +39,282 @@ class TestCalendarStore : public QObject {
     Q_OBJECT
 
 private slots:
-    void withoutAccessNothingIsListed_data();
-    void withoutAccessNothingIsListed();
-    void requestAccess();
-    void calendarForNewEvents_data();
-    void calendarForNewEvents();
-    void queriesHideCalendarsAndCancelledEvents();
-    void goneOccurrenceIsNeverItsNeighbour();
-    void occurrenceMovedOntoAnotherIsTheOneChanged();
-    void movedSingleEventIsStillFound();
-    void readOnlyCalendarsRefuseChanges();
-    void createFromDraft();
-    void changesReloadCalendarsFirst();
-    void calendarFolderLocation();
-};
-
-void TestCalendarStore::withoutAccessNothingIsListed_data() {
-    QTest::addColumn<CalendarAccess>("access");
-    QTest::addColumn<bool>("denied");
-    QTest::newRow("not determined") << CalendarAccess::notDetermined << false;
-    QTest::newRow("restricted") << CalendarAccess::restricted << true;
-    QTest::newRow("denied") << CalendarAccess::denied << true;
-    QTest::newRow("write only") << CalendarAccess::writeOnly << true;
-}
-
-void TestCalendarStore::withoutAccessNothingIsListed() {
-    QFETCH(CalendarAccess, access);
-    QFETCH(bool, denied);
-    CalendarFixture fixture;
-    LocalCalendars::Options options = fixture.options(berlin);
-    options.access = access;
-    CalendarStore store(options);
-    QCOMPARE(store.status(), access);
-    QCOMPARE(store.isDenied(), denied);
-    QVERIFY(store.calendars().isEmpty());
-    QVERIFY(store.writableCalendars().isEmpty());
-    QVERIFY(store.events(utc("2024-03-01T00:00:00Z"), utc("2024-05-01T00:00:00Z"), {}).isEmpty());
-}
-
-void TestCalendarStore::requestAccess() {
-    CalendarFixture fixture = CalendarFixture::empty();
-    fixture.write(QStringLiteral("taken"), "a file where a folder should go");
-    QTemporaryDir logDir;
-    DebugLog::overrideForTesting(true, logDir.filePath(QStringLiteral("log")));
-    LocalCalendars::Options options = fixture.options(berlin);
-
-    // Not determined: the request makes the folder with its first calendar.
-    options.root = fixture.path(QStringLiteral("fresh"));
-    CalendarStore store(options);
-    QCOMPARE(store.status(), CalendarAccess::notDetermined);
-    store.requestAccess(); // never suspends
-    QCOMPARE(store.status(), CalendarAccess::fullAccess);
-    QCOMPARE(store.calendars().size(), 1);
-    QCOMPARE(store.calendarForNewEvents(QString())->title, QStringLiteral("Calendar"));
-    QVERIFY(!store.lastError());
-
-    // A folder that cannot be made is reported, not thrown.
-    options.root = fixture.path(QStringLiteral("taken/calendars"));
-    CalendarStore blocked(options);
-    blocked.requestAccess();
-    QCOMPARE(blocked.status(), CalendarAccess::notDetermined);
-    QVERIFY(blocked.lastError() && blocked.lastError()->contains(QStringLiteral("taken/calendars")));
-
-    DebugLog::overrideForTesting(false, QString());
-    QFile log(logDir.filePath(QStringLiteral("log")));
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(log.readAll());
-    QVERIFY(text.contains(QStringLiteral("after request: status=3\n")));
-    QVERIFY(text.contains(QStringLiteral("requestFullAccessToEvents failed: ") + *blocked.lastError()));
-    QVERIFY(text.contains(QStringLiteral("after request: status=0\n")));
-}
-
-void TestCalendarStore::calendarForNewEvents_data() {
-    QTest::addColumn<QStringList>("folders"); // collections to make; "!" marks a read-only one
-    QTest::addColumn<QString>("preferred");
-    QTest::addColumn<QString>("expected"); // empty: none
-    const QStringList usual{"Calendar", "Errands", "me@example.com/me@example.com", "me@example.com/team"};
-    QTest::newRow("the preferred calendar") << usual << "Errands"
-                                            << "Errands";
-    QTest::newRow("a read-only preference is skipped")
-        << QStringList{"Calendar", "!Errands", "me@example.com/me@example.com"} << "Errands"
-        << "me@example.com/me@example.com";
-    QTest::newRow("an address-titled synced calendar beats the default") << usual << ""
-                                                                         << "me@example.com/me@example.com";
-    QTest::newRow("a local calendar titled with an address is not a synced one")
-        << QStringList{"Calendar", "me@example.com"} << ""
-        << "Calendar";
-    QTest::newRow("then the default calendar") << QStringList{"Birthdays", "Calendar", "acct/team"} << ""
-                                               << "Calendar";
-    QTest::newRow("a read-only default gives the first writable calendar")
-        << QStringList{"!Calendar", "Errands", "acct/team"} << ""
-        << "Errands";
-    QTest::newRow("nothing writable gives none") << QStringList{"!Calendar", "!Errands"} << ""
-                                                 << "";
-}
-
-void TestCalendarStore::calendarForNewEvents() {
-    QFETCH(QStringList, folders);
-    QFETCH(QString, preferred);
-    QFETCH(QString, expected);
-    CalendarFixture fixture = CalendarFixture::empty();
-    for (const QString& folder : folders) {
-        QDir().mkpath(fixture.path(QString(folder).remove(QLatin1Char('!'))));
-        if (folder.startsWith(QLatin1Char('!')))
-            setWritable(fixture.path(folder.mid(1)), false);
+    void accessStates_data() {
+        QTest::addColumn<QString>("setup"); // what the calendar folder is like, or "injected"
+        QTest::addColumn<CalendarAccess>("expected");
+        QTest::newRow("no folder yet") << "missing" << CalendarAccess::notDetermined;
+        QTest::newRow("readable folder") << "readable" << CalendarAccess::fullAccess;
+        QTest::newRow("folder that cannot be read") << "closed" << CalendarAccess::denied;
+        QTest::newRow("folder that can only be written") << "write-only" << CalendarAccess::writeOnly;
+        QTest::newRow("restricted, injected") << "injected" << CalendarAccess::restricted;
+        QTest::newRow("denied, injected") << "injected" << CalendarAccess::denied;
+        QTest::newRow("write only, injected") << "injected" << CalendarAccess::writeOnly;
     }
-    CalendarStore store(fixture.options(berlin));
-    const std::optional<LocalCalendar> chosen = store.calendarForNewEvents(preferred);
-    QCOMPARE(chosen ? chosen->id : QString(), expected);
-}
 
-void TestCalendarStore::queriesHideCalendarsAndCancelledEvents() {
-    CalendarFixture fixture;
-    CalendarStore store(fixture.options(berlin));
-    const QDateTime from = utc("2024-04-01T00:00:00Z");
-    const QDateTime to = utc("2024-04-15T00:00:00Z");
-    QStringList titles;
-    for (const CalEvent& e : store.events(from, to, {}))
-        titles.append(e.title);
-    QCOMPARE(titles.count(QStringLiteral("Standup")), 11); // the cancelled one of 8 April is left out
-    QVERIFY(!titles.contains(QStringLiteral("Called off")));
-    QVERIFY(titles.contains(QStringLiteral("Design review")));
+    void accessStates() {
+        QFETCH(QString, setup);
+        QFETCH(CalendarAccess, expected);
+        CalendarFixture fixture;
+        LocalCalendars::Options options = fixture.options(berlin);
+        const QList<LocalCalendar> all = LocalCalendars(options).calendars();
+        QVERIFY(!all.isEmpty());
+        if (setup == QStringLiteral("missing"))
+            options.root = fixture.path(QStringLiteral("nothing-here"));
+        else if (setup == QStringLiteral("closed"))
+            QFile::setPermissions(fixture.root(), {});
+        else if (setup == QStringLiteral("write-only"))
+            QFile::setPermissions(fixture.root(), QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        else if (setup == QStringLiteral("injected"))
+            options.access = expected;
 
-    const QList<CalEvent> homeOnly = store.events(from, to, {QStringLiteral("work@example.com/work")});
-    QVERIFY(std::none_of(homeOnly.begin(), homeOnly.end(),
-                         [](const CalEvent& e) { return e.calendarName == "Work"; }));
-    QVERIFY(
-        store.events(from, to, {QStringLiteral("Home"), QStringLiteral("work@example.com/work")}).isEmpty());
-}
+        CalendarStore store(options);
+        QCOMPARE(store.status(), expected);
+        const bool full = expected == CalendarAccess::fullAccess;
+        QCOMPARE(store.isDenied(), !full && expected != CalendarAccess::notDetermined);
+        // Without full access nothing is listed, even where the process could read the files.
+        QCOMPARE(store.calendars().isEmpty(), !full);
+        QCOMPARE(store.writableCalendars().isEmpty(), !full);
+        QCOMPARE(store.events(april, april.addMonths(1), {}).isEmpty(), !full);
+        QCOMPARE(store.backend().occurrences(april, april.addMonths(1), all).isEmpty(), !full);
+        QFile::setPermissions(fixture.root(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
 
-void TestCalendarStore::goneOccurrenceIsNeverItsNeighbour() {
-    CalendarFixture fixture = CalendarFixture::empty();
-    fixture.writeEvent(QStringLiteral("Home/leave.ics"),
-                       {"UID:leave", "DTSTART;VALUE=DATE:20240401", "DTEND;VALUE=DATE:20240402",
-                        "RRULE:FREQ=DAILY;COUNT=5", "SUMMARY:Leave"});
-    CalendarStore store(fixture.options(berlin));
-    // The days of an all-day series touch: the lookup around 3 April also finds 2 and 4 April.
-    std::optional<CalEvent> third = eventAt(store, QStringLiteral("Leave"), "2024-04-02T22:00:00Z");
-    QVERIFY(third);
+    void requestAccess() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        fixture.write(QStringLiteral("taken"), "a file where a folder should go");
+        QTemporaryDir logDir;
+        DebugLog::overrideForTesting(true, logDir.filePath(QStringLiteral("log")));
+        LocalCalendars::Options options = fixture.options(berlin);
 
-    // A sync removes 3 April meanwhile.
-    QByteArray text = fixture.read(QStringLiteral("Home/leave.ics"));
-    fixture.write(QStringLiteral("Home/leave.ics"),
-                  text.replace("SUMMARY", "EXDATE;VALUE=DATE:20240403\r\nSUMMARY"));
-    QVERIFY(!store.ekEvent(*third));
-    QCOMPARE(refusal([&] { store.updateEvent(*third, QStringLiteral("Renamed"), {}); }), gone);
-    QCOMPARE(refusal([&] { store.deleteEvent(*third); }), gone);
-    QCOMPARE(fixture.read(QStringLiteral("Home/leave.ics")), text);
+        // Not determined: the request makes the folder with its first calendar.
+        options.root = fixture.path(QStringLiteral("fresh"));
+        CalendarStore store(options);
+        QCOMPARE(store.status(), CalendarAccess::notDetermined);
+        store.requestAccess(); // never suspends
+        QCOMPARE(store.status(), CalendarAccess::fullAccess);
+        QCOMPARE(store.calendars().size(), 1);
+        QCOMPARE(store.calendarForNewEvents(QString())->title, QStringLiteral("Calendar"));
+        QVERIFY(!store.lastError());
 
-    // The other days are still there to be changed, each on its own.
-    std::optional<CalEvent> fourth = eventAt(store, QStringLiteral("Leave"), "2024-04-03T22:00:00Z");
-    QVERIFY(fourth);
-    const CalEvent renamed = store.updateEvent(*fourth, QStringLiteral("Long weekend"), {});
-    QCOMPARE(renamed.id, fourth->id);
-    QVERIFY(renamed.isRecurring);
-    store.deleteEvent(renamed);
-    QCOMPARE(store.events(utc("2024-04-01T00:00:00Z"), utc("2024-04-06T00:00:00Z"), {}).size(), 3);
-}
+        // A folder that cannot be made is reported, not thrown.
+        options.root = fixture.path(QStringLiteral("taken/calendars"));
+        CalendarStore blocked(options);
+        blocked.requestAccess();
+        QCOMPARE(blocked.status(), CalendarAccess::notDetermined);
+        QVERIFY(blocked.lastError() && blocked.lastError()->contains(QStringLiteral("taken/calendars")));
 
-void TestCalendarStore::occurrenceMovedOntoAnotherIsTheOneChanged() {
-    CalendarFixture fixture = CalendarFixture::empty();
-    fixture.write(QStringLiteral("Home/daily.ics"),
-                  "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:t\r\n"
-                  "BEGIN:VEVENT\r\nUID:d\r\nDTSTART:20240401T100000Z\r\nRRULE:FREQ=DAILY;COUNT=3\r\n"
-                  "SUMMARY:Daily\r\nEND:VEVENT\r\n"
-                  "BEGIN:VEVENT\r\nUID:d\r\nRECURRENCE-ID:20240402T100000Z\r\nDTSTART:20240403T100000Z\r\n"
-                  "SUMMARY:Daily\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
-    CalendarStore store(fixture.options(berlin));
-    const QList<CalEvent> third = store.events(utc("2024-04-03T00:00:00Z"), utc("2024-04-04T00:00:00Z"), {});
-    QCOMPARE(third.size(), 2);
-    // Deleting the instance of 2 April, now at the same time as that of 3 April, leaves the latter.
-    const CalEvent moved =
-        third[0].id.endsWith(QString::number(utc("2024-04-02T10:00:00Z").toSecsSinceEpoch())) ? third[0]
-                                                                                              : third[1];
-    store.deleteEvent(moved);
-    const QList<CalEvent> left = store.events(utc("2024-04-01T00:00:00Z"), utc("2024-04-04T00:00:00Z"), {});
-    QCOMPARE(left.size(), 2);
-    QCOMPARE(left[1].id, third[0].id == moved.id ? third[1].id : third[0].id);
-}
+        DebugLog::overrideForTesting(false, QString());
+        const QString text = QString::fromUtf8(TestFiles::read(logDir.filePath(QStringLiteral("log"))));
+        QVERIFY(text.contains(QStringLiteral("after request: status=3\n")));
+        QVERIFY(text.contains(QStringLiteral("requestFullAccessToEvents failed: ") + *blocked.lastError()));
+        QVERIFY(text.contains(QStringLiteral("after request: status=0\n")));
+    }
 
-void TestCalendarStore::movedSingleEventIsStillFound() {
-    CalendarFixture fixture = CalendarFixture::empty();
-    fixture.writeEvent(QStringLiteral("Home/review.ics"), {"UID:review", "DTSTART:20240402T100000Z",
-                                                           "DTEND:20240402T120000Z", "SUMMARY:Review"});
-    CalendarStore store(fixture.options(berlin));
-    std::optional<CalEvent> event = eventAt(store, QStringLiteral("Review"), "2024-04-02T10:00:00Z");
-    QVERIFY(event);
+    void calendarForNewEvents_data() {
+        QTest::addColumn<QString>("folders"); // collections to make; "!" marks a read-only one
+        QTest::addColumn<QString>("preferred");
+        QTest::addColumn<QString>("expected"); // empty: none
+        auto row = [](const char* name, const char* folders, const char* preferred, const char* expected) {
+            QTest::newRow(name) << QString::fromUtf8(folders) << QString::fromUtf8(preferred)
+                                << QString::fromUtf8(expected);
+        };
+        const char* usual = "Calendar Errands me@example.com/me@example.com me@example.com/team";
+        row("the preferred calendar", usual, "Errands", "Errands");
+        row("a read-only preference is skipped", "Calendar !Errands me@example.com/me@example.com", "Errands",
+            "me@example.com/me@example.com");
+        row("an address-titled synced calendar beats the default", usual, "",
+            "me@example.com/me@example.com");
+        row("a local calendar titled with an address is not a synced one", "Calendar me@example.com", "",
+            "Calendar");
+        row("then the default calendar", "Birthdays Calendar acct/team", "", "Calendar");
+        row("a read-only default gives the first writable calendar", "!Calendar Errands acct/team", "",
+            "Errands");
+        row("nothing writable gives none", "!Calendar !Errands", "", "");
+    }
 
-    // Moved half an hour by another program, then to another day: still the same event.
-    QByteArray text = fixture.read(QStringLiteral("Home/review.ics"));
-    fixture.write(QStringLiteral("Home/review.ics"),
-                  text.replace("T100000Z", "T103000Z").replace("T120000Z", "T123000Z"));
-    QCOMPARE(store.updateEvent(*event, QStringLiteral("Review, moved"), {}).start,
-             utc("2024-04-02T10:30:00Z"));
-    text = fixture.read(QStringLiteral("Home/review.ics"));
-    fixture.write(QStringLiteral("Home/review.ics"), text.replace("20240402T", "20240409T"));
-    QCOMPARE(store.updateEvent(*event, QStringLiteral("Review, later"), {}).start,
-             utc("2024-04-09T10:30:00Z"));
-}
+    void calendarForNewEvents() {
+        QFETCH(QString, folders);
+        QFETCH(QString, preferred);
+        QFETCH(QString, expected);
+        CalendarFixture fixture = CalendarFixture::empty();
+        for (const QString& folder : folders.split(QLatin1Char(' '))) {
+            QDir().mkpath(fixture.path(QString(folder).remove(QLatin1Char('!'))));
+            if (folder.startsWith(QLatin1Char('!')))
+                setWritable(fixture.path(folder.mid(1)), false);
+        }
+        CalendarStore store(fixture.options(berlin));
+        const std::optional<LocalCalendar> chosen = store.calendarForNewEvents(preferred);
+        QCOMPARE(chosen ? chosen->id : QString(), expected);
+    }
 
-void TestCalendarStore::readOnlyCalendarsRefuseChanges() {
-    CalendarFixture fixture;
-    CalendarStore store(fixture.options(berlin));
-    std::optional<CalEvent> event = eventAt(store, QStringLiteral("Design review"), "2024-04-02T09:00:00Z");
-    QVERIFY(event);
-    const QString folder = fixture.path(QStringLiteral("work@example.com/work"));
-    const QByteArray before = fixture.read(QStringLiteral("work@example.com/work/outlook.ics"));
-    setWritable(folder, false);
-    store.reloadCalendars();
+    void queriesHideCalendarsAndCancelledEvents() {
+        CalendarFixture fixture;
+        CalendarStore store(fixture.options(berlin));
+        const QDateTime to = utc("2024-04-15T00:00:00Z");
+        QStringList names;
+        for (const CalEvent& e : store.events(april, to, {QStringLiteral("Home")}))
+            names.append(e.calendarName);
+        names.removeDuplicates();
+        QCOMPARE(names, QStringList{QStringLiteral("Work")});
+        QStringList titles;
+        for (const CalEvent& e : store.events(april, to, {QStringLiteral("work@example.com/work")}))
+            titles.append(e.title);
+        QCOMPARE(titles.count(QStringLiteral("Standup")), 11); // the cancelled one of 8 April is left out
+        QVERIFY(!titles.contains(QStringLiteral("Called off")));
+        QVERIFY(store.events(april, to, {QStringLiteral("Home"), QStringLiteral("work@example.com/work")})
+                    .isEmpty());
+    }
 
-    QCOMPARE(refusal([&] { store.updateEvent(*event, QStringLiteral("Mine now"), {}); }),
-             QStringLiteral("Work is read-only"));
-    QCOMPARE(refusal([&] { store.deleteEvent(*event); }), QStringLiteral("Work is read-only"));
-    QVERIFY(!store.calendars().last().allowsModifications);
-    QVERIFY_THROWS_EXCEPTION(
-        CalendarFileError,
-        store.createEvent(draft(QStringLiteral("Sneaky"), "2024-04-03T10:00:00Z", "2024-04-03T11:00:00Z"),
-                          store.calendars().last()));
-    setWritable(folder, true);
-    QCOMPARE(fixture.read(QStringLiteral("work@example.com/work/outlook.ics")), before);
-    QCOMPARE(QDir(folder).entryList({QStringLiteral("*.ics")}).size(), 3);
-}
+    void changeOrRemoveAnEvent_data() {
+        QTest::addColumn<QByteArray>("item");
+        QTest::addColumn<QString>("title"); // the event the user acts on, and its start
+        QTest::addColumn<QString>("start");
+        // Another program replaces this text of the item meanwhile; "read-only": the calendar becomes so.
+        QTest::addColumn<QByteArrayList>("edit");
+        QTest::addColumn<bool>("remove");          // else the event is renamed
+        QTest::addColumn<QStringList>("expected"); // the events afterwards, or the refusal
 
-void TestCalendarStore::createFromDraft() {
-    CalendarFixture fixture;
-    CalendarStore store(fixture.options(berlin));
-    const CalEvent timed =
-        store.createEvent(draft(QStringLiteral("Team lunch"), "2024-04-05T10:30:00Z", "2024-04-05T11:30:00Z"),
-                          store.calendars().first());
-    QCOMPARE(timed.end, utc("2024-04-05T11:30:00Z"));
-    QCOMPARE(timed.calendarName, QStringLiteral("Home"));
-    QVERIFY(timed.organizerIsMe && !timed.isRecurring);
-    QCOMPARE(eventAt(store, QStringLiteral("Team lunch"), "2024-04-05T10:30:00Z")->id, timed.id);
-    QVERIFY(fixture.read(*timed.ekIdentifier).contains("DTSTART;TZID=Europe/Berlin:20240405T123000"));
+        const QByteArray leave = CalendarFixture::calendarObject(
+            {{"UID:leave", "DTSTART;VALUE=DATE:20240401", "RRULE:FREQ=DAILY;COUNT=5", "SUMMARY:Leave"}});
+        const QByteArrayList exdate{"SUMMARY", "EXDATE;VALUE=DATE:20240403\r\nSUMMARY"};
+        const QByteArray review = CalendarFixture::calendarObject(
+            {{"UID:review", "DTSTART:20240402T100000Z", "DURATION:PT2H", "SUMMARY:Review"}});
+        const QByteArray daily = CalendarFixture::calendarObject(
+            {{"UID:d", "DTSTART:20240401T100000Z", "RRULE:FREQ=DAILY;COUNT=3", "SUMMARY:Daily"},
+             {"UID:d", "RECURRENCE-ID:20240402T100000Z", "DTSTART:20240403T100000Z",
+              "SUMMARY:Daily (moved)"}});
 
-    // An all-day draft keeps the day boundaries it was made with.
-    const CalEvent allDay =
-        store.createEvent(draft(QStringLiteral("Off"), "2024-04-05T22:00:00Z", "2024-04-07T22:00:00Z", true),
-                          store.calendars().first());
-    QVERIFY(allDay.isAllDay);
-    QCOMPARE(allDay.start, utc("2024-04-05T22:00:00Z"));
-    QCOMPARE(allDay.end, utc("2024-04-07T22:00:00Z"));
-}
+        auto row = [](const char* name, const QByteArray& item, const char* title, const char* start,
+                      const QByteArrayList& edit, bool remove, const QStringList& expected) {
+            QTest::newRow(name) << item << QString::fromUtf8(title) << QString::fromUtf8(start) << edit
+                                << remove << expected;
+        };
+        // The days of an all-day series touch: the lookup around one day also finds its neighbours.
+        row("a day of a series is renamed on its own", leave, "Leave", "2024-04-02T22:00:00Z", {}, false,
+            {"03-31T22:00 Leave", "04-01T22:00 Leave", "04-02T22:00 Renamed", "04-03T22:00 Leave",
+             "04-04T22:00 Leave"});
+        row("a day removed meanwhile is not renamed through its neighbour", leave, "Leave",
+            "2024-04-02T22:00:00Z", exdate, false, {gone});
+        row("a day removed meanwhile is not deleted through its neighbour", leave, "Leave",
+            "2024-04-02T22:00:00Z", exdate, true, {gone});
+        row("an occurrence moved onto another's time is the one deleted", daily, "Daily (moved)",
+            "2024-04-03T10:00:00Z", {}, true, {"04-01T10:00 Daily", "04-03T10:00 Daily"});
+        row("a single event moved half an hour meanwhile is still found", review, "Review",
+            "2024-04-02T10:00:00Z", {"T100000Z", "T103000Z"}, false, {"04-02T10:30 Renamed"});
+        row("a single event moved to another day meanwhile is still found", review, "Review",
+            "2024-04-02T10:00:00Z", {"20240402T", "20240409T"}, false, {"04-09T10:00 Renamed"});
+        row("an item that came to hold another event names neither", review, "Review", "2024-04-02T10:00:00Z",
+            {"BEGIN:VEVENT",
+             "BEGIN:VEVENT\r\nUID:o\r\nDTSTART:20240402T100000Z\r\nEND:VEVENT\r\nBEGIN:VEVENT"},
+            false, {gone});
+        row("a read-only calendar refuses a change", review, "Review", "2024-04-02T10:00:00Z", {"read-only"},
+            false, {"Home is read-only"});
+        row("a read-only calendar refuses a removal", review, "Review", "2024-04-02T10:00:00Z", {"read-only"},
+            true, {"Home is read-only"});
+    }
 
-void TestCalendarStore::changesReloadCalendarsFirst() {
-    CalendarFixture fixture;
-    LocalCalendars::Options options = fixture.options(berlin);
-    options.watch = true;
-    options.coalesceMs = 100;
-    CalendarStore store(options);
-    QStringList seen;
-    store.onChange = [&] {
-        for (const LocalCalendar& c : store.calendars())
-            seen.append(c.title);
-    };
-    QDir().mkpath(fixture.path(QStringLiteral("Garden")));
-    QTRY_VERIFY_WITH_TIMEOUT(seen.contains(QStringLiteral("Garden")), 5000);
-}
+    void changeOrRemoveAnEvent() {
+        QFETCH(QByteArray, item);
+        QFETCH(QString, title);
+        QFETCH(QString, start);
+        QFETCH(QByteArrayList, edit);
+        QFETCH(bool, remove);
+        QFETCH(QStringList, expected);
+        CalendarFixture fixture = CalendarFixture::empty();
+        const QString path = QStringLiteral("Home/item.ics");
+        fixture.write(path, item);
+        CalendarStore store(fixture.options(berlin));
+        const std::optional<CalEvent> event = eventAt(store, title, start);
+        QVERIFY(event);
+        if (edit == QByteArrayList{"read-only"}) {
+            setWritable(fixture.path(QStringLiteral("Home")), false);
+            store.reloadCalendars();
+        } else if (!edit.isEmpty()) {
+            fixture.write(path, item.replace(edit[0], edit[1]));
+        }
 
-void TestCalendarStore::calendarFolderLocation() {
-    TempHome home;
-    QList<QUrl> opened;
-    auto open = [&](const QUrl& url) {
-        opened.append(url);
-        return true;
-    };
-    CalendarStore::openPrivacySettings(open);
-    QDir().mkpath(home.path() + QStringLiteral("/.calendars"));
-    CalendarStore::openPrivacySettings(open);
-    qputenv("VORRINDEL_CALENDARS", (home.path() + QStringLiteral("/elsewhere")).toUtf8());
-    CalendarStore::openPrivacySettings(open);
-    qunsetenv("VORRINDEL_CALENDARS");
-    QCOMPARE(opened,
-             (QList<QUrl>{QUrl::fromLocalFile(home.dataHome() + QStringLiteral("/Vorrindel/calendars")),
-                          QUrl::fromLocalFile(home.path() + QStringLiteral("/.calendars")),
-                          QUrl::fromLocalFile(home.path() + QStringLiteral("/elsewhere"))}));
-}
+        QStringList result;
+        try {
+            if (remove)
+                store.deleteEvent(*event);
+            else
+                store.updateEvent(*event, QStringLiteral("Renamed"), {});
+            for (const CalEvent& e : store.events(april.addDays(-1), april.addDays(10), {}))
+                result.append(e.start.toString(QStringLiteral("MM-ddTHH:mm ")) + e.title);
+        } catch (const GoogleError& e) {
+            result.append(e.message());
+            QCOMPARE(fixture.read(path), item);
+        }
+        setWritable(fixture.path(QStringLiteral("Home")), true);
+        QCOMPARE(result, expected);
+    }
+
+    void createFromDraft() {
+        CalendarFixture fixture;
+        CalendarStore store(fixture.options(berlin));
+        const QuickAddDraft lunch{QStringLiteral("Team lunch"), utc("2024-04-05T10:30:00Z"),
+                                  utc("2024-04-05T11:30:00Z")};
+        const CalEvent created = store.createEvent(lunch, store.calendars().first());
+        QCOMPARE(created.end, lunch.end);
+        QCOMPARE(eventAt(store, lunch.title, "2024-04-05T10:30:00Z")->id, created.id);
+        QVERIFY(fixture.read(*created.ekIdentifier).contains("DTSTART;TZID=Europe/Berlin:20240405T123000"));
+
+        // Never into a read-only calendar.
+        const QString work = fixture.path(QStringLiteral("work@example.com/work"));
+        setWritable(work, false);
+        store.reloadCalendars();
+        QVERIFY_THROWS_EXCEPTION(CalendarFileError, store.createEvent(lunch, store.calendars().last()));
+        setWritable(work, true);
+        QCOMPARE(QDir(work).entryList({QStringLiteral("*.ics")}).size(), 3);
+    }
+
+    void changesAreCoalescedAndReloadedFirst() {
+        CalendarFixture fixture;
+        LocalCalendars::Options options = fixture.options(berlin);
+        options.watch = true;
+        options.coalesceMs = 150;
+        CalendarStore store(options);
+        QList<qsizetype> seen; // how many calendars the store knew at each change
+        store.onChange = [&] { seen.append(store.calendars().size()); };
+
+        // A sync that renames hundreds of finished items into a collection gives one change.
+        for (int i = 0; i < 300; ++i) {
+            const QString name = QStringLiteral("/sync-%1.ics").arg(i);
+            fixture.writeEvent(QStringLiteral(".staging") + name,
+                               {QStringLiteral("UID:sync-%1").arg(i), "DTSTART:20240402T100000Z"});
+            QVERIFY(QFile::rename(fixture.path(QStringLiteral(".staging") + name),
+                                  fixture.path(QStringLiteral("Home") + name)));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 1, 5000);
+        QTest::qWait(600);
+        // A collection made later is listed by the time its change is told, and is watched too.
+        QDir().mkpath(fixture.path(QStringLiteral("Later")));
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 2, 5000);
+        fixture.writeEvent(QStringLiteral("Later/one.ics"), {"UID:later", "DTSTART:20240402T100000Z"});
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 3, 5000);
+        QCOMPARE(seen, (QList<qsizetype>{2, 3, 3}));
+    }
+
+    void calendarFolderLocation() {
+        TempHome home;
+        QList<QUrl> opened;
+        auto open = [&](const QUrl& url) {
+            opened.append(url);
+            return true;
+        };
+        CalendarStore::openPrivacySettings(open);
+        QDir().mkpath(home.path() + QStringLiteral("/.calendars"));
+        CalendarStore::openPrivacySettings(open);
+        qputenv("VORRINDEL_CALENDARS", (home.path() + QStringLiteral("/elsewhere")).toUtf8());
+        CalendarStore::openPrivacySettings(open);
+        qunsetenv("VORRINDEL_CALENDARS");
+        QCOMPARE(opened,
+                 (QList<QUrl>{QUrl::fromLocalFile(home.dataHome() + QStringLiteral("/Vorrindel/calendars")),
+                              QUrl::fromLocalFile(home.path() + QStringLiteral("/.calendars")),
+                              QUrl::fromLocalFile(home.path() + QStringLiteral("/elsewhere"))}));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCalendarStore)
 #include "tst_calendarstore.moc"

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTimeZone>
 
+using namespace Qt::StringLiterals;
+
 // Runs in Europe/Berlin: days are the user's days, not UTC ones.
 using namespace std::chrono_literals;
 
@@ -32,326 +34,275 @@ QJsonObject parse(const QByteArray& json) {
 class TestNotionClient : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() {
+        m_notion = std::make_unique<FakeNotion>();
+        m_session = std::make_unique<RemoteTestSession>();
+        m_session->setEndpoints(m_notion->endpoints());
+    }
+    void cleanup() {
+        m_session.reset();
+        m_notion.reset();
+    }
 
-    void headersOnEveryRequest();
-    void verifyOutcomes_data();
-    void verifyOutcomes();
-    void paging_data();
-    void paging();
-    void pagingStopsWithoutACursor();
-    void listDatabases();
-    void pagesRequest();
-    void pageTimes_data();
-    void pageTimes();
-    void pageFields();
-    void titleAndStatus_data();
-    void titleAndStatus();
-    void pagesWithoutUsableDates_data();
-    void pagesWithoutUsableDates();
+    void headersOnEveryRequest() {
+        const NotionClient client(m_notion->token());
+        QCOMPARE(runTask(client.verify()).value, std::optional<QString>("Vorrindel Sync"));
+        QVERIFY(runTask(client.listDatabases()).ok());
+
+        const QList<HttpRequest> requests = m_notion->server().requests();
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests[0].method + ' ' + requests[0].target + requests[0].body,
+                 QByteArray("GET /v1/users/me"));
+        QCOMPARE(requests[1].method + ' ' + requests[1].target, QByteArray("POST /v1/search"));
+        QCOMPARE(requests[1].json(),
+                 parse(R"({"filter":{"property":"object","value":"database"},"page_size":100})"));
+        for (const HttpRequest& request : requests) {
+            QCOMPARE(request.header("Authorization"), "Bearer " + m_notion->token().toUtf8());
+            QCOMPARE(request.header("Notion-Version"), QByteArray("2022-06-28"));
+            QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
+        }
+    }
+
+    void verifyOutcomes_data() {
+        // The outcome is the name, the NotionError's message, or empty for a transport error.
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("outcome");
+
+        QTest::newRow("token refused") << u"token"_s << "API token is invalid.";
+        QTest::newRow("server error, not JSON") << u"500"_s << "HTTP 500";
+        QTest::newRow("no name") << u"anonymous"_s << "Notion integration";
+        QTest::newRow("time-out") << u"stall"_s << "";
+    }
+    void verifyOutcomes() {
+        QFETCH(QString, failure);
+        QFETCH(QString, outcome);
+
+        m_session->setAllTimeouts(200ms);
+        if (failure == u"500")
+            m_notion->server().scriptNext("GET", "/v1/", HttpReply::text(500, "<html>oops</html>"));
+        else if (failure == u"anonymous")
+            m_notion->setBotName(std::nullopt);
+        else if (failure == u"stall")
+            m_notion->server().scriptNext("GET", "/v1/", HttpReply::stall());
+
+        const auto result =
+            runTask(NotionClient(failure == u"token" ? "secret_wrong" : m_notion->token()).verify());
+        if (result.ok())
+            QCOMPARE(*result.value, outcome);
+        else if (outcome.isEmpty())
+            QVERIFY2(result.errorAs<TransportError>(), qPrintable(result.errorMessage()));
+        else
+            QVERIFY(result.errorAs<NotionError>() && result.errorMessage() == outcome);
+    }
+
+    void paging_data() {
+        QTest::addColumn<int>("pageSize");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<int>("results");
+
+        QTest::newRow("three small pages") << 2 << 5 << 3 << 5;
+        QTest::newRow("stops at 1000") << 100 << 1500 << 10 << 1000;
+        QTest::newRow("the last page stays whole") << 75 << 1500 << 14 << 1050;
+    }
+    void paging() {
+        QFETCH(int, pageSize);
+        QFETCH(int, stored);
+        QFETCH(int, requests);
+        QFETCH(int, results);
+
+        m_notion->setPageSize(pageSize);
+        m_notion->addDatabase(FakeNotion::database("db-1", "Roadmap", {{"Due", "date"}}));
+        for (int i = 0; i < stored; ++i)
+            m_notion->addPage("db-1",
+                              FakeNotion::page(QStringLiteral("p%1").arg(i), "Item", "Due", "2024-05-06"));
+
+        const auto result = runTask(pages(roadmap));
+        QCOMPARE(result.value.value_or(QList<CalEvent>()).size(), results);
+        const QList<HttpRequest> sent = m_notion->server().requests();
+        QCOMPARE(sent.size(), requests);
+        for (qsizetype i = 0; i < sent.size(); ++i) {
+            QCOMPARE(sent[i].json().value("page_size"), QJsonValue(100));
+            QCOMPARE(sent[i].json().contains("start_cursor"), i > 0);
+        }
+    }
+
+    void pagingStopsWithoutANewCursor_data() {
+        QTest::addColumn<QJsonValue>("cursor");
+        QTest::addColumn<int>("requests");
+        QTest::newRow("no cursor") << QJsonValue(QJsonValue::Null) << 1;
+        QTest::newRow("the same cursor again") << QJsonValue("same") << 2;
+    }
+    void pagingStopsWithoutANewCursor() {
+        QFETCH(QJsonValue, cursor);
+        QFETCH(int, requests);
+        m_notion->server().scriptNext(
+            "POST", "/v1/search",
+            HttpReply::json(200, {{"results", QJsonArray{}}, {"has_more", true}, {"next_cursor", cursor}}),
+            5);
+        QVERIFY(runTask(NotionClient(m_notion->token()).listDatabases()).ok());
+        QCOMPARE(m_notion->server().requests().size(), requests);
+    }
+
+    void listDatabases() {
+        m_notion->addDatabase(
+            FakeNotion::database("b", "beta", {{"Zeta", "date"}, {"Name", "title"}, {"Alpha", "date"}}, "🚀"));
+        QJsonObject external = FakeNotion::database("a", "Alpha", {{"When", "date"}});
+        external.insert(
+            "icon", QJsonObject{{"type", "external"}, {"external", QJsonObject{{"url", "https://x/i.png"}}}});
+        m_notion->addDatabase(external);
+        m_notion->addDatabase(FakeNotion::database("n", "  ", {{"When", "date"}}));
+        m_notion->addDatabase(FakeNotion::database("s1", "Same", {{"When", "date"}}));
+        m_notion->addDatabase(
+            FakeNotion::database("x", "No dates", {{"Name", "title"}, {"Tags", "multi_select"}}));
+        m_notion->addDatabase(FakeNotion::database("s2", "same", {{"When", "date"}}));
+        QJsonObject noID = FakeNotion::database("", "No id", {{"When", "date"}});
+        noID.remove("id");
+        m_notion->addDatabase(noID);
+        m_notion->setPageSize(3);
+
+        const auto result = runTask(NotionClient(m_notion->token()).listDatabases());
+        QCOMPARE(result.value, std::optional(QList<NotionDatabase>{
+                                   {"a", "Alpha", std::nullopt, {"When"}},
+                                   {"b", "beta", QStringLiteral("🚀"), {"Alpha", "Zeta"}},
+                                   {"s1", "Same", std::nullopt, {"When"}},
+                                   {"s2", "same", std::nullopt, {"When"}},
+                                   {"n", "Untitled database", std::nullopt, {"When"}},
+                               }));
+    }
+
+    void pagesRequest() {
+        m_notion->server().scriptNext("POST", "/v1/", HttpReply::json(200, {{"results", QJsonArray{}}}));
+        // Half past midnight and a minute to midnight in Berlin: days of the user's zone, not of UTC.
+        const NotionDatabaseSelection odd{"abc/../../users/me", "Odd", std::nullopt, "Due"};
+        QVERIFY(runTask(pages(odd, berlin(2024, 5, 6, 0, 30), berlin(2024, 5, 12, 23, 59))).ok());
+
+        const HttpRequest request = m_notion->server().requests().constFirst();
+        QCOMPARE(request.rawPath, QByteArray("/v1/databases/abc%2F..%2F..%2Fusers%2Fme/query"));
+        QCOMPARE(request.json(),
+                 parse(R"({)"
+                       R"( "filter": {"and": [{"property": "Due", "date": {"on_or_after": "2024-05-06"}},)"
+                       R"( {"property": "Due", "date": {"on_or_before": "2024-05-12"}}]},)"
+                       R"( "sorts": [{"property": "Due", "direction": "ascending"}], "page_size": 100})"));
+    }
+
+    void pageTimes_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");             // empty: none
+        QTest::addColumn<QDateTime>("expectedStart"); // invalid: no event
+        QTest::addColumn<QDateTime>("expectedEnd");
+        QTest::addColumn<bool>("allDay");
+
+        const QString nine = QStringLiteral("2024-05-06T09:00:00.000+02:00");
+        QTest::newRow("one day") << u"2024-05-06"_s << "" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
+        QTest::newRow("first to third ends on the fourth")
+            << u"2024-05-01"_s << "2024-05-03" << berlin(2024, 5, 1) << berlin(2024, 5, 4) << true;
+        QTest::newRow("a day of 23 hours")
+            << u"2024-03-31"_s << "" << berlin(2024, 3, 31) << berlin(2024, 4, 1) << true;
+        QTest::newRow("timed without end lasts 30 minutes")
+            << nine << "" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 6, 9, 30) << false;
+        QTest::newRow("timed with timed end")
+            << u"2024-05-06T09:00:00Z"_s << "2024-05-06T11:15:00.000Z" << berlin(2024, 5, 6, 11)
+            << berlin(2024, 5, 6, 13, 15) << false;
+        QTest::newRow("timed start, all-day end later")
+            << nine << "2024-05-08" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 8) << false;
+        QTest::newRow("timed start, all-day end before it")
+            << nine << "2024-05-06" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 6, 9, 30) << false;
+        QTest::newRow("all-day end before start")
+            << u"2024-05-06"_s << "2024-05-04" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
+        QTest::newRow("unreadable end")
+            << u"2024-05-06"_s << "soon" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
+        QTest::newRow("unreadable start: no event")
+            << u"May 6"_s << "" << QDateTime() << QDateTime() << false;
+        QTest::newRow("empty start: no event") << u""_s << "" << QDateTime() << QDateTime() << false;
+    }
+    void pageTimes() {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QDateTime, expectedStart);
+        QFETCH(QDateTime, expectedEnd);
+        QFETCH(bool, allDay);
+
+        const auto event = NotionClient::event(
+            FakeNotion::page("p", "Item", "Due", start, end.isEmpty() ? std::nullopt : std::optional(end)),
+            roadmap, orange);
+        QCOMPARE(event.has_value(), expectedStart.isValid());
+        if (event) {
+            QCOMPARE(event->start, expectedStart);
+            QCOMPARE(event->end, expectedEnd);
+            QCOMPARE(event->isAllDay, allDay);
+        }
+    }
+
+    void pageFields() {
+        m_notion->addDatabase(FakeNotion::database("db-1", "Roadmap", {{"Due", "date"}}));
+        QJsonObject page = FakeNotion::page("1f2e-33", "  Launch  ", "Due", "2024-05-06");
+        page.insert("icon", QJsonObject{{"type", "emoji"}, {"emoji", "🎉"}});
+        m_notion->addPage("db-1", page);
+        m_notion->addPage("db-1", FakeNotion::page("early", "Kickoff", "Due", "2024-05-02"));
+        m_notion->addPage("db-1", FakeNotion::page("outside", "Later", "Due", "2024-06-02"));
+
+        const auto result = runTask(pages(roadmap));
+        QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
+        QCOMPARE(result.value->size(), 2);
+        QCOMPARE(result.value->at(0).title, QStringLiteral("Kickoff"));
+        const CalEvent& event = result.value->at(1);
+        QCOMPARE(event.id, QStringLiteral("notion:1f2e-33"));
+        QCOMPARE(event.title, QStringLiteral("Launch"));
+        QCOMPARE(event.calendarName, QStringLiteral("Roadmap"));
+        QCOMPARE(event.color, orange);
+        QCOMPARE(event.source, EventSource::notion);
+        QCOMPARE(event.webLink, std::optional(QUrl("https://www.notion.so/Page-1f2e33")));
+        QCOMPARE(event.url, event.webLink);
+        QCOMPARE(event.notionURL, std::optional(QUrl("notion://www.notion.so/Page-1f2e33")));
+        QCOMPARE(event.notionIcon, std::optional<QString>("🎉"));
+        QCOMPARE(event.lastEdited, std::optional(QDateTime(QDate(2024, 5, 1), QTime(10, 0), Qt::UTC)));
+        QVERIFY(event.organizerIsMe && event.calendarEditable && !event.isRecurring);
+        QVERIFY(event.attendees.isEmpty() && !event.location && !event.notes && !event.organizer);
+    }
+
+    void titleAndStatus_data() {
+        QTest::addColumn<QByteArray>("properties");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("status"); // null: none
+
+        const QByteArray due = R"({"Due":{"type":"date","date":{"start":"2024-05-06"}},)";
+        QTest::newRow("status type beats a select named Status")
+            << due +
+                   R"("Stage":{"type":"status","status":{"name":"Doing"}},"Status":{"type":"select","select":{"name":"Old"}}})"
+            << u"Untitled"_s << "Doing";
+        QTest::newRow("select named Status")
+            << due + R"("Status":{"type":"select","select":{"name":"Blocked"}}})" << u"Untitled"_s
+            << "Blocked";
+        QTest::newRow("title joined from its pieces")
+            << due + R"("Task":{"type":"title","title":[{"plain_text":"Ship "},{"plain_text":"it"}]}})"
+            << "Ship it" << QString();
+        QTest::newRow("blank title") << due + R"("Task":{"type":"title","title":[{"plain_text":" "}]}})"
+                                     << "Untitled" << QString();
+    }
+    void titleAndStatus() {
+        QFETCH(QByteArray, properties);
+        QFETCH(QString, title);
+        QFETCH(QString, status);
+
+        const auto event =
+            NotionClient::event({{"id", "p"}, {"properties", parse(properties)}}, roadmap, orange);
+        QVERIFY(event);
+        QCOMPARE(event->title, title);
+        QCOMPARE(event->notionStatus, status.isNull() ? std::nullopt : std::optional(status));
+        QVERIFY(!event->webLink && !event->notionURL);
+    }
 
 private:
+    QCoro::Task<QList<CalEvent>> pages(const NotionDatabaseSelection& database,
+                                       QDateTime from = berlin(2024, 5, 1),
+                                       QDateTime to = berlin(2024, 5, 31)) {
+        return NotionClient(m_notion->token()).pages(database, from, to, orange);
+    }
+
     std::unique_ptr<FakeNotion> m_notion;
     std::unique_ptr<RemoteTestSession> m_session;
 };
-
-void TestNotionClient::init() {
-    m_notion = std::make_unique<FakeNotion>();
-    m_session = std::make_unique<RemoteTestSession>();
-    m_session->setEndpoints(m_notion->endpoints());
-}
-
-void TestNotionClient::cleanup() {
-    m_session.reset();
-    m_notion.reset();
-}
-
-void TestNotionClient::headersOnEveryRequest() {
-    const NotionClient client(m_notion->token());
-    const auto name = runTask(client.verify());
-    QCOMPARE(name.value, std::optional<QString>("Vorrindel Sync"));
-    QVERIFY(runTask(client.listDatabases()).ok());
-
-    const QList<HttpRequest> requests = m_notion->server().requests();
-    QCOMPARE(requests.size(), 2);
-    QCOMPARE(requests[0].method + ' ' + requests[0].target, QByteArray("GET /v1/users/me"));
-    QCOMPARE(requests[0].body, QByteArray());
-    QCOMPARE(requests[1].method + ' ' + requests[1].target, QByteArray("POST /v1/search"));
-    QCOMPARE(requests[1].json(),
-             parse(R"({"filter":{"property":"object","value":"database"},"page_size":100})"));
-    for (const HttpRequest& request : requests) {
-        QCOMPARE(request.header("Authorization"), "Bearer " + m_notion->token().toUtf8());
-        QCOMPARE(request.header("Notion-Version"), QByteArray("2022-06-28"));
-        QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
-    }
-}
-
-void TestNotionClient::verifyOutcomes_data() {
-    QTest::addColumn<QString>("token");
-    QTest::addColumn<QString>("failure");
-    QTest::addColumn<QString>("message"); // empty: a transport error, or the fallback name
-
-    QTest::newRow("token refused") << "secret_wrong"
-                                   << ""
-                                   << "API token is invalid.";
-    QTest::newRow("server error, not JSON") << ""
-                                            << "500"
-                                            << "HTTP 500";
-    QTest::newRow("no name") << ""
-                             << "anonymous"
-                             << "";
-    QTest::newRow("time-out") << ""
-                              << "stall"
-                              << "";
-}
-
-void TestNotionClient::verifyOutcomes() {
-    QFETCH(QString, token);
-    QFETCH(QString, failure);
-    QFETCH(QString, message);
-
-    m_session->setAllTimeouts(200ms);
-    if (failure == u"500")
-        m_notion->server().scriptNext("GET", "/v1/", HttpReply::text(500, "<html>oops</html>"));
-    else if (failure == u"anonymous")
-        m_notion->setBotName(std::nullopt);
-    else if (failure == u"stall")
-        m_notion->server().scriptNext("GET", "/v1/", HttpReply::stall());
-
-    const auto result = runTask(NotionClient(token.isEmpty() ? m_notion->token() : token).verify());
-    if (failure == u"anonymous") {
-        QCOMPARE(result.value, std::optional<QString>("Notion integration"));
-    } else if (message.isEmpty()) {
-        QVERIFY2(result.errorAs<TransportError>(), qPrintable(result.errorMessage()));
-    } else {
-        QVERIFY(result.errorAs<NotionError>());
-        QCOMPARE(result.errorMessage(), message);
-    }
-}
-
-void TestNotionClient::paging_data() {
-    QTest::addColumn<int>("pageSize");
-    QTest::addColumn<int>("stored");
-    QTest::addColumn<int>("requests");
-    QTest::addColumn<int>("results");
-
-    QTest::newRow("three small pages") << 2 << 5 << 3 << 5;
-    QTest::newRow("stops at 1000") << 100 << 1500 << 10 << 1000;
-    QTest::newRow("the last page stays whole") << 75 << 1500 << 14 << 1050;
-}
-
-void TestNotionClient::paging() {
-    QFETCH(int, pageSize);
-    QFETCH(int, stored);
-    QFETCH(int, requests);
-    QFETCH(int, results);
-
-    m_notion->setPageSize(pageSize);
-    m_notion->addDatabase(FakeNotion::database("db-1", "Roadmap", {{"Due", "date"}}));
-    for (int i = 0; i < stored; ++i)
-        m_notion->addPage("db-1",
-                          FakeNotion::page(QStringLiteral("p%1").arg(i), "Item", "Due", "2024-05-06"));
-
-    const auto result = runTask(
-        NotionClient(m_notion->token()).pages(roadmap, berlin(2024, 5, 1), berlin(2024, 5, 31), orange));
-    QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
-    QCOMPARE(result.value->size(), results);
-
-    const QList<HttpRequest> sent = m_notion->server().requests();
-    QCOMPARE(sent.size(), requests);
-    for (qsizetype i = 0; i < sent.size(); ++i) {
-        const QJsonObject body = sent[i].json();
-        QCOMPARE(body.value("page_size").toInt(), 100);
-        QCOMPARE(body.contains("start_cursor"), i > 0);
-    }
-}
-
-void TestNotionClient::pagingStopsWithoutACursor() {
-    m_notion->server().scriptNext(
-        "POST", "/v1/search",
-        HttpReply::json(200,
-                        {{"results", QJsonArray{}}, {"has_more", true}, {"next_cursor", QJsonValue::Null}}));
-    const auto result = runTask(NotionClient(m_notion->token()).listDatabases());
-    QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
-    QCOMPARE(m_notion->server().requests().size(), 1);
-}
-
-void TestNotionClient::listDatabases() {
-    m_notion->addDatabase(
-        FakeNotion::database("b", "beta", {{"Zeta", "date"}, {"Name", "title"}, {"Alpha", "date"}}, "🚀"));
-    QJsonObject external = FakeNotion::database("a", "Alpha", {{"When", "date"}});
-    external.insert("icon",
-                    QJsonObject{{"type", "external"}, {"external", QJsonObject{{"url", "https://x/i.png"}}}});
-    m_notion->addDatabase(external);
-    m_notion->addDatabase(FakeNotion::database("n", "  ", {{"When", "date"}}));
-    m_notion->addDatabase(FakeNotion::database("s1", "Same", {{"When", "date"}}));
-    m_notion->addDatabase(
-        FakeNotion::database("x", "No dates", {{"Name", "title"}, {"Tags", "multi_select"}}));
-    m_notion->addDatabase(FakeNotion::database("s2", "same", {{"When", "date"}}));
-    QJsonObject noID = FakeNotion::database("", "No id", {{"When", "date"}});
-    noID.remove("id");
-    m_notion->addDatabase(noID);
-    m_notion->setPageSize(3);
-
-    const auto result = runTask(NotionClient(m_notion->token()).listDatabases());
-    QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
-    const QList<NotionDatabase> expected{
-        {"a", "Alpha", std::nullopt, {"When"}},
-        {"b", "beta", QStringLiteral("🚀"), {"Alpha", "Zeta"}},
-        {"s1", "Same", std::nullopt, {"When"}},
-        {"s2", "same", std::nullopt, {"When"}},
-        {"n", "Untitled database", std::nullopt, {"When"}},
-    };
-    QCOMPARE(*result.value, expected);
-}
-
-void TestNotionClient::pagesRequest() {
-    const NotionDatabaseSelection odd{"abc/../../users/me", "Odd", std::nullopt, "Due"};
-    m_notion->server().scriptNext("POST", "/v1/", HttpReply::json(200, {{"results", QJsonArray{}}}));
-    // Half past midnight and a minute to midnight in Berlin: days of the user's zone, not of UTC.
-    const auto result =
-        runTask(NotionClient(m_notion->token())
-                    .pages(odd, berlin(2024, 5, 6, 0, 30), berlin(2024, 5, 12, 23, 59), orange));
-    QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
-
-    const HttpRequest request = m_notion->server().requests().constFirst();
-    QCOMPARE(request.rawPath, QByteArray("/v1/databases/abc%2F..%2F..%2Fusers%2Fme/query"));
-    QCOMPARE(request.json(), parse(R"({
-        "filter": {"and": [{"property": "Due", "date": {"on_or_after": "2024-05-06"}},
-                           {"property": "Due", "date": {"on_or_before": "2024-05-12"}}]},
-        "sorts": [{"property": "Due", "direction": "ascending"}],
-        "page_size": 100})"));
-}
-
-void TestNotionClient::pageTimes_data() {
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("end"); // empty: none
-    QTest::addColumn<QDateTime>("expectedStart");
-    QTest::addColumn<QDateTime>("expectedEnd");
-    QTest::addColumn<bool>("allDay");
-
-    QTest::newRow("one day") << "2024-05-06"
-                             << "" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
-    QTest::newRow("first to third ends on the fourth")
-        << "2024-05-01"
-        << "2024-05-03" << berlin(2024, 5, 1) << berlin(2024, 5, 4) << true;
-    QTest::newRow("a day of 23 hours") << "2024-03-31"
-                                       << "" << berlin(2024, 3, 31) << berlin(2024, 4, 1) << true;
-    QTest::newRow("timed without end lasts 30 minutes")
-        << "2024-05-06T09:00:00.000+02:00"
-        << "" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 6, 9, 30) << false;
-    QTest::newRow("timed with timed end")
-        << "2024-05-06T09:00:00Z"
-        << "2024-05-06T11:15:00.000Z" << berlin(2024, 5, 6, 11) << berlin(2024, 5, 6, 13, 15) << false;
-    QTest::newRow("timed start, all-day end later")
-        << "2024-05-06T09:00:00.000+02:00"
-        << "2024-05-08" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 8) << false;
-    QTest::newRow("timed start, all-day end before it")
-        << "2024-05-06T09:00:00.000+02:00"
-        << "2024-05-06" << berlin(2024, 5, 6, 9) << berlin(2024, 5, 6, 9, 30) << false;
-    QTest::newRow("all-day end before start")
-        << "2024-05-06"
-        << "2024-05-04" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
-    QTest::newRow("unreadable end") << "2024-05-06"
-                                    << "soon" << berlin(2024, 5, 6) << berlin(2024, 5, 7) << true;
-}
-
-void TestNotionClient::pageTimes() {
-    QFETCH(QString, start);
-    QFETCH(QString, end);
-    QFETCH(QDateTime, expectedStart);
-    QFETCH(QDateTime, expectedEnd);
-    QFETCH(bool, allDay);
-
-    const auto event = NotionClient::event(
-        FakeNotion::page("p", "Item", "Due", start, end.isEmpty() ? std::nullopt : std::optional(end)),
-        roadmap, orange);
-    QVERIFY(event);
-    QCOMPARE(event->start, expectedStart);
-    QCOMPARE(event->end, expectedEnd);
-    QCOMPARE(event->isAllDay, allDay);
-}
-
-void TestNotionClient::pageFields() {
-    m_notion->addDatabase(FakeNotion::database("db-1", "Roadmap", {{"Due", "date"}}));
-    QJsonObject page = FakeNotion::page("1f2e-33", "  Launch  ", "Due", "2024-05-06");
-    page.insert("icon", QJsonObject{{"type", "emoji"}, {"emoji", "🎉"}});
-    m_notion->addPage("db-1", page);
-    m_notion->addPage("db-1", FakeNotion::page("early", "Kickoff", "Due", "2024-05-02"));
-    m_notion->addPage("db-1", FakeNotion::page("outside", "Later", "Due", "2024-06-02"));
-
-    const auto result = runTask(
-        NotionClient(m_notion->token()).pages(roadmap, berlin(2024, 5, 1), berlin(2024, 5, 31), orange));
-    QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
-    QCOMPARE(result.value->size(), 2);
-    QCOMPARE(result.value->at(0).title, QStringLiteral("Kickoff"));
-    const CalEvent& event = result.value->at(1);
-    QCOMPARE(event.id, QStringLiteral("notion:1f2e-33"));
-    QCOMPARE(event.title, QStringLiteral("Launch"));
-    QCOMPARE(event.calendarName, QStringLiteral("Roadmap"));
-    QCOMPARE(event.color, orange);
-    QCOMPARE(event.source, EventSource::notion);
-    QCOMPARE(event.webLink, std::optional(QUrl("https://www.notion.so/Page-1f2e33")));
-    QCOMPARE(event.url, event.webLink);
-    QCOMPARE(event.notionURL, std::optional(QUrl("notion://www.notion.so/Page-1f2e33")));
-    QCOMPARE(event.notionIcon, std::optional<QString>("🎉"));
-    QCOMPARE(event.lastEdited, std::optional(QDateTime(QDate(2024, 5, 1), QTime(10, 0), Qt::UTC)));
-    QVERIFY(event.organizerIsMe && event.calendarEditable && !event.isRecurring);
-    QVERIFY(event.attendees.isEmpty() && !event.location && !event.notes && !event.organizer);
-}
-
-void TestNotionClient::titleAndStatus_data() {
-    QTest::addColumn<QByteArray>("properties");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("status"); // null: none
-
-    const QByteArray due = R"("Due":{"type":"date","date":{"start":"2024-05-06"}})";
-    QTest::newRow("status type beats a select named Status")
-        << R"({)" + due + R"(,"Stage":{"type":"status","status":{"name":"In progress"}},
-              "Status":{"type":"select","select":{"name":"Old"}}})"
-        << "Untitled"
-        << "In progress";
-    QTest::newRow("select named Status")
-        << R"({)" + due + R"(,"Status":{"type":"select","select":{"name":"Blocked"}}})"
-        << "Untitled"
-        << "Blocked";
-    QTest::newRow("title joined from its pieces")
-        << R"({)" + due + R"(,"Task":{"type":"title","title":[{"plain_text":"Ship "},{"plain_text":"it"}]}})"
-        << "Ship it" << QString();
-    QTest::newRow("blank title") << R"({)" + due + R"(,"Task":{"type":"title","title":[{"plain_text":" "}]}})"
-                                 << "Untitled" << QString();
-}
-
-void TestNotionClient::titleAndStatus() {
-    QFETCH(QByteArray, properties);
-    QFETCH(QString, title);
-    QFETCH(QString, status);
-
-    const QJsonObject page{{"id", "p"}, {"properties", parse(properties)}};
-    const auto event = NotionClient::event(page, roadmap, orange);
-    QVERIFY(event);
-    QCOMPARE(event->title, title);
-    QCOMPARE(event->notionStatus, status.isNull() ? std::nullopt : std::optional(status));
-    QVERIFY(!event->webLink && !event->notionURL);
-}
-
-void TestNotionClient::pagesWithoutUsableDates_data() {
-    QTest::addColumn<QByteArray>("page");
-    QTest::newRow("no id") << QByteArray(
-        R"({"properties":{"Due":{"type":"date","date":{"start":"2024-05-06"}}}})");
-    QTest::newRow("empty date") << QByteArray(
-        R"({"id":"p","properties":{"Due":{"type":"date","date":null}}})");
-    QTest::newRow("another property")
-        << QByteArray(R"({"id":"p","properties":{"When":{"type":"date","date":{"start":"2024-05-06"}}}})");
-    QTest::newRow("unreadable start")
-        << QByteArray(R"({"id":"p","properties":{"Due":{"type":"date","date":{"start":"May 6"}}}})");
-}
-
-void TestNotionClient::pagesWithoutUsableDates() {
-    QFETCH(QByteArray, page);
-    QVERIFY(!NotionClient::event(parse(page), roadmap, orange));
-}
 
 QTEST_GUILESS_MAIN(TestNotionClient)
 #include "tst_notionclient.moc"
