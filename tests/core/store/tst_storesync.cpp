@@ -1,58 +1,41 @@
-#include "FakeSources.h"
-#include "StoreHarness.h"
+#include "GoogleStoreWorld.h"
 
 #include "core/remote/NotionClient.h"
-#include "support/FakeBrowser.h"
-#include "support/FakeGoogle.h"
 #include "support/FakeNotion.h"
-#include "support/RemoteTestSession.h"
 #include "support/TaskResult.h"
+#include "support/TestEvents.h"
 
 #include <QTest>
 
+// The real Google and Notion clients against their fake servers, whose replies a test can hold back
+// to act while a sync waits.
 namespace {
 
-const QString ada = QStringLiteral("ada@corp.io");
-const QString adaTeam = QStringLiteral("team@group.corp.io");
+const QString ada = GoogleStoreWorld::ada;
+const QString team = GoogleStoreWorld::team;
 const QString bob = QStringLiteral("bob@corp.io");
 const QString cy = QStringLiteral("cy@corp.io");
 
-// Ada with her own calendar and a team calendar, Bob with his own; one event in each. The in-memory
-// Google renews every token it is asked for.
-struct GoogleWorld {
+// Ada with her own and the team calendar, Bob with his own; one event in each.
+struct GoogleWorld : GoogleStoreWorld {
     GoogleWorld() {
-        auto fake = std::make_unique<FakeGoogleSource>();
-        google = fake.get();
-        h.google = std::move(fake);
-        const auto event = [&](const QString& account, const QString& calendar, const char* title,
-                               const char* at) {
-            google->eventsOf[calendar] << FakeGoogleSource::event(account, calendar, title, title, h.at(at));
-        };
-        event(ada, ada, "Ada 1", "2026-03-04 11:00");
-        event(ada, adaTeam, "Team", "2026-03-04 12:00");
-        event(bob, bob, "Bob 1", "2026-03-04 13:00");
-        h.settings->setGoogle(
-            {QStringLiteral("client"),
-             QStringLiteral("secret"),
-             {FakeGoogleSource::account(ada, {ada, adaTeam}), FakeGoogleSource::account(bob, {bob})}});
+        connect(bob);
+        google.addAccount(cy); // may sign in later
+        addEvent(ada, "Ada 1", "2026-03-04 11:00");
+        addEvent(team, "Team", "2026-03-04 12:00");
+        addEvent(bob, "Bob 1", "2026-03-04 13:00");
     }
-    GoogleAccount stored(const QString& email) const {
-        const QList<GoogleAccount> accounts = h.settings->google().accounts;
-        const auto found =
-            std::find_if(accounts.cbegin(), accounts.cend(), [&](auto& a) { return a.email == email; });
-        return found == accounts.cend() ? GoogleAccount() : *found;
+    // Waits until `count` replies are held back.
+    bool held(int count = 1) {
+        return QTest::qWaitFor([&] { return google.server().heldCount() == count; });
     }
     // What "google.json" holds, read by a settings object of its own.
-    QStringList persistedRefreshTokens() const {
+    static QStringList persistedRefreshTokens() {
         QStringList tokens;
         for (const GoogleAccount& account : AppSettings(SettingsLocations::standard()).google().accounts)
             tokens << account.refreshToken;
         return tokens;
     }
-    QStringList titles() const { return StoreHarness::titles(h.store->googleEvents()); }
-
-    StoreHarness h;
-    FakeGoogleSource* google = nullptr;
 };
 
 NotionDatabaseSelection selection(const QString& id, const QString& title,
@@ -60,29 +43,40 @@ NotionDatabaseSelection selection(const QString& id, const QString& title,
     return {id, title, std::nullopt, dateProperty};
 }
 
-// A token and the given databases chosen, database i holding the page "P<i>".
+// The databases on a fake Notion and chosen in the settings, database i holding the page "P<i>".
 struct NotionWorld {
     explicit NotionWorld(const QList<NotionDatabaseSelection>& chosen) {
-        auto fake = std::make_unique<FakeNotionSource>();
-        notion = fake.get();
-        h.notion = std::move(fake);
-        for (int i = 0; i < chosen.size(); ++i)
-            notion->pagesOf[chosen[i].id] = {FakeNotionSource::page(
-                QStringLiteral("p%1").arg(i), QStringLiteral("P%1").arg(i), h.at("2026-03-05 09:00"))};
-        h.settings->setNotionToken(QStringLiteral("old-token"));
+        for (int i = 0; i < chosen.size(); ++i) {
+            notion.addDatabase(FakeNotion::database(chosen[i].id, chosen[i].title, {{"Due", "date"}}));
+            addPage(chosen[i].id, QStringLiteral("P%1").arg(i));
+        }
+        session.setEndpoints(notion.endpoints());
+        h.settings->setNotionToken(notion.token());
         h.settings->setNotionDatabases(chosen);
+        h.notion = NotionSource::remote();
+    }
+    void addPage(const QString& database, const QString& title) {
+        notion.addPage(database, FakeNotion::page(title.toLower(), title, "Due", "2026-03-05"));
     }
     QStringList titles() const { return StoreHarness::titles(h.store->notionEvents()); }
+    static QString queryPath(const QString& database) { return "/v1/databases/" + database + "/query"; }
+    // Notion's answer when a request fails with this message.
+    static HttpReply failure(const QString& message) {
+        return HttpReply::json(
+            500,
+            {{"object", "error"}, {"status", 500}, {"code", "internal_server_error"}, {"message", message}});
+    }
 
+    FakeNotion notion;
     StoreHarness h;
-    FakeNotionSource* notion = nullptr;
+    RemoteTestSession session;
 };
 
 } // namespace
 
 struct Failing {
-    QStringList revoked; // accounts whose token is refused
-    QStringList failing; // accounts and calendars whose calls fail with "Boom <id>"
+    QString revoked;     // the account whose refresh token Google no longer takes
+    QStringList failing; // calendars whose listing fails with "Boom <id>"
     QStringList titles;
     QString error;
     bool synced;
@@ -102,32 +96,37 @@ private Q_SLOTS:
     void googleRequestsDuringARunGiveOneRerunThatCallersAwait() {
         GoogleWorld w;
         TestableStore& store = w.h.start();
-        QCOMPARE(w.google->gate.count("events " + ada), 1);
+        FakeHttpServer& server = w.google.server();
+        const auto listings = [&](const QString& calendar) {
+            return server.requests("GET", GoogleStoreWorld::eventsPath(calendar)).size();
+        };
+        QCOMPARE(listings(ada), 1);
 
         // Bob's calendar is the run's last call: holding it holds the run and nothing after it.
-        w.google->gate.hold("events " + bob);
+        server.hold("GET", GoogleStoreWorld::eventsPath(bob));
         const auto running = startTask(store.refreshGoogle());
+        QVERIFY(w.held());
         const auto second = startTask(store.refreshGoogle());
         const auto third = startTask(store.refreshGoogle());
-        QVERIFY(store.isSyncingGoogle());
+        w.addEvent(bob, "Bob 2", "2026-03-04 14:00"); // only a further run can see it
 
         // Let the running refresh end and hold the further run it starts.
-        w.google->gate.release();
-        w.google->gate.hold("events " + bob);
+        server.release();
+        server.hold("GET", GoogleStoreWorld::eventsPath(bob));
         QVERIFY(finish(*running));
-        QVERIFY(QTest::qWaitFor([&] { return w.google->gate.waiting() == 1; }));
+        QVERIFY(!w.titles().contains("Bob 2"));
+        QVERIFY(w.held());
         QVERIFY(!second->finished && !third->finished);
-
-        w.google->eventsOf[bob][0].title = QStringLiteral("Bob 1 moved");
-        w.google->gate.release();
+        server.release();
         QVERIFY(finish(*second));
         QVERIFY(finish(*third));
-        QVERIFY(w.titles().contains("Bob 1 moved"));
+        QVERIFY(w.titles().contains("Bob 2"));
         w.h.settle();
-        QCOMPARE(w.google->gate.count("events " + ada), 3);
+        QCOMPARE(listings(ada), 3);
     }
 
-    // The run writes back only the tokens it renewed, and leaves out what went meanwhile.
+    // Ada's token runs out before the held run, which renews it; the run writes back only that, and
+    // leaves out what went meanwhile.
     void googleChangesDuringAHeldRefreshSurvive_data() {
         QTest::addColumn<QString>("change");
         QTest::newRow("account connected") << "connect";
@@ -141,59 +140,65 @@ private Q_SLOTS:
         QFETCH(QString, change);
         GoogleWorld w;
         TestableStore& store = w.h.start();
-        const int issuedBefore = w.google->tokensIssued;
+        GoogleConfig config = w.h.settings->google();
+        config.accounts[0].expiry = w.h.clock.now().addSecs(-60);
+        w.h.settings->setGoogle(config);
 
-        w.google->gate.hold("events " + bob);
+        w.google.server().hold("GET", GoogleStoreWorld::eventsPath(bob));
         const auto refresh = startTask(store.refreshGoogle());
+        QVERIFY(w.held());
         std::shared_ptr<TaskResult<bool>> connect;
+        GoogleAccount signedIn;
         if (change == "connect" || change == "reconnect") {
-            GoogleAccount account = FakeGoogleSource::account(change == "connect" ? cy : ada, {});
-            account.refreshToken = QStringLiteral("refresh-new");
-            account.accessToken = QStringLiteral("fresh");
-            w.google->signInAccount = account;
+            const QString who = change == "connect" ? cy : ada;
+            w.google.setSignInAccount(who);
             connect = startTask(store.connectGoogle());
+            QVERIFY(QTest::qWaitFor([&] {
+                return w.stored(who).refreshToken != config.accounts[0].refreshToken &&
+                       !w.stored(who).email.isEmpty();
+            }));
+            signedIn = w.stored(who);
         } else if (change.startsWith("remove")) {
             store.removeGoogleAccount(bob);
             if (change == "remove all")
                 store.removeGoogleAccount(ada);
         } else if (change == "sample") {
-            CalEvent demo = FakeGoogleSource::event(ada, ada, "s1", "Demo", w.h.at("2026-03-04 16:00"));
-            demo.id = QStringLiteral("sample:Demo");
-            store.installSampleEvents({demo});
+            store.installSampleEvents({TestEvents::timed("sample:Demo", "Demo", w.h.at("2026-03-04 16:00"),
+                                                         w.h.at("2026-03-04 17:00"), EventSource::google)});
         } else {
-            store.setGoogleCalendar(adaTeam, ada, false);
+            store.setGoogleCalendar(team, ada, false);
         }
 
         // Release the held run; hold the further one, so that the run's own outcome shows.
-        w.google->gate.release();
-        w.google->gate.hold("token");
+        w.google.server().release();
+        w.google.server().hold("GET", "/calendar/v3/calendars/");
         QVERIFY(finish(*refresh));
-
         const GoogleAccount adaNow = w.stored(ada);
         if (change == "remove all") {
             QVERIFY(w.h.settings->google().accounts.isEmpty());
             QVERIFY(store.googleEvents().isEmpty());
             QVERIFY(!store.googleLastSync());
         } else if (change == "reconnect") {
-            QCOMPARE(adaNow.refreshToken, QStringLiteral("refresh-new"));
-            QCOMPARE(adaNow.accessToken, QStringLiteral("fresh"));
+            QCOMPARE(adaNow.refreshToken, signedIn.refreshToken);
+            QCOMPARE(adaNow.accessToken, signedIn.accessToken);
         } else {
-            QCOMPARE(adaNow.accessToken, QStringLiteral("access-%1-%2").arg(ada).arg(issuedBefore + 1));
+            QVERIFY(adaNow.accessToken != config.accounts[0].accessToken);
+            QCOMPARE(w.google.accountOf(adaNow.accessToken.value_or(QString())), std::optional(ada));
         }
         if (change == "connect")
-            QVERIFY(w.persistedRefreshTokens().contains("refresh-new"));
+            QVERIFY(w.persistedRefreshTokens().contains(signedIn.refreshToken));
         if (change == "remove") {
             QVERIFY(w.stored(bob).email.isEmpty());
-            QVERIFY(!w.persistedRefreshTokens().contains("refresh-" + bob));
+            QCOMPARE(w.persistedRefreshTokens(), QStringList{adaNow.refreshToken});
             QVERIFY(!w.titles().contains("Bob 1"));
         }
         if (change == "sample")
             QCOMPARE(w.titles(), QStringList{"Demo"});
         if (change == "hide") {
-            QCOMPARE(adaNow.hiddenCalendarIDs, QSet<QString>{adaTeam});
+            QCOMPARE(adaNow.hiddenCalendarIDs, QSet<QString>{team});
             QVERIFY(!w.titles().contains("Team"));
         }
-        w.google->gate.release();
+        w.google.server().release();
         if (connect) {
             QVERIFY(finish(*connect));
             QCOMPARE(connect->value, std::optional<bool>(true));
@@ -203,12 +208,12 @@ private Q_SLOTS:
     // Bob's account may only read; his events are marked so.
     void googleAccountsFailing_data() {
         QTest::addColumn<Failing>("c");
-        QTest::newRow("first account's token refused") << Failing{
-            {ada}, {}, {"Bob 1"}, ada + " needs to be reconnected (token expired or revoked)", true};
+        QTest::newRow("first account's token refused")
+            << Failing{ada, {}, {"Bob 1"}, ada + " needs to be reconnected (token expired or revoked)", true};
         QTest::newRow("first account's second calendar fails")
-            << Failing{{}, {adaTeam}, {"Ada 1", "Bob 1"}, "Boom " + adaTeam, true};
+            << Failing{"", {team}, {"Ada 1", "Bob 1"}, "Boom " + team, true};
         QTest::newRow("every account fails")
-            << Failing{{}, {ada, bob}, {"Ada 1", "Team", "Bob 1"}, "Boom " + ada, false};
+            << Failing{"", {ada, bob}, {"Ada 1", "Bob 1", "Team"}, "Boom " + ada, false};
     }
     void googleAccountsFailing() {
         QFETCH(Failing, c);
@@ -220,14 +225,18 @@ private Q_SLOTS:
         const QDateTime firstSync = *store.googleLastSync();
 
         w.h.advance(30);
-        for (const QString& email : c.revoked)
-            w.google->revoked.insert(email);
-        for (const QString& id : c.failing)
-            w.google->failures[id] = "Boom " + id;
+        if (!c.revoked.isEmpty()) {
+            w.google.revokeRefreshToken(w.stored(c.revoked).refreshToken);
+            config = w.h.settings->google();
+            config.accounts[0].expiry = w.h.clock.now().addSecs(-60);
+            w.h.settings->setGoogle(config);
+        }
+        for (const QString& calendar : c.failing)
+            w.google.server().scriptNext("GET", GoogleStoreWorld::eventsPath(calendar),
+                                         FakeGoogle::errorReply(500, QString(), "Boom " + calendar));
         QVERIFY(runTask(store.refreshGoogle()).ok());
         QStringList shown = w.titles();
         shown.sort();
-        c.titles.sort();
         QCOMPARE(shown, c.titles);
         QCOMPARE(store.googleError().value_or(QString()), c.error);
         QCOMPARE(*store.googleLastSync(), c.synced ? w.h.clock.now() : firstSync);
@@ -248,26 +257,24 @@ private Q_SLOTS:
         QFETCH(Connect, c);
         GoogleWorld w;
         GoogleConfig config = w.h.settings->google();
-        config.accounts[0].hiddenCalendarIDs = {adaTeam};
+        config.accounts[0].hiddenCalendarIDs = {team};
         w.h.settings->setGoogle(config);
-        w.google->failures[bob] = QStringLiteral("Earlier");
+        w.google.server().scriptNext("GET", GoogleStoreWorld::eventsPath(bob),
+                                     FakeGoogle::errorReply(500, QString(), "Earlier"));
         TestableStore& store = w.h.start();
-        w.google->failures.clear();
 
-        GoogleAccount signedIn = c.outcome == cy ? FakeGoogleSource::account(cy, {cy})
-                                                 : FakeGoogleSource::account(ada, {ada, adaTeam});
-        signedIn.refreshToken = QStringLiteral("refresh-new");
-        w.google->signInAccount = signedIn;
+        w.google.setSignInAccount(c.outcome == cy ? cy : ada);
         if (c.outcome == "fail")
-            w.google->failures["signin"] = QStringLiteral("Sign-in was cancelled");
-        w.google->gate.hold("signin");
+            w.google.setConsentError("access_denied");
+        w.browser.setLoads(false); // the user has yet to answer
         const auto connecting = startTask(store.connectGoogle());
+        QVERIFY(QTest::qWaitFor([&] { return !w.browser.opened().isEmpty(); }));
         QVERIFY(store.isConnectingGoogle() && store.googleFlow());
         QCOMPARE(runTask(store.connectGoogle()).value, std::optional<bool>(false));
         if (c.outcome == "cancel")
             store.googleFlow()->cancel();
         else
-            w.google->gate.release();
+            (void)startTask(w.browser.load(w.browser.opened().first()));
         QVERIFY(finish(*connecting));
 
         QCOMPARE(connecting->value, std::optional<bool>(c.result));
@@ -278,72 +285,29 @@ private Q_SLOTS:
         QCOMPARE(store.googleError().value_or(QString()), c.error);
         QVERIFY(!store.isConnectingGoogle() && !store.googleFlow());
         if (c.outcome == ada) {
-            QCOMPARE(w.stored(ada).refreshToken, QStringLiteral("refresh-new"));
-            QCOMPARE(w.stored(ada).hiddenCalendarIDs, QSet<QString>{adaTeam});
-            QVERIFY(!w.titles().contains("Team"));
+            QVERIFY(w.stored(ada).refreshToken != config.accounts[0].refreshToken);
+            QCOMPARE(w.stored(ada).hiddenCalendarIDs, QSet<QString>{team});
+            QCOMPARE(w.titles(), QStringList({"Ada 1", "Bob 1"}));
         }
+        if (c.outcome == cy)
+            QVERIFY(w.titles().contains("Bob 1"));
     }
 
     void removingAGoogleAccountTakesExactlyItsEvents() {
         GoogleWorld w;
         const QString lookalike = QStringLiteral("ada@corp.io.uk");
-        w.h.settings->setGoogle(
-            {QStringLiteral("client"),
-             QStringLiteral("secret"),
-             {FakeGoogleSource::account(ada, {ada}), FakeGoogleSource::account(lookalike, {lookalike})}});
-        w.google->eventsOf[lookalike] = {
-            FakeGoogleSource::event(lookalike, lookalike, "p1", "Lookalike", w.h.at("2026-03-04 15:00"))};
+        w.connect(lookalike);
+        w.addEvent(lookalike, "Lookalike", "2026-03-04 15:00");
         TestableStore& store = w.h.start();
 
         store.removeGoogleAccount(ada);
+        store.removeGoogleAccount(bob);
         QCOMPARE(w.titles(), QStringList{"Lookalike"});
         QVERIFY(store.googleLastSync());
         store.removeGoogleAccount(lookalike);
         QVERIFY(store.googleEvents().isEmpty());
         QVERIFY(!store.googleLastSync());
         QVERIFY(w.h.titlesOn("2026-03-04").isEmpty());
-    }
-
-    // The real clients against the fake servers: the browser sign-in with its first sync, and a
-    // Notion connection that reads a choice kept from before at once.
-    void connectOverHttp() {
-        FakeGoogle google;
-        google.addAccount(ada);
-        google.addEvent(ada, FakeGoogle::timedEvent("e1", "Standup",
-                                                    QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC),
-                                                    QDateTime(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC)));
-        FakeNotion notion;
-        notion.addDatabase(FakeNotion::database("db1", "Roadmap", {{"Due", "date"}}, QStringLiteral("🚀")));
-        notion.addPage("db1", FakeNotion::page("p1", "Launch", "Due", "2026-03-05"));
-        notion.addPage("db1", FakeNotion::page("p2", "Far away", "Due", "2026-06-05"));
-        StoreHarness h;
-        RemoteTestSession session;
-        RemoteSession::Endpoints endpoints = google.endpoints();
-        endpoints.notion = notion.endpoints().notion;
-        session.setEndpoints(endpoints);
-        session.setClock(h.clock.clock());
-        FakeBrowser browser;
-        session.setBrowser(browser.opener());
-        h.settings->setGoogle({google.clientID(), google.clientSecret(), {}});
-        h.settings->setNotionDatabases({selection("db1", "Old name")});
-        h.google = GoogleSource::remote();
-        h.notion = NotionSource::remote();
-        TestableStore& store = h.start();
-
-        const auto connected = runTask(store.connectGoogle());
-        QVERIFY2(connected.ok(), qPrintable(connected.errorMessage()));
-        QCOMPARE(connected.value, std::optional<bool>(true));
-        QCOMPARE(StoreHarness::titles(store.googleEvents()), QStringList{"Standup"});
-        QCOMPARE(h.settings->google().accounts.value(0).email, ada);
-        QVERIFY(!h.settings->google().accounts.value(0).refreshToken.isEmpty());
-
-        const auto linked = runTask(store.connectNotion(notion.token()));
-        QVERIFY2(linked.ok(), qPrintable(linked.errorMessage()));
-        QCOMPARE(linked.value, std::optional<bool>(true));
-        QCOMPARE(store.notionUserName(), std::optional<QString>("Vorrindel Sync"));
-        QCOMPARE(StoreHarness::titles(store.notionEvents()), QStringList{"Launch"});
-        QCOMPARE(store.notionEvents()[0].calendarName, QStringLiteral("Roadmap"));
-        QCOMPARE(h.titlesOn("2026-03-05"), QStringList{"Launch"});
     }
 
     void notionColoursFollowThePosition() {
@@ -353,8 +317,11 @@ private Q_SLOTS:
         NotionWorld w(chosen);
         TestableStore& store = w.h.start();
         QCOMPARE(w.titles(), (QStringList{"P0", "P1", "P2", "P3", "P4", "P5"}));
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < 6; ++i) {
             QCOMPARE(store.notionEvents()[i].color, NotionClient::palette()[i % 5]);
+            QCOMPARE(store.notionEvents()[i].calendarName, chosen[i].title);
+        }
+        QCOMPARE(w.h.titlesOn("2026-03-05").size(), 6);
     }
 
     void notionDatabasesFailing_data() {
@@ -380,65 +347,78 @@ private Q_SLOTS:
 
         w.h.advance(30);
         for (const QString& id : failing)
-            w.notion->failures[id] = "Boom " + id;
+            w.notion.server().scriptNext("POST", NotionWorld::queryPath(id),
+                                         NotionWorld::failure("Boom " + id));
         QVERIFY(runTask(store.refreshNotion()).ok());
         QCOMPARE(w.titles(), titles);
         QCOMPARE(store.notionError().value_or(QString()), error);
         QCOMPARE(*store.notionLastSync(), synced ? w.h.clock.now() : firstSync);
 
         // A request while one runs is dropped, not queued.
-        w.notion->gate.hold("pages");
+        w.notion.server().hold("POST", NotionWorld::queryPath("db0"));
         const auto running = startTask(store.refreshNotion());
+        QVERIFY(QTest::qWaitFor([&] { return w.notion.server().heldCount() == 1; }));
         QVERIFY(runTask(store.refreshNotion()).ok());
-        w.notion->gate.release();
+        w.notion.server().release();
         QVERIFY(finish(*running));
-        QCOMPARE(w.notion->gate.count("pages db0"), 3);
+        QCOMPARE(w.notion.server().requests("POST", NotionWorld::queryPath("db0")).size(), 3);
     }
 
     void notionConnectingKeepsTheChoicesStillShared() {
-        NotionWorld w({selection("a", "A old"), selection("b", "B old", "Old"), selection("gone", "Gone")});
-        w.notion->databases = {{"b", "Bee", QStringLiteral("🐝"), {"Start", "When"}},
-                               {"a", "Alpha", std::nullopt, {"Created", "Due"}},
-                               {"d", "Delta", std::nullopt, {"Date"}}};
+        NotionWorld w({});
+        w.notion.addDatabase(FakeNotion::database("b", "Bee", {{"Start", "date"}, {"When", "date"}}, "🐝"));
+        w.notion.addDatabase(FakeNotion::database("a", "Alpha", {{"Created", "date"}, {"Due", "date"}}));
+        w.notion.addDatabase(FakeNotion::database("d", "Delta", {{"Date", "date"}}));
+        w.addPage("a", "A page");
+        w.h.settings->setNotionDatabases(
+            {selection("a", "A old"), selection("b", "B old", "Old"), selection("gone", "Gone")});
         TestableStore& store = w.h.start();
 
         // The caller's text may change (or go) while the token is checked.
-        QString token = QStringLiteral("new-token");
-        w.notion->gate.hold("verify");
+        QString token = w.notion.token();
+        w.h.settings->setNotionToken(QString());
+        w.notion.server().hold("GET", "/v1/users/me");
         const auto connected = startTask(store.connectNotion(token));
         token = QStringLiteral("edited-meanwhile");
-        w.notion->gate.release();
+        QVERIFY(QTest::qWaitFor([&] { return w.notion.server().heldCount() == 1; }));
+        w.notion.server().release();
         QVERIFY(finish(*connected));
         QCOMPARE(connected->value, std::optional<bool>(true));
-        const QList<NotionDatabaseSelection> expected{selection("a", "Alpha", "Due"),
-                                                      {"b", "Bee", QStringLiteral("🐝"), "Start"}};
-        QCOMPARE(w.h.settings->notionDatabases(), expected);
-        QCOMPARE(w.h.settings->notionToken(), QStringLiteral("new-token"));
-        QCOMPARE(store.discoveredDatabases(), w.notion->databases);
-        QCOMPARE(store.notionUserName(), std::optional<QString>("Fake integration"));
-        QCOMPARE(w.titles(), (QStringList{"P0", "P1"}));
+        QCOMPARE(w.h.settings->notionDatabases(),
+                 (QList<NotionDatabaseSelection>{selection("a", "Alpha", "Due"),
+                                                 {"b", "Bee", QStringLiteral("🐝"), "Start"}}));
+        QCOMPARE(w.h.settings->notionToken(), w.notion.token());
+        QStringList listed;
+        for (const NotionDatabase& database : store.discoveredDatabases())
+            listed << database.id;
+        QCOMPARE(listed, (QStringList{"a", "b", "d"}));
+        QCOMPARE(store.notionUserName(), std::optional<QString>("Vorrindel Sync"));
+        QCOMPARE(w.titles(), QStringList{"A page"});
     }
 
     void notionConnectingFails_data() {
-        QTest::addColumn<bool>("verifyFails");
-        QTest::newRow("token refused") << true;
-        QTest::newRow("listing fails") << false;
+        QTest::addColumn<bool>("tokenRefused");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("token refused") << true << "API token is invalid.";
+        QTest::newRow("listing fails") << false << "Search is down";
     }
     void notionConnectingFails() {
-        QFETCH(bool, verifyFails);
+        QFETCH(bool, tokenRefused);
+        QFETCH(QString, error);
         NotionWorld w({selection("a", "A")});
-        (verifyFails ? w.notion->verifyFailure : w.notion->listFailure) =
-            QStringLiteral("API token is invalid.");
         TestableStore& store = w.h.start();
+        w.notion.server().scriptNext("POST", "/v1/search", NotionWorld::failure("Search is down"));
 
-        QCOMPARE(runTask(store.connectNotion(QStringLiteral("new-token"))).value, std::optional<bool>(false));
-        QCOMPARE(store.notionError(), std::optional<QString>("API token is invalid."));
-        QCOMPARE(store.notionUserName().has_value(), !verifyFails);
-        QCOMPARE(w.h.settings->notionToken(), QStringLiteral("old-token"));
+        const QString token = tokenRefused ? QStringLiteral("secret_wrong") : w.notion.token();
+        QCOMPARE(runTask(store.connectNotion(token)).value, std::optional<bool>(false));
+        QCOMPARE(store.notionError(), std::optional(error));
+        QCOMPARE(store.notionUserName().has_value(), !tokenRefused);
+        QCOMPARE(w.h.settings->notionToken(), w.notion.token());
         QCOMPARE(w.h.settings->notionDatabases().size(), 1);
         QVERIFY(store.discoveredDatabases().isEmpty());
     }
 
+    // A sync still running when the connection changes must not bring its pages back.
     void notionSyncOutlivingItsConnectionDropsItsPages_data() {
         QTest::addColumn<QString>("change");
         QTest::newRow("disconnected") << "disconnect";
@@ -448,38 +428,39 @@ private Q_SLOTS:
     void notionSyncOutlivingItsConnectionDropsItsPages() {
         QFETCH(QString, change);
         NotionWorld w({selection("a", "A")});
-        w.notion->databases = {{"a", "A", std::nullopt, {"Due"}}};
         TestableStore& store = w.h.start();
         QCOMPARE(w.titles(), QStringList{"P0"});
 
-        w.notion->gate.hold("pages");
+        w.addPage("a", "Stale");
+        w.notion.server().hold("POST", NotionWorld::queryPath("a"));
         const auto stale = startTask(store.refreshNotion());
+        QVERIFY(QTest::qWaitFor([&] { return w.notion.server().heldCount() == 1; }));
         std::shared_ptr<TaskResult<bool>> connected;
-        if (change == "reconnect")
-            connected = startTask(store.connectNotion(QStringLiteral("new-token")));
-        else if (change == "sample")
-            store.installSampleEvents({FakeNotionSource::page("s", "Demo", w.h.at("2026-03-05 09:00"))});
+        if (change == "reconnect") {
+            connected = startTask(store.connectNotion(w.notion.token()));
+            QVERIFY(QTest::qWaitFor([&] { return !store.discoveredDatabases().isEmpty(); }));
+        } else if (change == "sample")
+            store.installSampleEvents({TestEvents::timed("sample:Demo", "Demo", w.h.at("2026-03-05 09:00"),
+                                                         w.h.at("2026-03-05 10:00"), EventSource::notion)});
         else
             store.disconnectNotion();
-        w.notion->pagesOf["a"][0].title = QStringLiteral("Stale");
         // The stale sync goes on; the fresh one that connecting starts is held.
-        w.notion->gate.release();
-        w.notion->gate.hold("pages");
+        w.notion.server().release();
+        w.notion.server().hold("POST", NotionWorld::queryPath("a"));
         QVERIFY(finish(*stale));
         const QHash<QString, QStringList> left{
             {"reconnect", {"P0"}}, {"sample", {"Demo"}}, {"disconnect", {}}};
         QCOMPARE(w.titles(), left.value(change));
-
         if (change == "reconnect") {
-            QVERIFY(QTest::qWaitFor([&] { return w.notion->gate.waiting() == 1; }));
-            w.notion->pagesOf["a"][0].title = QStringLiteral("Fresh");
-            w.notion->gate.release();
+            QVERIFY(QTest::qWaitFor([&] { return w.notion.server().heldCount() == 1; }));
+            w.notion.server().release();
             QVERIFY(finish(*connected));
-            QCOMPARE(w.titles(), QStringList{"Fresh"});
+            QCOMPARE(w.titles(), QStringList({"P0", "Stale"}));
         } else if (change == "disconnect") {
             QVERIFY(!store.notionLastSync() && !store.notionError());
             QVERIFY(w.h.settings->notionToken().isEmpty());
         }
+        w.notion.server().release();
     }
 };
 
