@@ -4,32 +4,19 @@
 #include "core/model/DebugLog.h"
 #include "core/settings/SettingsLocations.h"
 #include "support/TestEvents.h"
+#include "support/TestFiles.h"
 #include "support/WallClock.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QTest>
-
-namespace {
-
-QString icalTime(const QDateTime& instant, bool allDay, const Cal& cal) {
-    if (allDay)
-        return QStringLiteral(";VALUE=DATE:") + cal.dateOf(instant).toString(QStringLiteral("yyyyMMdd"));
-    return QLatin1Char(':') + instant.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-}
-
-} // namespace
 
 StoreHarness::StoreHarness(const QString& wallStart, const Cal& cal_)
     : cal(cal_)
     , clock(TestEvents::at(wallStart, cal_.zone())) {
     root = home.path() + QStringLiteral("/calendars");
     collection = root + QStringLiteral("/work");
-    QDir().mkpath(collection);
-    QFile name(collection + QStringLiteral("/displayname"));
-    if (name.open(QIODevice::WriteOnly))
-        name.write("Work\n");
+    TestFiles::write(collection + QStringLiteral("/displayname"), "Work\n");
     logFile = home.stateHome() + QStringLiteral("/test.log");
     DebugLog::overrideForTesting(true, logFile);
     settings = std::make_unique<AppSettings>(SettingsLocations::standard());
@@ -82,21 +69,17 @@ void StoreHarness::settle() {
 }
 
 void StoreHarness::writeLocalEvent(const QString& uid, const QString& title, const QDateTime& start,
-                                   const QDateTime& end, bool allDay, const QStringList& extraLines) {
-    QStringList lines = {"BEGIN:VCALENDAR",
-                         "VERSION:2.0",
-                         "PRODID:-//Vorrindel tests//EN",
-                         "BEGIN:VEVENT",
-                         "UID:" + uid,
-                         "DTSTAMP:20260101T000000Z",
-                         "DTSTART" + icalTime(start, allDay, cal),
-                         "DTEND" + icalTime(end, allDay, cal),
-                         "SUMMARY:" + title};
-    lines << extraLines << "END:VEVENT"
-          << "END:VCALENDAR";
-    QFile file(collection + QLatin1Char('/') + uid + QStringLiteral(".ics"));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+                                   const QDateTime& end, const QStringList& extraLines) {
+    const auto utc = [](const QDateTime& instant) {
+        return instant.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    };
+    const QStringList lines =
+        QStringList{"BEGIN:VCALENDAR",       "VERSION:2.0",       "PRODID:-//Vorrindel tests//EN",
+                    "BEGIN:VEVENT",          "UID:" + uid,        "DTSTAMP:20260101T000000Z",
+                    "DTSTART:" + utc(start), "DTEND:" + utc(end), "SUMMARY:" + title} +
+        extraLines + QStringList{"END:VEVENT", "END:VCALENDAR", ""};
+    QVERIFY(TestFiles::write(collection + QLatin1Char('/') + uid + QStringLiteral(".ics"),
+                             lines.join(QStringLiteral("\r\n")).toUtf8()));
 }
 
 int StoreHarness::reloads() const {

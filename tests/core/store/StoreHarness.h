@@ -32,10 +32,7 @@ public:
         rebuild();
     }
 
-    using EventStore::rebuild;
-    using EventStore::setGoogleEvents;
     using EventStore::setGoogleLastSync;
-    using EventStore::setNotionEvents;
     using EventStore::setNotionLastSync;
     using EventStore::setSyncingGoogle;
     using EventStore::setSyncingNotion;
@@ -75,10 +72,10 @@ public:
     // Runs what the store queued for the next turn of the event loop.
     void settle();
 
-    // Writes one event into the "Work" collection (an all-day one when `allDay`, from the start day to
-    // the end day, exclusive). Extra lines go into the VEVENT as they are (ATTENDEE lines, say).
+    // Writes one timed event into the "Work" collection. Extra lines go into the VEVENT as they are
+    // (ATTENDEE lines, say).
     void writeLocalEvent(const QString& uid, const QString& title, const QDateTime& start,
-                         const QDateTime& end, bool allDay = false, const QStringList& extraLines = {});
+                         const QDateTime& end, const QStringList& extraLines = {});
     // How often the store has loaded the local events so far.
     int reloads() const;
 

@@ -21,8 +21,11 @@ NotionDatabaseSelection database(const QString& id) {
     return {id, QStringLiteral("Tasks"), std::nullopt, QStringLiteral("Due")};
 }
 
-// A Google meeting between the Berlin wall times "yyyy-MM-dd HH:mm", with my answer when one is given.
-CalEvent busy(const QString& from, const QString& to, std::optional<Attendee::Status> answer = {}) {
+// A Google meeting between the Berlin wall times "yyyy-MM-dd HH:mm" (or "HH:mm" on Thursday 5 March),
+// with my answer when one is given.
+CalEvent busy(QString from, QString to, std::optional<Attendee::Status> answer = {}) {
+    for (QString* wall : {&from, &to})
+        *wall = wall->contains(' ') ? *wall : "2026-03-05 " + *wall;
     CalEvent event = timed(from, "Busy", at(from, berlin), at(to, berlin), EventSource::google);
     if (answer)
         event.attendees = {guest("Me", "me@corp.io", *answer, true)};
@@ -47,7 +50,7 @@ struct Slot {
     QString hours; // "9-18": that one day with these working hours; empty: the 14-day search
     int minutes;
     QList<CalEvent> events;
-    QString slot;  // "yyyy-MM-dd HH:mm"; empty: none
+    QString slot;  // "yyyy-MM-dd HH:mm", or "HH:mm" on the day asked for; empty: none
     int shift = 0; // weeks the view moves first
     const char* locale = "de_DE";
 };
@@ -335,66 +338,43 @@ private Q_SLOTS:
     // Free time on the quarter-hour grid, on loaded days from today on only.
     void freeSlots_data() {
         QTest::addColumn<Slot>("c");
+        // Thursday 5 March, asked for on the day itself or the day before.
         const QString thu = "2026-03-05 10:07";
-        const QString day = "2026-03-05 00:00";
         const QString wed = "2026-03-04 10:07";
+        const QString day = "2026-03-05 00:00";
         const auto declined = Attendee::Status::declined;
+        const auto pending = Attendee::Status::pending;
+        const CalEvent offsite = allDay("a", "Offsite", at(day, berlin), at("2026-03-06 00:00", berlin));
         QTest::newRow("today: from now on the quarter hour")
-            << Slot{thu, "2026-03-05 12:00", "9-18", 60, {}, "2026-03-05 10:15"};
-        QTest::newRow("today: after a meeting, on the quarter hour")
-            << Slot{thu, day, "9-18", 60, {busy("2026-03-05 10:15", "2026-03-05 10:50")}, "2026-03-05 11:00"};
+            << Slot{thu, "2026-03-05 12:00", "9-18", 60, {}, "10:15"};
+        QTest::newRow("today: after a meeting")
+            << Slot{thu, day, "9-18", 60, {busy("10:15", "10:50")}, "11:00"};
         QTest::newRow("declined meetings do not block")
-            << Slot{thu,
-                    day,
-                    "9-18",
-                    60,
-                    {busy("2026-03-05 10:15", "2026-03-05 10:50", declined)},
-                    "2026-03-05 10:15"};
+            << Slot{thu, day, "9-18", 60, {busy("10:15", "10:50", declined)}, "10:15"};
         QTest::newRow("unanswered invitations block")
-            << Slot{thu,
-                    day,
-                    "9-18",
-                    60,
-                    {busy("2026-03-05 10:15", "2026-03-05 10:50", Attendee::Status::pending)},
-                    "2026-03-05 11:00"};
+            << Slot{thu, day, "9-18", 60, {busy("10:15", "10:50", pending)}, "11:00"};
         QTest::newRow("all-day events do not block, another day starts at 9")
-            << Slot{wed,
-                    day,
-                    "9-18",
-                    60,
-                    {allDay("a", "Offsite", at(day, berlin), at("2026-03-06 00:00", berlin))},
-                    "2026-03-05 09:00"};
-        QTest::newRow("meetings in any order, back to back") << Slot{
-            wed,
-            day,
-            "9-18",
-            30,
-            {busy("2026-03-05 09:45", "2026-03-05 10:00"), busy("2026-03-05 09:00", "2026-03-05 09:40")},
-            "2026-03-05 10:00"};
-        QTest::newRow("a gap too short is skipped") << Slot{
-            wed,
-            day,
-            "9-18",
-            30,
-            {busy("2026-03-05 09:00", "2026-03-05 09:20"), busy("2026-03-05 09:45", "2026-03-05 10:10")},
-            "2026-03-05 10:15"};
-        QTest::newRow("the whole working day") << Slot{wed, day, "9-18", 540, {}, "2026-03-05 09:00"};
+            << Slot{wed, day, "9-18", 60, {offsite}, "09:00"};
+        QTest::newRow("meetings in any order, back to back")
+            << Slot{wed, day, "9-18", 30, {busy("09:45", "10:00"), busy("09:00", "09:40")}, "10:00"};
+        QTest::newRow("a gap too short is skipped")
+            << Slot{wed, day, "9-18", 30, {busy("09:00", "09:20"), busy("09:45", "10:10")}, "10:15"};
+        QTest::newRow("the whole working day") << Slot{wed, day, "9-18", 540, {}, "09:00"};
         QTest::newRow("longer than the working day") << Slot{wed, day, "9-18", 541, {}, ""};
         QTest::newRow("a slot may end at 18:00")
-            << Slot{wed, day, "9-18", 60, {busy("2026-03-05 08:00", "2026-03-05 17:00")}, "2026-03-05 17:00"};
-        QTest::newRow("but not a minute later")
-            << Slot{wed, day, "9-18", 60, {busy("2026-03-05 08:00", "2026-03-05 17:01")}, ""};
+            << Slot{wed, day, "9-18", 60, {busy("08:00", "17:00")}, "17:00"};
+        QTest::newRow("but not a minute later") << Slot{wed, day, "9-18", 60, {busy("08:00", "17:01")}, ""};
         QTest::newRow("today after working hours") << Slot{"2026-03-05 17:10", day, "9-18", 60, {}, ""};
         QTest::newRow("skipped hour: 02:00 becomes 03:00")
-            << Slot{"2026-03-25 10:00", "2026-03-29 00:00", "2-4", 30, {}, "2026-03-29 03:00"};
+            << Slot{"2026-03-25 10:00", "2026-03-29 00:00", "2-4", 30, {}, "03:00"};
         QTest::newRow("working end that does not exist") << Slot{wed, day, "9-24", 30, {}, ""};
         QTest::newRow("yesterday") << Slot{wed, "2026-03-03 12:00", "9-18", 30, {}, ""};
-        QTest::newRow("last loaded day") << Slot{wed, "2026-03-20 12:00", "9-18", 30, {}, "2026-03-20 09:00"};
+        QTest::newRow("last loaded day") << Slot{wed, "2026-03-20 12:00", "9-18", 30, {}, "09:00"};
         QTest::newRow("first day not loaded") << Slot{wed, "2026-03-23 12:00", "9-18", 30, {}, ""};
         QTest::newRow("loaded once the week moves")
-            << Slot{wed, "2026-03-23 12:00", "9-18", 30, {}, "2026-03-23 09:00", 2};
+            << Slot{wed, "2026-03-23 12:00", "9-18", 30, {}, "09:00", 2};
         QTest::newRow("today while viewing weeks away")
-            << Slot{wed, "2026-03-04 12:00", "9-18", 30, {}, "2026-03-04 10:15", 5};
+            << Slot{wed, "2026-03-04 12:00", "9-18", 30, {}, "10:15", 5};
         QTest::newRow("search: Friday evening gives Monday morning")
             << Slot{"2026-03-06 17:10", "2026-03-06 17:10", "", 60, {}, "2026-03-09 09:00"};
         QTest::newRow("search: Thursday evening with a Friday-Saturday weekend gives Sunday")
@@ -416,9 +396,12 @@ private Q_SLOTS:
             c.hours.isEmpty() ? store.nextFreeSlot(h.at(c.day), c.minutes)
                               : store.nextFreeSlot(h.at(c.day), c.minutes, c.hours.section('-', 0, 0).toInt(),
                                                    c.hours.section('-', 1).toInt());
-        QCOMPARE(found, c.slot.isEmpty()
-                            ? std::nullopt
-                            : std::optional(FreeSlot{h.at(c.slot), h.at(c.slot).addSecs(c.minutes * 60)}));
+        if (c.slot.isEmpty()) {
+            QCOMPARE(found, std::nullopt);
+            return;
+        }
+        const QDateTime slot = h.at(c.slot.contains(' ') ? c.slot : c.day.left(11) + c.slot);
+        QCOMPARE(found, std::optional(FreeSlot{slot, slot.addSecs(c.minutes * 60)}));
     }
 };
 

@@ -25,9 +25,9 @@ struct GoogleWorld : GoogleStoreWorld {
         addEvent(team, "Team", "2026-03-04 12:00");
         addEvent(bob, "Bob 1", "2026-03-04 13:00");
     }
-    // Waits until `count` replies are held back.
-    bool held(int count = 1) {
-        return QTest::qWaitFor([&] { return google.server().heldCount() == count; });
+    // Waits until a reply is held back.
+    bool held() {
+        return QTest::qWaitFor([&] { return google.server().heldCount() == 1; });
     }
     // What "google.json" holds, read by a settings object of its own.
     static QStringList persistedRefreshTokens() {
@@ -59,6 +59,9 @@ struct NotionWorld {
         notion.addPage(database, FakeNotion::page(title.toLower(), title, "Due", "2026-03-05"));
     }
     QStringList titles() const { return StoreHarness::titles(h.store->notionEvents()); }
+    bool held() {
+        return QTest::qWaitFor([&] { return notion.server().heldCount() == 1; });
+    }
     static QString queryPath(const QString& database) { return "/v1/databases/" + database + "/query"; }
     // Notion's answer when a request fails with this message.
     static HttpReply failure(const QString& message) {
@@ -357,7 +360,7 @@ private Q_SLOTS:
         // A request while one runs is dropped, not queued.
         w.notion.server().hold("POST", NotionWorld::queryPath("db0"));
         const auto running = startTask(store.refreshNotion());
-        QVERIFY(QTest::qWaitFor([&] { return w.notion.server().heldCount() == 1; }));
+        QVERIFY(w.held());
         QVERIFY(runTask(store.refreshNotion()).ok());
         w.notion.server().release();
         QVERIFY(finish(*running));
@@ -380,7 +383,7 @@ private Q_SLOTS:
         w.notion.server().hold("GET", "/v1/users/me");
         const auto connected = startTask(store.connectNotion(token));
         token = QStringLiteral("edited-meanwhile");
-        QVERIFY(QTest::qWaitFor([&] { return w.notion.server().heldCount() == 1; }));
+        QVERIFY(w.held());
         w.notion.server().release();
         QVERIFY(finish(*connected));
         QCOMPARE(connected->value, std::optional<bool>(true));
@@ -434,7 +437,7 @@ private Q_SLOTS:
         w.addPage("a", "Stale");
         w.notion.server().hold("POST", NotionWorld::queryPath("a"));
         const auto stale = startTask(store.refreshNotion());
-        QVERIFY(QTest::qWaitFor([&] { return w.notion.server().heldCount() == 1; }));
+        QVERIFY(w.held());
         std::shared_ptr<TaskResult<bool>> connected;
         if (change == "reconnect") {
             connected = startTask(store.connectNotion(w.notion.token()));
@@ -452,7 +455,7 @@ private Q_SLOTS:
             {"reconnect", {"P0"}}, {"sample", {"Demo"}}, {"disconnect", {}}};
         QCOMPARE(w.titles(), left.value(change));
         if (change == "reconnect") {
-            QVERIFY(QTest::qWaitFor([&] { return w.notion.server().heldCount() == 1; }));
+            QVERIFY(w.held());
             w.notion.server().release();
             QVERIFY(finish(*connected));
             QCOMPARE(w.titles(), QStringList({"P0", "Stale"}));

@@ -228,7 +228,7 @@ private Q_SLOTS:
         GoogleStoreWorld w(QStringLiteral("2026-03-25 10:00"));
         TestableStore& store = w.h.start();
         const QDateTime start = w.h.at("2026-03-26 14:00");
-        w.google.addEvent(w.ada, FakeGoogle::timedEvent("made", "Planning", start, start.addSecs(3600)));
+        w.addEvent(w.ada, "Planning", "2026-03-26 14:00");
         w.google.server().scriptNext("POST", "/calendar/v3/calendars/",
                                      HttpReply::json(200, {{"id", "made"}}));
 
@@ -351,8 +351,7 @@ private Q_SLOTS:
     void editsOfPagesAndUnusableAccountsAreRefused() {
         QFETCH(Refusal, c);
         GoogleStoreWorld w(QStringLiteral("2026-03-25 10:00"));
-        w.google.addEvent(w.ada, FakeGoogle::timedEvent("e1", "Review", w.h.at("2026-03-25 14:00"),
-                                                        w.h.at("2026-03-25 15:00")));
+        w.addEvent(w.ada, "Review", "2026-03-25 14:00");
         TestableStore& store = w.h.start();
         CalEvent target = w.googleEvent("Review");
         if (c.event == "notion") {
@@ -379,8 +378,7 @@ private Q_SLOTS:
 
     void aMovedMeetingAlertsAgain() {
         GoogleStoreWorld w(QStringLiteral("2026-03-25 10:00"));
-        w.google.addEvent(w.ada, FakeGoogle::timedEvent("e1", "Sync", w.h.at("2026-03-25 10:30"),
-                                                        w.h.at("2026-03-25 11:00")));
+        w.addEvent(w.ada, "Sync", "2026-03-25 10:30");
         TestableStore& store = w.h.start();
         w.h.advance(28 * 60 + 10);
         QCOMPARE(store.alert()->event.title, QStringLiteral("Sync"));
@@ -441,8 +439,7 @@ private Q_SLOTS:
 
     void aFailedWriteChangesNothing() {
         GoogleStoreWorld w(QStringLiteral("2026-03-25 10:00"));
-        w.google.addEvent(w.ada, FakeGoogle::timedEvent("e1", "Review", w.h.at("2026-03-25 10:30"),
-                                                        w.h.at("2026-03-25 11:00")));
+        w.addEvent(w.ada, "Review", "2026-03-25 10:30");
         TestableStore& store = w.h.start();
         const CalEvent event = w.googleEvent("Review");
         store.showAlert({event, MeetingAlert::Kind::imminent, store.now()});
@@ -462,7 +459,7 @@ private Q_SLOTS:
 
     void oneOccurrenceOfALocalSeries() {
         StoreHarness h(QStringLiteral("2026-03-23 08:00"));
-        h.writeLocalEvent("standup", "Standup", h.at("2026-03-23 09:00"), h.at("2026-03-23 09:15"), false,
+        h.writeLocalEvent("standup", "Standup", h.at("2026-03-23 09:00"), h.at("2026-03-23 09:15"),
                           {"RRULE:FREQ=DAILY;COUNT=4"});
         TestableStore& store = h.start();
         const auto onDay = [&](int day) {
