@@ -103,36 +103,26 @@ private Q_SLOTS:
         };
         const QString ada = GoogleStoreWorld::ada;
         const QString team = GoogleStoreWorld::team;
-        QTest::newRow("timed across the spring change, primary calendar")
-            << Meeting{ada,
-                       {"Night shift", at(29, 1, 30), at(29, 3, 30)},
-                       {},
-                       false,
-                       json(R"({"summary": "Night shift",
-                        "start": {"dateTime": "2026-03-29T01:30:00+01:00", "timeZone": "Europe/Berlin"},
-                        "end": {"dateTime": "2026-03-29T03:30:00+02:00", "timeZone": "Europe/Berlin"},
-                        "reminders": {"useDefault": true}})"),
-                       "Added to " + ada};
+        const QJsonObject nightShift = json(R"({"summary": "Night shift",
+            "start": {"dateTime": "2026-03-29T01:30:00+01:00", "timeZone": "Europe/Berlin"},
+            "end": {"dateTime": "2026-03-29T03:30:00+02:00", "timeZone": "Europe/Berlin"},
+            "reminders": {"useDefault": true}})");
+        const QJsonObject offsite = json(R"({"summary": "Offsite", "start": {"date": "2026-03-27"},
+            "end": {"date": "2026-03-28"}, "reminders": {"useDefault": true}})");
+        const QJsonObject review = json(R"({"summary": "Review",
+            "start": {"dateTime": "2026-03-26T14:00:00+01:00", "timeZone": "Europe/Berlin"},
+            "end": {"dateTime": "2026-03-26T15:00:00+01:00", "timeZone": "Europe/Berlin"},
+            "attendees": [{"email": "Bob@X.org"}, {"email": "cy@x.org"}], "guestsCanModify": false,
+            "conferenceData": {"createRequest": {"requestId": "uuid",
+                                                 "conferenceSolutionKey": {"type": "hangoutsMeet"}}},
+            "reminders": {"useDefault": true}})");
+        QTest::newRow("timed across the spring change, primary calendar") << Meeting{
+            ada, {"Night shift", at(29, 1, 30), at(29, 3, 30)}, {}, false, nightShift, "Added to " + ada};
         QTest::newRow("all day, another calendar") << Meeting{
-            team,
-            {"Offsite", at(27, 0, 0), at(28, 0, 0), true},
-            {},
-            false,
-            json(R"({"summary": "Offsite", "start": {"date": "2026-03-27"}, "end": {"date": "2026-03-28"},
-                        "reminders": {"useDefault": true}})"),
-            "Added to Team"};
-        QTest::newRow("guests and Meet") << Meeting{ada,
-                                                    {"Review", at(26, 14, 0), at(26, 15, 0)},
-                                                    {"Bob@X.org", "cy@x.org"},
-                                                    true,
-                                                    json(R"({"summary": "Review",
-                        "start": {"dateTime": "2026-03-26T14:00:00+01:00", "timeZone": "Europe/Berlin"},
-                        "end": {"dateTime": "2026-03-26T15:00:00+01:00", "timeZone": "Europe/Berlin"},
-                        "attendees": [{"email": "Bob@X.org"}, {"email": "cy@x.org"}], "guestsCanModify": false,
-                        "conferenceData": {"createRequest": {"requestId": "uuid",
-                                           "conferenceSolutionKey": {"type": "hangoutsMeet"}}},
-                        "reminders": {"useDefault": true}})"),
-                                                    "Invites sent · Google Meet added"};
+            team, {"Offsite", at(27, 0, 0), at(28, 0, 0), true}, {}, false, offsite, "Added to Team"};
+        QTest::newRow("guests and Meet")
+            << Meeting{ada,    {"Review", at(26, 14, 0), at(26, 15, 0)}, {"Bob@X.org", "cy@x.org"}, true,
+                       review, "Invites sent · Google Meet added"};
         QTest::newRow("Meet alone") << Meeting{
             team, {"Call", at(26, 16, 0), at(26, 16, 30)}, {}, true, {}, "Google Meet added"};
     }
