@@ -17,7 +17,7 @@ CalEvent timed(const QString& id, const QString& title, const QDateTime& start, 
     event.title = title;
     event.start = start.toUTC();
     event.end = end.toUTC();
-    event.color = QColor(0, 122, 255);
+    event.color = CalEvent::systemBlue();
     event.calendarName = QStringLiteral("Work");
     event.source = source;
     event.organizerIsMe = true;

@@ -61,7 +61,7 @@ CalEvent build(const LocalOccurrence& occurrence, const LocalCalendar& calendar,
     e.start = occurrence.start;
     e.end = occurrence.end;
     e.isAllDay = occurrence.isAllDay;
-    e.color = calendar.color.isValid() ? calendar.color : systemBlue;
+    e.color = calendar.color.isValid() ? calendar.color : CalEvent::systemBlue();
     e.calendarName = calendar.title;
     e.location = trimmedOrNothing(occurrence.location);
     e.notes = trimmedOrNothing(occurrence.notes);

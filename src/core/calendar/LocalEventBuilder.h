@@ -9,9 +9,6 @@
 // Turns one occurrence of a local calendar event into the app's CalEvent.
 namespace LocalEventBuilder {
 
-// The colour of events whose calendar names none.
-inline const QColor systemBlue = QColor(0x0A, 0x84, 0xFF);
-
 // `ownAddresses` are the user's e-mail addresses (the connected Google accounts); a calendar titled
 // with an e-mail address counts as one as well, for its own events.
 CalEvent build(const LocalOccurrence& occurrence, const LocalCalendar& calendar,

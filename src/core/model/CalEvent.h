@@ -32,12 +32,15 @@ public:
     static QString sampleId(const QString& title);
     static QString previewAlertId();
 
+    // The one colour of events whose calendar has none of its own.
+    static QColor systemBlue() { return QColor(0, 122, 255); }
+
     QString id;
     QString title;
     QDateTime start;
     QDateTime end;
     bool isAllDay = false;
-    QColor color;
+    QColor color; // systemBlue() when the source names none
     QString calendarName;
     std::optional<QString> location;
     std::optional<QString> notes;

@@ -16,9 +16,6 @@ using StrictJson::text;
 
 namespace {
 
-// The colour of events whose calendar has none (or one that does not read).
-const QColor fallbackCalendarColor(0, 122, 255);
-
 std::optional<QUrl> link(const std::optional<QString>& address) {
     if (!address || address->isEmpty())
         return std::nullopt;
@@ -164,8 +161,8 @@ std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo&
     result.start = start->first;
     result.end = std::max(end->first, start->first);
     result.isAllDay = start->second;
-    result.color = calendar.colorHex ? HexColor::color(*calendar.colorHex).value_or(fallbackCalendarColor)
-                                     : fallbackCalendarColor;
+    result.color = calendar.colorHex ? HexColor::color(*calendar.colorHex).value_or(CalEvent::systemBlue())
+                                     : CalEvent::systemBlue();
     result.calendarName = calendar.primary ? account : calendar.summary;
     if (const auto location = text(json, u"location"); location && !location->isEmpty())
         result.location = location;

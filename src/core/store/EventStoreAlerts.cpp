@@ -62,7 +62,7 @@ void EventStore::previewAlert() {
     event.title = QStringLiteral("Design review (preview)");
     event.start = m_now.addSecs(120);
     event.end = event.start.addSecs(1800);
-    event.color = QColor(0, 122, 255);
+    event.color = CalEvent::systemBlue();
     event.calendarName = QStringLiteral("Work");
     event.url = QUrl(QStringLiteral("https://meet.google.com/"));
     event.source = EventSource::calendar;

@@ -70,7 +70,7 @@ private slots:
 
         // Without an organizer the user made the event; it has the calendar's colour, else system blue.
         QVERIFY(e.organizerIsMe && !e.organizer && !e.canDecline());
-        QCOMPARE(e.color, LocalEventBuilder::systemBlue);
+        QCOMPARE(e.color, CalEvent::systemBlue());
         QCOMPARE(LocalEventBuilder::build(o, calendarNamed(QStringLiteral("Home"), Qt::red), {}).color,
                  QColor(Qt::red));
 
