@@ -49,7 +49,7 @@ struct Report {
         event.start = draft.start;
         event.end = draft.end;
         event.isAllDay = draft.isAllDay;
-        event.color = QColor(0x00, 0x7a, 0xff); // the system accent blue of the original platform
+        event.color = CalEvent::systemBlue();
         event.calendarName = QStringLiteral("Diag");
         event.source = EventSource::google;
         event.organizerIsMe = true;
