@@ -182,6 +182,15 @@ qsizetype typedPosition(const QString& lowerText, const Person& person, const QS
     return lowerText.size();
 }
 
+// The abbreviations normalize() spells out, one group per word, so that a line is searched once.
+const QRegularExpression& abbreviation() {
+    static const QRegularExpression re = compile(QStringLiteral(
+        R"((?i)\b(?:(mon)|(tue|tues)|(wed|weds)|(thu|thur|thurs)|(fri)|(sat)|(sun)|(tmrw|tmr))\b\.?)"));
+    return re;
+}
+constexpr const char* kSpelledOut[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                       "Friday", "Saturday", "Sunday",    "tomorrow"};
+
 QDateTime startOfDayAfter(const Cal& cal, const QDateTime& start, qint64 days) {
     const QDateTime end = cal.addDays(start, days);
     return end.isValid() ? end : start.addSecs(86400);
@@ -271,28 +280,19 @@ const QSet<QString>& dateLead() {
     return set;
 }
 
-const QList<std::pair<QRegularExpression, QString>>& weekdayAbbrev() {
-    static const QList<std::pair<QRegularExpression, QString>> table = [] {
-        const std::pair<const char*, const char*> rows[] = {
-            {"mon", "Monday"},         {"tue|tues", "Tuesday"},
-            {"wed|weds", "Wednesday"}, {"thu|thur|thurs", "Thursday"},
-            {"fri", "Friday"},         {"sat", "Saturday"},
-            {"sun", "Sunday"},         {"tmrw|tmr", "tomorrow"},
-        };
-        QList<std::pair<QRegularExpression, QString>> list;
-        for (const auto& [alternatives, replacement] : rows)
-            list.append({compile(QStringLiteral(R"((?i)\b(?:)") + QLatin1String(alternatives) +
-                                 QStringLiteral(R"()\b\.?)")),
-                         QString::fromLatin1(replacement)});
-        return list;
-    }();
-    return table;
-}
-
 QString normalize(const QString& text) {
-    QString s = text;
-    for (const auto& [pattern, replacement] : weekdayAbbrev())
-        s.replace(pattern, replacement);
+    QString s;
+    qsizetype kept = 0;
+    for (auto it = abbreviation().globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        s += QStringView(text).sliced(kept, m.capturedStart(0) - kept);
+        s += QLatin1String(kSpelledOut[m.lastCapturedIndex() - 1]);
+        kept = m.capturedEnd(0);
+    }
+    if (kept == 0)
+        s = text;
+    else
+        s += QStringView(text).sliced(kept);
 
     // One pass that copies the text and spells out each hour on the way, so that a pasted wall of
     // "at 9" stays linear; the result is that of replacing the matches one by one.

@@ -56,6 +56,5 @@ const QRegularExpression& bareHour(); // "at 9" without minutes or period
 const QSet<QString>& trailingConnectors();
 const QSet<QString>& leadingConnectors();
 const QSet<QString>& dateLead();
-const QList<std::pair<QRegularExpression, QString>>& weekdayAbbrev();
 
 } // namespace QuickAddParser
