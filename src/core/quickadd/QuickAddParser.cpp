@@ -3,6 +3,7 @@
 #include "core/model/Cal.h"
 #include "core/quickadd/DateDetector.h"
 
+#include <QSet>
 #include <QStringView>
 
 #include <algorithm>
@@ -71,6 +72,37 @@ bool validRange(QStringView text, qsizetype pos, qsizetype len) {
 
 bool found(const QRegularExpression& re, QStringView text) {
     return re.match(text).hasMatch();
+}
+
+const QSet<QString>& trailingConnectors() {
+    static const QSet<QString> set =
+        wordSet({"at", "on", "from", "for", "in",  "by",   "until", "till", "to", "-",
+                 "–",  "—",  ",",    "@",   "the", "with", "w/",    "and",  "&",  "invite"});
+    return set;
+}
+
+const QSet<QString>& leadingConnectors() {
+    static const QSet<QString> set = wordSet({"at", "on", "-", "–", "—", ",", "@"});
+    return set;
+}
+
+const QSet<QString>& dateLead() {
+    static const QSet<QString> set = wordSet({"at", "on", "the", "in", "from", "next", "this", "noon",
+                                              "midnight", "morning", "afternoon", "evening", "tonight"});
+    return set;
+}
+
+const QRegularExpression& bareHour() {
+    // Not when minutes or a period follow, nor when a range to an hour with a period follows:
+    // "at 10-11pm" is 22:00 to 23:00, not 10:00 to 23:00. Nor in a date: "at 12/24" is no hour.
+    static const QRegularExpression re = compile(QString::fromUtf8(
+        R"((?i)\bat\s+(\d{1,2})\b(?![:./]\d|\s*[ap]\.?m|\s*(?:-|–|—|to\b|until\b|till\b)\s*\d{1,2}(?:[:.]\d{2})?\s*[ap]\.?m))"));
+    return re;
+}
+
+const DateDetector* detector() {
+    static const DateDetector instance;
+    return &instance;
 }
 
 const QRegularExpression& commaRuns() {
@@ -207,11 +239,6 @@ QString trimBlanks(QStringView s) {
     return s.sliced(from, to - from).toString();
 }
 
-const DateDetector* detector() {
-    static const DateDetector instance;
-    return &instance;
-}
-
 const QRegularExpression& duration() {
     // A number preceded by "in" and one blank is a time ("in 2 hours"), and a length never starts
     // inside a number ("in 2.5 hours" must not lose "5 hours").
@@ -252,32 +279,6 @@ const QRegularExpression& mentions() {
     static const QRegularExpression re = compile(QString::fromUtf8(
         R"(\b(?i:with|w/)\s+((?:[A-Z][\w'’.-]*)(?:(?:\s*,\s*|\s+(?i:and|&)\s+|\s+)(?:[A-Z][\w'’.-]*))*))"));
     return re;
-}
-
-const QRegularExpression& bareHour() {
-    // Not when minutes or a period follow, nor when a range to an hour with a period follows:
-    // "at 10-11pm" is 22:00 to 23:00, not 10:00 to 23:00. Nor in a date: "at 12/24" is no hour.
-    static const QRegularExpression re = compile(QString::fromUtf8(
-        R"((?i)\bat\s+(\d{1,2})\b(?![:./]\d|\s*[ap]\.?m|\s*(?:-|–|—|to\b|until\b|till\b)\s*\d{1,2}(?:[:.]\d{2})?\s*[ap]\.?m))"));
-    return re;
-}
-
-const QSet<QString>& trailingConnectors() {
-    static const QSet<QString> set =
-        wordSet({"at", "on", "from", "for", "in",  "by",   "until", "till", "to", "-",
-                 "–",  "—",  ",",    "@",   "the", "with", "w/",    "and",  "&",  "invite"});
-    return set;
-}
-
-const QSet<QString>& leadingConnectors() {
-    static const QSet<QString> set = wordSet({"at", "on", "-", "–", "—", ",", "@"});
-    return set;
-}
-
-const QSet<QString>& dateLead() {
-    static const QSet<QString> set = wordSet({"at", "on", "the", "in", "from", "next", "this", "noon",
-                                              "midnight", "morning", "afternoon", "evening", "tonight"});
-    return set;
 }
 
 QString normalize(const QString& text) {

@@ -4,14 +4,11 @@
 #include "core/quickadd/QuickAddDraft.h"
 
 #include <QDateTime>
-#include <QList>
 #include <QRegularExpression>
-#include <QSet>
 #include <QString>
 
 #include <functional>
 #include <optional>
-#include <utility>
 
 class Cal;
 class DateDetector;
@@ -45,16 +42,11 @@ QString trimBlanks(QStringView text);
 
 // ---- The vocabulary, built on first use ----
 
-const DateDetector* detector();
 const QRegularExpression& duration(); // a length such as "for 1,5 h" or "30 min"
 const QRegularExpression& allDay();   // "all day", "all-day", "allday"
 const QRegularExpression& clock();    // anything that makes a date a time of day
 const QRegularExpression& dayWords(); // anything that makes a date name a day
 const QRegularExpression& email();
 const QRegularExpression& mentions(); // "with Ondrea and Oskel"
-const QRegularExpression& bareHour(); // "at 9" without minutes or period
-const QSet<QString>& trailingConnectors();
-const QSet<QString>& leadingConnectors();
-const QSet<QString>& dateLead();
 
 } // namespace QuickAddParser
