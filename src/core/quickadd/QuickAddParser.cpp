@@ -46,10 +46,10 @@ bool isLineBreak(QChar c) {
 // A lone surrogate makes every regular-expression search of the line fail, which would hide the
 // addresses and dates of an otherwise ordinary line; it becomes a replacement character instead.
 QString withoutLoneSurrogates(const QString& text) {
-    QString out = text;
-    for (qsizetype i = 0; i < out.size(); ++i) {
-        const QChar c = out[i];
-        if (c.isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
+    QString out = text; // shared with `text` until a character is replaced
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             ++i;
         else if (c.isSurrogate())
             out[i] = QChar::ReplacementCharacter;
