@@ -391,12 +391,11 @@ CalendarAccess LocalCalendars::access() const {
 }
 
 bool LocalCalendars::createRoot(QString* error) {
-    const QString first = d->root + QStringLiteral("/Calendar");
     if (QFileInfo(d->root).isDir()) {
         d->refreshWatch();
         return true;
     }
-    if (!QDir().mkpath(first)) {
+    if (!QDir().mkpath(defaultCalendarPath())) {
         if (error)
             *error = QStringLiteral("Couldn’t create the calendar folder %1").arg(d->root);
         return false;
@@ -411,13 +410,8 @@ QList<LocalCalendar> LocalCalendars::calendars() {
     return VdirCollection::discover(d->root);
 }
 
-std::optional<LocalCalendar> LocalCalendars::defaultCalendar() {
-    const QString path = d->root + QStringLiteral("/Calendar");
-    for (const LocalCalendar& c : calendars()) {
-        if (c.path == path)
-            return c;
-    }
-    return std::nullopt;
+QString LocalCalendars::defaultCalendarPath() const {
+    return d->root + QStringLiteral("/Calendar");
 }
 
 QList<LocalOccurrence> LocalCalendars::occurrences(const QDateTime& from, const QDateTime& to,
