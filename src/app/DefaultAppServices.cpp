@@ -75,8 +75,8 @@ NotchControl* DefaultAppServices::createNotch() {
 }
 
 void DefaultAppServices::startStore() {
-    EventStore& store = EventStore::shared();
-    QTimer::singleShot(0, &store, [&store] { (void)store.start(); });
+    // The delegate already runs this on the event loop after start-up.
+    (void)EventStore::shared().start();
 }
 
 void DefaultAppServices::openSettings() {

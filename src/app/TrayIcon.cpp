@@ -5,7 +5,6 @@
 #include <QCursor>
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSystemTrayIcon>
 
 namespace {

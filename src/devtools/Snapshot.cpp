@@ -28,7 +28,7 @@ void runLoopbackTest(LoopbackServer* server) {
     try {
         port = server->start();
     } catch (const TransportError& error) {
-        std::printf("loopback: failed %s\n", qPrintable(error.message()));
+        printLine(QStringLiteral("loopback: failed ") + error.message());
         QCoreApplication::exit(1);
         return;
     }

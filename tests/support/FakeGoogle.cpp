@@ -15,10 +15,6 @@ namespace {
 
 const QByteArray bearerChallenge = R"(Bearer realm="https://accounts.google.com/", error="invalid_token")";
 
-QString segment(const QByteArray& raw) {
-    return QUrl::fromPercentEncoding(raw);
-}
-
 // The start of an event for ordering and window checks; invalid when it has none.
 QDateTime instantOf(const QJsonObject& time) {
     if (const auto dateTime = Rfc3339::parse(time.value(u"dateTime").toString()))
@@ -307,7 +303,7 @@ HttpReply FakeGoogle::calendarApi(const HttpRequest& request, const QString& ema
     const QList<QByteArray> parts = request.rawPath.mid(int(qstrlen("/calendar/v3/"))).split('/');
     if (parts.size() < 3 || parts.size() > 4 || parts[0] != "calendars" || parts[2] != "events")
         return errorReply(404, QStringLiteral("notFound"), QStringLiteral("Not Found"));
-    const QString calendarID = segment(parts[1]);
+    const QString calendarID = QUrl::fromPercentEncoding(parts[1]);
     if (!m_events.contains(calendarID))
         return errorReply(404, QStringLiteral("notFound"), QStringLiteral("Not Found"));
     QList<QJsonObject>& events = m_events[calendarID];
@@ -340,7 +336,7 @@ HttpReply FakeGoogle::calendarApi(const HttpRequest& request, const QString& ema
         return page(request, listed, QStringLiteral("calendar#events"));
     }
 
-    const QString eventID = segment(parts[3]);
+    const QString eventID = QUrl::fromPercentEncoding(parts[3]);
     const auto found = std::find_if(events.begin(), events.end(), [&](const QJsonObject& event) {
         return event.value(u"id").toString() == eventID;
     });

@@ -1,5 +1,7 @@
 #include "support/FakeHttpServer.h"
 
+#include "core/remote/RemoteHttp.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QJsonDocument>
@@ -70,8 +72,7 @@ QStringList HttpRequest::queryNames() const {
 }
 
 QJsonObject HttpRequest::json() const {
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    return document.isObject() ? document.object() : QJsonObject();
+    return RemoteHttp::jsonObject(body);
 }
 
 QMap<QString, QString> HttpRequest::form() const {

@@ -2,7 +2,6 @@
 
 #include "core/model/UserFacingError.h"
 
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QPointer>
 #include <QString>

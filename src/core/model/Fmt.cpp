@@ -42,6 +42,14 @@ QString timeOf(const QTime& t, const Cal& cal, bool twelveHour) {
     return text;
 }
 
+QString rangeOf(const QDateTime& start, const QDateTime& end, const Cal& cal, bool twelveHour) {
+    const QTime a = cal.wallTimeOf(start);
+    const QTime b = cal.wallTimeOf(end);
+    if (twelveHour && isMorning(a) == isMorning(b))
+        return timeNoPeriod(a, cal, true) + dash + timeOf(b, cal, true);
+    return timeOf(a, cal, twelveHour) + dash + timeOf(b, cal, twelveHour);
+}
+
 // Under an hour "45 min"; from an hour on the hours and any rest, each with its unit.
 QString duration(qint64 minutes, const QString& hourUnit, const QString& minuteUnit) {
     if (minutes < 60)
@@ -135,7 +143,7 @@ bool uses12h() {
 }
 
 QString time(const QDateTime& instant) {
-    return time(instant, launchCal());
+    return timeOf(launchCal().wallTimeOf(instant), launchCal(), uses12h());
 }
 
 QString time(const QDateTime& instant, const Cal& cal) {
@@ -143,16 +151,11 @@ QString time(const QDateTime& instant, const Cal& cal) {
 }
 
 QString range(const QDateTime& start, const QDateTime& end) {
-    return range(start, end, launchCal());
+    return rangeOf(start, end, launchCal(), uses12h());
 }
 
 QString range(const QDateTime& start, const QDateTime& end, const Cal& cal) {
-    const bool twelveHour = uses12h(cal.locale());
-    const QTime a = cal.wallTimeOf(start);
-    const QTime b = cal.wallTimeOf(end);
-    if (twelveHour && isMorning(a) == isMorning(b))
-        return timeNoPeriod(a, cal, true) + dash + timeOf(b, cal, true);
-    return timeOf(a, cal, twelveHour) + dash + timeOf(b, cal, twelveHour);
+    return rangeOf(start, end, cal, uses12h(cal.locale()));
 }
 
 QString dayHeader(const QDateTime& instant) {

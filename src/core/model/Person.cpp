@@ -46,7 +46,7 @@ QString Person::initials() const {
 
 QColor Person::color() const {
     static constexpr std::array<float, 8> hues = {0.58f, 0.36f, 0.08f, 0.78f, 0.92f, 0.50f, 0.15f, 0.68f};
-    const float hue = hues[stableHash(email.toLower().toUtf8()) % hues.size()];
+    const float hue = hues[stableHash(id().toUtf8()) % hues.size()];
     return QColor::fromHsvF(hue, 0.55f, 0.85f, 1.0f);
 }
 

@@ -2,6 +2,7 @@
 #include "core/remote/GoogleAPI.h"
 
 #include "core/remote/RemoteSession.h"
+#include "core/remote/StrictJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -58,13 +59,7 @@ QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString toke
     QList<QJsonObject> items;
     while (true) {
         const QJsonObject page = co_await get(path, query, token);
-        const QJsonValue pageItems = page.value(u"items");
-        if (pageItems.isArray()) {
-            for (const QJsonValue& item : pageItems.toArray()) {
-                if (item.isObject())
-                    items.append(item.toObject());
-            }
-        }
+        items.append(StrictJson::objects(page.value(u"items")));
         // A token that names the page just read again would make the listing run for ever.
         const QJsonValue next = page.value(u"nextPageToken");
         if (!next.isString() || items.size() >= maxListedItems ||

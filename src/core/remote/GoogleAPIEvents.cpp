@@ -12,25 +12,11 @@
 #include <algorithm>
 
 using StrictJson::isTrue;
+using StrictJson::link;
+using StrictJson::objects;
 using StrictJson::text;
 
 namespace {
-
-std::optional<QUrl> link(const std::optional<QString>& address) {
-    if (!address || address->isEmpty())
-        return std::nullopt;
-    const QUrl url(*address, QUrl::StrictMode);
-    return url.isValid() ? std::optional<QUrl>(url) : std::nullopt;
-}
-
-QList<QJsonObject> objects(const QJsonValue& value) {
-    QList<QJsonObject> list;
-    for (const QJsonValue& element : value.toArray()) {
-        if (element.isObject())
-            list.append(element.toObject());
-    }
-    return list;
-}
 
 std::optional<Attendee> attendee(const QJsonObject& json) {
     const std::optional<QString> email = text(json, u"email");

@@ -20,11 +20,7 @@ QString lowerEmail(const QJsonObject& attendee) {
 // The existing guests to keep (the user, the organizer and the wanted ones, as whole objects), then
 // each wanted address not among them. Empty when the guest list would not change.
 std::optional<QJsonArray> mergedAttendees(const QJsonValue& existingValue, const QStringList& invitees) {
-    QList<QJsonObject> existing;
-    for (const QJsonValue& value : existingValue.toArray()) {
-        if (value.isObject())
-            existing.append(value.toObject());
-    }
+    const QList<QJsonObject> existing = StrictJson::objects(existingValue);
     QSet<QString> wanted;
     for (const QString& invitee : invitees)
         wanted.insert(invitee.toLower());

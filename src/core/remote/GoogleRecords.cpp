@@ -39,10 +39,6 @@ std::optional<QDateTime> parseIso(const QString& text) {
     return text.contains(u'.') ? std::nullopt : Rfc3339::parse(text);
 }
 
-QJsonArray toArray(const QStringList& list) {
-    return QJsonArray::fromStringList(list);
-}
-
 } // namespace
 
 using namespace StrictJson;
@@ -115,14 +111,14 @@ QJsonObject GoogleAccount::toJson() const {
     QJsonObject o{{QStringLiteral("email"), email},
                   {QStringLiteral("refreshToken"), refreshToken},
                   {QStringLiteral("calendars"), calendarArray},
-                  {QStringLiteral("hiddenCalendarIDs"), toArray(hidden)},
+                  {QStringLiteral("hiddenCalendarIDs"), QJsonArray::fromStringList(hidden)},
                   {QStringLiteral("needsReauth"), needsReauth}};
     if (accessToken)
         o.insert(QStringLiteral("accessToken"), *accessToken);
     if (expiry)
         o.insert(QStringLiteral("expiry"), Rfc3339::formatUtc(*expiry));
     if (scopes)
-        o.insert(QStringLiteral("scopes"), toArray(*scopes));
+        o.insert(QStringLiteral("scopes"), QJsonArray::fromStringList(*scopes));
     return o;
 }
 

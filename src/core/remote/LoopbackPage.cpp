@@ -33,10 +33,7 @@ const char16_t* const wordmark =
     u"3h1v1h-1z"
     u"M35 0h1v7h-1z";
 
-} // namespace
-
-namespace LoopbackPage {
-
+// The app icon shown on the page, as a data URI; empty when the icon resource is missing.
 QString iconDataUri() {
     QFile icon(QStringLiteral(":/icons/icon-256.png"));
     if (!icon.open(QIODevice::ReadOnly))
@@ -47,7 +44,13 @@ QString iconDataUri() {
     return QStringLiteral("data:image/png;base64,") + QString::fromLatin1(bytes.toBase64());
 }
 
+} // namespace
+
+namespace LoopbackPage {
+
 QString html(bool success) {
+    // Read and encoded once: the icon never changes while the app runs.
+    static const QString icon = iconDataUri();
     const QString title =
         success ? QStringLiteral("Google Calendar connected") : QStringLiteral("Sign-in cancelled");
     const QString message =
@@ -78,8 +81,7 @@ QString html(bool success) {
                 "viewBox=\"0 0 36 7\" role=\"img\" aria-label=\"vorrindel\"><path fill=\"currentColor\" "
                 "d=\"%1\"/></svg></div>\n")
                 .arg(QString::fromUtf16(wordmark));
-    page += QStringLiteral("  <div class=\"avatar\"><img src=\"%1\" alt=\"\">%2</div>\n")
-                .arg(iconDataUri(), badge);
+    page += QStringLiteral("  <div class=\"avatar\"><img src=\"%1\" alt=\"\">%2</div>\n").arg(icon, badge);
     page += QStringLiteral("  <h1>%1</h1>\n").arg(title);
     page += QStringLiteral("  <p>%1</p>\n").arg(message);
     page += QStringLiteral("  <a class=\"btn\" href=\"%1\">%2</a>\n").arg(link, button);

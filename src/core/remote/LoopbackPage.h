@@ -8,7 +8,4 @@ namespace LoopbackPage {
 
 QString html(bool success);
 
-// The app icon shown on the page, as a data URI; empty when the icon resource is missing.
-QString iconDataUri();
-
 } // namespace LoopbackPage

@@ -45,10 +45,6 @@ quint16 LoopbackServer::port() const {
     return m_listener.serverPort();
 }
 
-bool LoopbackServer::isListening() const {
-    return m_listener.isListening();
-}
-
 void LoopbackServer::accept() {
     while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
         socket->setParent(this);

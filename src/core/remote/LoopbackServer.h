@@ -38,7 +38,6 @@ public:
     // Calling it twice is harmless; there is no restart.
     void stop();
     quint16 port() const;
-    bool isListening() const;
     // Connections accepted and not yet closed.
     int connectionCount() const { return int(m_connections.size()); }
 

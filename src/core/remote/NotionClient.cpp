@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+using StrictJson::link;
 using StrictJson::text;
 
 namespace {
@@ -49,10 +50,7 @@ QCoro::Task<QList<QJsonObject>> paginate(QString token, QByteArray method, QStri
         if (cursor)
             pageBody.insert(QStringLiteral("start_cursor"), *cursor);
         const QJsonObject page = co_await call(token, method, path, pageBody);
-        for (const QJsonValue& result : page.value(u"results").toArray()) {
-            if (result.isObject())
-                results.append(result.toObject());
-        }
+        results.append(StrictJson::objects(page.value(u"results")));
         // A cursor that names the page just read again would make the listing run for ever.
         const QJsonValue hasMore = page.value(u"has_more");
         const QJsonValue next = page.value(u"next_cursor");
@@ -88,11 +86,6 @@ std::optional<QString> emoji(const QJsonValue& value) {
     if (icon.value(u"type") != QJsonValue(QStringLiteral("emoji")))
         return std::nullopt;
     return text(icon, u"emoji");
-}
-
-std::optional<QUrl> link(const QString& address) {
-    const QUrl url(address, QUrl::StrictMode);
-    return url.isValid() && !address.isEmpty() ? std::optional<QUrl>(url) : std::nullopt;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <optional>
 
@@ -22,6 +23,24 @@ inline std::optional<QString> text(const QJsonObject& o, QStringView key) {
 inline bool isTrue(const QJsonObject& o, QStringView key) {
     const QJsonValue v = o.value(key);
     return v.isBool() && v.toBool();
+}
+
+// The objects of the array `v` in order, other elements skipped; empty when `v` is no array.
+inline QList<QJsonObject> objects(const QJsonValue& v) {
+    QList<QJsonObject> list;
+    for (const QJsonValue& item : v.toArray()) {
+        if (item.isObject())
+            list.append(item.toObject());
+    }
+    return list;
+}
+
+// A link as a reply gives it; none when the text is absent, empty or no valid URL.
+inline std::optional<QUrl> link(const std::optional<QString>& address) {
+    if (!address || address->isEmpty())
+        return std::nullopt;
+    const QUrl url(*address, QUrl::StrictMode);
+    return url.isValid() ? std::optional(url) : std::nullopt;
 }
 
 inline std::optional<QString> requiredString(const QJsonObject& o, const QString& key) {

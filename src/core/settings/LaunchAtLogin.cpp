@@ -3,7 +3,6 @@
 #include "core/model/PrivateFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "core/model/Cal.h"
+#include "support/WallClock.h"
 
 #include <QTest>
 
@@ -8,9 +9,7 @@ QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0) {
     return QDateTime(QDate(y, mo, d), QTime(h, mi), Qt::UTC);
 }
 
-Cal cal(const char* zone, const char* locale = "en_US") {
-    return Cal(QTimeZone(zone), QLocale(QString::fromLatin1(locale)));
-}
+using WallClock::cal;
 
 // The weekdays of one week that the calendar counts as weekend, asked at 23:30 local time, which is
 // already the next day in UTC: the zone's day must count.

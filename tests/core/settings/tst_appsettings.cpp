@@ -21,10 +21,7 @@ QByteArray json(const char* text) {
 }
 
 QJsonObject readJson(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
+    return QJsonDocument::fromJson(TestFiles::read(path)).object();
 }
 
 // Every property a user can assign: its name, its default and a value other than the default.
