@@ -38,12 +38,15 @@ QString calendarTitle(const QList<LocalCalendar>& calendars, const QString& id) 
 } // namespace
 
 QString report(LocalCalendars& calendars, const Clock& clock, const Cal& cal) {
-    QStringList lines{statusLine(calendars.access())};
-    if (calendars.access() == CalendarAccess::fullAccess) {
+    const CalendarAccess access = calendars.access();
+    QStringList lines{statusLine(access)};
+    if (access == CalendarAccess::fullAccess) {
         const QList<LocalCalendar> all = calendars.calendars();
-        const QDateTime weekEnd = cal.addDays(clock(), 7);
-        const QDateTime wideStart = cal.addDays(clock(), -60);
-        const QDateTime wideEnd = cal.addDays(clock(), 120);
+        // One instant for every window, so that the counts agree with one another.
+        const QDateTime now = clock();
+        const QDateTime weekEnd = cal.addDays(now, 7);
+        const QDateTime wideStart = cal.addDays(now, -60);
+        const QDateTime wideEnd = cal.addDays(now, 120);
 
         // The list comes in calendar order: by source title, then title. Equal source titles are
         // neighbours, so each run of them is one account.
@@ -51,7 +54,7 @@ QString report(LocalCalendars& calendars, const Clock& clock, const Cal& cal) {
             const QString source = all[i].sourceTitle;
             lines.append(QStringLiteral("account: %1 [%2]").arg(source).arg(int(all[i].sourceType)));
             for (; i < all.size() && all[i].sourceTitle == source; ++i) {
-                const qsizetype near = calendars.occurrences(clock(), weekEnd, {all[i]}).size();
+                const qsizetype near = calendars.occurrences(now, weekEnd, {all[i]}).size();
                 const qsizetype wide = calendars.occurrences(wideStart, wideEnd, {all[i]}).size();
                 lines.append(QStringLiteral("  - ") + all[i].title + kDash +
                              QStringLiteral("%1 in the next 7 days, %2 between -60 and +120 days")
@@ -64,7 +67,7 @@ QString report(LocalCalendars& calendars, const Clock& clock, const Cal& cal) {
         chosen.removeIf([&](const LocalCalendar& c) { return !countsAsUpcoming(c, cal.locale()); });
         QStringList upcoming;
         if (!chosen.isEmpty()) {
-            const QList<LocalOccurrence> next = calendars.occurrences(clock(), wideEnd, chosen);
+            const QList<LocalOccurrence> next = calendars.occurrences(now, wideEnd, chosen);
             for (const LocalOccurrence& o : next.mid(0, 3)) {
                 upcoming.append(
                     cal.locale().toString(cal.inZone(o.start), QStringLiteral("ddd d MMM, h:mm AP")) + kDash +

@@ -120,9 +120,11 @@ std::optional<LocalCalendar> CalendarStore::calendarForNewEvents(const QString& 
         if (c.sourceType == LocalCalendar::SourceType::calDAV && c.title.contains(QLatin1Char('@')))
             return c;
     }
-    if (std::optional<LocalCalendar> fallback = m_backend->defaultCalendar();
-        fallback && fallback->allowsModifications)
-        return fallback;
+    const QString fallback = m_backend->defaultCalendarPath();
+    for (const LocalCalendar& c : writable) {
+        if (c.path == fallback)
+            return c;
+    }
     if (!writable.isEmpty())
         return writable.first();
     return std::nullopt;

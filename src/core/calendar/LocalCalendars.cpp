@@ -154,6 +154,11 @@ struct LocalCalendars::Private {
         cache[info.absolutePath()].insert(info.fileName(), CachedItem{stamp, std::move(parsed), {}, {}, {}});
     }
 
+    // The id of the calendar that holds the item at that path.
+    QString calendarIdOf(const QString& itemPath) const {
+        return QDir(root).relativeFilePath(QFileInfo(itemPath).absolutePath());
+    }
+
     // Folder path inside the root, or empty when the identifier points elsewhere.
     QString itemPath(const QString& relativePath) const {
         const QString path = QDir::cleanPath(root + QLatin1Char('/') + relativePath);
@@ -192,10 +197,10 @@ struct LocalCalendars::Private {
         const QDateTime local = instant.toTimeZone(zone);
         // A timed slot always carries a zone, never floating: the user's zone when other programs
         // can know it by name, else UTC.
-        if (zone.offsetFromUtc(local) == 0 && zone.daylightTimeOffset(local) == 0 && !zone.hasDaylightTime())
-            return ItemTime::make(instant.toUTC().date(), instant.toUTC().time(), false, IcalZone::utc(),
-                                  zone);
-        if (!QTimeZone::isTimeZoneIdAvailable(zone.id()))
+        const bool utcAnyway = (zone.offsetFromUtc(local) == 0 && zone.daylightTimeOffset(local) == 0 &&
+                                !zone.hasDaylightTime()) ||
+                               !QTimeZone::isTimeZoneIdAvailable(zone.id());
+        if (utcAnyway)
             return ItemTime::make(instant.toUTC().date(), instant.toUTC().time(), false, IcalZone::utc(),
                                   zone);
         file.ensureTimezone(zone, local.date().year());
@@ -280,7 +285,7 @@ struct LocalCalendars::Private {
                 all.at(i).instanceAt(occurrence.occurrenceDate, options.zone);
             if (!instance)
                 return std::nullopt;
-            const QString calendarId = QDir(root).relativeFilePath(QFileInfo(path).absolutePath());
+            const QString calendarId = calendarIdOf(path);
             return Target{path, calendarId, std::move(*contents), std::move(*file), all, i, *instance};
         }
         return std::nullopt;
@@ -300,7 +305,7 @@ struct LocalCalendars::Private {
         std::shared_ptr<const ParsedItem> parsed = parse(bytes, path);
         if (std::optional<FileStamp> stamp = ItemFile::stamp(path))
             remember(path, *stamp, parsed);
-        const QString calendarId = QDir(root).relativeFilePath(QFileInfo(path).absolutePath());
+        const QString calendarId = calendarIdOf(path);
         if (parsed) {
             for (const EventSeries& series : parsed->series) {
                 if (series.uid() != uid)
@@ -386,12 +391,11 @@ CalendarAccess LocalCalendars::access() const {
 }
 
 bool LocalCalendars::createRoot(QString* error) {
-    const QString first = d->root + QStringLiteral("/Calendar");
     if (QFileInfo(d->root).isDir()) {
         d->refreshWatch();
         return true;
     }
-    if (!QDir().mkpath(first)) {
+    if (!QDir().mkpath(defaultCalendarPath())) {
         if (error)
             *error = QStringLiteral("Couldn’t create the calendar folder %1").arg(d->root);
         return false;
@@ -406,13 +410,8 @@ QList<LocalCalendar> LocalCalendars::calendars() {
     return VdirCollection::discover(d->root);
 }
 
-std::optional<LocalCalendar> LocalCalendars::defaultCalendar() {
-    const QString path = d->root + QStringLiteral("/Calendar");
-    for (const LocalCalendar& c : calendars()) {
-        if (c.path == path)
-            return c;
-    }
-    return std::nullopt;
+QString LocalCalendars::defaultCalendarPath() const {
+    return d->root + QStringLiteral("/Calendar");
 }
 
 QList<LocalOccurrence> LocalCalendars::occurrences(const QDateTime& from, const QDateTime& to,
@@ -472,7 +471,7 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
     // none of them.
     if (!parsed || (ref.uid.isEmpty() && parsed->series.size() > 1))
         return std::nullopt;
-    const QString calendarId = QDir(d->root).relativeFilePath(info.absolutePath());
+    const QString calendarId = d->calendarIdOf(path);
     for (const EventSeries& series : parsed->series) {
         if (!ref.uid.isEmpty() && series.uid() != ref.uid.toUtf8())
             continue;

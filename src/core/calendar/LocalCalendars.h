@@ -62,7 +62,7 @@ public:
     // The collections as they are now on disk, in calendar order.
     QList<LocalCalendar> calendars();
     // Where new events go when nothing else is chosen: the "Calendar" collection under the root.
-    std::optional<LocalCalendar> defaultCalendar();
+    QString defaultCalendarPath() const;
 
     // The occurrences in those calendars that overlap [from, to), sorted by start.
     QList<LocalOccurrence> occurrences(const QDateTime& from, const QDateTime& to,

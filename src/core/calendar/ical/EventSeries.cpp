@@ -166,20 +166,6 @@ std::optional<EventComponent> readComponent(icalcomponent* ev, IcalZoneResolver&
     return c;
 }
 
-icaltimetype wallValue(QDate date, QTime time, bool isDate) {
-    icaltimetype t = icaltime_null_time();
-    t.year = date.year();
-    t.month = date.month();
-    t.day = date.day();
-    t.is_date = isDate ? 1 : 0;
-    if (!isDate) {
-        t.hour = time.hour();
-        t.minute = time.minute();
-        t.second = time.second();
-    }
-    return t;
-}
-
 struct IteratorDeleter {
     void operator()(icalrecur_iterator* it) const { icalrecur_iterator_free(it); }
 };
@@ -273,7 +259,7 @@ QList<EventSeries::Start> EventSeries::generate(const QDateTime& from, const QDa
 
         // Iterate over the wall clock of DTSTART's zone so that instances keep their local hour
         // across daylight-saving changes.
-        const icaltimetype dtstart = wallValue(m.start.date, m.start.time, m.start.isDate);
+        const icaltimetype dtstart = icalWallTime(m.start.date, m.start.time, m.start.isDate);
         std::unique_ptr<icalrecur_iterator, IteratorDeleter> it(icalrecur_iterator_new(rule, dtstart));
         if (!it)
             continue;
@@ -283,7 +269,8 @@ QList<EventSeries::Start> EventSeries::generate(const QDateTime& from, const QDa
             const QDateTime jump = from.toUTC().addDays(-2);
             const QDateTime startWall(m.start.date, m.start.time, Qt::UTC);
             if (jump > startWall)
-                icalrecur_iterator_set_start(it.get(), wallValue(jump.date(), jump.time(), m.start.isDate));
+                icalrecur_iterator_set_start(it.get(),
+                                             icalWallTime(jump.date(), jump.time(), m.start.isDate));
         }
         for (int n = 0; n < maxIterations; ++n) {
             const icaltimetype next = icalrecur_iterator_next(it.get());

@@ -4,13 +4,7 @@ namespace {
 
 icaltimetype utcTime(const QDateTime& instant) {
     const QDateTime t = instant.toUTC();
-    icaltimetype v = icaltime_null_time();
-    v.year = t.date().year();
-    v.month = t.date().month();
-    v.day = t.date().day();
-    v.hour = t.time().hour();
-    v.minute = t.time().minute();
-    v.second = t.time().second();
+    icaltimetype v = icalWallTime(t.date(), t.time());
     v.zone = icaltimezone_get_utc_timezone();
     return v;
 }
@@ -163,19 +157,9 @@ ItemTime readTime(icalproperty* property, icaltimetype value, IcalZoneResolver& 
 }
 
 icalproperty* timeProperty(icalproperty_kind kind, const ItemTime& time) {
-    icaltimetype v = icaltime_null_time();
-    v.year = time.date.year();
-    v.month = time.date.month();
-    v.day = time.date.day();
-    if (time.isDate) {
-        v.is_date = 1;
-    } else {
-        v.hour = time.time.hour();
-        v.minute = time.time.minute();
-        v.second = time.time.second();
-        if (time.zone.kind() == IcalZone::Kind::utc)
-            v.zone = icaltimezone_get_utc_timezone();
-    }
+    icaltimetype v = icalWallTime(time.date, time.time, time.isDate);
+    if (!time.isDate && time.zone.kind() == IcalZone::Kind::utc)
+        v.zone = icaltimezone_get_utc_timezone();
     icalproperty* p = icalproperty_new(kind);
     switch (kind) {
     case ICAL_DTSTART_PROPERTY:

@@ -2,17 +2,6 @@
 
 namespace {
 
-icaltimetype wallTime(QDate date, QTime time) {
-    icaltimetype t = icaltime_null_time();
-    t.year = date.year();
-    t.month = date.month();
-    t.day = date.day();
-    t.hour = time.hour();
-    t.minute = time.minute();
-    t.second = time.second();
-    return t;
-}
-
 const char* weekdayCode(int dayOfWeek) {
     static const char* const codes[] = {"MO", "TU", "WE", "TH", "FR", "SA", "SU"};
     return codes[(dayOfWeek - 1) % 7];
@@ -39,6 +28,20 @@ DefinedZone::DefinedZone(icalcomponent* vtimezone)
 
 DefinedZone::~DefinedZone() {
     icaltimezone_free(m_zone, 1);
+}
+
+icaltimetype icalWallTime(QDate date, QTime time, bool isDate) {
+    icaltimetype t = icaltime_null_time();
+    t.year = date.year();
+    t.month = date.month();
+    t.day = date.day();
+    t.is_date = isDate ? 1 : 0;
+    if (!isDate) {
+        t.hour = time.hour();
+        t.minute = time.minute();
+        t.second = time.second();
+    }
+    return t;
 }
 
 IcalZone IcalZone::utc() {
@@ -70,7 +73,7 @@ QDateTime IcalZone::toInstant(QDate date, QTime time, const QTimeZone& userZone)
     case Kind::named:
         return QDateTime(date, time, m_named).toUTC();
     case Kind::defined: {
-        time_t t = icaltime_as_timet_with_zone(wallTime(date, time), m_defined->zone());
+        time_t t = icaltime_as_timet_with_zone(icalWallTime(date, time), m_defined->zone());
         return QDateTime::fromSecsSinceEpoch(qint64(t), Qt::UTC);
     }
     case Kind::floating:
@@ -165,7 +168,7 @@ icalcomponent* makeVTimezone(const QTimeZone& zone, int year) {
 
             icalcomponent* obs =
                 tr.daylightTimeOffset > 0 ? icalcomponent_new_xdaylight() : icalcomponent_new_xstandard();
-            icaltimetype dtstart = wallTime(first, wall.time());
+            icaltimetype dtstart = icalWallTime(first, wall.time());
             icalcomponent_add_property(obs, icalproperty_new_dtstart(dtstart));
             const QByteArray rule = QByteArray("FREQ=YEARLY;BYMONTH=") + QByteArray::number(day.month()) +
                                     ";BYDAY=" + QByteArray::number(n) + weekdayCode(day.dayOfWeek());
@@ -183,7 +186,7 @@ icalcomponent* makeVTimezone(const QTimeZone& zone, int year) {
     const QDateTime mid(QDate(year, 7, 1), QTime(0, 0), Qt::UTC);
     const int offset = zone.offsetFromUtc(mid);
     icalcomponent* obs = icalcomponent_new_xstandard();
-    icalcomponent_add_property(obs, icalproperty_new_dtstart(wallTime(QDate(1970, 1, 1), QTime(0, 0))));
+    icalcomponent_add_property(obs, icalproperty_new_dtstart(icalWallTime(QDate(1970, 1, 1), QTime(0, 0))));
     icalcomponent_add_property(obs, icalproperty_new_tzoffsetfrom(offset));
     icalcomponent_add_property(obs, icalproperty_new_tzoffsetto(offset));
     const QString abbreviation = zone.abbreviation(mid);

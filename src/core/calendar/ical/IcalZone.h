@@ -27,6 +27,9 @@ private:
     icaltimezone* m_zone = nullptr;
 };
 
+// A date, or a date and wall-clock time, in libical's form and without a zone.
+icaltimetype icalWallTime(QDate date, QTime time, bool isDate = false);
+
 // Local date and time fields, without a zone.
 struct WallTime {
     QDate date;
