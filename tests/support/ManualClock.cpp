@@ -27,7 +27,6 @@ public:
         m_entry.dueMs = m_clock->m_elapsedMs + interval.count();
     }
     void stop() override { m_entry.active = false; }
-    bool isActive() const override { return m_entry.active; }
 
 private:
     ManualClock* m_clock;

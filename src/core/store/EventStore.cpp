@@ -131,8 +131,8 @@ void EventStore::tick() {
         m_lastTickDay = today;
         // A panel left on the old today follows to the new one; one showing any other day keeps it.
         if (m_selectedDate == m_cal.addDays(today, -1))
-            goToToday();
-        if (!m_sampleMode)
+            selectWithReload(today);
+        else if (!m_sampleMode)
             reloadCalendarEvents();
     }
 

@@ -315,6 +315,9 @@ private:
     void checkAlerts();
     void fireAlert(const MeetingAlert& alert);
     void reloadAfterRangeChange();
+    // Reads the local events anew and selects the day of `date`: once, also when that moves to
+    // another week (whose window select() reads anyway).
+    void selectWithReload(const QDateTime& date);
     void rebuildPeople();
     void handleWake();
     void notionSelectionChanged();

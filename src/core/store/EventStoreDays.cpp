@@ -76,6 +76,13 @@ void EventStore::reloadAfterRangeChange() {
     launch(&EventStore::refreshNotion);
 }
 
+void EventStore::selectWithReload(const QDateTime& date) {
+    const QDateTime week = m_weekStart;
+    select(date);
+    if (m_weekStart == week && !m_sampleMode)
+        reloadCalendarEvents();
+}
+
 void EventStore::reloadCalendarEvents() {
     const auto [from, to] = loadedRange();
     m_ekEvents = m_calendar->events(from, to, m_settings.hiddenCalendarIDs());

@@ -150,9 +150,7 @@ QCoro::Task<CalEvent> EventStore::createMeeting(QuickAddDraft draft, QList<Perso
 
 CalEvent EventStore::addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar) {
     CalEvent created = m_calendar->createEvent(draft, calendar);
-    if (!m_sampleMode)
-        reloadCalendarEvents();
-    select(created.start);
+    selectWithReload(created.start);
     showToast(QStringLiteral("Added to ") + calendar.title);
     return created;
 }
@@ -178,8 +176,6 @@ QCoro::Task<CalEvent> EventStore::updateEvent(CalEvent event, QuickAddDraft draf
         if (moved)
             slot = CalendarStore::Slot{draft.start, draft.end, draft.isAllDay};
         updated = m_calendar->updateEvent(copy, title, slot);
-        if (!m_sampleMode)
-            reloadCalendarEvents();
         parts << QStringLiteral("Saved to ") + updated.calendarName;
     } else {
         const GoogleContext context = googleContext(copy);
@@ -215,7 +211,10 @@ QCoro::Task<CalEvent> EventStore::updateEvent(CalEvent event, QuickAddDraft draf
     // Both alerts may come again at the new time.
     forgetFiredAlerts(copy.id);
     dismissAlertFor(copy.id);
-    select(updated.start);
+    if (copy.source == EventSource::calendar)
+        selectWithReload(updated.start);
+    else
+        select(updated.start);
     showToast(parts.join(separator));
     co_return updated;
 }

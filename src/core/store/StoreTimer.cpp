@@ -13,7 +13,6 @@ public:
     }
     void start(std::chrono::milliseconds interval) override { m_timer.start(interval); }
     void stop() override { m_timer.stop(); }
-    bool isActive() const override { return m_timer.isActive(); }
 
 private:
     QTimer m_timer;

@@ -14,7 +14,6 @@ public:
     virtual void start(std::chrono::milliseconds interval) = 0;
     // Cancels what is pending; stopping an idle timer does nothing.
     virtual void stop() = 0;
-    virtual bool isActive() const = 0;
 };
 
 // Makes a timer that calls `timeout` on the thread that made it.

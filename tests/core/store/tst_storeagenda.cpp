@@ -143,7 +143,7 @@ private Q_SLOTS:
         QTest::newRow("midnight: today selected follows to the new day")
             << Timeline{midnight, {"tick"}, "2026-03-05", "2026-03-02", 1, 0};
         QTest::newRow("midnight into a new week: the week follows")
-            << Timeline{"2026-03-08 23:59:55", {"tick"}, "2026-03-09", "2026-03-09", 2, 1};
+            << Timeline{"2026-03-08 23:59:55", {"tick"}, "2026-03-09", "2026-03-09", 1, 1};
         QTest::newRow("midnight: another day selected stays")
             << Timeline{midnight, {"select 2026-03-06 12:00", "tick"}, "2026-03-06", "2026-03-02", 1, 0};
         QTest::newRow("days asleep: the old day stays, everything reloads")

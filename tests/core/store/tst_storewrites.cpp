@@ -276,6 +276,38 @@ private Q_SLOTS:
                  (QStringList{"2026-03-26 14:00 2026-03-26 15:00 Dentist", "2026-03-27 2026-03-27 Holiday"}));
     }
 
+    // The calendars are read once per local write, also when the new event's week comes on screen.
+    void aLocalWriteReadsTheCalendarsOnce_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("weekStart");
+        QTest::newRow("in the viewed week") << "2026-03-26 14:00"
+                                            << "2026-03-23";
+        QTest::newRow("four weeks on, outside the loaded window") << "2026-04-22 14:00"
+                                                                  << "2026-04-20";
+    }
+    void aLocalWriteReadsTheCalendarsOnce() {
+        QFETCH(QString, start);
+        QFETCH(QString, weekStart);
+        StoreHarness h(QStringLiteral("2026-03-25 10:00"));
+        TestableStore& store = h.start();
+        const LocalCalendar work = store.calendar().calendars().value(0);
+        const QString day = start.left(10);
+
+        int before = h.reloads();
+        const CalEvent added = store.addEvent({"Dentist", h.at(start), h.at(start).addSecs(3600)}, work);
+        QCOMPARE(store.weekStart(), h.at(weekStart + " 00:00"));
+        QCOMPARE(h.titlesOn(day), QStringList{"Dentist"});
+        QCOMPARE(h.reloads() - before, 1);
+
+        store.select(h.at("2026-03-25 00:00"));
+        before = h.reloads();
+        const auto renamed =
+            runTask(store.updateEvent(added, {"Dentist 2", added.start, added.end}, {}, false));
+        QVERIFY2(renamed.ok(), qPrintable(renamed.errorMessage()));
+        QCOMPARE(h.titlesOn(day), QStringList{"Dentist 2"});
+        QCOMPARE(h.reloads() - before, 1);
+    }
+
     void whatAnEditSends_data() {
         QTest::addColumn<Edit>("c");
         const QStringList none;
