@@ -4,15 +4,6 @@
 #include "core/model/DebugLog.h"
 #include "core/settings/AppSettings.h"
 
-namespace {
-
-// The platform's default description of an instant: "2026-03-04 09:00:00 +0000".
-QString describe(const QDateTime& instant) {
-    return instant.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
-}
-
-} // namespace
-
 QDateTime EventStore::startOfWeek(const QDateTime& instant, const Cal& cal) {
     const QDateTime start = cal.startOfWeek(instant);
     return start.isValid() ? start : cal.startOfDay(instant);
@@ -91,7 +82,7 @@ void EventStore::reloadCalendarEvents() {
             .arg(int(m_calendar->status()))
             .arg(m_calendar->calendars().size())
             .arg(m_ekEvents.size())
-            .arg(describe(from), describe(to));
+            .arg(DebugLog::describe(from), DebugLog::describe(to));
     });
     DebugLog::log([&] {
         QStringList parts;
