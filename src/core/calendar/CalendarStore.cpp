@@ -19,10 +19,6 @@ LocalCalendars::Options watchedDefault() {
     return options;
 }
 
-bool repeats(const LocalOccurrence& o) {
-    return o.hasRecurrenceRules || o.isDetached;
-}
-
 } // namespace
 
 CalendarStore::CalendarStore(QObject* parent)
@@ -149,14 +145,14 @@ std::optional<LocalOccurrence> CalendarStore::ekEvent(const CalEvent& event) {
         }
         // Another occurrence of a series is a different day of it: editing it would change the wrong
         // day. Only a non-repeating event may have moved and still be this one.
-        if (!repeats(kept.first()))
+        if (!kept.first().isRecurring())
             return kept.first();
         return std::nullopt;
     }
     std::optional<LocalOccurrence> found = m_backend->event(*event.ekIdentifier);
     if (!found)
         return std::nullopt;
-    if (!repeats(*found) || qAbs(found->start.msecsTo(event.start)) <= sameStartMs)
+    if (!found->isRecurring() || qAbs(found->start.msecsTo(event.start)) <= sameStartMs)
         return found;
     return std::nullopt;
 }

@@ -133,6 +133,16 @@ struct LocalCalendars::Private {
         return item;
     }
 
+    // The item as it is on disk now, parsed.
+    CachedItem read(const QString& path, const FileStamp& stamp) {
+        std::optional<ItemFile::Contents> contents = ItemFile::read(path);
+        if (!contents) {
+            DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: cannot be read").arg(path); });
+            return CachedItem{stamp, nullptr, {}, {}, {}};
+        }
+        return CachedItem{contents->stamp, parse(contents->bytes, path), {}, {}, {}};
+    }
+
     // The cache entry of the item at that path, read again only when its stamp changed; moved into
     // `fresh`, the folder's cache after this scan.
     CachedItem& load(const QString& folder, const QString& fileName, const FileStamp& stamp,
@@ -140,13 +150,7 @@ struct LocalCalendars::Private {
         auto it = known.constFind(fileName);
         if (it != known.constEnd() && it->stamp == stamp)
             return fresh[fileName] = *it;
-        const QString path = folder + QLatin1Char('/') + fileName;
-        std::optional<ItemFile::Contents> contents = ItemFile::read(path);
-        if (!contents) {
-            DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: cannot be read").arg(path); });
-            return fresh[fileName] = CachedItem{stamp, nullptr, {}, {}, {}};
-        }
-        return fresh[fileName] = CachedItem{contents->stamp, parse(contents->bytes, path), {}, {}, {}};
+        return fresh[fileName] = read(folder + QLatin1Char('/') + fileName, stamp);
     }
 
     void remember(const QString& path, const FileStamp& stamp, std::shared_ptr<const ParsedItem> parsed) {
@@ -461,12 +465,13 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
     const std::optional<FileStamp> stamp = ItemFile::stamp(path);
     if (!stamp)
         return std::nullopt;
+    // Only this item is looked at: the rest of its folder's cache stays as the last scan left it.
     const QFileInfo info(path);
-    const QHash<QString, CachedItem> known = d->cache.value(info.absolutePath());
-    QHash<QString, CachedItem> fresh = known;
-    const std::shared_ptr<const ParsedItem> parsed =
-        d->load(info.absolutePath(), info.fileName(), *stamp, known, fresh).parsed;
-    d->cache.insert(info.absolutePath(), std::move(fresh));
+    QHash<QString, CachedItem>& folder = d->cache[info.absolutePath()];
+    auto entry = folder.find(info.fileName());
+    if (entry == folder.end() || entry->stamp != *stamp)
+        entry = folder.insert(info.fileName(), d->read(path, *stamp));
+    const std::shared_ptr<const ParsedItem> parsed = entry->parsed;
     // An identifier without a UID names the item's only event; once the item holds more, it names
     // none of them.
     if (!parsed || (ref.uid.isEmpty() && parsed->series.size() > 1))

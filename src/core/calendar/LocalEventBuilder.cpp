@@ -83,7 +83,7 @@ CalEvent build(const LocalOccurrence& occurrence, const LocalCalendar& calendar,
     // An event without an organizer is one the user made without guests.
     e.organizerIsMe = !occurrence.organizer || isMe(*occurrence.organizer);
     e.calendarEditable = calendar.allowsModifications;
-    e.isRecurring = occurrence.hasRecurrenceRules || occurrence.isDetached;
+    e.isRecurring = occurrence.isRecurring();
     return e;
 }
 

@@ -45,4 +45,7 @@ struct LocalOccurrence {
     bool hasRecurrenceRules = false; // the series has RRULE or RDATE
     bool isDetached = false;         // this instance is an override with a RECURRENCE-ID
     QDateTime lastModified;          // LAST-MODIFIED, invalid when absent
+
+    // Part of a series: the event repeats, or this is an instance changed on its own.
+    bool isRecurring() const { return hasRecurrenceRules || isDetached; }
 };
