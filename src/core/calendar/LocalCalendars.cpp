@@ -153,9 +153,14 @@ struct LocalCalendars::Private {
         return fresh[fileName] = read(folder + QLatin1Char('/') + fileName, stamp);
     }
 
-    void remember(const QString& path, const FileStamp& stamp, std::shared_ptr<const ParsedItem> parsed) {
-        const QFileInfo info(path);
-        cache[info.absolutePath()].insert(info.fileName(), CachedItem{stamp, std::move(parsed), {}, {}, {}});
+    // Parses what was just written to the item and caches it, so the next scan need not read it.
+    std::shared_ptr<const ParsedItem> remember(const QString& path, const QByteArray& bytes) {
+        std::shared_ptr<const ParsedItem> parsed = parse(bytes, path);
+        if (std::optional<FileStamp> stamp = ItemFile::stamp(path)) {
+            const QFileInfo info(path);
+            cache[info.absolutePath()].insert(info.fileName(), CachedItem{*stamp, parsed, {}, {}, {}});
+        }
+        return parsed;
     }
 
     // The id of the calendar that holds the item at that path.
@@ -306,9 +311,7 @@ struct LocalCalendars::Private {
     // non-repeating event, its only occurrence).
     LocalOccurrence occurrenceAfterWrite(const QString& path, const QByteArray& bytes, const QByteArray& uid,
                                          const QDateTime& occurrenceDate) {
-        std::shared_ptr<const ParsedItem> parsed = parse(bytes, path);
-        if (std::optional<FileStamp> stamp = ItemFile::stamp(path))
-            remember(path, *stamp, parsed);
+        const std::shared_ptr<const ParsedItem> parsed = remember(path, bytes);
         const QString calendarId = calendarIdOf(path);
         if (parsed) {
             for (const EventSeries& series : parsed->series) {
@@ -596,10 +599,8 @@ bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
         } else {
             const QByteArray bytes = file.serialize();
             outcome = ItemFile::write(target->path, bytes, target->contents.stamp);
-            if (outcome == ItemFile::Outcome::done) {
-                if (std::optional<FileStamp> stamp = ItemFile::stamp(target->path))
-                    d->remember(target->path, *stamp, d->parse(bytes, target->path));
-            }
+            if (outcome == ItemFile::Outcome::done)
+                d->remember(target->path, bytes);
         }
         if (outcome == ItemFile::Outcome::done)
             return true;
