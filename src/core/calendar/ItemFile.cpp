@@ -39,7 +39,8 @@ std::optional<Contents> read(const QString& path) {
     return std::nullopt;
 }
 
-Outcome write(const QString& path, const QByteArray& bytes, const std::optional<FileStamp>& expected) {
+Outcome write(const QString& path, const QByteArray& bytes, const std::optional<FileStamp>& expected,
+              FileStamp* written) {
     const QString name = QFileInfo(path).fileName();
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
@@ -52,12 +53,21 @@ Outcome write(const QString& path, const QByteArray& bytes, const std::optional<
     }
     if (expected)
         file.setPermissions(QFile::permissions(path));
+    // The rename keeps the inode, size and modification time of the temporary file.
+    struct stat st;
+    if (written && (!file.flush() || ::fstat(file.handle(), &st) != 0)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw CalendarFileError(QStringLiteral("Couldn’t save %1: %2").arg(name, reason));
+    }
     if (stamp(path) != expected) {
         file.cancelWriting(); // the temporary file goes with the object
         return Outcome::changedMeanwhile;
     }
     if (!file.commit())
         throw CalendarFileError(QStringLiteral("Couldn’t save %1: %2").arg(name, file.errorString()));
+    if (written)
+        *written = stampOf(st);
     return Outcome::done;
 }
 

@@ -33,9 +33,12 @@ std::optional<Contents> read(const QString& path);
 
 enum class Outcome { done, changedMeanwhile };
 
-// `expected` is the stamp of the version read, or absent for a new item. Throws CalendarFileError
-// when the file system refuses.
-Outcome write(const QString& path, const QByteArray& bytes, const std::optional<FileStamp>& expected);
+// `expected` is the stamp of the version read, or absent for a new item. `written`, when given,
+// receives the stamp of what was written, taken from the file itself before it replaces the item: a
+// stamp read from the path afterwards could already be another program's next version. Throws
+// CalendarFileError when the file system refuses.
+Outcome write(const QString& path, const QByteArray& bytes, const std::optional<FileStamp>& expected,
+              FileStamp* written = nullptr);
 Outcome remove(const QString& path, const FileStamp& expected);
 
 } // namespace ItemFile

@@ -154,12 +154,11 @@ struct LocalCalendars::Private {
     }
 
     // Parses what was just written to the item and caches it, so the next scan need not read it.
-    std::shared_ptr<const ParsedItem> remember(const QString& path, const QByteArray& bytes) {
+    std::shared_ptr<const ParsedItem> remember(const QString& path, const QByteArray& bytes,
+                                               const FileStamp& stamp) {
         std::shared_ptr<const ParsedItem> parsed = parse(bytes, path);
-        if (std::optional<FileStamp> stamp = ItemFile::stamp(path)) {
-            const QFileInfo info(path);
-            cache[info.absolutePath()].insert(info.fileName(), CachedItem{*stamp, parsed, {}, {}, {}});
-        }
+        const QFileInfo info(path);
+        cache[info.absolutePath()].insert(info.fileName(), CachedItem{stamp, parsed, {}, {}, {}});
         return parsed;
     }
 
@@ -309,9 +308,9 @@ struct LocalCalendars::Private {
 
     // Caches what was just written and returns the occurrence that began at `occurrenceDate` (for a
     // non-repeating event, its only occurrence).
-    LocalOccurrence occurrenceAfterWrite(const QString& path, const QByteArray& bytes, const QByteArray& uid,
-                                         const QDateTime& occurrenceDate) {
-        const std::shared_ptr<const ParsedItem> parsed = remember(path, bytes);
+    LocalOccurrence occurrenceAfterWrite(const QString& path, const QByteArray& bytes, const FileStamp& stamp,
+                                         const QByteArray& uid, const QDateTime& occurrenceDate) {
+        const std::shared_ptr<const ParsedItem> parsed = remember(path, bytes, stamp);
         const QString calendarId = calendarIdOf(path);
         if (parsed) {
             for (const EventSeries& series : parsed->series) {
@@ -514,9 +513,10 @@ LocalOccurrence LocalCalendars::create(const LocalCalendar& calendar, const QStr
     Ical::replaceProperty(event, icalproperty_new_sequence(0));
 
     const QByteArray bytes = file.serialize();
-    if (ItemFile::write(path, bytes, std::nullopt) != ItemFile::Outcome::done)
+    FileStamp written;
+    if (ItemFile::write(path, bytes, std::nullopt, &written) != ItemFile::Outcome::done)
         throw CalendarFileError(QStringLiteral("Couldn’t save %1: the file already exists").arg(uid));
-    return d->occurrenceAfterWrite(path, bytes, uid.toUtf8(), slot.start);
+    return d->occurrenceAfterWrite(path, bytes, written, uid.toUtf8(), slot.start);
 }
 
 std::optional<LocalOccurrence> LocalCalendars::update(const LocalOccurrence& occurrence,
@@ -555,10 +555,11 @@ std::optional<LocalOccurrence> LocalCalendars::update(const LocalOccurrence& occ
         Ical::touch(event, d->now());
 
         const QByteArray bytes = target->file.serialize();
-        if (ItemFile::write(target->path, bytes, target->contents.stamp) ==
+        FileStamp written;
+        if (ItemFile::write(target->path, bytes, target->contents.stamp, &written) ==
             ItemFile::Outcome::changedMeanwhile)
             continue;
-        return d->occurrenceAfterWrite(target->path, bytes, uid, instance.originalStart.instant);
+        return d->occurrenceAfterWrite(target->path, bytes, written, uid, instance.originalStart.instant);
     }
     throw CalendarFileError(keepsChanging);
 }
@@ -598,9 +599,10 @@ bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
             outcome = ItemFile::remove(target->path, target->contents.stamp);
         } else {
             const QByteArray bytes = file.serialize();
-            outcome = ItemFile::write(target->path, bytes, target->contents.stamp);
+            FileStamp written;
+            outcome = ItemFile::write(target->path, bytes, target->contents.stamp, &written);
             if (outcome == ItemFile::Outcome::done)
-                d->remember(target->path, bytes);
+                d->remember(target->path, bytes, written);
         }
         if (outcome == ItemFile::Outcome::done)
             return true;

@@ -151,6 +151,16 @@ private slots:
         QVERIFY(occurrencesOf(calendars.occurrences(windowStart, windowEnd, list), QStringLiteral("Trip"))
                     .isEmpty());
         QCOMPARE(calendars.parseCount(), cold + 1);
+
+        // What we write ourselves is cached under the stamp of the file written: no parse at the next query.
+        const auto dentist = std::find_if(after.begin(), after.end(), [](const LocalOccurrence& o) {
+            return o.title == QStringLiteral("Dentyst");
+        });
+        QVERIFY(dentist != after.end());
+        QVERIFY(calendars.update(*dentist, QStringLiteral("Dentist"), std::nullopt));
+        const int written = calendars.parseCount();
+        calendars.occurrences(windowStart, windowEnd, list);
+        QCOMPARE(calendars.parseCount(), written);
     }
 };
 
