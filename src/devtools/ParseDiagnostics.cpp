@@ -54,7 +54,6 @@ struct Report {
         event.source = EventSource::google;
         event.organizerIsMe = true;
         event.calendarEditable = true;
-        event.isRecurring = false;
 
         write(out, QStringLiteral("event: ") + when(event.start) + kDash + when(event.end) +
                        QStringLiteral(" allDay=") + flag(event.isAllDay) + u'\n');

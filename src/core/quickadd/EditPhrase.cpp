@@ -11,7 +11,6 @@
 namespace EditPhrase {
 namespace {
 
-constexpr qint64 kMinimumLengthSec = 300;
 constexpr int kMinimumParseMinutes = 5;
 
 QString dayText(const QDateTime& instant, const Cal& cal) {
@@ -73,10 +72,10 @@ Merge merge(const QString& phrase, const CalEvent& event, const QDateTime& now, 
         return unchanged(event, false);
     if (d.hasTime && !d.hasDay) {
         const QDateTime start = sameClockOn(cal.dateOf(event.start), d.start, d.start, cal);
-        return Merge{start, start.addSecs(std::max(kMinimumLengthSec, d.start.secsTo(d.end))), false, true,
-                     true};
+        // The parser already gave the draft at least its shortest length.
+        return Merge{start, start.addSecs(d.start.secsTo(d.end)), false, true, true};
     }
-    if (d.hasTime || (!d.hasTime && event.isAllDay) || d.explicitAllDay)
+    if (d.hasTime || event.isAllDay || d.explicitAllDay)
         return Merge{d.start, d.end, d.isAllDay, true, false};
     // A timed event given only a day keeps its clock time and length.
     const QDateTime start = sameClockOn(cal.dateOf(d.start), event.start, d.start, cal);
