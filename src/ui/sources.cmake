@@ -1,4 +1,6 @@
 target_sources(vorrindel_ui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Motion.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Motion.cpp
     ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsOpener.h
     ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsOpener.cpp
 )

@@ -1,0 +1,48 @@
+#include "ui/controls/Motion.h"
+
+#include <atomic>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+std::atomic<bool> animationsOn{true};
+
+// A damped spring released from 0 towards 1, as a function of the curve's progress over
+// springDuration.
+qreal springCurve(qreal progress) {
+    if (progress >= 1.0)
+        return 1.0;
+    constexpr qreal response = 0.38;
+    constexpr qreal damping = 0.82;
+    constexpr qreal omega = 2 * std::numbers::pi / response;
+    const qreal dampedOmega = omega * std::sqrt(1 - damping * damping);
+    const qreal t = progress * std::chrono::duration<qreal>(Motion::springDuration).count();
+    const qreal decay = std::exp(-damping * omega * t);
+    return 1 -
+           decay * (std::cos(dampedOmega * t) + damping * omega / dampedOmega * std::sin(dampedOmega * t));
+}
+
+} // namespace
+
+namespace Motion {
+
+bool enabled() {
+    return animationsOn.load(std::memory_order_relaxed);
+}
+
+void setEnabled(bool on) {
+    animationsOn.store(on, std::memory_order_relaxed);
+}
+
+QEasingCurve spring() {
+    QEasingCurve curve;
+    curve.setCustomType(springCurve);
+    return curve;
+}
+
+QEasingCurve easeInOut() {
+    return QEasingCurve(QEasingCurve::InOutQuad);
+}
+
+} // namespace Motion

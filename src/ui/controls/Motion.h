@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QEasingCurve>
+
+#include <chrono>
+
+// The panel's motion: the spring that opens and closes it, the short fades of its content, and one
+// process-wide switch that turns every animation off. Tests and the snapshot mode switch it off so
+// that a change shows its final state at once.
+namespace Motion {
+
+bool enabled();
+void setEnabled(bool on);
+
+// The expand and collapse spring (response 0.38 s, damping fraction 0.82) as a curve over
+// springDuration: it overshoots by about 1 % and has settled to within 0.1 % at the end, where it
+// snaps to exactly 1.
+QEasingCurve spring();
+inline constexpr std::chrono::milliseconds springDuration{600};
+
+// Ease in and out, for the 0.2 s switches of quick add and the editor and the content fades.
+QEasingCurve easeInOut();
+
+} // namespace Motion
