@@ -94,6 +94,7 @@ public:
     std::unique_ptr<GoogleSource> google;
     std::unique_ptr<NotionSource> notion;
     std::unique_ptr<TestableStore> store;
+    std::optional<CalendarAccess> access; // forced on the calendar folder when set before start()
     QString root;       // the local calendar folder, not watched: tests reload through the store
     QString collection; // its one collection, "Work"
     QString logFile;
