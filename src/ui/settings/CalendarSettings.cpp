@@ -175,6 +175,7 @@ void CalendarSettings::sync() {
                                             [&](const Group& g) { return g.source == source; });
             section->setCalendars(group->calendars, hidden);
         });
+    m_groupBox->setVisible(!groups.isEmpty());
 }
 
 void CalendarSettings::runAccessAction() {

@@ -85,7 +85,9 @@ QWidget* signInProgress(QWidget* parent, QPushButton** cancel, bool stretchBefor
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
     layout->addWidget(new BusyIndicator(row));
-    layout->addWidget(caption(QStringLiteral("Finish signing in to Google in your browser…"), row));
+    QLabel* text = caption(QStringLiteral("Finish signing in to Google in your browser…"), row);
+    text->setWordWrap(false);
+    layout->addWidget(text);
     if (stretchBeforeCancel)
         layout->addStretch(1);
     *cancel = new QPushButton(QStringLiteral("Cancel"), row);
@@ -94,13 +96,13 @@ QWidget* signInProgress(QWidget* parent, QPushButton** cancel, bool stretchBefor
     return row;
 }
 
-QLabel* centredText(const QString& text, const QFont& font, std::optional<Tone> tone, int maxWidth,
-                    QWidget* parent) {
+// Centred lines across the card's width. The label itself spans the width: a word-wrapped label
+// that the layout centres at its preferred width would get the height of fewer lines than it shows.
+QLabel* centredText(const QString& text, const QFont& font, std::optional<Tone> tone, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setFont(font);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignHCenter);
-    label->setMaximumWidth(maxWidth);
     if (tone)
         setTone(label, *tone);
     return label;
@@ -121,8 +123,6 @@ GoogleAccountRow::GoogleAccountRow(const SettingsContext& context, QWidget* pare
     , m_calendarList(new QVBoxLayout(m_calendarBox))
     , m_calendars(m_calendarList) {
     m_disclosure->setArrowType(Qt::DownArrow);
-    m_disclosure->setCheckable(true);
-    m_disclosure->setChecked(true);
     m_disclosure->setAutoRaise(true);
     m_disclosure->setFocusPolicy(Qt::StrongFocus);
     m_email->setTextFormat(Qt::PlainText);
@@ -147,7 +147,8 @@ GoogleAccountRow::GoogleAccountRow(const SettingsContext& context, QWidget* pare
     layout->addLayout(header);
     layout->addWidget(m_calendarBox);
 
-    connect(m_disclosure, &QToolButton::toggled, this, [this](bool open) {
+    connect(m_disclosure, &QToolButton::clicked, this, [this] {
+        const bool open = !isExpanded();
         m_disclosure->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
         m_calendarBox->setVisible(open);
     });
@@ -161,7 +162,7 @@ GoogleAccountRow::GoogleAccountRow(const SettingsContext& context, QWidget* pare
 }
 
 bool GoogleAccountRow::isExpanded() const {
-    return m_disclosure->isChecked();
+    return m_disclosure->arrowType() == Qt::DownArrow;
 }
 
 void GoogleAccountRow::setAccount(const GoogleAccount& account) {
@@ -247,17 +248,16 @@ GoogleSettings::GoogleSettings(const SettingsContext& context, QWidget* parent)
     m_card = addSection();
     auto* card = new QVBoxLayout;
     card->setSpacing(14);
-    card->setContentsMargins(0, 8, 0, 8);
+    // Narrower lines than the section's, as a card's read.
+    card->setContentsMargins(24, 8, 24, 8);
     auto* mark = new GoogleCalendarMark(56, m_card);
     card->addWidget(mark, 0, Qt::AlignHCenter);
     card->addWidget(centredText(QStringLiteral("Connect Google Calendar"), scaledFont(1.3, QFont::DemiBold),
-                                std::nullopt, 400, m_card),
-                    0, Qt::AlignHCenter);
+                                std::nullopt, m_card));
     card->addWidget(
         centredText(QStringLiteral("See the same calendars Notion Calendar shows, invite people to "
                                    "meetings and get a Google Meet link added automatically."),
-                    QApplication::font(), Tone::secondary, 380, m_card),
-        0, Qt::AlignHCenter);
+                    QApplication::font(), Tone::secondary, m_card));
     m_connect = new QPushButton(QStringLiteral("&Connect Google Calendar"), m_card);
     m_connect->setAccessibleName(QStringLiteral("Connect Google Calendar"));
     m_connect->setIcon(symbol(QStringLiteral("arrow-right-circle"), palette.color(QPalette::ButtonText)));
@@ -276,8 +276,7 @@ GoogleSettings::GoogleSettings(const SettingsContext& context, QWidget* parent)
         centredText(QStringLiteral("Google will ask you to allow calendar access. Vorrindel keeps the "
                                    "connection on this computer only — no Vorrindel account, no "
                                    "servers."),
-                    scaledFont(0.85), Tone::tertiary, 400, m_card),
-        0, Qt::AlignHCenter);
+                    scaledFont(0.85), Tone::tertiary, m_card));
     m_card->addRow(card);
 
     // The connected accounts.
