@@ -117,6 +117,8 @@ inline void shot(QWidget* widget, const QString& name) {
     const QString folder = qEnvironmentVariable("VORRINDEL_SHOTS");
     if (folder.isEmpty())
         return;
+    // Layouts settle on the event loop; the window would be drawn after they did.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QImage image(widget->size() * 2, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(2);
     image.fill(widget->palette().color(QPalette::Window));
