@@ -43,6 +43,8 @@ void open() {
             window->move(frame.topLeft());
         }
     }
+    // A minimised window comes back too: showing it alone would leave it in the taskbar.
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();
