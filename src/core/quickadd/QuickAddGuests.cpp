@@ -28,15 +28,37 @@ const QRegularExpression& blankRuns() {
     return re;
 }
 
-QString withoutAddress(QString text, const QString& address) {
+// A connector and the guest address it joins to the list before it.
+const QRegularExpression& joinedAddress() {
+    static const QRegularExpression re =
+        compile(R"(^\s*(?:(?i:and)\s+|&\s*|,\s*)(?=[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,}))");
+    return re;
+}
+
+// The address goes wherever the parser reads it; with `connector`, together with the word that joined
+// it to the line ("with", "w/", "and", "&" or a comma), as a name goes with its "with".
+QString withoutAddress(QString text, const QString& address, bool connector) {
     QList<std::pair<qsizetype, qsizetype>> hits;
     for (auto it = QuickAddParser::email().globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
         if (m.captured(0).compare(address, Qt::CaseInsensitive) == 0)
-            hits.append({m.capturedStart(0), m.capturedLength(0)});
+            hits.append({m.capturedStart(0), m.capturedEnd(0)});
     }
-    for (auto hit = hits.crbegin(); hit != hits.crend(); ++hit)
-        text.remove(hit->first, hit->second);
+    for (auto hit = hits.crbegin(); hit != hits.crend(); ++hit) {
+        qsizetype from = hit->first;
+        qsizetype wordEnd = from;
+        while (wordEnd > 0 && text[wordEnd - 1].isSpace())
+            --wordEnd;
+        qsizetype wordStart = wordEnd;
+        while (wordStart > 0 && !text[wordStart - 1].isSpace())
+            --wordStart;
+        const QString word = text.sliced(wordStart, wordEnd - wordStart).toLower();
+        if (connector && (word == u"with" || word == u"and" || word == u"w/" || word == u"&"))
+            from = wordStart;
+        else if (connector && word.endsWith(u','))
+            from = wordEnd - 1;
+        text.remove(from, hit->second - from);
+    }
     return text;
 }
 
@@ -114,7 +136,17 @@ QString withoutNames(QString text, const QString& address, const QuickAddParser:
         }
         for (const QString& rest : std::as_const(leftovers))
             rebuilt += (rebuilt.isEmpty() ? QString() : QStringLiteral(" ")) + rest;
-        text.replace(start, listTo - start, rebuilt);
+        qsizetype end = listTo;
+        if (rebuilt.isEmpty()) {
+            // The guests joined on after the list keep its "with": "with Ondrea and bob@corp.io"
+            // without Ondrea is "with bob@corp.io".
+            if (const QRegularExpressionMatch next = joinedAddress().match(QStringView(text).sliced(listTo));
+                next.hasMatch()) {
+                rebuilt = text.sliced(start, listFrom - start);
+                end = listTo + next.capturedLength(0);
+            }
+        }
+        text.replace(start, end - start, rebuilt);
     }
     return text;
 }
@@ -142,20 +174,30 @@ std::optional<QString> lineWithoutGuest(const QString& text, const Person& guest
                                         const std::function<QuickAddDraft(const QString&)>& parse,
                                         const QuickAddParser::Resolver& resolve) {
     const QString address = guest.email.toLower();
-    const QString line = tidy(withoutNames(withoutAddress(text, guest.email), address, resolve));
-
     const QuickAddDraft before = parse(text);
-    const QuickAddDraft after = parse(line);
-    if (holds(after.invitees, address))
-        return std::nullopt;
-    for (const Person& other : before.invitees) {
-        if (other.email.toLower() != address && !holds(after.invitees, other.email.toLower()))
-            return std::nullopt;
+    const auto onlyGuestGone = [&](const QuickAddDraft& after) {
+        if (holds(after.invitees, address))
+            return false;
+        for (const Person& other : before.invitees) {
+            if (other.email.toLower() != address && !holds(after.invitees, other.email.toLower()))
+                return false;
+        }
+        return after.title == before.title && after.start == before.start && after.end == before.end &&
+               after.isAllDay == before.isAllDay && after.hasDate == before.hasDate &&
+               after.hasTime == before.hasTime;
+    };
+    // The tidier line first; an address whose connector belongs to the title is taken out alone.
+    QString tried;
+    for (const bool connector : {true, false}) {
+        const QString line =
+            tidy(withoutNames(withoutAddress(text, guest.email, connector), address, resolve));
+        if (line == tried)
+            continue;
+        if (onlyGuestGone(parse(line)))
+            return line;
+        tried = line;
     }
-    if (after.start != before.start || after.end != before.end || after.isAllDay != before.isAllDay ||
-        after.hasDate != before.hasDate || after.hasTime != before.hasTime)
-        return std::nullopt;
-    return line;
+    return std::nullopt;
 }
 
 } // namespace QuickAdd

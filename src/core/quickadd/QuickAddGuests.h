@@ -16,8 +16,8 @@ namespace QuickAdd {
 // names that resolve to the guest go, with their separators, and the others stay as typed ("with
 // Ondrea, Oskel & Pim" without Oskel is "with Ondrea & Pim"); a list left empty goes with its "with".
 //
-// The result is checked by parsing it again: that guest is gone, every other guest is still there
-// and the date and time read are the same. Nothing when no such line was found; the caller then
+// The result is checked by parsing it again: that guest is gone, and every other guest, the title,
+// the date and the time are as before. Nothing when no such line was found; the caller then
 // leaves the line as it is, so the guest stays visible rather than silently gone or someone else
 // un-invited.
 std::optional<QString> lineWithoutGuest(const QString& text, const Person& guest,
