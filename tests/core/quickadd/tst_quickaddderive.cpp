@@ -71,12 +71,6 @@ State editing(const CalEvent& event, const FakeEnv& env) {
 
 } // namespace
 
-struct NewLine {
-    QByteArray locale;
-    State state;
-    QString header, preview, help, destination, route, primary;
-    bool canAdd;
-};
 struct Routing {
     State state;
     bool targets, calendars, needsWriteAccess;
@@ -93,12 +87,9 @@ struct Slot {
 struct Edit {
     CalEvent event;
     std::function<void(State&)> change;
-    bool dirty, canAdd;
-    QString summary, hint;
-    bool warns;
-    QString primary;
+    QString shown; // see edit()
 };
-Q_DECLARE_METATYPE(NewLine)
+Q_DECLARE_METATYPE(QuickAdd::State)
 Q_DECLARE_METATYPE(Routing)
 Q_DECLARE_METATYPE(Slot)
 Q_DECLARE_METATYPE(Edit)
@@ -106,128 +97,75 @@ Q_DECLARE_METATYPE(Edit)
 class TestQuickAddDerive : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Header, preview, help line, footer and primary button of a new line, in en_US and a 24-hour locale.
     void newLine_data() {
-        QTest::addColumn<NewLine>("c");
-        const QString ada = "ada@corp.io";
-        QTest::newRow("empty") << NewLine{"en_US", line(""), "New event", "Type what, when and who",
-                                          tryHelp, "Work",   localRoute,  "Add event",
-                                          false};
-        QTest::newRow("plain and timed") << NewLine{"en_US",     line("Dentist tomorrow 2pm"),
-                                                    "New event", "Dentist · Tomorrow · 2:00 – 3:00 pm · 1 h",
-                                                    tryHelp,     "Work",
-                                                    localRoute,  "Add event",
-                                                    true};
-        QTest::newRow("a guest by name makes a meeting with Meet")
-            << NewLine{"en_US",
-                       line("Design sync with Ondrea fri 3-4pm"),
-                       "New meeting",
-                       "Design sync · Fri, Mar 6 · 3:00 – 4:00 pm · 1 h · 1 invitee · Meet",
-                       tryHelp,
-                       ada,
-                       "Google sends the invites",
-                       "Send invites",
-                       true};
-        QTest::newRow("guests without a time get the next free slot")
-            << NewLine{"en_US",
-                       line("Coffee with Oskel bob@corp.io"),
-                       "New meeting",
-                       "Coffee · Auto · Today · 10:00 – 11:00 am · 1 h · 2 invitees · Meet",
-                       autoHelp,
-                       ada,
-                       "Google sends the invites",
-                       "Send invites",
-                       true};
-        QTest::newRow("Meet chosen without guests")
-            << NewLine{"en_US",
-                       line("Standup tomorrow 9:30am", true),
-                       "New meeting",
-                       "Standup · Tomorrow · 9:30 – 10:30 am · 1 h · Meet",
-                       tryHelp,
-                       ada,
-                       "Google adds the Meet link",
-                       "Add with Meet",
-                       true};
-        QTest::newRow("Meet left out of a meeting")
-            << NewLine{"en_US",
-                       line("Sync with Ondrea tomorrow 4pm", false),
-                       "New meeting",
-                       "Sync · Tomorrow · 4:00 – 5:00 pm · 1 h · 1 invitee",
-                       tryHelp,
-                       ada,
-                       "Google sends the invites",
-                       "Send invites",
-                       true};
-        QTest::newRow("a plain event in a Google calendar")
-            << NewLine{"en_US",
-                       line("Lunch tomorrow 1pm", std::nullopt, "g|ada@corp.io|team@group.corp.io"),
-                       "New event",
-                       "Lunch · Tomorrow · 1:00 – 2:00 pm · 1 h",
-                       tryHelp,
-                       "Team",
-                       "→ Notion Calendar",
-                       "Add event",
-                       true};
-        QTest::newRow("no date: all day today")
-            << NewLine{"en_US",     line("Read the report"),
-                       "New event", "Read the report · Today · all day · add a time, e.g. “tomorrow 3pm”",
-                       tryHelp,     "Work",
-                       localRoute,  "Add event",
-                       true};
-        QTest::newRow("two days") << NewLine{"en_US",     line("Offsite fri-sat"),
-                                             "New event", "Offsite · Fri, Mar 6 · 2 days",
-                                             tryHelp,     "Work",
-                                             localRoute,  "Add event",
-                                             true};
-        QTest::newRow("a typed length") << NewLine{"en_US",     line("Gym 6pm for 45 min"),
-                                                   "New event", "Gym · Today · 6:00 – 6:45 pm · 45 min",
-                                                   tryHelp,     "Work",
-                                                   localRoute,  "Add event",
-                                                   true};
-
-        QTest::newRow("24-hour: plain and timed")
-            << NewLine{"de_DE",     line("Dentist tomorrow 2pm"),
-                       "New event", "Dentist · Tomorrow · 14:00 – 15:00 · 1 h",
-                       tryHelp,     "Work",
-                       localRoute,  "Add event",
-                       true};
-        QTest::newRow("24-hour: a guest by name")
-            << NewLine{"de_DE",
-                       line("Design sync with Ondrea fri 3-4pm"),
-                       "New meeting",
-                       "Design sync · Fr., 6. März · 15:00 – 16:00 · 1 h · 1 invitee · Meet",
-                       tryHelp,
-                       ada,
-                       "Google sends the invites",
-                       "Send invites",
-                       true};
-        QTest::newRow("24-hour: the next free slot")
-            << NewLine{"de_DE",
-                       line("Coffee with Oskel bob@corp.io"),
-                       "New meeting",
-                       "Coffee · Auto · Today · 10:00 – 11:00 · 1 h · 2 invitees · Meet",
-                       autoHelp,
-                       ada,
-                       "Google sends the invites",
-                       "Send invites",
-                       true};
+        QTest::addColumn<QByteArray>("locale");
+        QTest::addColumn<State>("state");
+        QTest::addColumn<QString>("shown");
+        const auto row = [](const char* name, const char* locale, const State& state, const QString& shown) {
+            QTest::newRow(name) << QByteArray(locale) << state << shown;
+        };
+        row("empty", "en_US", line(""),
+            "New event / [clock] Type what, when and who / try / Work / " + localRoute +
+                " / Add event (disabled)");
+        row("plain and timed", "en_US", line("Dentist tomorrow 2pm"),
+            "New event / [clock] Dentist · Tomorrow · 2:00 – 3:00 pm · 1 h / try / Work / " + localRoute +
+                " / Add event");
+        row("a guest by name makes a meeting", "en_US", line("Design sync with Ondrea fri 3-4pm"),
+            "New meeting / [clock] Design sync · Fri, Mar 6 · 3:00 – 4:00 pm · 1 h · 1 invitee · Meet / try "
+            "/ "
+            "ada@corp.io / Google sends the invites / Send invites");
+        row("guests without a time get a free slot", "en_US", line("Coffee with Oskel bob@corp.io"),
+            "New meeting / [sparkles] Coffee · Auto · Today · 10:00 – 11:00 am · 1 h · 2 invitees · Meet / "
+            "auto / "
+            "ada@corp.io / Google sends the invites / Send invites");
+        row("Meet without guests", "en_US", line("Standup tomorrow 9:30am", true),
+            "New meeting / [clock] Standup · Tomorrow · 9:30 – 10:30 am · 1 h · Meet / try / ada@corp.io / "
+            "Google adds the Meet link / Add with Meet");
+        row("guests without Meet", "en_US", line("Sync with Ondrea tomorrow 4pm", false),
+            "New meeting / [clock] Sync · Tomorrow · 4:00 – 5:00 pm · 1 h · 1 invitee / try / ada@corp.io / "
+            "Google sends the invites / Send invites");
+        row("a plain event in a Google calendar", "en_US",
+            line("Lunch tomorrow 1pm", std::nullopt, "g|ada@corp.io|team@group.corp.io"),
+            "New event / [clock] Lunch · Tomorrow · 1:00 – 2:00 pm · 1 h / try / Team / → Notion Calendar / "
+            "Add "
+            "event");
+        row("no date: all day today", "en_US", line("Read the report"),
+            "New event / [calendar] Read the report · Today · all day · add a time, e.g. “tomorrow 3pm” / "
+            "try / Work "
+            "/ " +
+                localRoute + " / Add event");
+        row("two days", "en_US", line("Offsite fri-sat"),
+            "New event / [calendar] Offsite · Fri, Mar 6 · 2 days / try / Work / " + localRoute +
+                " / Add event");
+        row("a typed length", "en_US", line("Gym 6pm for 45 min"),
+            "New event / [clock] Gym · Today · 6:00 – 6:45 pm · 45 min / try / Work / " + localRoute +
+                " / Add event");
+        row("24-hour: plain and timed", "de_DE", line("Dentist tomorrow 2pm"),
+            "New event / [clock] Dentist · Tomorrow · 14:00 – 15:00 · 1 h / try / Work / " + localRoute +
+                " / Add event");
+        row("24-hour: a guest by name", "de_DE", line("Design sync with Ondrea fri 3-4pm"),
+            "New meeting / [clock] Design sync · Fr., 6. März · 15:00 – 16:00 · 1 h · 1 invitee · Meet / try "
+            "/ "
+            "ada@corp.io / Google sends the invites / Send invites");
+        row("24-hour: a free slot", "de_DE", line("Coffee with Oskel bob@corp.io"),
+            "New meeting / [sparkles] Coffee · Auto · Today · 10:00 – 11:00 · 1 h · 2 invitees · Meet / auto "
+            "/ "
+            "ada@corp.io / Google sends the invites / Send invites");
     }
     void newLine() {
-        QFETCH(NewLine, c);
-        const FakeEnv env(c.locale.constData());
-        const Derived v = derive(c.state, env);
-        QCOMPARE(v.headerTitle, c.header);
+        QFETCH(QByteArray, locale);
+        QFETCH(State, state);
+        QFETCH(QString, shown);
+        const FakeEnv env(locale.constData());
+        const Derived v = derive(state, env);
+        const QString help = v.helpText == tryHelp ? "try" : v.helpText == autoHelp ? "auto" : v.helpText;
+        QCOMPARE(QStringList({v.headerTitle, "[" + v.previewSymbol + "] " + v.previewText, help,
+                              v.destinationTitle, v.routeHint.value_or("-"),
+                              v.primaryTitle + (v.primaryEnabled ? "" : " (disabled)")})
+                     .join(" / "),
+                 shown);
         QCOMPARE(v.headerHint, QStringLiteral("Ctrl+Alt+N"));
-        QCOMPARE(v.previewText, c.preview);
-        QCOMPARE(v.helpText, c.help);
-        QCOMPARE(v.destinationTitle, c.destination);
-        QCOMPARE(v.routeHint, std::optional(c.route));
-        QCOMPARE(v.primaryTitle, c.primary);
-        QCOMPARE(v.canAdd, c.canAdd);
-        QCOMPARE(v.primaryEnabled, c.canAdd);
-        QCOMPARE(v.previewSymbol, v.previewEmpty         ? Symbol::clock
-                                  : v.autoSlot           ? Symbol::sparkles
-                                  : v.scheduled.isAllDay ? Symbol::calendar
-                                                         : Symbol::clock);
     }
 
     void routing_data() {
@@ -379,116 +317,78 @@ private Q_SLOTS:
         QVERIFY(!derive(s, env).showSameDay);
     }
 
+    // What an edit shows: "dirty/clean, enabled/disabled | help line | when hint | primary button".
     void edit_data() {
         QTest::addColumn<Edit>("c");
         const CalEvent review = googleReview();
         const CalEvent offsite = localOffsite();
-        const auto nothing = [](State&) {};
         const QString noChange = "No changes yet — edit the title, the when-line or the guests.";
-        QTest::newRow("untouched") << Edit{review,   nothing, false, false,
-                                           noChange, "",      false, "Save & notify"};
-        QTest::newRow("the title of a Google event with guests")
-            << Edit{review,
-                    [](State& s) { s.text = "Design review v2"; },
-                    true,
-                    true,
-                    "Google will email 2 people",
-                    "",
-                    false,
-                    "Save & notify"};
-        QTest::newRow("one guest out, two in")
-            << Edit{review,
-                    [](State& s) {
-                        s.manualInvitees.removeLast();
-                        s.manualInvitees << Person("oskel@corp.io") << Person("PIM@corp.io");
-                    },
-                    true,
-                    true,
-                    "+2 invited · −1 removed · Google will email 4 people",
-                    "",
-                    false,
-                    "Save & notify"};
-        QTest::newRow("the same guest in capitals")
-            << Edit{review,   [](State& s) { s.manualInvitees.last() = Person("BOB@Corp.IO"); },
-                    false,    false,
-                    noChange, "",
-                    false,    "Save & notify"};
-        QTest::newRow("Meet added") << Edit{review,
-                                            [](State& s) { s.meetChoice = true; },
-                                            true,
-                                            true,
-                                            "Meet link added · Google will email 2 people",
-                                            "",
-                                            false,
-                                            "Save & notify"};
-        QTest::newRow("a new time on the same day")
-            << Edit{review,
-                    [](State& s) { s.whenText = "4pm"; },
-                    true,
-                    true,
-                    "was Thu, Mar 5 · 2:00 – 3:00 pm · Google will email 2 people",
-                    "same day, new time",
-                    false,
-                    "Save & notify"};
-        QTest::newRow("the title of a local event") << Edit{
-            offsite, [](State& s) { s.text = "Offsite 2026"; }, true, true, "Title change only.", "", false,
-            "Save"};
-        QTest::newRow("a local all-day event given a time") << Edit{offsite,
-                                                                    [](State& s) { s.whenText = "fri 3pm"; },
-                                                                    true,
-                                                                    true,
-                                                                    "was Thu, Mar 5 · All day",
-                                                                    "",
-                                                                    false,
-                                                                    "Save"};
-        QTest::newRow("all day on the same day")
-            << Edit{review,
-                    [](State& s) { s.whenText = "all day"; },
-                    true,
-                    true,
-                    "was Thu, Mar 5 · 2:00 – 3:00 pm · Google will email 2 people",
-                    "same day, all day",
-                    false,
-                    "Save & notify"};
-        QTest::newRow("an unreadable when-line blocks saving")
-            << Edit{offsite,
-                    [](State& s) {
-                        s.text = "Offsite 2026";
-                        s.whenText = "whenever";
-                    },
-                    true,
-                    false,
-                    "Title change only.",
-                    "Couldn’t read that — try “fri 3pm” or “tomorrow all day”",
-                    true,
-                    "Save"};
+        const auto row = [](const char* name, const CalEvent& e, std::function<void(State&)> change,
+                            const QString& shown) {
+            QTest::newRow(name) << Edit{e, std::move(change), shown};
+        };
+        row(
+            "untouched", review, [](State&) {}, "clean, disabled | " + noChange + " |  | Save & notify");
+        row(
+            "the title of a Google event with guests", review, [](State& s) { s.text = "Design review v2"; },
+            "dirty, enabled | Google will email 2 people |  | Save & notify");
+        row(
+            "one guest out, two in", review,
+            [](State& s) {
+                s.manualInvitees.removeLast();
+                s.manualInvitees << Person("oskel@corp.io") << Person("PIM@corp.io");
+            },
+            "dirty, enabled | +2 invited · −1 removed · Google will email 4 people |  | Save & notify");
+        row(
+            "the same guest in capitals", review,
+            [](State& s) { s.manualInvitees.last() = Person("BOB@Corp.IO"); },
+            "clean, disabled | " + noChange + " |  | Save & notify");
+        row(
+            "Meet added", review, [](State& s) { s.meetChoice = true; },
+            "dirty, enabled | Meet link added · Google will email 2 people |  | Save & notify");
+        row(
+            "a new time on the same day", review, [](State& s) { s.whenText = "4pm"; },
+            "dirty, enabled | was Thu, Mar 5 · 2:00 – 3:00 pm · Google will email 2 people | same day, new "
+            "time "
+            "| Save & notify");
+        row(
+            "all day on the same day", review, [](State& s) { s.whenText = "all day"; },
+            "dirty, enabled | was Thu, Mar 5 · 2:00 – 3:00 pm · Google will email 2 people | same day, all "
+            "day | "
+            "Save & notify");
+        row(
+            "the title of a local event", offsite, [](State& s) { s.text = "Offsite 2026"; },
+            "dirty, enabled | Title change only. |  | Save");
+        row(
+            "a local all-day event given a time", offsite, [](State& s) { s.whenText = "fri 3pm"; },
+            "dirty, enabled | was Thu, Mar 5 · All day |  | Save");
+        row(
+            "an unreadable when-line", offsite,
+            [](State& s) {
+                s.text = "Offsite 2026";
+                s.whenText = "whenever";
+            },
+            "dirty, disabled | Title change only. | Couldn’t read that — try “fri 3pm” or “tomorrow all day” "
+            "(warns) "
+            "| Save");
         CalEvent weekly = review;
         weekly.isRecurring = true;
-        QTest::newRow("one occurrence of a series")
-            << Edit{weekly,
-                    [](State& s) { s.whenText = "fri 2pm"; },
-                    true,
-                    true,
-                    "was Thu, Mar 5 · 2:00 – 3:00 pm · Google will email 2 people",
-                    "this occurrence only",
-                    false,
-                    "Save & notify"};
+        row(
+            "one occurrence of a series", weekly, [](State& s) { s.whenText = "fri 2pm"; },
+            "dirty, enabled | was Thu, Mar 5 · 2:00 – 3:00 pm · Google will email 2 people | this occurrence "
+            "only | "
+            "Save & notify");
         CalEvent late = review;
         late.start = late.start.addSecs(-59);
-        QTest::newRow("moved by 59 seconds") << Edit{late,     [](State& s) { s.whenText = "2pm"; },
-                                                     false,    false,
-                                                     noChange, "same day, new time",
-                                                     false,    "Save & notify"};
+        row(
+            "moved by 59 seconds", late, [](State& s) { s.whenText = "2pm"; },
+            "clean, disabled | " + noChange + " | same day, new time | Save & notify");
         late.start = late.start.addSecs(-1);
-        QTest::newRow("moved by a minute")
-            << Edit{late,
-                    [](State& s) { s.whenText = "2pm"; },
-                    true,
-                    true,
-                    "was Thu, Mar 5 · 1:59 – 3:00 pm · Google will email 2 people",
-                    "same day, new time",
-                    false,
-                    "Save & notify"};
+        row(
+            "moved by a minute", late, [](State& s) { s.whenText = "2pm"; },
+            "dirty, enabled | was Thu, Mar 5 · 1:59 – 3:00 pm · Google will email 2 people | same day, new "
+            "time | "
+            "Save & notify");
     }
     void edit() {
         QFETCH(Edit, c);
@@ -496,12 +396,10 @@ private Q_SLOTS:
         State s = editing(c.event, env);
         c.change(s);
         const Derived v = derive(s, env);
-        QCOMPARE(v.isDirty, c.dirty);
-        QCOMPARE(v.canAdd, c.canAdd);
-        QCOMPARE(v.helpText, c.summary);
-        QCOMPARE(v.whenHint, c.hint);
-        QCOMPARE(v.whenHintWarns, c.warns);
-        QCOMPARE(v.primaryTitle, c.primary);
+        QCOMPARE(QStringLiteral("%1, %2 | %3 | %4%5 | %6")
+                     .arg(v.isDirty ? "dirty" : "clean", v.canAdd ? "enabled" : "disabled", v.helpText,
+                          v.whenHint, v.whenHintWarns ? " (warns)" : "", v.primaryTitle),
+                 c.shown);
         QCOMPARE(v.headerHint, QStringLiteral("Esc cancels"));
         QCOMPARE(v.routeHint, std::optional(QString()));
         QVERIFY(!v.showChevron);
