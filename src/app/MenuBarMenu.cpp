@@ -29,7 +29,13 @@ MenuEntry button(const QString& title, MenuEntry::Action action, const QKeySeque
     return {MenuEntry::Kind::button, title, shortcut, action, std::nullopt};
 }
 
-QString escapeMnemonics(QString title) {
+// A title as a QAction shows it: a single "&" would mark a mnemonic, and a tab would start the
+// shortcut column.
+QString menuText(QString title) {
+    for (QChar& c : title) {
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    }
     return title.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
@@ -69,13 +75,13 @@ QList<MenuEntry> menuEntries(const EventStore& store, const AppSettings& setting
 
     const std::optional<CalEvent> next = store.nextEvent(store.cal().startOfDay(store.now()));
     if (next) {
-        entries << text(escapeMnemonics(QStringLiteral("Next: ") + next->title + QStringLiteral(" · ") +
-                                        Fmt::time(next->start, store.cal())));
+        entries << text(menuText(QStringLiteral("Next: ") + next->title + QStringLiteral(" · ") +
+                                 Fmt::time(next->start, store.cal())));
         // No lower bound: the entry stays while the meeting runs.
         const std::optional<QUrl> link = next->meetingURL();
         if (link && store.now().msecsTo(next->start) < joinWindowMs) {
-            MenuEntry join = button(
-                escapeMnemonics(QStringLiteral("Join ") + MeetingLink::serviceName(*link)), Action::join);
+            MenuEntry join =
+                button(menuText(QStringLiteral("Join ") + MeetingLink::serviceName(*link)), Action::join);
             join.event = next;
             entries << join;
         }

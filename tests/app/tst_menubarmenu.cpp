@@ -115,8 +115,9 @@ private Q_SLOTS:
         QTest::newRow("only all-day events left")
             << QStringList{"Standup|09:00:00|30|", "Launch week|all-day"}
             << QStringList{"~No more events today"};
-        QTest::newRow("an ampersand is no mnemonic") << QStringList{"Q&A|10:05:00|30|https://zoom.us/j/123"}
-                                                     << QStringList{"~Next: Q&&A · 10:05 am", "Join Zoom"};
+        QTest::newRow("an ampersand is no mnemonic, a tab no shortcut column")
+            << QStringList{"Q&A\tprep|10:05:00|30|https://zoom.us/j/123"}
+            << QStringList{"~Next: Q&&A prep · 10:05 am", "Join Zoom"};
     }
     void nextEventAndJoin() {
         QFETCH(QStringList, events);
