@@ -1,8 +1,5 @@
-#include "app/AppServices.h"
-#include "app/MenuBarMenu.h"
+#include "MenuWorld.h"
 #include "core/calendar/LocalCalendars.h"
-#include "core/store/StoreHarness.h"
-#include "support/TestEvents.h"
 
 #include <QAction>
 #include <QMenu>
@@ -18,11 +15,9 @@ const QString meet = QStringLiteral("https://meet.google.com/abc-defg-hij");
 QStringList describe(const QList<MenuEntry>& entries) {
     QStringList lines;
     for (const MenuEntry& entry : entries) {
-        if (entry.kind == MenuEntry::Kind::separator) {
-            lines << QStringLiteral("--");
-            continue;
-        }
-        QString line = (entry.kind == MenuEntry::Kind::text ? QStringLiteral("~") : QString()) + entry.text;
+        QString line = entry.kind == MenuEntry::Kind::separator ? QStringLiteral("--")
+                       : entry.kind == MenuEntry::Kind::text    ? QLatin1Char('~') + entry.text
+                                                                : entry.text;
         if (!entry.shortcut.isEmpty())
             line +=
                 QStringLiteral(" [") + entry.shortcut.toString(QKeySequence::PortableText) + QLatin1Char(']');
@@ -31,67 +26,13 @@ QStringList describe(const QList<MenuEntry>& entries) {
     return lines;
 }
 
-// "title|HH:mm:ss|minutes|meeting link" for a meeting today, "title|all-day" for an all-day item.
-QList<CalEvent> eventsOf(const StoreHarness& h, const QStringList& specs) {
-    QList<CalEvent> events;
-    for (const QString& spec : specs) {
-        const QStringList f = spec.split(QLatin1Char('|'));
-        if (f[1] == u"all-day") {
-            events << TestEvents::allDay(f[0], f[0], h.at("2026-03-04 00:00"), h.at("2026-03-05 00:00"),
-                                         EventSource::google);
-            continue;
-        }
-        const QDateTime start = h.at("2026-03-04 " + f[1]);
-        CalEvent event =
-            TestEvents::timed(f[0], f[0], start, start.addSecs(f[2].toInt() * 60), EventSource::google);
-        if (!f[3].isEmpty())
-            event.location = f[3];
-        events << event;
+QAction* actionNamed(const MenuBarMenu& menu, const QString& text) {
+    for (QAction* action : menu.menu()->actions()) {
+        if (action->text() == text)
+            return action;
     }
-    return events;
+    return nullptr;
 }
-
-class RecordingNotch final : public NotchControl {
-public:
-    explicit RecordingNotch(QStringList& calls)
-        : m_calls(calls) {}
-    void expand(bool pinned) override { m_calls << (pinned ? "expand pinned" : "expand"); }
-    void openQuickAdd(const QString& prefill) override { m_calls << "quick add \"" + prefill + '"'; }
-
-private:
-    QStringList& m_calls;
-};
-
-// The menu's store at Wednesday 4 March 2026, 10:00 in Berlin, on a 12-hour clock.
-struct World {
-    StoreHarness h{QStringLiteral("2026-03-04 10:00"), StoreHarness::berlin("en_US")};
-    QStringList calls;
-    RecordingNotch notch{calls};
-    bool hasNotch = true;
-    std::unique_ptr<MenuBarMenu> menu;
-
-    TestableStore& start() {
-        TestableStore& store = h.start();
-        MenuBarMenu::Hooks hooks;
-        hooks.notch = [this]() -> NotchControl* { return hasNotch ? &notch : nullptr; };
-        hooks.openUrl = [this](const QUrl& url) {
-            calls << "open " + url.toString();
-            return true;
-        };
-        hooks.openSettings = [this] { calls << "settings"; };
-        hooks.quit = [this] { calls << "quit"; };
-        menu = std::make_unique<MenuBarMenu>(store, *h.settings, std::move(hooks));
-        return store;
-    }
-
-    QAction* action(const QString& text) const {
-        for (QAction* action : menu->menu()->actions()) {
-            if (action->text() == text)
-                return action;
-        }
-        return nullptr;
-    }
-};
 
 } // namespace
 
@@ -122,9 +63,9 @@ private Q_SLOTS:
     void nextEventAndJoin() {
         QFETCH(QStringList, events);
         QFETCH(QStringList, top);
-        World w;
-        TestableStore& store = w.start();
-        store.showGoogle(eventsOf(w.h, events));
+        MenuWorld w;
+        TestableStore& store = w.h.start();
+        store.showGoogle(w.events(events));
         const QStringList lines = describe(menuEntries(store, *w.h.settings));
         QCOMPARE(lines.mid(0, lines.indexOf("--")), top);
     }
@@ -134,28 +75,25 @@ private Q_SLOTS:
         QTest::addColumn<CalendarAccess>("access");
         QTest::addColumn<QStringList>("entries");
         const QStringList head{"~No more events today"};
-        const QStringList connect{"--", "Connect Google Calendar…"};
         const QStringList middle{"--", "New Event… [Ctrl+N]", "Open Panel", "Refresh"};
         const QStringList tail{"--", "Settings… [Ctrl+,]", "--", "Quit Vorrindel [Ctrl+Q]"};
         QTest::newRow("Google on offer, calendars readable")
-            << true << CalendarAccess::fullAccess << head + connect + middle + tail;
+            << true << CalendarAccess::fullAccess
+            << head + QStringList{"--", "Connect Google Calendar…"} + middle + tail;
         QTest::newRow("Google connected, access never asked for")
             << false << CalendarAccess::notDetermined
             << head + middle + QStringList{"--", "Grant Calendar Access…"} + tail;
         QTest::newRow("calendar folder unreadable")
             << false << CalendarAccess::denied
             << head + middle + QStringList{"--", "Enable Calendar Access…"} + tail;
-        QTest::newRow("calendar folder write-only")
-            << false << CalendarAccess::writeOnly
-            << head + middle + QStringList{"--", "Enable Calendar Access…"} + tail;
     }
     void variants() {
         QFETCH(bool, offerGoogle);
         QFETCH(CalendarAccess, access);
         QFETCH(QStringList, entries);
-        World w;
+        MenuWorld w;
         w.h.access = access;
-        TestableStore& store = w.start();
+        TestableStore& store = w.h.start();
         GoogleConfig google{QStringLiteral("client"), QStringLiteral("secret"), {}};
         if (!offerGoogle)
             google.accounts << GoogleAccount{};
@@ -165,22 +103,22 @@ private Q_SLOTS:
 
     // The open menu follows the store in place: the highlighted entry stays highlighted.
     void openMenuFollowsTheStore() {
-        World w;
-        TestableStore& store = w.start();
-        QMenu* menu = w.menu->menu();
-        menu->popup(QPoint(100, 100));
-        QVERIFY(QTest::qWaitForWindowExposed(menu));
-        QAction* refresh = w.action("Refresh");
-        menu->setActiveAction(refresh);
+        MenuWorld w;
+        TestableStore& store = w.h.start();
+        MenuBarMenu menu(store, *w.h.settings, w.hooks());
+        menu.menu()->popup(QPoint(100, 100));
+        QVERIFY(QTest::qWaitForWindowExposed(menu.menu()));
+        QAction* refresh = actionNamed(menu, "Refresh");
+        menu.menu()->setActiveAction(refresh);
 
-        store.showGoogle(eventsOf(w.h, {"Q&A|10:15:05|30|" + meet}));
-        QCOMPARE(menu->actions().first()->iconText(), QStringLiteral("Next: Q&A · 10:15 am"));
-        QVERIFY(!w.action("Join Google Meet"));
+        store.showGoogle(w.events({"Q&A|10:15:05|30|" + meet}));
+        QCOMPARE(menu.menu()->actions().first()->iconText(), QStringLiteral("Next: Q&A · 10:15 am"));
+        QVERIFY(!actionNamed(menu, "Join Google Meet"));
         w.h.advance(10); // the tick: 895 s to go
-        QCOMPARE(menu->actions().at(1), w.action("Join Google Meet"));
-        QVERIFY(menu->isVisible());
-        QCOMPARE(menu->activeAction(), refresh);
-        QCOMPARE(describe(menuEntries(store, *w.h.settings)).size(), menu->actions().size());
+        QCOMPARE(menu.menu()->actions().at(1), actionNamed(menu, "Join Google Meet"));
+        QVERIFY(menu.menu()->isVisible());
+        QCOMPARE(menu.menu()->activeAction(), refresh);
+        QCOMPARE(menu.menu()->actions().size(), menuEntries(store, *w.h.settings).size());
     }
 
     void entriesAct_data() {
@@ -188,32 +126,26 @@ private Q_SLOTS:
         QTest::addColumn<bool>("hasNotch");
         QTest::addColumn<CalendarAccess>("access");
         QTest::addColumn<QStringList>("calls");
-        const auto full = CalendarAccess::fullAccess;
-        QTest::newRow("new event") << "New Event…" << true << full << QStringList{"quick add \"\""};
-        QTest::newRow("new event, no panel") << "New Event…" << false << full << QStringList{};
-        QTest::newRow("open panel") << "Open Panel" << true << full << QStringList{"expand pinned"};
-        QTest::newRow("open panel, no panel") << "Open Panel" << false << full << QStringList{};
-        QTest::newRow("refresh") << "Refresh" << true << full << QStringList{"reloaded"};
-        QTest::newRow("grant") << "Grant Calendar Access…" << true << CalendarAccess::notDetermined
-                               << QStringList{"reloaded"};
-        QTest::newRow("enable") << "Enable Calendar Access…" << true << CalendarAccess::denied
-                                << QStringList{"open <calendar folder>"};
-        QTest::newRow("settings") << "Settings…" << true << full << QStringList{"settings"};
-        QTest::newRow("quit") << "Quit Vorrindel" << true << full << QStringList{"quit"};
+        QTest::newRow("new event") << "New Event…" << true << CalendarAccess::fullAccess
+                                   << QStringList{"quick add \"\""};
+        QTest::newRow("no panel yet") << "New Event…" << false << CalendarAccess::fullAccess << QStringList{};
+        QTest::newRow("grant: asks, then reloads")
+            << "Grant Calendar Access…" << true << CalendarAccess::notDetermined << QStringList{"reloaded"};
+        QTest::newRow("enable: shows the folder")
+            << "Enable Calendar Access…" << true << CalendarAccess::denied
+            << QStringList{"open <calendar folder>"};
     }
     void entriesAct() {
         QFETCH(QString, entry);
         QFETCH(bool, hasNotch);
         QFETCH(CalendarAccess, access);
         QFETCH(QStringList, calls);
-        World w;
+        MenuWorld w;
         w.h.access = access;
         w.hasNotch = hasNotch;
-        w.start();
+        MenuBarMenu menu(w.h.start(), *w.h.settings, w.hooks());
         const int reloads = w.h.reloads();
-        QAction* action = w.action(entry);
-        QVERIFY(action);
-        action->trigger();
+        actionNamed(menu, entry)->trigger();
         w.h.settle();
         if (w.h.reloads() > reloads)
             w.calls << "reloaded";
@@ -222,21 +154,20 @@ private Q_SLOTS:
         QCOMPARE(w.calls, calls);
     }
 
-    // Joining one meeting leaves another meeting's alert up, and takes down its own.
+    // Joining publishes (the alert goes), and the menu rebuilds its entries under the running action.
     void joinTakesDownOnlyItsOwnAlert() {
-        World w;
-        TestableStore& store = w.start();
-        const QList<CalEvent> events =
-            eventsOf(w.h, {"Standup|10:05:00|30|" + meet, "Interview|10:10:00|60|https://zoom.us/j/9"});
+        MenuWorld w;
+        TestableStore& store = w.h.start();
+        MenuBarMenu menu(store, *w.h.settings, w.hooks());
+        const QList<CalEvent> events = w.events({"Standup|10:05:00|30|" + meet, "Interview|10:10:00|60|"});
         store.showGoogle(events);
         store.showAlert({events[1], MeetingAlert::Kind::imminent, store.now()});
-
-        w.action("Join Google Meet")->trigger();
+        actionNamed(menu, "Join Google Meet")->trigger();
         QCOMPARE(w.h.opened, QList<QUrl>{QUrl(meet)});
         QCOMPARE(store.alert()->event.id, QStringLiteral("Interview"));
 
         store.showAlert({events[0], MeetingAlert::Kind::imminent, store.now()});
-        w.action("Join Google Meet")->trigger();
+        actionNamed(menu, "Join Google Meet")->trigger();
         QVERIFY(!store.alert());
     }
 };

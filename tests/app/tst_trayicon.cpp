@@ -1,7 +1,5 @@
-#include "app/AppServices.h"
+#include "MenuWorld.h"
 #include "app/TrayIcon.h"
-#include "core/store/StoreHarness.h"
-#include "support/TestEvents.h"
 #include "support/XvfbServer.h"
 
 #include <QApplication>
@@ -11,13 +9,6 @@
 #include <QTest>
 
 namespace {
-
-class RecordingNotch final : public NotchControl {
-public:
-    void expand(bool pinned) override { calls << (pinned ? "expand pinned" : "expand"); }
-    void openQuickAdd(const QString& prefill) override { calls << "quick add \"" + prefill + '"'; }
-    QStringList calls;
-};
 
 // A real pointer click through the X server, as a user's.
 void click(const QPoint& at, int button) {
@@ -64,16 +55,10 @@ private Q_SLOTS:
     }
     void iconShowsTheMenu() {
         QFETCH(int, button);
-        StoreHarness h(QStringLiteral("2026-03-04 10:00"), StoreHarness::berlin("en_US"));
-        TestableStore& store = h.start();
-        const QDateTime start = h.at("2026-03-04 10:05");
-        CalEvent qa = TestEvents::timed("qa", "Q&A", start, start.addSecs(1800), EventSource::google);
-        qa.location = QStringLiteral("https://zoom.us/j/123");
-        store.showGoogle({qa});
-        RecordingNotch notch;
-        MenuBarMenu::Hooks hooks;
-        hooks.notch = [&notch] { return &notch; };
-        TrayIcon tray(store, *h.settings, std::move(hooks));
+        MenuWorld w;
+        TestableStore& store = w.h.start();
+        store.showGoogle(w.events({"Q&A|10:05:00|30|https://zoom.us/j/123"}));
+        TrayIcon tray(store, *w.h.settings, w.hooks());
         tray.show();
 
         // Embedded, the icon sits in the tray's strip along the top right of the screen.
@@ -92,7 +77,7 @@ private Q_SLOTS:
         QAction* openPanel = menu.actions().at(4);
         click(menu.mapToGlobal(menu.actionGeometry(openPanel).center()), 1);
         QTRY_VERIFY(!menu.isVisible());
-        QCOMPARE(notch.calls, QStringList{"expand pinned"});
+        QCOMPARE(w.calls, QStringList{"expand pinned"});
     }
 };
 
