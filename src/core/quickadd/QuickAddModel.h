@@ -19,24 +19,35 @@
 // deleteLater()) when quick add closes. A model whose showing has ended stays inert: a reply of an
 // add or a save that arrives late changes neither the panel nor the next showing.
 //
+// Binding: QuickAddStoreEnv over EventStore::shared(); a QuickAddPanel over NotchState and
+// NotchController that emits changed() for every change of quickAdd, quickAddPrefill and
+// editingEvent, at once (the model takes a burst of them in one step after it).
+//
 // Wiring, for the widget engineer:
 //
-//   Every change      changed() → read view() and redraw (view() is computed once per change).
+//   Every change      changed() → read view() and redraw what differs (rows keep their keys: DayRow by
+//                     event id, Chip by address, DestinationRow by destination id). The reference that
+//                     view() returns is valid until the next change.
 //   Focus             focusRequested(field) → give that line edit the focus. Report focus moves
 //                     (clicks, Tab) with focused(field) from the line edits' focus-in; Tab itself
-//                     needs nothing else.
+//                     needs nothing else. state().focus says which box to outline brighter.
 //   Main line         textEdited → setText(); Return → add().
 //   When-line         textEdited → setWhenText(); Return → whenReturn().
 //   People field      textEdited → setPeopleQuery(); Return → commitPerson(); Backspace → if
 //                     backspaceInPeopleField() returns true, swallow the key. A suggestion row →
 //                     commitPerson() for the "Invite this address" row (invitesTypedAddress), else
 //                     addPerson(row.person).
-//   Chip ×            remove(chip.person).
+//   Chip ×            remove(chip.person); only chips with `removable` have the button.
 //   Invite button     toggleInvite().          Meet toggle       toggleMeet().
 //   Back button       back().                  Cancel            cancel().
 //   Primary button    add().                   Google notice     connectGoogle().
 //   Destination       toggleCalendars() for the button; pickDestination(row.destination.id()) for a row.
 //   Escape            nothing to wire: appear() registers dismissOverlays() with the panel.
+//   Snapshot mode     instead of appear(): load(the sample event) or setText(the sample line), and
+//                     toggleInvite() for an open people field.
+//
+// What to show is all in view() (QuickAddDerived.h): each element's texts, its shown/enabled flags,
+// its symbol names and colours, in the order the panel lays them out; fixed texts in QuickAdd::Text.
 //
 // Closing quick add (finish, Cancel, Back, the Escape of an edit) goes through the panel; when the
 // owner deletes the model on that signal, the model has already done all it had to do.

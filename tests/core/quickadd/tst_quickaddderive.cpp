@@ -283,11 +283,6 @@ private Q_SLOTS:
             << "Focus with Ondrea mon 11am"
             << "ALSO THAT DAY"
             << QStringList{"8:00 – 9:00 am Early", "10:00 – 11:00 am Prep", "11:30 am – 12:00 pm Clash*"};
-        QTest::newRow("an all-day line overlaps nothing")
-            << "Focus mon"
-            << "ALSO THAT DAY"
-            << QStringList{"8:00 – 9:00 am Early", "10:00 – 11:00 am Prep", "11:30 am – 12:00 pm Clash",
-                           "12:00 – 1:00 pm Lunch", "3:00 – 3:30 pm Call"};
         QTest::newRow("only all-day events") << "Focus sat 11am"
                                              << "NOTHING ELSE THAT DAY" << QStringList{};
     }
