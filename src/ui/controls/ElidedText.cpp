@@ -70,14 +70,22 @@ Laid lay(const QString& original, const QFont& font, qreal width, int maxLines, 
         const bool rest = last.textStart() + last.textLength() < text.size();
         const bool overflows = last.naturalTextWidth() > width + 0.5;
         if (rest || overflows) {
-            // Everything from the last line on, as one line, cut to the width.
-            QString tail = text.mid(last.textStart());
-            tail.replace(QChar(QChar::LineSeparator), QChar(u' '));
+            // The last line keeps its own text and ends in "…": cut to the width when it is too
+            // long itself, else with the "…" after it when a line break pushed the rest out.
             const QFontMetricsF metrics(font);
-            QString cut = metrics.elidedText(tail, Qt::ElideRight, std::max<qreal>(width, 0));
-            // When only line breaks pushed the rest out, it is shown joined on the last line.
+            const qreal room = std::max<qreal>(width, 0);
+            const qsizetype lineBreak = text.indexOf(QChar(QChar::LineSeparator), last.textStart());
+            QString cut;
+            if (lineBreak >= 0) {
+                const QString line = text.mid(last.textStart(), lineBreak - last.textStart());
+                cut = metrics.horizontalAdvance(line + ellipsis) <= room
+                          ? line + ellipsis
+                          : metrics.elidedText(line, Qt::ElideRight, room);
+            } else {
+                cut = metrics.elidedText(text.mid(last.textStart()), Qt::ElideRight, room);
+            }
             laid.shown = text.left(last.textStart()) + cut;
-            laid.elided = cut != tail;
+            laid.elided = true;
             laid.layout = layoutLines(laid.shown, font, width, maxLines, alignment, &lines);
         }
     }

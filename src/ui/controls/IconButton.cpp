@@ -23,7 +23,7 @@ IconButton::IconButton(const QString& symbol, const QString& help, QWidget* pare
     , m_symbol(symbol) {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);
-    setFixedSize(width, height);
+    setFixedSize(buttonSize);
     setHelp(help);
 }
 
@@ -74,7 +74,7 @@ void IconButton::setContentOpacity(qreal opacity) {
 }
 
 QSize IconButton::sizeHint() const {
-    return {width, height};
+    return buttonSize;
 }
 
 void IconButton::setHovering(bool hovering) {

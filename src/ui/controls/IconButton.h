@@ -20,8 +20,7 @@ class IconButton : public QAbstractButton {
     Q_PROPERTY(bool active READ isActive WRITE setActive)
 
 public:
-    static constexpr int width = 24;
-    static constexpr int height = 22;
+    static constexpr QSize buttonSize{24, 22};
     static constexpr qreal radius = 6;
     static constexpr qreal symbolSize = 11;
     static constexpr int turnMs = 800;

@@ -43,6 +43,7 @@ int MaybeScroll::scrollPosition() const {
 }
 
 void MaybeScroll::setScrollPosition(int position) {
+    m_pendingChild = nullptr;
     if (m_scroll)
         m_scroll->verticalScrollBar()->setValue(position);
 }

@@ -27,6 +27,7 @@ public:
 
     // Pixels scrolled from the top; always 0 in the snapshot form.
     int scrollPosition() const;
+    // Also drops a waiting scrollToChild().
     void setScrollPosition(int position);
     // Scrolls so that `child` (anything inside the content) sits `topMargin` pixels below the top, as
     // far as the content allows, without animation. Before the scroller is laid out and shown the

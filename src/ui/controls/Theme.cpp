@@ -1,8 +1,8 @@
 #include "ui/controls/Theme.h"
 
 #include <QFontDatabase>
-#include <QGuiApplication>
-#include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
@@ -34,12 +34,6 @@ QFont::Weight availableWeight(const QString& family, QFont::Weight weight) {
     }
 }
 
-qreal logicalDpi() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const qreal dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
-    return dpi > 0 ? dpi : 96.0;
-}
-
 } // namespace
 
 namespace Theme {
@@ -51,9 +45,9 @@ QString fontFamily() {
 
 QFont uiFont(qreal pixelSize, QFont::Weight weight) {
     QFont font(fontFamily());
-    // QFont takes whole pixel sizes only; a point size converted with the DPI the text will be
-    // rendered at keeps the fraction.
-    font.setPointSizeF(pixelSize * 72.0 / logicalDpi());
+    // Qt 6.4 renders every font at a whole pixel size, whatever fraction it is asked for; say so
+    // here rather than through a point size that depends on the desktop's DPI.
+    font.setPixelSize(std::max(1, qRound(pixelSize)));
     font.setWeight(availableWeight(font.family(), weight));
     font.setHintingPreference(QFont::PreferVerticalHinting);
     font.setStyleStrategy(QFont::PreferAntialias);

@@ -53,9 +53,10 @@ inline constexpr qreal symbol = 0.5;     // the symbols of detail lines
 // are tabular too), else the desktop's sans-serif.
 QString fontFamily();
 
-// The panel font at a pixel size that may be fractional (9.5, 10.5, 11.5, 13.5 …): the size stays the
-// same number of device-independent pixels whatever DPI the desktop reports. Weights the family does
-// not have are mapped to its nearest one (semibold to Roboto's medium).
+// The panel font at a size in device-independent pixels, the same whatever DPI the desktop reports.
+// The designs use half sizes (9.5, 10.5, 11.5, 13.5 …); Qt 6.4 renders fonts at whole pixel sizes
+// only, so a half size is drawn at the next whole one (10.5 as 11) at every scale. Weights the
+// family does not have are mapped to its nearest one (semibold to Roboto's medium).
 QFont uiFont(qreal pixelSize, QFont::Weight weight = QFont::Normal);
 
 } // namespace Theme
