@@ -175,7 +175,9 @@ QSize ElidedText::sizeHint() const {
     const int lineHeight = int(std::ceil(metrics.height()));
     if (m_maxLines == 1)
         return {int(std::ceil(natural)), lineHeight};
-    return {int(std::ceil(natural)), std::max(lineHeight, heightForWidth(int(std::ceil(natural))))};
+    // Wrapping text asks for a paragraph's width, not for its whole length on one line.
+    const int preferred = int(std::ceil(std::min<qreal>(natural, 400)));
+    return {preferred, std::max(lineHeight, heightForWidth(preferred))};
 }
 
 QSize ElidedText::minimumSizeHint() const {

@@ -109,8 +109,9 @@ QSize PillButton::sizeHint() const {
     if (!leading.isEmpty())
         w += leading.width() + (text().isEmpty() ? 0 : m_spacing);
     const qreal h = std::max(metrics.height(), leading.height() * 0.8);
+    // Rounded, not raised, so that a normal pill is as high as an icon button (22) beside it.
     return QSize(int(std::ceil(w + l.padding.left() + l.padding.right())),
-                 int(std::ceil(h + l.padding.top() + l.padding.bottom())));
+                 int(std::round(h + l.padding.top() + l.padding.bottom())));
 }
 
 QSize PillButton::minimumSizeHint() const {
