@@ -235,9 +235,11 @@ void QuickAddModel::add() {
         return;
     }
     const QuickAddDraft draft = v.scheduled;
-    if (const LocalCalendar* calendar = v.destination->calendar()) {
+    if (v.destination->calendar()) {
+        // A copy: the write makes the agenda change, which replaces the view it came from.
+        const LocalCalendar calendar = *v.destination->calendar();
         try {
-            m_env.addEvent(draft, *calendar);
+            m_env.addEvent(draft, calendar);
         } catch (const CancelledError&) {
             return;
         } catch (const std::exception& error) {
