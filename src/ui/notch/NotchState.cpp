@@ -163,3 +163,11 @@ void EscapeHandlerGuard::reset() {
     m_state.clear();
     m_token = 0;
 }
+
+NotchMode notchMode(bool expanded, bool hasAlert, bool showPeek, bool hasPeek) {
+    if (expanded)
+        return NotchMode::expanded;
+    if (hasAlert)
+        return NotchMode::alert;
+    return showPeek && hasPeek ? NotchMode::peek : NotchMode::collapsed;
+}

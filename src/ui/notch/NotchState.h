@@ -126,6 +126,11 @@ private:
     unsigned m_pending = 0;
 };
 
+// The panel's mode: expanded while the state says so; otherwise the alert when there is one (even with
+// peeks switched off), else the peek when peeks are on and there is one, else the bare notch. The
+// controller sizes the window by it and the root view draws by it.
+NotchMode notchMode(bool expanded, bool hasAlert, bool showPeek, bool hasPeek);
+
 // RAII for a view's Escape handler: registers it on construction and removes it (only it) on
 // destruction or reset(). Outlives the state safely.
 class EscapeHandlerGuard {
