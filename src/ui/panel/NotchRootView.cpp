@@ -96,6 +96,9 @@ NotchRootView::NotchRootView(NotchState& state, EventStore& store, AppSettings& 
     , m_store(store)
     , m_settings(settings)
     , m_stage(new QWidget(this)) {
+    // Only the silhouette is drawn: the rest of the window stays see-through, also when the view is
+    // rendered on its own (the snapshot mode).
+    setAttribute(Qt::WA_TranslucentBackground);
     setAccessibleName(QStringLiteral("Next meetings"));
     setAccessibleDescription(QStringLiteral("Click to open the agenda"));
     m_stage->setAttribute(Qt::WA_TransparentForMouseEvents, false);
@@ -206,7 +209,7 @@ void NotchRootView::layoutStage() {
         const QSize size = NotchLayout::shapeSize(m_state.geometry().notchSize, NotchMode(i)).toSize();
         content->setGeometry(
             QRect(QPoint((stage.width() - size.width()) / 2, (stage.height() - size.height()) / 2), size));
-        showing = showing || content->isVisible();
+        showing = showing || !content->isHidden();
     }
     // Clipping to the outline costs a region per frame; only contents need it.
     if (showing)
@@ -232,7 +235,7 @@ void NotchRootView::fade(NotchMode mode, bool in) {
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(content->graphicsEffect());
     if (!effect) {
         effect = new QGraphicsOpacityEffect(content);
-        effect->setOpacity(content->isVisible() ? 1.0 : 0.0);
+        effect->setOpacity(content->isHidden() ? 0.0 : 1.0);
         content->setGraphicsEffect(effect);
     }
     content->show();
