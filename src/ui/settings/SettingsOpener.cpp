@@ -3,6 +3,8 @@
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 #include "platform/UrlOpener.h"
+#include "ui/notch/NotchController.h"
+#include "ui/notch/NotchState.h"
 #include "ui/settings/SettingsView.h"
 
 #include <QGuiApplication>
@@ -25,6 +27,9 @@ QWidget* window() {
 }
 
 void open() {
+    // The panel steps aside for the window.
+    if (NotchController* panel = NotchController::shared())
+        panel->collapse();
     // One window for the life of the process; it stays where the user left it when reopened.
     QPointer<QWidget>& window = settingsWindow();
     if (!window) {
