@@ -3,6 +3,7 @@
 #include "core/remote/HexColor.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
+#include "ui/controls/ActivitySpinner.h"
 #include "ui/controls/GoogleCalendarMark.h"
 
 #include <QApplication>
@@ -84,7 +85,7 @@ QWidget* signInProgress(QWidget* parent, QPushButton** cancel, bool stretchBefor
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    layout->addWidget(new BusyIndicator(row));
+    layout->addWidget(spinner(row));
     QLabel* text = caption(QStringLiteral("Finish signing in to Google in your browser…"), row);
     text->setWordWrap(false);
     layout->addWidget(text);

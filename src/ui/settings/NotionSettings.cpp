@@ -2,6 +2,7 @@
 
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
+#include "ui/controls/ActivitySpinner.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -145,7 +146,7 @@ NotionSettings::NotionSettings(const SettingsContext& context, QWidget* parent)
     auto* connectedActions = new QHBoxLayout;
     m_rescan = new QPushButton(QStringLiteral("&Rescan databases"), m_connectedBox);
     m_rescan->setAccessibleName(QStringLiteral("Rescan databases"));
-    m_rescanBusy = new BusyIndicator(m_connectedBox);
+    m_rescanBusy = spinner(m_connectedBox);
     m_disconnect = new QPushButton(QStringLiteral("&Disconnect"), m_connectedBox);
     m_disconnect->setAccessibleName(QStringLiteral("Disconnect"));
     connectedActions->addWidget(m_rescan);
@@ -165,7 +166,7 @@ NotionSettings::NotionSettings(const SettingsContext& context, QWidget* parent)
     tokenLabel->setBuddy(m_token);
     auto* tokenActions = new QHBoxLayout;
     m_connect = new QPushButton(m_tokenBox);
-    m_connectBusy = new BusyIndicator(m_tokenBox);
+    m_connectBusy = spinner(m_tokenBox);
     m_createLink = new QLabel(m_tokenBox);
     m_createLink->setText(QStringLiteral("<a href=\"https://www.notion.so/profile/integrations\">Create an "
                                          "integration</a>"));

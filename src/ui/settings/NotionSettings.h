@@ -91,12 +91,12 @@ private:
     QWidget* m_connectedBox;
     QLabel* m_userName;
     QPushButton* m_rescan;
-    BusyIndicator* m_rescanBusy;
+    QWidget* m_rescanBusy;
     QPushButton* m_disconnect;
     QWidget* m_tokenBox;
     QLineEdit* m_token;
     QPushButton* m_connect;
-    BusyIndicator* m_connectBusy;
+    QWidget* m_connectBusy;
     QLabel* m_createLink;
     QPushButton* m_forget;
     WarningLine* m_error;

@@ -1,6 +1,6 @@
 #include "ui/settings/SettingsForm.h"
 
-#include "ui/controls/Motion.h"
+#include "ui/controls/ActivitySpinner.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,7 +10,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QSvgRenderer>
-#include <QTimer>
 
 #include <cmath>
 
@@ -185,6 +184,12 @@ QIcon colorDot(const QColor& color) {
     return icon;
 }
 
+ActivitySpinner* spinner(QWidget* parent) {
+    auto* spinner = new ActivitySpinner(16, parent);
+    spinner->setColor(QApplication::palette().color(QPalette::WindowText));
+    return spinner;
+}
+
 } // namespace SettingsStyle
 
 WarningLine::WarningLine(QWidget* parent)
@@ -224,52 +229,6 @@ void WarningLine::setAlignment(Qt::Alignment alignment) {
         row->setStretch(1, 0);
         row->insertStretch(0, 1);
         row->addStretch(1);
-    }
-}
-
-BusyIndicator::BusyIndicator(QWidget* parent)
-    : QWidget(parent) {
-    setFixedSize(sizeHint());
-    setAccessibleName(QStringLiteral("In progress"));
-}
-
-void BusyIndicator::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!Motion::enabled())
-        return;
-    if (!m_timer) {
-        m_timer = new QTimer(this);
-        m_timer->setInterval(80);
-        connect(m_timer, &QTimer::timeout, this, [this] {
-            m_step = (m_step + 1) % 12;
-            update();
-        });
-    }
-    m_timer->start();
-}
-
-void BusyIndicator::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    if (m_timer)
-        m_timer->stop();
-}
-
-void BusyIndicator::paintEvent(QPaintEvent*) {
-    // Twelve spokes fading behind the leading one, as desktop spinners draw it.
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QPointF centre = QRectF(rect()).center();
-    const qreal outer = std::min(width(), height()) / 2.0 - 1;
-    QColor color = palette().color(QPalette::WindowText);
-    for (int i = 0; i < 12; ++i) {
-        const int age = (m_step - i + 12) % 12;
-        color.setAlphaF(0.2 + 0.7 * (1.0 - age / 12.0));
-        QPen pen(color, 1.6);
-        pen.setCapStyle(Qt::RoundCap);
-        painter.setPen(pen);
-        const qreal angle = i * M_PI / 6.0;
-        const QPointF direction(std::sin(angle), -std::cos(angle));
-        painter.drawLine(centre + direction * outer * 0.45, centre + direction * outer);
     }
 }
 

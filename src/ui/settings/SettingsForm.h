@@ -13,14 +13,14 @@
 
 #include <optional>
 
+class ActivitySpinner;
 class QComboBox;
 class QFormLayout;
 class QTimer;
 
 // The building blocks of the settings window's tabs, in the desktop's own widget style: pages of
-// titled sections, captions, the orange warning line, a small busy indicator, pickers that carry
-// their values, and lists of rows that a publish updates in place, keyed by id, so that focus and
-// hover survive it.
+// titled sections, captions, the orange warning line, pickers that carry their values, and lists of rows that
+// a publish updates in place, keyed by id, so that focus and hover survive it.
 
 // One row of a picker: the text it shows and the value it stores.
 struct PickerOption {
@@ -82,6 +82,8 @@ QIcon symbol(const QString& name, const QColor& color);
 QIcon themedSymbol(const QString& themeName, const QString& name, const QColor& color);
 // A filled circle of 10 × 10, the colour key of a calendar.
 QIcon colorDot(const QColor& color);
+// The small spinner of work under way, in the window's text colour.
+ActivitySpinner* spinner(QWidget* parent);
 
 } // namespace SettingsStyle
 
@@ -98,24 +100,6 @@ public:
 private:
     QLabel* m_icon;
     QLabel* m_text;
-};
-
-// A small spinning indicator of work under way. It spins only while it is visible and motion is
-// on; otherwise it holds still.
-class BusyIndicator : public QWidget {
-    Q_OBJECT
-public:
-    explicit BusyIndicator(QWidget* parent = nullptr);
-    QSize sizeHint() const override { return {16, 16}; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
-private:
-    QTimer* m_timer = nullptr;
-    int m_step = 0;
 };
 
 namespace Picker {

@@ -226,9 +226,14 @@ private Q_SLOTS:
         QCOMPARE(stored().accounts[0].hiddenCalendarIDs, QSet<QString>{team});
         QVERIFY(shows(&view, "1 of 2 calendars"));
         QVERIFY(w.waitFor([&] { return w.googleTitles() == QStringList{"Ada's own"}; }));
-        // The same controls, updated in place.
+        // The same controls, updated in place: the store's publishes take no focus away.
         QCOMPARE(control<QCheckBox>(&view, "Team"), teamToggle);
         QCOMPARE(teamToggle->parentWidget(), row);
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        teamToggle->setFocus();
+        w.h.advance(30);
+        QVERIFY(teamToggle->hasFocus());
         click(teamToggle);
         QVERIFY(stored().accounts[0].hiddenCalendarIDs.isEmpty());
         QVERIFY(w.waitFor([&] { return w.googleTitles() == QStringList({"Ada's own", "Team sync"}); }));
