@@ -216,6 +216,7 @@ void WarningLine::setMessage(const std::optional<QString>& message) {
     m_text->setText(message.value_or(QString()));
     setAccessibleName(message.value_or(QString()));
     setVisible(message.has_value());
+    fitText();
 }
 
 QString WarningLine::message() const {
@@ -225,11 +226,28 @@ QString WarningLine::message() const {
 void WarningLine::setAlignment(Qt::Alignment alignment) {
     m_text->setAlignment(alignment);
     auto* row = static_cast<QHBoxLayout*>(layout());
-    if (alignment & Qt::AlignHCenter) {
+    if ((alignment & Qt::AlignHCenter) && !m_centred) {
+        m_centred = true;
         row->setStretch(1, 0);
         row->insertStretch(0, 1);
         row->addStretch(1);
+        fitText();
     }
+}
+
+void WarningLine::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitText();
+}
+
+void WarningLine::fitText() {
+    // Between stretches a wrapped label would take its own idea of a pleasing width and break a
+    // short message in two; it gets the width of its text instead, up to the room there is.
+    if (!m_centred)
+        return;
+    const int room = width() - m_icon->sizeHint().width() - layout()->spacing();
+    const int text = m_text->fontMetrics().horizontalAdvance(m_text->text()) + 2;
+    m_text->setMinimumWidth(std::max(0, std::min(text, room)));
 }
 
 namespace Picker {

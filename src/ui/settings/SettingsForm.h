@@ -95,11 +95,18 @@ public:
     explicit WarningLine(QWidget* parent = nullptr);
     void setMessage(const std::optional<QString>& message);
     QString message() const;
+    // Centred, the line wraps only when its text is wider than the space it has.
     void setAlignment(Qt::Alignment alignment);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void fitText();
+
     QLabel* m_icon;
     QLabel* m_text;
+    bool m_centred = false;
 };
 
 namespace Picker {

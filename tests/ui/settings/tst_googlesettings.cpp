@@ -269,6 +269,7 @@ private Q_SLOTS:
         click(control<QPushButton>(&view, "Connect Google Calendar"));
         QVERIFY(w.waitFor([&] { return w.h.store->googleError().has_value(); }));
         QVERIFY(control<WarningLine>(&view, *w.h.store->googleError()));
+        shot(&view, "google-refused");
         QVERIFY(stored().accounts.isEmpty());
     }
 
