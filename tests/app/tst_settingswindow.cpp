@@ -55,7 +55,8 @@ private Q_SLOTS:
         App app;
         app.start({"vorrindel://settings"}, environment);
         QStringList windows;
-        QVERIFY(QTest::qWaitFor([&] { return !(windows = settingsWindows()).isEmpty(); }, 20000));
+        QVERIFY2(QTest::qWaitFor([&] { return !(windows = settingsWindows()).isEmpty(); }, 30000),
+                 app.process.readAllStandardError().constData());
         QCOMPARE(windows.size(), 1);
         const QString info = run("xwininfo", {"-id", windows[0]});
         QVERIFY2(info.contains(QRegularExpression("Width: 560\\n")), qPrintable(info));

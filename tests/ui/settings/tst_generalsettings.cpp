@@ -105,7 +105,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("soundEnabled");
         QTest::newRow("off") << "Off" << false;
         QTest::newRow("when it starts is not off") << "When the meeting starts" << true;
-        QTest::newRow("ahead") << "10 minutes before" << true;
     }
     void alertsOffDisableTheSound() {
         QFETCH(QString, alert);
@@ -157,8 +156,6 @@ private Q_SLOTS:
         SettingsWorld w;
         w.geometry = geometry;
         SettingsView& view = w.open();
-        QVERIFY(!view.findChildren<QLabel*>().isEmpty());
-        QVERIFY(control<QLabel>(&view, "Display"));
         QCOMPARE(control<QLabel>(&view, "Display")->text(), line);
     }
 
