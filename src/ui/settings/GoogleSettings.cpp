@@ -318,7 +318,8 @@ GoogleSettings::GoogleSettings(const SettingsContext& context, QWidget* parent)
     connect(&store, &EventStore::isConnectingGoogleChanged, this, &GoogleSettings::sync);
     connect(&store, &EventStore::googleErrorChanged, this, &GoogleSettings::sync);
     connect(&store, &EventStore::googleLastSyncChanged, this, &GoogleSettings::sync);
-    connect(&store, &EventStore::nowChanged, this, &GoogleSettings::sync);
+    // The clock's beat only ages the "Synced" text.
+    connect(&store, &EventStore::nowChanged, this, &GoogleSettings::updateSynced);
 
     showLayout(m_layout);
     m_clientID->setText(m_context.settings.google().clientID);
@@ -353,12 +354,17 @@ void GoogleSettings::sync() {
             }
         });
     m_addAccount->setVisible(!connecting);
+    m_addProgress->setVisible(connecting);
+    updateSynced();
+    m_accountsError->setMessage(store.googleError());
+}
+
+void GoogleSettings::updateSynced() {
+    const EventStore& store = m_context.store;
     const std::optional<QString> synced =
         GoogleSettingsModel::syncedText(store.googleLastSync(), store.now());
     m_synced->setText(synced.value_or(QString()));
-    m_synced->setVisible(!connecting && synced);
-    m_addProgress->setVisible(connecting);
-    m_accountsError->setMessage(store.googleError());
+    m_synced->setVisible(!store.isConnectingGoogle() && synced);
 }
 
 void GoogleSettings::showLayout(GoogleSettingsModel::Layout layout) {

@@ -86,6 +86,7 @@ public:
 
 private:
     void sync();
+    void updateSynced();
     void showLayout(GoogleSettingsModel::Layout layout);
     void updateClientButton();
     void useClient();
