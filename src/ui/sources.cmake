@@ -31,6 +31,10 @@ target_sources(vorrindel_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/notch/NotchPanel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/notch/NotchController.h
     ${CMAKE_CURRENT_LIST_DIR}/notch/NotchController.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/EventDetailModel.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/EventDetailModel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/EventDetailView.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/EventDetailView.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel/NotchRootView.h
     ${CMAKE_CURRENT_LIST_DIR}/panel/NotchRootView.cpp
     ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsOpener.h
