@@ -7,6 +7,7 @@
 #include "core/calendar/ical/IcalFile.h"
 #include "core/calendar/ical/ItemEdit.h"
 #include "core/model/DebugLog.h"
+#include "core/model/PrivateFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -327,7 +328,8 @@ bool LocalCalendars::createRoot(QString* error) {
         d->refreshWatch();
         return true;
     }
-    if (!QDir().mkpath(defaultCalendarPath())) {
+    // Private like the app folder it is made in by default, which holds the credential files.
+    if (!PrivateFile::makeFolder(defaultCalendarPath())) {
         if (error)
             *error = QStringLiteral("Couldn’t create the calendar folder %1").arg(d->root);
         return false;
