@@ -35,4 +35,5 @@ private:
     bool m_hasDisplay;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<TrayIcon> m_tray;
+    NotchControl* m_notch = nullptr; // the panel, once there is one; the tray menu reaches it here
 };

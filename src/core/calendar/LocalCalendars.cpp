@@ -1,50 +1,23 @@
 #include "core/calendar/LocalCalendars.h"
 
-#include "core/calendar/CalendarFileError.h"
-#include "core/calendar/ItemFile.h"
+#include "core/calendar/LocalCalendarsPrivate.h"
 #include "core/calendar/VdirCollection.h"
-#include "core/calendar/ical/EventSeries.h"
-#include "core/calendar/ical/IcalFile.h"
-#include "core/calendar/ical/ItemEdit.h"
-#include "core/model/DebugLog.h"
 #include "core/model/PrivateFile.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
-#include <QHash>
 #include <QStandardPaths>
-#include <QTimer>
-#include <QUuid>
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <algorithm>
 
 namespace {
 
 // A sync that touches many items should give one reload, yet a sync that never stops should not
 // starve the app: a change is reported at the latest this many quiet periods after the first.
 constexpr int maxCoalescedPeriods = 5;
-// Writes retry this often when another program keeps changing the same item.
-constexpr int writeAttempts = 3;
-const QString keepsChanging = QStringLiteral("The calendar file keeps changing; try again in a moment.");
 
-struct ParsedItem {
-    QList<EventSeries> series;
-};
-
-struct CachedItem {
-    FileStamp stamp;
-    std::shared_ptr<const ParsedItem> parsed; // null: the item could not be read
-    // The occurrences of the last range asked for: the agenda asks for the same weeks again after
-    // every change, and expanding every series each time would cost more than reading the folder.
-    QDateTime from;
-    QDateTime to;
-    QList<LocalOccurrence> occurrences;
-};
+} // namespace
 
 QString identifierFor(const QString& calendarId, const QString& fileName, qsizetype seriesInItem,
                       const QByteArray& uid) {
@@ -78,12 +51,6 @@ LocalOccurrence toOccurrence(const QString& calendarId, const QString& identifie
     return o;
 }
 
-// The item's path relative to the root and the UID, from an event identifier.
-struct ItemRef {
-    QString relativePath;
-    QString uid; // empty: the item's only event
-};
-
 ItemRef splitIdentifier(const QString& identifier) {
     const qsizetype hash = identifier.indexOf(QLatin1String(".ics#"));
     if (hash < 0)
@@ -91,169 +58,37 @@ ItemRef splitIdentifier(const QString& identifier) {
     return {identifier.left(hash + 4), identifier.mid(hash + 5)};
 }
 
-} // namespace
+QString LocalCalendars::Private::calendarIdOf(const QString& itemPath) const {
+    return QDir(root).relativeFilePath(QFileInfo(itemPath).absolutePath());
+}
 
-struct LocalCalendars::Private {
-    Options options;
-    QString root;
-    IcalZoneResolver zones;
-    // Parsed items by folder, then file name.
-    QHash<QString, QHash<QString, CachedItem>> cache;
-    int parseCount = 0;
+QString LocalCalendars::Private::itemPath(const QString& relativePath) const {
+    const QString path = QDir::cleanPath(root + QLatin1Char('/') + relativePath);
+    if (!path.startsWith(root + QLatin1Char('/')) || !path.endsWith(QLatin1String(".ics")))
+        return {};
+    return path;
+}
 
-    std::unique_ptr<QFileSystemWatcher> watcher;
-    QTimer coalesce;
-    QElapsedTimer firstChange;
-
-    QDateTime now() const { return options.clock ? options.clock() : systemClock()(); }
-    ItemEdit editor() { return ItemEdit(zones, options.zone, now()); }
-
-    std::shared_ptr<const ParsedItem> parse(const QByteArray& bytes, const QString& path) {
-        ++parseCount;
-        QString error;
-        std::optional<IcalFile> file = IcalFile::parse(bytes, &error);
-        if (!file) {
-            DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: %2").arg(path, error); });
-            return nullptr;
+void LocalCalendars::Private::refreshWatch() {
+    if (!watcher)
+        return;
+    QStringList wanted;
+    if (QFileInfo(root).isDir())
+        wanted = QStringList{root} + VdirCollection::folders(root);
+    const QStringList watched = watcher->directories();
+    auto notIn = [](const QStringList& paths, const QStringList& others) {
+        QStringList out;
+        for (const QString& path : paths) {
+            if (!others.contains(path))
+                out.append(path);
         }
-        auto item = std::make_shared<ParsedItem>();
-        item->series = EventSeries::readAll(*file, zones, options.zone);
-        return item;
-    }
-
-    // The item as it is on disk now, parsed.
-    CachedItem read(const QString& path, const FileStamp& stamp) {
-        std::optional<ItemFile::Contents> contents = ItemFile::read(path);
-        if (!contents) {
-            DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: cannot be read").arg(path); });
-            return CachedItem{stamp, nullptr, {}, {}, {}};
-        }
-        return CachedItem{contents->stamp, parse(contents->bytes, path), {}, {}, {}};
-    }
-
-    // The cache entry of the item at that path, read again only when its stamp changed; moved into
-    // `fresh`, the folder's cache after this scan.
-    CachedItem& load(const QString& folder, const QString& fileName, const FileStamp& stamp,
-                     const QHash<QString, CachedItem>& known, QHash<QString, CachedItem>& fresh) {
-        auto it = known.constFind(fileName);
-        if (it != known.constEnd() && it->stamp == stamp)
-            return fresh[fileName] = *it;
-        return fresh[fileName] = read(folder + QLatin1Char('/') + fileName, stamp);
-    }
-
-    // Parses what was just written to the item and caches it, so the next scan need not read it.
-    std::shared_ptr<const ParsedItem> remember(const QString& path, const QByteArray& bytes,
-                                               const FileStamp& stamp) {
-        std::shared_ptr<const ParsedItem> parsed = parse(bytes, path);
-        const QFileInfo info(path);
-        cache[info.absolutePath()].insert(info.fileName(), CachedItem{stamp, parsed, {}, {}, {}});
-        return parsed;
-    }
-
-    // The id of the calendar that holds the item at that path.
-    QString calendarIdOf(const QString& itemPath) const {
-        return QDir(root).relativeFilePath(QFileInfo(itemPath).absolutePath());
-    }
-
-    // Folder path inside the root, or empty when the identifier points elsewhere.
-    QString itemPath(const QString& relativePath) const {
-        const QString path = QDir::cleanPath(root + QLatin1Char('/') + relativePath);
-        if (!path.startsWith(root + QLatin1Char('/')) || !path.endsWith(QLatin1String(".ics")))
-            return {};
-        return path;
-    }
-
-    void refreshWatch() {
-        if (!watcher)
-            return;
-        QStringList wanted;
-        if (QFileInfo(root).isDir())
-            wanted = QStringList{root} + VdirCollection::folders(root);
-        const QStringList watched = watcher->directories();
-        auto notIn = [](const QStringList& paths, const QStringList& others) {
-            QStringList out;
-            for (const QString& path : paths) {
-                if (!others.contains(path))
-                    out.append(path);
-            }
-            return out;
-        };
-        if (const QStringList gone = notIn(watched, wanted); !gone.isEmpty())
-            watcher->removePaths(gone);
-        if (const QStringList added = notIn(wanted, watched); !added.isEmpty())
-            watcher->addPaths(added);
-    }
-
-    struct Target {
-        QString path;
-        QString calendarId;
-        ItemFile::Contents contents;
-        IcalFile file;
-        QList<EventSeries> all; // only read, so `instance` may point into it
-        qsizetype seriesIndex = 0;
-        SeriesInstance instance;
-
-        const EventSeries& series() const { return all.at(seriesIndex); }
-        ItemEdit::Item item() const { return {QFileInfo(path).fileName(), contents.bytes, &file, &all}; }
-        QString identifier() const {
-            return identifierFor(calendarId, QFileInfo(path).fileName(), all.size(), series().uid());
-        }
+        return out;
     };
-
-    // The item and instance behind an occurrence, read from disk now.
-    std::optional<Target> locate(const LocalOccurrence& occurrence) {
-        const QString path = itemPath(splitIdentifier(occurrence.eventIdentifier).relativePath);
-        if (path.isEmpty())
-            return std::nullopt;
-        std::optional<ItemFile::Contents> contents = ItemFile::read(path);
-        if (!contents)
-            return std::nullopt;
-        std::optional<IcalFile> file = IcalFile::parse(contents->bytes);
-        if (!file)
-            return std::nullopt;
-        const QList<EventSeries> all = EventSeries::readAll(*file, zones, options.zone);
-        const QByteArray uid = occurrence.uid.toUtf8();
-        // Events without a UID cannot be told apart in the item: a change could hit the wrong one,
-        // a removal all of them.
-        if (uid.isEmpty() &&
-            std::count_if(all.begin(), all.end(), [](const EventSeries& s) { return s.uid().isEmpty(); }) > 1)
-            throw CalendarFileError(
-                QStringLiteral("%1 holds several events without a UID, so it was left unchanged.")
-                    .arg(QFileInfo(path).fileName()));
-        for (qsizetype i = 0; i < all.size(); ++i) {
-            if (all.at(i).uid() != uid)
-                continue;
-            std::optional<SeriesInstance> instance =
-                all.at(i).instanceAt(occurrence.occurrenceDate, options.zone);
-            if (!instance)
-                return std::nullopt;
-            const QString calendarId = calendarIdOf(path);
-            return Target{path, calendarId, std::move(*contents), std::move(*file), all, i, *instance};
-        }
-        return std::nullopt;
-    }
-
-    // Caches what was just written and returns the occurrence that began at `occurrenceDate` (for a
-    // non-repeating event, its only occurrence).
-    LocalOccurrence occurrenceAfterWrite(const QString& path, const QByteArray& bytes, const FileStamp& stamp,
-                                         const QByteArray& uid, const QDateTime& occurrenceDate) {
-        const std::shared_ptr<const ParsedItem> parsed = remember(path, bytes, stamp);
-        const QString calendarId = calendarIdOf(path);
-        if (parsed) {
-            for (const EventSeries& series : parsed->series) {
-                if (series.uid() != uid)
-                    continue;
-                if (std::optional<SeriesInstance> instance = series.instanceAt(occurrenceDate, options.zone))
-                    return toOccurrence(
-                        calendarId,
-                        identifierFor(calendarId, QFileInfo(path).fileName(), parsed->series.size(), uid),
-                        series, *instance);
-            }
-        }
-        throw CalendarFileError(
-            QStringLiteral("%1 was saved but could not be read back.").arg(QFileInfo(path).fileName()));
-    }
-};
+    if (const QStringList gone = notIn(watched, wanted); !gone.isEmpty())
+        watcher->removePaths(gone);
+    if (const QStringList added = notIn(wanted, watched); !added.isEmpty())
+        watcher->addPaths(added);
+}
 
 QString LocalCalendars::defaultRoot() {
     const QString configured = qEnvironmentVariable("VORRINDEL_CALENDARS");
@@ -346,142 +181,4 @@ QList<LocalCalendar> LocalCalendars::calendars() {
 
 QString LocalCalendars::defaultCalendarPath() const {
     return d->root + QStringLiteral("/Calendar");
-}
-
-QList<LocalOccurrence> LocalCalendars::occurrences(const QDateTime& from, const QDateTime& to,
-                                                   const QList<LocalCalendar>& calendars) {
-    QList<LocalOccurrence> out;
-    if (access() != CalendarAccess::fullAccess)
-        return out;
-    for (const LocalCalendar& calendar : calendars) {
-        const QHash<QString, CachedItem> known = d->cache.value(calendar.path);
-        QHash<QString, CachedItem> fresh;
-        fresh.reserve(known.size());
-        for (const VdirCollection::Item& item : VdirCollection::items(calendar.path)) {
-            CachedItem& entry = d->load(calendar.path, item.fileName, item.stamp, known, fresh);
-            if (!entry.parsed)
-                continue;
-            if (entry.from != from || entry.to != to) {
-                entry.occurrences.clear();
-                for (const EventSeries& series : entry.parsed->series) {
-                    const QList<SeriesInstance> instances = series.instances(from, to, d->options.zone);
-                    if (instances.isEmpty())
-                        continue;
-                    const QString identifier =
-                        identifierFor(calendar.id, item.fileName, entry.parsed->series.size(), series.uid());
-                    for (const SeriesInstance& instance : instances)
-                        entry.occurrences.append(toOccurrence(calendar.id, identifier, series, instance));
-                }
-                entry.from = from;
-                entry.to = to;
-            }
-            out.append(entry.occurrences);
-        }
-        // Items that are gone leave the cache with their folder's next scan.
-        d->cache.insert(calendar.path, std::move(fresh));
-    }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const LocalOccurrence& a, const LocalOccurrence& b) { return a.start < b.start; });
-    return out;
-}
-
-std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentifier) {
-    if (access() != CalendarAccess::fullAccess)
-        return std::nullopt;
-    const ItemRef ref = splitIdentifier(eventIdentifier);
-    const QString path = d->itemPath(ref.relativePath);
-    if (path.isEmpty())
-        return std::nullopt;
-    const std::optional<FileStamp> stamp = ItemFile::stamp(path);
-    if (!stamp)
-        return std::nullopt;
-    // Only this item is looked at: the rest of its folder's cache stays as the last scan left it.
-    const QFileInfo info(path);
-    QHash<QString, CachedItem>& folder = d->cache[info.absolutePath()];
-    auto entry = folder.find(info.fileName());
-    if (entry == folder.end() || entry->stamp != *stamp)
-        entry = folder.insert(info.fileName(), d->read(path, *stamp));
-    const std::shared_ptr<const ParsedItem> parsed = entry->parsed;
-    // An identifier without a UID names the item's only event; once the item holds more, it names
-    // none of them.
-    if (!parsed || (ref.uid.isEmpty() && parsed->series.size() > 1))
-        return std::nullopt;
-    const QString calendarId = d->calendarIdOf(path);
-    for (const EventSeries& series : parsed->series) {
-        if (!ref.uid.isEmpty() && series.uid() != ref.uid.toUtf8())
-            continue;
-        const EventComponent* first = series.master() ? &*series.master() : nullptr;
-        const std::optional<SeriesInstance> instance =
-            first ? series.instanceAt(first->start.instant, d->options.zone)
-                  : (series.overrides().isEmpty()
-                         ? std::nullopt
-                         : series.instanceAt(series.overrides().first().recurrenceId->instant,
-                                             d->options.zone));
-        if (instance)
-            return toOccurrence(calendarId, eventIdentifier, series, *instance);
-        return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-LocalOccurrence LocalCalendars::create(const LocalCalendar& calendar, const QString& title,
-                                       const Slot& slot) {
-    const QString uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const QString path = calendar.path + QLatin1Char('/') + uid + QStringLiteral(".ics");
-    const QByteArray bytes = d->editor().create(uid.toUtf8(), title, slot);
-    FileStamp written;
-    if (ItemFile::write(path, bytes, std::nullopt, &written) != ItemFile::Outcome::done)
-        throw CalendarFileError(QStringLiteral("Couldn’t save %1: the file already exists").arg(uid));
-    return d->occurrenceAfterWrite(path, bytes, written, uid.toUtf8(), slot.start);
-}
-
-std::optional<LocalOccurrence> LocalCalendars::update(const LocalOccurrence& occurrence,
-                                                      const std::optional<QString>& title,
-                                                      const std::optional<Slot>& slot) {
-    for (int attempt = 0; attempt < writeAttempts; ++attempt) {
-        std::optional<Private::Target> target = d->locate(occurrence);
-        if (!target)
-            return std::nullopt;
-        const SeriesInstance& instance = target->instance;
-        const EventComponent& component = *instance.component;
-
-        const bool titleChanged = title && *title != component.summary.value_or(QString());
-        const bool slotChanged = slot && !(slot->isAllDay == component.start.isDate &&
-                                           qAbs(slot->start.msecsTo(instance.start)) < 1000 &&
-                                           qAbs(slot->end.msecsTo(instance.end)) < 1000);
-        if (!titleChanged && !slotChanged)
-            return toOccurrence(target->calendarId, target->identifier(), target->series(), instance);
-        const QByteArray uid = target->series().uid();
-        const QByteArray bytes =
-            d->editor().change(target->item(), target->series(), instance,
-                               titleChanged ? title : std::nullopt, slotChanged ? slot : std::nullopt);
-        FileStamp written;
-        if (ItemFile::write(target->path, bytes, target->contents.stamp, &written) ==
-            ItemFile::Outcome::changedMeanwhile)
-            continue;
-        return d->occurrenceAfterWrite(target->path, bytes, written, uid, instance.originalStart.instant);
-    }
-    throw CalendarFileError(keepsChanging);
-}
-
-bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
-    for (int attempt = 0; attempt < writeAttempts; ++attempt) {
-        std::optional<Private::Target> target = d->locate(occurrence);
-        if (!target)
-            return false;
-        const std::optional<QByteArray> bytes =
-            d->editor().remove(target->item(), target->series(), target->instance);
-        ItemFile::Outcome outcome;
-        if (!bytes) {
-            outcome = ItemFile::remove(target->path, target->contents.stamp);
-        } else {
-            FileStamp written;
-            outcome = ItemFile::write(target->path, *bytes, target->contents.stamp, &written);
-            if (outcome == ItemFile::Outcome::done)
-                d->remember(target->path, *bytes, written);
-        }
-        if (outcome == ItemFile::Outcome::done)
-            return true;
-    }
-    throw CalendarFileError(keepsChanging);
 }
