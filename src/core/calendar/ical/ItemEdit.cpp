@@ -134,6 +134,11 @@ QHash<QByteArray, qsizetype> othersOf(const QList<EventSeries>& series, const QB
     return out;
 }
 
+// A title as readers get it back: libical drops carriage returns and the blanks around a value.
+QString storable(const QString& title) {
+    return QString(title).remove(QLatin1Char('\r')).trimmed();
+}
+
 const EventSeries* seriesOf(const QList<EventSeries>& all, const QByteArray& uid) {
     const auto it =
         std::find_if(all.begin(), all.end(), [&](const EventSeries& s) { return s.uid() == uid; });
@@ -209,7 +214,8 @@ void writeSlot(ItemPatch& patch, ItemPatch::Component event, const ItemTime& sta
 } // namespace
 
 QByteArray ItemEdit::change(const Item& item, const EventSeries& series, const SeriesInstance& instance,
-                            const std::optional<QString>& title, const std::optional<Slot>& slot) {
+                            const std::optional<QString>& newTitle, const std::optional<Slot>& slot) {
+    const std::optional<QString> title = newTitle ? std::optional(storable(*newTitle)) : std::nullopt;
     const std::optional<Times> times = slot ? std::optional(timesOf(*slot)) : std::nullopt;
     ItemPatch patch = open(item);
     const QByteArray uid = series.uid();
@@ -302,7 +308,8 @@ std::optional<QByteArray> ItemEdit::remove(const Item& item, const EventSeries& 
     return text;
 }
 
-QByteArray ItemEdit::create(const QByteArray& uid, const QString& title, const Slot& slot) {
+QByteArray ItemEdit::create(const QByteArray& uid, const QString& newTitle, const Slot& slot) {
+    const QString title = storable(newTitle);
     const Times times = timesOf(slot);
     ItemPatch patch = *ItemPatch::read(newItem);
     const ItemPatch::Component event = patch.components().first();
