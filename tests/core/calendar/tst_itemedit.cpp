@@ -6,6 +6,7 @@
 #include "core/calendar/CalendarFileError.h"
 #include "support/Khal.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QTest>
 
@@ -275,6 +276,27 @@ private slots:
                 calendars.update(*lunch, title, start == lunch->start ? std::nullopt : std::optional(slot)));
         }
         QCOMPARE(snapshot(fixture.root()), before);
+    }
+
+    // Dates near either end of what is written read back in khal as written.
+    void datesWithinReachReadElsewhere() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        QDir().mkpath(fixture.path(QStringLiteral("Home")));
+        LocalCalendars calendars(optionsFor(fixture));
+        const LocalCalendar home = calendars.calendars().first();
+        QStringList ours;
+        for (const char* start : {"2123-07-01T09:00:00Z", "1925-03-02T09:00:00Z"}) {
+            const LocalOccurrence o =
+                calendars.create(home, QStringLiteral("Far"), {utc(start), utc(start).addSecs(5400)});
+            ours.append(describe(o));
+            const QString day = o.start.toTimeZone(berlin).toString(QStringLiteral("yyyy-MM-dd"));
+            const Khal::Listing listing = Khal::list({home.path}, QStringLiteral("Europe/Berlin"), day, day,
+                                                     fixture.path(QStringLiteral("..")));
+            QVERIFY2(listing.ran, qPrintable(listing.diagnostics));
+            QCOMPARE(listing.lines, QStringList{ours.last()});
+        }
+        QCOMPARE(ours, (QStringList{"2123-07-01 11:00 2123-07-01 12:30 Far",
+                                    "1925-03-02 10:00 1925-03-02 11:30 Far"}));
     }
 
     // Created as sync tools create items: readable only by the user. Blanks around a title, which
