@@ -111,15 +111,24 @@ ItemPatch::Component componentOf(const ItemPatch& patch, const ItemEdit::Item& i
     return components[i];
 }
 
+bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // SEQUENCE one up, DTSTAMP and LAST-MODIFIED now.
 void touch(ItemPatch& patch, ItemPatch::Component event, const QDateTime& now) {
+    // Readers hold SEQUENCE in 32 bits: one that reached the top (or is written past it) stays there.
+    constexpr qint64 top = std::numeric_limits<int>::max();
     qint64 sequence = 0;
     if (const std::optional<QByteArray> value = patch.value(event, "SEQUENCE")) {
-        sequence = std::max<qint64>(0, value->trimmed().toLongLong()); // 0 when it does not read
+        const QByteArray digits = value->trimmed();
+        bool ok = false;
+        sequence = digits.toLongLong(&ok);
+        if (!ok)
+            sequence = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), isAsciiDigit) ? top : 0;
     }
-    // Readers hold SEQUENCE in 32 bits: one that reached the top stays there.
-    constexpr qint64 top = std::numeric_limits<int>::max();
-    patch.set(event, lineOf(icalproperty_new_sequence(int(sequence >= top ? top : sequence + 1))));
+    patch.set(event, lineOf(icalproperty_new_sequence(
+                         int(sequence >= top ? top : std::max<qint64>(sequence, 0) + 1))));
     patch.set(event, lineOf(icalproperty_new_dtstamp(utcTime(now))));
     patch.set(event, lineOf(icalproperty_new_lastmodified(utcTime(now))));
 }
