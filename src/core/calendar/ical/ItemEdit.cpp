@@ -290,12 +290,13 @@ std::optional<QByteArray> ItemEdit::remove(const Item& item, const EventSeries& 
     } else {
         const ItemPatch::Component master =
             componentOf(patch, item, findComponent(*item.file, uid, std::nullopt, m_zones, m_zone));
+        // The instance's override, which may have moved it anywhere, goes with it.
         icalcomponent* moved = findComponent(*item.file, uid, instance.originalStart, m_zones, m_zone);
-        const std::optional<ItemPatch::Component> override =
+        const std::optional<ItemPatch::Component> instanceOverride =
             moved ? std::optional(componentOf(patch, item, moved)) : std::nullopt;
         patch.add(master, lineOf(Ical::timeProperty(ICAL_EXDATE_PROPERTY, instance.originalStart)));
-        if (override)
-            patch.remove(*override);
+        if (instanceOverride)
+            patch.remove(*instanceOverride);
         touch(patch, master, m_now);
     }
 
