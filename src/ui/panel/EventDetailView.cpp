@@ -437,7 +437,14 @@ void EventDetailView::buildHeader(QBoxLayout* column) {
     titleLine->setSpacing(6);
     titleBlock->addLayout(titleLine);
     m_icon = new QLabel(this);
-    m_icon->setFont(Theme::uiFont(15));
+    // Notion icons are emoji: the colour ones where the desktop has them, else whatever font has the
+    // character, drawn in white.
+    QFont iconFont = Theme::uiFont(15);
+    iconFont.setFamilies({QStringLiteral("Noto Color Emoji"), iconFont.family()});
+    m_icon->setFont(iconFont);
+    QPalette iconPalette = m_icon->palette();
+    iconPalette.setColor(QPalette::WindowText, Theme::white());
+    m_icon->setPalette(iconPalette);
     titleLine->addWidget(m_icon, 0, Qt::AlignTop);
     m_title = new ElidedText(QString(), Theme::uiFont(16, QFont::DemiBold), Theme::white(), 2, this);
     titleLine->addWidget(m_title, 1);

@@ -182,5 +182,32 @@ int main(int argc, char** argv) {
         world.store->showToast(QStringLiteral("Declined · Ondrea Vask was notified"));
         save(frame, folder, QStringLiteral("live-toast-long-title"));
     }
+
+    // A local invitation asking to be removed, with more notes than fit: the details scroll and the
+    // question wraps.
+    CalEvent local = world.googleMeeting(QStringLiteral("sync"), QStringLiteral("Vendor sync"),
+                                         QStringLiteral("2026-03-04 14:00"), true);
+    local.source = EventSource::calendar;
+    local.calendarName = QStringLiteral("Home");
+    local.ekIdentifier = QStringLiteral("home/sync.ics#sync");
+    local.location = QStringLiteral("Room 4.12");
+    QStringList lines;
+    for (int i = 1; i <= 16; ++i)
+        lines << QStringLiteral("%1. Item number %1 of the long agenda that the vendor sent").arg(i);
+    local.notes = lines.join(u'\n');
+    {
+        PanelFrame frame;
+        auto* view = world.view(local).release();
+        frame.host(view);
+        button(view, QStringLiteral("Remove from my calendar"))->click();
+        save(frame, folder, QStringLiteral("local-remove-overflow"));
+    }
+
+    // A Notion task: icon, status, a time and its edit time.
+    {
+        PanelFrame frame;
+        frame.host(world.view(sample(events, QStringLiteral("Write "))).release());
+        save(frame, folder, QStringLiteral("notion-task"));
+    }
     return 0;
 }
