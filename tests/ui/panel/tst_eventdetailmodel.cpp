@@ -33,145 +33,86 @@ CalEvent invitation(EventSource source) {
     return event;
 }
 
-CalEvent withAttendees(int count) {
-    CalEvent event = meeting(EventSource::google);
-    for (int i = 0; i < count; ++i) {
-        event.attendees << TestEvents::guest(QStringLiteral("Guest %1").arg(i), QString(),
-                                             i % 2 ? Attendee::Status::accepted : Attendee::Status::declined);
-    }
-    return event;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(CalEvent)
-Q_DECLARE_METATYPE(M::ConfirmText)
-Q_DECLARE_METATYPE(QList<M::Link>)
+Q_DECLARE_METATYPE(M::Confirm)
 
 // The detail view's rules: what it offers, what it asks, and the texts it shows.
 class TestEventDetailModel : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // Which buttons an event gets, with their help texts ("-" for a button not shown).
+    // The buttons an event gets, as "edit | delete | decline" help texts, "-" for one not shown.
     void actionMatrix_data() {
         QTest::addColumn<CalEvent>("event");
-        QTest::addColumn<QString>("edit");
-        QTest::addColumn<QString>("remove");
-        QTest::addColumn<QString>("decline");
-
-        CalEvent notion = meeting(EventSource::notion);
-        notion.attendees = invitation(EventSource::notion).attendees;
-        QTest::newRow("Notion page, editable and the user's") << notion << "-"
-                                                              << "-"
-                                                              << "-";
-
+        QTest::addColumn<QString>("buttons");
+        CalEvent notion = invitation(EventSource::notion);
+        notion.organizerIsMe = true;
+        QTest::newRow("Notion page, editable and the user's") << notion << "- | - | -";
         CalEvent preview = meeting(EventSource::google);
         preview.id = CalEvent::previewAlertId();
-        QTest::newRow("alert preview") << preview << "-"
-                                       << "-"
-                                       << "-";
-
-        QTest::newRow("organiser, no guests") << meeting() << "Edit"
-                                              << "Delete"
-                                              << "-";
+        QTest::newRow("alert preview") << preview << "- | - | -";
+        QTest::newRow("organiser, no guests") << meeting() << "Edit | Delete | -";
         CalEvent hosting = invitation(EventSource::google);
         hosting.organizerIsMe = true;
-        QTest::newRow("organiser with guests, never Decline") << hosting << "Edit"
-                                                              << "Delete for everyone"
-                                                              << "-";
+        QTest::newRow("organiser with guests, never Decline") << hosting << "Edit | Delete for everyone | -";
         hosting.isRecurring = true;
-        QTest::newRow("organiser, repeating") << hosting << "Edit this occurrence"
-                                              << "Delete this occurrence"
-                                              << "-";
-
-        QTest::newRow("Google guest") << invitation(EventSource::google) << "-"
-                                      << "-"
-                                      << "Decline";
-        QTest::newRow("local guest") << invitation(EventSource::calendar) << "-"
-                                     << "-"
-                                     << "Remove from my calendar";
+        QTest::newRow("organiser, repeating")
+            << hosting << "Edit this occurrence | Delete this occurrence | -";
+        QTest::newRow("Google guest") << invitation(EventSource::google) << "- | - | Decline";
+        QTest::newRow("local guest") << invitation(EventSource::calendar)
+                                     << "- | - | Remove from my calendar";
         CalEvent readOnly = invitation(EventSource::google);
         readOnly.calendarEditable = false;
-        QTest::newRow("guest in a read-only calendar") << readOnly << "-"
-                                                       << "-"
-                                                       << "-";
-        CalEvent notInvited = meeting(EventSource::google);
-        notInvited.organizerIsMe = false;
-        QTest::newRow("someone else's event, user not listed") << notInvited << "-"
-                                                               << "-"
-                                                               << "-";
+        QTest::newRow("guest in a read-only calendar") << readOnly << "- | - | -";
     }
     void actionMatrix() {
         QFETCH(CalEvent, event);
         const M::Actions actions = M::actions(event);
-        QFETCH(QString, edit);
-        QFETCH(QString, remove);
-        QFETCH(QString, decline);
-        QCOMPARE(actions.edit ? M::editHelp(event) : QStringLiteral("-"), edit);
-        QCOMPARE(actions.deletion ? M::deleteHelp(event) : QStringLiteral("-"), remove);
-        QCOMPARE(actions.decline ? M::declineHelp(event) : QStringLiteral("-"), decline);
+        const QString dash = QStringLiteral("-");
+        QTEST(QStringList({actions.edit ? M::editHelp(event) : dash,
+                           actions.deletion ? M::deleteHelp(event) : dash,
+                           actions.decline ? M::declineHelp(event) : dash})
+                  .join(QStringLiteral(" | ")),
+              "buttons");
     }
 
+    // "message | button | busy label".
     void confirmations_data() {
-        QTest::addColumn<M::ConfirmText>("text");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("busy");
-
-        CalEvent repeating = meeting();
+        QTest::addColumn<M::Confirm>("confirm");
+        QTest::addColumn<CalEvent>("event");
+        QTest::addColumn<QString>("texts");
+        CalEvent repeating = invitation(EventSource::calendar);
         repeating.isRecurring = true;
-        QTest::newRow("repeating, alone")
-            << M::confirmText(M::Confirm::deletion, repeating) << "Delete this occurrence?"
-            << "Delete"
-            << "Deleting\u2026";
-        repeating.attendees = invitation(EventSource::calendar).attendees;
-        QTest::newRow("repeating, with guests") << M::confirmText(M::Confirm::deletion, repeating)
-                                                << "Delete this occurrence? Guests get a cancellation."
-                                                << "Delete"
-                                                << "Deleting\u2026";
-        QTest::newRow("with guests") << M::confirmText(M::Confirm::deletion, invitation(EventSource::google))
-                                     << "Delete for everyone? Guests get a cancellation."
-                                     << "Delete"
-                                     << "Deleting\u2026";
-        CalEvent onlyMe = meeting();
-        onlyMe.attendees = {
-            TestEvents::guest(QStringLiteral("Ada"), QString(), Attendee::Status::accepted, true)};
-        QTest::newRow("only the user listed")
-            << M::confirmText(M::Confirm::deletion, onlyMe) << "Delete this event?"
-            << "Delete"
-            << "Deleting\u2026";
-        QTest::newRow("Google decline")
-            << M::confirmText(M::Confirm::decline, invitation(EventSource::google))
-            << "Decline? Ondrea will be notified."
-            << "Decline"
-            << "Declining\u2026";
+        QTest::newRow("repeating, with guests")
+            << M::Confirm::deletion << repeating
+            << "Delete this occurrence? Guests get a cancellation. | Delete | Deleting\u2026";
+        QTest::newRow("alone") << M::Confirm::deletion << meeting()
+                               << "Delete this event? | Delete | Deleting\u2026";
         CalEvent anonymous = invitation(EventSource::google);
         anonymous.organizer.reset();
         QTest::newRow("Google decline, organiser unknown")
-            << M::confirmText(M::Confirm::decline, anonymous) << "Decline? The organizer will be notified."
-            << "Decline"
-            << "Declining\u2026";
-        QTest::newRow("local removal")
-            << M::confirmText(M::Confirm::decline, invitation(EventSource::calendar))
-            << "Remove from your calendar? The organizer may see this as a decline."
-            << "Remove"
-            << "Removing\u2026";
+            << M::Confirm::decline << anonymous
+            << "Decline? The organizer will be notified. | Decline | Declining\u2026";
+        QTest::newRow("local removal") << M::Confirm::decline << invitation(EventSource::calendar)
+                                       << "Remove from your calendar? The organizer may see this as a "
+                                          "decline. | Remove | Removing\u2026";
     }
     void confirmations() {
-        QFETCH(M::ConfirmText, text);
-        QTEST(text.message, "message");
-        QTEST(text.button, "button");
-        QTEST(text.busyLabel, "busy");
+        QFETCH(M::Confirm, confirm);
+        QFETCH(CalEvent, event);
+        const M::ConfirmText text = M::confirmText(confirm, event);
+        QTEST(QStringList({text.message, text.button, text.busyLabel}).join(QStringLiteral(" | ")), "texts");
     }
 
     // In Berlin, 12-hour clock; 29 March 2026 is the spring clock change (02:00 becomes 03:00).
     void timeText_data() {
         QTest::addColumn<CalEvent>("event");
         QTest::addColumn<QString>("text");
-        const auto timed = [](const QString& from, const QString& to) {
+        const auto timed = [](const char* from, const char* to) {
             return TestEvents::timed(QStringLiteral("t"), QStringLiteral("T"), at(from), at(to));
         };
-        const auto allDay = [](const QString& first, const QString& after) {
+        const auto allDay = [](const char* first, const char* after) {
             return TestEvents::allDay(QStringLiteral("a"), QStringLiteral("A"), at(first), at(after));
         };
         QTest::newRow("within a day") << timed("2026-03-04 09:00", "2026-03-04 10:30")
@@ -183,56 +124,42 @@ private Q_SLOTS:
                                          << "Wed, Mar 4 11:00 pm \u2013 Thu, Mar 5 12:30 am";
         QTest::newRow("over the clock change") << timed("2026-03-29 01:30", "2026-03-29 03:30")
                                                << "Sun, Mar 29 \u00B7 1:30 \u2013 3:30 am \u00B7 1 h";
-        QTest::newRow("half a minute rounds away from zero")
-            << TestEvents::timed("h", "H", at("2026-03-04 09:00"), at("2026-03-04 09:00").addSecs(90))
-            << "Wed, Mar 4 \u00B7 9:00 \u2013 9:01 am \u00B7 2 min";
         QTest::newRow("zero length at midnight") << timed("2026-03-05 00:00", "2026-03-05 00:00")
                                                  << "Thu, Mar 5 \u00B7 12:00 \u2013 12:00 am \u00B7 0 min";
         QTest::newRow("all day") << allDay("2026-03-04 00:00", "2026-03-05 00:00")
                                  << "All day \u00B7 Wed, Mar 4";
-        QTest::newRow("three days") << allDay("2026-03-04 00:00", "2026-03-07 00:00")
-                                    << "All day \u00B7 Wed, Mar 4 \u2013 Fri, Mar 6";
-        QTest::newRow("all day over the 23-hour day") << allDay("2026-03-28 00:00", "2026-03-30 00:00")
-                                                      << "All day \u00B7 Sat, Mar 28 \u2013 Sun, Mar 29";
+        QTest::newRow("three days, over the 23-hour day") << allDay("2026-03-27 00:00", "2026-03-30 00:00")
+                                                          << "All day \u00B7 Fri, Mar 27 \u2013 Sun, Mar 29";
     }
     void timeText() {
         QFETCH(CalEvent, event);
         QTEST(M::timeText(event, us), "text");
     }
 
-    void attendees_data() {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("chips");
-        QTest::addColumn<QString>("more");
-        QTest::addColumn<QString>("summary");
-        QTest::newRow("12") << 12 << 12 << QString() << "12 attendees \u00B7 6 accepted";
-        QTest::newRow("13") << 13 << 12 << "+1 more"
-                            << "13 attendees \u00B7 6 accepted";
-        QTest::newRow("1, still plural") << 1 << 1 << QString() << "1 attendees \u00B7 0 accepted";
-    }
     void attendees() {
-        QFETCH(int, count);
-        const CalEvent event = withAttendees(count);
-        QTEST(int(M::chips(event).size()), "chips");
-        QTEST(M::moreText(event).value_or(QString()), "more");
-        QTEST(M::attendeeSummary(event), "summary");
-    }
+        for (const int count : {12, 13}) {
+            CalEvent event = meeting(EventSource::google);
+            for (int i = 0; i < count; ++i)
+                event.attendees << TestEvents::guest(QStringLiteral("Guest %1").arg(i), QString(),
+                                                     i % 2 ? Attendee::Status::accepted
+                                                           : Attendee::Status::declined);
+            QCOMPARE(M::chips(event).size(), 12);
+            QCOMPARE(M::moreText(event),
+                     count == 13 ? std::optional(QStringLiteral("+1 more")) : std::nullopt);
+            QCOMPARE(M::attendeeSummary(event), QStringLiteral("%1 attendees \u00B7 6 accepted").arg(count));
+        }
 
-    void chipNames() {
         CalEvent event = meeting();
         event.attendees = {
             TestEvents::guest(QStringLiteral("ada@corp.io"), QString(), Attendee::Status::accepted, true),
             TestEvents::guest(QStringLiteral("ondrea.vask@corp.io"), QString()),
             TestEvents::guest(QStringLiteral("@@"), QString()),
             TestEvents::guest(QStringLiteral("@lio@x"), QString()),
-            TestEvents::guest(QString(), QStringLiteral("nameless@corp.io")),
-            TestEvents::guest(QStringLiteral("Tove Lind"), QString(), Attendee::Status::tentative)};
-        event.attendees[5].isOrganizer = true;
+            TestEvents::guest(QString(), QStringLiteral("nameless@corp.io"))};
         QStringList names;
         for (const M::Chip& chip : M::chips(event))
             names << chip.name;
-        QCOMPARE(names, (QStringList{"You", "ondrea.vask", "@@", "lio", "nameless", "Tove Lind"}));
-        QVERIFY(M::chips(event).last().organizer);
+        QCOMPARE(names, (QStringList{"You", "ondrea.vask", "@@", "lio", "nameless"}));
     }
 
     void notes_data() {
@@ -244,8 +171,6 @@ private Q_SLOTS:
                                            << "One\n\nTwo\nThree";
         QTest::newRow("blank lines only") << "\n \n\t\n\r\n"
                                           << "(none)";
-        QTest::newRow("blank ends trimmed") << "\n\n  Dial in early  \n"
-                                            << "Dial in early";
     }
     void notes() {
         QFETCH(QString, notes);
@@ -254,61 +179,36 @@ private Q_SLOTS:
 
     void locationLine_data() {
         QTest::addColumn<QString>("location");
-        QTest::addColumn<QString>("notes");
         QTest::addColumn<QString>("shown"); // "(none)": no location line
-        const QString zoom = QStringLiteral("https://us06web.zoom.us/j/841277?pwd=abc");
-        QTest::newRow("the meeting link itself") << zoom << QString() << "(none)";
-        QTest::newRow("the meeting link, host in capitals")
-            << QStringLiteral("https://US06WEB.zoom.us/j/841277?pwd=abc") << QString() << "(none)";
-        QTest::newRow("a room, link in the notes") << "Room 4" << zoom << "Room 4";
-        QTest::newRow("another link than the meeting's")
-            << QStringLiteral("https://maps.example.com/x") << zoom << "https://maps.example.com/x";
-        QTest::newRow("blank") << "  " << QString() << "(none)";
+        QTest::newRow("the meeting link itself") << "https://us06web.zoom.us/j/841277?pwd=abc"
+                                                 << "(none)";
+        QTest::newRow("the meeting link, host in capitals") << "https://US06WEB.zoom.us/j/841277?pwd=abc"
+                                                            << "(none)";
+        QTest::newRow("a room, link in the notes") << "Room 4"
+                                                   << "Room 4";
     }
     void locationLine() {
         QFETCH(QString, location);
-        QFETCH(QString, notes);
         CalEvent event = meeting();
         event.location = location;
-        if (!notes.isEmpty())
-            event.notes = notes;
+        event.notes = QStringLiteral("Dial in: https://us06web.zoom.us/j/841277?pwd=abc");
         QTEST(M::locationText(event).value_or(QStringLiteral("(none)")), "shown");
     }
 
-    void footerLinks_data() {
-        QTest::addColumn<CalEvent>("event");
-        QTest::addColumn<QList<M::Link>>("links");
+    // Links from remote servers become buttons only as web pages.
+    void footerLinks() {
         CalEvent local = meeting();
-        QTest::newRow("local, no item") << local << QList<M::Link>{M::Link::notionCalendar};
         local.ekIdentifier = QStringLiteral("Work/a.ics#a");
-        QTest::newRow("local item") << local << QList<M::Link>{M::Link::notionCalendar, M::Link::calendarApp};
+        QCOMPARE(M::links(local), (QList<M::Link>{M::Link::notionCalendar, M::Link::calendarApp}));
         CalEvent google = meeting(EventSource::google);
         google.webLink = QUrl(QStringLiteral("https://www.google.com/calendar/event?eid=x"));
-        QTest::newRow("Google, web page")
-            << google << QList<M::Link>{M::Link::notionCalendar, M::Link::googleCalendar};
+        QCOMPARE(M::links(google), (QList<M::Link>{M::Link::notionCalendar, M::Link::googleCalendar}));
         google.webLink = QUrl(QStringLiteral("file:///home/ada/.bashrc"));
-        QTest::newRow("Google, file link") << google << QList<M::Link>{M::Link::notionCalendar};
+        QCOMPARE(M::links(google), QList<M::Link>{M::Link::notionCalendar});
         CalEvent notion = meeting(EventSource::notion);
-        QTest::newRow("Notion, no link") << notion << QList<M::Link>{};
+        QCOMPARE(M::links(notion), QList<M::Link>{});
         notion.notionURL = QUrl(QStringLiteral("notion://www.notion.so/Plan-1a2b"));
-        QTest::newRow("Notion, app link") << notion << QList<M::Link>{M::Link::notionPage};
-    }
-    void footerLinks() {
-        QFETCH(CalEvent, event);
-        QTEST(M::links(event), "links");
-    }
-
-    void badge() {
-        CalEvent event = meeting();
-        const QDateTime before = event.start.addSecs(-600);
-        QCOMPARE(M::badge(event, std::nullopt, before),
-                 (M::Badge{QStringLiteral("in 10 min"), false, false}));
-        QCOMPARE(M::badge(event, std::nullopt, event.start),
-                 (M::Badge{QStringLiteral("30 min left"), false, true}));
-        QCOMPARE(M::badge(event, QStringLiteral("Deleted"), event.start),
-                 (M::Badge{QStringLiteral("Deleted"), true, false}));
-        event.isAllDay = true;
-        QCOMPARE(M::badge(event, std::nullopt, event.start), std::nullopt);
+        QCOMPARE(M::links(notion), QList<M::Link>{M::Link::notionPage});
     }
 };
 

@@ -1,14 +1,11 @@
 #include "DetailWorld.h"
 
-#include "support/TempHome.h"
 #include "support/TestEvents.h"
 #include "ui/controls/IconButton.h"
 #include "ui/controls/MaybeScroll.h"
 #include "ui/controls/Motion.h"
 #include "ui/controls/PillButton.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 namespace {
@@ -246,17 +243,6 @@ private Q_SLOTS:
     // Links from remote data open only as web pages; Join goes through the store and takes down only
     // this event's alert.
     void linksAndJoin() {
-        TempHome home; // an xdg-mime that knows no handler, whatever this machine has
-        const QString bin = home.path() + QStringLiteral("/bin");
-        QDir().mkpath(bin);
-        QFile stub(bin + QStringLiteral("/xdg-mime"));
-        QVERIFY(stub.open(QIODevice::WriteOnly));
-        stub.write("#!/bin/sh\nexit 0\n");
-        stub.close();
-        stub.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-        const QByteArray path = qgetenv("PATH");
-        qputenv("PATH", QFile::encodeName(bin) + ':' + path);
-
         CalEvent google = mine;
         google.webLink = QUrl(QStringLiteral("https://www.google.com/calendar/event?eid=cmV2"));
         google.location = QStringLiteral("https://meet.google.com/abc-defg-hij");
@@ -274,17 +260,6 @@ private Q_SLOTS:
         google.webLink = QUrl(QStringLiteral("file:///home/ada/.ssh/id_rsa"));
         view->setEvent(google);
         QVERIFY(!button(view.get(), QStringLiteral("Google Calendar")));
-
-        CalEvent page = TestEvents::timed(CalEvent::notionId(QStringLiteral("p1")), QStringLiteral("Plan"),
-                                          w->clock.now(), w->clock.now().addSecs(3600), EventSource::notion);
-        page.notionURL = QUrl(QStringLiteral("notion://www.notion.so/Plan-p1"));
-        view->setEvent(page);
-        QCOMPARE(shownButtons(view.get()),
-                 (QStringList{QStringLiteral("Back"), QStringLiteral("Open in Notion")}));
-        w->openedLinks.clear();
-        click(view.get(), QStringLiteral("Open in Notion"));
-        QTRY_COMPARE(w->openedLinks, QList<QUrl>{QUrl(QStringLiteral("https://www.notion.so/Plan-p1"))});
-        qputenv("PATH", path);
     }
 
     // The snapshot of the delete question: only an event that offers Delete starts in it.
