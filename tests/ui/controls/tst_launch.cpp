@@ -87,7 +87,6 @@ private Q_SLOTS:
         const QString appPage = QStringLiteral("notion://www.notion.so/Plan-1a2b");
         QTest::newRow("app link and web link") << appPage << page << appPage << page;
         QTest::newRow("app link alone") << appPage << QString() << appPage << page;
-        QTest::newRow("web link as the Notion link") << page << QString() << QString() << page;
         QTest::newRow("file link") << QStringLiteral("file:///etc/passwd") << QString() << QString()
                                    << QString();
         QTest::newRow("file web link, app link")
