@@ -107,6 +107,16 @@ private:
     QRect panelFrame() const { return windowInfo(m_panel).frame; }
     QString focused() const { return xdotool({"getwindowfocus"}); }
 
+    // The part of the panel's window that shows.
+    QRect shapeExtents() const {
+        const QString text = run(QStringLiteral("xwininfo"), {"-shape", "-id", m_panel});
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("Window shape extents:\\s*(\\d+)x(\\d+)\\+(\\d+)\\+(\\d+)"))
+                .match(text);
+        return QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
+                     m.captured(2).toInt());
+    }
+
     void focusOther() {
         xdotool({"windowfocus", "--sync", m_otherId});
         QTRY_COMPARE_WITH_TIMEOUT(focused(), m_otherId, timeout);
@@ -171,6 +181,9 @@ private Q_SLOTS:
     void thePointerOpensAndClosesIt() {
         xdotool({"mousemove", "756", "10"});
         QTRY_COMPARE_WITH_TIMEOUT(panelFrame(), expanded, timeout);
+        // No compositor runs here: the window is cut to the silhouette, its margins left out.
+        QTRY_COMPARE_WITH_TIMEOUT(shapeExtents().height(), 410, timeout);
+        QVERIFY(shapeExtents().width() <= 600);
         xdotool({"mousemove", "700", "800"});
         QTRY_COMPARE_WITH_TIMEOUT(panelFrame(), collapsed, timeout);
     }
