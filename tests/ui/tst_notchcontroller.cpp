@@ -18,7 +18,8 @@ using namespace std::chrono_literals;
 
 const QPoint onNotch(756, 10);
 const QPoint farAway(300, 700);
-constexpr qint64 shrinkMs = NotchController::shrinkDelay.count();
+const NotchTimings timings;
+const qint64 shrinkMs = timings.shrinkDelay.count();
 
 void moveTo(const QPoint& global) {
     QCursor::setPos(global);
@@ -89,7 +90,7 @@ private Q_SLOTS:
         QVERIFY(world.state().expanded());
         moveTo(farAway);
         moveTo(onNotch);
-        wait(NotchController::collapseDelay + 100ms);
+        wait(timings.collapseDelay + 100ms);
         QVERIFY(world.state().expanded());
 
         QElapsedTimer sinceCollapse;
@@ -109,7 +110,7 @@ private Q_SLOTS:
         world.controller->expand(true);
         QVERIFY(world.clicks->listening);
         moveTo(farAway);
-        wait(NotchController::pointerPollInterval + 150ms);
+        wait(timings.pointerPollInterval + 150ms);
         QVERIFY(world.state().expanded());
 
         // The wheel and the middle button, a click just beside the panel and one on another window
@@ -166,7 +167,7 @@ private Q_SLOTS:
         world.controller->collapse();
         world.controller->openQuickAdd(QString());
         world.controller->collapse();
-        wait(NotchController::keyDelay * 3);
+        wait(timings.keyDelay * 3);
         QCOMPARE(world.focus->takes, 1);
     }
 
