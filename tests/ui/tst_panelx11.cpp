@@ -20,6 +20,7 @@
 namespace {
 
 constexpr int timeout = 15000;
+constexpr int startTimeout = 40000; // a first start with the sanitizers on a busy machine
 const QRect collapsed(666, 0, 180, 24);
 const QRect expanded(420, 0, 672, 446);
 
@@ -163,7 +164,7 @@ private Q_SLOTS:
 
         startApp();
         QTRY_VERIFY_WITH_TIMEOUT(!(m_panel = xdotool({"search", "--name", "^Vorrindel panel$"})).isEmpty(),
-                                 timeout);
+                                 startTimeout);
     }
 
     void cleanupTestCase() {
@@ -252,7 +253,7 @@ private Q_SLOTS:
         QVERIFY(x11);
         grabHotKey(x11->connection(), true);
         startApp();
-        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("hotkey register failed: 10"), timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("hotkey register failed: 10"), startTimeout);
         grabHotKey(x11->connection(), false);
     }
 };
