@@ -67,8 +67,13 @@ void DefaultAppServices::acceptForwardedRequests(std::function<void(const QStrin
 
 void DefaultAppServices::showMenuBar() {
     // The menu shows the settings; creating them here also runs the one-time migration at start.
-    AppSettings::shared();
-    m_tray = std::make_unique<TrayIcon>();
+    AppSettings& settings = AppSettings::shared();
+    MenuBarMenu::Hooks hooks;
+    hooks.notch = [this] { return m_notchControl.get(); };
+    hooks.openUrl = desktopUrlOpener();
+    hooks.openSettings = [] { SettingsOpener::open(); };
+    hooks.quit = [] { QCoreApplication::quit(); };
+    m_tray = std::make_unique<TrayIcon>(EventStore::shared(), settings, std::move(hooks));
     m_tray->show();
 }
 

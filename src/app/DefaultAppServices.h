@@ -37,5 +37,5 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<NotchController> m_notch;
-    std::unique_ptr<NotchControl> m_notchControl;
+    std::unique_ptr<NotchControl> m_notchControl; // the panel as the tray and start-up reach it
 };

@@ -1,6 +1,26 @@
 target_sources(vorrindel_ui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ActivitySpinner.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ActivitySpinner.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ElidedText.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ElidedText.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/FlowLayout.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/FlowLayout.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/IconButton.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/IconButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/JoinButton.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/JoinButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/PillButton.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/PillButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Launch.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Launch.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/MaybeScroll.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/MaybeScroll.cpp
     ${CMAKE_CURRENT_LIST_DIR}/controls/Motion.h
     ${CMAKE_CURRENT_LIST_DIR}/controls/Motion.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Symbol.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Symbol.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Theme.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Theme.cpp
     ${CMAKE_CURRENT_LIST_DIR}/notch/NotchGeometry.h
     ${CMAKE_CURRENT_LIST_DIR}/notch/NotchGeometry.cpp
     ${CMAKE_CURRENT_LIST_DIR}/notch/NotchShape.h
