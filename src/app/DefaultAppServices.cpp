@@ -29,7 +29,7 @@ DefaultAppServices::DefaultAppServices(bool hasDisplay)
 
 DefaultAppServices::~DefaultAppServices() = default;
 
-bool DefaultAppServices::runSnapshot(const QStringList& arguments) {
+std::optional<int> DefaultAppServices::runSnapshot(const QStringList& arguments) {
     return Snapshot::runIfRequested(arguments);
 }
 
