@@ -161,14 +161,14 @@ NotchGeometry geometry() {
     return {QRectF(0, 0, 1710, 1107), QSizeF(185, 33), true};
 }
 
-Picks pick(const QList<CalEvent>& today, const QDateTime& now) {
+Picks pick(const QList<CalEvent>& today, const QDateTime& now, const QString& account) {
     Picks picks;
     for (const CalEvent& event : today) {
         if (!picks.detail && !event.attendees.isEmpty()) {
             picks.detail = event;
             // Made a Google event, so that it offers what a Google meeting offers.
             CalEvent edit = event;
-            edit.googleAccount = QStringLiteral("maren@example.com");
+            edit.googleAccount = account;
             edit.googleCalendarID = QStringLiteral("primary");
             edit.googleEventID = QStringLiteral("sample");
             picks.edit = edit;
@@ -189,7 +189,10 @@ int renderAll(const QDir& dir, const QDateTime& now, EventStore& store, AppSetti
     // A folder that cannot be made shows as every picture failing to be written.
     QDir().mkpath(dir.absolutePath());
     store.installSampleEvents(SampleData::events(now, store.cal()));
-    const Picks picks = pick(store.events(now), now);
+    // The sample store's one Google calendar, so that the edit has somewhere to be saved.
+    const std::optional<EventStore::MeetingTarget> target = store.defaultMeetingTarget();
+    const Picks picks =
+        pick(store.events(now), now, target ? target->account : QStringLiteral("you@example.com"));
 
     int failures = 0;
     for (const PlannedShot& planned : plan()) {

@@ -38,14 +38,15 @@ NotchGeometry geometry();
 
 // The events the shots show, from today's events of the store.
 struct Picks {
-    // The first event with guests: the detail, and (as a Google event) the edit and the delete
-    // question. Without one the detail shows the agenda and the other two are left out.
+    // The first event with guests: the detail, and (as an event of `account`'s primary Google
+    // calendar) the edit and the delete question. Without one the detail shows the agenda and the
+    // other two are left out.
     std::optional<CalEvent> detail;
     std::optional<CalEvent> edit;
     // The first event with a meeting link that has not started: the alert. Without one, no alert.
     std::optional<CalEvent> alert;
 };
-Picks pick(const QList<CalEvent>& today, const QDateTime& now);
+Picks pick(const QList<CalEvent>& today, const QDateTime& now, const QString& account);
 
 // The line of the "quickadd-meeting" shot: a guest by first name and one by an address that the
 // sample day does not know, so that one becomes a known chip and the other a new one.
