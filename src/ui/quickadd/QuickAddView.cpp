@@ -604,7 +604,6 @@ void QuickAddView::refresh() {
     m_primary->setBusy(v.primarySpinner);
     m_primary->setEnabled(v.primaryEnabled);
     m_primary->setContentOpacity(v.primaryEnabled ? 1.0 : 0.5);
-    m_primary->updateGeometry();
 
     // The destination list
     QPointer<QuickAddModel> model = m_model;
