@@ -125,9 +125,11 @@ void InviteeChip::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds(rect());
-    QPainterPath shape;
-    shape.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
-    p.fillPath(shape, Theme::white(m_hovering ? 0.16 : 0.12));
+    m_shape.paint(p, bounds, qHash(m_hovering), [&](QPainter& painter) {
+        QPainterPath shape;
+        shape.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
+        painter.fillPath(shape, Theme::white(m_hovering ? 0.16 : 0.12));
+    });
 
     Avatar::paint(p, QRectF(padLeft, (height() - avatarSize) / 2, avatarSize, avatarSize), m_chip.person);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/quickadd/QuickAddDerived.h"
+#include "ui/quickadd/QuickAddParts.h"
 
 #include <QAbstractButton>
 #include <QWidget>
@@ -42,4 +43,5 @@ private:
     std::function<void(const Person&)> m_onRemove;
     QAbstractButton* m_remove = nullptr;
     bool m_hovering = false;
+    ShapeCache m_shape;
 };

@@ -25,6 +25,26 @@ QPainterPath capsule(const QRectF& bounds) {
 
 } // namespace
 
+// ---- ShapeCache
+
+void ShapeCache::paint(QPainter& painter, const QRectF& area, size_t key,
+                       const std::function<void(QPainter&)>& draw) {
+    const qreal dpr = painter.device()->devicePixelRatioF();
+    const QSize pixels = (area.size() * dpr).toSize();
+    if (pixels.isEmpty())
+        return;
+    if (key != m_key || m_pixmap.size() != pixels || m_pixmap.devicePixelRatio() != dpr) {
+        m_pixmap = QPixmap(pixels);
+        m_pixmap.setDevicePixelRatio(dpr);
+        m_pixmap.fill(Qt::transparent);
+        QPainter p(&m_pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        draw(p);
+        m_key = key;
+    }
+    painter.drawPixmap(area.topLeft(), m_pixmap);
+}
+
 namespace GoogleMark {
 
 void paint(QPainter& painter, const QRectF& box) {
@@ -53,16 +73,18 @@ void RoundedBox::setHighlighted(bool highlighted) {
 
 void RoundedBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF box = boxRect().adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath path;
-    path.addRoundedRect(box, m_look.radius, m_look.radius);
-    p.fillPath(path, Theme::white(m_look.fill));
+    const QRectF area = boxRect();
     const qreal stroke = m_highlighted ? m_look.focusStroke : m_look.stroke;
-    if (stroke > 0) {
-        p.setPen(QPen(Theme::white(stroke), 1));
-        p.drawPath(path);
-    }
+    m_shape.paint(p, area, qHash(stroke), [&](QPainter& shape) {
+        QPainterPath path;
+        path.addRoundedRect(QRectF(QPointF(0, 0), area.size()).adjusted(0.5, 0.5, -0.5, -0.5), m_look.radius,
+                            m_look.radius);
+        shape.fillPath(path, Theme::white(m_look.fill));
+        if (stroke > 0) {
+            shape.setPen(QPen(Theme::white(stroke), 1));
+            shape.drawPath(path);
+        }
+    });
 }
 
 // ---- RowStack
@@ -71,7 +93,7 @@ RowStack::RowStack(Look look, qreal padding, qreal spacing, QWidget* parent)
     : RoundedBox(look, parent)
     , m_padding(padding)
     , m_spacing(spacing) {
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
 void RowStack::setRows(const QList<QWidget*>& rows) {
@@ -80,29 +102,46 @@ void RowStack::setRows(const QList<QWidget*>& rows) {
     place();
 }
 
+void RowStack::setHeightBudget(int height) {
+    if (height == m_budget)
+        return;
+    m_budget = height;
+    updateGeometry();
+}
+
 int RowStack::shownRows() const {
     return m_shown;
 }
 
-QSize RowStack::sizeHint() const {
+qreal RowStack::heightOf(int rows) const {
     qreal h = 2 * m_padding;
+    for (int i = 0; i < rows && i < m_rows.size(); ++i)
+        h += m_rows[i]->sizeHint().height() + (i > 0 ? m_spacing : 0);
+    return h;
+}
+
+int RowStack::rowsWithin(qreal height) const {
+    int rows = 1;
+    while (rows < m_rows.size() && heightOf(rows + 1) <= height + 0.5)
+        ++rows;
+    return std::min<int>(rows, int(m_rows.size()));
+}
+
+QSize RowStack::sizeHint() const {
+    if (m_rows.isEmpty())
+        return {0, 0};
     qreal w = 0;
-    for (int i = 0; i < m_rows.size(); ++i) {
-        const QSize hint = m_rows[i]->sizeHint();
-        h += hint.height() + (i > 0 ? m_spacing : 0);
-        w = std::max<qreal>(w, hint.width());
-    }
-    return {int(std::ceil(w + 2 * m_padding)), int(std::ceil(h))};
+    for (QWidget* row : m_rows)
+        w = std::max<qreal>(w, row->sizeHint().width());
+    return {int(std::ceil(w + 2 * m_padding)), int(std::ceil(heightOf(rowsWithin(m_budget))))};
 }
 
 QSize RowStack::minimumSizeHint() const {
-    if (m_rows.isEmpty())
-        return {0, 0};
-    return {0, int(std::ceil(m_rows.first()->sizeHint().height() + 2 * m_padding))};
+    return {0, sizeHint().height()};
 }
 
 QRectF RowStack::boxRect() const {
-    // Ends below the last row shown, not at the bottom of the room it was given.
+    // Ends below the last row shown, should the layout give more room than asked for.
     qreal bottom = m_padding;
     for (QWidget* row : m_rows) {
         if (!row->isHidden())
@@ -117,20 +156,70 @@ void RowStack::resizeEvent(QResizeEvent* event) {
 }
 
 void RowStack::place() {
+    const int shown = m_rows.isEmpty() ? 0 : rowsWithin(std::min<qreal>(height(), m_budget));
     qreal y = m_padding;
     const int w = int(width() - 2 * m_padding);
-    m_shown = 0;
-    for (QWidget* row : m_rows) {
+    for (int i = 0; i < m_rows.size(); ++i) {
+        QWidget* row = m_rows[i];
         const int h = row->sizeHint().height();
-        const bool fits = y + h <= height() - m_padding + 0.5;
-        if (fits) {
+        if (i < shown) {
             row->setGeometry(int(m_padding), int(y), w, h);
-            ++m_shown;
             y += h + m_spacing;
         }
-        row->setVisible(fits);
+        row->setVisible(i < shown);
     }
+    m_shown = shown;
     update();
+}
+
+// ---- LineLabel
+
+LineLabel::LineLabel(const QFont& font, const QColor& color, QWidget* parent)
+    : QWidget(parent)
+    , m_color(color)
+    , m_font(font) {
+    setFont(font);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void LineLabel::setText(const QString& text) {
+    if (text == m_text)
+        return;
+    m_text = text;
+    setAccessibleName(text);
+    update();
+}
+
+void LineLabel::setColor(const QColor& color) {
+    if (color == m_color)
+        return;
+    m_color = color;
+    update();
+}
+
+void LineLabel::setLabelFont(const QFont& font) {
+    if (font == m_font)
+        return;
+    m_font = font;
+    setFont(font);
+    update();
+}
+
+QSize LineLabel::sizeHint() const {
+    return {0, int(std::ceil(QFontMetricsF(font()).height()))};
+}
+
+QSize LineLabel::minimumSizeHint() const {
+    return sizeHint();
+}
+
+void LineLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QFontMetricsF metrics(font());
+    p.setPen(m_color);
+    p.drawText(QPointF(0, baselineFor(metrics, height() / 2.0)),
+               metrics.elidedText(m_text, Qt::ElideRight, width() + 0.5));
 }
 
 // ---- SymbolView
@@ -279,16 +368,19 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     if (isDown())
         p.setOpacity(0.7);
-    const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    const QPainterPath shape = capsule(bounds);
-    p.fillPath(shape, m_look.fill);
-    if (m_look.stroke.isValid()) {
-        QPen pen(m_look.stroke, 1);
-        if (m_look.dashed)
-            pen.setDashPattern({3, 3});
-        p.setPen(pen);
-        p.drawPath(shape);
-    }
+    const size_t key =
+        qHashMulti(0, m_look.fill.rgba(), m_look.stroke.isValid() ? m_look.stroke.rgba() : 0u, m_look.dashed);
+    m_shape.paint(p, QRectF(rect()), key, [&](QPainter& painter) {
+        const QPainterPath shape = capsule(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+        painter.fillPath(shape, m_look.fill);
+        if (m_look.stroke.isValid()) {
+            QPen pen(m_look.stroke, 1);
+            if (m_look.dashed)
+                pen.setDashPattern({3, 3});
+            painter.setPen(pen);
+            painter.drawPath(shape);
+        }
+    });
 
     const qreal midY = QRectF(rect()).center().y();
     qreal x = m_look.padding.left();

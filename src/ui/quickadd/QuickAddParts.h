@@ -7,14 +7,32 @@
 #include <QColor>
 #include <QFont>
 #include <QMarginsF>
+#include <QPixmap>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QPainter;
 
 // The pieces quick add builds its rows from: boxes, symbols, capsule buttons, the same-day list and
 // the Google mark. They only paint what they are given; QuickAddView fills them from the model's view.
+
+// A shape drawn once into a pixmap and blitted on later paints while its size and look stay the
+// same. Antialiased paths cost the raster engine a rasterizer pass on every paint, and large ones a
+// round trip through its thread pool; the boxes and capsules redrawn on every keystroke do not need
+// that.
+class ShapeCache {
+public:
+    // Draws `area` (in the painter's coordinates) through the cache: `draw` paints the shape into a
+    // painter whose origin is the area's top left, and is called again only when `key` or the size
+    // changed.
+    void paint(QPainter& painter, const QRectF& area, size_t key, const std::function<void(QPainter&)>& draw);
+
+private:
+    QPixmap m_pixmap;
+    size_t m_key = 0;
+};
 
 // The Google Calendar mark at a size, for destinations and the Google notice.
 namespace GoogleMark {
@@ -46,11 +64,12 @@ protected:
 private:
     Look m_look;
     bool m_highlighted = false;
+    ShapeCache m_shape;
 };
 
-// A rounded box holding a column of rows (the suggestions). When it is given less height than all
-// its rows need, it shows the first ones that fit whole and hides the rest, so that a short panel
-// never squeezes or cuts a row.
+// A rounded box holding a column of rows (the suggestions). Within a height budget it shows the
+// first rows that fit whole and leaves the others out, so that a short panel never squeezes or cuts
+// a row, and asks for the height of the rows it shows, so that no gap is left below them.
 class RowStack : public RoundedBox {
     Q_OBJECT
 
@@ -59,6 +78,8 @@ public:
 
     // The rows in order, all children of the stack.
     void setRows(const QList<QWidget*>& rows);
+    // The most height the stack may take; at least its first row shows. Unlimited unless set.
+    void setHeightBudget(int height);
     // How many rows show at the current height.
     int shownRows() const;
 
@@ -70,12 +91,43 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // How many of the rows, from the first, fit whole into `height`; at least one.
+    int rowsWithin(qreal height) const;
+    qreal heightOf(int rows) const;
     void place();
 
     qreal m_padding;
     qreal m_spacing;
     QList<QWidget*> m_rows;
+    int m_budget = QWIDGETSIZE_MAX;
     int m_shown = 0;
+};
+
+// One line of text cut with "…" to the width it is given, as high as its font's line. Unlike
+// ElidedText it asks for no width of its own, so changing its text repaints it without laying the
+// view out again: for the lines that change on every keystroke (the preview, the route hint).
+class LineLabel : public QWidget {
+    Q_OBJECT
+
+public:
+    LineLabel(const QFont& font, const QColor& color, QWidget* parent = nullptr);
+
+    QString text() const { return m_text; }
+    void setText(const QString& text);
+    void setColor(const QColor& color);
+    // A font of the same size keeps the height: no new layout either.
+    void setLabelFont(const QFont& font);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_text;
+    QColor m_color;
+    QFont m_font; // as given: font() is it merged with the parent's
 };
 
 // One symbol at the size it has beside text of `fontSize` pixels, tinted.
@@ -167,6 +219,7 @@ private:
     Leading m_leading;
     Trailing m_trailing;
     int m_maxWidth = QWIDGETSIZE_MAX;
+    ShapeCache m_shape;
 };
 
 // The events of the typed day: a heading in capitals and one row per event with its times, a bar in

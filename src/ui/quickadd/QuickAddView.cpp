@@ -28,6 +28,7 @@
 #include <QPropertyAnimation>
 
 #include <algorithm>
+#include <cmath>
 
 using QuickAdd::Field;
 
@@ -53,6 +54,8 @@ QLineEdit* lineEdit(qreal fontSize, QFont::Weight weight, QWidget* parent) {
     edit->setPalette(palette);
     edit->setTextMargins(0, 0, 0, 0);
     edit->setContentsMargins(0, 0, 0, 0);
+    // As high as its text: the box around it gives the padding.
+    edit->setFixedHeight(int(std::ceil(QFontMetricsF(edit->font()).height())) + 2);
     if (ProcessArguments::isSnapshotMode()) {
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::NoFocus);
@@ -275,6 +278,7 @@ void QuickAddView::build() {
     headerRow->addWidget(m_title);
     headerRow->addStretch(1);
     headerRow->addWidget(m_headerHint);
+    header->setObjectName(QStringLiteral("header"));
     column->addWidget(header);
 
     // 2. Main line
@@ -329,6 +333,7 @@ void QuickAddView::build() {
     });
     guestRow->addWidget(m_strip, 1);
     guestRow->addWidget(m_meet);
+    m_guestRow->setObjectName(QStringLiteral("guests"));
     column->addWidget(m_guestRow);
 
     // 5. People field
@@ -353,6 +358,7 @@ void QuickAddView::build() {
     peopleColumn->addWidget(m_peopleBox);
     m_suggestionBox = new RowStack({8, 0.05, 0, 0}, 3, 1, m_peopleBlock);
     peopleColumn->addWidget(m_suggestionBox);
+    m_peopleBlock->setObjectName(QStringLiteral("people"));
     column->addWidget(m_peopleBlock);
 
     // 6. Preview
@@ -363,12 +369,13 @@ void QuickAddView::build() {
     auto* previewRow = new QHBoxLayout;
     previewRow->setSpacing(8);
     m_previewSymbol = new SymbolView(QuickAdd::Symbol::clock, 11, QFont::Normal, Theme::white(0.5), preview);
-    m_previewText = text(12, QFont::Medium, Theme::white(0.9), preview);
+    m_previewText = new LineLabel(Theme::uiFont(12, QFont::Medium), Theme::white(0.9), preview);
     previewRow->addWidget(m_previewSymbol);
     previewRow->addWidget(m_previewText, 1);
     previewColumn->addLayout(previewRow);
     m_help = text(10.5, QFont::Normal, Theme::white(0.4), preview, 2);
     previewColumn->addWidget(m_help);
+    preview->setObjectName(QStringLiteral("preview"));
     column->addWidget(preview);
 
     // 7. Google notice
@@ -409,6 +416,7 @@ void QuickAddView::build() {
         Qt::AlignTop);
     m_errorText = text(11, QFont::Normal, Theme::orange(), m_errorLine, 2);
     errorRow->addWidget(m_errorText, 1);
+    m_errorLine->setObjectName(QStringLiteral("error"));
     column->addWidget(m_errorLine);
 
     // 9. Same day, 10. room, 11. footer
@@ -426,8 +434,7 @@ void QuickAddView::build() {
         if (m_model)
             m_model->toggleCalendars();
     });
-    m_routeHint = text(10.5, QFont::Normal, Theme::white(0.4), footer);
-    m_routeHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_routeHint = new LineLabel(Theme::uiFont(10.5), Theme::white(0.4), footer);
     m_cancel = new PillButton(QuickAdd::Text::cancel, NotchPillStyle{}, footer);
     connect(m_cancel, &QAbstractButton::clicked, this, [this] {
         if (m_model)
@@ -442,6 +449,7 @@ void QuickAddView::build() {
     footerRow->addWidget(m_routeHint, 1);
     footerRow->addWidget(m_cancel);
     footerRow->addWidget(m_primary);
+    footer->setObjectName(QStringLiteral("footer"));
     column->addWidget(footer);
 
     m_calendarList = new DestinationList(this);
@@ -556,7 +564,7 @@ void QuickAddView::refresh() {
     // Preview
     m_previewSymbol->setName(v.previewSymbol);
     m_previewSymbol->setColor(v.previewHighlighted ? Theme::yellow() : Theme::white(0.5));
-    m_previewText->setFont(Theme::uiFont(12, v.previewEmpty ? QFont::Normal : QFont::Medium));
+    m_previewText->setLabelFont(Theme::uiFont(12, v.previewEmpty ? QFont::Normal : QFont::Medium));
     m_previewText->setColor(Theme::white(v.previewEmpty ? 0.5 : 0.9));
     m_previewText->setText(v.previewText);
     m_help->setText(v.helpText);
@@ -612,6 +620,9 @@ void QuickAddView::refresh() {
             model->pickDestination(id);
     });
     placeCalendarList();
+    // Last: it measures the other rows as they are now shown.
+    if (v.showPeopleField)
+        fitSuggestions();
 
     setUpdatesEnabled(true);
     m_refreshing = false;
@@ -675,6 +686,25 @@ void QuickAddView::refreshSuggestions() {
     m_suggestionBox->setVisible(!m_suggestions.isEmpty());
 }
 
+// The suggestions take the height the other rows leave, so that the footer stays in the panel.
+void QuickAddView::fitSuggestions() {
+    auto* column = static_cast<QBoxLayout*>(layout());
+    int used = 0;
+    int shown = 0;
+    for (int i = 0; i < column->count(); ++i) {
+        QWidget* widget = column->itemAt(i)->widget();
+        if (!widget || widget->isHidden())
+            continue;
+        ++shown;
+        if (widget == m_peopleBlock)
+            continue;
+        used += widget->hasHeightForWidth() ? widget->heightForWidth(width()) : widget->sizeHint().height();
+    }
+    used += column->spacing() * std::max(0, shown - 1);
+    used += m_peopleBox->sizeHint().height() + m_peopleBlock->layout()->spacing();
+    m_suggestionBox->setHeightBudget(height() - used);
+}
+
 void QuickAddView::placeCalendarList() {
     const bool open = m_model && m_model->view().showCalendarList;
     const int cardHeight = m_calendarList->height() - 2 * DestinationList::shadow;
@@ -687,6 +717,8 @@ void QuickAddView::placeCalendarList() {
 
 void QuickAddView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (m_peopleBlock->isVisibleTo(this))
+        fitSuggestions();
     placeCalendarList();
 }
 

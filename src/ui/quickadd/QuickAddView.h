@@ -12,6 +12,7 @@ class ElidedText;
 class EventStore;
 class IconButton;
 class InviteeChip;
+class LineLabel;
 class MaybeHScroll;
 class MeetToggle;
 class NotchQuickAddPanel;
@@ -77,6 +78,7 @@ private:
     void refreshGuests();
     void refreshSuggestions();
     void placeCalendarList();
+    void fitSuggestions();
     void focusField(QuickAdd::Field field);
 
     NotchState& m_state;
@@ -111,7 +113,7 @@ private:
     QList<SuggestionRow*> m_suggestions;
     // Preview
     SymbolView* m_previewSymbol = nullptr;
-    ElidedText* m_previewText = nullptr;
+    LineLabel* m_previewText = nullptr;
     ElidedText* m_help = nullptr;
     // Google notice
     RoundedBox* m_notice = nullptr;
@@ -125,7 +127,7 @@ private:
     SameDayList* m_sameDay = nullptr;
     // Footer
     CapsuleButton* m_destination = nullptr;
-    ElidedText* m_routeHint = nullptr;
+    LineLabel* m_routeHint = nullptr;
     PillButton* m_cancel = nullptr;
     PillButton* m_primary = nullptr;
     // Over everything

@@ -28,6 +28,14 @@ void shoot(QWidget& body, const QString& name) {
     image.fill(QColor(40, 40, 48));
     body.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+    if (qEnvironmentVariableIsSet("GALLERY_DEBUG")) {
+        for (QWidget* w : body.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            for (QWidget* c : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (c->isVisible())
+                    std::printf("  %s %s y=%d h=%d hint=%d min=%d\n", c->metaObject()->className(),
+                                qPrintable(c->objectName()), c->y(), c->height(), c->sizeHint().height(),
+                                c->minimumSizeHint().height());
+    }
     if (qEnvironmentVariableIsSet("GALLERY_DEBUG"))
         std::printf("focus: %s\n", QApplication::focusWidget()
                                        ? qPrintable(QApplication::focusWidget()->accessibleName())
