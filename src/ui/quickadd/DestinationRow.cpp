@@ -1,5 +1,7 @@
 #include "ui/quickadd/DestinationRow.h"
 
+#include "ui/controls/GoogleCalendarMark.h"
+
 #include <QPainter>
 
 DestinationRow::DestinationRow(const QuickAdd::DestinationRow& row, QWidget* parent)
@@ -23,7 +25,7 @@ void DestinationRow::setRow(const QuickAdd::DestinationRow& row) {
 
 void DestinationRow::paintLeading(QPainter& painter, const QRectF& box) const {
     if (m_row.isGoogle) {
-        GoogleMark::paint(painter, box);
+        GoogleCalendarMark::paint(painter, box, Theme::white());
         return;
     }
     constexpr qreal dot = 8;

@@ -1,5 +1,6 @@
 #include "ui/quickadd/QuickAddParts.h"
 
+#include "ui/controls/GoogleCalendarMark.h"
 #include "ui/controls/Symbol.h"
 #include "ui/controls/Theme.h"
 
@@ -44,19 +45,6 @@ void ShapeCache::paint(QPainter& painter, const QRectF& area, size_t key,
     }
     painter.drawPixmap(area.topLeft(), m_pixmap);
 }
-
-namespace GoogleMark {
-
-void paint(QPainter& painter, const QRectF& box) {
-    // The app's own artwork goes here once the shared mark exists; until then the calendar symbol
-    // stands in, at the same size.
-    const qreal side = std::min(box.width(), box.height());
-    QRectF square(0, 0, side, side);
-    square.moveCenter(box.center());
-    Symbol::paint(painter, u"calendar", square, Theme::white());
-}
-
-} // namespace GoogleMark
 
 // ---- RoundedBox
 
@@ -398,7 +386,7 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
         p.drawEllipse(QRectF(x, midY - lead / 2, lead, lead));
         break;
     case Leading::Kind::googleMark:
-        GoogleMark::paint(p, QRectF(x, midY - lead / 2, lead, lead));
+        GoogleCalendarMark::paint(p, QRectF(x, midY - lead / 2, lead, lead), m_look.text);
         break;
     }
     if (lead > 0)

@@ -34,11 +34,6 @@ private:
     size_t m_key = 0;
 };
 
-// The Google Calendar mark at a size, for destinations and the Google notice.
-namespace GoogleMark {
-void paint(QPainter& painter, const QRectF& box);
-} // namespace GoogleMark
-
 // A rounded box behind a row of controls: a faint fill and a hairline that brightens while the row
 // holds the keyboard (the text boxes) or stays as it is (the notice, the suggestions).
 class RoundedBox : public QWidget {

@@ -5,6 +5,7 @@
 #include "core/quickadd/QuickAddStoreEnv.h"
 #include "ui/controls/ActivitySpinner.h"
 #include "ui/controls/ElidedText.h"
+#include "ui/controls/GoogleCalendarMark.h"
 #include "ui/controls/IconButton.h"
 #include "ui/controls/Motion.h"
 #include "ui/controls/PillButton.h"
@@ -383,11 +384,7 @@ void QuickAddView::build() {
     auto* noticeRow = new QHBoxLayout(m_notice);
     noticeRow->setContentsMargins(10, 8, 10, 8);
     noticeRow->setSpacing(10);
-    auto* mark = new QWidget(m_notice);
-    mark->setFixedSize(20, 20);
-    mark->installEventFilter(this);
-    mark->setObjectName(QStringLiteral("googleMark"));
-    noticeRow->addWidget(mark);
+    noticeRow->addWidget(new GoogleCalendarMark(20, m_notice));
     auto* noticeText = new QVBoxLayout;
     noticeText->setSpacing(1);
     m_noticeTitle = text(12, QFont::DemiBold, Theme::white(), m_notice);
@@ -723,13 +720,6 @@ void QuickAddView::resizeEvent(QResizeEvent* event) {
 }
 
 bool QuickAddView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Paint && watched->objectName() == QLatin1String("googleMark")) {
-        auto* mark = static_cast<QWidget*>(watched);
-        QPainter p(mark);
-        p.setRenderHint(QPainter::Antialiasing);
-        GoogleMark::paint(p, QRectF(mark->rect()));
-        return true;
-    }
     if (!m_model)
         return QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::FocusIn) {
