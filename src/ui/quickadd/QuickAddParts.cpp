@@ -109,19 +109,20 @@ qreal RowStack::heightOf(int rows) const {
 }
 
 int RowStack::rowsWithin(qreal height) const {
-    int rows = 1;
+    int rows = 0;
     while (rows < m_rows.size() && heightOf(rows + 1) <= height + 0.5)
         ++rows;
-    return std::min<int>(rows, int(m_rows.size()));
+    return rows;
 }
 
 QSize RowStack::sizeHint() const {
-    if (m_rows.isEmpty())
+    const int rows = rowsWithin(m_budget);
+    if (rows == 0)
         return {0, 0};
     qreal w = 0;
     for (QWidget* row : m_rows)
         w = std::max<qreal>(w, row->sizeHint().width());
-    return {int(std::ceil(w + 2 * m_padding)), int(std::ceil(heightOf(rowsWithin(m_budget))))};
+    return {int(std::ceil(w + 2 * m_padding)), int(std::ceil(heightOf(rows)))};
 }
 
 QSize RowStack::minimumSizeHint() const {
@@ -130,6 +131,8 @@ QSize RowStack::minimumSizeHint() const {
 
 QRectF RowStack::boxRect() const {
     // Ends below the last row shown, should the layout give more room than asked for.
+    if (m_shown == 0)
+        return {};
     qreal bottom = m_padding;
     for (QWidget* row : m_rows) {
         if (!row->isHidden())
@@ -144,7 +147,7 @@ void RowStack::resizeEvent(QResizeEvent* event) {
 }
 
 void RowStack::place() {
-    const int shown = m_rows.isEmpty() ? 0 : rowsWithin(std::min<qreal>(height(), m_budget));
+    const int shown = rowsWithin(std::min<qreal>(height(), m_budget));
     qreal y = m_padding;
     const int w = int(width() - 2 * m_padding);
     for (int i = 0; i < m_rows.size(); ++i) {

@@ -63,8 +63,9 @@ private:
 };
 
 // A rounded box holding a column of rows (the suggestions). Within a height budget it shows the
-// first rows that fit whole and leaves the others out, so that a short panel never squeezes or cuts
-// a row, and asks for the height of the rows it shows, so that no gap is left below them.
+// first rows that fit whole and leaves the others out (all of them, in a panel too full for one), so
+// that a short panel never squeezes or cuts a row, and asks for the height of the rows it shows, so
+// that no gap is left below them.
 class RowStack : public RoundedBox {
     Q_OBJECT
 
@@ -73,7 +74,7 @@ public:
 
     // The rows in order, all children of the stack.
     void setRows(const QList<QWidget*>& rows);
-    // The most height the stack may take; at least its first row shows. Unlimited unless set.
+    // The most height the stack may take. Unlimited unless set.
     void setHeightBudget(int height);
     // How many rows show at the current height.
     int shownRows() const;
@@ -86,7 +87,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // How many of the rows, from the first, fit whole into `height`; at least one.
+    // How many of the rows, from the first, fit whole into `height`.
     int rowsWithin(qreal height) const;
     qreal heightOf(int rows) const;
     void place();

@@ -3,6 +3,7 @@
 #include "../../core/quickadd/QuickAddFakes.h"
 #include "QuickAddBody.h"
 
+#include "core/model/ProcessArguments.h"
 #include "core/quickadd/QuickAddModel.h"
 #include "ui/controls/Motion.h"
 #include "ui/notch/NotchState.h"
@@ -41,6 +42,13 @@ void shoot(QWidget& body, const QString& name) {
                                        ? qPrintable(QApplication::focusWidget()->accessibleName())
                                        : "none");
     image.save(path);
+    // GALLERY_CROP="x,y,w,h" also saves that part of each picture four times larger, for the pixels.
+    if (const QStringList crop = qEnvironmentVariable("GALLERY_CROP").split(u','); crop.size() == 4) {
+        const QRect part(crop[0].toInt() * 2, crop[1].toInt() * 2, crop[2].toInt() * 2, crop[3].toInt() * 2);
+        image.copy(part)
+            .scaled(part.size() * 2)
+            .save(QDir(folder).filePath(name + QStringLiteral("-crop.png")));
+    }
     std::printf("%s\n", qPrintable(path));
 }
 
@@ -99,6 +107,20 @@ int main(int argc, char** argv) {
     folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
     Motion::setEnabled(false);
+
+    // The snapshot mode's static variant, seeded through the model as the snapshot renderer does.
+    if (ProcessArguments::isSnapshotMode()) {
+        Scene s;
+        s.open();
+        s.model().setText(QStringLiteral("Coffee with Oskel today 3:08 pm for 45 min"));
+        s.model().toggleInvite();
+        shoot(s.body, "snapshot-people");
+        Scene e;
+        e.open();
+        e.model().load(googleMeeting());
+        shoot(e.body, "snapshot-edit");
+        return 0;
+    }
 
     {
         Scene s;

@@ -23,9 +23,9 @@ class TestQuickAddView : public QObject {
     Q_OBJECT
 
     struct World {
-        World()
-            : state(NotchGeometry{QRectF(0, 0, 1512, 982), QSizeF(180, 24), false})
-            , body(state, env, 24) {
+        explicit World(qreal notch = 24)
+            : state(NotchGeometry{QRectF(0, 0, 1512, 982), QSizeF(180, notch), false})
+            , body(state, env, notch) {
             body.show();
             QApplication::setActiveWindow(&body);
         }
@@ -370,6 +370,67 @@ private Q_SLOTS:
         QTest::keyClick(w.view().peopleField(), Qt::Key_Backspace);
         w.settle();
         QCOMPARE(w.chips(), QStringList{"Oskel Brandt"});
+    }
+
+    // However full the panel, the footer stays inside it, nothing overlaps, and suggestions that do
+    // not fit are left out whole rather than cut (all of them when not one fits).
+    void aFullPanelKeepsItsFooter_data() {
+        QTest::addColumn<qreal>("notch");
+        QTest::addColumn<bool>("edit");
+        QTest::newRow("a new line, short notch") << 24.0 << false;
+        QTest::newRow("a new line, tall notch") << 40.0 << false;
+        QTest::newRow("an edit, short notch") << 24.0 << true;
+        QTest::newRow("an edit, tall notch") << 40.0 << true;
+    }
+    void aFullPanelKeepsItsFooter() {
+        QFETCH(qreal, notch);
+        QFETCH(bool, edit);
+        World w(notch);
+        for (const char* name : {"Ada Quill", "Ola Brook", "Bo Dale", "Cy Moor"})
+            w.env.people << Person(QString::fromLatin1(name).toLower().remove(u' ') + "@corp.io", name);
+        CalEvent review =
+            FakeEnv::event("g:ada@corp.io:ada@corp.io:rev", "Review", "2026-03-05 14:00", "2026-03-05 15:00");
+        review.source = EventSource::google;
+        review.googleAccount = review.googleCalendarID = QStringLiteral("ada@corp.io");
+        if (edit) {
+            w.state.update([&] {
+                w.state.setEditingEvent(review);
+                w.state.setQuickAdd(true);
+            });
+            w.settle();
+        } else {
+            w.open("Planning with bob@corp.io thu 3pm");
+        }
+        click(w.button(QuickAdd::Text::inviteTooltip));
+        w.type(w.view().peopleField(), "nobody");
+        QTest::keyClick(w.view().peopleField(), Qt::Key_Return); // an error line as well
+        for (int i = 0; i < 6; ++i)
+            QTest::keyClick(w.view().peopleField(), Qt::Key_Backspace);
+        w.settle();
+        QVERIFY(w.shows(
+            QStringLiteral("“nobody” isn’t an email address and isn’t someone from your calendar yet")));
+        QCOMPARE(w.model().view().suggestions.size(), 5);
+        const QList<SuggestionRow*> shown = w.suggestions();
+
+        QuickAddView& view = w.view();
+        QRect above; // everything above the footer
+        QWidget* footer = view.findChild<QWidget*>(QStringLiteral("footer"));
+        for (QWidget* section : view.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!section->isVisibleTo(&view) || section->inherits("DestinationList"))
+                continue;
+            QVERIFY2(view.rect().contains(section->geometry()), qPrintable(section->objectName()));
+            QVERIFY2(!above.intersects(section->geometry()), qPrintable(section->objectName()));
+            if (section != footer)
+                above = above.united(section->geometry());
+        }
+        for (SuggestionRow* row : shown)
+            QVERIFY(row->parentWidget()->rect().contains(row->geometry()));
+        // Rows are left out only for want of room: the room left over is less than another row needs
+        // (the first one also the box's padding and the gap above the box).
+        const int row = w.body.findChild<SuggestionRow*>()->sizeHint().height();
+        const int free = footer->y() - (above.y() + above.height()) - 10;
+        if (shown.size() < 5)
+            QVERIFY2(free < (shown.isEmpty() ? row + 2 * 3 + 4 : row + 1), qPrintable(QString::number(free)));
     }
 
     // The snapshot mode draws static fields and a plain guest strip, and leaves the model to the
