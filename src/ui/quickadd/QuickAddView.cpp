@@ -611,10 +611,10 @@ void QuickAddView::refresh() {
     m_primary->setContentOpacity(v.primaryEnabled ? 1.0 : 0.5);
 
     // The destination list
-    QPointer<QuickAddModel> model = m_model;
-    m_calendarList->setRows(v.destinationRows, [model](const QString& id) {
-        if (model)
-            model->pickDestination(id);
+    // Rows outlive a showing (they are kept by key): they ask for the model of the moment.
+    m_calendarList->setRows(v.destinationRows, [this](const QString& id) {
+        if (m_model)
+            m_model->pickDestination(id);
     });
     placeCalendarList();
     // Last: it measures the other rows as they are now shown.
@@ -628,10 +628,9 @@ void QuickAddView::refresh() {
 void QuickAddView::refreshGuests() {
     const QuickAdd::Derived& v = m_model->view();
     const int before = int(m_chips.size());
-    QPointer<QuickAddModel> model = m_model;
-    const auto remove = [model](const Person& person) {
-        if (model)
-            model->remove(person);
+    const auto remove = [this](const Person& person) {
+        if (m_model)
+            m_model->remove(person);
     };
     m_chips = rekey<InviteeChip>(
         m_chips, v.chips, [](const QuickAdd::Chip& c) { return c.person.id(); },
@@ -663,18 +662,17 @@ void QuickAddView::refreshGuests() {
 
 void QuickAddView::refreshSuggestions() {
     const QuickAdd::Derived& v = m_model->view();
-    QPointer<QuickAddModel> model = m_model;
     m_suggestions = rekey<SuggestionRow>(
         m_suggestions, v.suggestions, &SuggestionRow::keyOf,
         [&](const QuickAdd::Suggestion& s) {
             auto* row = new SuggestionRow(s, m_suggestionBox);
-            connect(row, &QAbstractButton::clicked, this, [model, row] {
-                if (!model)
+            connect(row, &QAbstractButton::clicked, this, [this, row] {
+                if (!m_model)
                     return;
                 if (row->suggestion().invitesTypedAddress)
-                    model->commitPerson();
+                    m_model->commitPerson();
                 else
-                    model->addPerson(row->suggestion().person);
+                    m_model->addPerson(row->suggestion().person);
             });
             return row;
         },
