@@ -232,6 +232,12 @@ private Q_SLOTS:
         w.settle();
         QVERIFY(w.view().whenField()->isVisibleTo(&w.body));
         QCOMPARE(w.view().mainField()->text(), QStringLiteral("Review"));
+        // Tab from the title to the when-line, and the brighter outline follows.
+        w.view().mainField()->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(w.view().mainField(), Qt::Key_Tab);
+        w.settle();
+        QCOMPARE(QApplication::focusWidget(), w.view().whenField());
+        QCOMPARE(w.model().state().focus, QuickAdd::Field::when);
         w.state.update([&] {
             w.state.setQuickAddPrefill(QStringLiteral("Dentist tomorrow 2pm"));
             w.state.setEditingEvent(std::nullopt);
