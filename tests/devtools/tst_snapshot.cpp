@@ -115,6 +115,15 @@ private Q_SLOTS:
             QCOMPARE(rgb(image, size.width() / 2, 10), "0,0,0");       // the panel where the notch is
         }
 
+        // With VORRINDEL_SHOTS set the pictures are kept there, to be looked at.
+        if (const QString keep = qEnvironmentVariable("VORRINDEL_SHOTS"); !keep.isEmpty()) {
+            QDir().mkpath(keep);
+            for (const QString& file : pngFiles(folder)) {
+                QFile::remove(keep + '/' + file);
+                QFile::copy(folder + '/' + file, keep + '/' + file);
+            }
+        }
+
         const QDateTime before = QFileInfo(folder + "/peek.png").lastModified();
         QFile::remove(folder + "/alert.png");
         const Run again = snapshot("10:00:00", {"--snapshot", folder}, m_home->path());
