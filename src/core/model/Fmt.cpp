@@ -6,6 +6,7 @@
 #include <unicode/udat.h>
 #include <unicode/udatpg.h>
 #include <unicode/uloc.h>
+#include <unicode/ureldatefmt.h>
 
 #include <memory>
 
@@ -201,6 +202,49 @@ std::optional<QString> countdown(const CalEvent& event, const QDateTime& now) {
     if (until > 23 * 60 + 59)
         return std::nullopt;
     return QStringLiteral("in ") + minutes(until);
+}
+
+QString relativeShort(const QDateTime& instant, const QDateTime& now, const QLocale& locale) {
+    const qint64 seconds = std::max<qint64>(0, instant.secsTo(now));
+    struct Step {
+        qint64 seconds;
+        URelativeDateTimeUnit unit;
+    };
+    static constexpr Step steps[] = {{365 * 86400, UDAT_REL_UNIT_YEAR}, {30 * 86400, UDAT_REL_UNIT_MONTH},
+                                     {7 * 86400, UDAT_REL_UNIT_WEEK},   {86400, UDAT_REL_UNIT_DAY},
+                                     {3600, UDAT_REL_UNIT_HOUR},        {60, UDAT_REL_UNIT_MINUTE}};
+    qint64 count = seconds;
+    URelativeDateTimeUnit unit = UDAT_REL_UNIT_SECOND;
+    for (const Step& step : steps) {
+        if (seconds >= step.seconds) {
+            count = seconds / step.seconds;
+            unit = step.unit;
+            break;
+        }
+    }
+    // Opening a formatter loads locale data: the last one per thread is kept.
+    struct Cached {
+        QByteArray locale;
+        std::unique_ptr<URelativeDateTimeFormatter, decltype(&ureldatefmt_close)> format{nullptr,
+                                                                                         &ureldatefmt_close};
+    };
+    thread_local Cached cache;
+    const QByteArray localeId = icuLocaleId(locale);
+    UErrorCode status = U_ZERO_ERROR;
+    if (cache.locale != localeId || !cache.format) {
+        cache.format.reset(ureldatefmt_open(localeId.constData(), nullptr, UDAT_STYLE_SHORT,
+                                            UDISPCTX_CAPITALIZATION_NONE, &status));
+        cache.locale = U_SUCCESS(status) ? localeId : QByteArray();
+    }
+    if (cache.format) {
+        UChar text[128];
+        // A negative offset is one in the past.
+        const int32_t length =
+            ureldatefmt_formatNumeric(cache.format.get(), -double(count), unit, text, 128, &status);
+        if (U_SUCCESS(status))
+            return QString::fromUtf16(text, length);
+    }
+    return QString::number(seconds) + QStringLiteral(" s ago");
 }
 
 } // namespace Fmt

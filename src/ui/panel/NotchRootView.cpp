@@ -5,6 +5,9 @@
 #include "ui/controls/Motion.h"
 #include "ui/notch/NotchController.h"
 #include "ui/notch/NotchState.h"
+#include "ui/panel/AlertBanner.h"
+#include "ui/panel/ExpandedView.h"
+#include "ui/panel/PeekView.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
@@ -121,6 +124,10 @@ NotchRootView::NotchRootView(NotchState& state, EventStore& store, AppSettings& 
     connect(&m_store, &EventStore::peekChanged, this, &NotchRootView::refreshMode);
     connect(&m_store, &EventStore::alertChanged, this, &NotchRootView::refreshMode);
     connect(&m_settings, &AppSettings::showPeekChanged, this, &NotchRootView::refreshMode);
+
+    setModeContent(NotchMode::peek, new PeekView(m_store, m_state));
+    setModeContent(NotchMode::alert, new AlertBanner(m_store, m_state));
+    setModeContent(NotchMode::expanded, new ExpandedView(m_state, m_store, m_settings));
     layoutStage();
 }
 

@@ -19,6 +19,7 @@ class NotchState;
 // morphs it with the panel's spring whenever the mode changes, and shows each mode's content inside
 // it. A click on the silhouette of a collapsed panel (bare notch, peek or alert) expands it pinned.
 //
+// It shows the peek (PeekView), the alert (AlertBanner) and the expanded panel (ExpandedView).
 // Hosting content: setModeContent() gives a mode its widget. The view shows it only in that mode,
 // at the mode's shape size (NotchLayout::shapeSize: 600 × 410 expanded), centred in the silhouette,
 // clipped to the silhouette's animated outline, and fades it in and out with the mode's timing
