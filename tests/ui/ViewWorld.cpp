@@ -24,7 +24,10 @@ ViewWorld::ViewWorld(Folder calendarFolder, QSizeF notch)
     environment.settings = settings.get();
     environment.clock = clock.clock();
     environment.timers = clock.timers();
-    environment.openUrl = [](const QUrl&) { return true; };
+    environment.openUrl = [this](const QUrl& url) {
+        opened << url;
+        return true;
+    };
     store = std::make_unique<ViewStore>(std::move(environment));
     state = std::make_unique<NotchState>(NotchGeometry{QRectF(0, 0, 1512, 982), notch, false});
     root = std::make_unique<NotchRootView>(*state, *store, *settings);

@@ -8,6 +8,8 @@
 #include "ui/panel/NotchRootView.h"
 
 #include <QImage>
+#include <QList>
+#include <QUrl>
 
 #include <memory>
 
@@ -23,6 +25,7 @@ public:
     using EventStore::setNotionError;
     using EventStore::setNotionLastSync;
     using EventStore::setSyncingGoogle;
+    using EventStore::setSyncingNotion;
 };
 
 // The panel's root view as the snapshot mode has it: a state of its own, a store on a manual clock
@@ -47,6 +50,7 @@ public:
     // The root view at this device pixel ratio, read back in view coordinates.
     QImage render(qreal scale = 2) const;
 
+    QList<QUrl> opened; // what the store was asked to open
     TempHome home;
     std::unique_ptr<AppSettings> settings;
     ManualClock clock;

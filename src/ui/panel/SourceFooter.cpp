@@ -65,6 +65,7 @@ SourceFooter::SourceFooter(EventStore& store, AppSettings& settings, QWidget* pa
     setAttribute(Qt::WA_TranslucentBackground);
     // Only a message: the rows under it stay clickable.
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    hide();
     for (auto signal :
          {&EventStore::toastChanged, &EventStore::googleErrorChanged, &EventStore::notionErrorChanged,
           &EventStore::googleLastSyncChanged, &EventStore::notionLastSyncChanged, &EventStore::nowChanged})
