@@ -256,6 +256,11 @@ void EventRow::leaveEvent(QEvent*) {
     setHovering(false);
 }
 
+void EventRow::hideEvent(QHideEvent*) {
+    // Hidden under the pointer (the agenda gave way to a detail): no leave event follows.
+    setHovering(false);
+}
+
 void EventRow::mousePressEvent(QMouseEvent* event) {
     m_pressed = event->button() == Qt::LeftButton;
 }

@@ -10,13 +10,13 @@
 #include "ui/panel/PeekView.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPauseAnimation>
 #include <QPixmap>
 #include <QPropertyAnimation>
 #include <QSequentialAnimationGroup>
-#include <qdrawutil.h>
 
 #include <algorithm>
 #include <cmath>
@@ -89,6 +89,21 @@ FadeTiming fadeTiming(NotchMode mode) {
         break;
     }
     return {0, 150};
+}
+
+// The shadow's fall-off across a straight edge, from outside in, read off the middle of the tile.
+const QGradientStops& shadowEdge() {
+    static const QGradientStops stops = [] {
+        const QImage tile = shadowTile().toImage();
+        const int middle = tile.height() / 2;
+        QGradientStops profile;
+        for (int x = 0; x <= shadowMargin; x += 3) {
+            const int alpha = qAlpha(tile.pixel(std::min(x, tile.width() - 1), middle));
+            profile.append({qreal(x) / shadowMargin, QColor(0, 0, 0, alpha)});
+        }
+        return profile;
+    }();
+    return stops;
 }
 
 } // namespace
@@ -289,11 +304,43 @@ void NotchRootView::paintShadow(QPainter& painter, const QRectF& shape) const {
                              .adjusted(-shadowSpread, -shadowSpread, shadowSpread, shadowSpread)
                              .toAlignedRect();
     // A small shape part way through a morph: the corner pieces shrink rather than overlap.
-    const int margin = std::min({shadowMargin, target.width() / 2, target.height() / 2});
+    const int m = std::min({shadowMargin, target.width() / 2, target.height() / 2});
+    const QPixmap& tile = shadowTile();
+    const int tm = shadowMargin;
+    const int ts = tile.width();
+    const int x[] = {target.left(), target.left() + m, target.right() + 1 - m, target.right() + 1};
+    const int y[] = {target.top(), target.top() + m, target.bottom() + 1 - m, target.bottom() + 1};
+    const int sx[] = {0, tm, ts - tm, ts};
     painter.save();
     painter.setOpacity(m_silhouette.shadowOpacity);
-    qDrawBorderPixmap(&painter, target, QMargins(margin, margin, margin, margin), shadowTile(),
-                      shadowTile().rect(), QMargins(shadowMargin, shadowMargin, shadowMargin, shadowMargin));
+    // The corners from the blurred tile; the straight edges as gradients, which cost a fraction of
+    // stretching a one-pixel strip of the tile over the panel's length.
+    for (int row : {0, 2}) {
+        for (int column : {0, 2}) {
+            const QRect to(QPoint(x[column], y[row]), QPoint(x[column + 1] - 1, y[row + 1] - 1));
+            const QRect from(QPoint(sx[column], sx[row]), QPoint(sx[column + 1] - 1, sx[row + 1] - 1));
+            if (!to.isEmpty())
+                painter.drawPixmap(to, tile, from);
+        }
+    }
+    auto edge = [&](const QRect& rect, QPointF outside, QPointF inside) {
+        if (rect.isEmpty())
+            return;
+        QLinearGradient gradient(outside, inside);
+        gradient.setStops(shadowEdge());
+        painter.fillRect(rect, gradient);
+    };
+    edge(QRect(QPoint(x[1], y[0]), QPoint(x[2] - 1, y[1] - 1)), QPointF(0, y[0]), QPointF(0, y[1]));
+    edge(QRect(QPoint(x[1], y[2]), QPoint(x[2] - 1, y[3] - 1)), QPointF(0, y[3]), QPointF(0, y[2]));
+    edge(QRect(QPoint(x[0], y[1]), QPoint(x[1] - 1, y[2] - 1)), QPointF(x[0], 0), QPointF(x[1], 0));
+    edge(QRect(QPoint(x[2], y[1]), QPoint(x[3] - 1, y[2] - 1)), QPointF(x[3], 0), QPointF(x[2], 0));
+    // With the full margin the middle lies under the shape's opaque black, whatever its radii and
+    // the shadow's offset; a smaller shape part way through a morph may show it.
+    if (m < shadowMargin) {
+        const QRect middle(QPoint(x[1], y[1]), QPoint(x[2] - 1, y[2] - 1));
+        if (!middle.isEmpty())
+            painter.fillRect(middle, Qt::black); // the tile's middle is fully dark
+    }
     painter.restore();
 }
 

@@ -99,6 +99,11 @@ void DayCell::leaveEvent(QEvent*) {
     update();
 }
 
+void DayCell::hideEvent(QHideEvent*) {
+    // Hidden under the pointer (the agenda gave way to a detail): no leave event follows.
+    m_hovering = false;
+}
+
 void DayCell::mousePressEvent(QMouseEvent* event) {
     m_pressed = event->button() == Qt::LeftButton;
 }
