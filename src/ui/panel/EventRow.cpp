@@ -115,6 +115,8 @@ EventRow::EventRow(const CalEvent& event, EventStore& store, QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_join->hide();
+    m_zone = m_store.cal().zone();
+    m_locale = m_store.cal().locale();
     apply(model(m_event, m_store.now(), m_store.isViewingToday(), m_store.cal()));
 }
 
@@ -123,14 +125,27 @@ QSize EventRow::sizeHint() const {
 }
 
 void EventRow::setEvent(const CalEvent& event) {
-    if (identical(event, m_event))
+    if (identical(event, m_event) && !calendarChanged())
         return;
     m_event = event;
     m_join->setEvent(event);
+    m_zone = m_store.cal().zone();
+    m_locale = m_store.cal().locale();
     apply(model(m_event, m_store.now(), m_store.isViewingToday(), m_store.cal()));
 }
 
+bool EventRow::calendarChanged() const {
+    return m_store.cal().zone() != m_zone || m_store.cal().locale() != m_locale;
+}
+
 void EventRow::refresh() {
+    if (calendarChanged()) {
+        // The times read in the new zone or locale.
+        m_zone = m_store.cal().zone();
+        m_locale = m_store.cal().locale();
+        apply(model(m_event, m_store.now(), m_store.isViewingToday(), m_store.cal()));
+        return;
+    }
     Model next = m_model;
     applyClock(next, m_event, m_store.now(), m_store.isViewingToday());
     apply(next);

@@ -4,6 +4,8 @@
 #include "ui/panel/TextLine.h"
 
 #include <QDateTime>
+#include <QLocale>
+#include <QTimeZone>
 #include <QWidget>
 
 #include <optional>
@@ -67,7 +69,8 @@ public:
 
     // A newer copy of the event; nothing is redrawn when nothing shown of it changed.
     void setEvent(const CalEvent& event);
-    // The store's clock moved on (or the list's day changed): redraws only what changed.
+    // The store's clock moved on (or the list's day, or the user's zone or locale changed): redraws
+    // only what changed.
     void refresh();
 
     static constexpr int rowHeight = 40;
@@ -101,9 +104,13 @@ private:
     void apply(const Model& model);
     void place();
     void setHovering(bool hovering);
+    // Whether the store's calendar is another than the one the times were written in.
+    bool calendarChanged() const;
 
     EventStore& m_store;
     CalEvent m_event;
+    QTimeZone m_zone;
+    QLocale m_locale;
     Model m_model;
     Layout m_layout;
     bool m_hovering = false;

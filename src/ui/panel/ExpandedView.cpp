@@ -10,6 +10,7 @@
 #include "ui/panel/DayList.h"
 #include "ui/panel/GoogleNudge.h"
 #include "ui/panel/HeaderBand.h"
+#include "ui/panel/NotchRootView.h"
 #include "ui/panel/TextLine.h"
 #include "ui/panel/WeekStrip.h"
 
@@ -90,6 +91,8 @@ void transition(QWidget* widget, const QRect& target, Edge edge, bool in, std::f
         widget->setGraphicsEffect(nullptr);
         widget->setGeometry(target);
         widget->setVisible(in);
+        if (in)
+            NotchRootView::refreshPointer(widget);
         if (done)
             done();
     });

@@ -9,7 +9,9 @@
 #include "ui/panel/ExpandedView.h"
 #include "ui/panel/PeekView.h"
 
+#include <QCursor>
 #include <QGraphicsOpacityEffect>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +19,7 @@
 #include <QPixmap>
 #include <QPropertyAnimation>
 #include <QSequentialAnimationGroup>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -127,7 +130,12 @@ NotchRootView::NotchRootView(NotchState& state, EventStore& store, AppSettings& 
     connect(&m_morph, &QVariantAnimation::valueChanged, this, [this](const QVariant& progress) {
         setSilhouette(NotchSilhouette::interpolate(m_from, m_to, progress.toReal()));
     });
-    connect(&m_morph, &QVariantAnimation::finished, this, [this] { setSilhouette(m_to); });
+    connect(&m_morph, &QVariantAnimation::finished, this, [this] {
+        setSilhouette(m_to);
+        // Only once expanded: a move over the notch of a collapsed panel would open it again.
+        if (m_mode == NotchMode::expanded)
+            refreshPointer(this);
+    });
 
     m_mode = notchMode(m_state.expanded(), m_store.alert().has_value(), m_settings.showPeek(),
                        m_store.peek().has_value());
@@ -175,6 +183,20 @@ void NotchRootView::setModeContent(NotchMode mode, QWidget* content) {
 
 QWidget* NotchRootView::modeContent(NotchMode mode) const {
     return m_contents[size_t(mode)].widget;
+}
+
+void NotchRootView::refreshPointer(QWidget* inPanel) {
+    QWidget* top = inPanel->window();
+    QWindow* handle = top->windowHandle();
+    if (!handle || !top->isVisible())
+        return;
+    const QPoint global = QCursor::pos();
+    const QPoint local = top->mapFromGlobal(global);
+    if (!top->rect().contains(local))
+        return;
+    QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(local), QPointF(global), Qt::NoButton,
+                     QGuiApplication::mouseButtons(), QGuiApplication::keyboardModifiers());
+    QCoreApplication::sendEvent(handle, &move);
 }
 
 void NotchRootView::setShadowEnabled(bool on) {

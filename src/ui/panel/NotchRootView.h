@@ -56,6 +56,11 @@ public:
     // show as a black band.
     void setShadowEnabled(bool on);
 
+    // Tells the widgets under a pointer that stood still while the panel's contents moved beneath it
+    // (a morph, a body switching views) where it is now: Qt reports the pointer only when it moves,
+    // so a row that slid under it and on would keep its hover highlight.
+    static void refreshPointer(QWidget* inPanel);
+
 signals:
     void modeChanged(NotchMode mode, NotchMode previous);
     // Every frame of a morph, and whenever the silhouette moves within the view (a resize).

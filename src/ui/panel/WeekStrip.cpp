@@ -65,10 +65,11 @@ QSize DayCell::minimumSizeHint() const {
 }
 
 void DayCell::setDay(const QDateTime& day) {
-    if (day == m_day)
+    if (day == m_day && m_store.cal().locale() == m_locale)
         return;
     m_day = day;
     const Cal& cal = m_store.cal();
+    m_locale = cal.locale();
     m_weekday.set(weekdayLabel(day, cal));
     m_number.set(cal.locale().toString(cal.dateOf(day).day()));
     setAccessibleName(Fmt::dayHeader(day, cal));
@@ -78,6 +79,11 @@ void DayCell::setDay(const QDateTime& day) {
 
 void DayCell::refresh() {
     const Cal& cal = m_store.cal();
+    if (cal.locale() != m_locale) {
+        // The weekday and the number as the new locale writes them.
+        setDay(m_day);
+        update();
+    }
     const bool selected = cal.isSameDay(m_day, m_store.selectedDate());
     const bool today = cal.isSameDay(m_day, cal.startOfDay(m_store.now()));
     QList<QColor> colors = dots(m_store.events(m_day));

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QDateTime>
 #include <QList>
+#include <QLocale>
 #include <QWidget>
 
 #include <array>
@@ -68,6 +69,7 @@ private:
     bool m_hovering = false;
     bool m_pressed = false;
     QList<QColor> m_dots;
+    QLocale m_locale;
     TextLine m_weekday;
     TextLine m_number;
 };
