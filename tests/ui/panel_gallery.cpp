@@ -102,6 +102,13 @@ int main(int argc, char** argv) {
         save(world, QStringLiteral("expanded-google-card"));
         world.store->setConnectingGoogle(true);
         save(world, QStringLiteral("expanded-google-connecting"));
+        world.store->setConnectingGoogle(false);
+        GoogleAccount account;
+        account.email = QStringLiteral("maren@example.com");
+        google.accounts = {account};
+        world.settings->setGoogle(google);
+        world.store->setGoogleLastSync(world.clock.now().addSecs(-130));
+        save(world, QStringLiteral("expanded-synced"));
     }
     {
         ViewWorld world(ViewWorld::Folder::missing);

@@ -22,6 +22,7 @@
 #include "ui/panel/SourceFooter.h"
 #include "ui/panel/WeekStrip.h"
 
+#include <QFileInfo>
 #include <QPaintEvent>
 #include <QTest>
 
@@ -358,6 +359,38 @@ private Q_SLOTS:
         QCOMPARE(footer->shown()->text, "Added to Work");
         tick(world, 10); // the toast's four seconds are over
         QVERIFY(footer->shown()->text.startsWith("Google: "));
+    }
+
+    // Without a readable calendar folder and nothing from elsewhere, the list asks for access: a
+    // missing folder is made, a folder that cannot be read is shown in the file manager.
+    void accessPrompt_data() {
+        QTest::addColumn<ViewWorld::Folder>("folder");
+        QTest::addColumn<QString>("headline");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("no folder yet") << ViewWorld::Folder::missing << "Vorrindel needs calendar access"
+                                       << "Grant access";
+        QTest::newRow("unreadable") << ViewWorld::Folder::unreadable << "Calendar access was denied"
+                                    << "Open Calendar Folder";
+    }
+
+    void accessPrompt() {
+        QFETCH(ViewWorld::Folder, folder);
+        ViewWorld world(folder);
+        world.state->setExpanded(true);
+        world.fit();
+        DayList* list = world.expanded()->dayList();
+        QCOMPARE(list->shownContent(), DayList::Content::accessPrompt);
+        QTEST(list->accessHeadline(), "headline");
+        QTEST(list->accessButton()->text(), "button");
+        QTest::mouseClick(list->accessButton(), Qt::LeftButton);
+        if (folder == ViewWorld::Folder::missing) {
+            QTRY_COMPARE(list->shownContent(), DayList::Content::emptyDay);
+            QVERIFY(QFileInfo(world.home.dataHome() + "/Vorrindel/calendars").isDir());
+        } else {
+            QCOMPARE(world.opened,
+                     QList<QUrl>{QUrl::fromLocalFile(world.home.dataHome() + "/Vorrindel/calendars")});
+            QCOMPARE(list->shownContent(), DayList::Content::accessPrompt);
+        }
     }
 
     // The peek's Join joins; the alert counts down with the clock and goes with its close button,

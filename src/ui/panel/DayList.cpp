@@ -162,6 +162,10 @@ QWidget* DayList::buildAccessPrompt() {
     return box;
 }
 
+QString DayList::accessHeadline() const {
+    return m_accessHeadline->text();
+}
+
 void DayList::refreshAccessPrompt() {
     const bool denied = m_store.calendar().isDenied();
     m_accessHeadline->setText(denied ? tr("Calendar access was denied")

@@ -43,6 +43,8 @@ public:
     SourceFooter* footer() const { return m_footer; }
     QWidget* emptyDay() const { return m_emptyDay; }
     QWidget* accessPrompt() const { return m_accessPrompt; }
+    QString accessHeadline() const;
+    PillButton* accessButton() const { return m_accessButton; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
