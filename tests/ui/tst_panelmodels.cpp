@@ -336,12 +336,13 @@ private Q_SLOTS:
     void footerSyncSummary() {
         QFETCH(QLocale, locale);
         QFETCH(QString, ago);
+        const Cal cal(QTimeZone::utc(), locale);
         const std::optional<QDateTime> never;
         const std::optional<QDateTime> fiveMinutes(now.addSecs(-300));
         const std::optional<QDateTime> ahead(now.addSecs(8));
 
         const std::optional<QString> both =
-            SourceFooter::syncedText(true, fiveMinutes, true, ahead, now, locale);
+            SourceFooter::syncedText(true, fiveMinutes, true, ahead, now, cal);
         QVERIFY(both);
         QVERIFY2(both->startsWith("Synced · Google ") && both->contains(" · Notion "), qPrintable(*both));
         QVERIFY2(both->contains('5') && both->count(ago) == 2, qPrintable(*both));
@@ -349,9 +350,9 @@ private Q_SLOTS:
         QVERIFY2(both->section(" · Notion ", 1).contains('0'), qPrintable(*both));
 
         const std::optional<QString> notionOnly =
-            SourceFooter::syncedText(true, never, true, fiveMinutes, now, locale);
+            SourceFooter::syncedText(true, never, true, fiveMinutes, now, cal);
         QVERIFY(notionOnly && notionOnly->startsWith("Synced · Notion ") && !notionOnly->contains("Google"));
-        QVERIFY(!SourceFooter::syncedText(false, fiveMinutes, false, fiveMinutes, now, locale));
+        QVERIFY(!SourceFooter::syncedText(false, fiveMinutes, false, fiveMinutes, now, cal));
     }
 };
 

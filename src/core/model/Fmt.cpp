@@ -204,47 +204,64 @@ std::optional<QString> countdown(const CalEvent& event, const QDateTime& now) {
     return QStringLiteral("in ") + minutes(until);
 }
 
-QString relativeShort(const QDateTime& instant, const QDateTime& now, const QLocale& locale) {
-    const qint64 seconds = std::max<qint64>(0, instant.secsTo(now));
-    struct Step {
-        qint64 seconds;
-        URelativeDateTimeUnit unit;
-    };
-    static constexpr Step steps[] = {{365 * 86400, UDAT_REL_UNIT_YEAR}, {30 * 86400, UDAT_REL_UNIT_MONTH},
-                                     {7 * 86400, UDAT_REL_UNIT_WEEK},   {86400, UDAT_REL_UNIT_DAY},
-                                     {3600, UDAT_REL_UNIT_HOUR},        {60, UDAT_REL_UNIT_MINUTE}};
-    qint64 count = seconds;
+QString relative(const QDateTime& instant, const QDateTime& now, const Cal& cal) {
+    const bool past = instant < now;
+    const QDateTime from = cal.inZone(past ? instant : now);
+    const QDateTime to = cal.inZone(past ? now : instant);
+
+    // Calendar units between the two wall clocks, so that a month is a month and a day across a
+    // daylight-saving change is a day.
+    qint64 months =
+        (qint64(to.date().year()) - from.date().year()) * 12 + to.date().month() - from.date().month();
+    if (months > 0 && from.addMonths(int(months)) > to)
+        --months;
+    qint64 days = from.date().daysTo(to.date());
+    if (days > 0 && from.addDays(days) > to)
+        --days;
+    const qint64 seconds = from.secsTo(to);
+
     URelativeDateTimeUnit unit = UDAT_REL_UNIT_SECOND;
-    for (const Step& step : steps) {
-        if (seconds >= step.seconds) {
-            count = seconds / step.seconds;
-            unit = step.unit;
-            break;
-        }
-    }
-    // Opening a formatter loads locale data: the last one per thread is kept.
-    struct Cached {
+    qint64 count = seconds;
+    if (months >= 12)
+        unit = UDAT_REL_UNIT_YEAR, count = months / 12;
+    else if (months >= 1)
+        unit = UDAT_REL_UNIT_MONTH, count = months;
+    else if (days >= 7)
+        unit = UDAT_REL_UNIT_WEEK, count = days / 7;
+    else if (days >= 1)
+        unit = UDAT_REL_UNIT_DAY, count = days;
+    else if (seconds >= 3600)
+        unit = UDAT_REL_UNIT_HOUR, count = seconds / 3600;
+    else if (seconds >= 60)
+        unit = UDAT_REL_UNIT_MINUTE, count = seconds / 60;
+    const double offset = past ? -double(count) : double(count);
+
+    struct Formatter {
         QByteArray locale;
         std::unique_ptr<URelativeDateTimeFormatter, decltype(&ureldatefmt_close)> format{nullptr,
                                                                                          &ureldatefmt_close};
     };
-    thread_local Cached cache;
-    const QByteArray localeId = icuLocaleId(locale);
-    UErrorCode status = U_ZERO_ERROR;
+    thread_local Formatter cache;
+    const QByteArray localeId = icuLocaleId(cal.locale());
     if (cache.locale != localeId || !cache.format) {
+        UErrorCode status = U_ZERO_ERROR;
         cache.format.reset(ureldatefmt_open(localeId.constData(), nullptr, UDAT_STYLE_SHORT,
                                             UDISPCTX_CAPITALIZATION_NONE, &status));
-        cache.locale = U_SUCCESS(status) ? localeId : QByteArray();
+        if (U_FAILURE(status))
+            cache.format.reset();
+        cache.locale = localeId;
     }
     if (cache.format) {
         UChar text[128];
-        // A negative offset is one in the past.
+        UErrorCode status = U_ZERO_ERROR;
         const int32_t length =
-            ureldatefmt_formatNumeric(cache.format.get(), -double(count), unit, text, 128, &status);
+            ureldatefmt_formatNumeric(cache.format.get(), offset, unit, text, 128, &status);
         if (U_SUCCESS(status))
             return QString::fromUtf16(text, length);
     }
-    return QString::number(seconds) + QStringLiteral(" s ago");
+    static const char* const names[] = {"yr.", "qtr.", "mo.", "wk.", "day", "hr.", "min.", "sec."};
+    const QString amount = QString::number(count) + QLatin1Char(' ') + QLatin1String(names[unit]);
+    return past ? amount + QStringLiteral(" ago") : QStringLiteral("in ") + amount;
 }
 
 } // namespace Fmt

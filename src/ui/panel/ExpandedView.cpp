@@ -1,13 +1,12 @@
 #include "ui/panel/ExpandedView.h"
 
-#include "core/model/Fmt.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
-#include "ui/controls/IconButton.h"
 #include "ui/controls/Motion.h"
 #include "ui/controls/Theme.h"
 #include "ui/notch/NotchState.h"
 #include "ui/panel/DayList.h"
+#include "ui/panel/EventDetailView.h"
 #include "ui/panel/GoogleNudge.h"
 #include "ui/panel/HeaderBand.h"
 #include "ui/panel/NotchRootView.h"
@@ -99,42 +98,6 @@ void transition(QWidget* widget, const QRect& target, Edge edge, bool in, std::f
     group->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
-// Stands in for the event detail until it is wired into the body: the event's title and time, and
-// a way back to the agenda.
-class DetailStandIn : public QWidget {
-public:
-    DetailStandIn(NotchState& state, EventStore& store, const CalEvent& event, QWidget* parent)
-        : QWidget(parent)
-        , m_store(store)
-        , m_title(Theme::uiFont(16, QFont::DemiBold))
-        , m_time(Theme::uiFont(11.5)) {
-        setAttribute(Qt::WA_TranslucentBackground);
-        auto* back = new IconButton(
-            QStringLiteral("chevron.left"), tr("Back"), [&state] { state.setSelectedEvent({}); }, this);
-        back->move(0, 8);
-        setEvent(event);
-    }
-    void setEvent(const CalEvent& event) {
-        m_title.set(event.title, width() - 34);
-        m_time.set(event.isAllDay ? tr("All day") : Fmt::range(event.start, event.end, m_store.cal()));
-        setAccessibleName(event.title);
-        update();
-    }
-
-protected:
-    void resizeEvent(QResizeEvent*) override { m_title.set(m_title.text(), width() - 34); }
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        m_title.draw(p, QRectF(34, 8, width() - 34, 22), Qt::AlignLeft, Theme::white());
-        m_time.draw(p, QRectF(34, 32, width() - 34, 16), Qt::AlignLeft, Theme::white(0.55));
-    }
-
-private:
-    EventStore& m_store;
-    TextLine m_title;
-    TextLine m_time;
-};
-
 // Stands in for quick add until it is wired into the body.
 class QuickAddStandIn : public QWidget {
 public:
@@ -173,11 +136,11 @@ std::optional<CalEvent> freshCopy(const EventStore& store, const CalEvent& selec
 ExpandedView::BodyViews& ExpandedView::bodyViews() {
     static BodyViews views{
         [](NotchState& state, EventStore& store, const CalEvent& event, QWidget* parent) -> QWidget* {
-            return new DetailStandIn(state, store, event, parent);
+            return new EventDetailView(state, store, event, parent);
         },
         [](QWidget* detail, const CalEvent& event) {
-            if (auto* standIn = dynamic_cast<DetailStandIn*>(detail))
-                standIn->setEvent(event);
+            if (auto* view = qobject_cast<EventDetailView*>(detail))
+                view->setEvent(event);
         },
         [](NotchState&, EventStore&, AppSettings&, QWidget* parent) -> QWidget* {
             return new QuickAddStandIn(parent);

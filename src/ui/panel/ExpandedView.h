@@ -31,8 +31,8 @@ public:
     static constexpr int paddingX = 30;
     static constexpr int paddingBottom = 16;
 
-    // The body's views that are built elsewhere: the event detail and quick add. Until they are
-    // wired here, plain stand-ins take their place.
+    // The body's views that are built elsewhere: the event detail (EventDetailView) and quick add
+    // (a plain stand-in until quick add is wired here). Tests put their own in.
     //
     // makeDetail builds the detail of an event; updateDetail hands it a fresh copy of that event
     // (called only when something in it changed). makeQuickAdd builds quick add, which reads the

@@ -3,9 +3,9 @@
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 #include "ui/controls/ActivitySpinner.h"
+#include "ui/controls/GoogleCalendarMark.h"
 #include "ui/controls/IconButton.h"
 #include "ui/controls/PillButton.h"
-#include "ui/controls/Symbol.h"
 #include "ui/controls/Theme.h"
 
 #include <QPainter>
@@ -25,11 +25,6 @@ constexpr qreal markSide = 20;
 constexpr qreal lineGap = 1;
 // The spacer before the button, at least 6, with the row's spacing on either side.
 constexpr qreal textToButton = spacing + 6 + spacing;
-
-// The Google Calendar mark; the calendar symbol stands in for it.
-void paintMark(QPainter& painter, const QRectF& box) {
-    Symbol::paint(painter, u"calendar", box, Theme::white());
-}
 
 } // namespace
 
@@ -107,7 +102,7 @@ void GoogleNudge::paintEvent(QPaintEvent*) {
     p.strokePath(shape, QPen(Theme::white(0.1), 1));
 
     const qreal midY = box.center().y();
-    paintMark(p, QRectF(paddingX, midY - markSide / 2, markSide, markSide));
+    GoogleCalendarMark::paint(p, QRectF(paddingX, midY - markSide / 2, markSide, markSide), Theme::white());
     const qreal textLeft = paddingX + markSide + spacing;
     const qreal block = m_title.height() + lineGap + m_description.height();
     const qreal titleBaseline = std::round(midY - block / 2 + m_title.ascent());

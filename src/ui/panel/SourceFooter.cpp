@@ -29,12 +29,17 @@ std::optional<QString> SourceFooter::syncedText(bool hasGoogle,
                                                 const std::optional<QDateTime>& googleLastSync,
                                                 bool hasNotion,
                                                 const std::optional<QDateTime>& notionLastSync,
-                                                const QDateTime& now, const QLocale& locale) {
+                                                const QDateTime& now, const Cal& cal) {
+    // The store's clock moves every 10 seconds, so a sync that just ended may lie a few seconds ahead
+    // of it: it has happened, it is never "in 5 sec.".
+    auto ago = [&](const QDateTime& instant) {
+        return Fmt::relative(std::min(instant, now.addMSecs(-1)), now, cal);
+    };
     QStringList parts;
     if (hasGoogle && googleLastSync)
-        parts << QStringLiteral("Google ") + Fmt::relativeShort(*googleLastSync, now, locale);
+        parts << QStringLiteral("Google ") + ago(*googleLastSync);
     if (hasNotion && notionLastSync)
-        parts << QStringLiteral("Notion ") + Fmt::relativeShort(*notionLastSync, now, locale);
+        parts << QStringLiteral("Notion ") + ago(*notionLastSync);
     if (parts.isEmpty())
         return std::nullopt;
     return tr("Synced") + separator + parts.join(separator);
@@ -77,7 +82,7 @@ SourceFooter::SourceFooter(EventStore& store, AppSettings& settings, QWidget* pa
 void SourceFooter::refresh() {
     const std::optional<QString> synced =
         syncedText(m_settings.hasGoogle(), m_store.googleLastSync(), m_settings.hasNotion(),
-                   m_store.notionLastSync(), m_store.now(), m_store.cal().locale());
+                   m_store.notionLastSync(), m_store.now(), m_store.cal());
     std::optional<Message> next =
         message(m_store.toast(), m_store.googleError(), m_store.notionError(), synced);
     if (next == m_message)

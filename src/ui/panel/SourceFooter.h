@@ -4,13 +4,13 @@
 
 #include <QColor>
 #include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <QWidget>
 
 #include <optional>
 
 class AppSettings;
+class Cal;
 class EventStore;
 
 // The small status pill at the bottom of the day list. It says one thing, the most pressing first:
@@ -27,11 +27,11 @@ public:
         friend bool operator==(const Message&, const Message&) = default;
     };
 
-    // "Synced · " and the connected sources that have synced, Google first, each with how long ago;
-    // none when no connected source has synced.
+    // "Synced · " and the connected sources that have synced, Google first, each with how long ago
+    // in the calendar's locale; none when no connected source has synced.
     static std::optional<QString> syncedText(bool hasGoogle, const std::optional<QDateTime>& googleLastSync,
                                              bool hasNotion, const std::optional<QDateTime>& notionLastSync,
-                                             const QDateTime& now, const QLocale& locale);
+                                             const QDateTime& now, const Cal& cal);
     // The message to show, first match wins: toast, Google error, Notion error, sync summary.
     static std::optional<Message> message(const std::optional<QString>& toast,
                                           const std::optional<QString>& googleError,
