@@ -22,6 +22,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -107,6 +108,57 @@ const QGradientStops& shadowEdge() {
         return profile;
     }();
     return stops;
+}
+
+// The shadow's corners and edges for a margin of `margin` at a device scale, in device pixels:
+// corners top left, top right, bottom left, bottom right; edges top, bottom, left, right, each a
+// short strip of the fall-off to repeat along its side.
+struct ShadowPieces {
+    int margin = 0;
+    qreal scale = 0;
+    int depth = 0; // the margin in device pixels
+    std::array<QPixmap, 4> corners;
+    std::array<QPixmap, 4> edges;
+};
+
+const ShadowPieces& shadowPieces(int margin, qreal scale) {
+    // The last two: the app's own scale, and the snapshot's.
+    static std::array<ShadowPieces, 2> cache;
+    static int next = 0;
+    for (const ShadowPieces& pieces : cache) {
+        if (pieces.margin == margin && qFuzzyCompare(pieces.scale, scale))
+            return pieces;
+    }
+    ShadowPieces& pieces = cache[size_t(next)];
+    // A whole number of device pixels for the margin, so that the pieces meet without a seam.
+    next = (next + 1) % int(cache.size());
+    pieces.margin = margin;
+    pieces.scale = scale;
+    pieces.depth = std::max(1, qRound(margin * scale));
+    const int d = pieces.depth;
+    const QImage tile = shadowTile().toImage();
+    const int tm = shadowMargin;
+    const int ts = tile.width();
+    const QPoint sources[] = {{0, 0}, {ts - tm, 0}, {0, ts - tm}, {ts - tm, ts - tm}};
+    for (size_t i = 0; i < 4; ++i) {
+        pieces.corners[i] =
+            QPixmap::fromImage(tile.copy(QRect(sources[i], QSize(tm, tm)))
+                                   .scaled(d, d, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        pieces.corners[i].setDevicePixelRatio(scale);
+    }
+    constexpr int length = 64;
+    const QPointF ends[4][2] = {
+        {{0, 0}, {0, qreal(d)}}, {{0, qreal(d)}, {0, 0}}, {{0, 0}, {qreal(d), 0}}, {{qreal(d), 0}, {0, 0}}};
+    for (size_t i = 0; i < 4; ++i) {
+        QImage strip(i < 2 ? QSize(length, d) : QSize(d, length), QImage::Format_ARGB32_Premultiplied);
+        strip.fill(Qt::transparent);
+        QLinearGradient gradient(ends[i][0], ends[i][1]);
+        gradient.setStops(shadowEdge());
+        QPainter(&strip).fillRect(strip.rect(), gradient);
+        pieces.edges[i] = QPixmap::fromImage(std::move(strip));
+        pieces.edges[i].setDevicePixelRatio(scale);
+    }
+    return pieces;
 }
 
 } // namespace
@@ -254,8 +306,10 @@ void NotchRootView::layoutStage() {
             QRect(QPoint((stage.width() - size.width()) / 2, (stage.height() - size.height()) / 2), size));
         showing = showing || !content->isHidden();
     }
-    // Clipping to the outline costs a region per frame; only contents need it.
-    if (showing)
+    // Clipping to the outline costs a region per frame, and every paint inside a clip of that many
+    // rectangles: only contents need it, and only while the outline moves. At rest each mode's
+    // content keeps within its outline (its padding clears the rounded corners).
+    if (showing && isMorphing())
         m_stage->setMask(QRegion(silhouettePath().translated(-stage.topLeft()).toFillPolygon().toPolygon()));
     else
         m_stage->clearMask();
@@ -327,42 +381,33 @@ void NotchRootView::paintShadow(QPainter& painter, const QRectF& shape) const {
                              .toAlignedRect();
     // A small shape part way through a morph: the corner pieces shrink rather than overlap.
     const int m = std::min({shadowMargin, target.width() / 2, target.height() / 2});
-    const QPixmap& tile = shadowTile();
-    const int tm = shadowMargin;
-    const int ts = tile.width();
-    const int x[] = {target.left(), target.left() + m, target.right() + 1 - m, target.right() + 1};
-    const int y[] = {target.top(), target.top() + m, target.bottom() + 1 - m, target.bottom() + 1};
-    const int sx[] = {0, tm, ts - tm, ts};
+    if (m <= 0)
+        return;
+    // Pieces made once at the device's scale and blitted as they are: scaling the tile, or filling
+    // gradients, on every frame of a morph would cost most of the frame.
+    const QTransform device = painter.deviceTransform();
+    const qreal scale = device.type() <= QTransform::TxScale ? device.m11() : 1.0;
+    const ShadowPieces& pieces = shadowPieces(m, scale > 0 ? scale : 1.0);
     painter.save();
     painter.setOpacity(m_silhouette.shadowOpacity);
-    // The corners from the blurred tile; the straight edges as gradients, which cost a fraction of
-    // stretching a one-pixel strip of the tile over the panel's length.
-    for (int row : {0, 2}) {
-        for (int column : {0, 2}) {
-            const QRect to(QPoint(x[column], y[row]), QPoint(x[column + 1] - 1, y[row + 1] - 1));
-            const QRect from(QPoint(sx[column], sx[row]), QPoint(sx[column + 1] - 1, sx[row + 1] - 1));
-            if (!to.isEmpty())
-                painter.drawPixmap(to, tile, from);
-        }
-    }
-    auto edge = [&](const QRect& rect, QPointF outside, QPointF inside) {
-        if (rect.isEmpty())
-            return;
-        QLinearGradient gradient(outside, inside);
-        gradient.setStops(shadowEdge());
-        painter.fillRect(rect, gradient);
+    const int x[] = {target.left(), target.left() + m, target.right() + 1 - m, target.right() + 1};
+    const int y[] = {target.top(), target.top() + m, target.bottom() + 1 - m, target.bottom() + 1};
+    painter.drawPixmap(x[0], y[0], pieces.corners[0]);
+    painter.drawPixmap(x[2], y[0], pieces.corners[1]);
+    painter.drawPixmap(x[0], y[2], pieces.corners[2]);
+    painter.drawPixmap(x[2], y[2], pieces.corners[3]);
+    auto edge = [&](int left, int top, int right, int bottom, const QPixmap& strip) {
+        if (right > left && bottom > top)
+            painter.drawTiledPixmap(QRect(left, top, right - left, bottom - top), strip);
     };
-    edge(QRect(QPoint(x[1], y[0]), QPoint(x[2] - 1, y[1] - 1)), QPointF(0, y[0]), QPointF(0, y[1]));
-    edge(QRect(QPoint(x[1], y[2]), QPoint(x[2] - 1, y[3] - 1)), QPointF(0, y[3]), QPointF(0, y[2]));
-    edge(QRect(QPoint(x[0], y[1]), QPoint(x[1] - 1, y[2] - 1)), QPointF(x[0], 0), QPointF(x[1], 0));
-    edge(QRect(QPoint(x[2], y[1]), QPoint(x[3] - 1, y[2] - 1)), QPointF(x[3], 0), QPointF(x[2], 0));
+    edge(x[1], y[0], x[2], y[1], pieces.edges[0]); // top
+    edge(x[1], y[2], x[2], y[3], pieces.edges[1]); // bottom
+    edge(x[0], y[1], x[1], y[2], pieces.edges[2]); // left
+    edge(x[2], y[1], x[3], y[2], pieces.edges[3]); // right
     // With the full margin the middle lies under the shape's opaque black, whatever its radii and
     // the shadow's offset; a smaller shape part way through a morph may show it.
-    if (m < shadowMargin) {
-        const QRect middle(QPoint(x[1], y[1]), QPoint(x[2] - 1, y[2] - 1));
-        if (!middle.isEmpty())
-            painter.fillRect(middle, Qt::black); // the tile's middle is fully dark
-    }
+    if (m < shadowMargin && x[2] > x[1] && y[2] > y[1])
+        painter.fillRect(QRect(x[1], y[1], x[2] - x[1], y[2] - y[1]), Qt::black); // as the tile's middle
     painter.restore();
 }
 
