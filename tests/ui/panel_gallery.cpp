@@ -128,6 +128,13 @@ int main(int argc, char** argv) {
         save(world, QStringLiteral("expanded-detail"));
     }
     {
+        ViewWorld world;
+        world.useSampleDay();
+        expand(world);
+        world.state->setQuickAdd(true);
+        save(world, QStringLiteral("expanded-quickadd"));
+    }
+    {
         ViewWorld world(ViewWorld::Folder::readable, QSizeF(185, 33));
         world.useSampleDay();
         expand(world);

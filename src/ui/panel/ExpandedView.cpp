@@ -10,11 +10,10 @@
 #include "ui/panel/GoogleNudge.h"
 #include "ui/panel/HeaderBand.h"
 #include "ui/panel/NotchRootView.h"
-#include "ui/panel/TextLine.h"
 #include "ui/panel/WeekStrip.h"
+#include "ui/quickadd/QuickAddView.h"
 
 #include <QGraphicsOpacityEffect>
-#include <QPainter>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
@@ -98,27 +97,6 @@ void transition(QWidget* widget, const QRect& target, Edge edge, bool in, std::f
     group->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
-// Stands in for quick add until it is wired into the body.
-class QuickAddStandIn : public QWidget {
-public:
-    explicit QuickAddStandIn(QWidget* parent)
-        : QWidget(parent)
-        , m_text(Theme::uiFont(13, QFont::Medium)) {
-        setAttribute(Qt::WA_TranslucentBackground);
-        m_text.set(tr("New event"));
-        setAccessibleName(m_text.text());
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        m_text.draw(p, QRectF(rect()), Qt::AlignHCenter, Theme::white(0.55));
-    }
-
-private:
-    TextLine m_text;
-};
-
 // The agenda's copy of the selected event, or none when no loaded day holds it any more (deleted
 // elsewhere): the detail then keeps the last copy it was given.
 std::optional<CalEvent> freshCopy(const EventStore& store, const CalEvent& selected) {
@@ -142,8 +120,8 @@ ExpandedView::BodyViews& ExpandedView::bodyViews() {
             if (auto* view = qobject_cast<EventDetailView*>(detail))
                 view->setEvent(event);
         },
-        [](NotchState&, EventStore&, AppSettings&, QWidget* parent) -> QWidget* {
-            return new QuickAddStandIn(parent);
+        [](NotchState& state, EventStore& store, AppSettings&, QWidget* parent) -> QWidget* {
+            return new QuickAddView(state, store, parent);
         },
     };
     return views;

@@ -32,7 +32,7 @@ public:
     static constexpr int paddingBottom = 16;
 
     // The body's views that are built elsewhere: the event detail (EventDetailView) and quick add
-    // (a plain stand-in until quick add is wired here). Tests put their own in.
+    // (QuickAddView). Tests put their own in.
     //
     // makeDetail builds the detail of an event; updateDetail hands it a fresh copy of that event
     // (called only when something in it changed). makeQuickAdd builds quick add, which reads the
