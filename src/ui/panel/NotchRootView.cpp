@@ -3,6 +3,7 @@
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 #include "ui/controls/Motion.h"
+#include "ui/controls/Theme.h"
 #include "ui/notch/NotchController.h"
 #include "ui/notch/NotchState.h"
 #include "ui/panel/AlertBanner.h"
@@ -110,6 +111,9 @@ const QGradientStops& shadowEdge() {
     return stops;
 }
 
+// The shadow's opacity under the alert and the expanded panel.
+constexpr qreal restingShadowOpacity = 0.5;
+
 // The shadow's corners and edges for a margin of `margin` at a device scale, in device pixels:
 // corners top left, top right, bottom left, bottom right; edges top, bottom, left, right, each a
 // short strip of the fall-off to repeat along its side.
@@ -130,10 +134,10 @@ const ShadowPieces& shadowPieces(int margin, qreal scale) {
             return pieces;
     }
     ShadowPieces& pieces = cache[size_t(next)];
-    // A whole number of device pixels for the margin, so that the pieces meet without a seam.
     next = (next + 1) % int(cache.size());
     pieces.margin = margin;
     pieces.scale = scale;
+    // A whole number of device pixels for the margin, so that the pieces meet without a seam.
     pieces.depth = std::max(1, qRound(margin * scale));
     const int d = pieces.depth;
     const QImage tile = shadowTile().toImage();
@@ -141,9 +145,15 @@ const ShadowPieces& shadowPieces(int margin, qreal scale) {
     const int ts = tile.width();
     const QPoint sources[] = {{0, 0}, {ts - tm, 0}, {0, ts - tm}, {ts - tm, ts - tm}};
     for (size_t i = 0; i < 4; ++i) {
-        pieces.corners[i] =
-            QPixmap::fromImage(tile.copy(QRect(sources[i], QSize(tm, tm)))
-                                   .scaled(d, d, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        const QImage corner = tile.copy(QRect(sources[i], QSize(tm, tm)))
+                                  .scaled(d, d, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QImage faded(corner.size(), QImage::Format_ARGB32_Premultiplied);
+        faded.fill(Qt::transparent);
+        QPainter painter(&faded);
+        painter.setOpacity(restingShadowOpacity);
+        painter.drawImage(0, 0, corner);
+        painter.end();
+        pieces.corners[i] = QPixmap::fromImage(std::move(faded));
         pieces.corners[i].setDevicePixelRatio(scale);
     }
     constexpr int length = 64;
@@ -154,7 +164,10 @@ const ShadowPieces& shadowPieces(int margin, qreal scale) {
         strip.fill(Qt::transparent);
         QLinearGradient gradient(ends[i][0], ends[i][1]);
         gradient.setStops(shadowEdge());
-        QPainter(&strip).fillRect(strip.rect(), gradient);
+        QPainter painter(&strip);
+        painter.setOpacity(restingShadowOpacity);
+        painter.fillRect(strip.rect(), gradient);
+        painter.end();
         pieces.edges[i] = QPixmap::fromImage(std::move(strip));
         pieces.edges[i].setDevicePixelRatio(scale);
     }
@@ -389,7 +402,8 @@ void NotchRootView::paintShadow(QPainter& painter, const QRectF& shape) const {
     const qreal scale = device.type() <= QTransform::TxScale ? device.m11() : 1.0;
     const ShadowPieces& pieces = shadowPieces(m, scale > 0 ? scale : 1.0);
     painter.save();
-    painter.setOpacity(m_silhouette.shadowOpacity);
+    // The pieces carry the opacity of a panel at rest; a blit at full opacity takes the fast path.
+    painter.setOpacity(std::min<qreal>(1, m_silhouette.shadowOpacity / restingShadowOpacity));
     const int x[] = {target.left(), target.left() + m, target.right() + 1 - m, target.right() + 1};
     const int y[] = {target.top(), target.top() + m, target.bottom() + 1 - m, target.bottom() + 1};
     painter.drawPixmap(x[0], y[0], pieces.corners[0]);
@@ -407,7 +421,7 @@ void NotchRootView::paintShadow(QPainter& painter, const QRectF& shape) const {
     // With the full margin the middle lies under the shape's opaque black, whatever its radii and
     // the shadow's offset; a smaller shape part way through a morph may show it.
     if (m < shadowMargin && x[2] > x[1] && y[2] > y[1])
-        painter.fillRect(QRect(x[1], y[1], x[2] - x[1], y[2] - y[1]), Qt::black); // as the tile's middle
+        painter.fillRect(QRect(x[1], y[1], x[2] - x[1], y[2] - y[1]), Theme::black(restingShadowOpacity));
     painter.restore();
 }
 
