@@ -1,5 +1,6 @@
 #include "devtools/SnapshotShots.h"
 
+#include "core/quickadd/QuickAddModel.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 #include "core/store/MeetingAlert.h"
@@ -7,7 +8,10 @@
 #include "devtools/Snapshot.h"
 #include "ui/controls/Motion.h"
 #include "ui/notch/NotchState.h"
+#include "ui/panel/EventDetailView.h"
+#include "ui/panel/ExpandedView.h"
 #include "ui/panel/NotchRootView.h"
+#include "ui/quickadd/QuickAddView.h"
 #include "ui/settings/GoogleSettings.h"
 
 #include <QBuffer>
@@ -68,6 +72,43 @@ protected:
         painter.fillRect(rect(), QColor::fromRgbF(0.82f, 0.82f, 0.82f));
         painter.fillRect(QRect(0, 0, width(), topBarHeight), QColor::fromRgbF(0.93f, 0.93f, 0.93f));
     }
+};
+
+// While it lives, the detail and quick add that the expanded panel makes start as the snapshot's
+// values say: the detail on its delete question, quick add with the line or the edited event and
+// the people field. Quick add's static form leaves its first state to the renderer.
+class BodyViewsForShots {
+public:
+    BodyViewsForShots()
+        : m_saved(ExpandedView::bodyViews()) {
+        ExpandedView::BodyViews& views = ExpandedView::bodyViews();
+        views.makeDetail = [](NotchState& state, EventStore& store, const CalEvent& event,
+                              QWidget* parent) -> QWidget* {
+            EventDetailView::Options options;
+            options.confirmDelete = Snapshot::detailConfirmDelete();
+            return new EventDetailView(state, store, event, std::move(options), parent);
+        };
+        views.makeQuickAdd = [make = m_saved.makeQuickAdd](NotchState& state, EventStore& store,
+                                                           AppSettings& settings, QWidget* parent) {
+            QWidget* view = make(state, store, settings, parent);
+            auto* quickAdd = qobject_cast<QuickAddView*>(view);
+            if (QuickAddModel* model = quickAdd ? quickAdd->model() : nullptr) {
+                if (const std::optional<CalEvent>& event = Snapshot::editingEvent())
+                    model->load(*event);
+                else
+                    model->setText(Snapshot::quickAddText());
+                if (Snapshot::quickAddShowPeople())
+                    model->toggleInvite();
+            }
+            return view;
+        };
+    }
+    ~BodyViewsForShots() { ExpandedView::bodyViews() = m_saved; }
+    BodyViewsForShots(const BodyViewsForShots&) = delete;
+    BodyViewsForShots& operator=(const BodyViewsForShots&) = delete;
+
+private:
+    ExpandedView::BodyViews m_saved;
 };
 
 // The widget drawn off screen at scale 2 and encoded as PNG; nothing when either step fails.
@@ -193,6 +234,7 @@ int renderAll(const QDir& dir, const QDateTime& now, EventStore& store, AppSetti
     const std::optional<EventStore::MeetingTarget> target = store.defaultMeetingTarget();
     const Picks picks =
         pick(store.events(now), now, target ? target->account : QStringLiteral("you@example.com"));
+    const BodyViewsForShots bodyViews;
 
     int failures = 0;
     for (const PlannedShot& planned : plan()) {

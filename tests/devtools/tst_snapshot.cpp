@@ -115,6 +115,16 @@ private Q_SLOTS:
             QCOMPARE(rgb(image, size.width() / 2, 10), "0,0,0");       // the panel where the notch is
         }
 
+        // Each shot's own state shows: no two pictures of the expanded panel are alike.
+        const QStringList panels = {"expanded",        "detail", "quickadd",     "quickadd-meeting",
+                                    "quickadd-people", "edit",   "detail-delete"};
+        for (int i = 0; i < panels.size(); ++i) {
+            for (int j = i + 1; j < panels.size(); ++j)
+                QVERIFY2(QImage(folder + '/' + panels[i] + ".png") !=
+                             QImage(folder + '/' + panels[j] + ".png"),
+                         qPrintable(panels[i] + " looks like " + panels[j]));
+        }
+
         // With VORRINDEL_SHOTS set the pictures are kept there, to be looked at.
         if (const QString keep = qEnvironmentVariable("VORRINDEL_SHOTS"); !keep.isEmpty()) {
             QDir().mkpath(keep);

@@ -439,9 +439,7 @@ void EventDetailView::buildHeader(QBoxLayout* column) {
     m_icon = new QLabel(this);
     // Notion icons are emoji: the colour ones where the desktop has them, else whatever font has the
     // character, drawn in white.
-    QFont iconFont = Theme::uiFont(15);
-    iconFont.setFamilies({QStringLiteral("Noto Color Emoji"), iconFont.family()});
-    m_icon->setFont(iconFont);
+    m_icon->setFont(Theme::emojiFont(15));
     QPalette iconPalette = m_icon->palette();
     iconPalette.setColor(QPalette::WindowText, Theme::white());
     m_icon->setPalette(iconPalette);
