@@ -6,7 +6,6 @@
 #include "core/remote/TransportError.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
-#include "devtools/SnapshotShots.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -74,12 +73,8 @@ std::optional<int> runIfRequested(const QStringList& arguments) {
     // placed from the instant the views count from, so that the stand-up is in 8 minutes, not 8 and
     // a fraction that a countdown rounds up to 9.
     EventStore& store = EventStore::shared();
-    const int failures = render(dir, store.now(), store, AppSettings::shared());
+    const int failures = render(dir, store.now(), store, AppSettings::shared(), printLine);
     return failures == 0 ? 0 : 1;
-}
-
-int render(const QDir& dir, const QDateTime& now, EventStore& store, AppSettings& settings) {
-    return SnapshotShots::renderAll(dir, now, store, settings, printLine);
 }
 
 bool runLoopbackTestIfRequested(const QStringList& arguments) {

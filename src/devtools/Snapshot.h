@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class AppSettings;
@@ -36,8 +37,10 @@ namespace Snapshot {
 std::optional<int> runIfRequested(const QStringList& arguments);
 
 // The nine panel shots and the settings shot into `dir`, with the events of SampleData around `now`
-// installed in `store`. Prints as above; answers how many pictures failed. Main thread, in one pass.
-int render(const QDir& dir, const QDateTime& now, EventStore& store, AppSettings& settings);
+// installed in `store`. Hands each line above to `print`; answers how many pictures failed. Main
+// thread, in one pass.
+int render(const QDir& dir, const QDateTime& now, EventStore& store, AppSettings& settings,
+           const std::function<void(const QString&)>& print);
 
 // Starts the sign-in listener self-test when the arguments hold "--test-loopback"; it ends the
 // process by itself.

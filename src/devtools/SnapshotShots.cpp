@@ -1,11 +1,10 @@
-#include "devtools/SnapshotShots.h"
+#include "devtools/Snapshot.h"
 
 #include "core/quickadd/QuickAddModel.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 #include "core/store/MeetingAlert.h"
 #include "devtools/SampleData.h"
-#include "devtools/Snapshot.h"
 #include "ui/controls/Motion.h"
 #include "ui/notch/NotchState.h"
 #include "ui/panel/EventDetailView.h"
@@ -22,9 +21,61 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-namespace SnapshotShots {
+namespace Snapshot {
 
 namespace {
+
+// One picture of the panel: the root view framed to `panel`, centred at the top of a `canvas` of
+// the desktop's grey with a lighter strip where the top bar would be.
+struct Shot {
+    QString name;
+    QSize panel;
+    QSize canvas;
+    bool expanded = false;
+    bool pinned = false;
+    bool quickAdd = false;
+};
+
+// Where the pictured panel hangs: a 1710 × 1107 screen with a 185 × 33 camera notch, so that every
+// picture has the same size whatever the machine.
+NotchGeometry geometry() {
+    return {QRectF(0, 0, 1710, 1107), QSizeF(185, 33), true};
+}
+
+// The events the shots show, from today's events of the store.
+struct Picks {
+    // The first event with guests: the detail, and (as an event of `account`'s primary Google
+    // calendar) the edit and the delete question. Without one the detail shows the agenda and the
+    // other two are left out.
+    std::optional<CalEvent> detail;
+    std::optional<CalEvent> edit;
+    // The first event with a meeting link that has not started: the alert. Without one, no alert.
+    std::optional<CalEvent> alert;
+};
+
+Picks pick(const QList<CalEvent>& today, const QDateTime& now, const QString& account) {
+    Picks picks;
+    for (const CalEvent& event : today) {
+        if (!picks.detail && !event.attendees.isEmpty()) {
+            picks.detail = event;
+            // Made a Google event, so that it offers what a Google meeting offers.
+            CalEvent edit = event;
+            edit.googleAccount = account;
+            edit.googleCalendarID = QStringLiteral("primary");
+            edit.googleEventID = QStringLiteral("sample");
+            picks.edit = edit;
+        }
+        if (!picks.alert && event.start > now && event.meetingURL())
+            picks.alert = event;
+    }
+    return picks;
+}
+
+// The line of the "quickadd-meeting" shot: a guest by first name and one by an address that the
+// sample day does not know, so that one becomes a known chip and the other a new one.
+QString meetingLine() {
+    return QStringLiteral("Design sync with Ondrea and jules.berg@example.net tomorrow");
+}
 
 // What a shot needs around it beyond its panel state.
 enum class Setup {
@@ -188,44 +239,8 @@ bool settingsShot(const QDir& dir, EventStore& store, AppSettings& settings,
 
 } // namespace
 
-const QList<Shot>& panelShots() {
-    static const QList<Shot> shots = [] {
-        QList<Shot> list;
-        for (const PlannedShot& planned : plan())
-            list << planned.shot;
-        return list;
-    }();
-    return shots;
-}
-
-NotchGeometry geometry() {
-    return {QRectF(0, 0, 1710, 1107), QSizeF(185, 33), true};
-}
-
-Picks pick(const QList<CalEvent>& today, const QDateTime& now, const QString& account) {
-    Picks picks;
-    for (const CalEvent& event : today) {
-        if (!picks.detail && !event.attendees.isEmpty()) {
-            picks.detail = event;
-            // Made a Google event, so that it offers what a Google meeting offers.
-            CalEvent edit = event;
-            edit.googleAccount = account;
-            edit.googleCalendarID = QStringLiteral("primary");
-            edit.googleEventID = QStringLiteral("sample");
-            picks.edit = edit;
-        }
-        if (!picks.alert && event.start > now && event.meetingURL())
-            picks.alert = event;
-    }
-    return picks;
-}
-
-QString meetingLine() {
-    return QStringLiteral("Design sync with Ondrea and jules.berg@example.net tomorrow");
-}
-
-int renderAll(const QDir& dir, const QDateTime& now, EventStore& store, AppSettings& settings,
-              const std::function<void(const QString&)>& print) {
+int render(const QDir& dir, const QDateTime& now, EventStore& store, AppSettings& settings,
+           const std::function<void(const QString&)>& print) {
     Motion::setEnabled(false);
     // A folder that cannot be made shows as every picture failing to be written.
     QDir().mkpath(dir.absolutePath());
@@ -282,4 +297,4 @@ int renderAll(const QDir& dir, const QDateTime& now, EventStore& store, AppSetti
     return failures;
 }
 
-} // namespace SnapshotShots
+} // namespace Snapshot
