@@ -1,5 +1,6 @@
 #include "support/FakeGoogle.h"
 
+#include "core/model/UserCal.h"
 #include "core/remote/Rfc3339.h"
 
 #include <QCryptographicHash>
@@ -15,11 +16,12 @@ namespace {
 
 const QByteArray bearerChallenge = R"(Bearer realm="https://accounts.google.com/", error="invalid_token")";
 
-// The start of an event for ordering and window checks; invalid when it has none.
+// The start of an event for ordering and window checks (a day starting in the user's zone, as the
+// calendar's own zone would place it); invalid when it has none.
 QDateTime instantOf(const QJsonObject& time) {
     if (const auto dateTime = Rfc3339::parse(time.value(u"dateTime").toString()))
         return *dateTime;
-    if (const auto day = Rfc3339::parseDay(time.value(u"date").toString()))
+    if (const auto day = Rfc3339::parseDay(time.value(u"date").toString(), UserCal::current()))
         return *day;
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "core/calendar/CalendarStore.h"
 #include "core/model/DebugLog.h"
+#include "core/model/UserCal.h"
 #include "core/settings/SettingsLocations.h"
 #include "support/TestEvents.h"
 #include "support/TestFiles.h"
@@ -28,13 +29,13 @@ StoreHarness::~StoreHarness() {
 }
 
 TestableStore& StoreHarness::start() {
+    UserCal::use(cal);
     EventStore::Environment environment;
     environment.settings = settings.get();
     LocalCalendars::Options calendars;
     calendars.root = root;
     calendars.zone = cal.zone();
     environment.calendar = std::make_unique<CalendarStore>(calendars);
-    environment.cal = cal;
     environment.clock = clock.clock();
     environment.timers = clock.timers();
     environment.sound = sound;
