@@ -10,6 +10,9 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendar.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendars.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendars.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LocalCalendarsPrivate.h
+    ${CMAKE_CURRENT_LIST_DIR}/LocalCalendarsRead.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LocalCalendarsWrite.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LocalEventBuilder.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalEventBuilder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LocalOccurrence.h
