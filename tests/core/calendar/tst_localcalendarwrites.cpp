@@ -261,7 +261,8 @@ private slots:
     // calendar folder names no event.
     void itemsOutsideTheRootAreNoEvents() {
         CalendarFixture fixture = CalendarFixture::empty();
-        const QByteArray item = CalendarFixture::calendarObject({{"UID:a", "DTSTART:20240402T100000Z", "SUMMARY:A"}});
+        const QByteArray item =
+            CalendarFixture::calendarObject({{"UID:a", "DTSTART:20240402T100000Z", "SUMMARY:A"}});
         fixture.write(QStringLiteral("Home/a.ics"), item);
         fixture.write(QStringLiteral("../outside/a.ics"), item);
         LocalCalendars calendars(optionsFor(fixture));

@@ -62,7 +62,8 @@ private Q_SLOTS:
         QTest::qWait(20);
         DebugLog::overrideForTesting(false, QString());
         QFile file(log);
-        QCOMPARE(file.open(QIODevice::ReadOnly) && file.readAll().contains(" Google refresh failed: Boom\n"), logged);
+        QCOMPARE(file.open(QIODevice::ReadOnly) && file.readAll().contains(" Google refresh failed: Boom\n"),
+                 logged);
     }
 
     void awaitingASignalEndsWhenItsObjectGoes() {
