@@ -1,8 +1,38 @@
 target_sources(vorrindel_ui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ActivitySpinner.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ActivitySpinner.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ElidedText.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ElidedText.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/FlowLayout.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/FlowLayout.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/IconButton.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/IconButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/JoinButton.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/JoinButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/PillButton.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/PillButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Launch.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Launch.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/MaybeScroll.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/MaybeScroll.cpp
     ${CMAKE_CURRENT_LIST_DIR}/controls/Motion.h
     ${CMAKE_CURRENT_LIST_DIR}/controls/Motion.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Symbol.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Symbol.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Theme.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Theme.cpp
     ${CMAKE_CURRENT_LIST_DIR}/notch/NotchGeometry.h
     ${CMAKE_CURRENT_LIST_DIR}/notch/NotchGeometry.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchShape.h
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchShape.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchState.h
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchState.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchPanel.h
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchPanel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchController.h
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchController.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/NotchRootView.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/NotchRootView.cpp
     ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsOpener.h
     ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsOpener.cpp
 )

@@ -22,4 +22,6 @@ target_sources(vorrindel_test_support PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/TestEvents.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WallClock.h
     ${CMAKE_CURRENT_LIST_DIR}/WallClock.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/XvfbServer.h
+    ${CMAKE_CURRENT_LIST_DIR}/XvfbServer.cpp
 )

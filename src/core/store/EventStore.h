@@ -152,7 +152,8 @@ public:
 
     // The first event of the day that is not all-day and has not ended (running events count).
     std::optional<CalEvent> nextEvent(const QDateTime& day) const;
-    // Opens the event's meeting link and takes the alert down; without a link nothing happens.
+    // Opens the event's meeting link and takes down an alert of the same event; without a link
+    // nothing happens.
     void join(const CalEvent& event);
 
     // Alerts and toasts.

@@ -1,5 +1,7 @@
 #include "ui/settings/SettingsOpener.h"
 
+#include "ui/notch/NotchController.h"
+
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -8,6 +10,9 @@
 namespace SettingsOpener {
 
 void open() {
+    // The panel steps aside for the window.
+    if (NotchController* panel = NotchController::shared())
+        panel->collapse();
     // One window for the life of the process; it stays where the user left it when reopened.
     static QPointer<QWidget> window;
     if (!window) {

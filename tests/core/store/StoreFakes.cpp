@@ -49,6 +49,8 @@ QCoro::Task<QJsonObject> insert(State s, QString path, GoogleAPI::Query query, Q
     const QString calendar = QUrl::fromPercentEncoding(path.section(QLatin1Char('/'), 1, 1).toUtf8());
     s->calls << QStringLiteral("insert ") + calendar;
     co_await s->holds.pass(QStringLiteral("insert"));
+    if (s->failing.contains("insert"))
+        throw GoogleError(s->failing.take("insert"));
     QJsonObject sentQuery;
     for (auto it = query.cbegin(); it != query.cend(); ++it)
         sentQuery.insert(it.key(), it.value());
@@ -66,7 +68,7 @@ QCoro::Task<CalEvent> update(State s, GoogleCalendarInfo calendar, QString accou
     s->calls << QStringLiteral("update ") + eventID;
     co_await s->holds.pass(QStringLiteral("update"));
     if (s->failing.contains("update"))
-        throw GoogleError(s->failing.value("update"));
+        throw GoogleError(s->failing.take("update"));
     s->updates << change;
     for (QJsonObject& json : s->events[calendar.id]) {
         if (json.value("id").toString() != eventID)
@@ -91,7 +93,7 @@ QCoro::Task<> remove(State s, QString calendarID, QString eventID, QString call)
     s->calls << call;
     co_await s->holds.pass(call.section(QLatin1Char(' '), 0, 0));
     if (s->failing.contains("delete"))
-        throw GoogleError(s->failing.value("delete"));
+        throw GoogleError(s->failing.take("delete"));
     s->events[calendarID].removeIf(
         [&](const QJsonObject& json) { return json.value("id").toString() == eventID; });
 }

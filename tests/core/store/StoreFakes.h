@@ -45,8 +45,9 @@ struct GoogleState {
     Holds holds;
     Clock clock;
     QHash<QString, QList<QJsonObject>> events; // calendar id → Google event objects
-    QHash<QString, QString> failing;           // calendar id, "update" or "delete" → its error message
-    QSet<QString> revoked;                     // accounts whose refresh token Google refuses
+    // A calendar id → the error of its every listing; "insert", "update" or "delete" → the next one's.
+    QHash<QString, QString> failing;
+    QSet<QString> revoked; // accounts whose refresh token Google refuses
     // Every call in order: "token <email>", "events <calendar>", "insert <calendar>", "update <event>",
     // "delete <event>[ notify]", "decline <event>".
     QStringList calls;

@@ -40,6 +40,7 @@ TestableStore& StoreHarness::start(bool remote) {
     environment.settings = settings.get();
     LocalCalendars::Options calendars;
     calendars.root = root;
+    calendars.access = access;
     environment.calendar = std::make_unique<CalendarStore>(calendars);
     environment.clock = clock.clock();
     environment.timers = clock.timers();

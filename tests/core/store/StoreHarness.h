@@ -106,6 +106,8 @@ public:
     QList<QUrl> opened;
     std::shared_ptr<GoogleState> google = std::make_shared<GoogleState>();
     std::shared_ptr<NotionState> notion = std::make_shared<NotionState>();
+    // Forces the calendar store's access state; the folder decides when unset.
+    std::optional<CalendarAccess> access;
     std::unique_ptr<TestableStore> store;
     QString root;       // the local calendar folder, not watched: tests reload through the store
     QString collection; // its one collection, "Work"
