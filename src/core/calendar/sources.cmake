@@ -7,6 +7,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/CalendarStore.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ItemFile.h
     ${CMAKE_CURRENT_LIST_DIR}/ItemFile.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ItemPatch.h
+    ${CMAKE_CURRENT_LIST_DIR}/ItemPatch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendar.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendars.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendars.cpp
@@ -24,4 +26,6 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ical/IcalFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ical/IcalZone.h
     ${CMAKE_CURRENT_LIST_DIR}/ical/IcalZone.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ical/ItemEdit.h
+    ${CMAKE_CURRENT_LIST_DIR}/ical/ItemEdit.cpp
 )
