@@ -128,21 +128,15 @@ private slots:
         }
     }
 
-    void pagingStopsWithoutANewCursor_data() {
-        QTest::addColumn<QJsonValue>("cursor");
-        QTest::addColumn<int>("requests");
-        QTest::newRow("no cursor") << QJsonValue(QJsonValue::Null) << 1;
-        QTest::newRow("the same cursor again") << QJsonValue("same") << 2;
-    }
-    void pagingStopsWithoutANewCursor() {
-        QFETCH(QJsonValue, cursor);
-        QFETCH(int, requests);
+    // "has_more" without a cursor to go on with ends the listing.
+    void pagingStopsWithoutACursor() {
         m_notion->server().scriptNext(
             "POST", "/v1/search",
-            HttpReply::json(200, {{"results", QJsonArray{}}, {"has_more", true}, {"next_cursor", cursor}}),
+            HttpReply::json(
+                200, {{"results", QJsonArray{}}, {"has_more", true}, {"next_cursor", QJsonValue::Null}}),
             5);
         QVERIFY(runTask(NotionClient(m_notion->token()).listDatabases()).ok());
-        QCOMPARE(m_notion->server().requests().size(), requests);
+        QCOMPARE(m_notion->server().requests().size(), 1);
     }
 
     void listDatabases() {
