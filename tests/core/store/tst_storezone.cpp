@@ -97,8 +97,8 @@ private Q_SLOTS:
             QCOMPARE(store.selectedDate(), h.at(c.today + " 00:00"));
             QCOMPARE(store.weekStart(), h.at("2026-03-02 00:00"));
             QCOMPARE(h.titlesOn(allDay), (QStringList{"Holiday", "Launch", "Offsite"}));
-            QVERIFY(!h.titlesOn("2026-03-05").contains("Offsite"));
-            QVERIFY(!h.titlesOn("2026-03-05").contains("Launch"));
+            for (const char* title : {"Holiday", "Launch", "Offsite"})
+                QVERIFY(!h.titlesOn("2026-03-05").contains(title));
             QVERIFY(h.titlesOn(c.timedDay).contains("Call"));
             QCOMPARE(Fmt::time(h.googleEvent("Call").start), c.timedText);
             QCOMPARE(Fmt::dayShort(h.googleEvent("Offsite").start), Fmt::dayShort(h.at(allDay + " 12:00")));
