@@ -22,9 +22,11 @@ bool XvfbServer::start() {
     if (::pipe(ready) != 0)
         return false;
     m_process.setProgram(QStringLiteral("Xvfb"));
+    // -noreset: a server resets when its last client leaves, refusing connections meanwhile, and the
+    // app's own "is there a display?" probe is such a client just before Qt connects.
     m_process.setArguments({QStringLiteral("-displayfd"), QString::number(ready[1]),
                             QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                            QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.start();

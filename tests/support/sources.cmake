@@ -16,6 +16,7 @@ target_sources(vorrindel_test_support PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/RemoteTestSession.h
     ${CMAKE_CURRENT_LIST_DIR}/RemoteTestSession.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TaskResult.h
+    ${CMAKE_CURRENT_LIST_DIR}/FakeKeyGrab.h
     ${CMAKE_CURRENT_LIST_DIR}/ManualClock.h
     ${CMAKE_CURRENT_LIST_DIR}/ManualClock.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TestEvents.h

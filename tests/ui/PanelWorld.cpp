@@ -10,26 +10,26 @@
 namespace {
 
 // The offscreen platform cannot raise or shape windows, and says so on every call.
-QtMessageHandler previous = nullptr;
-
+QtMessageHandler previousHandler = nullptr;
 void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtWarningMsg && (message.contains(QLatin1String("does not support raise()")) ||
-                                 message.contains(QLatin1String("does not support setting window masks"))))
-        return;
-    previous(type, context, message);
+    if (type != QtWarningMsg || !message.contains(QLatin1String("This plugin does not support")))
+        previousHandler(type, context, message);
 }
 
-const NotchGeometry screenGeometry{QRectF(0, 0, 1512, 982), QSizeF(180, 24), false};
+// Puts a new fake into the platform's slot and answers it.
+template <typename Fake, typename Slot> Fake* install(Slot& slot) {
+    auto made = std::make_unique<Fake>();
+    Fake* fake = made.get();
+    slot = std::move(made);
+    return fake;
+}
 
 } // namespace
 
 PanelWorld::PanelWorld(bool compositing)
     : clock(TestEvents::at(QStringLiteral("2026-03-04 10:00"))) {
-    static const bool quiet = [] {
-        previous = qInstallMessageHandler(quietHandler);
-        return true;
-    }();
-    Q_UNUSED(quiet);
+    if (!previousHandler)
+        previousHandler = qInstallMessageHandler(quietHandler);
     settings = std::make_unique<AppSettings>(SettingsLocations::standard());
     EventStore::Environment environment;
     environment.settings = settings.get();
@@ -37,20 +37,15 @@ PanelWorld::PanelWorld(bool compositing)
     environment.timers = clock.timers();
     store = std::make_unique<EventStore>(std::move(environment));
 
-    auto grab = std::make_unique<FakeKeyGrab>();
-    keys = grab.get();
+    std::unique_ptr<KeyGrab> grab;
+    keys = install<FakeKeyGrab>(grab);
     HotKey::setBackend(std::move(grab));
 
     NotchController::Platform platform;
-    platform.screens = std::make_unique<FakeScreens>();
-    screens = static_cast<FakeScreens*>(platform.screens.get());
-    platform.clicks = std::make_unique<FakeClicks>();
-    clicks = static_cast<FakeClicks*>(platform.clicks.get());
-    platform.focus = std::make_unique<FakeFocus>();
-    focus = static_cast<FakeFocus*>(platform.focus.get());
-    platform.compositor = std::make_unique<FakeCompositor>();
-    compositor = static_cast<FakeCompositor*>(platform.compositor.get());
-    compositor->on = compositing;
+    screens = install<FakeScreens>(platform.screens);
+    clicks = install<FakeClicks>(platform.clicks);
+    focus = install<FakeFocus>(platform.focus);
+    install<FakeCompositor>(platform.compositor)->on = compositing;
     platform.ownWindowAt = [this](QPoint at) { return ownWindows.contains(at); };
     controller = std::make_unique<NotchController>(*store, *settings, std::move(platform));
     // The offscreen platform moves the pointer into exposed windows only.
@@ -68,19 +63,18 @@ QRect PanelWorld::frame() const {
 }
 
 QRect PanelWorld::frameOf(NotchMode mode) {
-    return NotchLayout::windowFrame(screenGeometry, mode).toRect();
+    return NotchLayout::windowFrame({QRectF(0, 0, 1512, 982), QSizeF(180, 24), false}, mode).toRect();
 }
 
 void PanelWorld::setPeek(bool present) {
-    QList<CalEvent> events;
-    if (present)
-        events.append(
-            TestEvents::timed("standup", "Standup", clock.now().addSecs(300), clock.now().addSecs(1200)));
-    store->installSampleEvents(events);
+    const QDateTime now = clock.now();
+    store->installSampleEvents(
+        present ? QList{TestEvents::timed("s", "Standup", now.addSecs(300), now.addSecs(1200))}
+                : QList<CalEvent>());
 }
 
 void PanelWorld::showAlert() {
-    const CalEvent event =
-        TestEvents::timed("review", "Design review", clock.now().addSecs(120), clock.now().addSecs(1800));
-    store->showAlert({event, MeetingAlert::Kind::imminent, clock.now()});
+    const QDateTime now = clock.now();
+    store->showAlert({TestEvents::timed("r", "Design review", now.addSecs(120), now.addSecs(1800)),
+                      MeetingAlert::Kind::imminent, now});
 }

@@ -68,8 +68,6 @@ private Q_SLOTS:
         QTest::newRow("notch without side areas")
             << QList<Screen>{Screen{laptop, laptop, 32, std::nullopt, 600}} << 0
             << NotchGeometry{laptop, QSizeF(200, 32), true};
-        QTest::newRow("bar of 24") << QList<Screen>{plain(monitor, 24)} << 0
-                                   << NotchGeometry{monitor, QSizeF(180, 24), false};
         QTest::newRow("bar of 22 grows to 24")
             << QList<Screen>{plain(monitor, 22)} << 0 << NotchGeometry{monitor, QSizeF(180, 24), false};
         QTest::newRow("no bar at all")

@@ -201,7 +201,8 @@ public:
     void setGoogleCalendar(const QString& calendarID, const QString& email, bool visible);
 
     // Notion. Connecting checks the token, lists the databases, keeps the chosen ones that are still
-    // shared and syncs; false with notionError set when the check or the listing fails.
+    // shared and syncs; false with notionError set when the check or the listing fails. A disconnect
+    // while it runs wins: the connect then returns false and changes nothing.
     QCoro::Task<bool> connectNotion(QString token);
     void disconnectNotion();
 
@@ -371,7 +372,8 @@ private:
     std::unique_ptr<GoogleSignIn> m_googleFlow;
     std::unique_ptr<NotionSource> m_notion;
     QList<NotionDatabase> m_discoveredDatabases;
-    quint64 m_notionConnection = 0; // counts connects and disconnects: a sync that saw one drops its pages
+    quint64 m_notionConnection = 0;  // counts connects and disconnects: a sync that saw one drops its pages
+    quint64 m_notionDisconnects = 0; // a connect that saw one leaves everything as the disconnect left it
     QList<CalEvent> m_ekEvents;
     bool m_sampleMode = false;
 

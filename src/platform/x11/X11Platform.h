@@ -15,7 +15,7 @@ namespace X11Platform {
 // Whether the app runs on Qt's xcb platform.
 bool available();
 
-// XInput 2 raw button presses on the root window; available() is false without XInput 2.2.
+// XInput 2 raw button presses on the root window; available() is false without XInput 2.1.
 std::unique_ptr<GlobalClickMonitor> clickMonitor();
 // Sets the X input focus directly, so that it works on override-redirect windows and without a
 // window manager.

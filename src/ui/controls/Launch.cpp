@@ -159,6 +159,34 @@ QCoro::Task<> notionCalendar(UrlOpener open) {
         open(installed ? notionCalendarURL() : notionCalendarWebURL());
 }
 
+std::optional<NotionPage> notionPage(const std::optional<QUrl>& notionURL,
+                                     const std::optional<QUrl>& webLink) {
+    NotionPage page;
+    if (notionURL && notionURL->scheme() == u"notion" && !notionURL->host().isEmpty())
+        page.app = notionURL;
+    if (webLink && isSafeRemoteLink(*webLink)) {
+        page.web = *webLink;
+    } else if (notionURL && isSafeRemoteLink(*notionURL)) {
+        page.web = *notionURL;
+    } else if (page.app) {
+        QUrl web = *page.app;
+        web.setScheme(QStringLiteral("https"));
+        if (isSafeRemoteLink(web))
+            page.web = web;
+    }
+    if (page.web.isEmpty())
+        return std::nullopt;
+    return page;
+}
+
+QCoro::Task<> openNotionPage(NotionPage page, UrlOpener open) {
+    bool app = false;
+    if (page.app)
+        app = (co_await defaultHandler(QString::fromLatin1("x-scheme-handler/notion"))).has_value();
+    if (open)
+        open(app ? *page.app : page.web);
+}
+
 QCoro::Task<bool> hasCalendarApp() {
     const std::optional<QString> handler = co_await defaultHandler(QString::fromLatin1("text/calendar"));
     co_return handler.has_value();

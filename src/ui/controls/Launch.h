@@ -31,6 +31,19 @@ QCoro::Task<std::optional<QString>> defaultHandler(QString mimeType);
 // Opens Notion Calendar at its own scheme when some application handles it, else its web app.
 QCoro::Task<> notionCalendar(UrlOpener open);
 
+// Where "Open in Notion" takes a page. A page's app link is its web address with the "notion" scheme;
+// the app opens it where it is installed. Otherwise the page opens in the browser: at its http(s)
+// web link, else at its app link turned back into https. Links come from Notion's servers, so only
+// those two forms count; none when neither gives an http(s) address (nothing would open then).
+struct NotionPage {
+    std::optional<QUrl> app;
+    QUrl web;
+};
+std::optional<NotionPage> notionPage(const std::optional<QUrl>& notionURL,
+                                     const std::optional<QUrl>& webLink);
+// Opens the page in the Notion app when some application handles notion://, else on the web.
+QCoro::Task<> openNotionPage(NotionPage page, UrlOpener open);
+
 // Whether the user has a default calendar application (the handler of text/calendar); the
 // "Calendar" button shows only then.
 QCoro::Task<bool> hasCalendarApp();

@@ -80,10 +80,11 @@ NotchController::NotchController(EventStore& store, AppSettings& settings, Platf
 
     for (QTimer* timer : {&m_collapseWork, &m_shrinkWork, &m_keyWork})
         timer->setSingleShot(true);
-    m_collapseWork.setInterval(collapseDelay);
-    m_shrinkWork.setInterval(shrinkDelay);
-    m_mouseCheck.setInterval(pointerPollInterval);
-    m_keyWork.setInterval(keyDelay);
+    const NotchTimings& timings = m_platform.timings;
+    m_collapseWork.setInterval(timings.collapseDelay);
+    m_shrinkWork.setInterval(timings.shrinkDelay);
+    m_mouseCheck.setInterval(timings.pointerPollInterval);
+    m_keyWork.setInterval(timings.keyDelay);
     connect(&m_collapseWork, &QTimer::timeout, this, [this] {
         if (!m_state->pinned() && pointerOutside())
             collapse();

@@ -23,6 +23,14 @@ class NotchPanel;
 class NotchRootView;
 class NotchState;
 
+// How long the panel waits before it acts.
+struct NotchTimings {
+    std::chrono::milliseconds collapseDelay{350};       // after the pointer left an unpinned panel
+    std::chrono::milliseconds shrinkDelay{450};         // before the window takes a smaller frame
+    std::chrono::milliseconds pointerPollInterval{500}; // the pointer check while expanded
+    std::chrono::milliseconds keyDelay{50};             // before quick add takes the keyboard
+};
+
 // Runs the panel: builds its window around the root view, decides its mode and window frame,
 // follows the store's peek and alert and the panel settings, and reacts to the pointer, clicks
 // elsewhere, the global hot key, Escape and screen changes with every transition between the bare
@@ -52,12 +60,9 @@ public:
         // Whether a window of this app other than the panel lies at this global point (the settings
         // window, a pop-up): clicks there are not clicks elsewhere.
         std::function<bool(QPoint)> ownWindowAt;
+        NotchTimings timings;
     };
 
-    static constexpr std::chrono::milliseconds collapseDelay{350};
-    static constexpr std::chrono::milliseconds shrinkDelay{450};
-    static constexpr std::chrono::milliseconds pointerPollInterval{500};
-    static constexpr std::chrono::milliseconds keyDelay{50};
     // The outside test grows the panel's frame by this on every side.
     static constexpr int outsideSlack = 2;
     // The pointer opens a peek or alert only over the notch, this far inside its side edges.

@@ -101,7 +101,6 @@ NotchRootView::NotchRootView(NotchState& state, EventStore& store, AppSettings& 
     setAttribute(Qt::WA_TranslucentBackground);
     setAccessibleName(QStringLiteral("Next meetings"));
     setAccessibleDescription(QStringLiteral("Click to open the agenda"));
-    m_stage->setAttribute(Qt::WA_TransparentForMouseEvents, false);
 
     m_morph.setStartValue(0.0);
     m_morph.setEndValue(1.0);

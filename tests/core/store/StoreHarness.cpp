@@ -50,8 +50,9 @@ TestableStore& StoreHarness::start(bool remote) {
         opened.append(url);
         return true;
     };
-    environment.google = fakeGoogle(google);
-    environment.notion = fakeNotion(notion);
+    remote = remote || googleSource || notionSource;
+    environment.google = googleSource ? std::move(googleSource) : fakeGoogle(google);
+    environment.notion = notionSource ? std::move(notionSource) : fakeNotion(notion);
     store = std::make_unique<TestableStore>(std::move(environment));
     store->runRefreshes = remote;
     QCoro::waitFor(store->start());

@@ -66,8 +66,8 @@ public:
                           const Cal& cal = berlin());
     ~StoreHarness();
 
-    // Makes the store and runs its start-up. With `remote`, the Google and Notion refreshes run
-    // against the fakes; otherwise they are only counted.
+    // Makes the store and runs its start-up. With `remote` (or sources of the test's own), the Google
+    // and Notion refreshes run; otherwise they are only counted.
     TestableStore& start(bool remote = false);
 
     QDateTime at(const QString& wall) const;
@@ -106,6 +106,9 @@ public:
     QList<QUrl> opened;
     std::shared_ptr<GoogleState> google = std::make_shared<GoogleState>();
     std::shared_ptr<NotionState> notion = std::make_shared<NotionState>();
+    // Sources in place of the fakes: the real clients, for tests that reach fake servers over HTTP.
+    std::unique_ptr<GoogleSource> googleSource;
+    std::unique_ptr<NotionSource> notionSource;
     // Forces the calendar store's access state; the folder decides when unset.
     std::optional<CalendarAccess> access;
     std::unique_ptr<TestableStore> store;

@@ -393,6 +393,32 @@ private Q_SLOTS:
         QVERIFY(store.discoveredDatabases().isEmpty());
     }
 
+    // Disconnecting while a connect checks the token or lists the databases: the connect comes to
+    // nothing, and the token the user removed stays removed.
+    void notionDisconnectDuringAConnectWins_data() {
+        QTest::addColumn<QString>("call");
+        QTest::newRow("checking the token") << "verify";
+        QTest::newRow("listing the databases") << "search";
+    }
+    void notionDisconnectDuringAConnectWins() {
+        QFETCH(QString, call);
+        NotionWorld w({selection("a", "A")});
+        TestableStore& store = w.start(true);
+        w.notion->holds.hold(call);
+        const auto connected = startTask(store.connectNotion(w.notion->token));
+        QVERIFY(w.notion->holds.waitFor(call));
+        store.disconnectNotion();
+        w.notion->holds.release(call);
+        QVERIFY(finish(*connected));
+        QCOMPARE(connected->value, std::optional<bool>(false));
+        QVERIFY(w.settings->notionToken().isEmpty());
+        QVERIFY(AppSettings(SettingsLocations::standard()).notionToken().isEmpty());
+        QVERIFY(w.settings->notionDatabases().isEmpty());
+        QVERIFY(store.discoveredDatabases().isEmpty());
+        QVERIFY(!store.notionUserName() && !store.notionError());
+        QVERIFY(w.notionTitles().isEmpty());
+    }
+
     // A sync still running when the connection changes must not bring its pages back.
     void notionSyncOutlivingItsConnectionDropsItsPages_data() {
         QTest::addColumn<QString>("change");

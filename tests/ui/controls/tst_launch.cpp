@@ -77,6 +77,56 @@ private Q_SLOTS:
         QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("cron://"))});
     }
 
+    // Links from Notion's servers: only the app's own scheme and http(s) ever open.
+    void notionPageLinks_data() {
+        QTest::addColumn<QString>("notionURL");
+        QTest::addColumn<QString>("webLink");
+        QTest::addColumn<QString>("app");
+        QTest::addColumn<QString>("web"); // empty: no button
+        const QString page = QStringLiteral("https://www.notion.so/Plan-1a2b");
+        const QString appPage = QStringLiteral("notion://www.notion.so/Plan-1a2b");
+        QTest::newRow("app link and web link") << appPage << page << appPage << page;
+        QTest::newRow("app link alone") << appPage << QString() << appPage << page;
+        QTest::newRow("file link") << QStringLiteral("file:///etc/passwd") << QString() << QString()
+                                   << QString();
+        QTest::newRow("file web link, app link")
+            << appPage << QStringLiteral("file:///tmp/x") << appPage << page;
+        QTest::newRow("other scheme") << QStringLiteral("smb://server/share")
+                                      << QStringLiteral("javascript:alert(1)") << QString() << QString();
+        QTest::newRow("app link without a host")
+            << QStringLiteral("notion:///x") << QString() << QString() << QString();
+    }
+    void notionPageLinks() {
+        QFETCH(QString, notionURL);
+        QFETCH(QString, webLink);
+        QFETCH(QString, app);
+        QFETCH(QString, web);
+        const auto link = [](const QString& text) {
+            return text.isEmpty() ? std::nullopt : std::optional(QUrl(text));
+        };
+        const std::optional<Launch::NotionPage> target = Launch::notionPage(link(notionURL), link(webLink));
+        QCOMPARE(target.has_value(), !web.isEmpty());
+        if (target) {
+            QCOMPARE(target->app, link(app));
+            QCOMPARE(target->web, QUrl(web));
+        }
+    }
+
+    void notionPageOpensInTheAppOnlyWhenSomethingHandlesIt() {
+        QList<QUrl> opened;
+        const UrlOpener record = [&](const QUrl& url) {
+            opened.append(url);
+            return true;
+        };
+        const auto page = Launch::notionPage(QUrl(QStringLiteral("notion://www.notion.so/p")), std::nullopt);
+        QVERIFY(page);
+        QVERIFY(runTask(Launch::openNotionPage(*page, record)).ok());
+        answer(QStringLiteral("x-scheme-handler/notion"), "notion-app.desktop");
+        QVERIFY(runTask(Launch::openNotionPage(*page, record)).ok());
+        QCOMPARE(opened, (QList<QUrl>{QUrl(QStringLiteral("https://www.notion.so/p")),
+                                      QUrl(QStringLiteral("notion://www.notion.so/p"))}));
+    }
+
     void aHandlerIsADesktopEntryOrNothing() {
         QCOMPARE(*runTask(Launch::defaultHandler(QStringLiteral("text/calendar"))).value,
                  std::optional<QString>());
