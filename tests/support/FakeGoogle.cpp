@@ -92,10 +92,6 @@ void FakeGoogle::revokeRefreshToken(const QString& refreshToken) {
     m_refreshTokens.remove(refreshToken);
 }
 
-void FakeGoogle::revokeAccessToken(const QString& accessToken) {
-    m_accessTokens.remove(accessToken);
-}
-
 std::optional<QString> FakeGoogle::accountOf(const QString& accessToken) const {
     const auto found = m_accessTokens.constFind(accessToken);
     return found == m_accessTokens.cend() ? std::nullopt : std::optional<QString>(*found);
@@ -109,16 +105,8 @@ void FakeGoogle::setConsentError(const QString& error) {
     m_consentError = error;
 }
 
-void FakeGoogle::setGrantedScope(const QString& scope) {
-    m_grantedScope = scope;
-}
-
 void FakeGoogle::setTokenReplyOmits(const QStringList& keys) {
     m_omittedKeys = keys;
-}
-
-void FakeGoogle::setExpiresIn(int seconds) {
-    m_expiresIn = seconds;
 }
 
 QString FakeGoogle::addEvent(const QString& calendarID, QJsonObject event) {
@@ -134,10 +122,6 @@ std::optional<QJsonObject> FakeGoogle::storedEvent(const QString& calendarID, co
             return event;
     }
     return std::nullopt;
-}
-
-QList<QJsonObject> FakeGoogle::storedEvents(const QString& calendarID) const {
-    return m_events.value(calendarID);
 }
 
 void FakeGoogle::setPageSize(int size) {
