@@ -16,10 +16,14 @@ namespace Tasks {
 
 // Starts a task that nobody awaits; it runs to its end on its own. A failure it ends with is written
 // as a warning (and to the debug log) as "<what> failed: <message>"; a CancelledError, which means its
-// owner went away, is no failure.
+// owner went away, is no failure. A task's value, if it has one, is dropped.
 void startDetached(QCoro::Task<> task, const QString& what);
 
 namespace Detail {
+
+template <typename T> QCoro::Task<> withoutValue(QCoro::Task<T> task) {
+    co_await task;
+}
 
 // The pending wait: shared by the suspended coroutine and the two connections that may end it.
 struct Wait {
@@ -41,6 +45,10 @@ struct Wait {
 };
 
 } // namespace Detail
+
+template <typename T> void startDetached(QCoro::Task<T> task, const QString& what) {
+    startDetached(Detail::withoutValue(std::move(task)), what);
+}
 
 // Waits for the object's signal, or for the object's destruction, whichever comes first: true when
 // the signal came. The awaiting coroutine resumes on the next turn of the event loop, never inside
