@@ -39,6 +39,24 @@ target_sources(vorrindel_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/panel/EventDetailView.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel/NotchRootView.h
     ${CMAKE_CURRENT_LIST_DIR}/panel/NotchRootView.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/NotchQuickAddPanel.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/NotchQuickAddPanel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddView.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddView.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddParts.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddParts.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/Avatar.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/Avatar.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/InviteeChip.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/InviteeChip.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/SuggestionRow.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/SuggestionRow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/DestinationRow.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/DestinationRow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/MeetToggle.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/MeetToggle.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/MaybeHScroll.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/MaybeHScroll.cpp
     ${CMAKE_CURRENT_LIST_DIR}/settings/CalendarSettings.h
     ${CMAKE_CURRENT_LIST_DIR}/settings/CalendarSettings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/settings/GeneralSettings.h
