@@ -25,6 +25,9 @@ EventsByDay merge(const QList<CalEvent>& google, const QList<CalEvent>& local, c
 // first, then by title in code-point order (upper case before lower case).
 bool comesBefore(const CalEvent& a, const CalEvent& b);
 
+// The same days holding the same events, every field of them equal.
+bool identical(const EventsByDay& a, const EventsByDay& b);
+
 // The user is on the guest list and said no: such an event neither alerts nor blocks time.
 bool declinedByMe(const CalEvent& event);
 

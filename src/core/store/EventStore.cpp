@@ -252,6 +252,10 @@ void EventStore::setWeekStart(const QDateTime& day) {
 }
 
 void EventStore::setEventsByDay(EventsByDay days) {
+    // Rebuilt from scratch after every refresh, mostly to the same agenda: the views hear of it only
+    // when something in it changed, down to a location or a guest's answer.
+    if (DayMap::identical(days, m_eventsByDay))
+        return;
     publish(m_eventsByDay, std::move(days), &EventStore::eventsByDayChanged);
 }
 
@@ -272,6 +276,8 @@ void EventStore::setToast(std::optional<QString> text) {
 }
 
 void EventStore::setGoogleEvents(QList<CalEvent> events) {
+    if (identical(events, m_googleEvents))
+        return;
     publish(m_googleEvents, std::move(events), &EventStore::googleEventsChanged);
 }
 
@@ -292,6 +298,8 @@ void EventStore::setConnectingGoogle(bool connecting) {
 }
 
 void EventStore::setNotionEvents(QList<CalEvent> events) {
+    if (identical(events, m_notionEvents))
+        return;
     publish(m_notionEvents, std::move(events), &EventStore::notionEventsChanged);
 }
 

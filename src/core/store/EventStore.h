@@ -155,6 +155,8 @@ public:
     // Opens the event's meeting link and takes down an alert of the same event; without a link
     // nothing happens.
     void join(const CalEvent& event);
+    // Opens a link or a folder with the opener the store was given (the desktop's unless bound).
+    bool openUrl(const QUrl& url) const { return m_openUrl(url); }
 
     // Alerts and toasts.
     void showAlert(const MeetingAlert& alert);
