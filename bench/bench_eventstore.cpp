@@ -1,5 +1,6 @@
 // The store's two hot paths: the merge of every source into days after each change of a source, and
 // the free-slot search that quick add runs as the user types.
+#include "core/model/UserCal.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/SettingsLocations.h"
 #include "core/store/EventStore.h"
@@ -52,9 +53,9 @@ struct World {
         qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
         qputenv("VORRINDEL_CALENDARS", (dir.path() + "/calendars").toUtf8());
         settings = std::make_unique<AppSettings>(SettingsLocations::standard());
+        UserCal::use(Cal(berlin, QLocale(QLocale::German, QLocale::Germany)));
         EventStore::Environment environment;
         environment.settings = settings.get();
-        environment.cal = Cal(berlin, QLocale(QLocale::German, QLocale::Germany));
         environment.clock = [] { return wall(QDate(2026, 3, 4), 8, 0); };
         store = std::make_unique<BenchStore>(std::move(environment));
     }

@@ -1,7 +1,7 @@
 #include "devtools/CalendarDiagnostics.h"
 
 #include "core/calendar/LocalCalendars.h"
-#include "core/model/Cal.h"
+#include "core/model/UserCal.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -110,7 +110,7 @@ bool run(const QStringList& arguments, LocalCalendars& calendars, const Clock& c
 bool runIfRequested(const QStringList& arguments) {
     if (!arguments.contains(kFlag))
         return false;
-    const Cal cal = Cal::current();
+    const Cal cal = UserCal::current();
     LocalCalendars::Options options;
     options.zone = cal.zone();
     LocalCalendars calendars(options);

@@ -135,6 +135,14 @@ const QTimeZone& LocalCalendars::zone() const {
     return d->options.zone;
 }
 
+void LocalCalendars::setZone(const QTimeZone& zone) {
+    if (zone == d->options.zone)
+        return;
+    d->options.zone = zone;
+    // Floating times and dates were resolved in the old zone when the items were parsed.
+    d->cache.clear();
+}
+
 int LocalCalendars::parseCount() const {
     return d->parseCount;
 }

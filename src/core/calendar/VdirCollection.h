@@ -28,7 +28,8 @@ struct Item {
 // The .ics items of a collection folder.
 QList<Item> items(const QString& folder);
 
-// "#RRGGBB" or "#RRGGBBAA" (the alpha ignored); invalid otherwise.
+// A "color" file's colour: "#RRGGBB" or "#RRGGBBAA" (the alpha ignored), read as Google's calendar
+// colours are; invalid otherwise.
 QColor parseColor(const QString& text);
 
 } // namespace VdirCollection

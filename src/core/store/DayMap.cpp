@@ -99,4 +99,16 @@ bool declinedByMe(const CalEvent& event) {
                        [](const Attendee& a) { return a.isMe && a.status == Attendee::Status::declined; });
 }
 
+QList<CalEvent> rezone(QList<CalEvent> events, const Cal& from, const Cal& to) {
+    if (from.zone() == to.zone())
+        return events;
+    for (CalEvent& event : events) {
+        if (!event.isAllDay)
+            continue;
+        event.start = to.startOfDay(from.dateOf(event.start));
+        event.end = to.startOfDay(from.dateOf(event.end));
+    }
+    return events;
+}
+
 } // namespace DayMap

@@ -31,4 +31,8 @@ bool identical(const EventsByDay& a, const EventsByDay& b);
 // The user is on the guest list and said no: such an event neither alerts nor blocks time.
 bool declinedByMe(const CalEvent& event);
 
+// The events as read in `to` instead of `from`: an all-day event keeps its days, now starting and
+// ending at those days' starts in the new zone; a timed event keeps its instants.
+QList<CalEvent> rezone(QList<CalEvent> events, const Cal& from, const Cal& to);
+
 } // namespace DayMap

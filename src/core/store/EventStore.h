@@ -74,13 +74,12 @@ class EventStore : public QObject {
 
 public:
     // What the store is bound to. Empty members take the app's own: AppSettings::shared(), a new
-    // CalendarStore, the user's calendar as it is now, the system clock, Qt timers, no sound, no
-    // wake signal (the tick's clock-jump check still notices a sleep), the desktop's URL opener and
-    // the real Google and Notion clients.
+    // CalendarStore, the system clock, Qt timers, no sound, no wake signal (the tick's clock-jump check
+    // still notices a sleep), the desktop's URL opener and the real Google and Notion clients. The
+    // calendar (zone, locale, week) is always the user's, from UserCal.
     struct Environment {
         AppSettings* settings = nullptr;
         std::unique_ptr<CalendarStore> calendar;
-        std::optional<Cal> cal;
         Clock clock;
         TimerFactory timers;
         std::shared_ptr<AlertSound> sound;
@@ -145,9 +144,10 @@ public:
     QCoro::Task<> start();
     // Reloads the calendars and their events, then refreshes Google and Notion side by side.
     QCoro::Task<> refreshAll();
-    // One beat of the store's clock, run by its 10-second timer: sets `now`, rolls over to a new day,
-    // recomputes the peek, fires due alerts and starts the remote refreshes that are due. A wall clock
-    // that moved far from the timer's beat counts as a wake from sleep.
+    // One beat of the store's clock, run by its 10-second timer: follows a change of the system's
+    // zone or locale, sets `now`, rolls over to a new day, recomputes the peek, fires due alerts and
+    // starts the remote refreshes that are due. A wall clock that moved far from the timer's beat
+    // counts as a wake from sleep.
     void tick();
 
     // The first event of the day that is not all-day and has not ended (running events count).
@@ -277,7 +277,7 @@ protected:
     // The day map from scratch, then the peek, then the people directory.
     void rebuild();
     // Runs the refresh on the next turn of the event loop, as a task of its own that nobody awaits.
-    void launch(QCoro::Task<> (EventStore::*refresh)());
+    void launch(QCoro::Task<> (EventStore::*refresh)(), const QString& what);
 
 private:
     struct GoogleContext {
@@ -324,6 +324,10 @@ private:
     void selectWithReload(const QDateTime& date);
     void rebuildPeople();
     void handleWake();
+    // Moves everything to the user's new calendar at once: the day keys, the selected day and week,
+    // the loaded window, the local events (read again in the new zone) and the all-day events of
+    // Google and Notion (the same days, starting in the new zone); then the sources reload.
+    void calendarChanged();
     void notionSelectionChanged();
     void accountsChanged();
 

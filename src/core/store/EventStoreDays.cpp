@@ -63,8 +63,8 @@ void EventStore::goToToday() {
 void EventStore::reloadAfterRangeChange() {
     if (!m_sampleMode)
         reloadCalendarEvents();
-    launch(&EventStore::refreshGoogle);
-    launch(&EventStore::refreshNotion);
+    launch(&EventStore::refreshGoogle, QStringLiteral("Google refresh"));
+    launch(&EventStore::refreshNotion, QStringLiteral("Notion refresh"));
 }
 
 void EventStore::selectWithReload(const QDateTime& date) {

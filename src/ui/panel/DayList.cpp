@@ -1,6 +1,7 @@
 #include "ui/panel/DayList.h"
 
 #include "core/calendar/CalendarStore.h"
+#include "core/model/Tasks.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 #include "ui/controls/ElidedText.h"
@@ -155,7 +156,9 @@ QWidget* DayList::buildAccessPrompt() {
             CalendarStore::openPrivacySettings([this](const QUrl& url) { return m_store.openUrl(url); });
             return;
         }
-        QTimer::singleShot(0, &m_store, [store = QPointer(&m_store)] { (void)grantAccess(store); });
+        QTimer::singleShot(0, &m_store, [store = QPointer(&m_store)] {
+            Tasks::startDetached(grantAccess(store), QStringLiteral("Calendar access"));
+        });
     });
     column->addWidget(m_accessButton, 0, Qt::AlignHCenter);
     column->addStretch(1);

@@ -1,5 +1,6 @@
 #include "ui/panel/GoogleNudge.h"
 
+#include "core/model/Tasks.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 #include "ui/controls/ActivitySpinner.h"
@@ -45,7 +46,7 @@ GoogleNudge::GoogleNudge(EventStore& store, AppSettings& settings, QWidget* pare
         // Started on a later turn, like any task begun from a click; the card does not wait for it.
         QTimer::singleShot(0, &m_store, [store = QPointer(&m_store)] {
             if (store)
-                (void)store->connectGoogle();
+                Tasks::startDetached(store->connectGoogle(), QStringLiteral("Google sign-in"));
         });
     });
     connect(m_close, &QAbstractButton::clicked, this, [this] { m_settings.setGooglePromptDismissed(true); });

@@ -1,6 +1,7 @@
 #include "ui/panel/HeaderBand.h"
 
 #include "core/model/Fmt.h"
+#include "core/model/Tasks.h"
 #include "core/store/EventStore.h"
 #include "ui/controls/IconButton.h"
 #include "ui/controls/PillButton.h"
@@ -69,7 +70,7 @@ HeaderBand::HeaderBand(NotchState& state, EventStore& store, QWidget* parent)
         // Started on a later turn, like any task begun from a click; errors show in the footer.
         QTimer::singleShot(0, &m_store, [store = QPointer(&m_store)] {
             if (store)
-                (void)store->refreshAll();
+                Tasks::startDetached(store->refreshAll(), QStringLiteral("Full refresh"));
         });
     });
     connect(m_pin, &QAbstractButton::clicked, this, [] {
