@@ -41,7 +41,6 @@ private Q_SLOTS:
         QTest::newRow("compact, negative") << Fmt::minutesShort(-5) << "0 min";
         QTest::newRow("compact, whole hours") << Fmt::minutesShort(60) << "1h";
         QTest::newRow("compact, hours and minutes") << Fmt::minutesShort(125) << "2h 5m";
-        QTest::newRow("spaced, negative") << Fmt::minutes(-5) << "0 min";
         QTest::newRow("spaced, whole hours") << Fmt::minutes(120) << "2 h";
         QTest::newRow("spaced, hours and minutes") << Fmt::minutes(61) << "1 h 1 min";
 
@@ -49,21 +48,17 @@ private Q_SLOTS:
         QTest::newRow("en_US half past noon") << Fmt::time(at(12, 30), in("en_US")) << "12:30 pm";
         QTest::newRow("en_US range from half past midnight")
             << Fmt::range(at(0, 30), at(1, 0), in("en_US")) << "12:30 \u2013 1:00 am";
-        QTest::newRow("en_US range, shared morning")
-            << Fmt::range(at(9, 5), at(10, 30), in("en_US")) << "9:05 \u2013 10:30 am";
         QTest::newRow("en_US range, crossing noon")
             << Fmt::range(at(11, 30), at(13, 0), in("en_US")) << "11:30 am \u2013 1:00 pm";
         QTest::newRow("de_DE time") << Fmt::time(at(9, 5), in("de_DE")) << "09:05";
         QTest::newRow("de_DE range") << Fmt::range(at(11, 30), at(13, 0), in("de_DE"))
                                      << "11:30 \u2013 13:00";
-        QTest::newRow("ko_KR time") << Fmt::time(at(13, 0), in("ko_KR")) << "1:00 pm";
         QTest::newRow("ko_KR range") << Fmt::range(at(11, 30), at(13, 0), in("ko_KR"))
                                      << "11:30 am \u2013 1:00 pm";
         QTest::newRow("user's range") << Fmt::range(at(11, 30), at(13, 0)) << "11:30 am \u2013 1:00 pm";
 
         QTest::newRow("en_US day header") << Fmt::dayHeader(at(9, 0), in("en_US")) << "Tuesday, Jan 13";
         QTest::newRow("en_US short day") << Fmt::dayShort(at(9, 0), in("en_US")) << "Tue, Jan 13";
-        QTest::newRow("de_DE day header") << Fmt::dayHeader(at(9, 0), in("de_DE")) << "Dienstag, 13. Jan.";
         QTest::newRow("de_DE short day") << Fmt::dayShort(at(9, 0), in("de_DE")) << "Di., 13. Jan.";
         QTest::newRow("user's day, just after midnight") << Fmt::dayShort(at(0, 30)) << "Tue, Jan 13";
 
@@ -73,7 +68,6 @@ private Q_SLOTS:
         const Cal us = in("en_US");
         QTest::newRow("relative, 1 h 59 min ago")
             << Fmt::relative(noon.addSecs(-7140), noon, us) << "1 hr. ago";
-        QTest::newRow("relative, seconds ahead") << Fmt::relative(noon.addSecs(59), noon, us) << "in 59 sec.";
         const QDateTime beforeChange(QDate(2026, 3, 28), QTime(12, 0), berlin);
         const QDateTime afterChange(QDate(2026, 3, 29), QTime(12, 0), berlin);
         QTest::newRow("relative, day of the clock change")
@@ -88,7 +82,6 @@ private Q_SLOTS:
         QTest::newRow("starts in 61 s") << countdown(61, 1800) << "in 2 min";
         QTest::newRow("starts in 1,439 min") << countdown(1439 * 60, 1500 * 60) << "in 23 h 59 min";
         QTest::newRow("starts in 1,440 min") << countdown(1440 * 60, 1500 * 60) << "(none)";
-        QTest::newRow("started now") << countdown(0, 3900) << "1 h 5 min left";
         QTest::newRow("61 s left") << countdown(-600, 61) << "2 min left";
         QTest::newRow("60 s left") << countdown(-600, 60) << "ending now";
         QTest::newRow("ended now") << countdown(-600, 0) << "ended";

@@ -66,12 +66,8 @@ private Q_SLOTS:
             {d("n:1", "OFFSITE", 2, notion)}, {"g:1"});
         row("an all-day item and a timed one never match", {}, {d("l:1", "Offsite", 1)},
             {timed("n:1", "Offsite", b("2026-03-04 00:00"), b("2026-03-05 00:00"), notion)}, {"l:1", "n:1"});
-        row("different titles at one time both stay", {t("g:1", "Standup", "10:00", "10:30", google)},
-            {t("l:1", "Stand-up", "10:00", "10:30")}, {}, {"l:1", "g:1"});
         row("all-day before a timed event at midnight", {},
             {t("t", "Early", "00:00", "09:00"), d("a", "Holiday", 1)}, {}, {"a", "t"});
-        row("earlier start first", {}, {t("b", "B", "10:00", "11:00"), t("a", "A", "09:00", "10:00")}, {},
-            {"a", "b"});
         row("of two starting together the longer first", {},
             {t("short", "Sync", "09:00", "10:00"), t("long", "Sync 2", "09:00", "11:00")}, {},
             {"long", "short"});

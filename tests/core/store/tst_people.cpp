@@ -61,7 +61,6 @@ private Q_SLOTS:
         QTest::newRow("my own entry") << guest("Me", "me@corp.io", Attendee::Status::accepted, true);
         QTest::newRow("a connected account's address") << guest("Me too", "Work@Corp.io");
         QTest::newRow("a room") << guest("Room 4", "c_123@resource.calendar.google.com");
-        QTest::newRow("a group calendar") << guest("Team", "abc@group.calendar.google.com");
         QTest::newRow("no address") << guest("Walk-in", "");
         QTest::newRow("not an address") << guest("Someone", "someone at corp");
         QTest::newRow("address with a trailing line break") << guest("Nl", "nl@corp.io\n");
@@ -86,10 +85,8 @@ private Q_SLOTS:
         row("first name shared, no address match", "frank", "frank@corp.io=Frank Bob");
         row("one's name and another's local part, both first names", "dan", "");
         row("full name equal to another's first name", "ann", "dana.r@corp.io=Ann");
-        row("nobody", "zelda", "");
         row("known address, other case", "BOB@corp.io", "bob@corp.io=Bob Stone");
         row("unknown address: new, nameless, as typed", "New@Corp.io", "New@Corp.io");
-        row("unknown address: without the blanks around it", " new@corp.io\t", "new@corp.io");
     }
     void match() {
         QFETCH(QString, typed);
@@ -112,7 +109,6 @@ private Q_SLOTS:
                            "dana.r@corp.io"};
         QTest::newRow("name or address contains the text")
             << " BOB" << QStringList{} << QStringList{"bob@corp.io", "bobby@other.org", "frank@corp.io"};
-        QTest::newRow("address part") << "other.org" << QStringList{} << QStringList{"bobby@other.org"};
     }
     void suggestions() {
         QFETCH(QString, typed);

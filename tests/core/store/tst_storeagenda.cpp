@@ -93,7 +93,6 @@ private Q_SLOTS:
         QTest::newRow("Google already syncing") << Due{true, -2, -1, 0, 0};
         QTest::newRow("Notion synced 300 s ago") << Due{false, -1, 300, 0, 0};
         QTest::newRow("Notion synced 301 s ago") << Due{false, -1, 301, 0, 1};
-        QTest::newRow("Notion already syncing") << Due{false, -1, -2, 0, 0};
         QTest::newRow("both due") << Due{true, 500, 500, 1, 1};
     }
     void remoteRefreshesStartedByTheTick() {
@@ -134,12 +133,8 @@ private Q_SLOTS:
             << Timeline{wed, {"shift 1"}, "2026-03-09", "2026-03-09", 1, 1};
         QTest::newRow("back to this week selects today")
             << Timeline{wed, {"shift 1", "shift -1"}, "2026-03-04", "2026-03-02", 2, 2};
-        QTest::newRow("a shift by none still reloads")
-            << Timeline{wed, {"select 2026-03-06 09:00", "shift 0"}, "2026-03-04", "2026-03-02", 1, 1};
         QTest::newRow("Today from two weeks ahead")
             << Timeline{wed, {"shift 2", "today"}, "2026-03-04", "2026-03-02", 2, 2};
-        QTest::newRow("Today while viewing today's week reloads nothing")
-            << Timeline{wed, {"select 2026-03-05 09:00", "today"}, "2026-03-04", "2026-03-02", 0, 0};
         QTest::newRow("midnight: today selected follows to the new day")
             << Timeline{midnight, {"tick"}, "2026-03-05", "2026-03-02", 1, 0};
         QTest::newRow("midnight into a new week: the week follows")
@@ -152,8 +147,6 @@ private Q_SLOTS:
             << Timeline{wed, {"wake", "tick"}, "2026-03-04", "2026-03-02", 1, 1};
         QTest::newRow("a clock jump forward is a wake")
             << Timeline{wed, {"jump 600", "tick"}, "2026-03-04", "2026-03-02", 1, 1};
-        QTest::newRow("a clock set back is a wake")
-            << Timeline{wed, {"jump -600", "tick"}, "2026-03-04", "2026-03-02", 1, 1};
         QTest::newRow("a late timer is no wake")
             << Timeline{wed, {"jump 25", "tick"}, "2026-03-04", "2026-03-02", 0, 0};
         QTest::newRow("signal and jump of one wake reload once")
@@ -233,16 +226,12 @@ private Q_SLOTS:
             << Week{"de_DE", "2026-03-04 10:00", 0, "2026-03-02", "2026-03-08", "2026-02-23", "2026-03-23"};
         QTest::newRow("Monday first, on Sunday")
             << Week{"de_DE", "2026-03-08 23:00", 0, "2026-03-02", "2026-03-08", "2026-02-23", "2026-03-23"};
-        QTest::newRow("Sunday first, midweek")
-            << Week{"en_US", "2026-03-04 10:00", 0, "2026-03-01", "2026-03-07", "2026-02-22", "2026-03-22"};
         QTest::newRow("Sunday first, on Sunday")
             << Week{"en_US", "2026-03-08 00:30", 0, "2026-03-08", "2026-03-14", "2026-03-01", "2026-03-29"};
         QTest::newRow("the week of the change to summer time")
             << Week{"de_DE", "2026-03-29 12:00", 0, "2026-03-23", "2026-03-29", "2026-03-16", "2026-04-13"};
         QTest::newRow("two weeks ahead, today stays loaded")
             << Week{"de_DE", "2026-03-04 10:00", 2, "2026-03-16", "2026-03-22", "2026-03-04", "2026-04-06"};
-        QTest::newRow("two weeks back")
-            << Week{"de_DE", "2026-03-04 10:00", -2, "2026-02-16", "2026-02-22", "2026-02-09", "2026-03-09"};
         QTest::newRow("three weeks back, tomorrow stays loaded")
             << Week{"de_DE", "2026-03-04 10:00", -3, "2026-02-09", "2026-02-15", "2026-02-02", "2026-03-06"};
     }
@@ -326,16 +315,12 @@ private Q_SLOTS:
             << Slot{thu, day, "9-18", 60, {busy("10:15", "10:50", pending)}, "11:00"};
         QTest::newRow("all-day events do not block, another day starts at 9")
             << Slot{wed, day, "9-18", 60, {offsite}, "09:00"};
-        QTest::newRow("meetings in any order, back to back")
-            << Slot{wed, day, "9-18", 30, {busy("09:45", "10:00"), busy("09:00", "09:40")}, "10:00"};
         QTest::newRow("a gap too short is skipped")
             << Slot{wed, day, "9-18", 30, {busy("09:00", "09:20"), busy("09:45", "10:10")}, "10:15"};
-        QTest::newRow("the whole working day") << Slot{wed, day, "9-18", 540, {}, "09:00"};
         QTest::newRow("longer than the working day") << Slot{wed, day, "9-18", 541, {}, ""};
         QTest::newRow("a slot may end at 18:00")
             << Slot{wed, day, "9-18", 60, {busy("08:00", "17:00")}, "17:00"};
         QTest::newRow("but not a minute later") << Slot{wed, day, "9-18", 60, {busy("08:00", "17:01")}, ""};
-        QTest::newRow("today after working hours") << Slot{"2026-03-05 17:10", day, "9-18", 60, {}, ""};
         QTest::newRow("skipped hour: 02:00 becomes 03:00")
             << Slot{"2026-03-25 10:00", "2026-03-29 00:00", "2-4", 30, {}, "03:00"};
         QTest::newRow("working end that does not exist") << Slot{wed, day, "9-24", 30, {}, ""};
@@ -348,8 +333,6 @@ private Q_SLOTS:
             << Slot{"2026-03-06 17:10", "2026-03-06 17:10", "", 60, {}, "2026-03-09 09:00"};
         QTest::newRow("search: Thursday evening with a Friday-Saturday weekend gives Sunday")
             << Slot{"2026-03-05 17:10", "2026-03-05 17:10", "", 60, {}, "2026-03-08 09:00", 0, "he_IL"};
-        QTest::newRow("search: over the weekend of the change to summer time")
-            << Slot{"2026-03-27 17:10", "2026-03-27 17:10", "", 60, {}, "2026-03-30 09:00"};
         QTest::newRow("search: a full day moves to the next") << Slot{
             "2026-03-04 08:00", "2026-03-04 08:00", "", 30, busyDays("2026-03-04", 1), "2026-03-05 09:00"};
         QTest::newRow("search: stops where the loaded days end")

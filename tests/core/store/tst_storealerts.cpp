@@ -185,20 +185,6 @@ private Q_SLOTS:
         h.advance(40 * 60); // ended
         QVERIFY(!store.peek());
     }
-
-    void nextEventSkipsAllDayAndEndedEvents() {
-        StoreHarness h;
-        TestableStore& store = h.start();
-        store.showGoogle({allDay("holiday", "Holiday", h.at("2026-03-04 00:00"), h.at("2026-03-05 00:00")),
-                          meeting(h, "ended", "09:00", 60), meeting(h, "running", "09:30", 60),
-                          meeting(h, "later", "11:00", 60)});
-        const QDateTime evening = h.at("2026-03-04 18:00");
-        QCOMPARE(store.nextEvent(evening)->id, QStringLiteral("running"));
-        h.advance(30 * 60);
-        QCOMPARE(store.nextEvent(evening)->id, QStringLiteral("later"));
-        h.advance(2 * 3600);
-        QCOMPARE(store.nextEvent(evening), std::nullopt);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestStoreAlerts)

@@ -25,24 +25,6 @@ private Q_SLOTS:
     void init() { Motion::setEnabled(true); }
     void cleanup() { Motion::setEnabled(true); }
 
-    void stateMatrix_data() {
-        QTest::addColumn<bool>("active");
-        QTest::addColumn<bool>("hovering");
-        QTest::addColumn<qreal>("background");
-        QTest::addColumn<qreal>("symbol");
-        QTest::newRow("normal") << false << false << 0.07 << 0.8;
-        QTest::newRow("hover") << false << true << 0.14 << 1.0;
-        QTest::newRow("active") << true << false << 0.22 << 1.0;
-        QTest::newRow("active keeps its look under the pointer") << true << true << 0.22 << 1.0;
-    }
-    void stateMatrix() {
-        QFETCH(bool, active);
-        QFETCH(bool, hovering);
-        QFETCH(qreal, background);
-        QFETCH(qreal, symbol);
-        QCOMPARE(IconButton::look(active, hovering), (IconButton::Look{background, symbol}));
-    }
-
     // The pointer entering and leaving changes what is painted, through real crossing events.
     void hoverIsPaintedAsThePointerComesAndGoes() {
         QWidget window;
@@ -84,15 +66,21 @@ private Q_SLOTS:
         QTRY_VERIFY(button.angle() > 10);
     }
 
-    void stoppingComesToRestUpright() {
+    // Stopped, or hidden, it comes to rest upright with nothing running; it starts again either way.
+    void stoppingAndHidingComeToRestUpright() {
         IconButton button(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"));
         button.show();
         button.setSpinning(true);
         QTRY_VERIFY(button.angle() > 10);
         button.setSpinning(false);
         QTRY_COMPARE(button.angle(), 0.0);
-        // And it can start again.
         button.setSpinning(true);
+        QTRY_VERIFY(button.angle() > 10);
+        button.hide();
+        QCOMPARE(button.angle(), 0.0);
+        for (const QVariantAnimation* animation : button.findChildren<QVariantAnimation*>())
+            QCOMPARE(animation->state(), QAbstractAnimation::Stopped);
+        button.show();
         QTRY_VERIFY(button.angle() > 10);
     }
 
@@ -104,19 +92,6 @@ private Q_SLOTS:
         QTest::qWait(50);
         QCOMPARE(button.angle(), 0.0);
         QVERIFY(button.findChildren<QVariantAnimation*>().isEmpty());
-    }
-
-    void aHiddenButtonStopsTurning() {
-        IconButton button(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"));
-        button.setSpinning(true);
-        button.show();
-        QTRY_VERIFY(button.angle() > 10);
-        button.hide();
-        QCOMPARE(button.angle(), 0.0);
-        for (const QVariantAnimation* animation : button.findChildren<QVariantAnimation*>())
-            QCOMPARE(animation->state(), QAbstractAnimation::Stopped);
-        button.show();
-        QTRY_VERIFY(button.angle() > 10);
     }
 };
 

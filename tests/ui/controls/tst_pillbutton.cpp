@@ -1,7 +1,6 @@
 #include "core/model/CalEvent.h"
 #include "ui/controls/JoinButton.h"
 #include "ui/controls/PillButton.h"
-#include "ui/controls/Theme.h"
 
 #include <QAccessible>
 #include <QImage>
@@ -31,47 +30,7 @@ CalEvent meeting(const QString& link) {
 class TestPillButton : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void looks_data() {
-        QTest::addColumn<bool>("prominent");
-        QTest::addColumn<bool>("compact");
-        QTest::addColumn<bool>("danger");
-        QTest::addColumn<QColor>("fill");
-        QTest::addColumn<QColor>("text");
-        QTest::addColumn<qreal>("fontSize");
-        QTest::addColumn<QMarginsF>("padding");
-        const QMarginsF normal(10, 4, 10, 4);
-        const QMarginsF small(8, 3, 8, 3);
-        QTest::newRow("plain") << false << false << false << Theme::white(0.12) << Theme::white() << 11.5
-                               << normal;
-        QTest::newRow("prominent") << true << false << false << Theme::white() << Theme::black() << 11.5
-                                   << normal;
-        QTest::newRow("danger") << false << false << true << Theme::danger() << Theme::white() << 11.5
-                                << normal;
-        QTest::newRow("danger wins over prominent")
-            << true << false << true << Theme::danger() << Theme::white() << 11.5 << normal;
-        QTest::newRow("compact prominent")
-            << true << true << false << Theme::white() << Theme::black() << 10.5 << small;
-        QTest::newRow("compact danger")
-            << false << true << true << Theme::danger() << Theme::white() << 10.5 << small;
-    }
-    void looks() {
-        QFETCH(bool, prominent);
-        QFETCH(bool, compact);
-        QFETCH(bool, danger);
-        QFETCH(QColor, fill);
-        QFETCH(QColor, text);
-        QFETCH(qreal, fontSize);
-        QFETCH(QMarginsF, padding);
-        const NotchPillStyle::Look look = NotchPillStyle{prominent, compact, danger}.look();
-        QCOMPARE(look.fill, fill);
-        QCOMPARE(look.text, text);
-        QCOMPARE(look.fontSize, fontSize);
-        QCOMPARE(look.padding, padding);
-    }
-
-    void theDangerRedIsExact() { QCOMPARE(Theme::danger(), QColor::fromRgbF(1.0f, 0.27f, 0.23f)); }
-
-    // Painted, not only described: the capsule's middle is its fill, and it dims while held down.
+    // The capsule's middle is its fill, and it dims while held down.
     void pressingDimsThePill() {
         PillButton pill(QStringLiteral("Grant access"), {.prominent = true});
         const QImage up = render(pill);

@@ -4,45 +4,8 @@
 #include "core/settings/SettingsLocations.h"
 #include "support/TestEvents.h"
 
-QCoro::Task<GoogleAPI::ValidToken> HeldGoogle::validToken(GoogleAccount account, GoogleConfig) {
-    co_return GoogleAPI::ValidToken{QStringLiteral("token"), std::move(account)};
-}
-
-QCoro::Task<QList<CalEvent>> HeldGoogle::events(GoogleCalendarInfo, QString, QDateTime, QDateTime, QString,
-                                                Cal) {
-    co_return QList<CalEvent>();
-}
-
-QCoro::Task<QJsonObject> HeldGoogle::send(QString, QString, GoogleAPI::Query, QJsonObject, QString) {
-    co_return QJsonObject();
-}
-
-QCoro::Task<CalEvent> HeldGoogle::updateEvent(GoogleCalendarInfo, QString, QString, std::optional<QString>,
-                                              std::optional<GoogleAPI::Slot>, QStringList, bool, bool, bool,
-                                              QString, Cal) {
-    throw GoogleError(QStringLiteral("Not in these tests"));
-    co_return CalEvent();
-}
-
-QCoro::Task<> HeldGoogle::deleteEvent(QString, QString eventID, bool, QString) {
-    writes << QStringLiteral("delete ") + eventID;
-    co_await Gate{*this};
-    if (failWith)
-        throw GoogleError(*failWith);
-}
-
-QCoro::Task<> HeldGoogle::declineEvent(GoogleCalendarInfo, QString, QString eventID, QString, Cal) {
-    writes << QStringLiteral("decline ") + eventID;
-    co_await Gate{*this};
-    if (failWith)
-        throw GoogleError(*failWith);
-}
-
-void HeldGoogle::release() {
-    const std::vector<std::coroutine_handle<>> held = std::exchange(waiting, {});
-    for (std::coroutine_handle<> call : held)
-        call.resume();
-}
+#include <QCoreApplication>
+#include <QRegularExpression>
 
 DetailWorld::DetailWorld()
     : clock(TestEvents::at(QStringLiteral("2026-03-04 10:00"))) {
@@ -65,17 +28,32 @@ DetailWorld::DetailWorld()
         opened << url;
         return true;
     };
-    auto held = std::make_unique<HeldGoogle>();
-    google = held.get();
-    environment.google = std::move(held);
+    google->clock = clock.clock();
+    environment.google = fakeGoogle(google);
     store = std::make_unique<EventStore>(std::move(environment));
     state = std::make_unique<NotchState>(NotchGeometry{QRectF(0, 0, 1512, 982), QSizeF(180, 32), false});
 }
 
 DetailWorld::~DetailWorld() {
     // A call still held keeps its frame; letting it end first keeps the store's teardown simple.
-    google->open = true;
-    google->release();
+    releaseWrites();
+    QCoreApplication::processEvents();
+}
+
+QStringList DetailWorld::writes() const {
+    return google->calls.filter(QRegularExpression(QStringLiteral("^(delete|decline) ")));
+}
+
+void DetailWorld::holdWrites(std::optional<QString> failWith) {
+    google->holds.hold(QStringLiteral("delete"));
+    google->holds.hold(QStringLiteral("decline"));
+    if (failWith)
+        google->failing.insert(QStringLiteral("delete"), *failWith);
+}
+
+void DetailWorld::releaseWrites() {
+    google->holds.release(QStringLiteral("delete"));
+    google->holds.release(QStringLiteral("decline"));
 }
 
 QDateTime DetailWorld::at(const QString& wall) const {

@@ -65,6 +65,9 @@ private Q_SLOTS:
         CalEvent readOnly = invitation(EventSource::google);
         readOnly.calendarEditable = false;
         QTest::newRow("guest in a read-only calendar") << readOnly << "- | - | -";
+        CalEvent notInvited = invitation(EventSource::google);
+        notInvited.attendees.removeLast();
+        QTest::newRow("someone else's meeting, not on its guest list") << notInvited << "- | - | -";
     }
     void actionMatrix() {
         QFETCH(CalEvent, event);

@@ -111,7 +111,7 @@ private Q_SLOTS:
         click(view.get(), QStringLiteral("Delete for everyone"));
         click(view.get(), QStringLiteral("Cancel"));
         QCOMPARE(view->confirming(), std::nullopt);
-        QVERIFY(w->google->writes.isEmpty());
+        QVERIFY(w->writes().isEmpty());
         QCOMPARE(selectedId(), mine.id);
 
         // Taken off the screen (quick add over it, the panel collapsing), it forgets the question and
@@ -126,14 +126,13 @@ private Q_SLOTS:
     // back, and the event stays selected.
     void failingDeclineShowsItsMessage() {
         auto view = shown(invite);
-        w->google->open = false;
-        w->google->failWith = QStringLiteral("Google refused the change (HTTP 403)");
+        w->holdWrites(QStringLiteral("Google refused the change (HTTP 403)"));
         click<IconButton>(view.get(), QStringLiteral("Decline"));
         QCOMPARE(view->confirming(), EventDetailView::Confirm::decline);
         click<PillButton>(view.get(), QStringLiteral("Decline"));
         settle();
         QVERIFY(view->isBusy());
-        QCOMPARE(w->google->writes, QStringList{QStringLiteral("decline offsite")});
+        QCOMPARE(w->writes(), QStringList{QStringLiteral("decline offsite")});
         QVERIFY(button(view.get(), QStringLiteral("Declining\u2026")));
         for (const QString& name :
              {QStringLiteral("Back"), QStringLiteral("Decline"), QStringLiteral("Cancel")})
@@ -144,7 +143,7 @@ private Q_SLOTS:
         QCOMPARE(view->confirming(), EventDetailView::Confirm::decline);
         QCOMPARE(selectedId(), invite.id);
 
-        w->google->release();
+        w->releaseWrites();
         settle();
         QVERIFY(!view->isBusy());
         QCOMPARE(view->error(), QStringLiteral("Google refused the change (HTTP 403)"));
@@ -163,7 +162,7 @@ private Q_SLOTS:
         click(view.get(), QStringLiteral("Delete for everyone"));
         click<PillButton>(view.get(), QStringLiteral("Delete"));
         settle();
-        QCOMPARE(w->google->writes, QStringList{QStringLiteral("delete review")});
+        QCOMPARE(w->writes(), QStringList{QStringLiteral("delete review notify")});
         QCOMPARE(w->state->selectedEvent(), std::nullopt);
         QCOMPARE(w->store->toast(), QStringLiteral("Deleted \u00B7 guests notified"));
         QVERIFY(!view->isBusy());
@@ -174,16 +173,16 @@ private Q_SLOTS:
     // The delete still completes, and nothing of the other event is touched.
     void collapseDuringAPendingDelete() {
         auto view = shown(mine);
-        w->google->open = false;
+        w->holdWrites();
         click(view.get(), QStringLiteral("Delete for everyone"));
         click<PillButton>(view.get(), QStringLiteral("Delete"));
         settle();
-        QCOMPARE(w->google->writes, QStringList{QStringLiteral("delete review")});
+        QCOMPARE(w->writes(), QStringList{QStringLiteral("delete review notify")});
         view.reset();
         w->state->setSelectedEvent(invite);
         QVERIFY(!w->state->hasEscapeHandler(NotchState::EscapeOwner::detail));
 
-        w->google->release();
+        w->releaseWrites();
         settle();
         QCOMPARE(selectedId(), invite.id);
         QCOMPARE(w->store->toast(), QStringLiteral("Deleted \u00B7 guests notified"));
@@ -222,7 +221,7 @@ private Q_SLOTS:
         // A running call survives a publish.
         event.calendarEditable = true;
         view->setEvent(event);
-        w->google->open = false;
+        w->holdWrites();
         QTest::mouseClick(remove, Qt::LeftButton);
         click<PillButton>(view.get(), QStringLiteral("Delete"));
         settle();
@@ -235,7 +234,7 @@ private Q_SLOTS:
         QVERIFY(!view->isBusy());
         QCOMPARE(view->confirming(), std::nullopt);
         QVERIFY(button(view.get(), QStringLiteral("Decline"))->isEnabled());
-        w->google->release();
+        w->releaseWrites();
         settle();
         QCOMPARE(view->confirming(), std::nullopt);
     }

@@ -5,15 +5,13 @@
 #include "support/FakeGoogle.h"
 #include "support/FakeNotion.h"
 #include "support/RemoteTestSession.h"
+#include "support/Shots.h"
 #include "ui/settings/SettingsView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QImage>
-#include <QPainter>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
@@ -109,22 +107,4 @@ inline void choose(QComboBox* picker, const QString& text) {
     for (int i = 0; i < index; ++i)
         QTest::keyClick(picker, Qt::Key_Down);
     QCOMPARE(picker->currentText(), text);
-}
-
-// With VORRINDEL_SHOTS set, writes the widget at scale 2 to <VORRINDEL_SHOTS>/<name>.png, to be
-// looked at.
-inline void shot(QWidget* widget, const QString& name) {
-    const QString folder = qEnvironmentVariable("VORRINDEL_SHOTS");
-    if (folder.isEmpty())
-        return;
-    // Layouts settle on the event loop; the window would be drawn after they did.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    QImage image(widget->size() * 2, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(2);
-    image.fill(widget->palette().color(QPalette::Window));
-    QPainter painter(&image);
-    widget->render(&painter);
-    painter.end();
-    QDir().mkpath(folder);
-    image.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }

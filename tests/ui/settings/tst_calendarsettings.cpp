@@ -85,7 +85,7 @@ private Q_SLOTS:
         SettingsView& view = w.open(2);
         QCOMPARE(sections(&view),
                  QStringList({"Local: Work", "apple: Birthdays, Family", "zed@x.org: Team"}));
-        shot(&view, "calendars");
+        Shots::save(&view, "calendars");
         QCOMPARE(w.h.titlesOn("2026-03-04"), QStringList{"Team lunch"});
 
         auto* team = control<QCheckBox>(&view, "Team");
@@ -137,7 +137,7 @@ private Q_SLOTS:
         QVERIFY(std::any_of(labels.cbegin(), labels.cend(),
                             [&](const QLabel* l) { return l->isVisible() && l->text() == text; }));
         QVERIFY(sections(&view).isEmpty());
-        shot(&view, QStringLiteral("calendars-") + QTest::currentDataTag());
+        Shots::save(&view, QStringLiteral("calendars-") + QTest::currentDataTag());
         click(control<QPushButton>(&view, button));
         if (access) {
             QCOMPARE(w.opened.size(), 1);

@@ -189,7 +189,7 @@ private Q_SLOTS:
                 error = label;
         }
         QVERIFY2(error, "the reason is shown under the toggle");
-        shot(&view, "general-login-refused");
+        Shots::save(&view, "general-login-refused");
 
         QVERIFY(QFile::remove(folder));
         click(toggle);

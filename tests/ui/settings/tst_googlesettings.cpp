@@ -162,7 +162,7 @@ private Q_SLOTS:
         GoogleWorld w;
         SettingsView& view = w.open(1);
         QCOMPARE(tab(view)->shownLayout(), GoogleSettingsModel::Layout::connectCard);
-        shot(&view, "google-connect");
+        Shots::save(&view, "google-connect");
         click(control<QPushButton>(&view, "Connect Google Calendar"));
         QVERIFY(w.waitFor([&] { return tab(view)->shownLayout() == GoogleSettingsModel::Layout::accounts; }));
         QCOMPARE(stored().accounts.size(), 1);
@@ -173,7 +173,7 @@ private Q_SLOTS:
         QCOMPARE(w.googleTitles(), QStringList({"Ada's own", "Team sync"}));
         w.h.advance(180);
         QVERIFY(shows(&view, "Synced 3 min. ago"));
-        shot(&view, "google-accounts");
+        Shots::save(&view, "google-accounts");
     }
 
     // Reconnecting an expired account replaces it and keeps the calendars it had hidden.
@@ -236,7 +236,7 @@ private Q_SLOTS:
         click(control<QPushButton>(&view, "Connect Google Calendar"));
         QVERIFY(w.waitFor([&] { return control<QPushButton>(&view, "Cancel signing in") != nullptr; }));
         QVERIFY(!control<QPushButton>(&view, "Connect Google Calendar"));
-        shot(&view, "google-signing-in");
+        Shots::save(&view, "google-signing-in");
         click(control<QPushButton>(&view, "Cancel signing in"));
         QVERIFY(w.waitFor([&] { return control<QPushButton>(&view, "Connect Google Calendar") != nullptr; }));
         QVERIFY(!w.h.store->googleError());
@@ -247,7 +247,7 @@ private Q_SLOTS:
         click(control<QPushButton>(&view, "Connect Google Calendar"));
         QVERIFY(w.waitFor([&] { return w.h.store->googleError().has_value(); }));
         QVERIFY(control<WarningLine>(&view, *w.h.store->googleError()));
-        shot(&view, "google-refused");
+        Shots::save(&view, "google-refused");
         QVERIFY(stored().accounts.isEmpty());
     }
 

@@ -97,7 +97,7 @@ private Q_SLOTS:
         QCOMPARE(picker->count(), 2);
         choose(picker, "Deadline");
         QCOMPARE(chosen(*w.h.settings), QStringList({"a:Deadline", "c:Start"}));
-        shot(&view, "notion-databases");
+        Shots::save(&view, "notion-databases");
 
         click(control<QCheckBox>(&view, "🚀 Alpha"));
         QCOMPARE(chosen(*w.h.settings), QStringList({"c:Start"}));
@@ -151,16 +151,17 @@ private Q_SLOTS:
             QVERIFY(storedToken().isEmpty());
             QVERIFY(control<WarningLine>(&view, QStringLiteral("API token is invalid.")));
             QVERIFY(field->isVisible());
-            shot(&view, "notion-refused");
+            Shots::save(&view, "notion-refused");
         }
     }
 
-    // Disconnect pressed while a connect waits for Notion: the token file goes at once and stays
-    // gone when the connect completes, whichever state the tab was in.
+    // Disconnect pressed while a connect waits for Notion (checking the token, or listing the databases
+    // once the token passed): the token file goes at once and stays gone when the connect completes,
+    // whichever state the tab was in.
     void disconnectDuringAPendingConnect_data() {
         QTest::addColumn<bool>("connectedBefore");
-        QTest::newRow("stored token rescanned on showing") << false;
-        QTest::newRow("connected integration rescanned") << true;
+        QTest::newRow("stored token rescanned on showing, checking the token") << false;
+        QTest::newRow("connected integration rescanned, listing the databases") << true;
     }
     void disconnectDuringAPendingConnect() {
         QFETCH(bool, connectedBefore);
@@ -174,7 +175,7 @@ private Q_SLOTS:
         if (connectedBefore) {
             QVERIFY(
                 w.waitFor([&] { return control<QCheckBox>(&view, "Bee") && !tab(view)->isConnecting(); }));
-            w.notion.server().hold("GET", "/v1/users/me");
+            w.notion.server().hold("POST", "/v1/search");
             click(control<QPushButton>(&view, "Rescan databases"));
         } else {
             // Showing the tab again while it rescans starts no second rescan.
@@ -184,7 +185,7 @@ private Q_SLOTS:
         }
         QVERIFY(w.waitFor([&] { return w.notion.server().heldCount() == 1; }));
         QVERIFY(tab(view)->isConnecting());
-        shot(&view, QStringLiteral("notion-connecting-") + (connectedBefore ? "connected" : "stored"));
+        Shots::save(&view, QStringLiteral("notion-connecting-") + (connectedBefore ? "connected" : "stored"));
 
         QStringList tokensWritten;
         QObject::connect(w.h.settings.get(), &AppSettings::notionTokenChanged,
@@ -214,7 +215,7 @@ private Q_SLOTS:
         QVERIFY(w.waitFor([&] { return w.h.store->notionError().has_value(); }));
         QVERIFY(control<WarningLine>(&view, QStringLiteral("API token is invalid.")));
         QVERIFY(control<QLineEdit>(&view, "Internal integration secret (ntn_… or secret_…)"));
-        shot(&view, "notion-revoked");
+        Shots::save(&view, "notion-revoked");
         click(control<QPushButton>(&view, "Disconnect"));
         QVERIFY(storedToken().isEmpty());
         QVERIFY(!w.h.store->notionError());

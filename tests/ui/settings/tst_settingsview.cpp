@@ -62,7 +62,7 @@ private Q_SLOTS:
                                         .arg(box.right())
                                         .arg(width)));
             }
-            shot(&view, QStringLiteral("settings-%1").arg(i));
+            Shots::save(&view, QStringLiteral("settings-%1").arg(i));
         }
     }
 
