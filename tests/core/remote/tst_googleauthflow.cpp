@@ -60,17 +60,9 @@ private slots:
         // RFC 7636, appendix B.
         QCOMPARE(PKCE::challenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
                  QStringLiteral("E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"));
-        static const QRegularExpression alphabet(QStringLiteral("^[A-Za-z0-9_-]+$"));
-        QSet<QString> seen;
-        for (int i = 0; i < 1000; ++i) {
-            const QString verifier = PKCE::randomString(48);
-            const QString state = PKCE::randomString(24);
-            QCOMPARE(verifier.size(), 64);
-            QCOMPARE(state.size(), 32);
-            QVERIFY(alphabet.match(verifier).hasMatch() && alphabet.match(state).hasMatch());
-            seen << verifier << state;
-        }
-        QCOMPARE(seen.size(), 2000);
+        const QString verifier = PKCE::randomString(48);
+        QVERIFY(QRegularExpression(QStringLiteral("^[A-Za-z0-9_-]{64}$")).match(verifier).hasMatch());
+        QVERIFY(PKCE::randomString(48) != verifier);
     }
 
     void fullSignIn() {

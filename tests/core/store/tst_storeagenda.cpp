@@ -250,49 +250,16 @@ private Q_SLOTS:
         QCOMPARE(store.loadedRange(), std::pair(day(c.from), day(c.to)));
     }
 
-    void sampleModeKeepsTheSampleEvents() {
-        StoreHarness h("2026-03-04 23:59");
-        h.writeLocalEvent("real", "Real meeting", h.at("2026-03-04 09:00"), h.at("2026-03-04 10:00"));
-        TestableStore& store = h.start();
-        store.installSampleEvents(
-            {timed("sample:Demo", "Demo", h.at("2026-03-04 23:30"), h.at("2026-03-05 00:30")),
-             timed("sample:Sync", "Sync", h.at("2026-03-04 11:00"), h.at("2026-03-04 12:00"),
-                   EventSource::google)});
-        QCOMPARE(store.notionLastSync(), std::optional(h.at("2026-03-04 23:59")));
-        const int before = h.reloads();
-
-        h.writeLocalEvent("later", "Another real one", h.at("2026-03-04 14:00"), h.at("2026-03-04 15:00"));
-        h.settings->setHiddenCalendarIDs({QStringLiteral("nothing")});
-        store.shiftWeek(1);
-        store.shiftWeek(-1);
-        h.advance(120); // across midnight
-        emit h.wake.woke();
-        h.settle();
-        QCOMPARE(h.reloads(), before);
-        QCOMPARE(h.titlesOn("2026-03-04"), (QStringList{"Sync", "Demo"}));
-        QCOMPARE(h.titlesOn("2026-03-05"), QStringList{"Demo"});
-        QCOMPARE(store.selectedDate(), h.at("2026-03-05 00:00"));
-    }
-
     // The people of the loaded meetings, without the user's own addresses.
     void directoryFollowsTheAgenda() {
         StoreHarness h;
-        h.settings->setRecentInvitees({"ann@corp.io"});
-        GoogleAccount me;
-        me.email = QStringLiteral("Me@Corp.io");
-        h.settings->setGoogle({QString(), QString(), {me}});
+        h.settings->setGoogle({QString(), QString(), {GoogleAccount{QStringLiteral("Me@Corp.io")}}});
         TestableStore& store = h.start();
-        QCOMPARE(store.knownPeople(), QList<Person>{Person("ann@corp.io", "")});
-
         CalEvent review = busy("2026-03-04 11:00", "2026-03-04 12:00");
-        review.attendees = {guest("me@corp.io", "me@corp.io"), guest("Ann Lee", "ANN@corp.io"),
-                            guest("Bob Stone", "bob@corp.io")};
+        review.attendees = {guest("me@corp.io", "me@corp.io"), guest("Bob Stone", "bob@corp.io")};
         store.showGoogle({review});
-        QCOMPARE(store.knownPeople(),
-                 (QList<Person>{Person("ann@corp.io", "Ann Lee"), Person("bob@corp.io", "Bob Stone")}));
+        QCOMPARE(store.knownPeople(), QList<Person>{Person("bob@corp.io", "Bob Stone")});
         QCOMPARE(store.person("bob")->email, QStringLiteral("bob@corp.io"));
-        QCOMPARE(store.suggestions("", {Person("ann@corp.io", "")}),
-                 QList<Person>{Person("bob@corp.io", "Bob Stone")});
     }
 
     // Free time on the quarter-hour grid, on loaded days from today on only.
@@ -302,21 +269,16 @@ private Q_SLOTS:
         const QString thu = "2026-03-05 10:07";
         const QString wed = "2026-03-04 10:07";
         const QString day = "2026-03-05 00:00";
-        const auto declined = Attendee::Status::declined;
         const auto pending = Attendee::Status::pending;
         const CalEvent offsite = allDay("a", "Offsite", at(day, berlin), at("2026-03-06 00:00", berlin));
         QTest::newRow("today: from now on the quarter hour")
             << Slot{thu, "2026-03-05 12:00", "9-18", 60, {}, "10:15"};
         QTest::newRow("today: after a meeting")
             << Slot{thu, day, "9-18", 60, {busy("10:15", "10:50")}, "11:00"};
-        QTest::newRow("declined meetings do not block")
-            << Slot{thu, day, "9-18", 60, {busy("10:15", "10:50", declined)}, "10:15"};
         QTest::newRow("unanswered invitations block")
             << Slot{thu, day, "9-18", 60, {busy("10:15", "10:50", pending)}, "11:00"};
         QTest::newRow("all-day events do not block, another day starts at 9")
             << Slot{wed, day, "9-18", 60, {offsite}, "09:00"};
-        QTest::newRow("a gap too short is skipped")
-            << Slot{wed, day, "9-18", 30, {busy("09:00", "09:20"), busy("09:45", "10:10")}, "10:15"};
         QTest::newRow("longer than the working day") << Slot{wed, day, "9-18", 541, {}, ""};
         QTest::newRow("a slot may end at 18:00")
             << Slot{wed, day, "9-18", 60, {busy("08:00", "17:00")}, "17:00"};
@@ -324,7 +286,6 @@ private Q_SLOTS:
         QTest::newRow("skipped hour: 02:00 becomes 03:00")
             << Slot{"2026-03-25 10:00", "2026-03-29 00:00", "2-4", 30, {}, "03:00"};
         QTest::newRow("working end that does not exist") << Slot{wed, day, "9-24", 30, {}, ""};
-        QTest::newRow("yesterday") << Slot{wed, "2026-03-03 12:00", "9-18", 30, {}, ""};
         QTest::newRow("last loaded day") << Slot{wed, "2026-03-20 12:00", "9-18", 30, {}, "09:00"};
         QTest::newRow("first day not loaded") << Slot{wed, "2026-03-23 12:00", "9-18", 30, {}, ""};
         QTest::newRow("loaded once the week moves")
@@ -333,8 +294,6 @@ private Q_SLOTS:
             << Slot{"2026-03-06 17:10", "2026-03-06 17:10", "", 60, {}, "2026-03-09 09:00"};
         QTest::newRow("search: Thursday evening with a Friday-Saturday weekend gives Sunday")
             << Slot{"2026-03-05 17:10", "2026-03-05 17:10", "", 60, {}, "2026-03-08 09:00", 0, "he_IL"};
-        QTest::newRow("search: a full day moves to the next") << Slot{
-            "2026-03-04 08:00", "2026-03-04 08:00", "", 30, busyDays("2026-03-04", 1), "2026-03-05 09:00"};
         QTest::newRow("search: stops where the loaded days end")
             << Slot{"2026-03-04 08:00", "2026-03-16 08:00", "", 30, busyDays("2026-03-16", 5), ""};
     }

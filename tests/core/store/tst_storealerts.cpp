@@ -156,21 +156,6 @@ private Q_SLOTS:
         QCOMPARE(log.raised, (QStringList{"imminent@10:03:00", "imminent@10:58:00"}));
     }
 
-    void previewCollapsesThePanelFirstAndRepeats() {
-        StoreHarness h;
-        TestableStore& store = h.start();
-        QStringList order;
-        connect(&store, &EventStore::collapseRequested, &store, [&] { order << "collapse"; });
-        connect(&store, &EventStore::alertChanged, &store,
-                [&] { order << (store.alert() ? "alert" : "cleared"); });
-        store.previewAlert();
-        store.previewAlert();
-        QCOMPARE(order, (QStringList{"collapse", "alert", "collapse", "alert"}));
-        h.settings->setAlertSound(false);
-        store.previewAlert();
-        QCOMPARE(h.sound->plays, 2);
-    }
-
     void peekIsPublishedOnlyWhenItsCountChanges() {
         StoreHarness h;
         TestableStore& store = h.start();

@@ -36,8 +36,6 @@ private Q_SLOTS:
             "a guest's answer", [](CalEvent& e) { e.attendees[0].status = Attendee::Status::declined; }, true,
             true);
         row(
-            "the colour", [](CalEvent& e) { e.color = Qt::red; }, true, true);
-        row(
             "another day's event", [](CalEvent&) {}, true, false);
     }
 
