@@ -20,9 +20,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("elided");
         QTest::newRow("fits on one line") << QStringLiteral("Standup") << 1 << 200 << 1 << false;
         QTest::newRow("one line cut") << words << 1 << 150 << 1 << true;
-        QTest::newRow("line feeds join on one line") << QStringLiteral("a\nb") << 1 << 200 << 1 << false;
         QTest::newRow("two lines cut") << words + words << 2 << 150 << 2 << true;
-        QTest::newRow("two lines enough") << words << 2 << 400 << 1 << false;
         QTest::newRow("notes capped at twelve")
             << QStringLiteral("line\n").repeated(20) << 12 << 300 << 12 << true;
         QTest::newRow("twelve lines exactly")

@@ -119,13 +119,6 @@ private Q_SLOTS:
         QTest::failOnWarning(QRegularExpression(QStringLiteral("no picture")));
         QCOMPARE(paintedPixels(paintSymbol(QStringLiteral("no.such.symbol"), Qt::white)), 0);
     }
-
-    void aPixmapHasTheDevicePixelRatioAsked() {
-        const QPixmap pixmap = Symbol::pixmap(QStringLiteral("clock"), 16, Qt::white, 2);
-        QCOMPARE(pixmap.size(), QSize(32, 32));
-        QCOMPARE(pixmap.devicePixelRatio(), 2.0);
-        QVERIFY(paintedPixels(pixmap.toImage()) > 20);
-    }
 };
 
 QTEST_MAIN(TestSymbol)

@@ -115,9 +115,6 @@ private Q_SLOTS:
         QTest::newRow("denied") << std::optional(CalendarAccess::denied)
                                 << "Calendar access is off for Vorrindel."
                                 << "Open Calendar Folder";
-        QTest::newRow("write only counts as off")
-            << std::optional(CalendarAccess::writeOnly) << "Calendar access is off for Vorrindel."
-            << "Open Calendar Folder";
     }
     void accessVariants() {
         QFETCH(std::optional<CalendarAccess>, access);

@@ -222,22 +222,6 @@ private Q_SLOTS:
         QVERIFY(!control<QPushButton>(&view, "Disconnect"));
         QVERIFY(!control<WarningLine>(&view, QStringLiteral("API token is invalid.")));
     }
-
-    // Connected, with no database shared: the name and the hint to share one, no database section.
-    void connectedWithoutDatabases() {
-        SettingsWorld w;
-        w.notion.setBotName(std::nullopt);
-        w.h.settings->setNotionToken(w.notion.token());
-        SettingsView& view = w.open(3);
-        QVERIFY(w.waitFor([&] { return w.h.store->notionUserName().has_value(); }));
-        QVERIFY(shows(&view, "Notion integration"));
-        QVERIFY(shows(&view, "No databases with a date property are shared with this integration. Open the "
-                             "database in Notion → ··· → Connections → add your integration, then rescan."));
-        const QList<QGroupBox*> sections = view.findChildren<QGroupBox*>();
-        QVERIFY(std::none_of(sections.cbegin(), sections.cend(), [](const QGroupBox* box) {
-            return box->isVisible() && box->title() == u"Databases with a date property";
-        }));
-    }
 };
 
 QTEST_MAIN(TestNotionSettings)
