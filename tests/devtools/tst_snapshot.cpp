@@ -93,6 +93,7 @@ private Q_SLOTS:
         const QString folder = m_home->path() + "/--shots";
         const Run run = snapshot("10:00:00", {"--snapshot", "--shots"}, m_home->path());
         QVERIFY2(run.status == 0, qPrintable(run.errors));
+        QVERIFY2(!run.errors.contains("Symbol: no picture"), qPrintable(run.errors));
         QCOMPARE(run.lines, wroteLines(folder, allShots));
         QCOMPARE(pngFiles(folder), fileNames(allShots));
 

@@ -65,13 +65,8 @@ private Q_SLOTS:
         QTest::newRow("the notch screen wins over the main one")
             << QList<Screen>{plain(monitor, 30), notched} << 0
             << NotchGeometry{laptop, QSizeF(200, 32), true};
-        QTest::newRow("notch without side areas")
-            << QList<Screen>{Screen{laptop, laptop, 32, std::nullopt, 600}} << 0
-            << NotchGeometry{laptop, QSizeF(200, 32), true};
         QTest::newRow("bar of 22 grows to 24")
             << QList<Screen>{plain(monitor, 22)} << 0 << NotchGeometry{monitor, QSizeF(180, 24), false};
-        QTest::newRow("no bar at all")
-            << QList<Screen>{plain(monitor, 0)} << 0 << NotchGeometry{monitor, QSizeF(180, 24), false};
         QTest::newRow("bar of 50 stops at 40")
             << QList<Screen>{plain(monitor, 50)} << 0 << NotchGeometry{monitor, QSizeF(180, 40), false};
         QTest::newRow("bar that is not a number")

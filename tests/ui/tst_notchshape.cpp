@@ -33,7 +33,6 @@ private Q_SLOTS:
         const qreal inf = std::numeric_limits<qreal>::infinity();
         QTest::newRow("collapsed") << 0.0 << 10.0 << QSizeF(200, 32) << 0.0 << 10.0;
         QTest::newRow("expanded") << 12.0 << 24.0 << QSizeF(600, 410) << 12.0 << 24.0;
-        QTest::newRow("alert") << 10.0 << 20.0 << QSizeF(600, 78) << 10.0 << 20.0;
         QTest::newRow("bottom cut to the height left") << 6.0 << 14.0 << QSizeF(492, 20) << 6.0 << 7.0;
         QTest::newRow("bottom cut to the width left") << 10.0 << 30.0 << QSizeF(60, 400) << 10.0 << 20.0;
         QTest::newRow("negative") << -3.0 << -0.5 << QSizeF(200, 32) << 0.0 << 0.0;

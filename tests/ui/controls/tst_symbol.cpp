@@ -52,51 +52,18 @@ private Q_SLOTS:
         QCOMPARE(QFontInfo(Theme::uiFont(9.5, QFont::Medium)).pixelSize(), 10);
     }
 
-    // Every symbol name the panel, the event detail and quick add use has a picture.
-    void everyNameTheViewsUseIsDrawn_data() {
+    // Symbols are drawn tinted: the most opaque pixel is the colour asked for. (Every name the views
+    // use has a picture: their tests and the snapshot run fail on a symbol without one.)
+    void symbolsAreDrawnInTheirTint_data() {
         QTest::addColumn<QString>("name");
-        for (const char* name : {"arrow.clockwise",
-                                 "at",
-                                 "bell.fill",
-                                 "calendar",
-                                 "calendar.badge.exclamationmark",
-                                 "checkmark",
-                                 "checkmark.circle",
-                                 "checkmark.circle.fill",
-                                 "chevron.left",
-                                 "chevron.right",
-                                 "chevron.up",
-                                 "circle",
-                                 "clock",
-                                 "exclamationmark.circle.fill",
-                                 "exclamationmark.triangle.fill",
-                                 "gearshape",
-                                 "mappin.and.ellipse",
-                                 "pencil",
-                                 "person",
-                                 "person.2",
-                                 "person.crop.circle.badge.checkmark",
-                                 "person.crop.circle.badge.plus",
-                                 "person.crop.circle.badge.xmark",
-                                 "pin",
-                                 "pin.fill",
-                                 "plus",
-                                 "questionmark.circle.fill",
-                                 "sparkles",
-                                 "sun.max",
-                                 "trash",
-                                 "video.fill",
-                                 "video.slash",
-                                 "xmark",
-                                 "xmark.circle.fill"})
+        for (const char* name : {"arrow.clockwise", "calendar.badge.exclamationmark", "person.crop.circle.badge.plus",
+                                 "sparkles", "video.slash", "xmark.circle.fill"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
-    void everyNameTheViewsUseIsDrawn() {
+    void symbolsAreDrawnInTheirTint() {
         QFETCH(QString, name);
-        QVERIFY(Symbol::exists(name));
         const QImage image = paintSymbol(name, Theme::accent());
         QVERIFY2(paintedPixels(image) > 20, "nothing visible was painted");
-        // Tinted: the most opaque pixel is the colour asked for.
         QRgb strongest = 0;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)

