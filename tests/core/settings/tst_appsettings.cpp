@@ -214,16 +214,6 @@ private Q_SLOTS:
         QCOMPARE(settings.hasGoogle(), hasGoogle);
     }
 
-    void notionNeedsTokenAndDatabase() {
-        AppSettings settings(m_locations);
-        settings.setNotionDatabases({{"d", "Tasks", std::nullopt, "Due"}});
-        QVERIFY(!settings.hasNotion());
-        settings.setNotionToken("secret_abc");
-        QVERIFY(settings.hasNotion());
-        settings.setNotionDatabases({});
-        QVERIFY(!settings.hasNotion());
-    }
-
     // The program and the Exec line that starts it: quoted where the path holds a reserved character,
     // then escaped as every value of a desktop entry.
     void launchAtLogin_data() {

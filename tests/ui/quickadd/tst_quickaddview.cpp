@@ -198,6 +198,11 @@ private Q_SLOTS:
         click(w.chip("Pim Ode")->removeButton());
         w.settle();
         QCOMPARE(w.view().mainField()->text(), QStringLiteral("Coffee tomorrow 3pm"));
+        // A plain line may go to a local calendar, which becomes the one new events go to.
+        w.model().toggleCalendars();
+        w.settle();
+        click(w.button<DestinationRow>(QStringLiteral("Home")));
+        QCOMPARE(w.env.defaultCalendar, QStringLiteral("fastmail/home"));
     }
 
     // Each showing has a model of its own: what a closed one typed, and its requests, stay with it.
