@@ -121,27 +121,6 @@ private slots:
         QVERIFY(refuses(port));
         QCOMPARE(paths, QStringList());
     }
-
-    void queryItems_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("items"); // "name=value" or "name" (no "=") joined by "|"; null: no URL
-
-        QTest::newRow("decoded, plus kept") << u"/cb?code=ab%2Fc&state=x+y"_s << "code=ab/c|state=x+y";
-        QTest::newRow("no value, empty value") << u"/cb?a&b="_s << "a|b=";
-        QTest::newRow("no query") << u"/"_s << "";
-        QTest::newRow("not a URL") << "/a b?c=d" << QString();
-    }
-    void queryItems() {
-        QFETCH(QString, path);
-        QFETCH(QString, items);
-
-        const auto parsed = LoopbackServer::queryItems(path);
-        QCOMPARE(parsed.has_value(), !items.isNull());
-        QStringList texts;
-        for (const auto& item : parsed.value_or(QList<LoopbackServer::QueryItem>()))
-            texts << (item.value ? item.name + u'=' + *item.value : item.name);
-        QCOMPARE(texts.join(u'|'), items);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestLoopbackServer)

@@ -129,8 +129,6 @@ private Q_SLOTS:
             << Timeline{wed, {"select 2026-03-06 15:30"}, "2026-03-06", "2026-03-02", 0, 0};
         QTest::newRow("a day of another week moves the week")
             << Timeline{wed, {"select 2026-03-18 08:00"}, "2026-03-18", "2026-03-16", 1, 1};
-        QTest::newRow("next week starts on its first day")
-            << Timeline{wed, {"shift 1"}, "2026-03-09", "2026-03-09", 1, 1};
         QTest::newRow("back to this week selects today")
             << Timeline{wed, {"shift 1", "shift -1"}, "2026-03-04", "2026-03-02", 2, 2};
         QTest::newRow("Today from two weeks ahead")
@@ -228,8 +226,6 @@ private Q_SLOTS:
             << Week{"de_DE", "2026-03-08 23:00", 0, "2026-03-02", "2026-03-08", "2026-02-23", "2026-03-23"};
         QTest::newRow("Sunday first, on Sunday")
             << Week{"en_US", "2026-03-08 00:30", 0, "2026-03-08", "2026-03-14", "2026-03-01", "2026-03-29"};
-        QTest::newRow("the week of the change to summer time")
-            << Week{"de_DE", "2026-03-29 12:00", 0, "2026-03-23", "2026-03-29", "2026-03-16", "2026-04-13"};
         QTest::newRow("two weeks ahead, today stays loaded")
             << Week{"de_DE", "2026-03-04 10:00", 2, "2026-03-16", "2026-03-22", "2026-03-04", "2026-04-06"};
         QTest::newRow("three weeks back, tomorrow stays loaded")
@@ -269,14 +265,11 @@ private Q_SLOTS:
         const QString thu = "2026-03-05 10:07";
         const QString wed = "2026-03-04 10:07";
         const QString day = "2026-03-05 00:00";
-        const auto pending = Attendee::Status::pending;
         const CalEvent offsite = allDay("a", "Offsite", at(day, berlin), at("2026-03-06 00:00", berlin));
         QTest::newRow("today: from now on the quarter hour")
             << Slot{thu, "2026-03-05 12:00", "9-18", 60, {}, "10:15"};
         QTest::newRow("today: after a meeting")
             << Slot{thu, day, "9-18", 60, {busy("10:15", "10:50")}, "11:00"};
-        QTest::newRow("unanswered invitations block")
-            << Slot{thu, day, "9-18", 60, {busy("10:15", "10:50", pending)}, "11:00"};
         QTest::newRow("all-day events do not block, another day starts at 9")
             << Slot{wed, day, "9-18", 60, {offsite}, "09:00"};
         QTest::newRow("longer than the working day") << Slot{wed, day, "9-18", 541, {}, ""};
