@@ -62,9 +62,11 @@ private slots:
         output += QString::fromUtf8(app.readAllStandardOutput());
         QStringList lines = output.split(u'\n', Qt::SkipEmptyParts);
         std::sort(lines.begin() + 1, lines.end());
-        QCOMPARE(lines, (QStringList{match.captured(0).trimmed(),
-                                     QStringLiteral("loopback: request /one?code=ab%2Fc&state=xyz → code=ab/c state=xyz"),
-                                     QStringLiteral("loopback: request /two?a&b= → a= b=")}));
+        QCOMPARE(
+            lines,
+            (QStringList{match.captured(0).trimmed(),
+                         QStringLiteral("loopback: request /one?code=ab%2Fc&state=xyz → code=ab/c state=xyz"),
+                         QStringLiteral("loopback: request /two?a&b= → a= b=")}));
     }
 };
 

@@ -26,7 +26,7 @@ template <typename Fake, typename Slot> Fake* install(Slot& slot) {
 
 } // namespace
 
-PanelWorld::PanelWorld(bool compositing)
+PanelWorld::PanelWorld()
     : clock(TestEvents::at(QStringLiteral("2026-03-04 10:00"))) {
     if (!previousHandler)
         previousHandler = qInstallMessageHandler(quietHandler);
@@ -45,7 +45,7 @@ PanelWorld::PanelWorld(bool compositing)
     screens = install<FakeScreens>(platform.screens);
     clicks = install<FakeClicks>(platform.clicks);
     focus = install<FakeFocus>(platform.focus);
-    install<FakeCompositor>(platform.compositor)->on = compositing;
+    install<FakeCompositor>(platform.compositor);
     platform.ownWindowAt = [this](QPoint at) { return ownWindows.contains(at); };
     controller = std::make_unique<NotchController>(*store, *settings, std::move(platform));
     // The offscreen platform moves the pointer into exposed windows only.

@@ -45,7 +45,7 @@ public:
 // own: the offscreen platform turns QCursor::setPos into enter, leave and move events.
 class PanelWorld {
 public:
-    explicit PanelWorld(bool compositing = true);
+    PanelWorld();
     ~PanelWorld();
 
     NotchState& state() const { return controller->state(); }

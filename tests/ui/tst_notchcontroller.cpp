@@ -284,17 +284,6 @@ private Q_SLOTS:
         QTRY_COMPARE(world.frame(), QRect(870, 0, 180, 32));
         QCOMPARE(geometry.count(), 1);
     }
-
-    void withoutACompositorTheWindowIsCutToTheSilhouette() {
-        PanelWorld world(false);
-        QCOMPARE(world.controller->panel()->mask().boundingRect(), QRect(0, 0, 180, 24));
-        world.controller->expand(true);
-        const QRegion mask = world.controller->panel()->mask();
-        QVERIFY(mask.contains(QPoint(336, 200)) && mask.contains(QPoint(49, 200)));
-        QVERIFY(!mask.contains(QPoint(46, 200))); // beside the body, under the flare
-        QVERIFY(!mask.contains(QPoint(38, 408))); // a rounded corner
-        QVERIFY(!mask.contains(QPoint(336, 420)));
-    }
 };
 
 QTEST_MAIN(TestNotchController)

@@ -156,35 +156,6 @@ private Q_SLOTS:
         QCOMPARE(bare.view->silhouette(), NotchSilhouette::forMode(laptop.notchSize, NotchMode::alert));
         QCOMPARE(bare.view->silhouetteRect(), QRectF(36, 0, 600, 70));
     }
-
-    void hostsEachModesContentInsideTheSilhouette() {
-        Bare bare;
-        auto* peek = new QWidget;
-        auto* expanded = new QWidget;
-        bare.view->setModeContent(NotchMode::peek, peek);
-        bare.view->setModeContent(NotchMode::expanded, expanded);
-        QVERIFY(!peek->isVisibleTo(bare.view.get()) && !expanded->isVisibleTo(bare.view.get()));
-
-        bare.setPeek();
-        bare.fit();
-        QVERIFY(peek->isVisibleTo(bare.view.get()));
-        QCOMPARE(peek->mapTo(bare.view.get(), QPoint(0, 0)), QPoint(0, 0));
-        QCOMPARE(peek->size(), QSize(492, 24));
-
-        // The expanded content keeps its size, centred and clipped while the shape is smaller.
-        Motion::setEnabled(true);
-        bare.state.setExpanded(true);
-        bare.view->resize(672, 446);
-        QVERIFY(expanded->isVisibleTo(bare.view.get()));
-        QCOMPARE(expanded->size(), QSize(600, 410));
-        QVERIFY(expanded->parentWidget()->geometry().width() < 600);
-        QVERIFY(!expanded->parentWidget()->mask().isEmpty());
-        QTRY_VERIFY(!peek->isVisibleTo(bare.view.get()));
-        QTRY_VERIFY(!expanded->graphicsEffect());
-        QTRY_VERIFY(!bare.view->isMorphing());
-        QCOMPARE(expanded->mapTo(bare.view.get(), QPoint(0, 0)), QPoint(36, 0));
-
-    }
 };
 
 QTEST_MAIN(TestNotchRootView)

@@ -109,14 +109,16 @@ private Q_SLOTS:
         };
         const QString local = " / try / Work / " + localRoute + " / Add event";
         const QString invites = " / ada@corp.io / Google sends the invites / Send invites";
-        row("empty", "en_US", line(""), "New event / [clock] Type what, when and who" + local + " (disabled)");
+        row("empty", "en_US", line(""),
+            "New event / [clock] Type what, when and who" + local + " (disabled)");
         row("plain and timed", "en_US", line("Dentist tomorrow 2pm"),
             "New event / [clock] Dentist · Tomorrow · 2:00 – 3:00 pm · 1 h" + local);
         row("a guest by name makes a meeting", "en_US", line("Design sync with Ondrea fri 3-4pm"),
             "New meeting / [clock] Design sync · Fri, Mar 6 · 3:00 – 4:00 pm · 1 h · 1 invitee · Meet / try" +
                 invites);
         row("guests without a time get a free slot", "en_US", line("Coffee with Oskel bob@corp.io"),
-            "New meeting / [sparkles] Coffee · Auto · Today · 10:00 – 11:00 am · 1 h · 2 invitees · Meet / auto" +
+            "New meeting / [sparkles] Coffee · Auto · Today · 10:00 – 11:00 am · 1 h · 2 invitees · Meet / "
+            "auto" +
                 invites);
         row("Meet without guests", "en_US", line("Standup tomorrow 9:30am", true),
             "New meeting / [clock] Standup · Tomorrow · 9:30 – 10:30 am · 1 h · Meet / try / ada@corp.io / "
@@ -125,14 +127,18 @@ private Q_SLOTS:
             "New meeting / [clock] Sync · Tomorrow · 4:00 – 5:00 pm · 1 h · 1 invitee / try" + invites);
         row("a plain event in a Google calendar", "en_US",
             line("Lunch tomorrow 1pm", std::nullopt, "g|ada@corp.io|team@group.corp.io"),
-            "New event / [clock] Lunch · Tomorrow · 1:00 – 2:00 pm · 1 h / try / Team / → Notion Calendar / Add event");
+            "New event / [clock] Lunch · Tomorrow · 1:00 – 2:00 pm · 1 h / try / Team / → Notion Calendar / "
+            "Add event");
         row("no date: all day today", "en_US", line("Read the report"),
-            "New event / [calendar] Read the report · Today · all day · add a time, e.g. “tomorrow 3pm”" + local);
-        row("two days", "en_US", line("Offsite fri-sat"), "New event / [calendar] Offsite · Fri, Mar 6 · 2 days" + local);
+            "New event / [calendar] Read the report · Today · all day · add a time, e.g. “tomorrow 3pm”" +
+                local);
+        row("two days", "en_US", line("Offsite fri-sat"),
+            "New event / [calendar] Offsite · Fri, Mar 6 · 2 days" + local);
         row("24-hour: plain and timed", "de_DE", line("Dentist tomorrow 2pm"),
             "New event / [clock] Dentist · Tomorrow · 14:00 – 15:00 · 1 h" + local);
         row("24-hour: a guest by name", "de_DE", line("Design sync with Ondrea fri 3-4pm"),
-            "New meeting / [clock] Design sync · Fr., 6. März · 15:00 – 16:00 · 1 h · 1 invitee · Meet / try" +
+            "New meeting / [clock] Design sync · Fr., 6. März · 15:00 – 16:00 · 1 h · 1 invitee · Meet / "
+            "try" +
                 invites);
     }
     void newLine() {
@@ -296,42 +302,69 @@ private Q_SLOTS:
         QTest::addColumn<Edit>("c");
         const CalEvent review = googleReview();
         const CalEvent offsite = localOffsite();
-        const QString noChange = "clean, disabled | No changes yet — edit the title, the when-line or the guests.";
+        const QString noChange =
+            "clean, disabled | No changes yet — edit the title, the when-line or the guests.";
         const QString notify = "Google will email 2 people";
         const auto row = [](const char* name, const Edit& edit) { QTest::newRow(name) << edit; };
         row("untouched", {review, "", "", {}, false, noChange + " |  | Save & notify"});
         row("the title of a Google event with guests",
-            {review, "Design review v2", "", {}, false, "dirty, enabled | " + notify + " |  | Save & notify"});
+            {review,
+             "Design review v2",
+             "",
+             {},
+             false,
+             "dirty, enabled | " + notify + " |  | Save & notify"});
         row("one guest out, two in",
             {review, "", "", QStringList{"ondrea@corp.io", "oskel@corp.io", "PIM@corp.io"}, false,
              "dirty, enabled | +2 invited · −1 removed · Google will email 4 people |  | Save & notify"});
-        row("the same guest in capitals",
-            {review, "", "", QStringList{"ondrea@corp.io", "BOB@Corp.IO"}, false, noChange + " |  | Save & notify"});
-        row("Meet added",
-            {review, "", "", {}, true, "dirty, enabled | Meet link added · " + notify + " |  | Save & notify"});
-        row("a new time on the same day",
-            {review, "", "4pm", {}, false,
-             "dirty, enabled | was Thu, Mar 5 · 2:00 – 3:00 pm · " + notify + " | same day, new time | Save & notify"});
+        row("the same guest in capitals", {review, "", "", QStringList{"ondrea@corp.io", "BOB@Corp.IO"},
+                                           false, noChange + " |  | Save & notify"});
+        row("Meet added", {review,
+                           "",
+                           "",
+                           {},
+                           true,
+                           "dirty, enabled | Meet link added · " + notify + " |  | Save & notify"});
+        row("a new time on the same day", {review,
+                                           "",
+                                           "4pm",
+                                           {},
+                                           false,
+                                           "dirty, enabled | was Thu, Mar 5 · 2:00 – 3:00 pm · " + notify +
+                                               " | same day, new time | Save & notify"});
         row("the title of a local event",
             {offsite, "Offsite 2026", "", {}, false, "dirty, enabled | Title change only. |  | Save"});
         row("a local all-day event given a time",
             {offsite, "", "fri 3pm", {}, false, "dirty, enabled | was Thu, Mar 5 · All day |  | Save"});
-        row("an unreadable when-line",
-            {offsite, "Offsite 2026", "whenever", {}, false,
-             "dirty, disabled | Title change only. | Couldn’t read that — try “fri 3pm” or “tomorrow all day” "
-             "(warns) | Save"});
+        row("an unreadable when-line", {offsite,
+                                        "Offsite 2026",
+                                        "whenever",
+                                        {},
+                                        false,
+                                        "dirty, disabled | Title change only. | Couldn’t read that — try "
+                                        "“fri 3pm” or “tomorrow all day” "
+                                        "(warns) | Save"});
         CalEvent weekly = review;
         weekly.isRecurring = true;
-        row("one occurrence of a series",
-            {weekly, "", "fri 2pm", {}, false,
-             "dirty, enabled | was Thu, Mar 5 · 2:00 – 3:00 pm · " + notify + " | this occurrence only | Save & notify"});
+        row("one occurrence of a series", {weekly,
+                                           "",
+                                           "fri 2pm",
+                                           {},
+                                           false,
+                                           "dirty, enabled | was Thu, Mar 5 · 2:00 – 3:00 pm · " + notify +
+                                               " | this occurrence only | Save & notify"});
         CalEvent late = review;
         late.start = late.start.addSecs(-59);
-        row("moved by 59 seconds", {late, "", "2pm", {}, false, noChange + " | same day, new time | Save & notify"});
+        row("moved by 59 seconds",
+            {late, "", "2pm", {}, false, noChange + " | same day, new time | Save & notify"});
         late.start = late.start.addSecs(-1);
-        row("moved by a minute",
-            {late, "", "2pm", {}, false,
-             "dirty, enabled | was Thu, Mar 5 · 1:59 – 3:00 pm · " + notify + " | same day, new time | Save & notify"});
+        row("moved by a minute", {late,
+                                  "",
+                                  "2pm",
+                                  {},
+                                  false,
+                                  "dirty, enabled | was Thu, Mar 5 · 1:59 – 3:00 pm · " + notify +
+                                      " | same day, new time | Save & notify"});
     }
     void edit() {
         QFETCH(Edit, c);

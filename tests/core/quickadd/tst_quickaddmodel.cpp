@@ -354,7 +354,8 @@ private Q_SLOTS:
         QTRY_VERIFY(!first->state().busy);
         QVERIFY(panel.shown && !panel.selected);
         QCOMPARE(panel.closes, 0);
-        QCOMPARE(second->state().text, save ? QStringLiteral("Design review v3") : QStringLiteral("Lunch fri"));
+        QCOMPARE(second->state().text,
+                 save ? QStringLiteral("Design review v3") : QStringLiteral("Lunch fri"));
         QCOMPARE(second->view().error, std::nullopt);
         QVERIFY(!first->isOpen());
     }

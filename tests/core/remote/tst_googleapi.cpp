@@ -503,8 +503,9 @@ private slots:
     // Nothing changed: the event is read, never patched.
     void nothingToChange() {
         const QString id = storeEvent(R"({"email":"ada@example.com","self":true},{"email":"bob@x.org"})");
-        const auto result = runTask(GoogleAPI::updateEvent(primary, ada, id, std::nullopt, std::nullopt,
-                                                           {"BOB@x.org"}, true, true, true, m_token, inBerlin));
+        const auto result =
+            runTask(GoogleAPI::updateEvent(primary, ada, id, std::nullopt, std::nullopt, {"BOB@x.org"}, true,
+                                           true, true, m_token, inBerlin));
         QCOMPARE(result.value.value_or(CalEvent()).title, QStringLiteral("Review"));
         QVERIFY(patchBodies().isEmpty());
     }

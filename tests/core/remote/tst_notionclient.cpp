@@ -50,7 +50,8 @@ private slots:
         QVERIFY(runTask(NotionClient(m_notion->token()).listDatabases()).ok());
         const HttpRequest search = m_notion->server().requests().constFirst();
         QCOMPARE(search.method + ' ' + search.target, QByteArray("POST /v1/search"));
-        QCOMPARE(search.json(), parse(R"({"filter":{"property":"object","value":"database"},"page_size":100})"));
+        QCOMPARE(search.json(),
+                 parse(R"({"filter":{"property":"object","value":"database"},"page_size":100})"));
     }
 
     void verifyOutcomes_data() {

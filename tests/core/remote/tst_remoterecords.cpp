@@ -147,9 +147,10 @@ private slots:
         const QByteArray json = NotionDatabaseSelection::listToJson(selections);
         QVERIFY(!json.contains('\n'));
         QCOMPARE(NotionDatabaseSelection::listFromJson(json), selections);
-        for (const QByteArray& bad : {QByteArray(R"([{"id":"d1","title":"A","dateProperty":"Due"},{"id":"d2"}])"),
-                                     QByteArray(R"([{"id":"d","title":"T","icon":{"emoji":"x"},"dateProperty":"D"}])"),
-                                     QByteArray(R"([{"id":"d",)")})
+        for (const QByteArray& bad :
+             {QByteArray(R"([{"id":"d1","title":"A","dateProperty":"Due"},{"id":"d2"}])"),
+              QByteArray(R"([{"id":"d","title":"T","icon":{"emoji":"x"},"dateProperty":"D"}])"),
+              QByteArray(R"([{"id":"d",)")})
             QVERIFY2(!NotionDatabaseSelection::listFromJson(bad), bad.constData());
         const NotionDatabase database{"db", "Untitled database", std::nullopt, {"Date", "Due"}};
         QCOMPARE(NotionDatabase::fromJson(database.toJson()), database);

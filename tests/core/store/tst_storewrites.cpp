@@ -109,8 +109,14 @@ private Q_SLOTS:
         row("timed across the spring change, primary calendar",
             {ada, "2026-03-29 01:30", "2026-03-29 03:30", false, {}, false, berlinTimes, "Added to " + ada});
         const QString toast = "Invites sent · Google Meet added";
-        row("guests and Meet, another calendar",
-            {team, "2026-03-26 14:00", "2026-03-26 15:00", false, {"Bob@X.org", "cy@x.org"}, true, {}, toast});
+        row("guests and Meet, another calendar", {team,
+                                                  "2026-03-26 14:00",
+                                                  "2026-03-26 15:00",
+                                                  false,
+                                                  {"Bob@X.org", "cy@x.org"},
+                                                  true,
+                                                  {},
+                                                  toast});
     }
     void meetingsAsSentAndShown() {
         QFETCH(Meeting, c);

@@ -56,8 +56,9 @@ private Q_SLOTS:
     // use has a picture: their tests and the snapshot run fail on a symbol without one.)
     void symbolsAreDrawnInTheirTint_data() {
         QTest::addColumn<QString>("name");
-        for (const char* name : {"arrow.clockwise", "calendar.badge.exclamationmark", "person.crop.circle.badge.plus",
-                                 "sparkles", "video.slash", "xmark.circle.fill"})
+        for (const char* name :
+             {"arrow.clockwise", "calendar.badge.exclamationmark", "person.crop.circle.badge.plus",
+              "sparkles", "video.slash", "xmark.circle.fill"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     void symbolsAreDrawnInTheirTint() {

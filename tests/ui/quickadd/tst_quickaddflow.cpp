@@ -99,7 +99,8 @@ private Q_SLOTS:
         p.add("Dentist tomorrow 2pm");
         QVERIFY(p.state().quickAdd());
         QCOMPARE(p.view().mainField()->text(), QStringLiteral("Dentist tomorrow 2pm"));
-        QVERIFY(p.view().model()->view().error.value_or(QString()).startsWith(QStringLiteral("Couldn’t save")));
+        QVERIFY(
+            p.view().model()->view().error.value_or(QString()).startsWith(QStringLiteral("Couldn’t save")));
         QVERIFY(TestFiles::write(h.collection + QStringLiteral("/displayname"), "Work\n"));
         QTest::keyClick(p.view().mainField(), Qt::Key_Return);
         p.settle();
