@@ -71,8 +71,6 @@ private Q_SLOTS:
         row("of two starting together the longer first", {},
             {t("short", "Sync", "09:00", "10:00"), t("long", "Sync 2", "09:00", "11:00")}, {},
             {"long", "short"});
-        row("upper-case Z before lower-case a", {},
-            {t("a", "alpha", "09:00", "10:00"), t("z", "Zeta", "09:00", "10:00")}, {}, {"z", "a"});
         row("characters beyond U+FFFF after U+E000..U+FFFF", {},
             {t("emoji", QStringLiteral("\U0001F600 party"), "09:00", "10:00"),
              t("private", QStringLiteral("\uE000 party"), "09:00", "10:00")},

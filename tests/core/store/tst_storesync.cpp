@@ -3,7 +3,6 @@
 #include "core/settings/SettingsLocations.h"
 #include "support/FakeNotion.h"
 #include "support/TaskResult.h"
-#include "support/TestEvents.h"
 
 #include <QTest>
 
@@ -117,8 +116,6 @@ private Q_SLOTS:
         QTest::newRow("account removed") << "remove";
         QTest::newRow("calendar hidden") << "hide";
         QTest::newRow("account signed in again") << "reconnect";
-        QTest::newRow("every account removed") << "remove all";
-        QTest::newRow("sample data installed") << "sample";
     }
     void googleChangesDuringAHeldRefreshSurvive() {
         QFETCH(QString, change);
@@ -137,13 +134,8 @@ private Q_SLOTS:
             connect = startTask(store.connectGoogle());
             QVERIFY(QTest::qWaitFor([&] { return !w.stored(w.google->signIn->email).email.isEmpty(); }));
             QCOMPARE(w.stored(w.google->signIn->email).refreshToken, w.google->signIn->refreshToken);
-        } else if (change.startsWith("remove")) {
+        } else if (change == "remove") {
             store.removeGoogleAccount(bob);
-            if (change == "remove all")
-                store.removeGoogleAccount(ada);
-        } else if (change == "sample") {
-            store.installSampleEvents({TestEvents::timed("sample:Demo", "Demo", w.at("2026-03-04 16:00"),
-                                                         w.at("2026-03-04 17:00"), EventSource::google)});
         } else {
             store.setGoogleCalendar(team, ada, false);
         }
@@ -153,11 +145,7 @@ private Q_SLOTS:
         w.google->holds.hold("token " + ada);
         QVERIFY(finish(*refresh));
         const GoogleAccount adaNow = w.stored(ada);
-        if (change == "remove all") {
-            QVERIFY(w.settings->google().accounts.isEmpty());
-            QVERIFY(store.googleEvents().isEmpty());
-            QVERIFY(!store.googleLastSync());
-        } else if (change == "reconnect") {
+        if (change == "reconnect") {
             QCOMPARE(adaNow.refreshToken, w.google->signIn->refreshToken);
             QCOMPARE(adaNow.accessToken, w.google->signIn->accessToken);
         } else {
@@ -170,8 +158,6 @@ private Q_SLOTS:
             QCOMPARE(w.persistedRefreshTokens(), QStringList{adaNow.refreshToken});
             QVERIFY(!w.googleTitles().contains("Bob 1"));
         }
-        if (change == "sample")
-            QCOMPARE(w.googleTitles(), QStringList{"Demo"});
         if (change == "hide") {
             QCOMPARE(adaNow.hiddenCalendarIDs, QSet<QString>{team});
             QVERIFY(!w.googleTitles().contains("Team"));
@@ -340,7 +326,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("change");
         QTest::newRow("disconnected") << "disconnect";
         QTest::newRow("connected anew") << "reconnect";
-        QTest::newRow("sample data installed") << "sample";
     }
     void notionSyncOutlivingItsConnectionDropsItsPages() {
         QFETCH(QString, change);
@@ -356,9 +341,6 @@ private Q_SLOTS:
         if (change == "reconnect") {
             connected = startTask(store.connectNotion(w.notion->token));
             QVERIFY(QTest::qWaitFor([&] { return !store.discoveredDatabases().isEmpty(); }));
-        } else if (change == "sample") {
-            store.installSampleEvents({TestEvents::timed("sample:Demo", "Demo", w.at("2026-03-05 09:00"),
-                                                         w.at("2026-03-05 10:00"), EventSource::notion)});
         } else {
             store.disconnectNotion();
         }
@@ -366,9 +348,7 @@ private Q_SLOTS:
         w.notion->holds.release("pages a");
         w.notion->holds.hold("pages a");
         QVERIFY(finish(*stale));
-        const QHash<QString, QStringList> left{
-            {"reconnect", {"P0"}}, {"sample", {"Demo"}}, {"disconnect", {}}};
-        QCOMPARE(w.notionTitles(), left.value(change));
+        QCOMPARE(w.notionTitles(), change == "reconnect" ? QStringList{"P0"} : QStringList{});
         if (change == "reconnect") {
             QVERIFY(w.notion->holds.waitFor("pages a"));
             w.notion->holds.release("pages a");

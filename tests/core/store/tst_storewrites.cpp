@@ -271,7 +271,6 @@ private Q_SLOTS:
         row("moved 60 s", {"Review", false, "Review", 60, false, {}, false, "slot", false, "Saved"});
         row("all day, same times", {"Review", false, "Review", 0, true, {}, false, "slot", false, "Saved"});
         row("retitled", {"Review", false, "Design review", 0, false, {}, false, "title", false, "Saved"});
-        row("Untitled left empty", {"Untitled", false, "", 0, false, {}, false, "", false, "Saved"});
         row("guests only",
             {"Review", false, "Review", 0, false, {"bob@x.org"}, false, "", true, "Saved · guests notified"});
         row("Meet removed",
@@ -333,30 +332,6 @@ private Q_SLOTS:
                  "That Google account is no longer connected");
         QCOMPARE(h.google->calls.filter(QRegularExpression("^(token|update|delete|decline)")), QStringList{});
         QVERIFY(!store.toast());
-    }
-
-    // An edit takes the alert down, and the alert comes again: at once for a new title (the fired
-    // alert is forgotten), at the new time for a move.
-    void anEditedMeetingAlertsAgain() {
-        Writes h;
-        h.addGoogle(ada, "Sync", "2026-03-25 10:30");
-        TestableStore& store = h.start(true);
-        h.advance(28 * 60 + 10);
-        QVERIFY(store.alert());
-
-        const CalEvent event = store.alert()->event;
-        QVERIFY(runTask(store.updateEvent(event, {"Sync 2", event.start, event.end}, {}, false)).ok());
-        QVERIFY(!store.alert());
-        h.advance(10);
-        QVERIFY(store.alert());
-        QCOMPARE(store.alert()->event.title, QStringLiteral("Sync 2"));
-
-        const QuickAddDraft later{"Sync 2", h.at("2026-03-25 11:00"), h.at("2026-03-25 11:30")};
-        QVERIFY(runTask(store.updateEvent(store.alert()->event, later, {}, false)).ok());
-        QVERIFY(!store.alert());
-        h.advance(h.clock.now().secsTo(h.at("2026-03-25 10:58:10")));
-        QVERIFY(store.alert());
-        QCOMPARE(store.alert()->event.start, later.start);
     }
 
     void deletingAndDeclining_data() {
