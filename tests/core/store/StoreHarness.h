@@ -94,6 +94,8 @@ public:
     GoogleAccount stored(const QString& email) const;
 
     static QStringList titles(const QList<CalEvent>& events);
+    // The id of the event whose alert shows; empty when none shows.
+    QString alerted() const { return store->alert() ? store->alert()->event.id : QString(); }
     // The titles the agenda lists on the day "yyyy-MM-dd".
     QStringList titlesOn(const QString& day) const;
 

@@ -404,7 +404,7 @@ private Q_SLOTS:
         QCOMPARE(runTask(store.deleteEvent(event)).errorMessage(), QStringLiteral("Backend Error"));
         QVERIFY(!store.toast());
         QCOMPARE(store.googleRefreshes, refreshes);
-        QCOMPARE(store.alert()->event.id, event.id);
+        QCOMPARE(h.alerted(), event.id);
         QCOMPARE(h.titles(store.googleEvents()), QStringList{"Review"});
     }
 };
