@@ -1,67 +1,25 @@
-#include "core/settings/AppSettings.h"
-#include "core/settings/SettingsLocations.h"
-#include "core/store/EventStore.h"
-#include "support/ManualClock.h"
-#include "support/TempHome.h"
+#include "ViewWorld.h"
+
 #include "support/TestEvents.h"
 #include "ui/controls/Motion.h"
-#include "ui/notch/NotchState.h"
-#include "ui/panel/NotchRootView.h"
 
-#include <QGraphicsEffect>
 #include <QSignalSpy>
 #include <QTest>
 
 namespace {
 
-const NotchGeometry laptop{QRectF(0, 0, 1512, 982), QSizeF(180, 24), false};
+const QSizeF notch(180, 24);
 
-// The root view as the snapshot mode has it: a state of its own, a store and settings, no
-// controller and no window.
-struct Bare {
-    Bare() {
-        settings = std::make_unique<AppSettings>(SettingsLocations::standard());
-        EventStore::Environment environment;
-        environment.settings = settings.get();
-        environment.clock = clock.clock();
-        environment.timers = clock.timers();
-        store = std::make_unique<EventStore>(std::move(environment));
-        view = std::make_unique<NotchRootView>(state, *store, *settings);
-        fit();
-    }
-
-    // Sized as the window of its mode. A hidden widget hears of its new size when it is rendered.
-    void fit() {
-        view->resize(NotchLayout::windowFrame(laptop, view->mode()).size().toSize());
-        render();
-    }
-
-    void setPeek() {
-        store->installSampleEvents(
-            {TestEvents::timed("standup", "Standup", clock.now().addSecs(300), clock.now().addSecs(1200))});
-    }
-    void setAlert() {
-        store->showAlert(
-            {TestEvents::timed("review", "Review", clock.now().addSecs(120), clock.now().addSecs(900)),
-             MeetingAlert::Kind::imminent, clock.now()});
-    }
-
-    // The view at device pixel ratio 2, read back in view coordinates.
-    QImage render() const {
-        QImage image(view->size() * 2, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(2);
-        image.fill(Qt::transparent);
-        view->render(&image);
-        return image;
-    }
-
-    TempHome home;
-    std::unique_ptr<AppSettings> settings;
-    ManualClock clock{TestEvents::at(QStringLiteral("2026-03-04 10:00"))};
-    std::unique_ptr<EventStore> store;
-    NotchState state{laptop};
-    std::unique_ptr<NotchRootView> view;
-};
+// The root view as the snapshot mode has it (no controller, no window), with a peek or an alert.
+void setPeek(ViewWorld& w) {
+    w.setEvents(
+        {TestEvents::timed("standup", "Standup", w.clock.now().addSecs(300), w.clock.now().addSecs(1200))});
+}
+void setAlert(ViewWorld& w) {
+    w.store->showAlert(
+        {TestEvents::timed("review", "Review", w.clock.now().addSecs(120), w.clock.now().addSecs(900)),
+         MeetingAlert::Kind::imminent, w.clock.now()});
+}
 
 QRgb at(const QImage& image, QPoint point) {
     return image.pixel(point * 2);
@@ -103,16 +61,16 @@ private Q_SLOTS:
         QFETCH(QList<QPoint>, clear);
         QFETCH(QPoint, shadow);
 
-        Bare bare;
+        ViewWorld world;
         if (mode == NotchMode::peek)
-            bare.setPeek();
+            setPeek(world);
         if (mode == NotchMode::alert)
-            bare.setAlert();
-        bare.state.setExpanded(mode == NotchMode::expanded);
-        QCOMPARE(bare.view->mode(), mode);
-        bare.fit();
+            setAlert(world);
+        world.state->setExpanded(mode == NotchMode::expanded);
+        QCOMPARE(world.root->mode(), mode);
+        world.fit();
 
-        QImage image = bare.render();
+        QImage image = world.render();
         for (const QPoint& point : black)
             QVERIFY2(isBlack(at(image, point)),
                      qPrintable(QStringLiteral("%1,%2").arg(point.x()).arg(point.y())));
@@ -124,37 +82,37 @@ private Q_SLOTS:
         // Half black at most where it is darkest, next to the shape, and without a seam where its
         // pieces meet: down its left side and round the corner, the darkness changes smoothly.
         QVERIFY(qAlpha(at(image, shadow)) > 0 && qAlpha(at(image, shadow)) <= 128);
-        const QRectF shape = bare.view->silhouetteRect();
+        const QRectF shape = world.root->silhouetteRect();
         const int x = int(shape.left() - 3) * 2;
         for (int y = 2; y < int(shape.bottom() + 30) * 2; ++y) {
             const int step = std::abs(qAlpha(image.pixel(x, y)) - qAlpha(image.pixel(x, y - 1)));
             QVERIFY2(step <= 12, qPrintable(QStringLiteral("a step of %1 at %2").arg(step).arg(y)));
         }
-        bare.view->setShadowEnabled(false);
-        image = bare.render();
+        world.root->setShadowEnabled(false);
+        image = world.render();
         QCOMPARE(qAlpha(at(image, shadow)), 0);
     }
 
     void morphsWithTheSpringAndSettlesOnTheTarget() {
+        ViewWorld world;
         Motion::setEnabled(true);
-        Bare bare;
-        bare.view->resize(672, 446);
-        QSignalSpy frames(bare.view.get(), &NotchRootView::silhouetteChanged);
-        bare.state.setExpanded(true);
-        QVERIFY(bare.view->isMorphing());
-        QCOMPARE(bare.view->silhouette().size, QSizeF(180, 24)); // it starts where it was
-        QTRY_VERIFY(!bare.view->isMorphing());
+        world.root->resize(672, 446);
+        QSignalSpy frames(world.root.get(), &NotchRootView::silhouetteChanged);
+        world.state->setExpanded(true);
+        QVERIFY(world.root->isMorphing());
+        QCOMPARE(world.root->silhouette().size, QSizeF(180, 24)); // it starts where it was
+        QTRY_VERIFY(!world.root->isMorphing());
         QVERIFY(frames.count() > 5);
-        QCOMPARE(bare.view->silhouette(), NotchSilhouette::forMode(laptop.notchSize, NotchMode::expanded));
+        QCOMPARE(world.root->silhouette(), NotchSilhouette::forMode(notch, NotchMode::expanded));
 
         // Turned round half way, it ends exactly on the bare notch.
-        bare.state.setExpanded(false);
+        world.state->setExpanded(false);
         QTest::qWait(100);
-        bare.setAlert();
-        QVERIFY(bare.view->isMorphing());
-        QTRY_VERIFY(!bare.view->isMorphing());
-        QCOMPARE(bare.view->silhouette(), NotchSilhouette::forMode(laptop.notchSize, NotchMode::alert));
-        QCOMPARE(bare.view->silhouetteRect(), QRectF(36, 0, 600, 70));
+        setAlert(world);
+        QVERIFY(world.root->isMorphing());
+        QTRY_VERIFY(!world.root->isMorphing());
+        QCOMPARE(world.root->silhouette(), NotchSilhouette::forMode(notch, NotchMode::alert));
+        QCOMPARE(world.root->silhouetteRect(), QRectF(36, 0, 600, 70));
     }
 };
 

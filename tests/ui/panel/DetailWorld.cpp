@@ -1,36 +1,15 @@
 #include "DetailWorld.h"
 
-#include "core/model/UserCal.h"
-#include "core/settings/SettingsLocations.h"
 #include "support/TestEvents.h"
+#include "support/WallClock.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
 
 DetailWorld::DetailWorld()
-    : clock(TestEvents::at(QStringLiteral("2026-03-04 10:00"))) {
-    settings = std::make_unique<AppSettings>(SettingsLocations::standard());
-    GoogleAccount account;
-    account.email = ada;
-    account.refreshToken = QStringLiteral("refresh");
-    account.accessToken = QStringLiteral("token");
-    account.expiry = clock.now().addSecs(3600);
-    account.scopes = QStringList{QStringLiteral("https://www.googleapis.com/auth/calendar.events")};
-    account.calendars = {{ada, ada, std::nullopt, true, QStringLiteral("owner")}};
-    settings->setGoogle({QStringLiteral("client"), QStringLiteral("secret"), {account}});
-
-    UserCal::use(Cal(QTimeZone::utc(), QLocale(QLocale::English, QLocale::UnitedStates)));
-    EventStore::Environment environment;
-    environment.settings = settings.get();
-    environment.clock = clock.clock();
-    environment.timers = clock.timers();
-    environment.openUrl = [this](const QUrl& url) {
-        opened << url;
-        return true;
-    };
-    google->clock = clock.clock();
-    environment.google = fakeGoogle(google);
-    store = std::make_unique<EventStore>(std::move(environment));
+    : StoreHarness(QStringLiteral("2026-03-04 10:00"), WallClock::cal("UTC", "en_US")) {
+    connect(ada);
+    start();
     state = std::make_unique<NotchState>(NotchGeometry{QRectF(0, 0, 1512, 982), QSizeF(180, 32), false});
 }
 
@@ -54,10 +33,6 @@ void DetailWorld::holdWrites(std::optional<QString> failWith) {
 void DetailWorld::releaseWrites() {
     google->holds.release(QStringLiteral("delete"));
     google->holds.release(QStringLiteral("decline"));
-}
-
-QDateTime DetailWorld::at(const QString& wall) const {
-    return TestEvents::at(wall);
 }
 
 CalEvent DetailWorld::googleMeeting(const QString& id, const QString& title, const QString& wall,
