@@ -20,16 +20,6 @@ class TestParseDiagnostics : public QObject {
     }
 
 private slots:
-    void mergeReport() {
-        const auto [ran, text] = run({"--merge", "lunch 3pm", "tomorrow"});
-        QVERIFY(ran);
-        QCOMPARE(text, QStringLiteral("event: Sat 5 Dec 2026 15:00 – Sat 5 Dec 2026 16:00 allDay=false\n"
-                                      "canonical: \"Sat 5 Dec 2026 3:00 pm – 4:00 pm\"\n"
-                                      "\"tomorrow\"\n"
-                                      "  → Sun 6 Dec 2026 15:00 – Sun 6 Dec 2026 16:00 allDay=false ok=true "
-                                      "keptDay=false\n"));
-    }
-
     void parseReport() {
         const auto [ran, text] =
             run({"--parse", "lunch tomorrow 12:30 with bob@corp.io", "Sync a@x.io B@y.io", ""});
@@ -46,6 +36,7 @@ private slots:
                                 "allDay=true hasDate=false hasTime=false invitees=[]\n"));
     }
 
+    // Which mode runs, and what it reports on.
     void modeChoice_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("ran");

@@ -60,20 +60,6 @@ private Q_SLOTS:
         QVERIFY(hasPoint(path, QPointF(rect.left() + drawnTop, rect.bottom() - drawnBottom)));
         QVERIFY(hasPoint(path, QPointF(rect.right() - drawnTop, rect.top() + drawnTop)));
     }
-
-    void outline() {
-        // The expanded panel: flares of 12 reaching into the top corners, bottom corners of 24.
-        const QPainterPath path = NotchShape{12, 24}.path(QRectF(0, 0, 600, 410));
-        QVERIFY(path.contains(QPointF(11, 1)));  // inside the left flare, under the top edge
-        QVERIFY(!path.contains(QPointF(1, 11))); // beside the body, below the flare
-        QVERIFY(path.contains(QPointF(589, 1))); // the right flare
-        QVERIFY(!path.contains(QPointF(599, 11)));
-        QVERIFY(!path.contains(QPointF(18, 404))); // cut away by the bottom-left corner
-        QVERIFY(path.contains(QPointF(20, 402)));
-        QVERIFY(path.contains(QPointF(300, 409.5)));
-        QVERIFY(!path.contains(QPointF(582, 404))); // the bottom-right corner
-        QCOMPARE(path.boundingRect(), QRectF(0, 0, 600, 410));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestNotchShape)

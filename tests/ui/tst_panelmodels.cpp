@@ -299,35 +299,6 @@ private Q_SLOTS:
             QCOMPARE(m->symbol, symbol);
         }
     }
-
-    void footerSyncSummary_data() {
-        QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QString>("ago");
-        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << "ago";
-        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << "vor";
-    }
-
-    void footerSyncSummary() {
-        QFETCH(QLocale, locale);
-        QFETCH(QString, ago);
-        const Cal cal(QTimeZone::utc(), locale);
-        const std::optional<QDateTime> never;
-        const std::optional<QDateTime> fiveMinutes(now.addSecs(-300));
-        const std::optional<QDateTime> ahead(now.addSecs(8));
-
-        const std::optional<QString> both =
-            SourceFooter::syncedText(true, fiveMinutes, true, ahead, now, cal);
-        QVERIFY(both);
-        QVERIFY2(both->startsWith("Synced · Google ") && both->contains(" · Notion "), qPrintable(*both));
-        QVERIFY2(both->contains('5') && both->count(ago) == 2, qPrintable(*both));
-        // A sync the store's clock has not reached yet is no time ahead.
-        QVERIFY2(both->section(" · Notion ", 1).contains('0'), qPrintable(*both));
-
-        const std::optional<QString> notionOnly =
-            SourceFooter::syncedText(true, never, true, fiveMinutes, now, cal);
-        QVERIFY(notionOnly && notionOnly->startsWith("Synced · Notion ") && !notionOnly->contains("Google"));
-        QVERIFY(!SourceFooter::syncedText(false, fiveMinutes, false, fiveMinutes, now, cal));
-    }
 };
 
 QTEST_MAIN(TestPanelModels)

@@ -112,23 +112,6 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(file).isSymLink());
         QVERIFY(!QFileInfo::exists(home.path() + "/gone"));
     }
-
-    void values_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("frame") << DebugLog::describe(QRectF(-12.5, 0.25, 600, 37.75))
-                               << "(-12.5, 0.25, 600.0, 37.75)";
-        QTest::newRow("large whole number") << DebugLog::describe(100000.0) << "100000.0";
-        QTest::newRow("huge") << DebugLog::describe(1e16) << "1e+16";
-        QTest::newRow("instant in another zone")
-            << DebugLog::describe(QDateTime(QDate(2026, 3, 2), QTime(15, 5, 9, 700), Qt::OffsetFromUTC, 3600))
-            << "2026-03-02 14:05:09 +0000";
-    }
-    void values() {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QCOMPARE(text, expected);
-    }
 };
 
 int main(int argc, char** argv) {

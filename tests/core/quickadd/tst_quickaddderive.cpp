@@ -203,26 +203,6 @@ private Q_SLOTS:
         QVERIFY(!derive(c.state, env).googleNoticeButton);
     }
 
-    // Invitations can only go out through Google: no state makes a meeting addable to a local calendar.
-    void noMeetingGoesToALocalCalendar() {
-        FakeEnv env;
-        for (const bool targets : {true, false}) {
-            env.targets = targets ? FakeEnv().targets : QList<EventStore::MeetingTarget>();
-            for (const char* text : {"Lunch tomorrow 1pm", "Sync with Ondrea fri", "Ping bob@corp.io", ""}) {
-                for (const std::optional<bool> meet :
-                     {std::optional<bool>(), std::optional(true), std::optional(false)}) {
-                    for (const char* pick :
-                         {"", "mac|work", "mac|fastmail/home", "g|ada@corp.io|ada@corp.io"}) {
-                        const Derived v = derive(line(text, meet, pick), env);
-                        if (v.canAdd && v.isMeeting)
-                            QVERIFY2(v.destination->isGoogle(),
-                                     qPrintable(QString(text) + " → " + v.destinationTitle));
-                    }
-                }
-            }
-        }
-    }
-
     void automaticSlot_data() {
         QTest::addColumn<Slot>("c");
         QTest::newRow("a guest, no date: from today")
@@ -419,26 +399,6 @@ private Q_SLOTS:
         s = editing(localOffsite(), env);
         QCOMPARE(derive(s, env).guestsNote, QStringLiteral("Guests are managed in your calendar app"));
         QVERIFY(!derive(s, env).showInviteButton && !derive(s, env).showMeetToggle);
-    }
-
-    void destinationList() {
-        FakeEnv env;
-        State s = line("Lunch tomorrow 1pm");
-        s.showCalendars = true;
-        Derived v = derive(s, env);
-        QStringList rows;
-        for (const DestinationRow& row : v.destinationRows)
-            rows << row.title + " | " + row.subtitle + (row.selected ? " ✓" : "");
-        QCOMPARE(rows, (QStringList{"Work | Local · on this computer ✓", "Home | fastmail · on this computer",
-                                    "ada@corp.io | Google · invites & Meet links",
-                                    "Team | Google · invites & Meet links"}));
-        QCOMPARE(v.destinationRows[2].color, QColor("#7986cb"));
-        QCOMPARE(v.destinationRows[1].color, CalEvent::systemBlue());
-        QVERIFY(v.chevronFlipped);
-
-        env.targets.clear();
-        s.text = "Sync with Ondrea";
-        QVERIFY(derive(s, env).destinationRows.isEmpty());
     }
 };
 

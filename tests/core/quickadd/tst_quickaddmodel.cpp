@@ -184,19 +184,6 @@ private Q_SLOTS:
         QCOMPARE(focus.takeLast().at(0).value<Field>(), Field::main);
     }
 
-    void meetToggleSticks() {
-        Shown s;
-        s.type("Sync tomorrow 3pm");
-        QVERIFY(!s.model.view().meetOn);
-        s.type("Sync with Ondrea tomorrow 3pm");
-        QVERIFY(s.model.view().meetOn);
-        s.model.toggleMeet();
-        QVERIFY(!s.model.view().meetOn);
-        s.model.addPerson(Person("pim@corp.io"));
-        QVERIFY(!s.model.view().meetOn);
-        QCOMPARE(s.model.view().primaryTitle, QStringLiteral("Send invites"));
-    }
-
     // A local event's guests are fixed, whatever the people field was left showing, and an
     // organiser cannot be taken off a Google event (Google keeps them).
     void guestsThatCannotChange() {

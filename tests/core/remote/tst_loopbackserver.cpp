@@ -102,24 +102,6 @@ private slots:
         QTRY_VERIFY(!server);
         QVERIFY(refuses(port));
     }
-
-    void stopDropsConnectionsAndRefusesNewOnes() {
-        LoopbackServer server;
-        QStringList paths;
-        server.onRequest = [&](const QString& path) { paths << path; };
-        const quint16 port = server.start();
-        QTcpSocket open;
-        open.connectToHost(QHostAddress::LocalHost, port);
-        QVERIFY(open.waitForConnected(2000));
-        QTRY_COMPARE(server.connectionCount(), 1);
-
-        server.stop();
-        server.stop();
-        QCOMPARE(server.connectionCount(), 0);
-        QTRY_COMPARE(open.state(), QAbstractSocket::UnconnectedState);
-        QVERIFY(refuses(port));
-        QCOMPARE(paths, QStringList());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestLoopbackServer)

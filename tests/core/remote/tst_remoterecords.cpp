@@ -112,33 +112,6 @@ private slots:
         QCOMPARE(config.clientID, stored); // what the user pasted stays as it was
     }
 
-    void permissions_data() {
-        QTest::addColumn<QString>("scopes"); // granted at sign-in; null: none recorded
-        QTest::addColumn<QString>("role");   // of a calendar; null: none
-        QTest::addColumn<bool>("canWrite");
-        QTest::addColumn<bool>("canEdit");
-        const QString base = "https://www.googleapis.com/auth/";
-        QTest::newRow("nothing recorded") << QString() << QString() << false << true;
-        QTest::newRow("read-only scope, reader") << base + "calendar.readonly"
-                                                 << "reader" << false << false;
-        QTest::newRow("events scope, writer") << base + "calendar.readonly " + base + "calendar.events"
-                                              << "writer" << true << true;
-        QTest::newRow("a longer scope, Owner in another case") << base + "calendarx"
-                                                               << "Owner" << false << false;
-    }
-    void permissions() {
-        QFETCH(QString, scopes);
-        QFETCH(QString, role);
-        QFETCH(bool, canWrite);
-        QFETCH(bool, canEdit);
-        GoogleAccount account;
-        if (!scopes.isNull())
-            account.scopes = scopes.split(u' ');
-        QCOMPARE(account.canWrite(), canWrite);
-        const auto accessRole = role.isNull() ? std::nullopt : std::optional(role);
-        QCOMPARE((GoogleCalendarInfo{"c", "C", std::nullopt, false, accessRole}.canEdit()), canEdit);
-    }
-
     // The chosen databases as the settings keep them: compact, round trips, and one bad entry refuses
     // the whole list.
     void storedNotionSelections() {

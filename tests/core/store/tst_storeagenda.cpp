@@ -246,18 +246,6 @@ private Q_SLOTS:
         QCOMPARE(store.loadedRange(), std::pair(day(c.from), day(c.to)));
     }
 
-    // The people of the loaded meetings, without the user's own addresses.
-    void directoryFollowsTheAgenda() {
-        StoreHarness h;
-        h.settings->setGoogle({QString(), QString(), {GoogleAccount{QStringLiteral("Me@Corp.io")}}});
-        TestableStore& store = h.start();
-        CalEvent review = busy("2026-03-04 11:00", "2026-03-04 12:00");
-        review.attendees = {guest("me@corp.io", "me@corp.io"), guest("Bob Stone", "bob@corp.io")};
-        store.showGoogle({review});
-        QCOMPARE(store.knownPeople(), QList<Person>{Person("bob@corp.io", "Bob Stone")});
-        QCOMPARE(store.person("bob")->email, QStringLiteral("bob@corp.io"));
-    }
-
     // Free time on the quarter-hour grid, on loaded days from today on only.
     void freeSlots_data() {
         QTest::addColumn<Slot>("c");

@@ -130,18 +130,6 @@ private Q_SLOTS:
         QCOMPARE(changes.count(), 0);
     }
 
-    void toastLastsFourSecondsFromTheNewest() {
-        StoreHarness h;
-        TestableStore& store = h.start();
-        store.showToast("Saved");
-        h.advance(2);
-        store.showToast("Deleted");
-        h.advance(3);
-        QCOMPARE(store.toast(), std::optional<QString>("Deleted"));
-        h.advance(1);
-        QCOMPARE(store.toast(), std::nullopt);
-    }
-
     // Google keeps a meeting's id when it moves: the move must not silence it.
     void rescheduledMeetingAlertsAgain() {
         StoreHarness h;

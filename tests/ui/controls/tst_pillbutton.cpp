@@ -44,19 +44,6 @@ private Q_SLOTS:
         QCOMPARE(qAlpha(up.pixel(0, 0)), 0);
     }
 
-    void compactIsSmallerAndBusyMakesRoomForTheSpinner() {
-        PillButton normal(QStringLiteral("Delete"), {.danger = true});
-        PillButton compact(QStringLiteral("Delete"), {.compact = true, .danger = true});
-        QVERIFY(compact.sizeHint().width() < normal.sizeHint().width());
-        QVERIFY(compact.sizeHint().height() < normal.sizeHint().height());
-        const int idle = normal.sizeHint().width();
-        normal.setBusy(true);
-        QVERIFY(normal.sizeHint().width() > idle);
-        // Screen readers read the label.
-        QCOMPARE(QAccessible::queryAccessibleInterface(&normal)->text(QAccessible::Name),
-                 QStringLiteral("Delete"));
-    }
-
     void joinNamesTheServiceAndHandsTheCurrentEventOver_data() {
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("help");

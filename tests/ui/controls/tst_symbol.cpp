@@ -45,13 +45,6 @@ private Q_SLOTS:
         }
     }
 
-    void sizesArePixelsWhateverTheDpi() {
-        QCOMPARE(QFontInfo(Theme::uiFont(20)).pixelSize(), 20);
-        // Half sizes are drawn at the next whole pixel, never smaller than asked.
-        QCOMPARE(QFontInfo(Theme::uiFont(10.5)).pixelSize(), 11);
-        QCOMPARE(QFontInfo(Theme::uiFont(9.5, QFont::Medium)).pixelSize(), 10);
-    }
-
     // Symbols are drawn tinted: the most opaque pixel is the colour asked for. (Every name the views
     // use has a picture: their tests and the snapshot run fail on a symbol without one.)
     void symbolsAreDrawnInTheirTint_data() {
@@ -74,11 +67,6 @@ private Q_SLOTS:
         QVERIFY(qAlpha(strongest) > 200);
         QVERIFY(qAbs(qRed(strongest) - accent.red()) <= 6 && qAbs(qGreen(strongest) - accent.green()) <= 6 &&
                 qAbs(qBlue(strongest) - accent.blue()) <= 6);
-    }
-
-    void anOutlineDiffersFromItsFilledPicture() {
-        QVERIFY(paintedPixels(paintSymbol(QStringLiteral("pin"), Qt::white), 255) <
-                paintedPixels(paintSymbol(QStringLiteral("pin.fill"), Qt::white), 255));
     }
 
     void anUnknownNameDrawsNothingAndIsReportedOnce() {

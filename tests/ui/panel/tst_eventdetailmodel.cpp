@@ -80,32 +80,6 @@ private Q_SLOTS:
               "buttons");
     }
 
-    // "message | button | busy label".
-    void confirmations_data() {
-        QTest::addColumn<M::Confirm>("confirm");
-        QTest::addColumn<CalEvent>("event");
-        QTest::addColumn<QString>("texts");
-        CalEvent repeating = invitation(EventSource::calendar);
-        repeating.isRecurring = true;
-        QTest::newRow("repeating, with guests")
-            << M::Confirm::deletion << repeating
-            << "Delete this occurrence? Guests get a cancellation. | Delete | Deleting\u2026";
-        CalEvent anonymous = invitation(EventSource::google);
-        anonymous.organizer.reset();
-        QTest::newRow("Google decline, organiser unknown")
-            << M::Confirm::decline << anonymous
-            << "Decline? The organizer will be notified. | Decline | Declining\u2026";
-        QTest::newRow("local removal") << M::Confirm::decline << invitation(EventSource::calendar)
-                                       << "Remove from your calendar? The organizer may see this as a "
-                                          "decline. | Remove | Removing\u2026";
-    }
-    void confirmations() {
-        QFETCH(M::Confirm, confirm);
-        QFETCH(CalEvent, event);
-        const M::ConfirmText text = M::confirmText(confirm, event);
-        QTEST(QStringList({text.message, text.button, text.busyLabel}).join(QStringLiteral(" | ")), "texts");
-    }
-
     // In Berlin, 12-hour clock; 29 March 2026 is the spring clock change (02:00 becomes 03:00).
     void timeText_data() {
         QTest::addColumn<CalEvent>("event");

@@ -172,14 +172,6 @@ private Q_SLOTS:
         QVERIFY(toggle->isChecked());
         QVERIFY(!error->isVisible());
     }
-
-    void previewShowsASampleAlert() {
-        SettingsWorld w;
-        SettingsView& view = w.open();
-        click(control<QPushButton>(&view, "Show a sample alert in the notch"));
-        QVERIFY(w.h.store->alert());
-        QCOMPARE(w.h.store->alert()->event.title, QStringLiteral("Design review (preview)"));
-    }
 };
 
 QTEST_MAIN(TestGeneralSettings)

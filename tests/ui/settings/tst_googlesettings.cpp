@@ -92,21 +92,6 @@ private Q_SLOTS:
             QColor(0, 122, 255));
     }
 
-    void syncedText_data() {
-        QTest::addColumn<qint64>("secondsAgo");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("a clock running behind") << qint64(-30) << "Synced 0 sec. ago";
-        QTest::newRow("an hour") << qint64(3600) << "Synced 1 hr. ago";
-        QTest::newRow("two weeks") << qint64(15 * 86400) << "Synced 2 wk. ago";
-    }
-    void syncedText() {
-        QFETCH(qint64, secondsAgo);
-        QFETCH(QString, text);
-        const QDateTime now(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC);
-        QCOMPARE(GoogleSettingsModel::syncedText(now.addSecs(-secondsAgo), now), std::optional(text));
-        QCOMPARE(GoogleSettingsModel::syncedText(std::nullopt, now), std::nullopt);
-    }
-
     // A build without a client offers only the fields to paste one, even with accounts stored. The
     // button and the stored value trim alike: blanks and line breaks alone never enable it.
     void pastingAClient_data() {
