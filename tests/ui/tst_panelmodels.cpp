@@ -130,8 +130,6 @@ private Q_SLOTS:
             << inSeconds(10800, 1800) << true << Status::none << "" << Meeting::none << false;
         QTest::newRow("3 h less a second ahead")
             << inSeconds(10799, 1800) << true << Status::countdown << "in 3 h" << Meeting::none << false;
-        QTest::newRow("a minute ahead")
-            << inSeconds(60, 1800) << true << Status::countdown << "starting now" << Meeting::none << false;
         QTest::newRow("running, today")
             << withLink(inSeconds(-300, 1800)) << true << Status::live << "" << Meeting::join << false;
         QTest::newRow("running, listed on another day")
@@ -162,8 +160,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("germanTimes");
         CalEvent both = withLink(inSeconds(-1800, 5400));
         both.url = QUrl(QStringLiteral("https://zoom.us/j/123"));
-        CalEvent emptyPlace = inSeconds(5400, 1800);
-        emptyPlace.location = QString();
         CalEvent page = inSeconds(3 * 3600, 3600);
         page.source = EventSource::notion;
         page.notionStatus = QStringLiteral("In progress");
@@ -171,9 +167,6 @@ private Q_SLOTS:
         const QDateTime day = english.startOfDay(now);
         QTest::newRow("link beats location")
             << both << "Zoom · Work" << QStringList{"9:30 am", "11:00 am"} << QStringList{"09:30", "11:00"};
-        QTest::newRow("an empty location still counts")
-            << emptyPlace << " · Work" << QStringList{"11:30 am", "12:00 pm"}
-            << QStringList{"11:30", "12:00"};
         QTest::newRow("notion status before the calendar")
             << page << "In progress · Tasks" << QStringList{"1:00 pm", "2:00 pm"}
             << QStringList{"13:00", "14:00"};
@@ -242,8 +235,6 @@ private Q_SLOTS:
             << CalendarAccess::notDetermined << false << false << false << false << C::accessPrompt;
         QTest::newRow("write-only is no access")
             << CalendarAccess::writeOnly << false << false << false << false << C::accessPrompt;
-        QTest::newRow("a Google account")
-            << CalendarAccess::denied << false << false << true << false << C::emptyDay;
         QTest::newRow("Notion events")
             << CalendarAccess::denied << true << false << false << true << C::events;
         QTest::newRow("Google events")

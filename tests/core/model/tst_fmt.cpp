@@ -39,9 +39,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("actual");
         QTest::addColumn<QString>("expected");
         QTest::newRow("compact, negative") << Fmt::minutesShort(-5) << "0 min";
-        QTest::newRow("compact, whole hours") << Fmt::minutesShort(60) << "1h";
         QTest::newRow("compact, hours and minutes") << Fmt::minutesShort(125) << "2h 5m";
-        QTest::newRow("spaced, whole hours") << Fmt::minutes(120) << "2 h";
         QTest::newRow("spaced, hours and minutes") << Fmt::minutes(61) << "1 h 1 min";
 
         QTest::newRow("en_US time") << Fmt::time(at(9, 5), in("en_US")) << "9:05 am";
@@ -50,16 +48,13 @@ private Q_SLOTS:
             << Fmt::range(at(0, 30), at(1, 0), in("en_US")) << "12:30 \u2013 1:00 am";
         QTest::newRow("en_US range, crossing noon")
             << Fmt::range(at(11, 30), at(13, 0), in("en_US")) << "11:30 am \u2013 1:00 pm";
-        QTest::newRow("de_DE time") << Fmt::time(at(9, 5), in("de_DE")) << "09:05";
         QTest::newRow("de_DE range") << Fmt::range(at(11, 30), at(13, 0), in("de_DE"))
                                      << "11:30 \u2013 13:00";
         QTest::newRow("ko_KR range") << Fmt::range(at(11, 30), at(13, 0), in("ko_KR"))
                                      << "11:30 am \u2013 1:00 pm";
-        QTest::newRow("user's range") << Fmt::range(at(11, 30), at(13, 0)) << "11:30 am \u2013 1:00 pm";
 
         QTest::newRow("en_US day header") << Fmt::dayHeader(at(9, 0), in("en_US")) << "Tuesday, Jan 13";
         QTest::newRow("en_US short day") << Fmt::dayShort(at(9, 0), in("en_US")) << "Tue, Jan 13";
-        QTest::newRow("de_DE short day") << Fmt::dayShort(at(9, 0), in("de_DE")) << "Di., 13. Jan.";
         QTest::newRow("user's day, just after midnight") << Fmt::dayShort(at(0, 30)) << "Tue, Jan 13";
 
         // Whole calendar units: 1 h 59 min is "1 hr.", and the 23-hour day of the clock change in

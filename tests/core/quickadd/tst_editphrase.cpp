@@ -89,9 +89,6 @@ private slots:
             "2026-12-03 10:45");
         row("day typed all day", "tomorrow all day", "2026-12-03 00:00 → 12-04 00:00 | all day, ok", from,
             to);
-        row("all-day event given a day", "tuesday", "2026-12-08 00:00 → 12-09 00:00 | all day, ok", day,
-            nextDay, true);
-        row("day only keeps clock and length", "tomorrow", "2026-12-03 10:00 → 10:45 | ok", from, to);
         // The first 02:30 of the day the clocks go back, and an hour later the second one.
         row("repeated hour on the new day", "Oct 25 2026", "2026-10-25 02:30 → 02:30 | ok",
             "2026-10-24 02:30", "2026-10-24 03:30");

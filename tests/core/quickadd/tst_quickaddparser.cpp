@@ -60,13 +60,10 @@ private slots:
         row("abbreviation with stop", "Sync Tues. 3pm", "Sync Tuesday 3pm");
         row("whole words only", "month Monday mon", "month Monday Monday");
         row("afternoon hour", "meet at 5", "meet at 5pm");
-        row("morning hour", "meet at 10", "meet at 10am");
         row("leading zero", "call at 07", "call at 7pm");
         row("not an hour of the day", "at 0 or at 13", "at 0 or at 13");
-        row("period follows", "at 9pm or at 9 a.m.", "at 9pm or at 9 a.m.");
         row("range to a period", "Dinner at 10-11pm, at 7 to 9 p.m.", "Dinner at 10-11pm, at 7 to 9 p.m.");
         row("range without a period", "at 10-11", "at 10am-11");
-        row("date", "at 12/24", "at 12/24");
     }
     void normalize() {
         QFETCH(QString, text);
@@ -120,7 +117,6 @@ private slots:
         row("five-minute minimum", "Call 3pm 2m", "Call | 2026-12-05 15:00 → 15:05 | DT");
         row("detected range wins", "Workshop 3-4pm for 2 hours", "Workshop | 2026-12-05 15:00 → 16:00 | DT");
         row("past midnight", "Party at 11pm for 5 hours", "Party | 2026-12-05 23:00 → 12-06 04:00 | DT");
-        row("date after at", "Dinner at 12/24 7pm", "Dinner | 2026-12-24 19:00 → 19:30 | DTY");
         row("number with a decimal", "Call in 2.5 hours",
             "Call in 2.5 hours | 2026-12-05 00:00 → 12-06 00:00 | ");
         // A date more than a century away is a typing accident, read as no date; a nearer one still counts.
@@ -129,17 +125,12 @@ private slots:
         row("far-off date beside a near one", "Review friday in 99999 weeks",
             "Review in 99999 weeks | 2026-12-11 00:00 → 12-12 00:00 | DY");
         row("all day", "Offsite all day friday", "Offsite | 2026-12-11 00:00 → 12-12 00:00 | DYA");
-        row("all day beats a time", "Offsite all day friday 3pm",
-            "Offsite | 2026-12-11 00:00 → 12-12 00:00 | DYA");
         row("day range", "Conference Dec 24 - 26", "Conference | 2026-12-24 00:00 → 12-27 00:00 | DY");
         row("trailing connectors", "Planning with invite", "Planning | 2026-12-05 00:00 → 12-06 00:00 | ");
-        row("connectors at the ends", "@ review on -", "review | 2026-12-05 00:00 → 12-06 00:00 | ");
         // Calendar days, not 86,400 seconds; a timed length is absolute.
         const char *autumn = "2026-10-20 10:00", *santiago = "America/Santiago";
         row("all day on the 25-hour day", "Offsite oct 25", "Offsite | 2026-10-25 00:00 → 10-26 00:00 | DY",
             autumn);
-        row("evening ending after the change", "Party oct 24 11pm for 5 hours",
-            "Party | 2026-10-24 23:00 → 10-25 03:00 | DTY", autumn);
         row("today without its midnight", "Buy milk", "Buy milk | 2026-09-06 01:00 → 09-07 00:00 | ",
             "2026-09-06 10:00", santiago);
         row("all day without its midnight", "Offsite sep 6", "Offsite | 2026-09-06 01:00 → 09-07 00:00 | DY",
@@ -180,8 +171,6 @@ private slots:
             "Trip | 2026-12-07 00:00 → 12-10 00:00 | DY");
         row("two days, all day and a time: two", "Trip all day monday 9am", {{6, 10, mon, 2 * 86400}},
             "Trip | 2026-12-07 00:00 → 12-09 00:00 | DYA");
-        row("a day and a half with a time: two", "Trip all day monday 9am", {{6, 10, mon, 1.5 * 86400}},
-            "Trip | 2026-12-07 00:00 → 12-09 00:00 | DYA");
     }
     void detectorMatches() {
         QFETCH(QString, text);
@@ -200,8 +189,6 @@ private slots:
         };
         row("one of two resolves", "Coffee with Ondrea and Oskel",
             "ondrea@corp.io/Ondrea Vask | Coffee with Oskel");
-        row("both resolve", "Coffee with Ondrea & Bo",
-            "ondrea@corp.io/Ondrea Vask, bo@corp.io/Bo Berg | Coffee");
         row("none resolves", "Coffee with Oskel and Olaf", " | Coffee with Oskel and Olaf");
         row("addresses in typed order", "Sync b@x.io then a@x.io", "b@x.io/, a@x.io/ | Sync then");
         row("address and name of one person", "Lunch with Ondrea ONDREA@corp.io",
@@ -209,8 +196,6 @@ private slots:
         row("name before address", "Design sync with Ondrea and guest@elsewhere.org tomorrow",
             "ondrea@corp.io/Ondrea Vask, guest@elsewhere.org/ | Design sync");
         row("unnamed guest after address", "Sync bob@x.io with Ann", "bob@x.io/, ann@corp.io/ | Sync");
-        row("names found where typed after with", "Ann farewell ann@x.io with Bo and Ann jbo@corp.io",
-            "ann@x.io/, bo@corp.io/Bo Berg, ann@corp.io/, jbo@corp.io/ | Ann farewell");
         row("weekdays inside addresses", "Call mon@x.org, bob@sun.com", "mon@x.org/, bob@sun.com/ | Call");
     }
     void guests() {

@@ -60,14 +60,10 @@ private Q_SLOTS:
         row("ends a second apart are two events", {},
             {t("l:1", "Standup", "10:00", "10:30"), t("l:2", "Standup", "10:00", "10:30:01")}, {},
             {"l:2", "l:1"});
-        row("the same source can repeat itself", {},
-            {t("l:1", "Standup", "10:00", "10:30"), t("l:2", "Standup", "10:00", "10:30")}, {}, {"l:1"});
         row("all-day items match by start day whatever their end", {d("g:1", "Offsite", 1, google)}, {},
             {d("n:1", "OFFSITE", 2, notion)}, {"g:1"});
         row("an all-day item and a timed one never match", {}, {d("l:1", "Offsite", 1)},
             {timed("n:1", "Offsite", b("2026-03-04 00:00"), b("2026-03-05 00:00"), notion)}, {"l:1", "n:1"});
-        row("all-day before a timed event at midnight", {},
-            {t("t", "Early", "00:00", "09:00"), d("a", "Holiday", 1)}, {}, {"a", "t"});
         row("of two starting together the longer first", {},
             {t("short", "Sync", "09:00", "10:00"), t("long", "Sync 2", "09:00", "11:00")}, {},
             {"long", "short"});

@@ -75,13 +75,11 @@ private Q_SLOTS:
         const auto row = [](const char* name, QString typed, QString found) {
             QTest::newRow(name) << typed << found;
         };
-        row("one character", "a", "");
         row("full name, any case", "ann lee", "ann.lee@corp.io=Ann Lee");
         row("local part of one address", "carla", "carla@corp.io");
         row("first word shared by two", "bob", "bob@corp.io=Bob Stone");
         row("first name shared, no address match", "frank", "frank@corp.io=Frank Bob");
         row("one's name and another's local part, both first names", "dan", "");
-        row("full name equal to another's first name", "ann", "dana.r@corp.io=Ann");
         row("unknown address: new, nameless, as typed", "New@Corp.io", "New@Corp.io");
     }
     void match() {
@@ -99,10 +97,6 @@ private Q_SLOTS:
             << "" << QStringList{}
             << QStringList{"ann.lee@corp.io", "bob@corp.io", "bobby@other.org", "carla@corp.io",
                            "dan@corp.io"};
-        QTest::newRow("chosen people are left out, whatever the case")
-            << "" << QStringList{"BOB@corp.io"}
-            << QStringList{"ann.lee@corp.io", "bobby@other.org", "carla@corp.io", "dan@corp.io",
-                           "dana.r@corp.io"};
         QTest::newRow("name or address contains the text")
             << " BOB" << QStringList{} << QStringList{"bob@corp.io", "bobby@other.org", "frank@corp.io"};
     }

@@ -131,12 +131,8 @@ private Q_SLOTS:
             << Timeline{wed, {"select 2026-03-18 08:00"}, "2026-03-18", "2026-03-16", 1, 1};
         QTest::newRow("back to this week selects today")
             << Timeline{wed, {"shift 1", "shift -1"}, "2026-03-04", "2026-03-02", 2, 2};
-        QTest::newRow("Today from two weeks ahead")
-            << Timeline{wed, {"shift 2", "today"}, "2026-03-04", "2026-03-02", 2, 2};
         QTest::newRow("midnight: today selected follows to the new day")
             << Timeline{midnight, {"tick"}, "2026-03-05", "2026-03-02", 1, 0};
-        QTest::newRow("midnight into a new week: the week follows")
-            << Timeline{"2026-03-08 23:59:55", {"tick"}, "2026-03-09", "2026-03-09", 1, 1};
         QTest::newRow("midnight: another day selected stays")
             << Timeline{midnight, {"select 2026-03-06 12:00", "tick"}, "2026-03-06", "2026-03-02", 1, 0};
         QTest::newRow("days asleep: the old day stays, everything reloads")
@@ -226,8 +222,6 @@ private Q_SLOTS:
             << Week{"de_DE", "2026-03-08 23:00", 0, "2026-03-02", "2026-03-08", "2026-02-23", "2026-03-23"};
         QTest::newRow("Sunday first, on Sunday")
             << Week{"en_US", "2026-03-08 00:30", 0, "2026-03-08", "2026-03-14", "2026-03-01", "2026-03-29"};
-        QTest::newRow("two weeks ahead, today stays loaded")
-            << Week{"de_DE", "2026-03-04 10:00", 2, "2026-03-16", "2026-03-22", "2026-03-04", "2026-04-06"};
         QTest::newRow("three weeks back, tomorrow stays loaded")
             << Week{"de_DE", "2026-03-04 10:00", -3, "2026-02-09", "2026-02-15", "2026-02-02", "2026-03-06"};
     }
@@ -264,8 +258,6 @@ private Q_SLOTS:
         QTest::newRow("a slot may end at 18:00")
             << Slot{wed, day, "9-18", 60, {busy("08:00", "17:00")}, "17:00"};
         QTest::newRow("but not a minute later") << Slot{wed, day, "9-18", 60, {busy("08:00", "17:01")}, ""};
-        QTest::newRow("skipped hour: 02:00 becomes 03:00")
-            << Slot{"2026-03-25 10:00", "2026-03-29 00:00", "2-4", 30, {}, "03:00"};
         QTest::newRow("working end that does not exist") << Slot{wed, day, "9-24", 30, {}, ""};
         QTest::newRow("last loaded day") << Slot{wed, "2026-03-20 12:00", "9-18", 30, {}, "09:00"};
         QTest::newRow("first day not loaded") << Slot{wed, "2026-03-23 12:00", "9-18", 30, {}, ""};

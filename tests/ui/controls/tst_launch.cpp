@@ -86,7 +86,6 @@ private Q_SLOTS:
         const QString page = QStringLiteral("https://www.notion.so/Plan-1a2b");
         const QString appPage = QStringLiteral("notion://www.notion.so/Plan-1a2b");
         QTest::newRow("app link and web link") << appPage << page << appPage << page;
-        QTest::newRow("app link alone") << appPage << QString() << appPage << page;
         QTest::newRow("file link") << QStringLiteral("file:///etc/passwd") << QString() << QString()
                                    << QString();
         QTest::newRow("other scheme") << QStringLiteral("smb://server/share")
@@ -178,8 +177,6 @@ private Q_SLOTS:
             << "thunderbird %u -calendar %F" << QStringList{"thunderbird", "-calendar"};
         QTest::newRow("quoted with escapes") << "\"/opt/my app/run\" \"say \\\"hi\\\" \\$HOME\""
                                              << QStringList{"/opt/my app/run", "say \"hi\" $HOME"};
-        QTest::newRow("percent and name")
-            << "cal --label=100%% --name %c" << QStringList{"cal", "--label=100%", "--name", "Calendar"};
         QTest::newRow("unterminated quote") << "cal \"oops" << QStringList{};
     }
     void execLines() {

@@ -138,8 +138,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown"); // "(none)": no notes box
         QTest::newRow("five line feeds become two") << "Agenda\n\n\n\n\nBring slides"
                                                     << "Agenda\n\nBring slides";
-        QTest::newRow("Windows line ends") << "One\r\n\r\n\r\n\r\nTwo\r\nThree"
-                                           << "One\n\nTwo\nThree";
         QTest::newRow("blank lines only") << "\n \n\t\n\r\n"
                                           << "(none)";
     }
