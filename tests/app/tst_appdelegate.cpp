@@ -149,7 +149,6 @@ private Q_SLOTS:
         row("host in mixed case, encoded text", "vorrindel://QuickAdd?text=Lunch%20at%201%2B2",
             "quickadd Lunch at 1+2");
         row("plus stays a plus", "vorrindel://add?text=1+2", "quickadd 1+2");
-        row("two text items: the first", "vorrindel://new?text=first&text=second", "quickadd first");
         row("path and fragment ignored", "vorrindel://settings/general#x", "settings");
         row("ignored", "vorrindel:open https://example.com vorrindel://settings2 --open-panel quit", "");
         row("without a panel only settings and preview act",

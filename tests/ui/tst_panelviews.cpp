@@ -296,20 +296,6 @@ private Q_SLOTS:
         QCOMPARE(header->gap().center().x(), header->width() / 2.0);
     }
 
-    // The plus button opens and closes quick add through the controller; the panel stays open.
-    void plusTogglesQuickAdd() {
-        PanelWorld world;
-        world.controller->expand(true);
-        auto* view =
-            static_cast<ExpandedView*>(world.controller->rootView()->modeContent(NotchMode::expanded));
-        IconButton* plus = view->header()->newEventButton();
-        QTest::mouseClick(plus, Qt::LeftButton);
-        QVERIFY(world.state().quickAdd() && plus->isActive());
-        QTest::mouseClick(plus, Qt::LeftButton);
-        QVERIFY(!world.state().quickAdd() && world.state().expanded() && world.state().pinned());
-        QCOMPARE(view->shownBody(), ExpandedView::Body::agenda);
-    }
-
     void googleCardComesAndGoes() {
         ViewWorld world;
         world.useSampleDay();

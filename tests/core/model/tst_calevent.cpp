@@ -101,17 +101,6 @@ private Q_SLOTS:
         QFETCH(QList<QDateTime>, expected);
         QCOMPARE(days, expected);
     }
-
-    void hasGoogleMeet() {
-        CalEvent e = meeting();
-        QVERIFY(!e.hasGoogleMeet());
-        e.notes = QStringLiteral("Join: https://meet.google.com/abc-defg-hij\nDial-in: +1 555");
-        QVERIFY(e.hasGoogleMeet());
-        // The URL field comes first, even when the notes hold a Meet link.
-        e.url = QUrl(QStringLiteral("https://us02web.zoom.us/j/8812"));
-        QVERIFY(!e.hasGoogleMeet());
-        QCOMPARE(e.meetingURL(), e.url);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCalEvent)

@@ -207,23 +207,6 @@ private slots:
 
     // ---- Tokens
 
-    void tokenFormOnTheWire() {
-        const GoogleAPI::Form form{{"code", "4/0Ab+c="},
-                                   {"client_id", "id.apps"},
-                                   {"client_secret", "GOCSPX-x"},
-                                   {"redirect_uri", "http://127.0.0.1:5"},
-                                   {"grant_type", "authorization_code"},
-                                   {"code_verifier", "v_1-2.3~"}};
-        const auto result = runTask(GoogleAPI::token(form));
-        QCOMPARE(result.errorMessage(), QStringLiteral("invalid_client: The OAuth client was not found."));
-        QCOMPARE(wire(lastRequest()),
-                 "POST /token client_id=id.apps&client_secret=GOCSPX-x&code=4%2F0Ab%2Bc%3D&"
-                 "code_verifier=v_1-2.3~&grant_type=authorization_code&"
-                 "redirect_uri=http%3A%2F%2F127.0.0.1%3A5");
-        QCOMPARE(lastRequest().header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
-        QVERIFY(!lastRequest().hasHeader("Authorization"));
-    }
-
     void validToken_data() {
         QTest::addColumn<int>("secondsLeft");  // of the stored token; -1: no expiry stored
         QTest::addColumn<QByteArray>("reply"); // of the refresh; empty: no refresh expected

@@ -170,7 +170,6 @@ private slots:
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QString>("message"); // empty: success
 
-        QTest::newRow("code refused") << u"refused"_s << "invalid_grant: Bad Request";
         QTest::newRow("no refresh token") << "refresh_token"
                                           << "Google did not return a refresh token. Remove Vorrindel at "
                                              "myaccount.google.com/permissions and connect again.";
@@ -181,11 +180,7 @@ private slots:
         QFETCH(QString, message);
 
         FakeHttpServer& server = m_google->server();
-        if (failure == u"refused")
-            server.scriptNext(
-                "POST", "/token",
-                HttpReply::json(400, {{"error", "invalid_grant"}, {"error_description", "Bad Request"}}));
-        else if (failure == u"refresh_token")
+        if (failure == u"refresh_token")
             m_google->setTokenReplyOmits({failure});
         else {
             m_google->setTokenReplyOmits({"expires_in", "scope"});

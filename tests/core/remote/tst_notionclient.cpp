@@ -238,9 +238,6 @@ private slots:
             << due +
                    R"("Stage":{"type":"status","status":{"name":"Doing"}},"Status":{"type":"select","select":{"name":"Old"}}})"
             << u"Untitled"_s << "Doing";
-        QTest::newRow("title joined from its pieces")
-            << due + R"("Task":{"type":"title","title":[{"plain_text":"Ship "},{"plain_text":"it"}]}})"
-            << "Ship it" << QString();
         QTest::newRow("blank title") << due + R"("Task":{"type":"title","title":[{"plain_text":" "}]}})"
                                      << "Untitled" << QString();
     }

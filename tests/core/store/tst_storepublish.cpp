@@ -33,9 +33,6 @@ private Q_SLOTS:
         row(
             "the location", [](CalEvent& e) { e.location = "Room 4"; }, true, true);
         row(
-            "a guest's answer", [](CalEvent& e) { e.attendees[0].status = Attendee::Status::declined; }, true,
-            true);
-        row(
             "another day's event", [](CalEvent&) {}, true, false);
     }
 

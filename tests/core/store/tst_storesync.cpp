@@ -176,8 +176,6 @@ private Q_SLOTS:
             << Failing{ada, {}, {"Bob 1"}, ada + " needs to be reconnected (token expired or revoked)", true};
         QTest::newRow("first account's second calendar fails")
             << Failing{"", {team}, {"Ada 1", "Bob 1"}, "Boom " + team, true};
-        QTest::newRow("every account fails")
-            << Failing{"", {ada, bob}, {"Ada 1", "Bob 1", "Team"}, "Boom " + ada, false};
     }
     void googleAccountsFailing() {
         QFETCH(Failing, c);

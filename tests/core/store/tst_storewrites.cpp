@@ -158,8 +158,6 @@ private Q_SLOTS:
             << Targets{{readOnly, ada, bob}, "", all, "ada@x.org|ada@x.org", false};
         QTest::newRow("stored one hidden since")
             << Targets{{readOnly, ada, bob}, "ada@x.org|old@x.org", all, "ada@x.org|ada@x.org", false};
-        QTest::newRow("no primary: the first")
-            << Targets{{bob}, "ada@x.org|old@x.org", {"bob@x.org|side@x.org"}, "bob@x.org|side@x.org", false};
         QTest::newRow("read-only accounts only") << Targets{{readOnly}, "", {}, "", true};
     }
     void targetsAndTheDefault() {
@@ -269,7 +267,6 @@ private Q_SLOTS:
         const auto row = [](const char* name, Edit edit) { QTest::newRow(name) << edit; };
         row("moved 30 s", {"Review", false, "Review", 30, false, {}, false, "", false, "Saved"});
         row("moved 60 s", {"Review", false, "Review", 60, false, {}, false, "slot", false, "Saved"});
-        row("all day, same times", {"Review", false, "Review", 0, true, {}, false, "slot", false, "Saved"});
         row("retitled", {"Review", false, "Design review", 0, false, {}, false, "title", false, "Saved"});
         row("guests only",
             {"Review", false, "Review", 0, false, {"bob@x.org"}, false, "", true, "Saved · guests notified"});

@@ -48,21 +48,6 @@ private Q_SLOTS:
         QVERIFY2(qAbs(height - lines * metrics.height()) <= lines, qPrintable(QString::number(height)));
     }
 
-    void theWidgetTakesTheHeightOfItsLines() {
-        ElidedText title(words + words, Theme::uiFont(16, QFont::DemiBold), Theme::white(), 2);
-        QVERIFY(title.hasHeightForWidth());
-        const int twoLines = title.heightForWidth(200);
-        QCOMPARE(twoLines, title.heightForWidth(100)); // capped
-        QVERIFY(title.heightForWidth(2000) < twoLines);
-        title.resize(200, twoLines);
-        QVERIFY(title.isElided());
-
-        ElidedText row(words, Theme::uiFont(13), Theme::white());
-        QVERIFY(!row.hasHeightForWidth());
-        QCOMPARE(row.minimumSizeHint().width(), 0); // a layout may squeeze it: it elides
-        QCOMPARE(row.accessibleName(), words);
-    }
-
     void selectingByMouseAndCopyingThroughTheEllipsis() {
         const QString notes =
             QStringLiteral("Agenda\n") + QStringLiteral("item\n").repeated(30) + QStringLiteral("end");

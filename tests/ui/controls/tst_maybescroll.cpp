@@ -51,24 +51,6 @@ private Q_SLOTS:
         QTRY_COMPARE(scroll.content()->height(), 31 * 40);
     }
 
-    // The day list asks for its next event before it is shown; it lands at the top once laid out.
-    void scrollToChildAskedBeforeTheFirstShow() {
-        QList<ElidedText*> rows;
-        MaybeScroll scroll(column(&rows));
-        scroll.scrollToChild(rows[10], 4);
-        scroll.resize(300, 200);
-        scroll.show();
-        QTRY_COMPARE(scroll.scrollPosition(), 10 * 40 - 4);
-        // Only once: later layouts leave the position alone.
-        scroll.setScrollPosition(0);
-        scroll.resize(300, 220);
-        QTest::qWait(20);
-        QCOMPARE(scroll.scrollPosition(), 0);
-        // As far as the content allows.
-        scroll.scrollToChild(rows[29]);
-        QTRY_COMPARE(scroll.scrollPosition(), 30 * 40 - 220);
-    }
-
     void snapshotFormIsAPlainFrameFromTheTop() {
         ProcessArguments::setSnapshotMode(true);
         QList<ElidedText*> rows;

@@ -263,14 +263,6 @@ private Q_SLOTS:
         view->setEvent(google);
         QVERIFY(!button(view.get(), QStringLiteral("Google Calendar")));
     }
-
-    // The snapshot of the delete question: only an event that offers Delete starts in it.
-    void startsInTheDeleteConfirmation() {
-        auto asked = w->view(mine, true);
-        QCOMPARE(asked->confirming(), EventDetailView::Confirm::deletion);
-        QVERIFY(button<PillButton>(asked.get(), QStringLiteral("Delete")));
-        QCOMPARE(w->view(invite, true)->confirming(), std::nullopt);
-    }
 };
 
 QTEST_MAIN(TestEventDetailView)

@@ -244,60 +244,6 @@ private Q_SLOTS:
         QVERIFY(w.shows(QStringLiteral("New event")));
     }
 
-    // An add or a save still under way when its showing closes: the model it belonged to is gone by
-    // the time the reply comes, and the next showing keeps its line.
-    void aReplyAfterItsShowingClosed_data() {
-        QTest::addColumn<bool>("edit");
-        QTest::addColumn<bool>("fails");
-        QTest::newRow("a meeting that fails") << false << true;
-        QTest::newRow("a save that succeeds") << true << false;
-    }
-    void aReplyAfterItsShowingClosed() {
-        QFETCH(bool, edit);
-        QFETCH(bool, fails);
-        World w;
-        w.env.holdWrites = true;
-        CalEvent review =
-            FakeEnv::event("g:ada@corp.io:ada@corp.io:rev", "Review", "2026-03-05 14:00", "2026-03-05 15:00");
-        review.source = EventSource::google;
-        review.googleAccount = QStringLiteral("ada@corp.io");
-        review.googleCalendarID = QStringLiteral("ada@corp.io");
-        if (edit) {
-            w.state.update([&] {
-                w.state.setEditingEvent(review);
-                w.state.setQuickAdd(true);
-            });
-            w.settle();
-        } else {
-            w.open();
-        }
-        QLineEdit* line = w.view().mainField();
-        line->selectAll();
-        w.type(line, edit ? "Review, moved" : "Sync with bob@corp.io tomorrow 3pm");
-        QTest::keyClick(line, Qt::Key_Return);
-        w.settle();
-        Shots::save(&w.body, edit ? "quickadd-saving" : "quickadd-sending");
-        PillButton* primary = w.button<PillButton>(edit ? "Saving…" : "Sending…");
-        QVERIFY(primary && primary->isBusy() && !primary->isEnabled());
-        QVERIFY(!w.button<PillButton>(QuickAdd::Text::cancel)->isEnabled());
-        QVERIFY(w.state.handleEscape()); // swallowed while sending
-        QVERIFY(w.state.quickAdd());
-
-        w.close(); // a click elsewhere, the hot key
-        w.open();
-        w.type(w.view().mainField(), "Lunch fri");
-        if (fails)
-            w.env.writeError = QStringLiteral("Backend Error");
-        w.env.release();
-        w.settle();
-
-        QVERIFY(w.state.quickAdd());
-        QCOMPARE(w.state.selectedEvent(), std::nullopt);
-        QCOMPARE(w.view().mainField()->text(), QStringLiteral("Lunch fri"));
-        QVERIFY(!w.shows(QStringLiteral("Backend Error")));
-        QVERIFY(w.button<PillButton>("Add event")->isEnabled());
-    }
-
     // A write that fails says why and leaves everything as it was, ready to send again.
     void aFailedWriteKeepsTheLine() {
         World w;

@@ -48,9 +48,6 @@ private Q_SLOTS:
     void grouping_data() {
         QTest::addColumn<QList<LocalCalendar>>("calendars");
         QTest::addColumn<QStringList>("groups");
-        QTest::newRow("character codes: capitals first")
-            << QList<LocalCalendar>{calendar("a", "iCloud"), calendar("b", "Google"), calendar("c", "apple")}
-            << QStringList{"Google: b", "apple: c", "iCloud: a"};
         // Sources of one title (two accounts named alike) share a group.
         QTest::newRow("one title, one group, in the list's order")
             << QList<LocalCalendar>{calendar("x", "Work"), calendar("a", "Home"), calendar("m", "Work")}
