@@ -179,7 +179,6 @@ private slots:
         QFETCH(QString, failure);
         QFETCH(QString, message);
 
-        FakeHttpServer& server = m_google->server();
         if (failure == u"refresh_token")
             m_google->setTokenReplyOmits({failure});
         else {
