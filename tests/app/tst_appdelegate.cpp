@@ -117,8 +117,6 @@ private Q_SLOTS:
             "--open-quickadd --open-settings --open-panel", "", NoOtherInstance, true,
             started + "later 500, later 1000, later 1000, store, settings, expand pinned, "
                       "quickadd Coffee with Oskel tomorrow 4pm");
-        row("options match exactly", "--open-Settings --open-panel=1 open-quickadd", "", NoOtherInstance,
-            true, started + "store");
     }
     void startUp() {
         QFETCH(QString, arguments);
@@ -149,7 +147,6 @@ private Q_SLOTS:
         row("host in mixed case, encoded text", "vorrindel://QuickAdd?text=Lunch%20at%201%2B2",
             "quickadd Lunch at 1+2");
         row("plus stays a plus", "vorrindel://add?text=1+2", "quickadd 1+2");
-        row("path and fragment ignored", "vorrindel://settings/general#x", "settings");
         row("ignored", "vorrindel:open https://example.com vorrindel://settings2 --open-panel quit", "");
         row("without a panel only settings and preview act",
             "vorrindel://open reopen vorrindel://add?text=x vorrindel://settings vorrindel://preview-alert",

@@ -121,7 +121,6 @@ private Q_SLOTS:
         QTest::newRow("made anew") << "none" << true;
         QTest::newRow("left by an earlier run") << "700" << true;
         QTest::newRow("open to the group") << "750" << false;
-        QTest::newRow("open to everyone") << "777" << false;
         QTest::newRow("a link to a folder elsewhere") << "link" << false;
     }
     void ownFolderUnderTheTemporaryFolder() {

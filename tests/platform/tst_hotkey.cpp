@@ -74,18 +74,6 @@ private Q_SLOTS:
         QCOMPARE(logged(logPath()).last(), "hotkey register failed: -1");
     }
 
-    void pressesReachTheCallbackAfterTheirEvent() {
-        HotKey::set(true);
-        m_keys->pressed(); // nobody listening yet
-        QCoreApplication::processEvents();
-
-        int presses = 0;
-        HotKey::setOnPress([&] { ++presses; });
-        m_keys->pressed();
-        QCOMPARE(presses, 0);
-        QTRY_COMPARE(presses, 1);
-    }
-
     // 'p' presses and 'r' releases the key, each at the time stamp after it.
     void autoRepeatIsNotAPress_data() {
         QTest::addColumn<QString>("events");

@@ -67,13 +67,6 @@ private Q_SLOTS:
         QDBusConnection::disconnectFromBus(logindName);
     }
 
-    void withoutABusItIsNotListening() {
-        QDBusConnection none = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
-                                                             QStringLiteral("none"));
-        LogindWakeNotifier notifier(none, nullptr);
-        QVERIFY(!notifier.isListening());
-    }
-
 private:
     QProcess m_daemon;
     QString m_address;

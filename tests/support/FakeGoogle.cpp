@@ -51,12 +51,8 @@ RemoteSession::Endpoints FakeGoogle::endpoints() const {
     RemoteSession::Endpoints endpoints = RemoteSession::Endpoints::production();
     endpoints.googleConsent = m_server.url(QStringLiteral("/o/oauth2/v2/auth"));
     endpoints.googleToken = m_server.url(QStringLiteral("/token"));
-    endpoints.googleCalendar = calendarBase();
+    endpoints.googleCalendar = m_server.url(QStringLiteral("/calendar/v3/"));
     return endpoints;
-}
-
-QUrl FakeGoogle::calendarBase() const {
-    return m_server.url(QStringLiteral("/calendar/v3/"));
 }
 
 void FakeGoogle::addAccount(const QString& email) {

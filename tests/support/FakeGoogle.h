@@ -50,7 +50,6 @@ public:
     // The fake's consent page, token endpoint and Calendar base; the Notion base stays the production
     // one (take it from FakeNotion when a test needs both).
     RemoteSession::Endpoints endpoints() const;
-    QUrl calendarBase() const;
 
     // The OAuth client the endpoints accept.
     QString clientID() const { return m_clientID; }

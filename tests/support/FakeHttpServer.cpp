@@ -64,13 +64,6 @@ bool HttpRequest::hasQueryItem(QStringView name) const {
     return std::any_of(query.cbegin(), query.cend(), [&](const auto& entry) { return entry.first == name; });
 }
 
-QStringList HttpRequest::queryNames() const {
-    QStringList names;
-    for (const auto& entry : query)
-        names << entry.first;
-    return names;
-}
-
 QJsonObject HttpRequest::json() const {
     return RemoteHttp::jsonObject(body);
 }
@@ -167,10 +160,6 @@ void FakeHttpServer::setHandler(Handler handler) {
 
 void FakeHttpServer::scriptNext(QByteArray method, QString pathPrefix, HttpReply reply, int times) {
     m_scripts.append({std::move(method), std::move(pathPrefix), std::move(reply), times});
-}
-
-void FakeHttpServer::clearScripts() {
-    m_scripts.clear();
 }
 
 void FakeHttpServer::hold() {
@@ -295,7 +284,6 @@ void FakeHttpServer::dispatch(QTcpSocket* socket, HttpRequest request) {
     }
     if (!scripted)
         reply = m_handler(request);
-    emit requestReceived(request);
 
     const bool held = std::any_of(m_holds.cbegin(), m_holds.cend(), [&](const auto& hold) {
         return matches(request, hold.first, hold.second);

@@ -36,7 +36,6 @@ struct HttpRequest {
     bool hasHeader(QByteArrayView name) const;
     QString queryValue(QStringView name) const; // the first item of that name, null when absent
     bool hasQueryItem(QStringView name) const;
-    QStringList queryNames() const;
     // The body as a JSON object; empty when it is not one.
     QJsonObject json() const;
     // An application/x-www-form-urlencoded body, decoded ("+" is a blank there).
@@ -95,7 +94,6 @@ public:
     // path begins with `pathPrefix` get `reply` instead of the handler's answer. Scripts are matched
     // in the order they were added.
     void scriptNext(QByteArray method, QString pathPrefix, HttpReply reply, int times = 1);
-    void clearScripts();
 
     // While holding, answers are kept back (the request is recorded at once) until release(): every
     // answer, or only those to requests with that method (any when empty) and path prefix.
@@ -107,15 +105,11 @@ public:
     const QList<HttpRequest>& requests() const { return m_requests; }
     // The recorded requests with that method (any when empty) whose decoded path begins with the prefix.
     QList<HttpRequest> requests(QByteArrayView method, QStringView pathPrefix) const;
-    void clearRequests() { m_requests.clear(); }
     // Runs the event loop until at least `count` requests have been recorded; false on time-out.
     bool waitForRequests(int count, int timeoutMs = 5000);
 
     // Stops listening and drops every open connection: later connects are refused.
     void close();
-
-signals:
-    void requestReceived(const HttpRequest& request);
 
 private:
     struct Connection;

@@ -37,15 +37,6 @@ private Q_SLOTS:
         QCOMPARE(initials, expected);
     }
 
-    void identityAndEquality() {
-        const Person lower(QStringLiteral("ana@example.com"), QStringLiteral("Ana"));
-        const Person upper(QStringLiteral("Ana@Example.COM"), QStringLiteral("Ana"));
-        QCOMPARE(upper.id(), lower.id());
-        QVERIFY(!(lower == upper));
-        QCOMPARE(QSet<Person>({lower, upper, Person(lower.email, lower.name)}).size(), 2);
-        QCOMPARE(upper.color(), lower.color());
-    }
-
     // Another process has another hash seed; an address must keep its colour across launches.
     void colourSameInAnotherProcess() {
         QProcess child;

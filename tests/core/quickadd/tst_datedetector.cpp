@@ -49,8 +49,6 @@ private slots:
         row("Standup 9:30am", "9:30am", "2026-12-05 09:30", 0, "t"); // past, and still today
         row("call 3pm", "3pm", "2026-12-05 15:00", 0, "t");
         row("at 12am", "at 12am", "2026-12-05 00:00", 0, "t");
-        row("at 0", "at 0", "2026-12-05 00:00", 0, "t");
-        row("Call 3 o'clock", "3 o'clock", "2026-12-05 15:00", 0, "t");
         row("at midnight", "at midnight", "2026-12-06 00:00", 0, "t");
         row("tonight", "tonight", "2026-12-05 20:00", 0, "td");
         row("in 2 hours", "in 2 hours", "2026-12-05 12:00", 0, "t");
@@ -64,7 +62,6 @@ private slots:
         row("friday", "friday", "2026-12-11 12:00", 0, "d");
         row("this saturday", "this saturday", "2026-12-05 12:00", 0, "d");
         row("next sunday", "next sunday", "2026-12-13 12:00", 0, "d");
-        row("next week", "next week", "2026-12-07 12:00", 0, "d");
     }
     void dayWords() { check(); }
 
@@ -72,10 +69,8 @@ private slots:
         columns();
         row("Dec 5", "Dec 5", "2026-12-05 12:00", 0, "d");
         row("Dec 4", "Dec 4", "2027-12-04 12:00", 0, "d");
-        row("the 24th of December", "the 24th of December", "2026-12-24 12:00", 0, "d");
         row("the 3rd", "the 3rd", "2027-01-03 12:00", 0, "d");
         row("12/24", "12/24", "2026-12-24 12:00", 0, "d");
-        row("2026-12-24", "2026-12-24", "2026-12-24 12:00", 0, "d");
         row("in 3 days", "in 3 days", "2026-12-08 12:00", 0, "d");
         row("Sat 5 Dec 2026", "Sat 5 Dec 2026", "2026-12-05 12:00", 0, "d");
     }
@@ -86,7 +81,6 @@ private slots:
         row("11-1pm", "11-1pm", "2026-12-05 11:00", 7200, "t");
         row("Dinner at 10-11pm", "at 10-11pm", "2026-12-05 22:00", 3600, "t");
         row("9am-5", "9am-5", "2026-12-05 09:00", 8 * 3600, "t");
-        row("from 3 to 5pm", "from 3 to 5pm", "2026-12-05 15:00", 7200, "t");
         row("Dec 24 - 26", "Dec 24 - 26", "2026-12-24 12:00", 2 * 86400, "d");
         row("Sat 5 Dec 2026 – Mon 7 Dec 2026", "Sat 5 Dec 2026 – Mon 7 Dec 2026", "2026-12-05 12:00",
             2 * 86400, "d");
@@ -100,7 +94,6 @@ private slots:
         columns();
         row("3pm friday", "3pm friday", "2026-12-11 15:00", 0, "td");
         row("friday at 3pm", "friday at 3pm", "2026-12-11 15:00", 0, "td");
-        row("tomorrow, 9:30am", "tomorrow, 9:30am", "2026-12-06 09:30", 0, "td");
         row("at noon tomorrow", "at noon tomorrow", "2026-12-06 12:00", 0, "td");
         row("tomorrow 3-4pm", "tomorrow 3-4pm", "2026-12-06 15:00", 3600, "td");
         // What the edit line writes, in both clock styles.
@@ -119,7 +112,6 @@ private slots:
         row("tomorrow morning at 7pm", "tomorrow morning at 7pm", "2026-12-06 07:00", 0, "td");
         // A range's end goes with its start: moved along with it, or not at all.
         row("tonight at 9am-11", "tonight at 9am-11", "2026-12-05 21:00", 2 * 3600, "td");
-        row("tonight 10pm-2am", "tonight 10pm-2am", "2026-12-05 22:00", 4 * 3600, "td");
     }
     void dayParts() { check(); }
 
@@ -140,15 +132,12 @@ private slots:
             "2026-10-25 02:30", 5400, "td");
         row("skipped hour moves on", berlin, "en_US", "2027-03-20 10:00", "Mar 28 2:30am", "2027-03-28 03:00",
             0, "td");
-        row("day range over the 25-hour day", berlin, "en_US", autumn, "Oct 24 - 26", "2026-10-24 12:00",
-            49 * 3600, "d");
         row("time range over the change", berlin, "en_US", autumn, "Oct 24 11pm - 4am", "2026-10-24 23:00",
             6 * 3600, "td");
         row("midnight that does not exist", "America/Santiago", "en_US", "2026-09-05 10:00", "at midnight",
             "2026-09-06 01:00", 0, "t");
         row("month first", berlin, "en_US", "2026-12-05 10:00", "12/5", "2026-12-05 12:00", 0, "d");
         row("day first", berlin, "en_GB", "2026-12-05 10:00", "12/5", "2027-05-12 12:00", 0, "d");
-        row("year month day", berlin, "ja_JP", "2026-12-05 10:00", "12/5", "2026-12-05 12:00", 0, "d");
     }
     void otherCalendars() {
         QFETCH(QString, zone);

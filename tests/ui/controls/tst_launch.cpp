@@ -172,7 +172,6 @@ private Q_SLOTS:
     void execLines_data() {
         QTest::addColumn<QString>("exec");
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("plain") << "evolution -c calendar" << QStringList{"evolution", "-c", "calendar"};
         QTest::newRow("file and URL codes left out")
             << "thunderbird %u -calendar %F" << QStringList{"thunderbird", "-calendar"};
         QTest::newRow("quoted with escapes") << "\"/opt/my app/run\" \"say \\\"hi\\\" \\$HOME\""
