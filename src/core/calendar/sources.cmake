@@ -24,4 +24,6 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ical/IcalFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ical/IcalZone.h
     ${CMAKE_CURRENT_LIST_DIR}/ical/IcalZone.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ical/Recurrence.h
+    ${CMAKE_CURRENT_LIST_DIR}/ical/Recurrence.cpp
 )
