@@ -22,21 +22,33 @@ std::optional<FileStamp> stamp(const QString& path) {
     return stampOf(st);
 }
 
-std::optional<Contents> read(const QString& path) {
+std::optional<Contents> read(const QString& path, QString* error) {
+    auto fail = [&](const QString& reason) {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    };
+    const QString tooLarge =
+        QStringLiteral("larger than %1 MB, the most a calendar item may hold").arg(maxSize / (1024 * 1024));
     // A writer that replaces the file while we read it shows as a changed stamp: read again.
     for (int attempt = 0; attempt < 3; ++attempt) {
         const std::optional<FileStamp> before = stamp(path);
         if (!before)
-            return std::nullopt;
+            return fail(QStringLiteral("cannot be read"));
+        if (before->size > maxSize)
+            return fail(tooLarge);
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        QByteArray bytes = file.readAll();
+            return fail(QStringLiteral("cannot be read: ") + file.errorString());
+        // One byte more than allowed tells a file that grew meanwhile.
+        QByteArray bytes = file.read(maxSize + 1);
         file.close();
+        if (bytes.size() > maxSize)
+            return fail(tooLarge);
         if (stamp(path) == before)
             return Contents{std::move(bytes), *before};
     }
-    return std::nullopt;
+    return fail(QStringLiteral("keeps changing"));
 }
 
 Outcome write(const QString& path, const QByteArray& bytes, const std::optional<FileStamp>& expected,

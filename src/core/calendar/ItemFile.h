@@ -27,9 +27,13 @@ struct Contents {
 };
 
 FileStamp stampOf(const struct stat& st);
+// Items larger than this are refused: a calendar item is a few kilobytes, and one read whole into
+// memory must not take the memory of the machine.
+constexpr qint64 maxSize = 16 * 1024 * 1024;
+
 std::optional<FileStamp> stamp(const QString& path);
-// Absent when the file is missing or cannot be read.
-std::optional<Contents> read(const QString& path);
+// Absent when the file is missing, cannot be read or is larger than maxSize; `error` tells which.
+std::optional<Contents> read(const QString& path, QString* error = nullptr);
 
 enum class Outcome { done, changedMeanwhile };
 

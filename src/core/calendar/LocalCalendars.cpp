@@ -106,6 +106,11 @@ LocalCalendars::LocalCalendars(Options options, QObject* parent)
     d->options = std::move(options);
     d->root =
         QDir::cleanPath(QDir(d->options.root.isEmpty() ? defaultRoot() : d->options.root).absolutePath());
+    d->items->root = d->root;
+    d->items->zone = d->options.zone;
+    d->items->beforeReading = d->options.beforeReading;
+    if (!d->options.journal.isEmpty())
+        d->items->journal = ItemJournal::open(d->options.journal, d->options.itemTimeLimit);
     if (d->options.watch) {
         d->watcher = std::make_unique<QFileSystemWatcher>();
         d->coalesce.setSingleShot(true);
@@ -135,7 +140,7 @@ const QTimeZone& LocalCalendars::zone() const {
 }
 
 int LocalCalendars::parseCount() const {
-    return d->parseCount;
+    return d->items->parseCount.load();
 }
 
 CalendarAccess LocalCalendars::access() const {

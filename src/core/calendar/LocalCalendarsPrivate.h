@@ -4,6 +4,7 @@
 // (LocalCalendars.cpp), reading (LocalCalendarsRead.cpp) and writing (LocalCalendarsWrite.cpp).
 
 #include "core/calendar/ItemFile.h"
+#include "core/calendar/ItemJournal.h"
 #include "core/calendar/LocalCalendars.h"
 #include "core/calendar/ical/EventSeries.h"
 #include "core/calendar/ical/IcalFile.h"
@@ -12,8 +13,10 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHash>
+#include <QMutex>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 
 struct ParsedItem {
@@ -22,12 +25,40 @@ struct ParsedItem {
 
 struct CachedItem {
     FileStamp stamp;
-    std::shared_ptr<const ParsedItem> parsed; // null: the item could not be read
-    // The occurrences of the last range asked for: the agenda asks for the same weeks again after
-    // every change, and expanding every series each time would cost more than reading the folder.
+    std::shared_ptr<const ParsedItem> parsed; // null: the item is skipped, for `problem`
+    QString problem;
+    // The occurrences of the widest range expanded so far: the agenda asks for the same weeks again
+    // after every change, and the calendar report for ranges inside one another.
     QDateTime from;
     QDateTime to;
-    QList<LocalOccurrence> occurrences;
+    std::shared_ptr<const QList<LocalOccurrence>> occurrences;
+};
+
+// What the reading threads share: the parsed items and the zones they use. A load that runs when
+// its LocalCalendars goes keeps this alive until it ends.
+struct ItemCache {
+    QString root;
+    QTimeZone zone;
+    IcalZoneResolver zones;
+    std::shared_ptr<ItemJournal> journal; // null: none
+    std::function<void(const QString&)> beforeReading;
+
+    QMutex mutex; // guards `folders`
+    // Parsed items by folder, then file name.
+    QHash<QString, QHash<QString, CachedItem>> folders;
+    std::atomic<int> parseCount{0};
+
+    // The item as the bytes hold it, read under one budget. Null, with the reason, when it cannot
+    // be read safely.
+    std::shared_ptr<const ParsedItem> parse(const QByteArray& bytes, const QString& path, QString* problem);
+    // The item at that path as it is on disk now (the journal may skip it).
+    CachedItem read(const QString& path, const FileStamp& stamp);
+    // The entry with its occurrences in [from, to) expanded (or the entry skipped, if that costs too
+    // much); `occurrences` receives them.
+    CachedItem expand(CachedItem entry, const QString& path, const QString& calendarId, const QDateTime& from,
+                      const QDateTime& to, QList<LocalOccurrence>& occurrences);
+    QList<LocalOccurrence> query(const QDateTime& from, const QDateTime& to,
+                                 const QList<LocalCalendar>& calendars);
 };
 
 QString identifierFor(const QString& calendarId, const QString& fileName, qsizetype seriesInItem,
@@ -43,12 +74,14 @@ struct ItemRef {
 ItemRef splitIdentifier(const QString& identifier);
 
 struct LocalCalendars::Private {
+    Private()
+        : items(std::make_shared<ItemCache>())
+        , zones(items->zones) {}
+
     Options options;
     QString root;
-    IcalZoneResolver zones;
-    // Parsed items by folder, then file name.
-    QHash<QString, QHash<QString, CachedItem>> cache;
-    int parseCount = 0;
+    std::shared_ptr<ItemCache> items;
+    IcalZoneResolver& zones;
 
     std::unique_ptr<QFileSystemWatcher> watcher;
     QTimer coalesce;
@@ -66,13 +99,6 @@ struct LocalCalendars::Private {
 
     // ---- Reading (LocalCalendarsRead.cpp) ----
 
-    std::shared_ptr<const ParsedItem> parse(const QByteArray& bytes, const QString& path);
-    // The item as it is on disk now, parsed.
-    CachedItem read(const QString& path, const FileStamp& stamp);
-    // The cache entry of the item at that path, read again only when its stamp changed; moved into
-    // `fresh`, the folder's cache after this scan.
-    CachedItem& load(const QString& folder, const QString& fileName, const FileStamp& stamp,
-                     const QHash<QString, CachedItem>& known, QHash<QString, CachedItem>& fresh);
     // Parses what was just written to the item and caches it, so the next scan need not read it.
     std::shared_ptr<const ParsedItem> remember(const QString& path, const QByteArray& bytes,
                                                const FileStamp& stamp);

@@ -1,87 +1,280 @@
-// Reading the items: parsed once per version of the file, expanded into occurrences per range.
+// Reading the items: parsed once per version of the file, expanded into occurrences per range, on
+// the reading threads.
 #include "core/calendar/LocalCalendarsPrivate.h"
 
+#include "core/calendar/ReadingThreads.h"
 #include "core/calendar/VdirCollection.h"
 #include "core/model/DebugLog.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
+#include <vector>
 
-std::shared_ptr<const ParsedItem> LocalCalendars::Private::parse(const QByteArray& bytes,
-                                                                 const QString& path) {
+namespace {
+
+const QString tooCostlyToRead = QStringLiteral("reading it costs more than an item may");
+const QString tooCostlyToExpand = QStringLiteral("expanding it costs more than an item may");
+
+bool overlaps(const LocalOccurrence& o, const QDateTime& from, const QDateTime& to) {
+    return o.start == o.end ? o.start >= from && o.start < to : o.start < to && o.end > from;
+}
+
+void logSkipped(const QString& path, const QString& problem) {
+    DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: %2").arg(path, problem); });
+}
+
+void sortByStart(QList<LocalOccurrence>& occurrences) {
+    std::stable_sort(occurrences.begin(), occurrences.end(),
+                     [](const LocalOccurrence& a, const LocalOccurrence& b) { return a.start < b.start; });
+}
+
+} // namespace
+
+std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, const QString& path,
+                                                   QString* problem) {
     ++parseCount;
     QString error;
     std::optional<IcalFile> file = IcalFile::parse(bytes, &error);
     if (!file) {
-        DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: %2").arg(path, error); });
+        *problem = error;
         return nullptr;
     }
+    ExpansionBudget budget;
+    QStringList notes;
     auto item = std::make_shared<ParsedItem>();
-    item->series = EventSeries::readAll(*file, zones, options.zone);
+    item->series = EventSeries::readAll(*file, zones, zone, budget, &notes);
+    for (const QString& note : std::as_const(notes))
+        DebugLog::log([&] { return QStringLiteral("calendar: %1: %2").arg(path, note); });
+    if (budget.exhausted()) {
+        *problem = tooCostlyToRead;
+        return nullptr;
+    }
     return item;
 }
 
-CachedItem LocalCalendars::Private::read(const QString& path, const FileStamp& stamp) {
-    std::optional<ItemFile::Contents> contents = ItemFile::read(path);
-    if (!contents) {
-        DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: cannot be read").arg(path); });
-        return CachedItem{stamp, nullptr, {}, {}, {}};
+CachedItem ItemCache::read(const QString& path, const FileStamp& stamp) {
+    CachedItem entry{stamp, nullptr, {}, {}, {}, {}};
+    if (journal) {
+        const QString reason = journal->skipReason(path, stamp);
+        if (!reason.isEmpty()) {
+            entry.problem = QStringLiteral("skipped until the file changes, since %1").arg(reason);
+            logSkipped(path, entry.problem);
+            return entry;
+        }
     }
-    return CachedItem{contents->stamp, parse(contents->bytes, path), {}, {}, {}};
+    std::optional<ItemFile::Contents> contents = ItemFile::read(path, &entry.problem);
+    if (!contents) {
+        logSkipped(path, entry.problem);
+        return entry;
+    }
+    entry.stamp = contents->stamp;
+    bool timedOut = false;
+    {
+        std::optional<ItemJournal::Scope> scope;
+        if (journal)
+            scope.emplace(journal->begin(path, entry.stamp));
+        if (beforeReading)
+            beforeReading(path);
+        entry.parsed = parse(contents->bytes, path, &entry.problem);
+        timedOut = scope && scope->timedOut();
+    }
+    if (timedOut) {
+        entry.parsed = nullptr;
+        entry.problem = tooCostlyToRead; // the journal has it already
+    } else if (!entry.parsed && entry.problem == tooCostlyToRead && journal) {
+        journal->skip(path, entry.stamp, entry.problem);
+    }
+    if (!entry.parsed)
+        logSkipped(path, entry.problem);
+    return entry;
 }
 
-CachedItem& LocalCalendars::Private::load(const QString& folder, const QString& fileName,
-                                          const FileStamp& stamp, const QHash<QString, CachedItem>& known,
-                                          QHash<QString, CachedItem>& fresh) {
-    auto it = known.constFind(fileName);
-    if (it != known.constEnd() && it->stamp == stamp)
-        return fresh[fileName] = *it;
-    return fresh[fileName] = read(folder + QLatin1Char('/') + fileName, stamp);
+CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QString& calendarId,
+                             const QDateTime& from, const QDateTime& to,
+                             QList<LocalOccurrence>& occurrences) {
+    if (!entry.parsed)
+        return entry;
+    if (entry.occurrences && entry.from <= from && to <= entry.to) {
+        if (entry.from == from && entry.to == to) {
+            occurrences.append(*entry.occurrences);
+        } else {
+            for (const LocalOccurrence& o : *entry.occurrences) {
+                if (overlaps(o, from, to))
+                    occurrences.append(o);
+            }
+        }
+        return entry;
+    }
+    ExpansionBudget budget;
+    auto found = std::make_shared<QList<LocalOccurrence>>();
+    bool timedOut = false;
+    {
+        std::optional<ItemJournal::Scope> scope;
+        if (journal)
+            scope.emplace(journal->begin(path, entry.stamp));
+        const QString fileName = QFileInfo(path).fileName();
+        const QList<EventSeries>& all = entry.parsed->series;
+        for (const EventSeries& series : all) {
+            const QList<SeriesInstance> instances = series.instances(from, to, zone, budget);
+            if (budget.exhausted())
+                break;
+            if (instances.isEmpty())
+                continue;
+            const QString identifier = identifierFor(calendarId, fileName, all.size(), series.uid());
+            for (const SeriesInstance& instance : instances)
+                found->append(toOccurrence(calendarId, identifier, series, instance));
+        }
+        timedOut = scope && scope->timedOut();
+    }
+    if (budget.exhausted() || timedOut) {
+        if (journal && !timedOut)
+            journal->skip(path, entry.stamp, tooCostlyToExpand);
+        entry.parsed = nullptr;
+        entry.occurrences.reset();
+        entry.problem = tooCostlyToExpand;
+        logSkipped(path, entry.problem);
+        return entry;
+    }
+    entry.from = from;
+    entry.to = to;
+    entry.occurrences = found;
+    occurrences.append(*found);
+    return entry;
+}
+
+QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& to,
+                                        const QList<LocalCalendar>& calendars) {
+    struct Folder {
+        const LocalCalendar* calendar = nullptr;
+        QHash<QString, CachedItem> known;
+        QList<VdirCollection::Item> items;
+        std::vector<CachedItem> fresh;
+        std::vector<QList<LocalOccurrence>> found;
+    };
+    std::vector<Folder> folderList(size_t(calendars.size()));
+    {
+        const QMutexLocker lock(&mutex);
+        for (qsizetype i = 0; i < calendars.size(); ++i) {
+            folderList[size_t(i)].calendar = &calendars[i];
+            folderList[size_t(i)].known = folders.value(calendars[i].path);
+        }
+    }
+    ReadingThreads::parallelFor(qsizetype(folderList.size()), 1, [&](qsizetype i) {
+        Folder& f = folderList[size_t(i)];
+        f.items = VdirCollection::items(f.calendar->path);
+        f.fresh.resize(size_t(f.items.size()));
+        f.found.resize(size_t(f.items.size()));
+    });
+    std::vector<std::pair<size_t, qsizetype>> work;
+    for (size_t i = 0; i < folderList.size(); ++i) {
+        for (qsizetype j = 0; j < folderList[i].items.size(); ++j)
+            work.emplace_back(i, j);
+    }
+    ReadingThreads::parallelFor(qsizetype(work.size()), 16, [&](qsizetype n) {
+        const auto [i, j] = work[size_t(n)];
+        Folder& f = folderList[i];
+        const VdirCollection::Item& item = f.items[j];
+        const auto known = f.known.constFind(item.fileName);
+        CachedItem entry =
+            known != f.known.constEnd() && known->stamp == item.stamp ? *known : read(item.path, item.stamp);
+        f.fresh[size_t(j)] =
+            expand(std::move(entry), item.path, f.calendar->id, from, to, f.found[size_t(j)]);
+    });
+    QList<LocalOccurrence> out;
+    {
+        // Items that are gone leave the cache with their folder's scan.
+        const QMutexLocker lock(&mutex);
+        for (Folder& f : folderList) {
+            QHash<QString, CachedItem> fresh;
+            fresh.reserve(f.items.size());
+            for (qsizetype j = 0; j < f.items.size(); ++j)
+                fresh.insert(f.items[j].fileName, std::move(f.fresh[size_t(j)]));
+            folders.insert(f.calendar->path, std::move(fresh));
+        }
+    }
+    for (const Folder& f : folderList) {
+        for (const QList<LocalOccurrence>& found : f.found)
+            out.append(found);
+    }
+    sortByStart(out);
+    return out;
 }
 
 std::shared_ptr<const ParsedItem>
 LocalCalendars::Private::remember(const QString& path, const QByteArray& bytes, const FileStamp& stamp) {
-    std::shared_ptr<const ParsedItem> parsed = parse(bytes, path);
+    QString problem;
+    std::shared_ptr<const ParsedItem> parsed = items->parse(bytes, path, &problem);
     const QFileInfo info(path);
-    cache[info.absolutePath()].insert(info.fileName(), CachedItem{stamp, parsed, {}, {}, {}});
+    const QMutexLocker lock(&items->mutex);
+    items->folders[info.absolutePath()].insert(info.fileName(),
+                                               CachedItem{stamp, parsed, problem, {}, {}, {}});
     return parsed;
 }
 
 QList<LocalOccurrence> LocalCalendars::occurrences(const QDateTime& from, const QDateTime& to,
                                                    const QList<LocalCalendar>& calendars) {
-    QList<LocalOccurrence> out;
     if (access() != CalendarAccess::fullAccess)
-        return out;
-    for (const LocalCalendar& calendar : calendars) {
-        const QHash<QString, CachedItem> known = d->cache.value(calendar.path);
-        QHash<QString, CachedItem> fresh;
-        fresh.reserve(known.size());
-        for (const VdirCollection::Item& item : VdirCollection::items(calendar.path)) {
-            CachedItem& entry = d->load(calendar.path, item.fileName, item.stamp, known, fresh);
-            if (!entry.parsed)
-                continue;
-            if (entry.from != from || entry.to != to) {
-                entry.occurrences.clear();
-                for (const EventSeries& series : entry.parsed->series) {
-                    const QList<SeriesInstance> instances = series.instances(from, to, d->options.zone);
-                    if (instances.isEmpty())
-                        continue;
-                    const QString identifier =
-                        identifierFor(calendar.id, item.fileName, entry.parsed->series.size(), series.uid());
-                    for (const SeriesInstance& instance : instances)
-                        entry.occurrences.append(toOccurrence(calendar.id, identifier, series, instance));
-                }
-                entry.from = from;
-                entry.to = to;
-            }
-            out.append(entry.occurrences);
-        }
-        // Items that are gone leave the cache with their folder's next scan.
-        d->cache.insert(calendar.path, std::move(fresh));
+        return {};
+    return d->items->query(from, to, calendars);
+}
+
+void LocalCalendars::occurrencesLater(const QDateTime& from, const QDateTime& to,
+                                      const QList<LocalCalendar>& calendars,
+                                      std::function<void(QList<LocalOccurrence>)> done) {
+    if (access() != CalendarAccess::fullAccess) {
+        ReadingThreads::start([done = std::move(done)] { done({}); });
+        return;
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const LocalOccurrence& a, const LocalOccurrence& b) { return a.start < b.start; });
+    ReadingThreads::start([items = d->items, from, to, calendars, done = std::move(done)] {
+        done(items->query(from, to, calendars));
+    });
+}
+
+QList<LocalOccurrence> LocalCalendars::occurrencesOf(const QString& eventIdentifier, const QDateTime& from,
+                                                     const QDateTime& to) {
+    if (access() != CalendarAccess::fullAccess)
+        return {};
+    const QString path = d->itemPath(splitIdentifier(eventIdentifier).relativePath);
+    const std::optional<FileStamp> stamp = path.isEmpty() ? std::nullopt : ItemFile::stamp(path);
+    if (!stamp)
+        return {};
+    const QFileInfo info(path);
+    std::optional<CachedItem> entry;
+    {
+        const QMutexLocker lock(&d->items->mutex);
+        const QHash<QString, CachedItem> folder = d->items->folders.value(info.absolutePath());
+        if (auto it = folder.constFind(info.fileName()); it != folder.constEnd() && it->stamp == *stamp)
+            entry = *it;
+    }
+    const bool fresh = !entry;
+    if (fresh)
+        entry = d->items->read(path, *stamp);
+    QList<LocalOccurrence> found;
+    // Only what was read anew is kept: the cached item keeps the agenda's wider range.
+    CachedItem expanded = d->items->expand(*entry, path, d->calendarIdOf(path), from, to, found);
+    if (fresh) {
+        const QMutexLocker lock(&d->items->mutex);
+        d->items->folders[info.absolutePath()].insert(info.fileName(), std::move(expanded));
+    }
+    found.removeIf([&](const LocalOccurrence& o) { return o.eventIdentifier != eventIdentifier; });
+    sortByStart(found);
+    return found;
+}
+
+QList<LocalCalendars::SkippedItem> LocalCalendars::skippedItems(const QList<LocalCalendar>& calendars) const {
+    QList<SkippedItem> out;
+    const QMutexLocker lock(&d->items->mutex);
+    for (const LocalCalendar& calendar : calendars) {
+        const QHash<QString, CachedItem> folder = d->items->folders.value(calendar.path);
+        for (auto it = folder.constBegin(); it != folder.constEnd(); ++it) {
+            if (!it->problem.isEmpty())
+                out.append({calendar.id, it.key(), it->problem});
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const SkippedItem& a, const SkippedItem& b) {
+        return std::pair(a.calendarId, a.fileName) < std::pair(b.calendarId, b.fileName);
+    });
     return out;
 }
 
@@ -97,11 +290,19 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
         return std::nullopt;
     // Only this item is looked at: the rest of its folder's cache stays as the last scan left it.
     const QFileInfo info(path);
-    QHash<QString, CachedItem>& folder = d->cache[info.absolutePath()];
-    auto entry = folder.find(info.fileName());
-    if (entry == folder.end() || entry->stamp != *stamp)
-        entry = folder.insert(info.fileName(), d->read(path, *stamp));
-    const std::shared_ptr<const ParsedItem> parsed = entry->parsed;
+    std::shared_ptr<const ParsedItem> parsed;
+    {
+        const QMutexLocker lock(&d->items->mutex);
+        const QHash<QString, CachedItem> folder = d->items->folders.value(info.absolutePath());
+        if (auto it = folder.constFind(info.fileName()); it != folder.constEnd() && it->stamp == *stamp)
+            parsed = it->parsed;
+    }
+    if (!parsed) {
+        CachedItem entry = d->items->read(path, *stamp);
+        parsed = entry.parsed;
+        const QMutexLocker lock(&d->items->mutex);
+        d->items->folders[info.absolutePath()].insert(info.fileName(), std::move(entry));
+    }
     // An identifier without a UID names the item's only event; once the item holds more, it names
     // none of them.
     if (!parsed || (ref.uid.isEmpty() && parsed->series.size() > 1))

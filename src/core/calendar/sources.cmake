@@ -7,6 +7,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/CalendarStore.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ItemFile.h
     ${CMAKE_CURRENT_LIST_DIR}/ItemFile.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ItemJournal.h
+    ${CMAKE_CURRENT_LIST_DIR}/ItemJournal.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendar.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendars.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendars.cpp
@@ -16,6 +18,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/LocalEventBuilder.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalEventBuilder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LocalOccurrence.h
+    ${CMAKE_CURRENT_LIST_DIR}/ReadingThreads.h
+    ${CMAKE_CURRENT_LIST_DIR}/ReadingThreads.cpp
     ${CMAKE_CURRENT_LIST_DIR}/VdirCollection.h
     ${CMAKE_CURRENT_LIST_DIR}/VdirCollection.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ical/EventSeries.h

@@ -1,5 +1,8 @@
 #include "core/calendar/ical/IcalZone.h"
 
+#include "core/calendar/ical/Recurrence.h"
+#include "core/model/DebugLog.h"
+
 namespace {
 
 const char* weekdayCode(int dayOfWeek) {
@@ -28,6 +31,48 @@ DefinedZone::DefinedZone(icalcomponent* vtimezone)
 
 DefinedZone::~DefinedZone() {
     icaltimezone_free(m_zone, 1);
+}
+
+std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
+    for (icalcomponent* observance = icalcomponent_get_first_component(vtimezone, ICAL_ANY_COMPONENT);
+         observance; observance = icalcomponent_get_next_component(vtimezone, ICAL_ANY_COMPONENT)) {
+        icalproperty* dtstart = icalcomponent_get_first_property(observance, ICAL_DTSTART_PROPERTY);
+        const icaltimetype start = dtstart ? icalproperty_get_dtstart(dtstart) : icaltime_null_time();
+        for (icalproperty* p = icalcomponent_get_first_property(observance, ICAL_RRULE_PROPERTY); p;
+             p = icalcomponent_get_next_property(observance, ICAL_RRULE_PROPERTY)) {
+            const icalrecurrencetype rule = icalproperty_get_rrule(p);
+            if (rule.freq == ICAL_NO_RECURRENCE)
+                continue;
+            // libical lists every change from the observance's start on: a zone that changes
+            // daily or faster fills memory.
+            if (rule.freq < ICAL_MONTHLY_RECURRENCE)
+                return QStringLiteral("an observance repeats more often than monthly");
+            const QDate date(start.year, start.month, start.day);
+            if (!date.isValid())
+                return QStringLiteral("an observance has no start");
+            ExpansionBudget budget;
+            QString reason;
+            const ItemTime at = ItemTime::make(date, QTime(start.hour, start.minute, start.second),
+                                               start.is_date != 0, IcalZone::utc(), QTimeZone::utc());
+            if (!RecurrenceRule::make(rule, at, budget, &reason))
+                return QStringLiteral("an observance's rule: ") + reason;
+        }
+    }
+    return std::nullopt;
+}
+
+QDateTime DefinedZone::toInstant(QDate date, QTime time) const {
+    const QMutexLocker lock(&m_mutex);
+    const time_t t = icaltime_as_timet_with_zone(icalWallTime(date, time), m_zone);
+    return QDateTime::fromSecsSinceEpoch(qint64(t), Qt::UTC);
+}
+
+WallTime DefinedZone::toWallClock(const QDateTime& instant) const {
+    const QMutexLocker lock(&m_mutex);
+    icaltimetype t =
+        icaltime_from_timet_with_zone(time_t(instant.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
+    icaltimezone_convert_time(&t, icaltimezone_get_utc_timezone(), m_zone);
+    return {QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second)};
 }
 
 icaltimetype icalWallTime(QDate date, QTime time, bool isDate) {
@@ -72,10 +117,8 @@ QDateTime IcalZone::toInstant(QDate date, QTime time, const QTimeZone& userZone)
         return QDateTime(date, time, Qt::UTC);
     case Kind::named:
         return QDateTime(date, time, m_named).toUTC();
-    case Kind::defined: {
-        time_t t = icaltime_as_timet_with_zone(icalWallTime(date, time), m_defined->zone());
-        return QDateTime::fromSecsSinceEpoch(qint64(t), Qt::UTC);
-    }
+    case Kind::defined:
+        return m_defined->toInstant(date, time);
     case Kind::floating:
         break;
     }
@@ -91,12 +134,8 @@ WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZo
     case Kind::named:
         local = instant.toTimeZone(m_named);
         break;
-    case Kind::defined: {
-        icaltimetype t = icaltime_from_timet_with_zone(time_t(instant.toSecsSinceEpoch()), 0,
-                                                       icaltimezone_get_utc_timezone());
-        icaltimezone_convert_time(&t, icaltimezone_get_utc_timezone(), m_defined->zone());
-        return {QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second)};
-    }
+    case Kind::defined:
+        return m_defined->toWallClock(instant);
     case Kind::floating:
         local = instant.toTimeZone(userZone);
         break;
@@ -105,12 +144,16 @@ WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZo
 }
 
 QTimeZone IcalZoneResolver::namedZone(const QByteArray& id) {
-    auto it = m_named.constFind(id);
-    if (it != m_named.constEnd())
-        return *it;
+    {
+        const QMutexLocker lock(&m_mutex);
+        auto it = m_named.constFind(id);
+        if (it != m_named.constEnd())
+            return *it;
+    }
     QTimeZone zone;
     if (QTimeZone::isTimeZoneIdAvailable(id))
         zone = QTimeZone(id);
+    const QMutexLocker lock(&m_mutex);
     m_named.insert(id, zone);
     return zone;
 }
@@ -121,20 +164,39 @@ IcalZone IcalZoneResolver::resolve(const QByteArray& tzid, icalcomponent* vcalen
     if (QTimeZone zone = namedZone(tzid); zone.isValid())
         return IcalZone::named(zone, tzid);
 
-    if (vcalendar) {
-        for (icalcomponent* vtz = icalcomponent_get_first_component(vcalendar, ICAL_VTIMEZONE_COMPONENT); vtz;
-             vtz = icalcomponent_get_next_component(vcalendar, ICAL_VTIMEZONE_COMPONENT)) {
-            icalproperty* idProp = icalcomponent_get_first_property(vtz, ICAL_TZID_PROPERTY);
-            if (!idProp || tzid != icalproperty_get_tzid(idProp))
-                continue;
-            char* text = icalcomponent_as_ical_string_r(vtz);
-            QByteArray key(text);
-            icalmemory_free_buffer(text);
-            auto& shared = m_defined[key];
-            if (!shared)
-                shared = std::make_shared<const DefinedZone>(vtz);
-            return IcalZone::defined(shared, tzid);
+    icalcomponent* vtz =
+        vcalendar ? icalcomponent_get_first_component(vcalendar, ICAL_VTIMEZONE_COMPONENT) : nullptr;
+    for (; vtz; vtz = icalcomponent_get_next_component(vcalendar, ICAL_VTIMEZONE_COMPONENT)) {
+        icalproperty* idProp = icalcomponent_get_first_property(vtz, ICAL_TZID_PROPERTY);
+        if (idProp && tzid == icalproperty_get_tzid(idProp))
+            break;
+    }
+    if (vtz) {
+        char* text = icalcomponent_as_ical_string_r(vtz);
+        const QByteArray key(text);
+        icalmemory_free_buffer(text);
+        std::optional<std::shared_ptr<const DefinedZone>> known;
+        {
+            const QMutexLocker lock(&m_mutex);
+            if (auto it = m_defined.constFind(key); it != m_defined.constEnd())
+                known = *it;
         }
+        if (!known) {
+            // Built unlocked: two threads may both build it, and the first one stays.
+            std::shared_ptr<const DefinedZone> zone;
+            if (const std::optional<QString> problem = DefinedZone::problem(vtz))
+                DebugLog::log([&] {
+                    return QStringLiteral("calendar: time zone %1 refused (%2); its times read as local")
+                        .arg(QString::fromUtf8(tzid), *problem);
+                });
+            else
+                zone = std::make_shared<const DefinedZone>(vtz);
+            const QMutexLocker lock(&m_mutex);
+            known = *m_defined.insert(key, m_defined.value(key, zone));
+        }
+        if (*known)
+            return IcalZone::defined(*known, tzid);
+        // Refused: perhaps the TZID names a zone all the same.
     }
 
     // "/mozilla.org/20050126_1/Europe/Berlin", "/freeassociation.sourceforge.net/Europe/Berlin"
