@@ -292,11 +292,11 @@ ItemJournal::ItemJournal(const QString& folder, std::chrono::milliseconds timeLi
             return currentStamp(it.key()) != std::optional<FileStamp>(it->entry.stamp);
         });
     });
-    for (const auto& [state, entry] : found) {
-        const QString reason = skipReason(entry.path, entry.stamp);
+    for (const auto& item : found) {
+        const QString& path = item.second.path;
+        const QString reason = skipReason(path, item.second.stamp);
         if (!reason.isEmpty())
-            DebugLog::log(
-                [&] { return QStringLiteral("calendar: skipping %1: %2").arg(entry.path, reason); });
+            DebugLog::log([&] { return QStringLiteral("calendar: skipping %1: %2").arg(path, reason); });
     }
 
     // This process's in-flight file, locked for as long as the process lives.
@@ -372,7 +372,7 @@ ItemJournal::Scope ItemJournal::begin(const QString& path, const FileStamp& stam
         }
     }
     if (slot < 0)
-        return Scope(this, -1); // more threads than records: this item goes unwatched
+        return Scope(this, -1); // more threads than slots: this item goes unwatched
     ensureSignalStack();
     SlotRecord& record = d->records[slot];
     const QByteArray name = QFile::encodeName(path).left(int(sizeof record.path));

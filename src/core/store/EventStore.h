@@ -145,6 +145,8 @@ public:
     QCoro::Task<> start();
     // Reloads the calendars and their events, then refreshes Google and Notion side by side.
     QCoro::Task<> refreshAll();
+    // A load of the local events is under way (on the reading threads).
+    bool isLoadingCalendar() const { return m_calendarLoading; }
     // One beat of the store's clock, run by its 10-second timer: sets `now`, rolls over to a new day,
     // recomputes the peek, fires due alerts and starts the remote refreshes that are due. A wall clock
     // that moved far from the timer's beat counts as a wake from sleep.
@@ -248,6 +250,9 @@ signals:
     void discoveredDatabasesChanged();
     // A further Google refresh, asked for while one ran, has ended.
     void googleRerunFinished();
+    // The local events as the calendar folders held them when the last load began are in the
+    // agenda, and no load is under way.
+    void calendarLoaded();
     // After any published change, and when the calendar store's access or calendars changed.
     void changed();
     // previewAlert() asks the panel to collapse so that the alert shows on the bare notch.
@@ -268,8 +273,11 @@ protected:
     void setSyncingNotion(bool syncing);
     void setNotionUserName(std::optional<QString> name);
 
-    // Local events of the loaded window, then rebuild().
+    // Loads the local events of the loaded window on the reading threads, then rebuild() on this
+    // one; returns at once. Loads run one at a time: one asked for while another runs follows it.
     void reloadCalendarEvents();
+    // The same, finishing when the agenda holds the local events as they are now.
+    QCoro::Task<> loadCalendarEvents();
     // The day map from scratch, then the peek, then the people directory.
     void rebuild();
     // Runs the refresh on the next turn of the event loop, as a task of its own that nobody awaits.
@@ -369,6 +377,8 @@ private:
     quint64 m_notionConnection = 0; // counts connects and disconnects: a sync that saw one drops its pages
     QList<CalEvent> m_ekEvents;
     bool m_sampleMode = false;
+    bool m_calendarLoading = false;
+    bool m_calendarReloadPending = false;
 
     std::unique_ptr<StoreTimer> m_timer;
     std::unique_ptr<StoreTimer> m_alertDismiss;

@@ -4,6 +4,9 @@
 #include "core/model/DebugLog.h"
 #include "core/settings/AppSettings.h"
 
+#include <QCoro/QCoroFuture>
+#include <QCoro/QCoroSignal>
+
 QDateTime EventStore::startOfWeek(const QDateTime& instant, const Cal& cal) {
     const QDateTime start = cal.startOfWeek(instant);
     return start.isValid() ? start : cal.startOfDay(instant);
@@ -75,23 +78,50 @@ void EventStore::selectWithReload(const QDateTime& date) {
 }
 
 void EventStore::reloadCalendarEvents() {
-    const auto [from, to] = loadedRange();
-    m_ekEvents = m_calendar->events(from, to, m_settings.hiddenCalendarIDs());
-    DebugLog::log([&] {
-        return QStringLiteral("calendar status=%1 calendars=%2 events=%3 range=%4...%5")
-            .arg(int(m_calendar->status()))
-            .arg(m_calendar->calendars().size())
-            .arg(m_ekEvents.size())
-            .arg(DebugLog::describe(from), DebugLog::describe(to));
-    });
-    DebugLog::log([&] {
-        QStringList parts;
-        for (const LocalCalendar& calendar : m_calendar->calendars())
-            parts << calendar.sourceTitle + QLatin1Char('/') + calendar.title +
-                         QStringLiteral(" [%1]").arg(int(calendar.sourceType));
-        return QStringLiteral("calendars: ") + parts.join(QStringLiteral(", "));
-    });
-    rebuild();
+    // Nobody awaits it: the task frees itself when it ends.
+    (void)loadCalendarEvents();
+}
+
+QCoro::Task<> EventStore::loadCalendarEvents() {
+    QPointer self(this);
+    if (m_calendarLoading) {
+        // The load under way may have begun before the change this caller wants to see.
+        m_calendarReloadPending = true;
+        co_await qCoro(this, &EventStore::calendarLoaded);
+        co_return;
+    }
+    m_calendarLoading = true;
+    do {
+        m_calendarReloadPending = false;
+        const auto range = loadedRange();
+        const QDateTime from = range.first;
+        const QDateTime to = range.second;
+        QFuture<QList<CalEvent>> load = m_calendar->loadEvents(from, to, m_settings.hiddenCalendarIDs());
+        QList<CalEvent> events = co_await load;
+        if (!self)
+            co_return;
+        // Sample mode began meanwhile: its events stay.
+        if (m_sampleMode)
+            break;
+        m_ekEvents = std::move(events);
+        DebugLog::log([&] {
+            return QStringLiteral("calendar status=%1 calendars=%2 events=%3 range=%4...%5")
+                .arg(int(m_calendar->status()))
+                .arg(m_calendar->calendars().size())
+                .arg(m_ekEvents.size())
+                .arg(DebugLog::describe(from), DebugLog::describe(to));
+        });
+        DebugLog::log([&] {
+            QStringList parts;
+            for (const LocalCalendar& calendar : m_calendar->calendars())
+                parts << calendar.sourceTitle + QLatin1Char('/') + calendar.title +
+                             QStringLiteral(" [%1]").arg(int(calendar.sourceType));
+            return QStringLiteral("calendars: ") + parts.join(QStringLiteral(", "));
+        });
+        rebuild();
+    } while (m_calendarReloadPending);
+    m_calendarLoading = false;
+    emit calendarLoaded();
 }
 
 void EventStore::rebuild() {

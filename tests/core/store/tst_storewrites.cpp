@@ -265,6 +265,7 @@ private Q_SLOTS:
         QCOMPARE(store.toast(), std::optional<QString>("Added to Work"));
         QCOMPARE(store.selectedDate(), h.at("2026-03-26 00:00"));
         store.addEvent({"Holiday", h.at("2026-03-27 00:00"), h.at("2026-03-28 00:00"), true}, work);
+        h.settle(); // the agenda reads the folder on the reading threads
         QCOMPARE(h.titlesOn("2026-03-26"), QStringList{"Dentist"});
         QCOMPARE(h.titlesOn("2026-03-27"), QStringList{"Holiday"});
         QCOMPARE(dentist.source, EventSource::calendar);
@@ -296,14 +297,17 @@ private Q_SLOTS:
         int before = h.reloads();
         const CalEvent added = store.addEvent({"Dentist", h.at(start), h.at(start).addSecs(3600)}, work);
         QCOMPARE(store.weekStart(), h.at(weekStart + " 00:00"));
+        h.settle();
         QCOMPARE(h.titlesOn(day), QStringList{"Dentist"});
         QCOMPARE(h.reloads() - before, 1);
 
         store.select(h.at("2026-03-25 00:00"));
+        h.settle();
         before = h.reloads();
         const auto renamed =
             runTask(store.updateEvent(added, {"Dentist 2", added.start, added.end}, {}, false));
         QVERIFY2(renamed.ok(), qPrintable(renamed.errorMessage()));
+        h.settle();
         QCOMPARE(h.titlesOn(day), QStringList{"Dentist 2"});
         QCOMPARE(h.reloads() - before, 1);
     }
