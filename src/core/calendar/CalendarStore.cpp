@@ -1,6 +1,7 @@
 #include "core/calendar/CalendarStore.h"
 
 #include "core/calendar/CalendarFileError.h"
+#include "core/calendar/ItemJournal.h"
 #include "core/calendar/LocalEventBuilder.h"
 #include "core/model/DebugLog.h"
 #include "core/remote/GoogleRecords.h"
@@ -18,6 +19,7 @@ constexpr qint64 sameStartMs = 60 * 1000;
 LocalCalendars::Options watchedDefault() {
     LocalCalendars::Options options;
     options.watch = true;
+    options.journal = ItemJournal::defaultFolder();
     return options;
 }
 

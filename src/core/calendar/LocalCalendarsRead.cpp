@@ -16,10 +16,6 @@ namespace {
 const QString tooCostlyToRead = QStringLiteral("reading it costs more than an item may");
 const QString tooCostlyToExpand = QStringLiteral("expanding it costs more than an item may");
 
-bool overlaps(const LocalOccurrence& o, const QDateTime& from, const QDateTime& to) {
-    return o.start == o.end ? o.start >= from && o.start < to : o.start < to && o.end > from;
-}
-
 void logSkipped(const QString& path, const QString& problem) {
     DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: %2").arg(path, problem); });
 }
@@ -100,7 +96,7 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
             occurrences.append(*entry.occurrences);
         } else {
             for (const LocalOccurrence& o : *entry.occurrences) {
-                if (overlaps(o, from, to))
+                if (o.overlaps(from, to))
                     occurrences.append(o);
             }
         }

@@ -170,8 +170,8 @@ std::optional<EventComponent> readComponent(icalcomponent* ev, IcalZoneResolver&
 } // namespace
 
 EventLength EventLength::clamped(qint64 days, qint64 seconds) {
-    return EventLength{int(std::clamp<qint64>(days, 0, longestDays)),
-                       std::clamp<qint64>(seconds, 0, longestDays * 86400)};
+    days = std::clamp<qint64>(days, 0, longestDays);
+    return EventLength{int(days), std::clamp<qint64>(seconds, 0, (longestDays - days) * 86400)};
 }
 
 QDateTime EventLength::endFrom(const ItemTime& start, const QTimeZone& userZone) const {

@@ -25,7 +25,7 @@ struct EventLength {
     int days = 0;
     qint64 seconds = 0;
 
-    // Days and seconds, each cut to a century.
+    // Days and seconds, together cut to a century.
     static EventLength clamped(qint64 days, qint64 seconds);
 
     QDateTime endFrom(const ItemTime& start, const QTimeZone& userZone) const;
