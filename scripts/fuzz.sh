@@ -30,7 +30,7 @@ export TZ=Europe/Berlin LANG=C.UTF-8 LC_ALL=C.UTF-8
 run() {
     local target="$1" dict="$2"
     build/fuzz/tests/fuzz/"$target" "$corpus/${target#fuzz_}" ${dict:+-dict="$dict"} \
-        -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+        -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 -detect_leaks=0 \
         -artifact_prefix="build/fuzz/findings/$target-" -print_final_stats=1 \
         >"build/fuzz/$target.log" 2>&1
 }

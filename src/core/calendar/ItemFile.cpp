@@ -6,7 +6,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace ItemFile {
 
@@ -28,25 +35,45 @@ std::optional<Contents> read(const QString& path, QString* error) {
             *error = reason;
         return std::nullopt;
     };
-    const QString tooLarge =
-        QStringLiteral("larger than %1 MB, the most a calendar item may hold").arg(maxSize / (1024 * 1024));
-    // A writer that replaces the file while we read it shows as a changed stamp: read again.
+    auto tooLarge = [&] {
+        return fail(QStringLiteral("larger than %1 MB, the most a calendar item may hold")
+                        .arg(maxSize / (1024 * 1024)));
+    };
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QStringLiteral("cannot be read: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    // A writer that rewrites the file while we read it shows as a changed stamp: read again. One
+    // that replaces it leaves this one as it was.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const std::optional<FileStamp> before = stamp(path);
-        if (!before)
+        struct stat before;
+        if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode))
             return fail(QStringLiteral("cannot be read"));
-        if (before->size > maxSize)
-            return fail(tooLarge);
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("cannot be read: ") + file.errorString());
-        // One byte more than allowed tells a file that grew meanwhile.
-        QByteArray bytes = file.read(maxSize + 1);
-        file.close();
-        if (bytes.size() > maxSize)
-            return fail(tooLarge);
-        if (stamp(path) == before)
-            return Contents{std::move(bytes), *before};
+        if (before.st_size > maxSize)
+            return tooLarge();
+        // One byte more than the size seen tells a file that grew meanwhile.
+        QByteArray bytes(qsizetype(before.st_size) + 1, Qt::Uninitialized);
+        qsizetype filled = 0;
+        while (filled < bytes.size()) {
+            const ssize_t n =
+                ::pread(fd, bytes.data() + filled, size_t(bytes.size() - filled), off_t(filled));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return fail(QStringLiteral("cannot be read: ") +
+                            QString::fromLocal8Bit(std::strerror(errno)));
+            if (n == 0)
+                break;
+            filled += n;
+        }
+        struct stat after;
+        if (filled > before.st_size || ::fstat(fd, &after) != 0 || stampOf(after) != stampOf(before)) {
+            if (filled > maxSize)
+                return tooLarge();
+            continue;
+        }
+        bytes.truncate(filled);
+        return Contents{std::move(bytes), stampOf(before)};
     }
     return fail(QStringLiteral("keeps changing"));
 }

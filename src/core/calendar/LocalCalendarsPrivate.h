@@ -42,6 +42,9 @@ struct ItemCache {
     IcalZoneResolver zones;
     std::shared_ptr<ItemJournal> journal; // null: none
     std::function<void(const QString&)> beforeReading;
+    // What one item may cost to read, and to expand for one range.
+    qint64 budgetSteps = ExpansionBudget::defaultSteps;
+    std::chrono::milliseconds budgetTime = ExpansionBudget::defaultTime;
 
     QMutex mutex; // guards `folders`
     // Parsed items by folder, then file name.

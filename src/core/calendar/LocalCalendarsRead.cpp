@@ -36,7 +36,7 @@ std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, cons
         *problem = error;
         return nullptr;
     }
-    ExpansionBudget budget;
+    ExpansionBudget budget(budgetSteps, budgetTime);
     QStringList notes;
     auto item = std::make_shared<ParsedItem>();
     item->series = EventSeries::readAll(*file, zones, zone, budget, &notes);
@@ -102,7 +102,7 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
         }
         return entry;
     }
-    ExpansionBudget budget;
+    ExpansionBudget budget(budgetSteps, budgetTime);
     auto found = std::make_shared<QList<LocalOccurrence>>();
     bool timedOut = false;
     {

@@ -12,6 +12,12 @@ namespace ReadingThreads {
 int count();
 // Runs `work` on a reading thread.
 void start(std::function<void()> work);
+// Frees `value` on a reading thread: the agenda's large lists take milliseconds to free, which the
+// GUI thread must not spend.
+template <typename T> void release(T&& value) {
+    start([held = std::forward<T>(value)] { Q_UNUSED(held); });
+}
+
 // Runs `body` for every index in [0, count), `chunk` indexes at a time, on the calling thread and on
 // the reading threads that are free; returns when every index has run.
 void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsizetype)>& body);

@@ -19,6 +19,7 @@
 
 #include <QCoroTask>
 #include <QDateTime>
+#include <QFuture>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -278,12 +279,25 @@ protected:
     void reloadCalendarEvents();
     // The same, finishing when the agenda holds the local events as they are now.
     QCoro::Task<> loadCalendarEvents();
-    // The day map from scratch, then the peek, then the people directory.
+    // The day map from scratch, then the peek, then the people directory: at once for an agenda of
+    // up to mergeOnThisThreadLimit events, else merged on a reading thread and published here when
+    // no newer merge began meanwhile (the GUI thread is never held by a large agenda).
     void rebuild();
+    static constexpr qsizetype mergeOnThisThreadLimit = 1000;
     // Runs the refresh on the next turn of the event loop, as a task of its own that nobody awaits.
     void launch(QCoro::Task<> (EventStore::*refresh)());
 
 private:
+    // The day map and the people directory, merged off the GUI thread, with what they were built from.
+    struct Agenda {
+        EventsByDay days;
+        QList<Person> people;
+        QStringList recentInvitees;
+        QStringList ownAddresses;
+    };
+    // What rebuild() does, finishing when the merge is published (or superseded).
+    QCoro::Task<> mergeSources();
+
     struct GoogleContext {
         int accountIndex = -1;
         GoogleCalendarInfo calendar;
@@ -379,6 +393,8 @@ private:
     bool m_sampleMode = false;
     bool m_calendarLoading = false;
     bool m_calendarReloadPending = false;
+    quint64 m_mergeGeneration = 0;     // counts merges; only the latest one publishes
+    quint64 m_publishedGeneration = 0; // the merge the agenda shows
 
     std::unique_ptr<StoreTimer> m_timer;
     std::unique_ptr<StoreTimer> m_alertDismiss;

@@ -214,6 +214,36 @@ private slots:
             QVERIFY(!starts.isEmpty());
     }
 
+    // Instants of wall-clock times are taken from a table of each zone's transitions: they must be
+    // what QDateTime gives, gaps and repeated hours included.
+    void wallClockInstantsAsQtGivesThem() {
+        QRandomGenerator random(7);
+        for (const char* id : {"Europe/Berlin", "America/New_York", "America/Sao_Paulo",
+                               "Australia/Lord_Howe", "Asia/Kathmandu", "Pacific/Apia", "UTC"}) {
+            const QTimeZone zone(id);
+            for (const QTimeZone::OffsetData& t :
+                 zone.transitions(QDateTime(QDate(2010, 1, 1), QTime(0, 0), Qt::UTC),
+                                  QDateTime(QDate(2030, 1, 1), QTime(0, 0), Qt::UTC))) {
+                // Every minute of two hours around each transition, and a few random times.
+                const QDateTime local = t.atUtc.toTimeZone(zone);
+                for (int m = -60; m <= 60; ++m) {
+                    const QDateTime wall = QDateTime(local.date(), local.time(), Qt::UTC).addSecs(m * 60);
+                    const ItemTime item = ItemTime::make(wall.date(), wall.time(), false,
+                                                         IcalZone::named(zone, QByteArray(id)), zone);
+                    QCOMPARE(item.instant, QDateTime(wall.date(), wall.time(), zone).toUTC());
+                    const ItemTime day = ItemTime::make(wall.date(), {}, true, {}, zone);
+                    QCOMPARE(day.instant, wall.date().startOfDay(zone).toUTC());
+                }
+            }
+            for (int n = 0; n < 500; ++n) {
+                const QDate date = QDate(1990, 1, 1).addDays(random.bounded(50 * 365));
+                const QTime time = QTime::fromMSecsSinceStartOfDay(int(random.bounded(86400)) * 1000);
+                QCOMPARE(ItemTime::make(date, time, false, IcalZone(), zone).instant,
+                         QDateTime(date, time, zone).toUTC());
+            }
+        }
+    }
+
     void countingStopsAtTheBudget() {
         // A hundred million starts would take minutes to count; the budget ends it at once.
         const ItemTime at = startAt(QStringLiteral("20250101T090000"));

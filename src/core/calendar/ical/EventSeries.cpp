@@ -176,7 +176,8 @@ EventLength EventLength::clamped(qint64 days, qint64 seconds) {
 
 QDateTime EventLength::endFrom(const ItemTime& start, const QTimeZone& userZone) const {
     if (start.isDate)
-        return start.date.addDays(days).startOfDay(userZone).toUTC().addSecs(seconds);
+        return ItemTime::make(start.date.addDays(days), QTime(0, 0), true, {}, userZone)
+            .instant.addSecs(seconds);
     if (days == 0)
         return start.instant.addSecs(seconds);
     return start.zone.toInstant(start.date.addDays(days), start.time, userZone).addSecs(seconds);

@@ -3,7 +3,78 @@
 #include "core/calendar/ical/Recurrence.h"
 #include "core/model/DebugLog.h"
 
+#include <algorithm>
+
 namespace {
+
+// Wall clock to instant in a named zone, the way QDateTime does it, but from a table of the zone's
+// transitions kept per thread and year: reading thousands of items asks the zone database for
+// tens of thousands of instants, at microseconds each. Near a transition (a gap or a repeated hour)
+// QDateTime decides as before.
+class ZoneOffsets {
+public:
+    // Absent where QDateTime must decide: near a transition, and outside 1900 to 2037.
+    static std::optional<QDateTime> instant(const QTimeZone& zone, QDate date, QTime time) {
+        thread_local ZoneOffsets cache;
+        return cache.lookup(zone, date, time);
+    }
+
+private:
+    struct Year {
+        QList<qint64> at; // transitions, UTC seconds
+        QList<int> offsetAfter;
+        int offsetBefore = 0;
+        // Qt lists the transitions of its zone tables, which end in 2037 (beyond, it answers from
+        // rules, not always alike): a year without transitions only counts for a zone without
+        // daylight saving.
+        bool known = false;
+
+        int offsetAt(qint64 utc) const {
+            const auto it = std::upper_bound(at.begin(), at.end(), utc);
+            return it == at.begin() ? offsetBefore : offsetAfter[it - at.begin() - 1];
+        }
+    };
+
+    std::optional<QDateTime> lookup(const QTimeZone& zone, QDate date, QTime time) {
+        if (!zone.isValid() || !date.isValid() || !time.isValid() || date.year() < 1900 || date.year() > 2037)
+            return std::nullopt;
+        const Year& year = yearOf(zone, date.year());
+        if (!year.known)
+            return std::nullopt;
+        const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+        // No transition within a day of this wall clock: one offset holds for all of it.
+        const int offset = year.offsetAt(wall - 86400);
+        if (year.offsetAt(wall + 86400) != offset)
+            return std::nullopt;
+        return QDateTime::fromSecsSinceEpoch(wall - offset, Qt::UTC);
+    }
+
+    const Year& yearOf(const QTimeZone& zone, int y) {
+        QHash<int, Year>& years = m_zones[zone.id()];
+        if (auto it = years.constFind(y); it != years.constEnd())
+            return *it;
+        // The year with a few days on either side, enough for the day of slack above.
+        const QDateTime from(QDate(y - 1, 12, 29), QTime(0, 0), Qt::UTC);
+        const QDateTime to(QDate(y + 1, 1, 3), QTime(0, 0), Qt::UTC);
+        Year year;
+        year.offsetBefore = zone.offsetFromUtc(from);
+        for (const QTimeZone::OffsetData& t : zone.transitions(from, to)) {
+            year.at.append(t.atUtc.toSecsSinceEpoch());
+            year.offsetAfter.append(t.offsetFromUtc);
+        }
+        year.known =
+            !year.at.isEmpty() || (!zone.hasDaylightTime() && zone.offsetFromUtc(to) == year.offsetBefore);
+        return *years.insert(y, std::move(year));
+    }
+
+    QHash<QByteArray, QHash<int, Year>> m_zones;
+};
+
+QDateTime instantIn(const QTimeZone& zone, QDate date, QTime time) {
+    if (std::optional<QDateTime> fast = ZoneOffsets::instant(zone, date, time))
+        return *fast;
+    return QDateTime(date, time, zone).toUTC();
+}
 
 const char* weekdayCode(int dayOfWeek) {
     static const char* const codes[] = {"MO", "TU", "WE", "TH", "FR", "SA", "SU"};
@@ -116,13 +187,13 @@ QDateTime IcalZone::toInstant(QDate date, QTime time, const QTimeZone& userZone)
     case Kind::utc:
         return QDateTime(date, time, Qt::UTC);
     case Kind::named:
-        return QDateTime(date, time, m_named).toUTC();
+        return instantIn(m_named, date, time);
     case Kind::defined:
         return m_defined->toInstant(date, time);
     case Kind::floating:
         break;
     }
-    return QDateTime(date, time, userZone).toUTC();
+    return instantIn(userZone, date, time);
 }
 
 WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZone) const {
@@ -265,7 +336,13 @@ ItemTime ItemTime::make(QDate date, QTime time, bool isDate, const IcalZone& zon
     t.isDate = isDate;
     t.zone = isDate ? IcalZone() : zone;
     t.time = isDate ? QTime(0, 0) : time;
-    t.instant = isDate ? date.startOfDay(userZone).toUTC() : t.zone.toInstant(date, t.time, userZone);
+    // A day starts at midnight, or where a gap at midnight ends (which QDate knows).
+    if (isDate) {
+        const std::optional<QDateTime> midnight = ZoneOffsets::instant(userZone, date, QTime(0, 0));
+        t.instant = midnight ? *midnight : date.startOfDay(userZone).toUTC();
+    } else {
+        t.instant = t.zone.toInstant(date, t.time, userZone);
+    }
     return t;
 }
 
