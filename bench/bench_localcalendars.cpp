@@ -102,9 +102,12 @@ void BM_KhalList(benchmark::State& state) {
     for (int c = 0; c < 4; ++c)
         config +=
             QStringLiteral("[[c%1]]\npath = %2\ntype = calendar\n").arg(c).arg(Folder::get().collection(c));
-    config += QStringLiteral("[sqlite]\npath = %1/khal.db\n[locale]\nlocal_timezone = Europe/Berlin\n"
-                             "default_timezone = Europe/Berlin\n")
-                  .arg(work);
+    config +=
+        QStringLiteral("[sqlite]\npath = %1/khal.db\n[locale]\nlocal_timezone = Europe/Berlin\n"
+                       "default_timezone = Europe/Berlin\ndateformat = %Y-%m-%d\nlongdateformat = %Y-%m-%d\n"
+                       "timeformat = %H:%M\ndatetimeformat = %Y-%m-%d %H:%M\n"
+                       "longdatetimeformat = %Y-%m-%d %H:%M\n")
+            .arg(work);
     QFile file(work + QStringLiteral("/khal.conf"));
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     file.write(config.toUtf8());

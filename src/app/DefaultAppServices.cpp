@@ -10,6 +10,8 @@
 #include "platform/CanberraAlertSound.h"
 #include "platform/LogindWakeNotifier.h"
 #include "platform/UrlOpener.h"
+#include "platform/x11/X11Platform.h"
+#include "ui/notch/NotchController.h"
 #include "ui/settings/SettingsOpener.h"
 
 #include <QCoreApplication>
@@ -65,13 +67,44 @@ void DefaultAppServices::acceptForwardedRequests(std::function<void(const QStrin
 
 void DefaultAppServices::showMenuBar() {
     // The menu shows the settings; creating them here also runs the one-time migration at start.
-    AppSettings::shared();
-    m_tray = std::make_unique<TrayIcon>();
+    AppSettings& settings = AppSettings::shared();
+    MenuBarMenu::Hooks hooks;
+    hooks.notch = [this] { return m_notchControl.get(); };
+    hooks.openUrl = desktopUrlOpener();
+    hooks.openSettings = [] { SettingsOpener::open(); };
+    hooks.quit = [] { QCoreApplication::quit(); };
+    m_tray = std::make_unique<TrayIcon>(EventStore::shared(), settings, std::move(hooks));
     m_tray->show();
 }
 
+namespace {
+
+// What start-up, the URL scheme and the tray ask of the panel.
+class ControllerControl final : public NotchControl {
+public:
+    explicit ControllerControl(NotchController& controller)
+        : m_controller(controller) {}
+    void expand(bool pinned) override { m_controller.expand(pinned); }
+    void openQuickAdd(const QString& prefill) override { m_controller.openQuickAdd(prefill); }
+
+private:
+    NotchController& m_controller;
+};
+
+} // namespace
+
 NotchControl* DefaultAppServices::createNotch() {
-    return nullptr;
+    NotchController::Platform platform;
+    if (X11Platform::available()) {
+        platform.clicks = X11Platform::clickMonitor();
+        platform.focus = X11Platform::focusBroker();
+        platform.compositor = X11Platform::compositorCheck();
+        HotKey::setBackend(X11Platform::keyGrab());
+    }
+    m_notch =
+        std::make_unique<NotchController>(EventStore::shared(), AppSettings::shared(), std::move(platform));
+    m_notchControl = std::make_unique<ControllerControl>(*m_notch);
+    return m_notchControl.get();
 }
 
 void DefaultAppServices::startStore() {

@@ -5,9 +5,10 @@
 
 #include <memory>
 
+class NotchController;
 class TrayIcon;
 
-// The app's own parts behind AppServices. Parts that do not exist yet do nothing: no notch panel.
+// The app's own parts behind AppServices.
 class DefaultAppServices : public AppServices {
 public:
     explicit DefaultAppServices(bool hasDisplay);
@@ -35,4 +36,6 @@ private:
     bool m_hasDisplay;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<NotchController> m_notch;
+    std::unique_ptr<NotchControl> m_notchControl; // the panel as the tray and start-up reach it
 };

@@ -1,7 +1,5 @@
 #include "app/TrayIcon.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCursor>
 #include <QMenu>
 #include <QPainter>
@@ -36,18 +34,16 @@ QIcon calendarClockIcon() {
 
 } // namespace
 
-TrayIcon::TrayIcon(QObject* parent)
+TrayIcon::TrayIcon(EventStore& store, AppSettings& settings, MenuBarMenu::Hooks hooks, QObject* parent)
     : QObject(parent)
-    , m_menu(std::make_unique<QMenu>())
+    , m_menu(std::make_unique<MenuBarMenu>(store, settings, std::move(hooks)))
     , m_tray(std::make_unique<QSystemTrayIcon>(calendarClockIcon())) {
-    QAction* quit = m_menu->addAction(QStringLiteral("Quit Vorrindel"), qApp, &QCoreApplication::quit);
-    quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     m_tray->setToolTip(QStringLiteral("Vorrindel"));
-    m_tray->setContextMenu(m_menu.get());
+    m_tray->setContextMenu(m_menu->menu());
     connect(m_tray.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger)
-                    m_menu->popup(QCursor::pos());
+                    m_menu->menu()->popup(QCursor::pos());
             });
 }
 

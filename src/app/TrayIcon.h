@@ -1,10 +1,11 @@
 #pragma once
 
+#include "app/MenuBarMenu.h"
+
 #include <QObject>
 
 #include <memory>
 
-class QMenu;
 class QSystemTrayIcon;
 
 // The app's icon in the system tray with its menu; either mouse button opens the menu, as a menu-bar
@@ -12,12 +13,15 @@ class QSystemTrayIcon;
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
-    explicit TrayIcon(QObject* parent = nullptr);
+    TrayIcon(EventStore& store, AppSettings& settings, MenuBarMenu::Hooks hooks, QObject* parent = nullptr);
     ~TrayIcon() override;
 
     void show();
 
+    MenuBarMenu& menu() const { return *m_menu; }
+    QSystemTrayIcon& icon() const { return *m_tray; }
+
 private:
-    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<MenuBarMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
 };

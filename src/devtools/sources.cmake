@@ -5,4 +5,6 @@ target_sources(vorrindel_devtools PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/CalendarDiagnostics.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ParseDiagnostics.h
     ${CMAKE_CURRENT_LIST_DIR}/ParseDiagnostics.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SampleData.h
+    ${CMAKE_CURRENT_LIST_DIR}/SampleData.cpp
 )

@@ -7,4 +7,20 @@ target_sources(vorrindel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/CanberraAlertSound.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LogindWakeNotifier.h
     ${CMAKE_CURRENT_LIST_DIR}/LogindWakeNotifier.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PointerSource.h
+    ${CMAKE_CURRENT_LIST_DIR}/PointerSource.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ScreenSource.h
+    ${CMAKE_CURRENT_LIST_DIR}/ScreenSource.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/GlobalClickMonitor.h
+    ${CMAKE_CURRENT_LIST_DIR}/FocusBroker.h
+    ${CMAKE_CURRENT_LIST_DIR}/FocusBroker.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CompositorCheck.h
+    ${CMAKE_CURRENT_LIST_DIR}/HotKey.h
+    ${CMAKE_CURRENT_LIST_DIR}/HotKey.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11/X11Platform.h
+    ${CMAKE_CURRENT_LIST_DIR}/x11/X11Platform.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11/X11ClickMonitor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11/X11FocusBroker.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11/X11CompositorCheck.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11/X11KeyGrab.cpp
 )

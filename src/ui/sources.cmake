@@ -1,8 +1,87 @@
 target_sources(vorrindel_ui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ActivitySpinner.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ActivitySpinner.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ElidedText.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/ElidedText.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/FlowLayout.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/FlowLayout.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/GoogleCalendarMark.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/GoogleCalendarMark.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/IconButton.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/IconButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/JoinButton.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/JoinButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/PillButton.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/PillButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Launch.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Launch.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/MaybeScroll.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/MaybeScroll.cpp
     ${CMAKE_CURRENT_LIST_DIR}/controls/Motion.h
     ${CMAKE_CURRENT_LIST_DIR}/controls/Motion.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Symbol.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Symbol.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Theme.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/Theme.cpp
     ${CMAKE_CURRENT_LIST_DIR}/notch/NotchGeometry.h
     ${CMAKE_CURRENT_LIST_DIR}/notch/NotchGeometry.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchShape.h
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchShape.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchState.h
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchState.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchPanel.h
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchPanel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchController.h
+    ${CMAKE_CURRENT_LIST_DIR}/notch/NotchController.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/EventDetailModel.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/EventDetailModel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/EventDetailView.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/EventDetailView.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/NotchRootView.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/NotchRootView.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/NotchQuickAddPanel.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/NotchQuickAddPanel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddView.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddView.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddParts.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddParts.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/Avatar.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/Avatar.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/InviteeChip.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/InviteeChip.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/SuggestionRow.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/SuggestionRow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/DestinationRow.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/DestinationRow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/MeetToggle.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/MeetToggle.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/MaybeHScroll.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/MaybeHScroll.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settings/CalendarSettings.h
+    ${CMAKE_CURRENT_LIST_DIR}/settings/CalendarSettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settings/GeneralSettings.h
+    ${CMAKE_CURRENT_LIST_DIR}/settings/GeneralSettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settings/GoogleSettings.h
+    ${CMAKE_CURRENT_LIST_DIR}/settings/GoogleSettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settings/NotionSettings.h
+    ${CMAKE_CURRENT_LIST_DIR}/settings/NotionSettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsContext.h
+    ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsForm.h
+    ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsForm.cpp
     ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsOpener.h
     ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsOpener.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsView.h
+    ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsView.cpp
+)
+
+# The app's own artwork and the settings window's symbols, under ":/vorrindel/".
+qt_add_resources(vorrindel_ui "vorrindel_ui_resources" PREFIX "/vorrindel" BASE ui/resources FILES
+    ui/resources/google-calendar.svg
+    ui/resources/symbols/arrow-right-circle.svg
+    ui/resources/symbols/calendar.svg
+    ui/resources/symbols/calendar-warning.svg
+    ui/resources/symbols/doc-text.svg
+    ui/resources/symbols/gearshape.svg
+    ui/resources/symbols/globe.svg
+    ui/resources/symbols/warning.svg
 )

@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The same limits, smaller: an input that reaches them reaches them sooner, and the fuzzer
     // tries more inputs.
     cache->budgetSteps = 20000;
+    cache->budgetTime = std::chrono::milliseconds(100);
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     QString problem;
     const std::shared_ptr<const ParsedItem> parsed =

@@ -16,10 +16,13 @@ target_sources(vorrindel_test_support PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/RemoteTestSession.h
     ${CMAKE_CURRENT_LIST_DIR}/RemoteTestSession.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TaskResult.h
+    ${CMAKE_CURRENT_LIST_DIR}/FakeKeyGrab.h
     ${CMAKE_CURRENT_LIST_DIR}/ManualClock.h
     ${CMAKE_CURRENT_LIST_DIR}/ManualClock.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TestEvents.h
     ${CMAKE_CURRENT_LIST_DIR}/TestEvents.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WallClock.h
     ${CMAKE_CURRENT_LIST_DIR}/WallClock.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/XvfbServer.h
+    ${CMAKE_CURRENT_LIST_DIR}/XvfbServer.cpp
 )

@@ -90,8 +90,9 @@ Outcome write(const QString& path, const QByteArray& bytes, const std::optional<
         file.cancelWriting();
         throw CalendarFileError(QStringLiteral("Couldn’t save %1: %2").arg(name, reason));
     }
-    if (expected)
-        file.setPermissions(QFile::permissions(path));
+    // A changed item keeps its permissions; a new one is private, as sync tools create them.
+    file.setPermissions(expected ? QFile::permissions(path)
+                                 : QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     // The rename keeps the inode, size and modification time of the temporary file.
     struct stat st;
     if (written && (!file.flush() || ::fstat(file.handle(), &st) != 0)) {

@@ -17,8 +17,8 @@ struct FileStamp {
 struct stat;
 
 // Reads and writes single vdir items. Writes are atomic (a temporary file renamed over the item),
-// keep the item's permissions, and are refused when the item changed since it was read, because a
-// sync tool may write the same folder at any moment.
+// keep the item's permissions (a new item is readable only by the user), and are refused when the item
+// changed since it was read, because a sync tool may write the same folder at any moment.
 namespace ItemFile {
 
 struct Contents {

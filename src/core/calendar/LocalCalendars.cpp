@@ -2,6 +2,7 @@
 
 #include "core/calendar/LocalCalendarsPrivate.h"
 #include "core/calendar/VdirCollection.h"
+#include "core/model/PrivateFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -167,7 +168,8 @@ bool LocalCalendars::createRoot(QString* error) {
         d->refreshWatch();
         return true;
     }
-    if (!QDir().mkpath(defaultCalendarPath())) {
+    // Private like the app folder it is made in by default, which holds the credential files.
+    if (!PrivateFile::makeFolder(defaultCalendarPath())) {
         if (error)
             *error = QStringLiteral("Couldn’t create the calendar folder %1").arg(d->root);
         return false;

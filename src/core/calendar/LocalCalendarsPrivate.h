@@ -8,6 +8,7 @@
 #include "core/calendar/LocalCalendars.h"
 #include "core/calendar/ical/EventSeries.h"
 #include "core/calendar/ical/IcalFile.h"
+#include "core/calendar/ical/ItemEdit.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -108,9 +109,7 @@ struct LocalCalendars::Private {
 
     // ---- Writing (LocalCalendarsWrite.cpp) ----
 
-    ItemTime slotTime(const QDateTime& instant, bool allDay, QDate* day, IcalFile& file) const;
-    void writeSlot(icalcomponent* event, const Slot& slot, IcalFile& file) const;
-    icalcomponent* makeOverride(IcalFile& file, icalcomponent* master, const SeriesInstance& instance) const;
+    ItemEdit editor() { return ItemEdit(zones, options.zone, now()); }
 
     struct Target {
         QString path;
@@ -122,6 +121,7 @@ struct LocalCalendars::Private {
         SeriesInstance instance;
 
         const EventSeries& series() const { return all.at(seriesIndex); }
+        ItemEdit::Item item() const { return {QFileInfo(path).fileName(), contents.bytes, &file, &all}; }
         QString identifier() const {
             return identifierFor(calendarId, QFileInfo(path).fileName(), all.size(), series().uid());
         }
@@ -129,7 +129,6 @@ struct LocalCalendars::Private {
 
     // The item and instance behind an occurrence, read from disk now.
     std::optional<Target> locate(const LocalOccurrence& occurrence);
-    void refuseUnreadable(const IcalFile& file, const QString& path) const;
     // Caches what was just written and returns the occurrence that began at `occurrenceDate` (for a
     // non-repeating event, its only occurrence).
     LocalOccurrence occurrenceAfterWrite(const QString& path, const QByteArray& bytes, const FileStamp& stamp,

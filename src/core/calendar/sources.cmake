@@ -9,6 +9,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ItemFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ItemJournal.h
     ${CMAKE_CURRENT_LIST_DIR}/ItemJournal.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ItemPatch.h
+    ${CMAKE_CURRENT_LIST_DIR}/ItemPatch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendar.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendars.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendars.cpp
@@ -30,4 +32,6 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ical/IcalZone.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ical/Recurrence.h
     ${CMAKE_CURRENT_LIST_DIR}/ical/Recurrence.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ical/ItemEdit.h
+    ${CMAKE_CURRENT_LIST_DIR}/ical/ItemEdit.cpp
 )

@@ -6,6 +6,7 @@
 #include <unicode/udat.h>
 #include <unicode/udatpg.h>
 #include <unicode/uloc.h>
+#include <unicode/ureldatefmt.h>
 
 #include <memory>
 
@@ -201,6 +202,66 @@ std::optional<QString> countdown(const CalEvent& event, const QDateTime& now) {
     if (until > 23 * 60 + 59)
         return std::nullopt;
     return QStringLiteral("in ") + minutes(until);
+}
+
+QString relative(const QDateTime& instant, const QDateTime& now, const Cal& cal) {
+    const bool past = instant < now;
+    const QDateTime from = cal.inZone(past ? instant : now);
+    const QDateTime to = cal.inZone(past ? now : instant);
+
+    // Calendar units between the two wall clocks, so that a month is a month and a day across a
+    // daylight-saving change is a day.
+    qint64 months =
+        (qint64(to.date().year()) - from.date().year()) * 12 + to.date().month() - from.date().month();
+    if (months > 0 && from.addMonths(int(months)) > to)
+        --months;
+    qint64 days = from.date().daysTo(to.date());
+    if (days > 0 && from.addDays(days) > to)
+        --days;
+    const qint64 seconds = from.secsTo(to);
+
+    URelativeDateTimeUnit unit = UDAT_REL_UNIT_SECOND;
+    qint64 count = seconds;
+    if (months >= 12)
+        unit = UDAT_REL_UNIT_YEAR, count = months / 12;
+    else if (months >= 1)
+        unit = UDAT_REL_UNIT_MONTH, count = months;
+    else if (days >= 7)
+        unit = UDAT_REL_UNIT_WEEK, count = days / 7;
+    else if (days >= 1)
+        unit = UDAT_REL_UNIT_DAY, count = days;
+    else if (seconds >= 3600)
+        unit = UDAT_REL_UNIT_HOUR, count = seconds / 3600;
+    else if (seconds >= 60)
+        unit = UDAT_REL_UNIT_MINUTE, count = seconds / 60;
+    const double offset = past ? -double(count) : double(count);
+
+    struct Formatter {
+        QByteArray locale;
+        std::unique_ptr<URelativeDateTimeFormatter, decltype(&ureldatefmt_close)> format{nullptr,
+                                                                                         &ureldatefmt_close};
+    };
+    thread_local Formatter cache;
+    const QByteArray localeId = icuLocaleId(cal.locale());
+    if (cache.locale != localeId || !cache.format) {
+        UErrorCode status = U_ZERO_ERROR;
+        cache.format.reset(ureldatefmt_open(localeId.constData(), nullptr, UDAT_STYLE_SHORT,
+                                            UDISPCTX_CAPITALIZATION_NONE, &status));
+        if (U_FAILURE(status))
+            cache.format.reset();
+        cache.locale = localeId;
+    }
+    if (cache.format) {
+        UChar text[128];
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t length =
+            ureldatefmt_formatNumeric(cache.format.get(), offset, unit, text, 128, &status);
+        if (U_SUCCESS(status))
+            return QString::fromUtf16(text, length);
+    }
+    static const char* const names[] = {"yr.", "qtr.", "mo.", "wk.", "day", "hr.", "min.", "sec."};
+    const QString amount = QString::number(count) + QLatin1Char(' ') + QLatin1String(names[unit]);
+    return past ? amount + QStringLiteral(" ago") : QStringLiteral("in ") + amount;
 }
 
 } // namespace Fmt

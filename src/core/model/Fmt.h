@@ -46,4 +46,9 @@ QString minutes(qint64 minutes);
 // "ending now", "ended"; nothing for all-day events or starts more than 23 h 59 min away.
 std::optional<QString> countdown(const CalEvent& event, const QDateTime& now);
 
+// How long ago (or how far ahead) `instant` is from `now`, in the largest calendar unit that is not
+// zero and the short units of the calendar's locale: "2 hr. ago", "in 3 days", "5 min. ago",
+// "1 mo. ago" (en_US). Whole units only, never rounded up.
+QString relative(const QDateTime& instant, const QDateTime& now, const Cal& cal);
+
 } // namespace Fmt

@@ -52,6 +52,23 @@ bool makeFolder(const QString& path) {
     return (st.st_mode & 0700) == 0700 || ::chmod(native.constData(), 0700) == 0;
 }
 
+bool makePrivate(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0)
+        return errno == ENOENT;
+    return (st.st_mode & 077) == 0 || ::chmod(native.constData(), st.st_mode & 07700) == 0;
+}
+
+bool createPrivate(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    else if (errno != EEXIST)
+        return false;
+    return makePrivate(path);
+}
+
 QString write(const QString& path, const QByteArray& content, unsigned permissions) {
     const QFileInfo info(path);
     if (!makeFolder(info.absolutePath()))

@@ -11,6 +11,15 @@ namespace PrivateFile {
 // True when the folder exists afterwards.
 bool makeFolder(const QString& path);
 
+// Takes the group's and others' permissions away from an existing file or folder, such as a folder
+// an earlier version created 0755. True when none are left, also when there is no such path.
+bool makePrivate(const QString& path);
+
+// Creates the file empty with permissions 0600 when it does not exist, else makes it private as
+// makePrivate() does; so writers that keep a file's permissions (QSettings, QSaveFile) keep it private
+// from its first content on. True when the file exists and is private afterwards.
+bool createPrivate(const QString& path);
+
 // Replaces the file's content atomically: a temporary file in the same folder, created with
 // `permissions` from its first byte, written, flushed to disk and renamed over the file. A reader sees
 // the old content or the new, never a mix. Creates the folder as makeFolder() does. Returns an empty

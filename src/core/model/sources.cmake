@@ -13,6 +13,7 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/PrivateFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProcessArguments.h
     ${CMAKE_CURRENT_LIST_DIR}/ProcessArguments.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SaneDates.h
     ${CMAKE_CURRENT_LIST_DIR}/Cal.h
     ${CMAKE_CURRENT_LIST_DIR}/Cal.cpp
     ${CMAKE_CURRENT_LIST_DIR}/EventSource.h

@@ -1,6 +1,7 @@
 #include "core/quickadd/QuickAddParser.h"
 
 #include "core/model/Cal.h"
+#include "core/model/SaneDates.h"
 #include "core/quickadd/DateDetector.h"
 
 #include <QSet>
@@ -14,8 +15,9 @@ namespace QuickAddParser {
 namespace {
 
 // Lengths beyond a century are typing accidents ("for 99999999 hours"); past that the arithmetic on
-// instants would stop being exact, so such a length is not read.
-constexpr double kLongestLengthSec = 100.0 * 366 * 86400;
+// instants would stop being exact, so such a length is not read. Dates beyond a century from now
+// ("in 999999999 days") are not read either.
+constexpr double kLongestLengthSec = double(SaneDates::reachSec);
 constexpr qint64 kMinimumLengthSec = 300;
 constexpr qint64 kPastGraceSec = 120;
 
@@ -363,7 +365,7 @@ QuickAddDraft parse(const QString& text, const QDateTime& now, int defaultMinute
     // The first match that holds a time, else the last one.
     const DateMatch* chosen = nullptr;
     for (const DateMatch& d : dates) {
-        if (!validRange(work, d.pos, d.len))
+        if (!validRange(work, d.pos, d.len) || (d.date && !SaneDates::contains(*d.date, now)))
             continue;
         chosen = &d;
         if (found(clock(), QStringView(work).sliced(d.pos, d.len)))

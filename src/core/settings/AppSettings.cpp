@@ -8,6 +8,7 @@
 #include "core/settings/LegacyMigration.h"
 #include "core/settings/TokenFile.h"
 
+#include <QFileInfo>
 #include <QSettings>
 
 #include <cmath>
@@ -112,12 +113,24 @@ QStringList sorted(const QSet<QString>& set) {
     return list;
 }
 
+// The settings hold the recent invitees' addresses: the file and its folder are the user's alone, also
+// when an earlier version made them readable by others. The file exists from here on, so the first
+// write, which keeps the permissions of the file it replaces, cannot make it readable either.
+QString privateSettingsFile(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!PrivateFile::makeFolder(folder) || !PrivateFile::makePrivate(folder) ||
+        !PrivateFile::createPrivate(path))
+        DebugLog::log([&] { return QStringLiteral("settings file could not be made private: ") + path; });
+    return path;
+}
+
 } // namespace
 
 AppSettings::AppSettings(const SettingsLocations& locations, QObject* parent)
     : QObject(parent)
     , m_locations(locations)
-    , m_store(std::make_unique<QSettings>(locations.settingsFile, JsonSettingsFormat::format()))
+    , m_store(std::make_unique<QSettings>(privateSettingsFile(locations.settingsFile),
+                                          JsonSettingsFormat::format()))
     , m_launchAtLogin(std::make_unique<LaunchAtLogin>(locations.autostartFile, locations.executable)) {
     if (m_store->status() == QSettings::FormatError) {
         // The first assignment would replace the file and lose every setting in it.
@@ -125,9 +138,14 @@ AppSettings::AppSettings(const SettingsLocations& locations, QObject* parent)
         const QString aside = PrivateFile::keepAside(m_locations.settingsFile);
         DebugLog::log(
             [&] { return QStringLiteral("settings file does not decode; kept aside as ") + aside; });
-        m_store = std::make_unique<QSettings>(m_locations.settingsFile, JsonSettingsFormat::format());
+        m_store = std::make_unique<QSettings>(privateSettingsFile(m_locations.settingsFile),
+                                              JsonSettingsFormat::format());
     }
     LegacyMigration::run(*m_store, m_locations);
+    // The app folder holds the credential files; the migration may just have copied it in.
+    if (!PrivateFile::makePrivate(m_locations.appFolder))
+        DebugLog::log(
+            [&] { return QStringLiteral("app folder could not be made private: ") + m_locations.appFolder; });
 
     auto value = [this](const char* key) { return m_store->value(QLatin1String(key)); };
     m_expandOnHover = asBool(value("expandOnHover")).value_or(true);

@@ -174,7 +174,8 @@ void EventStore::join(const CalEvent& event) {
     if (!link)
         return;
     m_openUrl(*link);
-    dismissAlert();
+    // Only this meeting's alert: another meeting's alert still has something to say.
+    dismissAlertFor(event.id);
 }
 
 void EventStore::launch(QCoro::Task<> (EventStore::*refresh)()) {

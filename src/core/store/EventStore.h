@@ -155,7 +155,8 @@ public:
 
     // The first event of the day that is not all-day and has not ended (running events count).
     std::optional<CalEvent> nextEvent(const QDateTime& day) const;
-    // Opens the event's meeting link and takes the alert down; without a link nothing happens.
+    // Opens the event's meeting link and takes down an alert of the same event; without a link
+    // nothing happens.
     void join(const CalEvent& event);
 
     // Alerts and toasts.
@@ -203,7 +204,8 @@ public:
     void setGoogleCalendar(const QString& calendarID, const QString& email, bool visible);
 
     // Notion. Connecting checks the token, lists the databases, keeps the chosen ones that are still
-    // shared and syncs; false with notionError set when the check or the listing fails.
+    // shared and syncs; false with notionError set when the check or the listing fails. A disconnect
+    // while it runs wins: the connect then returns false and changes nothing.
     QCoro::Task<bool> connectNotion(QString token);
     void disconnectNotion();
 
@@ -388,7 +390,8 @@ private:
     std::unique_ptr<GoogleSignIn> m_googleFlow;
     std::unique_ptr<NotionSource> m_notion;
     QList<NotionDatabase> m_discoveredDatabases;
-    quint64 m_notionConnection = 0; // counts connects and disconnects: a sync that saw one drops its pages
+    quint64 m_notionConnection = 0;  // counts connects and disconnects: a sync that saw one drops its pages
+    quint64 m_notionDisconnects = 0; // a connect that saw one leaves everything as the disconnect left it
     QList<CalEvent> m_ekEvents;
     bool m_sampleMode = false;
     bool m_calendarLoading = false;

@@ -83,12 +83,15 @@ QCoro::Task<> EventStore::refreshNotion() {
 QCoro::Task<bool> EventStore::connectNotion(QString token) {
     // Taken by value: a reference to the caller's text would not outlive the first suspension.
     QPointer self(this);
+    // The user may disconnect while the token is checked or the databases listed; what this connect
+    // learns afterwards must not bring the removed integration back.
+    const quint64 disconnects = m_notionDisconnects;
     std::optional<QList<NotionDatabase>> listed;
     std::optional<QString> failure;
     try {
         QCoro::Task<QString> verify = m_notion->verify(token);
         const QString name = co_await verify;
-        if (!self)
+        if (!self || disconnects != m_notionDisconnects)
             co_return false;
         setNotionUserName(name);
         QCoro::Task<QList<NotionDatabase>> list = m_notion->listDatabases(token);
@@ -96,7 +99,7 @@ QCoro::Task<bool> EventStore::connectNotion(QString token) {
     } catch (const std::exception& error) {
         failure = errorMessage(error);
     }
-    if (!self)
+    if (!self || disconnects != m_notionDisconnects)
         co_return false;
     if (!listed) {
         setNotionError(failure);
@@ -124,6 +127,7 @@ QCoro::Task<bool> EventStore::connectNotion(QString token) {
 
 void EventStore::disconnectNotion() {
     ++m_notionConnection;
+    ++m_notionDisconnects;
     m_settings.setNotionToken(QString());
     m_settings.setNotionDatabases({});
     setDiscoveredDatabases({});

@@ -87,12 +87,15 @@ private slots:
         DebugLog::overrideForTesting(true, logDir.filePath(QStringLiteral("log")));
         LocalCalendars::Options options = fixture.options(berlin);
 
-        // Not determined: the request makes the folder with its first calendar.
-        options.root = fixture.path(QStringLiteral("fresh"));
+        // Not determined: the request makes the folder with its first calendar, private like the app
+        // folder it is made in by default.
+        options.root = fixture.path(QStringLiteral("Vorrindel/calendars"));
         CalendarStore store(options);
         QCOMPARE(store.status(), CalendarAccess::notDetermined);
         store.requestAccess(); // never suspends
         QCOMPARE(store.status(), CalendarAccess::fullAccess);
+        QCOMPARE(TestFiles::mode(fixture.path(QStringLiteral("Vorrindel"))), 0700u);
+        QCOMPARE(TestFiles::mode(options.root + QStringLiteral("/Calendar")), 0700u);
         QCOMPARE(store.calendars().size(), 1);
         QCOMPARE(store.calendarForNewEvents(QString())->title, QStringLiteral("Calendar"));
         QVERIFY(!store.lastError());

@@ -63,6 +63,23 @@ private Q_SLOTS:
         QTest::newRow("de_DE short day") << Fmt::dayShort(at(9, 0), in("de_DE")) << "Di., 13. Jan.";
         QTest::newRow("user's day, just after midnight") << Fmt::dayShort(at(0, 30)) << "Tue, Jan 13";
 
+        // Whole calendar units: 1 h 59 min is "1 hr.", and the 23-hour day of the clock change in
+        // March is one day.
+        const QDateTime noon = at(12, 0);
+        const Cal us = in("en_US");
+        QTest::newRow("relative, 1 h 59 min ago")
+            << Fmt::relative(noon.addSecs(-7140), noon, us) << "1 hr. ago";
+        QTest::newRow("relative, seconds ahead") << Fmt::relative(noon.addSecs(59), noon, us) << "in 59 sec.";
+        const QDateTime beforeChange(QDate(2026, 3, 28), QTime(12, 0), berlin);
+        const QDateTime afterChange(QDate(2026, 3, 29), QTime(12, 0), berlin);
+        QTest::newRow("relative, day of the clock change")
+            << Fmt::relative(beforeChange.toUTC(), afterChange.toUTC(), us) << "1 day ago";
+        QTest::newRow("relative, a month short of a day")
+            << Fmt::relative(at(12, 0), QDateTime(QDate(2026, 2, 13), QTime(11, 59), berlin).toUTC(), us)
+            << "4 wk. ago";
+        QTest::newRow("relative, years, German")
+            << Fmt::relative(at(12, 0).addYears(-2), noon, in("de_DE")) << "vor 2 Jahren";
+
         QTest::newRow("starts in 60 s") << countdown(60, 1800) << "starting now";
         QTest::newRow("starts in 61 s") << countdown(61, 1800) << "in 2 min";
         QTest::newRow("starts in 1,439 min") << countdown(1439 * 60, 1500 * 60) << "in 23 h 59 min";

@@ -131,6 +131,13 @@ private slots:
         row("date after at", "Dinner at 12/24 7pm", "Dinner | 2026-12-24 19:00 → 19:30 | DTY");
         row("number with a decimal", "Call in 2.5 hours",
             "Call in 2.5 hours | 2026-12-05 00:00 → 12-06 00:00 | ");
+        // A date more than a century away is a typing accident, read as no date; a nearer one still counts.
+        row("far-off date", "Review in 999999999 days",
+            "Review in 999999999 days | 2026-12-05 00:00 → 12-06 00:00 | ");
+        row("far-off date beside a near one", "Review friday in 99999 weeks",
+            "Review in 99999 weeks | 2026-12-11 00:00 → 12-12 00:00 | DY");
+        row("far-off hours", "Call in 9999999 hours",
+            "Call in 9999999 hours | 2026-12-05 00:00 → 12-06 00:00 | ");
         row("all day", "Offsite all day friday", "Offsite | 2026-12-11 00:00 → 12-12 00:00 | DYA");
         row("all day beats a time", "Offsite all day friday 3pm",
             "Offsite | 2026-12-11 00:00 → 12-12 00:00 | DYA");

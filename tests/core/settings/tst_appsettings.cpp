@@ -4,6 +4,7 @@
 #include "support/TestFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaProperty>
@@ -282,6 +283,33 @@ private Q_SLOTS:
         settings.setShowPeek(false);
         QCOMPARE(TestFiles::read(m_locations.settingsFile + ".unreadable"), broken);
         QCOMPARE(AppSettings(m_locations).showPeek(), false);
+    }
+
+    // The settings hold the recent invitees' addresses and the app folder the credentials: both are
+    // the user's alone, also when an earlier version left them readable by others.
+    void settingsAreReadableOnlyByTheUser_data() {
+        QTest::addColumn<bool>("leftReadable");
+        QTest::newRow("first start") << false;
+        QTest::newRow("left readable by others") << true;
+    }
+
+    void settingsAreReadableOnlyByTheUser() {
+        QFETCH(bool, leftReadable);
+        const QString settingsFolder = QFileInfo(m_locations.settingsFile).absolutePath();
+        if (leftReadable) {
+            QVERIFY(TestFiles::write(m_locations.settingsFile, json("{'peekMinutes': 20}")));
+            QVERIFY(TestFiles::write(m_locations.appFolder + "/notion-token", "secret"));
+            for (const QString& path : {settingsFolder, m_locations.appFolder})
+                QFile::setPermissions(path, QFileDevice::Permissions(0x7755));
+            QFile::setPermissions(m_locations.settingsFile, QFileDevice::Permissions(0x6644));
+        }
+        AppSettings settings(m_locations);
+        QCOMPARE(settings.peekMinutes(), leftReadable ? 20 : 15);
+        settings.setPeekMinutes(25); // a write keeps the file as private as it is
+        QCOMPARE(TestFiles::mode(settingsFolder), 0700u);
+        QCOMPARE(TestFiles::mode(m_locations.settingsFile), 0600u);
+        QCOMPARE(TestFiles::mode(m_locations.appFolder), leftReadable ? 0700u : 0u);
+        QCOMPARE(AppSettings(m_locations).peekMinutes(), 25);
     }
 
 private:

@@ -33,6 +33,7 @@ TestableStore& StoreHarness::start() {
     LocalCalendars::Options calendars;
     calendars.root = root;
     calendars.zone = cal.zone();
+    calendars.access = access;
     environment.calendar = std::make_unique<CalendarStore>(calendars);
     environment.cal = cal;
     environment.clock = clock.clock();

@@ -93,6 +93,8 @@ public:
     // The Google and Notion clients the store gets; the store runs its refreshes when either is set.
     std::unique_ptr<GoogleSource> google;
     std::unique_ptr<NotionSource> notion;
+    // Forces the calendar store's access state; the folder decides when unset.
+    std::optional<CalendarAccess> access;
     std::unique_ptr<TestableStore> store;
     QString root;       // the local calendar folder, not watched: tests reload through the store
     QString collection; // its one collection, "Work"

@@ -109,14 +109,21 @@ private Q_SLOTS:
         TestableStore& store = h.start();
         CalEvent withLink = meeting(h, "call", "10:01");
         withLink.location = QStringLiteral("https://meet.google.com/abc-defg-hij");
-        const CalEvent withoutLink = meeting(h, "room", "10:01");
-        store.showAlert({withoutLink, MeetingAlert::Kind::imminent, store.now()});
+        CalEvent other = meeting(h, "other", "10:01");
+        other.url = QUrl("https://zoom.us/j/1");
+        store.showAlert({withLink, MeetingAlert::Kind::imminent, store.now()});
 
-        store.join(withoutLink);
+        CalEvent linkGone = withLink; // the same meeting, its link removed meanwhile
+        linkGone.location.reset();
+        store.join(linkGone);
         QVERIFY(store.alert());
         QVERIFY(h.opened.isEmpty());
+        // Joining another meeting leaves this one's alert up.
+        store.join(other);
+        QCOMPARE(h.opened, QList<QUrl>{QUrl("https://zoom.us/j/1")});
+        QCOMPARE(store.alert()->event.id, withLink.id);
         store.join(withLink);
-        QCOMPARE(h.opened, QList<QUrl>{QUrl("https://meet.google.com/abc-defg-hij")});
+        QCOMPARE(h.opened.last(), QUrl("https://meet.google.com/abc-defg-hij"));
         QVERIFY(!store.alert());
 
         QSignalSpy changes(&store, &EventStore::alertChanged);

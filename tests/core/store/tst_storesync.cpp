@@ -421,6 +421,36 @@ private Q_SLOTS:
         QVERIFY(store.discoveredDatabases().isEmpty());
     }
 
+    // Disconnecting while a connect checks the token or lists the databases: the connect comes to
+    // nothing, and the token the user removed stays removed.
+    void notionDisconnectDuringAConnectWins_data() {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("checking the token") << "GET"
+                                            << "/v1/users/me";
+        QTest::newRow("listing the databases") << "POST"
+                                               << "/v1/search";
+    }
+    void notionDisconnectDuringAConnectWins() {
+        QFETCH(QString, method);
+        QFETCH(QString, path);
+        NotionWorld w({selection("a", "A")});
+        TestableStore& store = w.h.start();
+        w.notion.server().hold(method.toUtf8(), path);
+        const auto connected = startTask(store.connectNotion(w.notion.token()));
+        QVERIFY(w.held());
+        store.disconnectNotion();
+        w.notion.server().release();
+        QVERIFY(finish(*connected));
+        QCOMPARE(connected->value, std::optional<bool>(false));
+        QVERIFY(w.h.settings->notionToken().isEmpty());
+        QVERIFY(AppSettings(SettingsLocations::standard()).notionToken().isEmpty());
+        QVERIFY(w.h.settings->notionDatabases().isEmpty());
+        QVERIFY(store.discoveredDatabases().isEmpty());
+        QVERIFY(!store.notionUserName() && !store.notionError());
+        QVERIFY(w.titles().isEmpty());
+    }
+
     // A sync still running when the connection changes must not bring its pages back.
     void notionSyncOutlivingItsConnectionDropsItsPages_data() {
         QTest::addColumn<QString>("change");

@@ -2,13 +2,6 @@
 
 namespace {
 
-icaltimetype utcTime(const QDateTime& instant) {
-    const QDateTime t = instant.toUTC();
-    icaltimetype v = icalWallTime(t.date(), t.time());
-    v.zone = icaltimezone_get_utc_timezone();
-    return v;
-}
-
 void configureLibical() {
     static const bool done = [] {
         icalerror_set_errors_are_fatal(0);
@@ -54,14 +47,6 @@ std::optional<IcalFile> IcalFile::parse(const QByteArray& text, QString* error) 
     return file;
 }
 
-IcalFile IcalFile::create() {
-    configureLibical();
-    IcalComponentPtr root(icalcomponent_new_vcalendar());
-    icalcomponent_add_property(root.get(), icalproperty_new_version("2.0"));
-    icalcomponent_add_property(root.get(), icalproperty_new_prodid("-//Vorrindel//Vorrindel//EN"));
-    return IcalFile(std::move(root));
-}
-
 QByteArray IcalFile::serialize() const {
     char* text = icalcomponent_as_ical_string_r(m_root.get());
     QByteArray out(text);
@@ -88,48 +73,6 @@ QList<icalcomponent*> IcalFile::events(const QByteArray& uid) const {
             out.append(c);
     }
     return out;
-}
-
-int IcalFile::itemCount() const {
-    int count = 0;
-    for (icalcomponent* c = icalcomponent_get_first_component(m_root.get(), ICAL_ANY_COMPONENT); c;
-         c = icalcomponent_get_next_component(m_root.get(), ICAL_ANY_COMPONENT)) {
-        if (icalcomponent_isa(c) != ICAL_VTIMEZONE_COMPONENT)
-            ++count;
-    }
-    return count;
-}
-
-void IcalFile::remove(icalcomponent* component) {
-    icalcomponent_remove_component(m_root.get(), component);
-    icalcomponent_free(component);
-}
-
-void IcalFile::ensureTimezone(const QTimeZone& zone, int year) {
-    const QByteArray id = zone.id();
-    for (icalcomponent* c = icalcomponent_get_first_component(m_root.get(), ICAL_VTIMEZONE_COMPONENT); c;
-         c = icalcomponent_get_next_component(m_root.get(), ICAL_VTIMEZONE_COMPONENT)) {
-        icalproperty* p = icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY);
-        if (p && id == icalproperty_get_tzid(p))
-            return;
-    }
-    // Time zones go before the events, as most writers order them.
-    icalcomponent* vtz = makeVTimezone(zone, year);
-    icalcomponent* firstEvent = icalcomponent_get_first_component(m_root.get(), ICAL_ANY_COMPONENT);
-    if (!firstEvent) {
-        icalcomponent_add_component(m_root.get(), vtz);
-        return;
-    }
-    // libical appends only; move the other components behind the new zone.
-    QList<icalcomponent*> others;
-    for (icalcomponent* c = firstEvent; c;
-         c = icalcomponent_get_next_component(m_root.get(), ICAL_ANY_COMPONENT))
-        others.append(c);
-    for (icalcomponent* c : others)
-        icalcomponent_remove_component(m_root.get(), c);
-    icalcomponent_add_component(m_root.get(), vtz);
-    for (icalcomponent* c : others)
-        icalcomponent_add_component(m_root.get(), c);
 }
 
 namespace Ical {
@@ -181,27 +124,6 @@ icalproperty* timeProperty(icalproperty_kind kind, const ItemTime& time) {
     if (!time.isDate && !time.zone.tzid().isEmpty())
         icalproperty_add_parameter(p, icalparameter_new_tzid(time.zone.tzid().constData()));
     return p;
-}
-
-void removeProperties(icalcomponent* component, icalproperty_kind kind) {
-    while (icalproperty* p = icalcomponent_get_first_property(component, kind)) {
-        icalcomponent_remove_property(component, p);
-        icalproperty_free(p);
-    }
-}
-
-void replaceProperty(icalcomponent* component, icalproperty* property) {
-    removeProperties(component, icalproperty_isa(property));
-    icalcomponent_add_property(component, property);
-}
-
-void touch(icalcomponent* event, const QDateTime& now) {
-    int sequence = 0;
-    if (icalproperty* p = icalcomponent_get_first_property(event, ICAL_SEQUENCE_PROPERTY))
-        sequence = icalproperty_get_sequence(p);
-    replaceProperty(event, icalproperty_new_sequence(sequence + 1));
-    replaceProperty(event, icalproperty_new_dtstamp(utcTime(now)));
-    replaceProperty(event, icalproperty_new_lastmodified(utcTime(now)));
 }
 
 } // namespace Ical

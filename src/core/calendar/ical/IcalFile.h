@@ -19,13 +19,11 @@ struct IcalComponentDeleter {
 using IcalComponentPtr = std::unique_ptr<icalcomponent, IcalComponentDeleter>;
 
 // One iCalendar object as a vdir item holds it: a VCALENDAR with its events and time zones. Owns the
-// libical tree and offers the few edits the calendar store makes.
+// libical tree; the calendar store's edits are made on the item's text (ItemEdit).
 class IcalFile {
 public:
     // Absent, with the reason in `error`, when the text holds no calendar object.
     static std::optional<IcalFile> parse(const QByteArray& text, QString* error = nullptr);
-    // An empty calendar object with VERSION and PRODID.
-    static IcalFile create();
 
     QByteArray serialize() const;
     icalcomponent* calendar() const { return m_root.get(); }
@@ -35,11 +33,6 @@ public:
 
     QList<icalcomponent*> events() const;
     QList<icalcomponent*> events(const QByteArray& uid) const;
-    // Components other than time zones (events, to-dos, journal entries).
-    int itemCount() const;
-    void remove(icalcomponent* component);
-    // Adds a VTIMEZONE for the zone unless the object already defines that TZID.
-    void ensureTimezone(const QTimeZone& zone, int year);
 
 private:
     explicit IcalFile(IcalComponentPtr root);
@@ -57,10 +50,6 @@ ItemTime readTime(icalproperty* property, icaltimetype value, IcalZoneResolver& 
 // A property of the given kind holding the time in its own form: VALUE=DATE, a UTC "Z" time, a
 // TZID, or floating.
 icalproperty* timeProperty(icalproperty_kind kind, const ItemTime& time);
-void removeProperties(icalcomponent* component, icalproperty_kind kind);
-void replaceProperty(icalcomponent* component, icalproperty* property);
-// SEQUENCE one up, DTSTAMP and LAST-MODIFIED now.
-void touch(icalcomponent* event, const QDateTime& now);
 QString text(const char* value);
 
 } // namespace Ical

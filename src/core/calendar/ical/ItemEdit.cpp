@@ -1,0 +1,344 @@
+#include "core/calendar/ical/ItemEdit.h"
+
+#include "core/calendar/CalendarFileError.h"
+#include "core/calendar/ItemPatch.h"
+#include "core/model/SaneDates.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// What a new item starts from; every line of the event is then built by libical.
+const QByteArray newItem = "BEGIN:VCALENDAR\r\n"
+                           "VERSION:2.0\r\n"
+                           "PRODID:-//Vorrindel//Vorrindel//EN\r\n"
+                           "BEGIN:VEVENT\r\n"
+                           "END:VEVENT\r\n"
+                           "END:VCALENDAR\r\n";
+
+CalendarFileError unreadable(const QString& fileName) {
+    return CalendarFileError(
+        QStringLiteral("%1 has parts Vorrindel can’t read, so it was left unchanged.").arg(fileName));
+}
+
+CalendarFileError notReadBack(const QString& fileName) {
+    return CalendarFileError(
+        QStringLiteral("%1 was left unchanged: the change would not read back as made.").arg(fileName));
+}
+
+CalendarFileError newNotReadBack() {
+    return CalendarFileError(QStringLiteral("The event was not saved: it would not read back as made."));
+}
+
+QByteArray fromLibical(char* text) {
+    QByteArray out(text);
+    icalmemory_free_buffer(text);
+    return out;
+}
+
+// One content line as libical writes the property, unfolded and without its line ending.
+QByteArray lineOf(icalproperty* property) {
+    QByteArray text = fromLibical(icalproperty_as_ical_string_r(property));
+    icalproperty_free(property);
+    text.replace("\r\n ", "").replace("\n ", "");
+    while (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    return text;
+}
+
+icaltimetype utcTime(const QDateTime& instant) {
+    const QDateTime t = instant.toUTC();
+    icaltimetype v = icalWallTime(t.date(), t.time());
+    v.zone = icaltimezone_get_utc_timezone();
+    return v;
+}
+
+icalcomponent* findComponent(const IcalFile& file, const QByteArray& uid,
+                             const std::optional<ItemTime>& recurrenceId, IcalZoneResolver& zones,
+                             const QTimeZone& userZone) {
+    for (icalcomponent* c : file.events(uid)) {
+        icalproperty* p = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
+        if (!recurrenceId && !p)
+            return c;
+        if (recurrenceId && p &&
+            sameOccurrence(*recurrenceId, Ical::readTime(p, icalproperty_get_recurrenceid(p), zones,
+                                                         file.calendar(), userZone)))
+            return c;
+    }
+    return nullptr;
+}
+
+// Whether two VEVENTs name the same component: the same UID and RECURRENCE-ID, as written.
+bool sameEvent(icalcomponent* a, icalcomponent* b) {
+    if (Ical::uid(a) != Ical::uid(b))
+        return false;
+    icalproperty* ra = icalcomponent_get_first_property(a, ICAL_RECURRENCEID_PROPERTY);
+    icalproperty* rb = icalcomponent_get_first_property(b, ICAL_RECURRENCEID_PROPERTY);
+    if (!ra || !rb)
+        return !ra && !rb;
+    const icaltimetype ta = icalproperty_get_recurrenceid(ra);
+    const icaltimetype tb = icalproperty_get_recurrenceid(rb);
+    auto tzid = [](icalproperty* p) {
+        icalparameter* param = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER);
+        return param ? QByteArray(icalparameter_get_tzid(param)) : QByteArray();
+    };
+    return ta.year == tb.year && ta.month == tb.month && ta.day == tb.day && ta.hour == tb.hour &&
+           ta.minute == tb.minute && ta.second == tb.second && ta.is_date == tb.is_date &&
+           icaltime_is_utc(ta) == icaltime_is_utc(tb) && tzid(ra) == tzid(rb);
+}
+
+ItemPatch open(const ItemEdit::Item& item) {
+    std::optional<ItemPatch> patch = ItemPatch::read(item.text);
+    if (!patch)
+        throw unreadable(item.fileName);
+    return std::move(*patch);
+}
+
+// The component of the text that libical read as that event. libical keeps the events in text order,
+// but the match is checked, since an item libical only half understood could shift them.
+ItemPatch::Component componentOf(const ItemPatch& patch, const ItemEdit::Item& item, icalcomponent* event) {
+    const QList<icalcomponent*> events = item.file->events();
+    const QList<ItemPatch::Component> components = patch.components("VEVENT");
+    const qsizetype i = event ? events.indexOf(event) : -1;
+    if (i < 0 || events.size() != components.size())
+        throw unreadable(item.fileName);
+    const IcalComponentPtr alone(icalparser_parse_string(patch.text(components[i]).constData()));
+    if (!alone || icalcomponent_isa(alone.get()) != ICAL_VEVENT_COMPONENT || !sameEvent(alone.get(), event))
+        throw unreadable(item.fileName);
+    return components[i];
+}
+
+bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// SEQUENCE one up, DTSTAMP and LAST-MODIFIED now.
+void touch(ItemPatch& patch, ItemPatch::Component event, const QDateTime& now) {
+    // Readers hold SEQUENCE in 32 bits: one that reached the top (or is written past it) stays there.
+    constexpr qint64 top = std::numeric_limits<int>::max();
+    qint64 sequence = 0;
+    if (const std::optional<QByteArray> value = patch.value(event, "SEQUENCE")) {
+        const QByteArray digits = value->trimmed();
+        bool ok = false;
+        sequence = digits.toLongLong(&ok);
+        if (!ok)
+            sequence = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), isAsciiDigit) ? top : 0;
+    }
+    patch.set(event, lineOf(icalproperty_new_sequence(
+                         int(sequence >= top ? top : std::max<qint64>(sequence, 0) + 1))));
+    patch.set(event, lineOf(icalproperty_new_dtstamp(utcTime(now))));
+    patch.set(event, lineOf(icalproperty_new_lastmodified(utcTime(now))));
+}
+
+// How many components each UID other than `except` has.
+QHash<QByteArray, qsizetype> othersOf(const QList<EventSeries>& series, const QByteArray& except) {
+    QHash<QByteArray, qsizetype> out;
+    for (const EventSeries& s : series) {
+        if (s.uid() != except)
+            out[s.uid()] += s.overrides().size() + (s.master() ? 1 : 0);
+    }
+    return out;
+}
+
+// A title as readers get it back: libical drops carriage returns and the blanks around a value.
+QString storable(const QString& title) {
+    return QString(title).remove(QLatin1Char('\r')).trimmed();
+}
+
+const EventSeries* seriesOf(const QList<EventSeries>& all, const QByteArray& uid) {
+    const auto it =
+        std::find_if(all.begin(), all.end(), [&](const EventSeries& s) { return s.uid() == uid; });
+    return it == all.end() ? nullptr : &*it;
+}
+
+} // namespace
+
+struct ItemEdit::Times {
+    ItemTime start;
+    ItemTime end;
+    bool inUserZone = false; // written with the user's zone by name, which needs its VTIMEZONE
+};
+
+ItemEdit::ItemEdit(IcalZoneResolver& zones, const QTimeZone& zone, const QDateTime& now)
+    : m_zones(zones)
+    , m_zone(zone)
+    , m_now(now) {}
+
+ItemEdit::Times ItemEdit::timesOf(const Slot& slot) const {
+    if (!SaneDates::contains(slot.start, m_now) || !SaneDates::contains(slot.end, m_now))
+        throw CalendarFileError(
+            QStringLiteral("That date is more than a hundred years away, so the event was not saved."));
+    Times times;
+    if (slot.isAllDay) {
+        const QDate first = slot.start.toTimeZone(m_zone).date();
+        // The day after the last day touched, so both "next midnight" and "23:59:59" ends work.
+        const QDate last = std::max(first, slot.end.addSecs(-1).toTimeZone(m_zone).date());
+        times.start = ItemTime::make(first, {}, true, {}, m_zone);
+        times.end = ItemTime::make(last.addDays(1), {}, true, {}, m_zone);
+        return times;
+    }
+    const QDateTime start = slot.start.toTimeZone(m_zone);
+    // A timed slot always carries a zone, never floating: the user's zone when other programs can
+    // know it by name, else UTC.
+    times.inUserZone = QTimeZone::isTimeZoneIdAvailable(m_zone.id()) &&
+                       (m_zone.offsetFromUtc(start) != 0 || m_zone.daylightTimeOffset(start) != 0 ||
+                        m_zone.hasDaylightTime());
+    auto at = [&](const QDateTime& instant) {
+        if (!times.inUserZone)
+            return ItemTime::make(instant.toUTC().date(), instant.toUTC().time(), false, IcalZone::utc(),
+                                  m_zone);
+        const QDateTime local = instant.toTimeZone(m_zone);
+        return ItemTime::make(local.date(), local.time(), false, IcalZone::named(m_zone, m_zone.id()),
+                              m_zone);
+    };
+    times.start = at(slot.start);
+    times.end = at(std::max(slot.end, slot.start));
+    return times;
+}
+
+namespace {
+
+void writeSlot(ItemPatch& patch, ItemPatch::Component event, const ItemTime& start, const ItemTime& end,
+               const QTimeZone& zone, bool inUserZone) {
+    if (inUserZone) {
+        const QByteArray tzid = zone.id();
+        const QList<ItemPatch::Component> zones = patch.components("VTIMEZONE");
+        const bool defined = std::any_of(zones.begin(), zones.end(), [&](ItemPatch::Component z) {
+            return patch.value(z, "TZID").value_or(QByteArray()).trimmed() == tzid;
+        });
+        if (!defined) {
+            icalcomponent* vtimezone = makeVTimezone(zone, start.date.year());
+            patch.prepend(fromLibical(icalcomponent_as_ical_string_r(vtimezone)));
+            icalcomponent_free(vtimezone);
+        }
+    }
+    patch.set(event, lineOf(Ical::timeProperty(ICAL_DTSTART_PROPERTY, start)));
+    patch.removeProperties(event, "DURATION");
+    patch.set(event, lineOf(Ical::timeProperty(ICAL_DTEND_PROPERTY, end)), "DTSTART");
+}
+
+} // namespace
+
+QByteArray ItemEdit::change(const Item& item, const EventSeries& series, const SeriesInstance& instance,
+                            const std::optional<QString>& newTitle, const std::optional<Slot>& slot) {
+    const std::optional<QString> title = newTitle ? std::optional(storable(*newTitle)) : std::nullopt;
+    const std::optional<Times> times = slot ? std::optional(timesOf(*slot)) : std::nullopt;
+    ItemPatch patch = open(item);
+    const QByteArray uid = series.uid();
+
+    ItemPatch::Component event;
+    if (instance.isDetached) {
+        event = componentOf(
+            patch, item, findComponent(*item.file, uid, instance.component->recurrenceId, m_zones, m_zone));
+    } else {
+        event = componentOf(patch, item, findComponent(*item.file, uid, std::nullopt, m_zones, m_zone));
+        if (series.repeats()) {
+            // The override starts as a copy of the series' event, which names its instance.
+            event = patch.copy(event,
+                               {"RRULE", "RDATE", "EXDATE", "EXRULE", "RECURRENCE-ID", "DURATION", "DTEND"});
+            // RECURRENCE-ID keeps the form of the series' DTSTART (date or zone), as the standard asks.
+            const ItemTime& original = instance.originalStart;
+            const ItemTime end =
+                original.isDate ? ItemTime::make(instance.end.toTimeZone(m_zone).date(), {}, true, {}, m_zone)
+                                : original.at(instance.end, m_zone);
+            patch.set(event, lineOf(Ical::timeProperty(ICAL_DTSTART_PROPERTY, original)));
+            patch.set(event, lineOf(Ical::timeProperty(ICAL_RECURRENCEID_PROPERTY, original)), "DTSTART");
+            patch.set(event, lineOf(Ical::timeProperty(ICAL_DTEND_PROPERTY, end)), "DTSTART");
+        }
+    }
+    if (title)
+        patch.setValue(event, lineOf(icalproperty_new_summary(title->toUtf8().constData())));
+    if (times)
+        writeSlot(patch, event, times->start, times->end, m_zone, times->inUserZone);
+    touch(patch, event, m_now);
+
+    const QByteArray text = patch.text();
+    const std::optional<IcalFile> file = IcalFile::parse(text);
+    if (!file)
+        throw notReadBack(item.fileName);
+    const QList<EventSeries> after = EventSeries::readAll(*file, m_zones, m_zone);
+    const EventSeries* changed = seriesOf(after, uid);
+    const std::optional<SeriesInstance> readBack =
+        changed ? changed->instanceAt(instance.originalStart.instant, m_zone) : std::nullopt;
+    const bool asMade =
+        readBack && (!title || readBack->component->summary.value_or(QString()) == *title) &&
+        (!times || (readBack->start == times->start.instant && readBack->end == times->end.instant &&
+                    readBack->component->start.isDate == times->start.isDate)) &&
+        othersOf(after, uid) == othersOf(*item.series, uid);
+    if (!asMade)
+        throw notReadBack(item.fileName);
+    return text;
+}
+
+std::optional<QByteArray> ItemEdit::remove(const Item& item, const EventSeries& series,
+                                           const SeriesInstance& instance) {
+    ItemPatch patch = open(item);
+    const QByteArray uid = series.uid();
+
+    if (!series.repeats() && !instance.isDetached) {
+        QList<ItemPatch::Component> all;
+        for (icalcomponent* c : item.file->events(uid))
+            all.append(componentOf(patch, item, c));
+        for (ItemPatch::Component c : all)
+            patch.remove(c);
+    } else if (!series.master()) {
+        patch.remove(componentOf(
+            patch, item, findComponent(*item.file, uid, instance.component->recurrenceId, m_zones, m_zone)));
+    } else {
+        const ItemPatch::Component master =
+            componentOf(patch, item, findComponent(*item.file, uid, std::nullopt, m_zones, m_zone));
+        // The instance's override, which may have moved it anywhere, goes with it.
+        icalcomponent* moved = findComponent(*item.file, uid, instance.originalStart, m_zones, m_zone);
+        const std::optional<ItemPatch::Component> instanceOverride =
+            moved ? std::optional(componentOf(patch, item, moved)) : std::nullopt;
+        patch.add(master, lineOf(Ical::timeProperty(ICAL_EXDATE_PROPERTY, instance.originalStart)));
+        if (instanceOverride)
+            patch.remove(*instanceOverride);
+        touch(patch, master, m_now);
+    }
+
+    const QList<ItemPatch::Component> left = patch.components();
+    const bool empty = std::all_of(left.begin(), left.end(),
+                                   [&](ItemPatch::Component c) { return patch.kind(c) == "VTIMEZONE"; });
+    if (empty && !patch.hasTextOutsideCalendar())
+        return std::nullopt;
+
+    const QByteArray text = patch.text();
+    const std::optional<IcalFile> file = IcalFile::parse(text);
+    if (!file)
+        throw notReadBack(item.fileName);
+    const QList<EventSeries> after = EventSeries::readAll(*file, m_zones, m_zone);
+    const EventSeries* rest = seriesOf(after, uid);
+    if ((rest && rest->instanceAt(instance.originalStart.instant, m_zone)) ||
+        othersOf(after, uid) != othersOf(*item.series, uid))
+        throw notReadBack(item.fileName);
+    return text;
+}
+
+QByteArray ItemEdit::create(const QByteArray& uid, const QString& newTitle, const Slot& slot) {
+    const QString title = storable(newTitle);
+    const Times times = timesOf(slot);
+    ItemPatch patch = *ItemPatch::read(newItem);
+    const ItemPatch::Component event = patch.components().first();
+    patch.set(event, lineOf(icalproperty_new_uid(uid.constData())));
+    patch.set(event, lineOf(icalproperty_new_summary(title.toUtf8().constData())));
+    writeSlot(patch, event, times.start, times.end, m_zone, times.inUserZone);
+    patch.set(event, lineOf(icalproperty_new_sequence(0)));
+    patch.set(event, lineOf(icalproperty_new_dtstamp(utcTime(m_now))));
+    patch.set(event, lineOf(icalproperty_new_lastmodified(utcTime(m_now))));
+
+    const QByteArray text = patch.text();
+    const std::optional<IcalFile> file = IcalFile::parse(text);
+    const QList<EventSeries> after =
+        file ? EventSeries::readAll(*file, m_zones, m_zone) : QList<EventSeries>();
+    const std::optional<SeriesInstance> readBack = after.size() == 1 && after.first().uid() == uid
+                                                       ? after.first().instanceAt(times.start.instant, m_zone)
+                                                       : std::nullopt;
+    if (!readBack || readBack->component->summary.value_or(QString()) != title ||
+        readBack->start != times.start.instant || readBack->end != times.end.instant)
+        throw newNotReadBack();
+    return text;
+}

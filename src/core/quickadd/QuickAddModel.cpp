@@ -1,0 +1,461 @@
+#include "core/quickadd/QuickAddModel.h"
+
+#include "core/model/UserFacingError.h"
+#include "core/quickadd/EditPhrase.h"
+#include "core/quickadd/QuickAddGuests.h"
+#include "core/quickadd/QuickAddParser.h"
+#include "core/store/PeopleDirectory.h"
+
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+
+using QuickAdd::Field;
+
+namespace {
+
+constexpr int focusDelayMs = 200;
+
+QString messageOf(const std::exception& error) {
+    if (const auto* userFacing = dynamic_cast<const UserFacingError*>(&error))
+        return userFacing->message();
+    return QString::fromUtf8(error.what());
+}
+
+bool sameGuest(const Person& a, const Person& b) {
+    return a.email.compare(b.email, Qt::CaseInsensitive) == 0;
+}
+
+bool holds(const QList<Person>& people, const Person& person) {
+    return std::any_of(people.cbegin(), people.cend(), [&](const Person& p) { return sameGuest(p, person); });
+}
+
+// Nobody waits for the sign-in: its outcome shows in the agenda's own state.
+QCoro::Task<> signIn(QCoro::Task<bool> connect) {
+    try {
+        co_await connect;
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
+
+QuickAddModel::QuickAddModel(QuickAddEnv& env, QuickAddPanel& panel, QObject* parent)
+    : QObject(parent)
+    , m_env(env)
+    , m_panel(panel) {
+    connect(&env, &QuickAddEnv::changed, this, &QuickAddModel::update);
+    connect(&panel, &QuickAddPanel::changed, this, &QuickAddModel::panelChanged);
+}
+
+QuickAddModel::~QuickAddModel() = default;
+
+const QuickAdd::Derived& QuickAddModel::view() const {
+    if (!m_view)
+        m_view = QuickAdd::derive(m_state, m_env);
+    return *m_view;
+}
+
+void QuickAddModel::update() {
+    m_view.reset();
+    emit changed();
+}
+
+QuickAddDraft QuickAddModel::parse(const QString& text) const {
+    return QuickAdd::parseLine(text, m_env);
+}
+
+// ---- Showing
+
+void QuickAddModel::appear() {
+    if (m_appeared)
+        return;
+    m_appeared = true;
+    const std::optional<CalEvent> editing = m_panel.editingEvent();
+    m_seenEditingId = editing ? std::optional(editing->id) : std::nullopt;
+    if (editing)
+        load(*editing);
+    else
+        consumePrefill();
+    QPointer self(this);
+    m_escape = m_panel.handleEscape([self] { return self && self->isOpen() && self->dismissOverlays(); });
+    QTimer::singleShot(focusDelayMs, this, [this] {
+        if (isOpen())
+            requestFocus(Field::main);
+    });
+}
+
+void QuickAddModel::load(const CalEvent& event) {
+    m_state.editing = event;
+    m_state.text = QuickAdd::isUntitled(event.title) ? QString() : event.title;
+    m_state.whenText = EditPhrase::canonical(event, m_env.now(), m_env.cal());
+    m_state.editingCalendar =
+        event.source == EventSource::calendar ? m_env.calendarOf(event) : std::optional<LocalCalendar>();
+    m_state.manualInvitees.clear();
+    m_state.organizers.clear();
+    for (const Attendee& attendee : event.attendees) {
+        if (attendee.isMe || !attendee.email)
+            continue;
+        if (attendee.isOrganizer)
+            m_state.organizers.insert(attendee.email->toLower());
+        const Person guest(*attendee.email, attendee.name == *attendee.email ? QString() : attendee.name);
+        if (!holds(m_state.manualInvitees, guest))
+            m_state.manualInvitees << guest;
+    }
+    m_state.meetChoice = event.hasGoogleMeet();
+    m_state.error.reset();
+    update();
+}
+
+void QuickAddModel::consumePrefill() {
+    const QString prefill = m_panel.prefill();
+    if (prefill.isEmpty())
+        return;
+    if (m_state.editing && !m_panel.editingEvent()) {
+        reset(); // takes the prefill at its end
+        return;
+    }
+    m_state.text = prefill;
+    update();
+    m_panel.clearPrefill();
+}
+
+void QuickAddModel::reset() {
+    m_state.editing.reset();
+    m_state.editingCalendar.reset();
+    m_state.text.clear();
+    m_state.whenText.clear();
+    m_state.manualInvitees.clear();
+    m_state.organizers.clear();
+    m_state.meetChoice.reset();
+    m_state.error.reset();
+    update();
+    consumePrefill();
+}
+
+bool QuickAddModel::dismissOverlays() {
+    if (m_state.busy)
+        return true;
+    if (m_state.showCalendars) {
+        m_state.showCalendars = false;
+        update();
+        return true;
+    }
+    if (view().showPeopleField) {
+        m_state.showPeople = false;
+        update();
+        requestFocus(Field::main);
+        return true;
+    }
+    if (!m_state.editing)
+        return false;
+    close();
+    return true;
+}
+
+void QuickAddModel::panelChanged() {
+    if (!isOpen())
+        return;
+    if (!m_panel.isQuickAddShown()) {
+        // At once, not after the burst: a reply that arrives in between must already see it.
+        m_ended = true;
+        m_escape.reset();
+        return;
+    }
+    if (!m_syncQueued) {
+        m_syncQueued = true;
+        QMetaObject::invokeMethod(this, &QuickAddModel::syncWithPanel, Qt::QueuedConnection);
+    }
+}
+
+// One step for a whole burst of panel changes: opening quick add over an edit clears the edited
+// event and hands over a line in either order, and the line must survive both.
+void QuickAddModel::syncWithPanel() {
+    m_syncQueued = false;
+    if (!isOpen() || !m_panel.isQuickAddShown())
+        return;
+    const std::optional<CalEvent> editing = m_panel.editingEvent();
+    const std::optional<QString> id = editing ? std::optional(editing->id) : std::nullopt;
+    if (id != m_seenEditingId) {
+        m_seenEditingId = id;
+        if (editing)
+            load(*editing);
+        else if (m_state.editing)
+            reset();
+    }
+    consumePrefill();
+}
+
+void QuickAddModel::close() {
+    // Last thing: the panel may delete this model as quick add closes.
+    m_panel.closeQuickAdd(false);
+}
+
+void QuickAddModel::requestFocus(Field field) {
+    m_state.focus = field;
+    emit focusRequested(field);
+}
+
+// ---- Typing
+
+void QuickAddModel::setText(const QString& text) {
+    m_state.text = text;
+    m_state.error.reset();
+    m_state.showCalendars = false;
+    update();
+}
+
+void QuickAddModel::setWhenText(const QString& text) {
+    m_state.whenText = text;
+    m_state.error.reset();
+    update();
+}
+
+void QuickAddModel::whenReturn() {
+    requestFocus(Field::main);
+}
+
+void QuickAddModel::focused(Field field) {
+    // Nothing derived depends on the focus: no new view, only the boxes' outlines change.
+    m_state.focus = field;
+    emit changed();
+}
+
+// ---- Adding and saving
+
+void QuickAddModel::add() {
+    const QuickAdd::Derived& v = view();
+    if (!v.canAdd || !v.destination)
+        return;
+    if (m_state.editing) {
+        const CalEvent event = *m_state.editing;
+        // Runs on by itself and frees itself when it ends; it checks its model after the wait.
+        (void)save(event, v.draft, v.invitees, v.meetOn);
+        return;
+    }
+    const QuickAddDraft draft = v.scheduled;
+    if (v.destination->calendar()) {
+        // A copy: the write makes the agenda change, which replaces the view it came from.
+        const LocalCalendar calendar = *v.destination->calendar();
+        try {
+            m_env.addEvent(draft, calendar);
+        } catch (const CancelledError&) {
+            return;
+        } catch (const std::exception& error) {
+            m_state.error = messageOf(error);
+            update();
+            return;
+        }
+        finish();
+        return;
+    }
+    (void)createMeeting(draft, v.invitees, v.meetOn, *v.destination->target());
+}
+
+QCoro::Task<> QuickAddModel::createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
+                                           EventStore::MeetingTarget target) {
+    // What is sent is taken now: later typing does not change it.
+    m_state.busy = true;
+    update();
+    QPointer self(this);
+    std::optional<QString> failure;
+    bool cancelled = false;
+    try {
+        QCoro::Task<CalEvent> call =
+            m_env.createMeeting(std::move(draft), std::move(invitees), meet, std::move(target));
+        co_await call;
+    } catch (const CancelledError&) {
+        cancelled = true;
+    } catch (const std::exception& error) {
+        failure = messageOf(error);
+    }
+    if (!self)
+        co_return;
+    m_state.busy = false;
+    // Only this showing, still on screen: a newer one keeps its line, a closed one stays closed.
+    if (!isOpen() || !m_panel.isQuickAddShown() || cancelled) {
+        update();
+        co_return;
+    }
+    if (failure) {
+        m_state.error = failure;
+        update();
+        co_return;
+    }
+    finish();
+}
+
+QCoro::Task<> QuickAddModel::save(CalEvent event, QuickAddDraft draft, QList<Person> invitees, bool meet) {
+    m_state.busy = true;
+    update();
+    QPointer self(this);
+    std::optional<QString> failure;
+    std::optional<CalEvent> saved;
+    try {
+        QCoro::Task<CalEvent> call = m_env.updateEvent(event, std::move(draft), std::move(invitees), meet);
+        saved = co_await call;
+    } catch (const CancelledError&) {
+    } catch (const std::exception& error) {
+        failure = messageOf(error);
+    }
+    if (!self)
+        co_return;
+    m_state.busy = false;
+    if (!isOpen() || !m_panel.isQuickAddShown()) {
+        update();
+        co_return;
+    }
+    if (failure) {
+        m_state.error = failure;
+        update();
+        co_return;
+    }
+    if (!saved || !m_state.editing || m_state.editing->id != event.id) {
+        update();
+        co_return;
+    }
+    m_panel.setSelectedEvent(*saved);
+    if (self)
+        finish();
+}
+
+void QuickAddModel::finish() {
+    m_state.text.clear();
+    m_state.manualInvitees.clear();
+    m_state.meetChoice.reset();
+    m_state.showPeople = false;
+    update();
+    close();
+}
+
+void QuickAddModel::cancel() {
+    if (!m_state.busy)
+        close();
+}
+
+void QuickAddModel::back() {
+    cancel();
+}
+
+void QuickAddModel::toggleCalendars() {
+    if (m_state.editing)
+        return;
+    m_state.showCalendars = !m_state.showCalendars;
+    update();
+}
+
+void QuickAddModel::pickDestination(const QString& destinationId) {
+    if (m_state.editing)
+        return;
+    const QList<QuickAdd::Destination> destinations = view().destinations;
+    const auto it = std::find_if(destinations.cbegin(), destinations.cend(),
+                                 [&](const QuickAdd::Destination& d) { return d.id() == destinationId; });
+    if (it == destinations.cend())
+        return;
+    m_state.destinationID = destinationId;
+    m_state.showCalendars = false;
+    update();
+    if (const EventStore::MeetingTarget* target = it->target())
+        m_env.setDefaultMeetingTarget(target->id());
+    else
+        m_env.setDefaultCalendarID(it->calendar()->id);
+}
+
+void QuickAddModel::connectGoogle() {
+    (void)signIn(m_env.connectGoogle());
+}
+
+// ---- Guests
+
+void QuickAddModel::toggleInvite() {
+    if (!view().guestsEditable)
+        return;
+    m_state.showPeople = !m_state.showPeople;
+    update();
+    requestFocus(m_state.showPeople ? Field::people : Field::main);
+}
+
+void QuickAddModel::setPeopleQuery(const QString& text) {
+    m_state.peopleQuery = text;
+    update();
+}
+
+void QuickAddModel::commitPerson() {
+    if (!view().guestsEditable)
+        return;
+    const QString query = QuickAddParser::trimBlanks(m_state.peopleQuery);
+    if (query.isEmpty()) {
+        m_state.showPeople = false;
+        update();
+        requestFocus(Field::main);
+        return;
+    }
+    if (PeopleDirectory::isAddress(query)) {
+        addPerson(m_env.person(query).value_or(Person(query)));
+        return;
+    }
+    const QList<Person> found = m_env.suggestions(query, view().invitees);
+    if (found.isEmpty()) {
+        m_state.error = u'“' + query +
+                        QStringLiteral("” isn’t an email address and isn’t someone from your calendar yet");
+        update();
+        return;
+    }
+    addPerson(found.first());
+}
+
+void QuickAddModel::addPerson(const Person& person) {
+    const QuickAdd::Derived& v = view();
+    if (!v.guestsEditable || holds(v.invitees, person))
+        return;
+    m_state.manualInvitees << person;
+    m_state.peopleQuery.clear();
+    m_state.error.reset();
+    update();
+    requestFocus(Field::people);
+}
+
+bool QuickAddModel::remove(const Person& person) {
+    const QuickAdd::Derived& v = view();
+    if (!v.guestsEditable || m_state.organizers.contains(person.email.toLower()))
+        return false;
+    const bool typed = holds(v.draft.invitees, person) && !m_state.editing;
+    const bool manual = holds(m_state.manualInvitees, person);
+    if (typed) {
+        const std::optional<QString> line = QuickAdd::lineWithoutGuest(
+            m_state.text, person, [this](const QString& text) { return parse(text); },
+            [this](const QString& text) { return m_env.person(text); });
+        if (!line)
+            return false;
+        m_state.text = *line;
+    } else if (!manual) {
+        return false;
+    }
+    m_state.manualInvitees.removeIf([&](const Person& p) { return sameGuest(p, person); });
+    update();
+    return true;
+}
+
+bool QuickAddModel::backspaceInPeopleField() {
+    if (!m_state.peopleQuery.isEmpty())
+        return false;
+    const QuickAdd::Derived& v = view();
+    if (!v.guestsEditable)
+        return false;
+    for (auto chip = v.chips.crbegin(); chip != v.chips.crend(); ++chip) {
+        if (chip->removable) {
+            const Person guest = chip->person;
+            return remove(guest);
+        }
+    }
+    return false;
+}
+
+void QuickAddModel::toggleMeet() {
+    const QuickAdd::Derived& v = view();
+    if (!v.guestsEditable)
+        return;
+    m_state.meetChoice = !v.meetOn;
+    update();
+}

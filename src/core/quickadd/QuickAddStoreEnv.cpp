@@ -1,0 +1,127 @@
+#include "core/quickadd/QuickAddStoreEnv.h"
+
+#include "core/settings/AppSettings.h"
+#include "core/store/EventStore.h"
+
+QuickAddStoreEnv::QuickAddStoreEnv(EventStore& store, QObject* parent)
+    : QuickAddEnv(parent)
+    , m_store(store) {
+    readCalendars();
+    CalendarStore* calendars = &store.calendar();
+    connect(calendars, &CalendarStore::calendarsChanged, this, &QuickAddStoreEnv::readCalendars);
+    connect(calendars, &CalendarStore::statusChanged, this, &QuickAddStoreEnv::readCalendars);
+    connect(&store.settings(), &AppSettings::defaultCalendarIDChanged, this,
+            &QuickAddStoreEnv::readCalendars);
+    connect(&store, &EventStore::changed, this, &QuickAddEnv::changed);
+    connect(&store.settings(), &AppSettings::changed, this, &QuickAddEnv::changed);
+}
+
+void QuickAddStoreEnv::readCalendars() {
+    CalendarStore& calendars = m_store.calendar();
+    m_writable = calendars.writableCalendars();
+    m_forNewEvents = calendars.calendarForNewEvents(m_store.settings().defaultCalendarID());
+    emit changed();
+}
+
+QDateTime QuickAddStoreEnv::now() const {
+    return m_store.now();
+}
+
+Cal QuickAddStoreEnv::cal() const {
+    return m_store.cal();
+}
+
+int QuickAddStoreEnv::defaultEventMinutes() const {
+    return m_store.settings().defaultEventMinutes();
+}
+
+bool QuickAddStoreEnv::quickAddHotkey() const {
+    return m_store.settings().quickAddHotkey();
+}
+
+bool QuickAddStoreEnv::googleHasClient() const {
+    return m_store.settings().google().hasClient();
+}
+
+bool QuickAddStoreEnv::googleNeedsWriteAccess() const {
+    return m_store.googleNeedsWriteAccess();
+}
+
+bool QuickAddStoreEnv::isConnectingGoogle() const {
+    return m_store.isConnectingGoogle();
+}
+
+std::optional<Person> QuickAddStoreEnv::person(const QString& matching) const {
+    return m_store.person(matching);
+}
+
+QList<Person> QuickAddStoreEnv::suggestions(const QString& text, const QList<Person>& excluding) const {
+    return m_store.suggestions(text, excluding);
+}
+
+std::optional<FreeSlot> QuickAddStoreEnv::nextFreeSlot(const QDateTime& day, int minutes, int workStart,
+                                                       int workEnd) const {
+    return m_store.nextFreeSlot(day, minutes, workStart, workEnd);
+}
+
+std::optional<FreeSlot> QuickAddStoreEnv::nextFreeSlot(const QDateTime& from, int minutes) const {
+    return m_store.nextFreeSlot(from, minutes);
+}
+
+QList<CalEvent> QuickAddStoreEnv::events(const QDateTime& day) const {
+    return m_store.events(day);
+}
+
+QList<QuickAddEnv::MeetingTarget> QuickAddStoreEnv::meetingTargets() const {
+    return m_store.meetingTargets();
+}
+
+std::optional<QuickAddEnv::MeetingTarget> QuickAddStoreEnv::defaultMeetingTarget() const {
+    return m_store.defaultMeetingTarget();
+}
+
+QList<LocalCalendar> QuickAddStoreEnv::writableCalendars() const {
+    return m_writable;
+}
+
+std::optional<LocalCalendar> QuickAddStoreEnv::calendarForNewEvents() const {
+    return m_forNewEvents;
+}
+
+std::optional<LocalCalendar> QuickAddStoreEnv::calendarOf(const CalEvent& event) const {
+    CalendarStore& calendars = m_store.calendar();
+    const std::optional<LocalOccurrence> occurrence = calendars.ekEvent(event);
+    if (!occurrence)
+        return std::nullopt;
+    for (const LocalCalendar& calendar : calendars.calendars()) {
+        if (calendar.id == occurrence->calendarId)
+            return calendar;
+    }
+    return std::nullopt;
+}
+
+CalEvent QuickAddStoreEnv::addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar) {
+    return m_store.addEvent(draft, calendar);
+}
+
+QCoro::Task<CalEvent> QuickAddStoreEnv::createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
+                                                      MeetingTarget target) {
+    return m_store.createMeeting(std::move(draft), std::move(invitees), meet, std::move(target));
+}
+
+QCoro::Task<CalEvent> QuickAddStoreEnv::updateEvent(CalEvent event, QuickAddDraft draft,
+                                                    QList<Person> invitees, bool meet) {
+    return m_store.updateEvent(std::move(event), std::move(draft), std::move(invitees), meet);
+}
+
+QCoro::Task<bool> QuickAddStoreEnv::connectGoogle() {
+    return m_store.connectGoogle();
+}
+
+void QuickAddStoreEnv::setDefaultMeetingTarget(const QString& target) {
+    m_store.settings().setDefaultMeetingTarget(target);
+}
+
+void QuickAddStoreEnv::setDefaultCalendarID(const QString& id) {
+    m_store.settings().setDefaultCalendarID(id);
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "ui/notch/NotchGeometry.h"
+#include "ui/notch/NotchShape.h"
+
+#include <QPainterPath>
+#include <QPointer>
+#include <QVariantAnimation>
+#include <QWidget>
+
+#include <array>
+
+class AppSettings;
+class EventStore;
+class NotchState;
+
+// The one view inside the panel window. It picks the panel's mode from the state, the store and the
+// settings (notchMode()), draws the black silhouette of that mode at the top centre of the window,
+// morphs it with the panel's spring whenever the mode changes, and shows each mode's content inside
+// it. A click on the silhouette of a collapsed panel (bare notch, peek or alert) expands it pinned.
+//
+// Hosting content: setModeContent() gives a mode its widget. The view shows it only in that mode,
+// at the mode's shape size (NotchLayout::shapeSize: 600 × 410 expanded), centred in the silhouette,
+// clipped to the silhouette's animated outline, and fades it in and out with the mode's timing
+// (peek 0.15 s; alert 0.18 s after 0.08 s; expanded 0.18 s after 0.1 s), so that the shape grows
+// before the larger contents appear. modeChanged() tells the content when to refresh.
+//
+// It needs no controller and no window: the snapshot mode renders it off screen with animations off
+// (Motion), where every change shows its final state at once.
+class NotchRootView : public QWidget {
+    Q_OBJECT
+public:
+    NotchRootView(NotchState& state, EventStore& store, AppSettings& settings, QWidget* parent = nullptr);
+    ~NotchRootView() override;
+
+    NotchState& state() const { return m_state; }
+    EventStore& store() const { return m_store; }
+    AppSettings& settings() const { return m_settings; }
+
+    // The mode drawn now, or being morphed to.
+    NotchMode mode() const { return m_mode; }
+    // The silhouette as drawn at this moment, part way through a morph too.
+    const NotchSilhouette& silhouette() const { return m_silhouette; }
+    bool isMorphing() const;
+    // Where the silhouette is drawn in this view (centred at the top) and its outline there.
+    QRectF silhouetteRect() const;
+    QPainterPath silhouettePath() const;
+
+    // Gives `mode` its content widget, taking ownership; a widget given before for that mode is
+    // deleted. Null removes it.
+    void setModeContent(NotchMode mode, QWidget* content);
+    QWidget* modeContent(NotchMode mode) const;
+
+    // The drop shadow of the alert and expanded modes. Off where no compositor blends it: it would
+    // show as a black band.
+    void setShadowEnabled(bool on);
+
+signals:
+    void modeChanged(NotchMode mode, NotchMode previous);
+    // Every frame of a morph, and whenever the silhouette moves within the view (a resize).
+    void silhouetteChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    struct Content {
+        QPointer<QWidget> widget;
+        QPointer<QAbstractAnimation> fade;
+    };
+
+    void refreshMode();
+    void morphTo(const NotchSilhouette& target);
+    void setSilhouette(const NotchSilhouette& silhouette);
+    // Moves the clipping stage onto the silhouette and the contents into it.
+    void layoutStage();
+    void fade(NotchMode mode, bool in);
+    void paintShadow(QPainter& painter, const QRectF& shape) const;
+
+    NotchState& m_state;
+    EventStore& m_store;
+    AppSettings& m_settings;
+    NotchMode m_mode = NotchMode::collapsed;
+    NotchSilhouette m_silhouette;
+    NotchSilhouette m_from;
+    NotchSilhouette m_to;
+    QVariantAnimation m_morph;
+    QWidget* m_stage; // clips the contents to the silhouette
+    std::array<Content, 4> m_contents;
+    bool m_shadowEnabled = true;
+    bool m_pressed = false;
+};

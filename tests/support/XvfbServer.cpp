@@ -1,0 +1,59 @@
+#include "support/XvfbServer.h"
+
+#include <QDeadlineTimer>
+
+#include <cstdio>
+#include <poll.h>
+#include <unistd.h>
+
+XvfbServer::~XvfbServer() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+}
+
+bool XvfbServer::start() {
+    // Xvfb writes the display number it chose to the descriptor given with -displayfd once it is
+    // ready for clients: no guessing at free numbers, no polling for its socket.
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return false;
+    m_process.setProgram(QStringLiteral("Xvfb"));
+    // -noreset: a server resets when its last client leaves, refusing connections meanwhile, and the
+    // app's own "is there a display?" probe is such a client just before Qt connects.
+    m_process.setArguments({QStringLiteral("-displayfd"), QString::number(ready[1]),
+                            QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24"),
+                            QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.start();
+    ::close(ready[1]);
+    if (!m_process.waitForStarted(5000)) {
+        std::fprintf(stderr, "XvfbServer: Xvfb does not start: %s\n", qPrintable(m_process.errorString()));
+        ::close(ready[0]);
+        return false;
+    }
+
+    QByteArray number;
+    const QDeadlineTimer deadline(10000);
+    while (!number.endsWith('\n') && !deadline.hasExpired()) {
+        pollfd wait{ready[0], POLLIN, 0};
+        if (::poll(&wait, 1, int(deadline.remainingTime())) <= 0)
+            break;
+        char c;
+        if (::read(ready[0], &c, 1) != 1)
+            break;
+        number.append(c);
+    }
+    ::close(ready[0]);
+    if (!number.endsWith('\n')) {
+        std::fprintf(stderr, "XvfbServer: Xvfb did not report a display\n");
+        return false;
+    }
+    m_display = ':' + number.trimmed();
+    qputenv("DISPLAY", m_display);
+    return true;
+}

@@ -1,0 +1,124 @@
+#include "ui/controls/IconButton.h"
+#include "ui/controls/Motion.h"
+
+#include <QCursor>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVariantAnimation>
+
+namespace {
+
+// The white of the background at the button's left edge, well away from the symbol.
+int backgroundAlpha(IconButton& button) {
+    QImage image(button.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    button.render(&image, {}, {}, QWidget::RenderFlags());
+    return qAlpha(image.pixel(3, button.height() / 2));
+}
+
+} // namespace
+
+class TestIconButton : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { Motion::setEnabled(true); }
+    void cleanup() { Motion::setEnabled(true); }
+
+    void stateMatrix_data() {
+        QTest::addColumn<bool>("active");
+        QTest::addColumn<bool>("hovering");
+        QTest::addColumn<qreal>("background");
+        QTest::addColumn<qreal>("symbol");
+        QTest::newRow("normal") << false << false << 0.07 << 0.8;
+        QTest::newRow("hover") << false << true << 0.14 << 1.0;
+        QTest::newRow("active") << true << false << 0.22 << 1.0;
+        QTest::newRow("active keeps its look under the pointer") << true << true << 0.22 << 1.0;
+    }
+    void stateMatrix() {
+        QFETCH(bool, active);
+        QFETCH(bool, hovering);
+        QFETCH(qreal, background);
+        QFETCH(qreal, symbol);
+        QCOMPARE(IconButton::look(active, hovering), (IconButton::Look{background, symbol}));
+    }
+
+    // The pointer entering and leaving changes what is painted, through real crossing events.
+    void hoverIsPaintedAsThePointerComesAndGoes() {
+        QWidget window;
+        window.resize(100, 60);
+        auto* button = new IconButton(QStringLiteral("plus"), QStringLiteral("New event"), &window);
+        button->move(30, 20);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCursor::setPos(window.mapToGlobal(QPoint(5, 5)));
+        QTRY_VERIFY(!button->isHovering());
+        QCOMPARE(backgroundAlpha(*button), qRound(0.07 * 255));
+
+        QCursor::setPos(button->mapToGlobal(button->rect().center()));
+        QTRY_VERIFY(button->isHovering());
+        QCOMPARE(backgroundAlpha(*button), qRound(0.14 * 255));
+        button->setActive(true);
+        QCOMPARE(backgroundAlpha(*button), qRound(0.22 * 255));
+
+        QCursor::setPos(window.mapToGlobal(QPoint(5, 5)));
+        QTRY_VERIFY(!button->isHovering());
+    }
+
+    void clickRunsTheActionAndHelpNamesTheButton() {
+        int runs = 0;
+        IconButton button(QStringLiteral("gearshape"), QStringLiteral("Settings"), [&] { ++runs; });
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(runs, 1);
+        QCOMPARE(button.toolTip(), QStringLiteral("Settings"));
+        QCOMPARE(button.accessibleName(), QStringLiteral("Settings"));
+        QCOMPARE(button.focusPolicy(), Qt::NoFocus);
+        QCOMPARE(button.size(), QSize(24, 22));
+    }
+
+    // A panel opened while a sync runs builds its refresh button already spinning: it turns at once.
+    void aButtonCreatedSpinningTurns() {
+        IconButton button(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"));
+        button.setSpinning(true);
+        button.show();
+        QTRY_VERIFY(button.angle() > 10);
+    }
+
+    void stoppingComesToRestUpright() {
+        IconButton button(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"));
+        button.show();
+        button.setSpinning(true);
+        QTRY_VERIFY(button.angle() > 10);
+        button.setSpinning(false);
+        QTRY_COMPARE(button.angle(), 0.0);
+        // And it can start again.
+        button.setSpinning(true);
+        QTRY_VERIFY(button.angle() > 10);
+    }
+
+    void withAnimationsOffItNeverTurns() {
+        Motion::setEnabled(false);
+        IconButton button(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"));
+        button.setSpinning(true);
+        button.show();
+        QTest::qWait(50);
+        QCOMPARE(button.angle(), 0.0);
+        QVERIFY(button.findChildren<QVariantAnimation*>().isEmpty());
+    }
+
+    void aHiddenButtonStopsTurning() {
+        IconButton button(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"));
+        button.setSpinning(true);
+        button.show();
+        QTRY_VERIFY(button.angle() > 10);
+        button.hide();
+        QCOMPARE(button.angle(), 0.0);
+        for (const QVariantAnimation* animation : button.findChildren<QVariantAnimation*>())
+            QCOMPARE(animation->state(), QAbstractAnimation::Stopped);
+        button.show();
+        QTRY_VERIFY(button.angle() > 10);
+    }
+};
+
+QTEST_MAIN(TestIconButton)
+#include "tst_iconbutton.moc"

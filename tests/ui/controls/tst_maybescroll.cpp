@@ -1,0 +1,93 @@
+#include "core/model/ProcessArguments.h"
+#include "ui/controls/ElidedText.h"
+#include "ui/controls/MaybeScroll.h"
+#include "ui/controls/Theme.h"
+
+#include <QScrollArea>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace {
+
+// A column of 30 rows of 40 pixels, like a long day list.
+QWidget* column(QList<ElidedText*>* rows) {
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (int i = 0; i < 30; ++i) {
+        auto* row = new ElidedText(QStringLiteral("Event %1").arg(i), Theme::uiFont(13), Theme::white());
+        row->setFixedHeight(40);
+        layout->addWidget(row);
+        rows->append(row);
+    }
+    return content;
+}
+
+} // namespace
+
+class TestMaybeScroll : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup() { ProcessArguments::set({QStringLiteral("vorrindel")}); }
+
+    void anUpdateInPlaceKeepsTheScrollPosition() {
+        QList<ElidedText*> rows;
+        MaybeScroll scroll(column(&rows));
+        QVERIFY(!scroll.isStatic());
+        QCOMPARE(scroll.findChild<QScrollArea*>()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        scroll.resize(300, 200);
+        scroll.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&scroll));
+        scroll.setScrollPosition(300);
+        QCOMPARE(scroll.scrollPosition(), 300);
+        // A publish renames a row and adds one at the end: the user stays where they were.
+        rows[3]->setText(QStringLiteral("Renamed"));
+        auto* extra = new ElidedText(QStringLiteral("Late addition"), Theme::uiFont(13), Theme::white());
+        extra->setFixedHeight(40);
+        static_cast<QVBoxLayout*>(scroll.content()->layout())->addWidget(extra);
+        QTest::qWait(20);
+        QCOMPARE(scroll.scrollPosition(), 300);
+        QTRY_COMPARE(scroll.content()->height(), 31 * 40);
+    }
+
+    // The day list asks for its next event before it is shown; it lands at the top once laid out.
+    void scrollToChildAskedBeforeTheFirstShow() {
+        QList<ElidedText*> rows;
+        MaybeScroll scroll(column(&rows));
+        scroll.scrollToChild(rows[10], 4);
+        scroll.resize(300, 200);
+        scroll.show();
+        QTRY_COMPARE(scroll.scrollPosition(), 10 * 40 - 4);
+        // Only once: later layouts leave the position alone.
+        scroll.setScrollPosition(0);
+        scroll.resize(300, 220);
+        QTest::qWait(20);
+        QCOMPARE(scroll.scrollPosition(), 0);
+        // As far as the content allows.
+        scroll.scrollToChild(rows[29]);
+        QTRY_COMPARE(scroll.scrollPosition(), 30 * 40 - 220);
+    }
+
+    void snapshotFormIsAPlainFrameFromTheTop() {
+        ProcessArguments::set(
+            {QStringLiteral("vorrindel"), QStringLiteral("--snapshot"), QStringLiteral("/tmp/x")});
+        QList<ElidedText*> rows;
+        QWidget* content = column(&rows);
+        content->setMaximumWidth(200);
+        MaybeScroll scroll(content);
+        QVERIFY(scroll.isStatic());
+        QVERIFY(!scroll.findChild<QScrollArea*>());
+        scroll.resize(300, 200);
+        scroll.show();
+        // Centred across, from the top, cut off at the bottom; it never scrolls.
+        QTRY_COMPARE(content->geometry(), QRect(50, 0, 200, 30 * 40));
+        scroll.setScrollPosition(100);
+        scroll.scrollToChild(rows[5]);
+        QCOMPARE(scroll.scrollPosition(), 0);
+        QCOMPARE(content->y(), 0);
+    }
+};
+
+QTEST_MAIN(TestMaybeScroll)
+#include "tst_maybescroll.moc"
