@@ -694,6 +694,11 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
     if (!icaltime_is_null_time(rule.until)) {
         const QDate d(rule.until.year, rule.until.month, rule.until.day);
         const QTime t(rule.until.hour, rule.until.minute, rule.until.second);
+        if (!d.isValid() || !t.isValid()) {
+            if (reason)
+                *reason = QStringLiteral("UNTIL is no date");
+            return std::nullopt;
+        }
         if (rule.until.is_date) {
             r.m_untilKind = Until::date;
             r.m_untilWall = Wall::seconds(d, QTime(23, 59, 59));
@@ -703,11 +708,6 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
         } else {
             r.m_untilKind = Until::wallClock;
             r.m_untilWall = Wall::seconds(d, t);
-        }
-        if (!d.isValid() || !t.isValid()) {
-            if (reason)
-                *reason = QStringLiteral("UNTIL is no date");
-            return std::nullopt;
         }
         r.m_rule.until = icaltime_null_time();
         // Wall clocks stand within a day of their instant.
