@@ -30,6 +30,11 @@ std::optional<FileStamp> stamp(const QString& path) {
 }
 
 std::optional<Contents> read(const QString& path, QString* error) {
+    return readAt(AT_FDCWD, QFile::encodeName(path), error);
+}
+
+std::optional<Contents> readAt(int folder, const QByteArray& name, QString* error, FileStamp* seen,
+                               bool* missing) {
     auto fail = [&](const QString& reason) {
         if (error)
             *error = reason;
@@ -39,7 +44,9 @@ std::optional<Contents> read(const QString& path, QString* error) {
         return fail(QStringLiteral("larger than %1 MB, the most a calendar item may hold")
                         .arg(maxSize / (1024 * 1024)));
     };
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::openat(folder, name.constData(), O_RDONLY | O_CLOEXEC);
+    if (missing)
+        *missing = fd < 0 && (errno == ENOENT || errno == ENOTDIR);
     if (fd < 0)
         return fail(QStringLiteral("cannot be read: ") + QString::fromLocal8Bit(std::strerror(errno)));
     const auto closeFile = qScopeGuard([fd] { ::close(fd); });
@@ -49,6 +56,8 @@ std::optional<Contents> read(const QString& path, QString* error) {
         struct stat before;
         if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode))
             return fail(QStringLiteral("cannot be read"));
+        if (seen)
+            *seen = stampOf(before);
         if (before.st_size > maxSize)
             return tooLarge();
         // One byte more than the size seen tells a file that grew meanwhile.

@@ -18,6 +18,8 @@
 #include <QTimer>
 
 #include <atomic>
+
+#include <fcntl.h>
 #include <memory>
 
 struct ParsedItem {
@@ -55,8 +57,9 @@ struct ItemCache {
     // The item as the bytes hold it, read under one budget. Null, with the reason, when it cannot
     // be read safely.
     std::shared_ptr<const ParsedItem> parse(const QByteArray& bytes, const QString& path, QString* problem);
-    // The item at that path as it is on disk now (the journal may skip it).
-    CachedItem read(const QString& path, const FileStamp& stamp);
+    // The item at that path as it is on disk now (the journal may skip it); from the open folder
+    // `folder` by `name` when given. Absent when there is no such file (any more).
+    std::optional<CachedItem> read(const QString& path, int folder = AT_FDCWD, const QByteArray& name = {});
     // The entry with its occurrences in [from, to) expanded (or the entry skipped, if that costs too
     // much); `occurrences` receives them.
     CachedItem expand(CachedItem entry, const QString& path, const QString& calendarId, const QDateTime& from,

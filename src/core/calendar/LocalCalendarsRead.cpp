@@ -6,6 +6,7 @@
 #include "core/calendar/VdirCollection.h"
 #include "core/model/DebugLog.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -49,22 +50,26 @@ std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, cons
     return item;
 }
 
-CachedItem ItemCache::read(const QString& path, const FileStamp& stamp) {
-    CachedItem entry{stamp, nullptr, {}, {}, {}, {}};
+std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const QByteArray& name) {
+    CachedItem entry{{}, nullptr, {}, {}, {}, {}};
+    bool missing = false;
+    std::optional<ItemFile::Contents> contents = ItemFile::readAt(
+        folder, name.isEmpty() ? QFile::encodeName(path) : name, &entry.problem, &entry.stamp, &missing);
+    if (missing)
+        return std::nullopt;
+    if (!contents) {
+        logSkipped(path, entry.problem);
+        return entry;
+    }
+    entry.stamp = contents->stamp;
     if (journal) {
-        const QString reason = journal->skipReason(path, stamp);
+        const QString reason = journal->skipReason(path, entry.stamp);
         if (!reason.isEmpty()) {
             entry.problem = QStringLiteral("skipped until the file changes, since %1").arg(reason);
             logSkipped(path, entry.problem);
             return entry;
         }
     }
-    std::optional<ItemFile::Contents> contents = ItemFile::read(path, &entry.problem);
-    if (!contents) {
-        logSkipped(path, entry.problem);
-        return entry;
-    }
-    entry.stamp = contents->stamp;
     bool timedOut = false;
     {
         std::optional<ItemJournal::Scope> scope;
@@ -144,7 +149,8 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
     struct Folder {
         const LocalCalendar* calendar = nullptr;
         QHash<QString, CachedItem> known;
-        QList<VdirCollection::Item> items;
+        std::unique_ptr<VdirCollection::OpenFolder> open;
+        std::vector<QString> fileNames; // empty: the item is gone
         std::vector<CachedItem> fresh;
         std::vector<QList<LocalOccurrence>> found;
     };
@@ -156,44 +162,71 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
             folderList[size_t(i)].known = folders.value(calendars[i].path);
         }
     }
+    // The listings first, folder by folder; then every item, whatever its folder, on every thread:
+    // one large calendar is as quick to scan as many small ones.
     ReadingThreads::parallelFor(qsizetype(folderList.size()), 1, [&](qsizetype i) {
         Folder& f = folderList[size_t(i)];
-        f.items = VdirCollection::items(f.calendar->path);
-        f.fresh.resize(size_t(f.items.size()));
-        f.found.resize(size_t(f.items.size()));
+        f.open = std::make_unique<VdirCollection::OpenFolder>(f.calendar->path);
+        const size_t count = size_t(f.open->names().size());
+        f.fileNames.resize(count);
+        f.fresh.resize(count);
+        f.found.resize(count);
     });
     std::vector<std::pair<size_t, qsizetype>> work;
     for (size_t i = 0; i < folderList.size(); ++i) {
-        for (qsizetype j = 0; j < folderList[i].items.size(); ++j)
+        for (qsizetype j = 0; j < folderList[i].open->names().size(); ++j)
             work.emplace_back(i, j);
     }
-    ReadingThreads::parallelFor(qsizetype(work.size()), 16, [&](qsizetype n) {
+    ReadingThreads::parallelFor(qsizetype(work.size()), 32, [&](qsizetype n) {
         const auto [i, j] = work[size_t(n)];
         Folder& f = folderList[i];
-        const VdirCollection::Item& item = f.items[j];
-        const auto known = f.known.constFind(item.fileName);
-        CachedItem entry =
-            known != f.known.constEnd() && known->stamp == item.stamp ? *known : read(item.path, item.stamp);
-        f.fresh[size_t(j)] =
-            expand(std::move(entry), item.path, f.calendar->id, from, to, f.found[size_t(j)]);
+        const QByteArray& name = f.open->names()[j];
+        const QString fileName = QFile::decodeName(name);
+        const QString path = f.calendar->path + QLatin1Char('/') + fileName;
+        // An item read before is read again only when its stamp changed; a new one is read at once
+        // (the read tells its stamp).
+        std::optional<CachedItem> entry;
+        if (const auto known = f.known.constFind(fileName); known != f.known.constEnd()) {
+            const std::optional<FileStamp> stamp = f.open->stamp(name);
+            if (!stamp)
+                return;
+            if (known->stamp == *stamp)
+                entry = *known;
+        }
+        if (!entry)
+            entry = read(path, f.open->descriptor(), name);
+        if (!entry)
+            return;
+        f.fresh[size_t(j)] = expand(std::move(*entry), path, f.calendar->id, from, to, f.found[size_t(j)]);
+        f.fileNames[size_t(j)] = fileName;
     });
-    QList<LocalOccurrence> out;
     {
         // Items that are gone leave the cache with their folder's scan.
         const QMutexLocker lock(&mutex);
         for (Folder& f : folderList) {
             QHash<QString, CachedItem> fresh;
-            fresh.reserve(f.items.size());
-            for (qsizetype j = 0; j < f.items.size(); ++j)
-                fresh.insert(f.items[j].fileName, std::move(f.fresh[size_t(j)]));
+            fresh.reserve(qsizetype(f.fresh.size()));
+            for (size_t j = 0; j < f.fresh.size(); ++j) {
+                if (!f.fileNames[j].isEmpty())
+                    fresh.insert(f.fileNames[j], std::move(f.fresh[j]));
+            }
             folders.insert(f.calendar->path, std::move(fresh));
         }
     }
+    // In order of start, items in listing order among equals; sorted as keys, copied once.
+    std::vector<std::pair<qint64, const LocalOccurrence*>> order;
     for (const Folder& f : folderList) {
-        for (const QList<LocalOccurrence>& found : f.found)
-            out.append(found);
+        for (const QList<LocalOccurrence>& found : f.found) {
+            for (const LocalOccurrence& o : found)
+                order.emplace_back(o.start.toMSecsSinceEpoch(), &o);
+        }
     }
-    sortByStart(out);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    QList<LocalOccurrence> out;
+    out.reserve(qsizetype(order.size()));
+    for (const auto& entry : order)
+        out.append(*entry.second);
     return out;
 }
 
@@ -245,7 +278,9 @@ QList<LocalOccurrence> LocalCalendars::occurrencesOf(const QString& eventIdentif
     }
     const bool fresh = !entry;
     if (fresh)
-        entry = d->items->read(path, *stamp);
+        entry = d->items->read(path);
+    if (!entry)
+        return {};
     QList<LocalOccurrence> found;
     // Only what was read anew is kept: the cached item keeps the agenda's wider range.
     CachedItem expanded = d->items->expand(*entry, path, d->calendarIdOf(path), from, to, found);
@@ -294,10 +329,12 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
             parsed = it->parsed;
     }
     if (!parsed) {
-        CachedItem entry = d->items->read(path, *stamp);
-        parsed = entry.parsed;
+        std::optional<CachedItem> entry = d->items->read(path);
+        if (!entry)
+            return std::nullopt;
+        parsed = entry->parsed;
         const QMutexLocker lock(&d->items->mutex);
-        d->items->folders[info.absolutePath()].insert(info.fileName(), std::move(entry));
+        d->items->folders[info.absolutePath()].insert(info.fileName(), std::move(*entry));
     }
     // An identifier without a UID names the item's only event; once the item holds more, it names
     // none of them.
