@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QMutex>
 #include <QSaveFile>
 
 #include <atomic>
@@ -139,7 +138,7 @@ struct ItemJournal::Private {
     QString folder;
     std::chrono::milliseconds timeLimit;
 
-    mutable QMutex listMutex;
+    mutable std::mutex listMutex;
     QHash<QString, Line> lines; // by path
 
     int inflightFd = -1;
@@ -177,7 +176,7 @@ struct ItemJournal::Private {
         if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
             out.commit();
         {
-            const QMutexLocker lock(&listMutex);
+            const std::lock_guard lock(listMutex);
             lines = std::move(onDisk);
         }
         if (lockFd >= 0)
@@ -252,9 +251,9 @@ QString ItemJournal::defaultFolder() {
 }
 
 std::shared_ptr<ItemJournal> ItemJournal::open(const QString& folder, std::chrono::milliseconds timeLimit) {
-    static QMutex mutex;
+    static std::mutex mutex;
     static QHash<QString, std::weak_ptr<ItemJournal>> journals;
-    const QMutexLocker lock(&mutex);
+    const std::lock_guard lock(mutex);
     const QString key = QDir::cleanPath(QDir(folder).absolutePath());
     if (std::shared_ptr<ItemJournal> journal = journals.value(key).lock())
         return journal;
@@ -337,7 +336,7 @@ ItemJournal::~ItemJournal() {
 }
 
 QString ItemJournal::skipReason(const QString& path, const FileStamp& stamp) const {
-    const QMutexLocker lock(&d->listMutex);
+    const std::lock_guard lock(d->listMutex);
     const auto it = d->lines.constFind(path);
     if (it == d->lines.constEnd() || it->kind != "skip" || it->entry.stamp != stamp)
         return {};
@@ -345,7 +344,7 @@ QString ItemJournal::skipReason(const QString& path, const FileStamp& stamp) con
 }
 
 QList<ItemJournal::Entry> ItemJournal::skipped() const {
-    const QMutexLocker lock(&d->listMutex);
+    const std::lock_guard lock(d->listMutex);
     QList<Entry> out;
     for (const Line& line : std::as_const(d->lines)) {
         if (line.kind == "skip")

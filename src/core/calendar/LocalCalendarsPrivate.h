@@ -14,13 +14,13 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHash>
-#include <QMutex>
 #include <QTimer>
 
 #include <atomic>
 
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 
 struct ParsedItem {
     QList<EventSeries> series;
@@ -49,7 +49,7 @@ struct ItemCache {
     qint64 budgetSteps = ExpansionBudget::defaultSteps;
     std::chrono::milliseconds budgetTime = ExpansionBudget::defaultTime;
 
-    QMutex mutex; // guards `folders`
+    std::mutex mutex; // guards `folders`
     // Parsed items by folder, then file name.
     QHash<QString, QHash<QString, CachedItem>> folders;
     std::atomic<int> parseCount{0};

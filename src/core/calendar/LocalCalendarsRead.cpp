@@ -156,7 +156,7 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
     };
     std::vector<Folder> folderList(size_t(calendars.size()));
     {
-        const QMutexLocker lock(&mutex);
+        const std::lock_guard lock(mutex);
         for (qsizetype i = 0; i < calendars.size(); ++i) {
             folderList[size_t(i)].calendar = &calendars[i];
             folderList[size_t(i)].known = folders.value(calendars[i].path);
@@ -202,7 +202,7 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
     });
     {
         // Items that are gone leave the cache with their folder's scan.
-        const QMutexLocker lock(&mutex);
+        const std::lock_guard lock(mutex);
         for (Folder& f : folderList) {
             QHash<QString, CachedItem> fresh;
             fresh.reserve(qsizetype(f.fresh.size()));
@@ -235,7 +235,7 @@ LocalCalendars::Private::remember(const QString& path, const QByteArray& bytes, 
     QString problem;
     std::shared_ptr<const ParsedItem> parsed = items->parse(bytes, path, &problem);
     const QFileInfo info(path);
-    const QMutexLocker lock(&items->mutex);
+    const std::lock_guard lock(items->mutex);
     items->folders[info.absolutePath()].insert(info.fileName(),
                                                CachedItem{stamp, parsed, problem, {}, {}, {}});
     return parsed;
@@ -271,7 +271,7 @@ QList<LocalOccurrence> LocalCalendars::occurrencesOf(const QString& eventIdentif
     const QFileInfo info(path);
     std::optional<CachedItem> entry;
     {
-        const QMutexLocker lock(&d->items->mutex);
+        const std::lock_guard lock(d->items->mutex);
         const QHash<QString, CachedItem> folder = d->items->folders.value(info.absolutePath());
         if (auto it = folder.constFind(info.fileName()); it != folder.constEnd() && it->stamp == *stamp)
             entry = *it;
@@ -285,7 +285,7 @@ QList<LocalOccurrence> LocalCalendars::occurrencesOf(const QString& eventIdentif
     // Only what was read anew is kept: the cached item keeps the agenda's wider range.
     CachedItem expanded = d->items->expand(*entry, path, d->calendarIdOf(path), from, to, found);
     if (fresh) {
-        const QMutexLocker lock(&d->items->mutex);
+        const std::lock_guard lock(d->items->mutex);
         d->items->folders[info.absolutePath()].insert(info.fileName(), std::move(expanded));
     }
     found.removeIf([&](const LocalOccurrence& o) { return o.eventIdentifier != eventIdentifier; });
@@ -295,7 +295,7 @@ QList<LocalOccurrence> LocalCalendars::occurrencesOf(const QString& eventIdentif
 
 QList<LocalCalendars::SkippedItem> LocalCalendars::skippedItems(const QList<LocalCalendar>& calendars) const {
     QList<SkippedItem> out;
-    const QMutexLocker lock(&d->items->mutex);
+    const std::lock_guard lock(d->items->mutex);
     for (const LocalCalendar& calendar : calendars) {
         const QHash<QString, CachedItem> folder = d->items->folders.value(calendar.path);
         for (auto it = folder.constBegin(); it != folder.constEnd(); ++it) {
@@ -323,7 +323,7 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
     const QFileInfo info(path);
     std::shared_ptr<const ParsedItem> parsed;
     {
-        const QMutexLocker lock(&d->items->mutex);
+        const std::lock_guard lock(d->items->mutex);
         const QHash<QString, CachedItem> folder = d->items->folders.value(info.absolutePath());
         if (auto it = folder.constFind(info.fileName()); it != folder.constEnd() && it->stamp == *stamp)
             parsed = it->parsed;
@@ -333,7 +333,7 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
         if (!entry)
             return std::nullopt;
         parsed = entry->parsed;
-        const QMutexLocker lock(&d->items->mutex);
+        const std::lock_guard lock(d->items->mutex);
         d->items->folders[info.absolutePath()].insert(info.fileName(), std::move(*entry));
     }
     // An identifier without a UID names the item's only event; once the item holds more, it names

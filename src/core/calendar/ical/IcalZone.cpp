@@ -133,13 +133,13 @@ std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
 }
 
 QDateTime DefinedZone::toInstant(QDate date, QTime time) const {
-    const QMutexLocker lock(&m_mutex);
+    const std::lock_guard lock(m_mutex);
     const time_t t = icaltime_as_timet_with_zone(icalWallTime(date, time), m_zone);
     return QDateTime::fromSecsSinceEpoch(qint64(t), Qt::UTC);
 }
 
 WallTime DefinedZone::toWallClock(const QDateTime& instant) const {
-    const QMutexLocker lock(&m_mutex);
+    const std::lock_guard lock(m_mutex);
     icaltimetype t =
         icaltime_from_timet_with_zone(time_t(instant.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
     icaltimezone_convert_time(&t, icaltimezone_get_utc_timezone(), m_zone);
@@ -216,7 +216,7 @@ WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZo
 
 QTimeZone IcalZoneResolver::namedZone(const QByteArray& id) {
     {
-        const QMutexLocker lock(&m_mutex);
+        const std::lock_guard lock(m_mutex);
         auto it = m_named.constFind(id);
         if (it != m_named.constEnd())
             return *it;
@@ -224,7 +224,7 @@ QTimeZone IcalZoneResolver::namedZone(const QByteArray& id) {
     QTimeZone zone;
     if (QTimeZone::isTimeZoneIdAvailable(id))
         zone = QTimeZone(id);
-    const QMutexLocker lock(&m_mutex);
+    const std::lock_guard lock(m_mutex);
     m_named.insert(id, zone);
     return zone;
 }
@@ -248,7 +248,7 @@ IcalZone IcalZoneResolver::resolve(const QByteArray& tzid, icalcomponent* vcalen
         icalmemory_free_buffer(text);
         std::optional<std::shared_ptr<const DefinedZone>> known;
         {
-            const QMutexLocker lock(&m_mutex);
+            const std::lock_guard lock(m_mutex);
             if (auto it = m_defined.constFind(key); it != m_defined.constEnd())
                 known = *it;
         }
@@ -262,7 +262,7 @@ IcalZone IcalZoneResolver::resolve(const QByteArray& tzid, icalcomponent* vcalen
                 });
             else
                 zone = std::make_shared<const DefinedZone>(vtz);
-            const QMutexLocker lock(&m_mutex);
+            const std::lock_guard lock(m_mutex);
             known = *m_defined.insert(key, m_defined.value(key, zone));
         }
         if (*known)

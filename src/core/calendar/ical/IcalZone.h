@@ -6,13 +6,13 @@
 #include <QDate>
 #include <QDateTime>
 #include <QHash>
-#include <QMutex>
 #include <QTime>
 #include <QTimeZone>
 
 #include <libical/ical.h>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 // Local date and time fields, without a zone.
@@ -40,7 +40,7 @@ public:
 
 private:
     icaltimezone* m_zone = nullptr;
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
 };
 
 // A date, or a date and wall-clock time, in libical's form and without a zone.
@@ -99,7 +99,7 @@ public:
 private:
     QTimeZone namedZone(const QByteArray& id);
 
-    QMutex m_mutex;
+    std::mutex m_mutex;
     QHash<QByteArray, QTimeZone> m_named;
     QHash<QByteArray, std::shared_ptr<const DefinedZone>> m_defined; // null: refused
 };
