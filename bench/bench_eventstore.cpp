@@ -2,6 +2,7 @@
 // source into days after each change of a source, and the free-slot search that quick add runs as
 // the user types.
 #include "TenThousandItems.h"
+#include "core/model/UserCal.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/SettingsLocations.h"
 #include "core/store/EventStore.h"
@@ -59,9 +60,9 @@ struct World {
         qputenv("VORRINDEL_CALENDARS",
                 (calendars.isEmpty() ? dir.path() + "/calendars" : calendars).toUtf8());
         settings = std::make_unique<AppSettings>(SettingsLocations::standard());
+        UserCal::use(Cal(berlin, QLocale(QLocale::German, QLocale::Germany)));
         EventStore::Environment environment;
         environment.settings = settings.get();
-        environment.cal = Cal(berlin, QLocale(QLocale::German, QLocale::Germany));
         environment.clock = [now] { return now; };
         store = std::make_unique<BenchStore>(std::move(environment));
     }

@@ -2,6 +2,7 @@
 // guests, the free slot, the destinations, the same-day list and every text. Measured on the real
 // store with 200 events on the day typed and 500 people in the directory. The widgets add layout and
 // paint on top of this.
+#include "core/model/UserCal.h"
 #include "core/quickadd/QuickAddDerived.h"
 #include "core/quickadd/QuickAddStoreEnv.h"
 #include "core/settings/AppSettings.h"
@@ -58,9 +59,9 @@ struct World {
         qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
         qputenv("VORRINDEL_CALENDARS", (dir.path() + "/calendars").toUtf8());
         settings = std::make_unique<AppSettings>(SettingsLocations::standard());
+        UserCal::use(Cal(berlin, QLocale(QLocale::English, QLocale::UnitedStates)));
         EventStore::Environment environment;
         environment.settings = settings.get();
-        environment.cal = Cal(berlin, QLocale(QLocale::English, QLocale::UnitedStates));
         environment.clock = [] { return wall(QDate(2026, 3, 4), 8, 0); };
         store = std::make_unique<EventStore>(std::move(environment));
         store->installSampleEvents(busyThursday());

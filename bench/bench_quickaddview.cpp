@@ -3,6 +3,7 @@
 // layout settles and the body paints. On the real store with 200 events on the typed day and 500
 // people in the directory, as the model's own benchmark. Run it with QT_SCALE_FACTOR=2 for a screen of
 // device pixel ratio 2, where every paint covers four times the pixels.
+#include "core/model/UserCal.h"
 #include "core/quickadd/QuickAddStoreEnv.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/SettingsLocations.h"
@@ -64,9 +65,9 @@ struct World {
         qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
         qputenv("VORRINDEL_CALENDARS", (dir.path() + "/calendars").toUtf8());
         settings = std::make_unique<AppSettings>(SettingsLocations::standard());
+        UserCal::use(Cal(berlin, QLocale(QLocale::English, QLocale::UnitedStates)));
         EventStore::Environment environment;
         environment.settings = settings.get();
-        environment.cal = Cal(berlin, QLocale(QLocale::English, QLocale::UnitedStates));
         environment.clock = [] { return wall(QDate(2026, 3, 4), 8, 0); };
         store = std::make_unique<EventStore>(std::move(environment));
         store->installSampleEvents(busyThursday());

@@ -18,8 +18,11 @@ bool AppDelegate::hasOption(const char* option) const {
 
 void AppDelegate::applicationDidFinishLaunching() {
     // Linux has no Dock and no activation policy: nothing to switch before the developer modes.
-    if (m_services.runSnapshot(m_arguments) || m_services.runCalendarDiagnostics(m_arguments) ||
-        m_services.runParseDiagnostics(m_arguments)) {
+    if (const std::optional<int> status = m_services.runSnapshot(m_arguments)) {
+        m_services.terminate(*status);
+        return;
+    }
+    if (m_services.runCalendarDiagnostics(m_arguments) || m_services.runParseDiagnostics(m_arguments)) {
         m_services.terminate(0);
         return;
     }

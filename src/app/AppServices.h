@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 // What start-up and the URL scheme ask of the notch panel.
 class NotchControl {
@@ -29,8 +30,10 @@ public:
 
     virtual ~AppServices() = default;
 
-    // The developer modes, offered the launch in this order; each answers whether it ran.
-    virtual bool runSnapshot(const QStringList& arguments) = 0;
+    // The developer modes, offered the launch in this order; each answers whether it ran. The
+    // snapshot mode answers with the process's exit status when it ran (not 0 when a picture could
+    // not be made).
+    virtual std::optional<int> runSnapshot(const QStringList& arguments) = 0;
     virtual bool runCalendarDiagnostics(const QStringList& arguments) = 0;
     virtual bool runParseDiagnostics(const QStringList& arguments) = 0;
     // Ends the process by itself when it ran.

@@ -2,6 +2,7 @@
 
 #include "app/TrayIcon.h"
 #include "core/model/DebugLog.h"
+#include "core/model/Tasks.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 #include "devtools/CalendarDiagnostics.h"
@@ -29,7 +30,7 @@ DefaultAppServices::DefaultAppServices(bool hasDisplay)
 
 DefaultAppServices::~DefaultAppServices() = default;
 
-bool DefaultAppServices::runSnapshot(const QStringList& arguments) {
+std::optional<int> DefaultAppServices::runSnapshot(const QStringList& arguments) {
     return Snapshot::runIfRequested(arguments);
 }
 
@@ -109,7 +110,7 @@ NotchControl* DefaultAppServices::createNotch() {
 
 void DefaultAppServices::startStore() {
     // The delegate already runs this on the event loop after start-up.
-    (void)EventStore::shared().start();
+    Tasks::startDetached(EventStore::shared().start(), QStringLiteral("Start-up"));
 }
 
 void DefaultAppServices::openSettings() {

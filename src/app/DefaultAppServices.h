@@ -14,7 +14,7 @@ public:
     explicit DefaultAppServices(bool hasDisplay);
     ~DefaultAppServices() override;
 
-    bool runSnapshot(const QStringList& arguments) override;
+    std::optional<int> runSnapshot(const QStringList& arguments) override;
     bool runCalendarDiagnostics(const QStringList& arguments) override;
     bool runParseDiagnostics(const QStringList& arguments) override;
     bool runLoopbackTest(const QStringList& arguments) override;

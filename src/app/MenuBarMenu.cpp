@@ -4,6 +4,7 @@
 #include "core/calendar/CalendarStore.h"
 #include "core/model/Fmt.h"
 #include "core/model/MeetingLink.h"
+#include "core/model/Tasks.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 
@@ -177,7 +178,9 @@ void MenuBarMenu::perform(MenuEntry::Action action) {
         break;
     }
     case Action::connectGoogle:
-        QTimer::singleShot(0, store, [store] { (void)store->connectGoogle(); });
+        QTimer::singleShot(0, store, [store] {
+            Tasks::startDetached(store->connectGoogle(), QStringLiteral("Google sign-in"));
+        });
         break;
     case Action::newEvent:
         if (notch)
@@ -188,13 +191,16 @@ void MenuBarMenu::perform(MenuEntry::Action action) {
             notch->expand(true);
         break;
     case Action::refresh:
-        QTimer::singleShot(0, store, [store] { (void)store->refreshAll(); });
+        QTimer::singleShot(
+            0, store, [store] { Tasks::startDetached(store->refreshAll(), QStringLiteral("Full refresh")); });
         break;
     case Action::enableCalendarAccess:
         CalendarStore::openPrivacySettings(m_hooks.openUrl);
         break;
     case Action::grantCalendarAccess:
-        QTimer::singleShot(0, store, [store] { (void)grantCalendarAccess(store); });
+        QTimer::singleShot(0, store, [store] {
+            Tasks::startDetached(grantCalendarAccess(store), QStringLiteral("Calendar access"));
+        });
         break;
     case Action::settings:
         if (m_hooks.openSettings)

@@ -2,7 +2,7 @@
 
 #include "core/calendar/ItemJournal.h"
 #include "core/calendar/LocalCalendars.h"
-#include "core/model/Cal.h"
+#include "core/model/UserCal.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -116,7 +116,7 @@ bool run(const QStringList& arguments, LocalCalendars& calendars, const Clock& c
 bool runIfRequested(const QStringList& arguments) {
     if (!arguments.contains(kFlag))
         return false;
-    const Cal cal = Cal::current();
+    const Cal cal = UserCal::current();
     LocalCalendars::Options options;
     options.zone = cal.zone();
     options.journal = ItemJournal::defaultFolder();

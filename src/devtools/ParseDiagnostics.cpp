@@ -1,7 +1,7 @@
 #include "devtools/ParseDiagnostics.h"
 
-#include "core/model/Cal.h"
 #include "core/model/CalEvent.h"
+#include "core/model/UserCal.h"
 #include "core/quickadd/EditPhrase.h"
 #include "core/quickadd/QuickAddParser.h"
 
@@ -104,7 +104,7 @@ bool runIfRequested(const QStringList& arguments) {
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly))
         return false;
-    return run(arguments, QDateTime::currentDateTimeUtc(), Cal::current(), out);
+    return run(arguments, QDateTime::currentDateTimeUtc(), UserCal::current(), out);
 }
 
 } // namespace ParseDiagnostics

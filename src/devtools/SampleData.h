@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/model/Cal.h"
 #include "core/model/CalEvent.h"
+#include "core/model/UserCal.h"
 
 #include <QDateTime>
 #include <QList>
@@ -14,6 +14,6 @@ namespace SampleData {
 
 // The events in a fixed order, timed relative to `now`; the all-day item covers the calendar day of
 // `now` in `cal`.
-QList<CalEvent> events(const QDateTime& now, const Cal& cal = Cal::current());
+QList<CalEvent> events(const QDateTime& now, const Cal& cal = UserCal::current());
 
 } // namespace SampleData

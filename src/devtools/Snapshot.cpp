@@ -1,7 +1,11 @@
 #include "devtools/Snapshot.h"
 
+#include "core/model/Fmt.h"
+#include "core/model/ProcessArguments.h"
 #include "core/remote/LoopbackServer.h"
 #include "core/remote/TransportError.h"
+#include "core/settings/AppSettings.h"
+#include "core/store/EventStore.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -42,13 +46,35 @@ void runLoopbackTest(LoopbackServer* server) {
     };
 }
 
+struct Values {
+    std::optional<QString> quickAddText; // made on first read
+    bool quickAddShowPeople = false;
+    std::optional<CalEvent> editingEvent;
+    bool detailConfirmDelete = false;
+};
+
+Values& values() {
+    static Values v;
+    return v;
+}
+
 } // namespace
 
 namespace Snapshot {
 
-bool runIfRequested(const QStringList& arguments) {
-    Q_UNUSED(arguments);
-    return false;
+std::optional<int> runIfRequested(const QStringList& arguments) {
+    const qsizetype option = arguments.indexOf(QStringLiteral("--snapshot"), 1);
+    if (option < 0 || option + 1 >= arguments.size())
+        return std::nullopt;
+    const QDir dir(QDir::cleanPath(QDir::current().absoluteFilePath(arguments[option + 1])));
+    // From here on views draw their static forms, and every change shows its final state at once.
+    ProcessArguments::setSnapshotMode(true);
+    // The store's own reading of the clock, taken as it was made a moment ago: the sample day is
+    // placed from the instant the views count from, so that the stand-up is in 8 minutes, not 8 and
+    // a fraction that a countdown rounds up to 9.
+    EventStore& store = EventStore::shared();
+    const int failures = render(dir, store.now(), store, AppSettings::shared(), printLine);
+    return failures == 0 ? 0 : 1;
 }
 
 bool runLoopbackTestIfRequested(const QStringList& arguments) {
@@ -58,6 +84,43 @@ bool runLoopbackTestIfRequested(const QStringList& arguments) {
     auto* server = new LoopbackServer(QCoreApplication::instance());
     QTimer::singleShot(0, server, [server] { runLoopbackTest(server); });
     return true;
+}
+
+QString quickAddText() {
+    std::optional<QString>& text = values().quickAddText;
+    if (!text) {
+        const QDateTime soon = QDateTime::currentDateTimeUtc().addSecs(8 * 60);
+        text = QStringLiteral("Coffee with Oskel today ") + Fmt::time(soon) + QStringLiteral(" for 45 min");
+    }
+    return *text;
+}
+
+void setQuickAddText(const QString& text) {
+    values().quickAddText = text;
+}
+
+bool quickAddShowPeople() {
+    return values().quickAddShowPeople;
+}
+
+void setQuickAddShowPeople(bool show) {
+    values().quickAddShowPeople = show;
+}
+
+const std::optional<CalEvent>& editingEvent() {
+    return values().editingEvent;
+}
+
+void setEditingEvent(const std::optional<CalEvent>& event) {
+    values().editingEvent = event;
+}
+
+bool detailConfirmDelete() {
+    return values().detailConfirmDelete;
+}
+
+void setDetailConfirmDelete(bool confirm) {
+    values().detailConfirmDelete = confirm;
 }
 
 } // namespace Snapshot

@@ -39,6 +39,26 @@ target_sources(vorrindel_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/panel/EventDetailView.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel/NotchRootView.h
     ${CMAKE_CURRENT_LIST_DIR}/panel/NotchRootView.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/TextLine.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/TextLine.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/PeekView.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/PeekView.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/AlertBanner.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/AlertBanner.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/EventRow.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/EventRow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/DayList.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/DayList.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/WeekStrip.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/WeekStrip.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/GoogleNudge.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/GoogleNudge.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/SourceFooter.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/SourceFooter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/HeaderBand.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/HeaderBand.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel/ExpandedView.h
+    ${CMAKE_CURRENT_LIST_DIR}/panel/ExpandedView.cpp
     ${CMAKE_CURRENT_LIST_DIR}/quickadd/NotchQuickAddPanel.h
     ${CMAKE_CURRENT_LIST_DIR}/quickadd/NotchQuickAddPanel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddView.h

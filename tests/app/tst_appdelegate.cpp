@@ -18,7 +18,13 @@ public:
     std::function<void(const QStringList&)> forwarded;
     QList<std::pair<std::chrono::milliseconds, std::function<void()>>> later;
 
-    bool runSnapshot(const QStringList&) override { return mode("snapshot"); }
+    std::optional<int> runSnapshot(const QStringList&) override {
+        if (mode("snapshot"))
+            return 0;
+        if (running.contains("snapshot-failed"))
+            return 1;
+        return std::nullopt;
+    }
     bool runCalendarDiagnostics(const QStringList&) override { return mode("calendars"); }
     bool runParseDiagnostics(const QStringList&) override { return mode("parse"); }
     bool runLoopbackTest(const QStringList&) override { return mode("loopback"); }
@@ -93,6 +99,8 @@ private Q_SLOTS:
         row("normal start", "", "", NoOtherInstance, true, started + "store");
         row("snapshot wins over the calendar report", "--snapshot out --list-calendars", "snapshot calendars",
             NoOtherInstance, true, "snapshot, exit 0");
+        row("a snapshot that could not write every picture fails", "--snapshot /proc/x", "snapshot-failed",
+            NoOtherInstance, true, "snapshot, exit 1");
         row("snapshot without its folder falls through", "--snapshot", "", NoOtherInstance, true,
             started + "store");
         row("parse report, also without a display", "--parse lunch", "parse", NoOtherInstance, false,

@@ -9,6 +9,8 @@
 #include <QTest>
 
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -128,6 +130,40 @@ private Q_SLOTS:
         // It holds the lock but never listens, as a hung instance would.
         SingleInstance later(m_home->runtimeDir(), 300ms);
         QCOMPARE(later.claimOrForward({"reopen"}), SingleInstance::Role::Unreachable);
+    }
+
+    // Without a session runtime folder the app makes its own under the temporary folder, where others
+    // can create files too: only a real folder of the user's that nobody else may enter will do.
+    void ownFolderUnderTheTemporaryFolder_data() {
+        QTest::addColumn<QString>("existing"); // "none", a mode in octal, or "link"
+        QTest::addColumn<bool>("used");
+        QTest::newRow("made anew") << "none" << true;
+        QTest::newRow("left by an earlier run") << "700" << true;
+        QTest::newRow("open to the group") << "750" << false;
+        QTest::newRow("open to everyone") << "777" << false;
+        QTest::newRow("a link to a folder elsewhere") << "link" << false;
+    }
+    void ownFolderUnderTheTemporaryFolder() {
+        QFETCH(QString, existing);
+        QFETCH(bool, used);
+        const std::optional<QByteArray> savedTemp =
+            qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+        qputenv("TMPDIR", m_home->path().toUtf8());
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QString own = m_home->path() + "/vorrindel-" + QString::number(::getuid());
+        if (existing == "link")
+            QVERIFY(QFile::link(m_home->path() + "/runtime", own));
+        else if (existing != "none")
+            QVERIFY(::mkdir(QFile::encodeName(own).constData(), 0700) == 0 &&
+                    ::chmod(QFile::encodeName(own).constData(), mode_t(existing.toUInt(nullptr, 8))) == 0);
+        const QString folder = SingleInstance::defaultFolder();
+        if (savedTemp)
+            qputenv("TMPDIR", *savedTemp);
+        else
+            qunsetenv("TMPDIR");
+        QCOMPARE(folder, used ? own : QString());
+        if (used)
+            QCOMPARE(TestFiles::mode(own), 0700u);
     }
 
     void startWithoutADisplaySaysSoInOneLine() {

@@ -1,5 +1,6 @@
 #include "support/FakeGoogle.h"
 
+#include "core/model/UserCal.h"
 #include "core/remote/Rfc3339.h"
 
 #include <QCryptographicHash>
@@ -15,11 +16,12 @@ namespace {
 
 const QByteArray bearerChallenge = R"(Bearer realm="https://accounts.google.com/", error="invalid_token")";
 
-// The start of an event for ordering and window checks; invalid when it has none.
+// The start of an event for ordering and window checks (a day starting in the user's zone, as the
+// calendar's own zone would place it); invalid when it has none.
 QDateTime instantOf(const QJsonObject& time) {
     if (const auto dateTime = Rfc3339::parse(time.value(u"dateTime").toString()))
         return *dateTime;
-    if (const auto day = Rfc3339::parseDay(time.value(u"date").toString()))
+    if (const auto day = Rfc3339::parseDay(time.value(u"date").toString(), UserCal::current()))
         return *day;
     return {};
 }
@@ -90,10 +92,6 @@ void FakeGoogle::revokeRefreshToken(const QString& refreshToken) {
     m_refreshTokens.remove(refreshToken);
 }
 
-void FakeGoogle::revokeAccessToken(const QString& accessToken) {
-    m_accessTokens.remove(accessToken);
-}
-
 std::optional<QString> FakeGoogle::accountOf(const QString& accessToken) const {
     const auto found = m_accessTokens.constFind(accessToken);
     return found == m_accessTokens.cend() ? std::nullopt : std::optional<QString>(*found);
@@ -107,16 +105,8 @@ void FakeGoogle::setConsentError(const QString& error) {
     m_consentError = error;
 }
 
-void FakeGoogle::setGrantedScope(const QString& scope) {
-    m_grantedScope = scope;
-}
-
 void FakeGoogle::setTokenReplyOmits(const QStringList& keys) {
     m_omittedKeys = keys;
-}
-
-void FakeGoogle::setExpiresIn(int seconds) {
-    m_expiresIn = seconds;
 }
 
 QString FakeGoogle::addEvent(const QString& calendarID, QJsonObject event) {
@@ -132,10 +122,6 @@ std::optional<QJsonObject> FakeGoogle::storedEvent(const QString& calendarID, co
             return event;
     }
     return std::nullopt;
-}
-
-QList<QJsonObject> FakeGoogle::storedEvents(const QString& calendarID) const {
-    return m_events.value(calendarID);
 }
 
 void FakeGoogle::setPageSize(int size) {

@@ -66,7 +66,6 @@ public:
     QString issueAccessToken(const QString& email);
     QString issueRefreshToken(const QString& email);
     void revokeRefreshToken(const QString& refreshToken);
-    void revokeAccessToken(const QString& accessToken);
     // The account an access token belongs to; none for an unknown or revoked token.
     std::optional<QString> accountOf(const QString& accessToken) const;
 
@@ -76,11 +75,8 @@ public:
     void setSignInAccount(const QString& email);
     // The consent page redirects with error=<error> (and the state) instead of a code.
     void setConsentError(const QString& error);
-    // The scopes granted at sign-in and on refresh (both calendar scopes by default).
-    void setGrantedScope(const QString& scope);
     // Keys left out of the token endpoint's replies ("refresh_token", "expires_in", "scope").
     void setTokenReplyOmits(const QStringList& keys);
-    void setExpiresIn(int seconds);
     // Why the token endpoint refused requests so far (for failure messages in tests).
     QStringList tokenRefusals() const { return m_tokenRefusals; }
 
@@ -89,7 +85,6 @@ public:
     // Stores an event under the calendar (an "id" is assigned when missing) and returns its id.
     QString addEvent(const QString& calendarID, QJsonObject event);
     std::optional<QJsonObject> storedEvent(const QString& calendarID, const QString& eventID) const;
-    QList<QJsonObject> storedEvents(const QString& calendarID) const;
     // Items per page of every listing, unless the request's maxResults asks for fewer (default 250).
     void setPageSize(int size);
 

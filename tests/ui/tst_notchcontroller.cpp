@@ -173,6 +173,8 @@ private Q_SLOTS:
 
     void quickAddAndEditor() {
         PanelWorld world;
+        // The controller's own bookkeeping: no quick-add view in the panel to take the line.
+        world.controller->rootView()->setModeContent(NotchMode::expanded, nullptr);
         CalEvent shown;
         shown.id = QStringLiteral("a");
         world.state().setSelectedEvent(shown);

@@ -242,6 +242,10 @@ void CalendarStore::setOwnAddresses(const QStringList& addresses) {
     m_ownAddresses = addresses;
 }
 
+void CalendarStore::setZone(const QTimeZone& zone) {
+    m_backend->setZone(zone);
+}
+
 void CalendarStore::openPrivacySettings(const std::function<bool(const QUrl&)>& open) {
     const QString root = LocalCalendars::defaultRoot();
     if (root.isEmpty() || !open)

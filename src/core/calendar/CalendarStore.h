@@ -78,6 +78,8 @@ public:
 
     // The user's own addresses (the connected Google accounts), for marking the user among guests.
     void setOwnAddresses(const QStringList& addresses);
+    // The user's zone changed: events are read and written in the new one from now on.
+    void setZone(const QTimeZone& zone);
 
     // Shows the calendar folder in the file manager; nothing when no folder can be named.
     static void openPrivacySettings(const std::function<bool(const QUrl&)>& open);

@@ -140,6 +140,24 @@ const QTimeZone& LocalCalendars::zone() const {
     return d->options.zone;
 }
 
+void LocalCalendars::setZone(const QTimeZone& zone) {
+    if (zone == d->options.zone)
+        return;
+    d->options.zone = zone;
+    // Floating times and dates were resolved in the old zone when the items were parsed: a new cache
+    // reads them again. A load under way keeps the old one, and its results their old zone.
+    auto fresh = std::make_shared<ItemCache>();
+    const ItemCache& old = *d->items;
+    fresh->root = old.root;
+    fresh->zone = zone;
+    fresh->zones = old.zones;
+    fresh->journal = old.journal;
+    fresh->beforeReading = old.beforeReading;
+    fresh->budgetSteps = old.budgetSteps;
+    fresh->budgetTime = old.budgetTime;
+    d->items = std::move(fresh);
+}
+
 int LocalCalendars::parseCount() const {
     return d->items->parseCount.load();
 }

@@ -4,6 +4,7 @@
 #include "core/calendar/LocalCalendar.h"
 #include "core/calendar/LocalOccurrence.h"
 #include "core/model/Clock.h"
+#include "core/model/UserCal.h"
 
 #include <QDateTime>
 #include <QList>
@@ -39,7 +40,7 @@ public:
         // Forces the access state; the folder's permissions decide otherwise.
         std::optional<CalendarAccess> access;
         // The user's zone: floating times and all-day dates are read in it, timed slots written in it.
-        QTimeZone zone = QTimeZone::systemTimeZone();
+        QTimeZone zone = UserCal::current().zone();
         bool watch = false; // emit changed() when the folders change
         int coalesceMs = 300;
         Clock clock; // stamps written items; the system clock when empty
@@ -74,6 +75,8 @@ public:
 
     const QString& root() const;
     const QTimeZone& zone() const;
+    // Reads and writes in another zone from now on; items are parsed again when next read.
+    void setZone(const QTimeZone& zone);
 
     // Missing root: not determined. Readable: full access. Writable only: write only. Else denied.
     CalendarAccess access() const;

@@ -42,7 +42,8 @@ struct CachedItem {
 struct ItemCache {
     QString root;
     QTimeZone zone;
-    IcalZoneResolver zones;
+    // Shared with the next cache, after a change of zone.
+    std::shared_ptr<IcalZoneResolver> zones = std::make_shared<IcalZoneResolver>();
     std::shared_ptr<ItemJournal> journal; // null: none
     std::function<void(const QString&)> beforeReading;
     // What one item may cost to read, and to expand for one range.
@@ -83,7 +84,7 @@ ItemRef splitIdentifier(const QString& identifier);
 struct LocalCalendars::Private {
     Private()
         : items(std::make_shared<ItemCache>())
-        , zones(items->zones) {}
+        , zones(*items->zones) {}
 
     Options options;
     QString root;

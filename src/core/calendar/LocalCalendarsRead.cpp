@@ -40,7 +40,7 @@ std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, cons
     ExpansionBudget budget(budgetSteps, budgetTime);
     QStringList notes;
     auto item = std::make_shared<ParsedItem>();
-    item->series = EventSeries::readAll(*file, zones, zone, budget, &notes);
+    item->series = EventSeries::readAll(*file, *zones, zone, budget, &notes);
     for (const QString& note : std::as_const(notes))
         DebugLog::log([&] { return QStringLiteral("calendar: %1: %2").arg(path, note); });
     if (budget.exhausted()) {

@@ -1,5 +1,7 @@
 #include "core/calendar/VdirCollection.h"
 
+#include "core/remote/HexColor.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -122,14 +124,7 @@ std::optional<FileStamp> OpenFolder::stamp(const QByteArray& name) const {
 }
 
 QColor parseColor(const QString& text) {
-    QString hex = text.trimmed();
-    if (!hex.startsWith(QLatin1Char('#')) || (hex.size() != 7 && hex.size() != 9))
-        return {};
-    bool ok = false;
-    const uint rgb = hex.mid(1, 6).toUInt(&ok, 16);
-    if (!ok || (hex.size() == 9 && (hex.mid(7, 2).toUInt(&ok, 16), !ok)))
-        return {};
-    return QColor::fromRgb(QRgb(rgb));
+    return HexColor::colorIgnoringAlpha(text).value_or(QColor());
 }
 
 } // namespace VdirCollection

@@ -43,7 +43,8 @@ private:
     QList<QByteArray> m_names;
 };
 
-// "#RRGGBB" or "#RRGGBBAA" (the alpha ignored); invalid otherwise.
+// A "color" file's colour: "#RRGGBB" or "#RRGGBBAA" (the alpha ignored), read as Google's calendar
+// colours are; invalid otherwise.
 QColor parseColor(const QString& text);
 
 } // namespace VdirCollection

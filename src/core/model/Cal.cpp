@@ -40,8 +40,14 @@ Cal::Cal(const QTimeZone& zone, const QLocale& locale, Qt::DayOfWeek firstDayOfW
     , m_firstDayOfWeek(firstDayOfWeek)
     , m_weekendMask(maskOf(weekendDays)) {}
 
-Cal Cal::current() {
+Cal Cal::system() {
     return Cal(QTimeZone::systemTimeZone(), QLocale::system());
+}
+
+Cal Cal::withZone(const QTimeZone& zone) const {
+    Cal moved = *this;
+    moved.m_zone = usableZone(zone);
+    return moved;
 }
 
 QList<Qt::DayOfWeek> Cal::weekendDays() const {

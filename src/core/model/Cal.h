@@ -13,6 +13,7 @@
 //
 // Instants go in and come out as QDateTime in UTC; dates and wall times are those of the zone.
 // A value is cheap to copy and safe to keep: it never follows later changes of the system settings.
+// The app's own calendar, which does follow them, comes from UserCal.
 class Cal {
 public:
     // First weekday and weekend come from the locale: the weekend is every day that the locale does
@@ -22,8 +23,12 @@ public:
     Cal(const QTimeZone& zone, const QLocale& locale, Qt::DayOfWeek firstDayOfWeek,
         const QList<Qt::DayOfWeek>& weekendDays);
 
-    // The system zone and locale as they are now (UTC when the system zone cannot be read).
-    static Cal current();
+    // The system zone and locale as they are now (UTC when the system zone cannot be read). Only
+    // UserCal reads the system; everything else takes its calendar from there.
+    static Cal system();
+
+    // The same locale and week shape in another zone.
+    Cal withZone(const QTimeZone& zone) const;
 
     const QTimeZone& zone() const { return m_zone; }
     const QLocale& locale() const { return m_locale; }
@@ -62,6 +67,11 @@ public:
     bool isSameDay(const QDateTime& a, const QDateTime& b) const;
     // Calendar days from a's day to b's day (negative when b's day comes first).
     qint64 daysBetween(const QDateTime& a, const QDateTime& b) const;
+
+    friend bool operator==(const Cal& a, const Cal& b) {
+        return a.m_zone == b.m_zone && a.m_locale == b.m_locale && a.m_firstDayOfWeek == b.m_firstDayOfWeek &&
+               a.m_weekendMask == b.m_weekendMask;
+    }
 
 private:
     QTimeZone m_zone;

@@ -74,6 +74,21 @@ bool operator==(const CalEvent& a, const CalEvent& b) {
            a.lastEdited == b.lastEdited && a.notionStatus == b.notionStatus;
 }
 
+bool identical(const CalEvent& a, const CalEvent& b) {
+    return a == b && a.isAllDay == b.isAllDay && a.color == b.color && a.calendarName == b.calendarName &&
+           a.location == b.location && a.notes == b.notes && a.url == b.url && a.attendees == b.attendees &&
+           a.organizer == b.organizer && a.source == b.source && a.ekIdentifier == b.ekIdentifier &&
+           a.notionURL == b.notionURL && a.notionIcon == b.notionIcon && a.webLink == b.webLink &&
+           a.googleAccount == b.googleAccount && a.googleCalendarID == b.googleCalendarID &&
+           a.googleEventID == b.googleEventID && a.organizerIsMe == b.organizerIsMe &&
+           a.calendarEditable == b.calendarEditable && a.isRecurring == b.isRecurring;
+}
+
+bool identical(const QList<CalEvent>& a, const QList<CalEvent>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const CalEvent& x, const CalEvent& y) { return identical(x, y); });
+}
+
 size_t qHash(const CalEvent& event, size_t seed) noexcept {
     return qHashMulti(seed, event.id, event.start.toMSecsSinceEpoch());
 }

@@ -72,7 +72,11 @@ public:
     QList<QDateTime> days(const Cal& cal) const;
 
     friend bool operator==(const CalEvent& a, const CalEvent& b);
+    // Every field equal: what decides whether anything shown of an event has changed.
+    friend bool identical(const CalEvent& a, const CalEvent& b);
 };
+
+bool identical(const QList<CalEvent>& a, const QList<CalEvent>& b);
 
 // Combines id and start only, so that equal values hash alike.
 size_t qHash(const CalEvent& event, size_t seed = 0) noexcept;

@@ -2,6 +2,7 @@
 
 #include "core/model/Cal.h"
 #include "core/model/CalEvent.h"
+#include "core/model/UserCal.h"
 
 #include <unicode/udat.h>
 #include <unicode/udatpg.h>
@@ -15,11 +16,6 @@ namespace Fmt {
 namespace {
 
 const QString dash = QStringLiteral(" \u2013 ");
-
-const Cal& launchCal() {
-    static const Cal cal = Cal::current();
-    return cal;
-}
 
 bool isMorning(const QTime& t) {
     return t.hour() < 12;
@@ -139,12 +135,11 @@ bool uses12h(const QLocale& locale) {
 }
 
 bool uses12h() {
-    static const bool value = uses12h(launchCal().locale());
-    return value;
+    return uses12h(UserCal::current().locale());
 }
 
 QString time(const QDateTime& instant) {
-    return timeOf(launchCal().wallTimeOf(instant), launchCal(), uses12h());
+    return time(instant, UserCal::current());
 }
 
 QString time(const QDateTime& instant, const Cal& cal) {
@@ -152,7 +147,7 @@ QString time(const QDateTime& instant, const Cal& cal) {
 }
 
 QString range(const QDateTime& start, const QDateTime& end) {
-    return rangeOf(start, end, launchCal(), uses12h());
+    return range(start, end, UserCal::current());
 }
 
 QString range(const QDateTime& start, const QDateTime& end, const Cal& cal) {
@@ -160,7 +155,7 @@ QString range(const QDateTime& start, const QDateTime& end, const Cal& cal) {
 }
 
 QString dayHeader(const QDateTime& instant) {
-    return dayHeader(instant, Cal::current());
+    return dayHeader(instant, UserCal::current());
 }
 
 QString dayHeader(const QDateTime& instant, const Cal& cal) {
@@ -169,7 +164,7 @@ QString dayHeader(const QDateTime& instant, const Cal& cal) {
 }
 
 QString dayShort(const QDateTime& instant) {
-    return dayShort(instant, Cal::current());
+    return dayShort(instant, UserCal::current());
 }
 
 QString dayShort(const QDateTime& instant, const Cal& cal) {

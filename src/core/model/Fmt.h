@@ -12,13 +12,13 @@ class CalEvent;
 // Every time, range, day, duration and countdown text of the app, so that all views speak alike.
 // Times follow the locale's 12- or 24-hour clock and always write the day period as "am"/"pm".
 //
-// The overloads without a Cal use the user's calendar: for times and ranges as it was on first use
-// (a change of the system's clock style shows at the next launch); for the day texts as it is now.
-// Tests and callers with a calendar of their own pass it.
+// The overloads without a Cal use the user's calendar as it is now (UserCal), so every text follows
+// a change of zone or locale at once. Tests and callers with a calendar of their own pass it.
 namespace Fmt {
 
 // Whether the locale's own short time format uses a day period (a 12-hour clock).
 bool uses12h(const QLocale& locale);
+// The same for the user's locale.
 bool uses12h();
 
 // "9:05 am" on a 12-hour clock, "09:05" on a 24-hour one.

@@ -27,8 +27,16 @@ bool contains(const QString& argument) {
     return all().contains(argument, Qt::CaseSensitive);
 }
 
+namespace {
+bool snapshotMode = false;
+} // namespace
+
 bool isSnapshotMode() {
-    return contains(QStringLiteral("--snapshot"));
+    return snapshotMode;
+}
+
+void setSnapshotMode(bool on) {
+    snapshotMode = on;
 }
 
 } // namespace ProcessArguments

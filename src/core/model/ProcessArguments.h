@@ -15,8 +15,11 @@ void set(const QStringList& arguments);
 
 bool contains(const QString& argument);
 
-// Snapshot mode: "--snapshot" anywhere among the arguments. Views that hold text fields or scroll
-// views then draw a static variant for the snapshot renderer.
+// Snapshot mode: the snapshot renderer is running. Views that hold text fields or scroll views then
+// draw a static variant for its pictures. "--snapshot" among the arguments is not enough: as the last
+// argument the mode does not run, the app starts normally, and its views must stay live.
 bool isSnapshotMode();
+// Said by the renderer when it starts (and by tests).
+void setSnapshotMode(bool on);
 
 } // namespace ProcessArguments

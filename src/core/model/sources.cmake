@@ -16,6 +16,12 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/SaneDates.h
     ${CMAKE_CURRENT_LIST_DIR}/Cal.h
     ${CMAKE_CURRENT_LIST_DIR}/Cal.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/UserCal.h
+    ${CMAKE_CURRENT_LIST_DIR}/UserCal.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Tasks.h
+    ${CMAKE_CURRENT_LIST_DIR}/Tasks.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TextRules.h
+    ${CMAKE_CURRENT_LIST_DIR}/TextRules.cpp
     ${CMAKE_CURRENT_LIST_DIR}/EventSource.h
     ${CMAKE_CURRENT_LIST_DIR}/Attendee.h
     ${CMAKE_CURRENT_LIST_DIR}/Attendee.cpp

@@ -3,6 +3,7 @@
 #include "core/model/Cal.h"
 #include "core/model/CalEvent.h"
 #include "core/model/Fmt.h"
+#include "core/model/TextRules.h"
 #include "core/quickadd/QuickAddParser.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ QString canonical(const CalEvent& event, const QDateTime& now, const Cal& cal) {
 
 Merge merge(const QString& phrase, const CalEvent& event, const QDateTime& now, int defaultMinutes,
             const Cal& cal) {
-    const QString text = QuickAddParser::trimBlanks(phrase);
+    const QString text = TextRules::trimBlanks(phrase);
     if (text.isEmpty() || text == canonical(event, now, cal))
         return unchanged(event, true);
 

@@ -1,10 +1,10 @@
 #include "core/quickadd/QuickAddDerived.h"
 
 #include "core/model/Fmt.h"
+#include "core/model/TextRules.h"
 #include "core/quickadd/EditPhrase.h"
 #include "core/quickadd/QuickAddEnv.h"
 #include "core/quickadd/QuickAddParser.h"
-#include "core/store/PeopleDirectory.h"
 
 #include <QSet>
 
@@ -23,7 +23,7 @@ constexpr int workStart = 9;
 constexpr int workEnd = 18;
 
 bool isBlank(const QString& text) {
-    return QuickAddParser::trimBlanks(text).isEmpty();
+    return TextRules::trimBlanks(text).isEmpty();
 }
 
 // The edited event's guests as the editor counts them: everyone but the user who has an address.
@@ -246,9 +246,9 @@ void deriveGuests(const State& s, const QuickAddEnv& env, Derived& v) {
     v.showPeopleField = s.showPeople && v.guestsEditable;
     if (!v.showPeopleField)
         return;
-    const QString query = QuickAddParser::trimBlanks(s.peopleQuery);
+    const QString query = TextRules::trimBlanks(s.peopleQuery);
     const QList<Person> found = env.suggestions(s.peopleQuery, v.invitees);
-    if (PeopleDirectory::isAddress(query) && std::none_of(found.cbegin(), found.cend(), [&](const Person& p) {
+    if (TextRules::isEmailAddress(query) && std::none_of(found.cbegin(), found.cend(), [&](const Person& p) {
             return p.email.compare(query, Qt::CaseInsensitive) == 0;
         }))
         v.suggestions << Suggestion{Person(query), query, Text::inviteAddress, true};

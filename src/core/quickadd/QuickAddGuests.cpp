@@ -1,5 +1,7 @@
 #include "core/quickadd/QuickAddGuests.h"
 
+#include "core/model/TextRules.h"
+
 #include <QList>
 #include <QRegularExpression>
 
@@ -39,7 +41,7 @@ const QRegularExpression& joinedAddress() {
 // it to the line ("with", "w/", "and", "&" or a comma), as a name goes with its "with".
 QString withoutAddress(QString text, const QString& address, bool connector) {
     QList<std::pair<qsizetype, qsizetype>> hits;
-    for (auto it = QuickAddParser::email().globalMatch(text); it.hasNext();) {
+    for (auto it = TextRules::emailPattern().globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
         if (m.captured(0).compare(address, Qt::CaseInsensitive) == 0)
             hits.append({m.capturedStart(0), m.capturedEnd(0)});
@@ -86,7 +88,7 @@ void resolvePiece(const QString& text, Piece& piece, const QString& address,
     }
     for (auto end = wordEnds.crbegin(); end != wordEnds.crend(); ++end) {
         const std::optional<Person> who =
-            resolve(QuickAddParser::trimBlanks(text.sliced(piece.from, *end - piece.from)));
+            resolve(TextRules::trimBlanks(text.sliced(piece.from, *end - piece.from)));
         if (!who)
             continue;
         piece.drop = who->email.toLower() == address;

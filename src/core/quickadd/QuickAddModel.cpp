@@ -1,10 +1,11 @@
 #include "core/quickadd/QuickAddModel.h"
 
+#include "core/model/Tasks.h"
+#include "core/model/TextRules.h"
 #include "core/model/UserFacingError.h"
 #include "core/quickadd/EditPhrase.h"
 #include "core/quickadd/QuickAddGuests.h"
 #include "core/quickadd/QuickAddParser.h"
-#include "core/store/PeopleDirectory.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -230,8 +231,8 @@ void QuickAddModel::add() {
         return;
     if (m_state.editing) {
         const CalEvent event = *m_state.editing;
-        // Runs on by itself and frees itself when it ends; it checks its model after the wait.
-        (void)save(event, v.draft, v.invitees, v.meetOn);
+        // Runs on by itself; it checks its model after the wait.
+        Tasks::startDetached(save(event, v.draft, v.invitees, v.meetOn), QStringLiteral("Saving an event"));
         return;
     }
     const QuickAddDraft draft = v.scheduled;
@@ -250,7 +251,8 @@ void QuickAddModel::add() {
         finish();
         return;
     }
-    (void)createMeeting(draft, v.invitees, v.meetOn, *v.destination->target());
+    Tasks::startDetached(createMeeting(draft, v.invitees, v.meetOn, *v.destination->target()),
+                         QStringLiteral("Creating a meeting"));
 }
 
 QCoro::Task<> QuickAddModel::createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
@@ -363,7 +365,7 @@ void QuickAddModel::pickDestination(const QString& destinationId) {
 }
 
 void QuickAddModel::connectGoogle() {
-    (void)signIn(m_env.connectGoogle());
+    Tasks::startDetached(signIn(m_env.connectGoogle()), QStringLiteral("Google sign-in"));
 }
 
 // ---- Guests
@@ -384,14 +386,14 @@ void QuickAddModel::setPeopleQuery(const QString& text) {
 void QuickAddModel::commitPerson() {
     if (!view().guestsEditable)
         return;
-    const QString query = QuickAddParser::trimBlanks(m_state.peopleQuery);
+    const QString query = TextRules::trimBlanks(m_state.peopleQuery);
     if (query.isEmpty()) {
         m_state.showPeople = false;
         update();
         requestFocus(Field::main);
         return;
     }
-    if (PeopleDirectory::isAddress(query)) {
+    if (TextRules::isEmailAddress(query)) {
         addPerson(m_env.person(query).value_or(Person(query)));
         return;
     }

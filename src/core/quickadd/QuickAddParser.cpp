@@ -2,6 +2,7 @@
 
 #include "core/model/Cal.h"
 #include "core/model/SaneDates.h"
+#include "core/model/TextRules.h"
 #include "core/quickadd/DateDetector.h"
 
 #include <QSet>
@@ -38,11 +39,6 @@ QSet<QString> wordSet(std::initializer_list<const char*> words) {
     for (const char* w : words)
         set.insert(QString::fromUtf8(w));
     return set;
-}
-
-bool isLineBreak(QChar c) {
-    return c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f' || c == QChar(0x85) || c == QChar(0x2028) ||
-           c == QChar(0x2029);
 }
 
 // A lone surrogate makes every regular-expression search of the line fail, which would hide the
@@ -232,15 +228,6 @@ QDateTime startOfDayAfter(const Cal& cal, const QDateTime& start, qint64 days) {
 
 } // namespace
 
-QString trimBlanks(QStringView s) {
-    qsizetype from = 0, to = s.size();
-    while (from < to && s[from].isSpace() && !isLineBreak(s[from]))
-        ++from;
-    while (to > from && s[to - 1].isSpace() && !isLineBreak(s[to - 1]))
-        --to;
-    return s.sliced(from, to - from).toString();
-}
-
 const QRegularExpression& duration() {
     // A number preceded by "in" and one blank is a time ("in 2 hours"), and a length never starts
     // inside a number ("in 2.5 hours" must not lose "5 hours").
@@ -268,12 +255,6 @@ const QRegularExpression& dayWords() {
         R"(may|jun|june|jul|july|aug|august|sep|sept|september|oct|october|nov|november|dec|december)\b|)"
         R"((?<![\d:])\b\d{1,2}[/.-]\d{1,2}\b(?![\d:]|\s*[ap]\.?m\b)|\b\d{1,2}(?:st|nd|rd|th)\b|)"
         R"(\bin\s+\d+\s+(?:days?|weeks?)\b)"));
-    return re;
-}
-
-const QRegularExpression& email() {
-    static const QRegularExpression re =
-        compile(QStringLiteral(R"([A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,})"));
     return re;
 }
 
@@ -332,7 +313,7 @@ QuickAddDraft parse(const QString& text, const QDateTime& now, int defaultMinute
     // Addresses first: the weekday abbreviations of normalize() would otherwise rewrite "mon@x.org".
     {
         QList<QRegularExpressionMatch> addresses;
-        for (auto it = email().globalMatch(work); it.hasNext();)
+        for (auto it = TextRules::emailPattern().globalMatch(work); it.hasNext();)
             addresses.append(it.next());
         for (auto m = addresses.crbegin(); m != addresses.crend(); ++m) {
             const QString address = m->captured(0);
@@ -414,7 +395,7 @@ QuickAddDraft parse(const QString& text, const QDateTime& now, int defaultMinute
         list.replace(andBetweenNames(), QStringLiteral(","));
         QStringList names;
         for (const QString& piece : list.split(u',', Qt::SkipEmptyParts)) {
-            if (QString name = trimBlanks(piece); !name.isEmpty())
+            if (QString name = TextRules::trimBlanks(piece); !name.isEmpty())
                 names.append(std::move(name));
         }
         QStringList unresolved;

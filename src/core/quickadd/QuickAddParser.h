@@ -36,17 +36,12 @@ QuickAddDraft parse(const QString& text, const QDateTime& now, int defaultMinute
 // that hour most likely has: 8 to 11 in the morning, 12 to 7 in the afternoon or evening.
 QString normalize(const QString& text);
 
-// Trims white space from both ends but keeps line breaks, which a pasted name or phrase should not
-// lose without notice.
-QString trimBlanks(QStringView text);
-
 // ---- The vocabulary, built on first use ----
 
 const QRegularExpression& duration(); // a length such as "for 1,5 h" or "30 min"
 const QRegularExpression& allDay();   // "all day", "all-day", "allday"
 const QRegularExpression& clock();    // anything that makes a date a time of day
 const QRegularExpression& dayWords(); // anything that makes a date name a day
-const QRegularExpression& email();
 const QRegularExpression& mentions(); // "with Ondrea and Oskel"
 
 } // namespace QuickAddParser

@@ -1,6 +1,7 @@
 // Paths, the request primitives, the delete, and the token endpoint.
 #include "core/remote/GoogleAPI.h"
 
+#include "core/remote/Pager.h"
 #include "core/remote/RemoteSession.h"
 #include "core/remote/StrictJson.h"
 
@@ -27,6 +28,16 @@ QString statusText(int status) {
 QString errorMessage(int status, const QJsonObject& json) {
     const QJsonValue message = json.value(u"error").toObject().value(u"message");
     return message.isString() ? message.toString() : statusText(status);
+}
+
+// One page of a listing: the query carries the page's token.
+QCoro::Task<Pager::Page> listingPage(QString path, GoogleAPI::Query query, QString token,
+                                     std::optional<QString> cursor) {
+    if (cursor)
+        query.insert(QStringLiteral("pageToken"), *cursor);
+    const QJsonObject page = co_await GoogleAPI::get(path, query, token);
+    co_return Pager::Page{StrictJson::objects(page.value(u"items")),
+                          StrictJson::text(page, u"nextPageToken")};
 }
 
 } // namespace
@@ -56,17 +67,11 @@ QCoro::Task<QJsonObject> get(QString path, Query query, QString token) {
 }
 
 QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString token) {
-    QList<QJsonObject> items;
-    while (true) {
-        const QJsonObject page = co_await get(path, query, token);
-        items.append(StrictJson::objects(page.value(u"items")));
-        // A token that names the page just read again would make the listing run for ever.
-        const QJsonValue next = page.value(u"nextPageToken");
-        if (!next.isString() || items.size() >= maxListedItems ||
-            next.toString() == query.value(QStringLiteral("pageToken")))
-            co_return items;
-        query.insert(QStringLiteral("pageToken"), next.toString());
-    }
+    return Pager::collect(
+        [path, query, token](std::optional<QString> cursor) {
+            return listingPage(path, query, token, std::move(cursor));
+        },
+        maxListedItems);
 }
 
 QCoro::Task<QJsonObject> send(QString method, QString path, Query query, QJsonObject body, QString token) {
@@ -151,12 +156,15 @@ QDateTime tokenExpiry(const QJsonObject& reply, const QDateTime& now) {
     return now.addSecs(lifetime >= 0 && lifetime <= 86400 ? qint64(lifetime) : 3600);
 }
 
-QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) {
+ReconnectNeeded::ReconnectNeeded(const QString& email)
+    : GoogleError(email + QStringLiteral(" needs to be reconnected (token expired or revoked)")) {}
+
+QCoro::Task<ValidToken> validToken(GoogleAccount account, GoogleConfig config) {
     const RemoteSession session = RemoteSession::current();
-    // A copy: QCoro 0.8 moves from a non-const lvalue given to co_return, which would empty the
-    // caller's account.
-    if (account.accessToken && account.expiry && *account.expiry > session.clock().addSecs(90))
-        co_return QString(*account.accessToken);
+    if (account.accessToken && account.expiry && *account.expiry > session.clock().addSecs(90)) {
+        const QString stored = *account.accessToken;
+        co_return ValidToken{stored, std::move(account)};
+    }
 
     const Form form{{QStringLiteral("client_id"), config.effectiveClientID()},
                     {QStringLiteral("client_secret"), config.effectiveClientSecret()},
@@ -168,9 +176,7 @@ QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) {
     } catch (const GoogleError& error) {
         if (!error.message().startsWith(QLatin1String("invalid_grant")))
             throw;
-        account.needsReauth = true;
-        throw GoogleError(account.email +
-                          QStringLiteral(" needs to be reconnected (token expired or revoked)"));
+        throw ReconnectNeeded(account.email);
     }
     const QJsonValue accessToken = reply.value(u"access_token");
     if (!accessToken.isString())
@@ -179,7 +185,7 @@ QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) {
     account.accessToken = accessToken.toString();
     account.expiry = tokenExpiry(reply, session.clock());
     account.needsReauth = false;
-    co_return accessToken.toString();
+    co_return ValidToken{accessToken.toString(), std::move(account)};
 }
 
 } // namespace GoogleAPI

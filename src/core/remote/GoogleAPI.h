@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/model/Cal.h"
 #include "core/model/CalEvent.h"
 #include "core/remote/GoogleRecords.h"
 #include "core/remote/RemoteHttp.h"
@@ -25,7 +26,7 @@
 // them as plain text (Qt::PlainText), never as rich text.
 //
 // Coroutines take their arguments by value, so the caller's objects may change or go away while a
-// call is under way; the one exception is validToken, see there.
+// call is under way. Dates are read and written in the calendar the caller passes (the user's).
 namespace GoogleAPI {
 
 using Query = RemoteHttp::Query;
@@ -66,15 +67,25 @@ QCoro::Task<QJsonObject> token(Form form);
 // the reply gives no lifetime between 0 and a day (a larger one would put the expiry where the stored
 // account can no longer be read back).
 QDateTime tokenExpiry(const QJsonObject& reply, const QDateTime& now);
-// The account's access token, refreshed with its refresh token when it is missing or expires within
-// 90 s. Updates `account` in place: a new token and expiry and needsReauth false after a refresh;
-// needsReauth true when Google refuses the refresh token ("invalid_grant"), which then throws
-// "<email> needs to be reconnected (token expired or revoked)". The updates stay in `account` also
-// when the call throws; the caller saves them.
-//
-// `account` is written after the reply arrives: pass a copy owned by the awaiting coroutine (a local
-// variable) and co_await the call at once, never an element of a shared list.
-QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config);
+
+// Google refused the account's refresh token ("invalid_grant"): the user must connect it again.
+// The message reads "<email> needs to be reconnected (token expired or revoked)".
+class ReconnectNeeded : public GoogleError {
+public:
+    explicit ReconnectNeeded(const QString& email);
+};
+
+struct ValidToken {
+    QString token;
+    // The account as it was passed in, with the renewed token and expiry and needsReauth cleared when
+    // the token was renewed; the caller saves it.
+    GoogleAccount account;
+};
+
+// The account's access token, renewed with its refresh token when it is missing or expires within
+// 90 s. Throws ReconnectNeeded when Google refuses the refresh token (the caller marks the account),
+// "No access token in refresh response" for a reply without one, and the token endpoint's errors.
+QCoro::Task<ValidToken> validToken(GoogleAccount account, GoogleConfig config);
 
 // ---- Reading
 
@@ -88,14 +99,14 @@ QCoro::Task<CalendarList> calendarList(QString token);
 // One calendar's events that overlap [from, to], recurring events expanded, in Google's order (by
 // start). Cancelled events, events the user declined and unreadable objects are left out.
 QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from,
-                                    QDateTime to, QString token);
+                                    QDateTime to, QString token, Cal cal);
 // One Google event object as a CalEvent; none when it has no id or no usable start and end, is
 // cancelled, or the user declined it.
 std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo& calendar,
-                              const QString& account);
+                              const QString& account, const Cal& cal);
 // A "start" or "end" object: its instant and whether it is all-day ("date" read as the day's start in
-// the user's zone). None when neither form reads.
-std::optional<std::pair<QDateTime, bool>> date(const QJsonObject& json);
+// the calendar's zone). None when neither form reads.
+std::optional<std::pair<QDateTime, bool>> date(const QJsonObject& json, const Cal& cal);
 // An event description as plain text: line breaks for <br>, </p>, </div> and </li>, other tags
 // removed, the common entities decoded, trimmed.
 QString stripHTML(const QString& html);
@@ -108,14 +119,14 @@ struct Slot {
     bool allDay = false;
 };
 
-// The IANA name of the user's time zone when it is one Google accepts ("Area/City" or "UTC"); none
-// for a zone known only by a POSIX rule or not at all. Without it a write names no zone and the
-// offset in "dateTime" fixes the instant.
-std::optional<QString> timeZoneId();
+// The IANA name of the zone when it is one Google accepts ("Area/City" or "UTC"); none for a zone
+// known only by a POSIX rule or not at all. Without it a write names no zone and the offset in
+// "dateTime" fixes the instant.
+std::optional<QString> timeZoneId(const QTimeZone& zone);
 // A "start" or "end" object for a write, always with all three keys: {"date", "dateTime": null,
-// "timeZone": null} for an all-day slot, {"dateTime" with the local offset, "timeZone", "date": null}
-// otherwise.
-QJsonObject slotTime(const QDateTime& instant, bool allDay);
+// "timeZone": null} for an all-day slot, {"dateTime" with the calendar's offset, "timeZone",
+// "date": null} otherwise.
+QJsonObject slotTime(const QDateTime& instant, bool allDay, const Cal& cal);
 // The "conferenceData" that asks Google for a new Google Meet link, under a fresh request id.
 QJsonObject newMeetConference();
 
@@ -127,12 +138,13 @@ QJsonObject newMeetConference();
 // send.
 QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
                                   std::optional<QString> title, std::optional<Slot> slot,
-                                  QStringList invitees, bool meet, bool hadMeet, bool notify, QString token);
+                                  QStringList invitees, bool meet, bool hadMeet, bool notify, QString token,
+                                  Cal cal);
 // Declines an invitation for the user (Google tells the organizer). Throws "You are not on this
 // event's guest list" when the user is no attendee. Returns the event as Google now has it, normally
 // none since declined events are not shown.
 QCoro::Task<std::optional<CalEvent>> declineEvent(GoogleCalendarInfo calendar, QString account,
-                                                  QString eventID, QString token);
+                                                  QString eventID, QString token, Cal cal);
 // Deletes an event; with notify Google e-mails the guests. An event already gone (404, 410) counts as
 // deleted. Errors as for get.
 QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QString token);

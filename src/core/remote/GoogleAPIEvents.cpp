@@ -87,7 +87,7 @@ QCoro::Task<CalendarList> calendarList(QString token) {
 }
 
 QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from,
-                                    QDateTime to, QString token) {
+                                    QDateTime to, QString token, Cal cal) {
     const Query query{{QStringLiteral("timeMin"), Rfc3339::formatUtc(from)},
                       {QStringLiteral("timeMax"), Rfc3339::formatUtc(to)},
                       {QStringLiteral("singleEvents"), QStringLiteral("true")},
@@ -97,26 +97,26 @@ QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account
     const QList<QJsonObject> items = co_await paginate(eventsPath(calendar.id), query, token);
     QList<CalEvent> mapped;
     for (const QJsonObject& item : items) {
-        if (auto one = event(item, calendar, account))
+        if (auto one = event(item, calendar, account, cal))
             mapped.append(std::move(*one));
     }
     co_return mapped;
 }
 
-std::optional<std::pair<QDateTime, bool>> date(const QJsonObject& json) {
+std::optional<std::pair<QDateTime, bool>> date(const QJsonObject& json, const Cal& cal) {
     if (const auto dateTime = text(json, u"dateTime")) {
         if (const auto instant = Rfc3339::parse(*dateTime))
             return std::pair{*instant, false};
     }
     if (const auto day = text(json, u"date")) {
-        if (const auto start = Rfc3339::parseDay(*day))
+        if (const auto start = Rfc3339::parseDay(*day, cal))
             return std::pair{*start, true};
     }
     return std::nullopt;
 }
 
 std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo& calendar,
-                              const QString& account) {
+                              const QString& account, const Cal& cal) {
     const std::optional<QString> eventID = text(json, u"id");
     if (!eventID || json.value(u"status") == QJsonValue(QStringLiteral("cancelled")))
         return std::nullopt;
@@ -124,8 +124,8 @@ std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo&
     const QJsonValue endValue = json.value(u"end");
     if (!startValue.isObject() || !endValue.isObject())
         return std::nullopt;
-    const auto start = date(startValue.toObject());
-    const auto end = date(endValue.toObject());
+    const auto start = date(startValue.toObject(), cal);
+    const auto end = date(endValue.toObject(), cal);
     if (!start || !end)
         return std::nullopt;
 

@@ -1,7 +1,6 @@
 // Writes to existing events: update and decline (delete lives with the request primitives).
 #include "core/remote/GoogleAPI.h"
 
-#include "core/model/Cal.h"
 #include "core/remote/Rfc3339.h"
 #include "core/remote/StrictJson.h"
 
@@ -51,22 +50,21 @@ std::optional<QJsonArray> mergedAttendees(const QJsonValue& existingValue, const
 
 namespace GoogleAPI {
 
-std::optional<QString> timeZoneId() {
+std::optional<QString> timeZoneId(const QTimeZone& zone) {
     static const QRegularExpression ianaName(QStringLiteral(R"(^(UTC|[A-Za-z]+(/[A-Za-z0-9_+\-]+)+)$)"));
-    const QTimeZone zone = Cal::current().zone();
     const QString id = QString::fromUtf8(zone.id());
     if (!zone.isValid() || !ianaName.match(id).hasMatch() || !QTimeZone(id.toUtf8()).isValid())
         return std::nullopt;
     return id;
 }
 
-QJsonObject slotTime(const QDateTime& instant, bool allDay) {
+QJsonObject slotTime(const QDateTime& instant, bool allDay, const Cal& cal) {
     if (allDay)
-        return {{QStringLiteral("date"), Rfc3339::formatDay(instant)},
+        return {{QStringLiteral("date"), Rfc3339::formatDay(instant, cal)},
                 {QStringLiteral("dateTime"), QJsonValue::Null},
                 {QStringLiteral("timeZone"), QJsonValue::Null}};
-    const std::optional<QString> zone = timeZoneId();
-    return {{QStringLiteral("dateTime"), Rfc3339::formatLocal(instant)},
+    const std::optional<QString> zone = timeZoneId(cal.zone());
+    return {{QStringLiteral("dateTime"), Rfc3339::formatLocal(instant, cal)},
             {QStringLiteral("timeZone"), zone ? QJsonValue(*zone) : QJsonValue(QJsonValue::Null)},
             {QStringLiteral("date"), QJsonValue::Null}};
 }
@@ -80,13 +78,14 @@ QJsonObject newMeetConference() {
 
 QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
                                   std::optional<QString> title, std::optional<Slot> slot,
-                                  QStringList invitees, bool meet, bool hadMeet, bool notify, QString token) {
+                                  QStringList invitees, bool meet, bool hadMeet, bool notify, QString token,
+                                  Cal cal) {
     QJsonObject body;
     if (title)
         body.insert(QStringLiteral("summary"), *title);
     if (slot) {
-        body.insert(QStringLiteral("start"), slotTime(slot->start, slot->allDay));
-        body.insert(QStringLiteral("end"), slotTime(slot->end, slot->allDay));
+        body.insert(QStringLiteral("start"), slotTime(slot->start, slot->allDay, cal));
+        body.insert(QStringLiteral("end"), slotTime(slot->end, slot->allDay, cal));
     }
 
     const QString path = eventPath(calendar.id, eventID);
@@ -105,18 +104,18 @@ QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, 
         query.insert(QStringLiteral("sendUpdates"), QStringLiteral("all"));
 
     if (body.isEmpty()) {
-        if (auto unchanged = event(current, calendar, account))
+        if (auto unchanged = event(current, calendar, account, cal))
             co_return *unchanged;
     }
     const QString method = QStringLiteral("PATCH");
     const QJsonObject reply = co_await send(method, path, query, body, token);
-    if (auto updated = event(reply, calendar, account))
+    if (auto updated = event(reply, calendar, account, cal))
         co_return *updated;
     throw GoogleError(QStringLiteral("Google updated the event but returned something unexpected"));
 }
 
 QCoro::Task<std::optional<CalEvent>> declineEvent(GoogleCalendarInfo calendar, QString account,
-                                                  QString eventID, QString token) {
+                                                  QString eventID, QString token, Cal cal) {
     const QString path = eventPath(calendar.id, eventID);
     const QJsonObject current = co_await get(path, {}, token);
     QJsonArray mine;
@@ -134,7 +133,7 @@ QCoro::Task<std::optional<CalEvent>> declineEvent(GoogleCalendarInfo calendar, Q
     const QString method = QStringLiteral("PATCH");
     const Query query{{QStringLiteral("sendUpdates"), QStringLiteral("all")}};
     const QJsonObject reply = co_await send(method, path, query, body, token);
-    co_return event(reply, calendar, account);
+    co_return event(reply, calendar, account, cal);
 }
 
 } // namespace GoogleAPI

@@ -93,8 +93,8 @@ void GoogleAuthFlow::finishWait(Ending ending, const QString& path) {
         Qt::QueuedConnection);
 }
 
-void GoogleAuthFlow::stopServer(const LoopbackServer* attempt) {
-    if (!m_server || m_server.get() != attempt)
+void GoogleAuthFlow::stopServer(quint64 attempt) {
+    if (!m_server || m_serverAttempt != attempt)
         return; // a later attempt's listener
     m_server->stop();
     m_server.reset();
@@ -108,9 +108,10 @@ QCoro::Task<GoogleAccount> GoogleAuthFlow::run(GoogleConfig config) {
 
     // One attempt at a time: an earlier one still waiting ends as cancelled.
     finishWait(Ending::cancelled);
-    stopServer(m_server.get());
+    stopServer(m_serverAttempt);
+    const quint64 attempt = ++m_attempts;
     m_server = std::make_unique<LoopbackServer>();
-    const LoopbackServer* const attempt = m_server.get();
+    m_serverAttempt = attempt;
     quint16 port = 0;
     try {
         port = m_server->start();

@@ -45,10 +45,13 @@ private:
     enum class Ending { redirect, timedOut, cancelled };
 
     void finishWait(Ending ending, const QString& path = {});
-    // Stops the listener when it is still the given attempt's.
-    void stopServer(const LoopbackServer* attempt);
+    // Stops the listener when it is still the given attempt's. Attempts are told apart by number: a
+    // later attempt's listener may be made at the address an earlier one's was freed from.
+    void stopServer(quint64 attempt);
 
     std::unique_ptr<LoopbackServer> m_server;
+    quint64 m_serverAttempt = 0; // the attempt the listener belongs to
+    quint64 m_attempts = 0;
     std::shared_ptr<Wait> m_wait;
     QTimer m_timeout;
 };

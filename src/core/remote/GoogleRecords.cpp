@@ -1,5 +1,6 @@
 #include "core/remote/GoogleRecords.h"
 
+#include "core/model/TextRules.h"
 #include "core/remote/Rfc3339.h"
 #include "core/remote/StrictJson.h"
 
@@ -18,19 +19,6 @@ QString& builtInID() {
 QString& builtInSecret() {
     static QString secret = QStringLiteral(VORRINDEL_GOOGLE_CLIENT_SECRET);
     return secret;
-}
-
-// Blanks and tabs only: a pasted identity that ends in a line break keeps it (and then fails at
-// Google), exactly as the user pasted it.
-QString trimBlanks(const QString& text) {
-    auto blank = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && blank(text[begin]))
-        ++begin;
-    while (end > begin && blank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 // Internet date-time with whole seconds and a "Z" or "+hh:mm" offset; nothing more lenient, so that
@@ -173,12 +161,12 @@ size_t qHash(const GoogleAccount& a, size_t seed) {
 // ---- GoogleConfig
 
 QString GoogleConfig::effectiveClientID() const {
-    const QString trimmed = trimBlanks(clientID);
+    const QString trimmed = TextRules::trimBlanks(clientID);
     return trimmed.isEmpty() ? builtInClientID() : trimmed;
 }
 
 QString GoogleConfig::effectiveClientSecret() const {
-    const QString trimmed = trimBlanks(clientSecret);
+    const QString trimmed = TextRules::trimBlanks(clientSecret);
     return trimmed.isEmpty() ? builtInClientSecret() : trimmed;
 }
 

@@ -1,15 +1,21 @@
 #include "core/remote/HexColor.h"
 
+#include "core/model/TextRules.h"
+
 namespace HexColor {
 
-std::optional<QColor> color(QStringView hex) {
-    auto blank = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
-    while (!hex.isEmpty() && blank(hex.front()))
-        hex = hex.mid(1);
-    while (!hex.isEmpty() && blank(hex.back()))
-        hex.chop(1);
-    if (hex.startsWith(u'#'))
-        hex = hex.mid(1);
+namespace {
+
+int digitValue(QChar c) {
+    const char16_t u = c.unicode();
+    return u >= '0' && u <= '9'   ? u - '0'
+           : u >= 'a' && u <= 'f' ? u - 'a' + 10
+           : u >= 'A' && u <= 'F' ? u - 'A' + 10
+                                  : -1;
+}
+
+// Six characters, once the blanks and the "#" are gone.
+std::optional<QColor> fromDigits(QStringView hex) {
     if (hex.size() != 6)
         return std::nullopt;
 
@@ -23,11 +29,7 @@ std::optional<QColor> color(QStringView hex) {
     }
     quint32 value = 0;
     for (QChar c : digits) {
-        const char16_t u = c.unicode();
-        const int digit = u >= '0' && u <= '9'   ? u - '0'
-                          : u >= 'a' && u <= 'f' ? u - 'a' + 10
-                          : u >= 'A' && u <= 'F' ? u - 'A' + 10
-                                                 : -1;
+        const int digit = digitValue(c);
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + quint32(digit);
@@ -35,6 +37,26 @@ std::optional<QColor> color(QStringView hex) {
     if (negative && value != 0)
         return std::nullopt;
     return QColor(int((value >> 16) & 0xff), int((value >> 8) & 0xff), int(value & 0xff));
+}
+
+QString digitsOf(QStringView hex) {
+    const QString trimmed = TextRules::trimBlanks(hex);
+    return trimmed.startsWith(u'#') ? trimmed.mid(1) : trimmed;
+}
+
+} // namespace
+
+std::optional<QColor> color(QStringView hex) {
+    return fromDigits(digitsOf(hex));
+}
+
+std::optional<QColor> colorIgnoringAlpha(QStringView hex) {
+    const QString digits = digitsOf(hex);
+    if (digits.size() != 8)
+        return fromDigits(digits);
+    if (digitValue(digits[6]) < 0 || digitValue(digits[7]) < 0)
+        return std::nullopt;
+    return fromDigits(QStringView(digits).first(6));
 }
 
 } // namespace HexColor

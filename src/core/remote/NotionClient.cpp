@@ -1,6 +1,6 @@
 #include "core/remote/NotionClient.h"
 
-#include "core/model/Cal.h"
+#include "core/remote/Pager.h"
 #include "core/remote/RemoteHttp.h"
 #include "core/remote/RemoteSession.h"
 #include "core/remote/Rfc3339.h"
@@ -40,31 +40,32 @@ QCoro::Task<QJsonObject> call(QString token, QByteArray method, QString path,
     co_return json;
 }
 
-// Collects "results" over the pages of a listing, up to the first page boundary at or past 1000.
-QCoro::Task<QList<QJsonObject>> paginate(QString token, QByteArray method, QString path, QJsonObject body) {
-    QList<QJsonObject> results;
-    std::optional<QString> cursor;
-    while (true) {
-        QJsonObject pageBody = body;
-        pageBody.insert(QStringLiteral("page_size"), pageSize);
-        if (cursor)
-            pageBody.insert(QStringLiteral("start_cursor"), *cursor);
-        const QJsonObject page = co_await call(token, method, path, pageBody);
-        results.append(StrictJson::objects(page.value(u"results")));
-        // A cursor that names the page just read again would make the listing run for ever.
-        const QJsonValue hasMore = page.value(u"has_more");
-        const QJsonValue next = page.value(u"next_cursor");
-        if (!(hasMore.isBool() && hasMore.toBool()) || !next.isString() ||
-            results.size() >= maxListedResults || next.toString() == cursor)
-            co_return results;
-        cursor = next.toString();
-    }
+// One page of a listing: the body carries the page size and the page's cursor.
+QCoro::Task<Pager::Page> listingPage(QString token, QByteArray method, QString path, QJsonObject body,
+                                     std::optional<QString> cursor) {
+    body.insert(QStringLiteral("page_size"), pageSize);
+    if (cursor)
+        body.insert(QStringLiteral("start_cursor"), *cursor);
+    const QJsonObject page = co_await call(token, method, path, body);
+    Pager::Page result{StrictJson::objects(page.value(u"results")), std::nullopt};
+    if (StrictJson::isTrue(page, u"has_more"))
+        result.next = text(page, u"next_cursor");
+    co_return result;
 }
 
-// A date as Notion writes it: a bare day is all-day, starting at the day's start in the user's zone.
-std::optional<std::pair<QDateTime, bool>> parseDate(const QString& value) {
+// Collects "results" over the pages of a listing, up to the first page boundary at or past 1000.
+QCoro::Task<QList<QJsonObject>> paginate(QString token, QByteArray method, QString path, QJsonObject body) {
+    return Pager::collect(
+        [token, method, path, body](std::optional<QString> cursor) {
+            return listingPage(token, method, path, body, std::move(cursor));
+        },
+        maxListedResults);
+}
+
+// A date as Notion writes it: a bare day is all-day, starting at the day's start in the calendar's zone.
+std::optional<std::pair<QDateTime, bool>> parseDate(const QString& value, const Cal& cal) {
     if (value.size() == 10) {
-        if (const auto day = Rfc3339::parseDay(value))
+        if (const auto day = Rfc3339::parseDay(value, cal))
             return std::pair{*day, true};
     }
     if (const auto instant = Rfc3339::parse(value))
@@ -150,14 +151,14 @@ QCoro::Task<QList<NotionDatabase>> NotionClient::listDatabases() const {
 }
 
 QCoro::Task<QList<CalEvent>> NotionClient::pages(NotionDatabaseSelection database, QDateTime from,
-                                                 QDateTime to, QColor color) const {
-    return [](QString token, NotionDatabaseSelection database, QDateTime from, QDateTime to,
-              QColor color) -> QCoro::Task<QList<CalEvent>> {
+                                                 QDateTime to, QColor color, Cal cal) const {
+    return [](QString token, NotionDatabaseSelection database, QDateTime from, QDateTime to, QColor color,
+              Cal cal) -> QCoro::Task<QList<CalEvent>> {
         const QString property = database.dateProperty;
         const auto condition = [&](const QString& comparison, const QDateTime& instant) {
             return QJsonObject{
                 {QStringLiteral("property"), property},
-                {QStringLiteral("date"), QJsonObject{{comparison, Rfc3339::formatDay(instant)}}}};
+                {QStringLiteral("date"), QJsonObject{{comparison, Rfc3339::formatDay(instant, cal)}}}};
         };
         const QJsonObject body{
             {QStringLiteral("filter"),
@@ -174,28 +175,27 @@ QCoro::Task<QList<CalEvent>> NotionClient::pages(NotionDatabaseSelection databas
 
         QList<CalEvent> events;
         for (const QJsonObject& result : results) {
-            if (auto one = event(result, database, color))
+            if (auto one = event(result, database, color, cal))
                 events.append(std::move(*one));
         }
         co_return events;
-    }(m_token, std::move(database), std::move(from), std::move(to), std::move(color));
+    }(m_token, std::move(database), std::move(from), std::move(to), std::move(color), std::move(cal));
 }
 
 std::optional<CalEvent> NotionClient::event(const QJsonObject& page, const NotionDatabaseSelection& database,
-                                            const QColor& color) {
+                                            const QColor& color, const Cal& cal) {
     const std::optional<QString> pageID = text(page, u"id");
     if (!pageID)
         return std::nullopt;
     const QJsonObject properties = page.value(u"properties").toObject();
     const QJsonObject date = properties.value(database.dateProperty).toObject().value(u"date").toObject();
     const std::optional<QString> startText = text(date, u"start");
-    const auto start = startText ? parseDate(*startText) : std::nullopt;
+    const auto start = startText ? parseDate(*startText, cal) : std::nullopt;
     if (!start)
         return std::nullopt;
 
-    const Cal cal = Cal::current();
     const std::optional<QString> endText = text(date, u"end");
-    const auto readEnd = endText ? parseDate(*endText) : std::nullopt;
+    const auto readEnd = endText ? parseDate(*endText, cal) : std::nullopt;
     QDateTime end;
     bool allDay = false;
     if (readEnd) {
@@ -243,7 +243,7 @@ std::optional<CalEvent> NotionClient::event(const QJsonObject& page, const Notio
     result.notionStatus = status;
     result.notionIcon = emoji(page.value(u"icon"));
     if (const auto edited = text(page, u"last_edited_time")) {
-        if (const auto parsed = parseDate(*edited))
+        if (const auto parsed = parseDate(*edited, cal))
             result.lastEdited = parsed->first;
     }
     result.organizerIsMe = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/model/Cal.h"
 #include "core/model/CalEvent.h"
 #include "core/remote/NotionRecords.h"
 
@@ -34,14 +35,14 @@ public:
     // (ignoring case; equal titles keep Notion's order).
     QCoro::Task<QList<NotionDatabase>> listDatabases() const;
     // The database's pages whose date property falls on a day from `from`'s day to `to`'s day (both
-    // included, days of the user's zone), as events in the given colour, in Notion's order.
+    // included, days of the calendar's zone), as events in the given colour, in Notion's order.
     QCoro::Task<QList<CalEvent>> pages(NotionDatabaseSelection database, QDateTime from, QDateTime to,
-                                       QColor color) const;
+                                       QColor color, Cal cal) const;
 
     // One page object as an event of the chosen database; none when it has no id or no readable
-    // start in the database's date property.
+    // start in the database's date property. A bare day starts at its start in the calendar's zone.
     static std::optional<CalEvent> event(const QJsonObject& page, const NotionDatabaseSelection& database,
-                                         const QColor& color);
+                                         const QColor& color, const Cal& cal);
     // The colours given to the selected databases by position (i mod 5).
     static const QList<QColor>& palette();
 

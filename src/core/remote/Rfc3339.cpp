@@ -1,7 +1,5 @@
 #include "core/remote/Rfc3339.h"
 
-#include "core/model/Cal.h"
-
 #include <QRegularExpression>
 
 namespace {
@@ -47,16 +45,16 @@ QString formatUtc(const QDateTime& instant) {
     return instant.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
 }
 
-QString formatLocal(const QDateTime& instant) {
-    const QDateTime local = Cal::current().inZone(instant);
+QString formatLocal(const QDateTime& instant, const Cal& cal) {
+    const QDateTime local = cal.inZone(instant);
     return local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + offsetText(local.offsetFromUtc());
 }
 
-QString formatDay(const QDateTime& instant) {
-    return Cal::current().dateOf(instant).toString(QStringLiteral("yyyy-MM-dd"));
+QString formatDay(const QDateTime& instant, const Cal& cal) {
+    return cal.dateOf(instant).toString(QStringLiteral("yyyy-MM-dd"));
 }
 
-std::optional<QDateTime> parseDay(QStringView text) {
+std::optional<QDateTime> parseDay(QStringView text, const Cal& cal) {
     static const QRegularExpression pattern(QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})$)"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
@@ -65,7 +63,7 @@ std::optional<QDateTime> parseDay(QStringView text) {
                     match.capturedView(3).toInt());
     if (!day.isValid())
         return std::nullopt;
-    return Cal::current().startOfDay(day);
+    return cal.startOfDay(day);
 }
 
 } // namespace Rfc3339

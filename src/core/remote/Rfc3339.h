@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/model/Cal.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -14,12 +16,12 @@ namespace Rfc3339 {
 std::optional<QDateTime> parse(QStringView text);
 // "2024-05-06T07:30:00Z": the instant in UTC, whole seconds.
 QString formatUtc(const QDateTime& instant);
-// "2024-05-06T09:30:00+02:00": the instant in the user's zone with its offset, "Z" at zero offset.
-QString formatLocal(const QDateTime& instant);
-// "2024-05-06": the day of the instant in the user's zone.
-QString formatDay(const QDateTime& instant);
-// The start of the day "yyyy-MM-dd" in the user's zone (midnight, or the first moment of the day
+// "2024-05-06T09:30:00+02:00": the instant in the calendar's zone with its offset, "Z" at zero offset.
+QString formatLocal(const QDateTime& instant, const Cal& cal);
+// "2024-05-06": the day of the instant in the calendar's zone.
+QString formatDay(const QDateTime& instant, const Cal& cal);
+// The start of the day "yyyy-MM-dd" in the calendar's zone (midnight, or the first moment of the day
 // where midnight does not exist), in UTC.
-std::optional<QDateTime> parseDay(QStringView text);
+std::optional<QDateTime> parseDay(QStringView text, const Cal& cal);
 
 } // namespace Rfc3339

@@ -13,6 +13,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/RemoteSession.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RemoteHttp.h
     ${CMAKE_CURRENT_LIST_DIR}/RemoteHttp.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Pager.h
+    ${CMAKE_CURRENT_LIST_DIR}/Pager.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Rfc3339.h
     ${CMAKE_CURRENT_LIST_DIR}/Rfc3339.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PKCE.h

@@ -84,9 +84,31 @@ bool comesBefore(const CalEvent& a, const CalEvent& b) {
     return titleBefore(a.title, b.title);
 }
 
+bool identical(const EventsByDay& a, const EventsByDay& b) {
+    if (a.size() != b.size())
+        return false;
+    for (auto x = a.cbegin(), y = b.cbegin(); x != a.cend(); ++x, ++y) {
+        if (x.key() != y.key() || !::identical(x.value(), y.value()))
+            return false;
+    }
+    return true;
+}
+
 bool declinedByMe(const CalEvent& event) {
     return std::any_of(event.attendees.begin(), event.attendees.end(),
                        [](const Attendee& a) { return a.isMe && a.status == Attendee::Status::declined; });
+}
+
+QList<CalEvent> rezone(QList<CalEvent> events, const Cal& from, const Cal& to) {
+    if (from.zone() == to.zone())
+        return events;
+    for (CalEvent& event : events) {
+        if (!event.isAllDay)
+            continue;
+        event.start = to.startOfDay(from.dateOf(event.start));
+        event.end = to.startOfDay(from.dateOf(event.end));
+    }
+    return events;
 }
 
 } // namespace DayMap

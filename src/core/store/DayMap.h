@@ -25,7 +25,14 @@ EventsByDay merge(const QList<CalEvent>& google, const QList<CalEvent>& local, c
 // first, then by title in code-point order (upper case before lower case).
 bool comesBefore(const CalEvent& a, const CalEvent& b);
 
+// The same days holding the same events, every field of them equal.
+bool identical(const EventsByDay& a, const EventsByDay& b);
+
 // The user is on the guest list and said no: such an event neither alerts nor blocks time.
 bool declinedByMe(const CalEvent& event);
+
+// The events as read in `to` instead of `from`: an all-day event keeps its days, now starting and
+// ending at those days' starts in the new zone; a timed event keeps its instants.
+QList<CalEvent> rezone(QList<CalEvent> events, const Cal& from, const Cal& to);
 
 } // namespace DayMap

@@ -1,6 +1,8 @@
 #include "core/store/EventStore.h"
 
 #include "core/calendar/CalendarStore.h"
+#include "core/model/Tasks.h"
+#include "core/model/UserCal.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/AlertSound.h"
 #include "core/store/WakeNotifier.h"
@@ -37,7 +39,7 @@ EventStore::EventStore(Environment environment, QObject* parent)
     : QObject(parent)
     , m_settings(environment.settings ? *environment.settings : AppSettings::shared())
     , m_calendar(environment.calendar ? std::move(environment.calendar) : std::make_unique<CalendarStore>())
-    , m_cal(environment.cal ? *environment.cal : Cal::current())
+    , m_cal(UserCal::current())
     , m_clock(environment.clock ? std::move(environment.clock) : systemClock())
     , m_sound(std::move(environment.sound))
     , m_openUrl(environment.openUrl ? std::move(environment.openUrl)
@@ -76,6 +78,7 @@ EventStore::EventStore(Environment environment, QObject* parent)
 
     if (environment.wake)
         connect(environment.wake, &WakeNotifier::woke, this, &EventStore::handleWake);
+    connect(&UserCal::notifier(), &UserCal::changed, this, &EventStore::calendarChanged);
 }
 
 EventStore::~EventStore() = default;
@@ -124,6 +127,8 @@ QCoro::Task<> EventStore::loadSources() {
 }
 
 void EventStore::tick() {
+    // A new zone moves the days before anything below computes one.
+    UserCal::followSystem();
     const QDateTime now = m_clock();
     const bool clockJumped =
         std::abs(m_lastBeat.msecsTo(now) - qint64(tickInterval.count()) * 1000) > clockJumpToleranceMs;
@@ -144,10 +149,10 @@ void EventStore::tick() {
     checkAlerts();
 
     if (m_notionLastSync && m_notionLastSync->msecsTo(m_now) > 300000 && !m_isSyncingNotion)
-        launch(&EventStore::refreshNotion);
+        launch(&EventStore::refreshNotion, QStringLiteral("Notion refresh"));
     if (m_settings.hasGoogle() && (!m_googleLastSync || m_googleLastSync->msecsTo(m_now) > 120000) &&
         !m_isSyncingGoogle)
-        launch(&EventStore::refreshGoogle);
+        launch(&EventStore::refreshGoogle, QStringLiteral("Google refresh"));
 
     if (clockJumped)
         handleWake();
@@ -158,7 +163,7 @@ void EventStore::handleWake() {
     if (m_lastWake.isValid() && std::abs(m_lastWake.msecsTo(now)) < wakeDebounceMs)
         return;
     m_lastWake = now;
-    launch(&EventStore::refreshAll);
+    launch(&EventStore::refreshAll, QStringLiteral("Full refresh"));
 }
 
 std::optional<CalEvent> EventStore::nextEvent(const QDateTime& day) const {
@@ -178,11 +183,33 @@ void EventStore::join(const CalEvent& event) {
     dismissAlertFor(event.id);
 }
 
-void EventStore::launch(QCoro::Task<> (EventStore::*refresh)()) {
-    QTimer::singleShot(0, this, [this, refresh] {
-        // Nobody awaits it: the task frees itself when it ends.
-        (void)(this->*refresh)();
-    });
+void EventStore::launch(QCoro::Task<> (EventStore::*refresh)(), const QString& what) {
+    QTimer::singleShot(0, this, [this, refresh, what] { Tasks::startDetached((this->*refresh)(), what); });
+}
+
+void EventStore::calendarChanged() {
+    const Cal before = m_cal;
+    const Cal after = UserCal::current();
+    if (after == before)
+        return;
+    const bool wasToday = isViewingToday();
+    const QDate selectedDay = before.dateOf(m_selectedDate);
+
+    m_cal = after;
+    m_calendar->setZone(after.zone());
+    m_lastTickDay = m_cal.startOfDay(m_now);
+    // Today stays today (the date may differ across a date line); any other day stays that date.
+    const QDateTime selected = wasToday ? m_lastTickDay : m_cal.startOfDay(selectedDay);
+    setSelectedDate(selected);
+    setWeekStart(startOfWeek(selected, m_cal));
+    setGoogleEvents(DayMap::rezone(m_googleEvents, before, after));
+    setNotionEvents(DayMap::rezone(m_notionEvents, before, after));
+    if (m_sampleMode) {
+        m_ekEvents = DayMap::rezone(m_ekEvents, before, after);
+        rebuild();
+    }
+    // The window's bounds moved with the zone: every source reads it again (none does in sample mode).
+    reloadAfterRangeChange();
 }
 
 void EventStore::notionSelectionChanged() {
@@ -190,7 +217,7 @@ void EventStore::notionSelectionChanged() {
     if (selection == m_notionDatabases)
         return;
     m_notionDatabases = std::move(selection);
-    launch(&EventStore::refreshNotion);
+    launch(&EventStore::refreshNotion, QStringLiteral("Notion refresh"));
 }
 
 void EventStore::accountsChanged() {
@@ -229,6 +256,10 @@ void EventStore::setWeekStart(const QDateTime& day) {
 }
 
 void EventStore::setEventsByDay(EventsByDay days) {
+    // Rebuilt from scratch after every refresh, mostly to the same agenda: the views hear of it only
+    // when something in it changed, down to a location or a guest's answer.
+    if (DayMap::identical(days, m_eventsByDay))
+        return;
     publish(m_eventsByDay, std::move(days), &EventStore::eventsByDayChanged);
 }
 
@@ -249,6 +280,8 @@ void EventStore::setToast(std::optional<QString> text) {
 }
 
 void EventStore::setGoogleEvents(QList<CalEvent> events) {
+    if (identical(events, m_googleEvents))
+        return;
     publish(m_googleEvents, std::move(events), &EventStore::googleEventsChanged);
 }
 
@@ -269,6 +302,8 @@ void EventStore::setConnectingGoogle(bool connecting) {
 }
 
 void EventStore::setNotionEvents(QList<CalEvent> events) {
+    if (identical(events, m_notionEvents))
+        return;
     publish(m_notionEvents, std::move(events), &EventStore::notionEventsChanged);
 }
 

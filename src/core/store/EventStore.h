@@ -75,13 +75,12 @@ class EventStore : public QObject {
 
 public:
     // What the store is bound to. Empty members take the app's own: AppSettings::shared(), a new
-    // CalendarStore, the user's calendar as it is now, the system clock, Qt timers, no sound, no
-    // wake signal (the tick's clock-jump check still notices a sleep), the desktop's URL opener and
-    // the real Google and Notion clients.
+    // CalendarStore, the system clock, Qt timers, no sound, no wake signal (the tick's clock-jump check
+    // still notices a sleep), the desktop's URL opener and the real Google and Notion clients. The
+    // calendar (zone, locale, week) is always the user's, from UserCal.
     struct Environment {
         AppSettings* settings = nullptr;
         std::unique_ptr<CalendarStore> calendar;
-        std::optional<Cal> cal;
         Clock clock;
         TimerFactory timers;
         std::shared_ptr<AlertSound> sound;
@@ -148,9 +147,10 @@ public:
     QCoro::Task<> refreshAll();
     // A load of the local events is under way (on the reading threads).
     bool isLoadingCalendar() const { return m_calendarLoading; }
-    // One beat of the store's clock, run by its 10-second timer: sets `now`, rolls over to a new day,
-    // recomputes the peek, fires due alerts and starts the remote refreshes that are due. A wall clock
-    // that moved far from the timer's beat counts as a wake from sleep.
+    // One beat of the store's clock, run by its 10-second timer: follows a change of the system's
+    // zone or locale, sets `now`, rolls over to a new day, recomputes the peek, fires due alerts and
+    // starts the remote refreshes that are due. A wall clock that moved far from the timer's beat
+    // counts as a wake from sleep.
     void tick();
 
     // The first event of the day that is not all-day and has not ended (running events count).
@@ -158,6 +158,8 @@ public:
     // Opens the event's meeting link and takes down an alert of the same event; without a link
     // nothing happens.
     void join(const CalEvent& event);
+    // Opens a link or a folder with the opener the store was given (the desktop's unless bound).
+    bool openUrl(const QUrl& url) const { return m_openUrl(url); }
 
     // Alerts and toasts.
     void showAlert(const MeetingAlert& alert);
@@ -287,7 +289,7 @@ protected:
     void rebuild();
     static constexpr qsizetype mergeOnThisThreadLimit = 1000;
     // Runs the refresh on the next turn of the event loop, as a task of its own that nobody awaits.
-    void launch(QCoro::Task<> (EventStore::*refresh)());
+    void launch(QCoro::Task<> (EventStore::*refresh)(), const QString& what);
 
 private:
     // The day map and the people directory, merged off the GUI thread, with what they were built from.
@@ -344,6 +346,10 @@ private:
     void selectWithReload(const QDateTime& date);
     void rebuildPeople();
     void handleWake();
+    // Moves everything to the user's new calendar at once: the day keys, the selected day and week,
+    // the loaded window, the local events (read again in the new zone) and the all-day events of
+    // Google and Notion (the same days, starting in the new zone); then the sources reload.
+    void calendarChanged();
     void notionSelectionChanged();
     void accountsChanged();
 

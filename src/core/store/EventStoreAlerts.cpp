@@ -12,8 +12,9 @@ constexpr qint64 repeatSuppressionMs = 100000;
 
 void EventStore::recomputePeek() {
     std::optional<PeekInfo> peek = PeekInfo::choose(events(m_now), m_now, m_settings.peekMinutes());
-    // Assigned only on a change of event or minute count: the panel reacts to every assignment.
-    if (peek == m_peek)
+    // Assigned only on a change of event, minute count or anything shown of the event (a new title):
+    // the panel reacts to every assignment.
+    if (peek == m_peek && (!peek || identical(peek->event, m_peek->event)))
         return;
     setPeek(std::move(peek));
 }

@@ -3,13 +3,13 @@
 #include "core/calendar/CalendarStore.h"
 #include "core/calendar/ReadingThreads.h"
 #include "core/model/DebugLog.h"
+#include "core/model/Tasks.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/PeopleDirectory.h"
 
 #include <QPromise>
 
 #include <QCoro/QCoroFuture>
-#include <QCoro/QCoroSignal>
 #include <QPointer>
 
 QDateTime EventStore::startOfWeek(const QDateTime& instant, const Cal& cal) {
@@ -71,8 +71,8 @@ void EventStore::goToToday() {
 void EventStore::reloadAfterRangeChange() {
     if (!m_sampleMode)
         reloadCalendarEvents();
-    launch(&EventStore::refreshGoogle);
-    launch(&EventStore::refreshNotion);
+    launch(&EventStore::refreshGoogle, QStringLiteral("Google refresh"));
+    launch(&EventStore::refreshNotion, QStringLiteral("Notion refresh"));
 }
 
 void EventStore::selectWithReload(const QDateTime& date) {
@@ -83,8 +83,7 @@ void EventStore::selectWithReload(const QDateTime& date) {
 }
 
 void EventStore::reloadCalendarEvents() {
-    // Nobody awaits it: the task frees itself when it ends.
-    (void)loadCalendarEvents();
+    Tasks::startDetached(loadCalendarEvents(), QStringLiteral("Calendar load"));
 }
 
 QCoro::Task<> EventStore::loadCalendarEvents() {
@@ -92,7 +91,8 @@ QCoro::Task<> EventStore::loadCalendarEvents() {
     if (m_calendarLoading) {
         // The load under way may have begun before the change this caller wants to see.
         m_calendarReloadPending = true;
-        co_await qCoro(this, &EventStore::calendarLoaded);
+        QCoro::Task<bool> loaded = Tasks::signalOrGone(this, &EventStore::calendarLoaded);
+        co_await loaded;
         co_return;
     }
     m_calendarLoading = true;
@@ -133,8 +133,7 @@ QCoro::Task<> EventStore::loadCalendarEvents() {
 }
 
 void EventStore::rebuild() {
-    // Nobody awaits it: the task frees itself when it ends.
-    (void)mergeSources();
+    Tasks::startDetached(mergeSources(), QStringLiteral("Agenda merge"));
 }
 
 QCoro::Task<> EventStore::mergeSources() {
@@ -168,8 +167,10 @@ QCoro::Task<> EventStore::mergeSources() {
         co_return;
     if (generation != m_mergeGeneration) {
         // A newer merge holds what this one would have published, and more: wait for it.
-        while (self && m_publishedGeneration < generation)
-            co_await qCoro(this, &EventStore::eventsByDayChanged);
+        while (self && m_publishedGeneration < generation) {
+            QCoro::Task<bool> published = Tasks::signalOrGone(this, &EventStore::eventsByDayChanged);
+            co_await published;
+        }
         co_return;
     }
     m_publishedGeneration = generation;

@@ -2,9 +2,9 @@
 #include "core/store/EventStore.h"
 
 #include "core/model/DebugLog.h"
+#include "core/model/Tasks.h"
 #include "core/settings/AppSettings.h"
 
-#include <QCoroSignal>
 #include <QTimer>
 
 #include <algorithm>
@@ -47,15 +47,18 @@ QCoro::Task<> EventStore::refreshGoogle() {
         // The running refresh launches its further run as the next one; whoever asked waits for it,
         // so that a write's result is in the agenda when the write returns.
         const quint64 rerun = m_googleRerunsStarted + 1;
-        while (self && m_googleRerunsFinished < rerun) {
-            auto finished = qCoro(this, &EventStore::googleRerunFinished);
+        while (m_googleRerunsFinished < rerun) {
+            QCoro::Task<bool> finished = Tasks::signalOrGone(this, &EventStore::googleRerunFinished);
             co_await finished;
+            if (!self)
+                co_return;
         }
         co_return;
     }
 
     setSyncingGoogle(true);
     const std::pair<QDateTime, QDateTime> range = loadedRange();
+    const Cal cal = m_cal; // the whole run reads its dates in one zone
     const GoogleConfig config = m_settings.google();
     QList<std::pair<GoogleAccount, GoogleAccount>> renewed;
     QList<CalEvent> collected;
@@ -63,14 +66,20 @@ QCoro::Task<> EventStore::refreshGoogle() {
     bool someAccountCompleted = false;
 
     for (const GoogleAccount& original : config.accounts) {
-        // The token call writes into this copy when its reply comes; the settings may have changed
-        // by then.
+        // The renewed copy; the settings may have changed by the time it comes.
         GoogleAccount account = original;
         QString token;
         bool usable = true;
         try {
-            QCoro::Task<QString> call = m_google->validToken(account, config);
-            token = co_await call;
+            QCoro::Task<GoogleAPI::ValidToken> call = m_google->validToken(original, config);
+            GoogleAPI::ValidToken valid = co_await call;
+            token = std::move(valid.token);
+            account = std::move(valid.account);
+        } catch (const GoogleAPI::ReconnectNeeded& error) {
+            account.needsReauth = true;
+            if (!firstError)
+                firstError = error.message();
+            usable = false;
         } catch (const std::exception& error) {
             if (!firstError)
                 firstError = errorMessage(error);
@@ -87,7 +96,7 @@ QCoro::Task<> EventStore::refreshGoogle() {
         for (const GoogleCalendarInfo& calendar : calendars) {
             try {
                 QCoro::Task<QList<CalEvent>> call =
-                    m_google->events(calendar, account.email, range.first, range.second, token);
+                    m_google->events(calendar, account.email, range.first, range.second, token, cal);
                 QList<CalEvent> events = co_await call;
                 if (!account.canWrite()) {
                     for (CalEvent& event : events)
@@ -109,6 +118,8 @@ QCoro::Task<> EventStore::refreshGoogle() {
     }
 
     storeRenewedTokens(renewed);
+    // A new zone while the run was under way: its all-day events move to the new zone's days.
+    collected = DayMap::rezone(std::move(collected), cal, m_cal);
     // Accounts removed and calendars hidden while the run was under way stay out of the agenda.
     const GoogleConfig now = m_settings.google();
     collected.removeIf([&now](const CalEvent& event) {
@@ -139,8 +150,7 @@ QCoro::Task<> EventStore::refreshGoogle() {
         m_googleRefreshPending = false;
         const quint64 rerun = ++m_googleRerunsStarted;
         QTimer::singleShot(0, this, [this, rerun] {
-            // Nobody awaits it: the task frees itself when it ends.
-            (void)rerunGoogle(rerun);
+            Tasks::startDetached(rerunGoogle(rerun), QStringLiteral("Google refresh"));
         });
     }
 }
@@ -179,14 +189,14 @@ void EventStore::storeRenewedTokens(const QList<std::pair<GoogleAccount, GoogleA
 QCoro::Task<QString> EventStore::googleToken(int accountIndex) {
     const GoogleConfig config = m_settings.google();
     const GoogleAccount before = config.accounts.at(accountIndex);
-    GoogleAccount account = before;
     QPointer self(this);
     // A failed renewal is passed on and stores nothing; the next refresh records a reconnect mark.
-    QCoro::Task<QString> call = m_google->validToken(account, config);
-    QString token = co_await call;
-    if (self)
-        storeRenewedTokens({{before, account}});
-    co_return token;
+    QCoro::Task<GoogleAPI::ValidToken> call = m_google->validToken(before, config);
+    GoogleAPI::ValidToken valid = co_await call;
+    if (!self)
+        throw CancelledError();
+    storeRenewedTokens({{before, valid.account}});
+    co_return valid.token;
 }
 
 EventStore::GoogleContext EventStore::googleContext(const CalEvent& event) const {
@@ -297,5 +307,5 @@ void EventStore::setGoogleCalendar(const QString& calendarID, const QString& ema
         config.accounts[index].hiddenCalendarIDs.insert(calendarID);
     m_settings.setGoogle(config);
     setGoogleLastSync(std::nullopt);
-    launch(&EventStore::refreshGoogle);
+    launch(&EventStore::refreshGoogle, QStringLiteral("Google refresh"));
 }

@@ -1,10 +1,9 @@
 // Notion: the connection and the sync of the chosen databases' pages.
 #include "core/store/EventStore.h"
 
+#include "core/model/Tasks.h"
 #include "core/remote/NotionClient.h"
 #include "core/settings/AppSettings.h"
-
-#include <QCoroSignal>
 
 namespace {
 
@@ -48,6 +47,7 @@ QCoro::Task<> EventStore::refreshNotion() {
     const quint64 connection = m_notionConnection;
     const QString token = m_settings.notionToken();
     const std::pair<QDateTime, QDateTime> range = loadedRange();
+    const Cal cal = m_cal; // the whole run reads its dates in one zone
     const QList<NotionDatabaseSelection> selections = m_settings.notionDatabases();
     const QList<QColor>& palette = NotionClient::palette();
     QList<CalEvent> collected;
@@ -55,8 +55,8 @@ QCoro::Task<> EventStore::refreshNotion() {
 
     for (int i = 0; i < selections.size(); ++i) {
         try {
-            QCoro::Task<QList<CalEvent>> call =
-                m_notion->pages(token, selections[i], range.first, range.second, palette[i % palette.size()]);
+            QCoro::Task<QList<CalEvent>> call = m_notion->pages(
+                token, selections[i], range.first, range.second, palette[i % palette.size()], cal);
             const QList<CalEvent> pages = co_await call;
             collected += pages;
         } catch (const std::exception& error) {
@@ -70,6 +70,8 @@ QCoro::Task<> EventStore::refreshNotion() {
     // Pages read under a connection that has since been dropped or replaced would bring it back, and
     // sample data installed meanwhile stays in their place.
     if (connection == m_notionConnection && !m_sampleMode) {
+        // A new zone while the run was under way: its all-day pages move to the new zone's days.
+        collected = DayMap::rezone(std::move(collected), cal, m_cal);
         setNotionError(firstError);
         if (!firstError || !collected.isEmpty()) {
             setNotionEvents(std::move(collected));
@@ -114,12 +116,12 @@ QCoro::Task<bool> EventStore::connectNotion(QString token) {
 
     // A sync still running belongs to the connection before; it drops its pages, and this one reads
     // the new connection's.
-    while (self && m_isSyncingNotion) {
-        auto ended = qCoro(this, &EventStore::isSyncingNotionChanged);
+    while (m_isSyncingNotion) {
+        QCoro::Task<bool> ended = Tasks::signalOrGone(this, &EventStore::isSyncingNotionChanged);
         co_await ended;
+        if (!self)
+            co_return true;
     }
-    if (!self)
-        co_return true;
     QCoro::Task<> refresh = refreshNotion();
     co_await refresh;
     co_return true;

@@ -21,19 +21,19 @@ constexpr qint64 moveThresholdMs = 60000;
 
 // "start" or "end" of a new event: the day for an all-day one, else the local time with its offset
 // and the zone, so that Google repeats it correctly across daylight-saving changes.
-QJsonObject insertTime(const QDateTime& instant, bool allDay) {
+QJsonObject insertTime(const QDateTime& instant, bool allDay, const Cal& cal) {
     if (allDay)
-        return {{QStringLiteral("date"), Rfc3339::formatDay(instant)}};
-    QJsonObject time{{QStringLiteral("dateTime"), Rfc3339::formatLocal(instant)}};
-    if (const std::optional<QString> zone = GoogleAPI::timeZoneId())
+        return {{QStringLiteral("date"), Rfc3339::formatDay(instant, cal)}};
+    QJsonObject time{{QStringLiteral("dateTime"), Rfc3339::formatLocal(instant, cal)}};
+    if (const std::optional<QString> zone = GoogleAPI::timeZoneId(cal.zone()))
         time.insert(QStringLiteral("timeZone"), *zone);
     return time;
 }
 
-QJsonObject insertBody(const QuickAddDraft& draft, const QList<Person>& invitees, bool meet) {
+QJsonObject insertBody(const QuickAddDraft& draft, const QList<Person>& invitees, bool meet, const Cal& cal) {
     QJsonObject body{{QStringLiteral("summary"), draft.title},
-                     {QStringLiteral("start"), insertTime(draft.start, draft.isAllDay)},
-                     {QStringLiteral("end"), insertTime(draft.end, draft.isAllDay)},
+                     {QStringLiteral("start"), insertTime(draft.start, draft.isAllDay, cal)},
+                     {QStringLiteral("end"), insertTime(draft.end, draft.isAllDay, cal)},
                      {QStringLiteral("reminders"), QJsonObject{{QStringLiteral("useDefault"), true}}}};
     if (!invitees.isEmpty()) {
         QJsonArray attendees;
@@ -115,12 +115,12 @@ QCoro::Task<CalEvent> EventStore::createMeeting(QuickAddDraft draft, QList<Perso
         query.insert(QStringLiteral("sendUpdates"), QStringLiteral("all"));
     const QString method = QStringLiteral("POST");
     QCoro::Task<QJsonObject> insert = m_google->send(method, GoogleAPI::eventsPath(target.calendar.id), query,
-                                                     insertBody(draft, invitees, meet), token);
+                                                     insertBody(draft, invitees, meet, m_cal), token);
     const QJsonObject reply = co_await insert;
     if (!self)
         throw CancelledError();
 
-    const std::optional<CalEvent> created = GoogleAPI::event(reply, target.calendar, target.account);
+    const std::optional<CalEvent> created = GoogleAPI::event(reply, target.calendar, target.account, m_cal);
     if (!created) {
         // The meeting exists on Google all the same: show it before saying so, or the user may
         // create it again and send every invitation twice.
@@ -192,7 +192,7 @@ QCoro::Task<CalEvent> EventStore::updateEvent(CalEvent event, QuickAddDraft draf
             slot = GoogleAPI::Slot{draft.start, draft.end, draft.isAllDay};
         QCoro::Task<CalEvent> call =
             m_google->updateEvent(context.calendar, copy.googleAccount.value_or(QString()), context.eventID,
-                                  title, slot, addresses(invitees), meet, hadMeet, notify, token);
+                                  title, slot, addresses(invitees), meet, hadMeet, notify, token, m_cal);
         updated = co_await call;
         if (!self)
             co_return updated;
@@ -289,7 +289,7 @@ QCoro::Task<> EventStore::removeFromGoogle(CalEvent event, bool decline, bool no
         throw CancelledError();
     QCoro::Task<> call =
         decline ? m_google->declineEvent(context.calendar, event.googleAccount.value_or(QString()),
-                                         context.eventID, token)
+                                         context.eventID, token, m_cal)
                 : m_google->deleteEvent(context.calendar.id, context.eventID, notify, token);
     co_await call;
     if (!self)

@@ -17,13 +17,13 @@ private:
 class RemoteGoogleSource final : public GoogleSource {
 public:
     std::unique_ptr<GoogleSignIn> newSignIn() override { return std::make_unique<AuthFlowSignIn>(); }
-    QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) override {
-        return GoogleAPI::validToken(account, std::move(config));
+    QCoro::Task<GoogleAPI::ValidToken> validToken(GoogleAccount account, GoogleConfig config) override {
+        return GoogleAPI::validToken(std::move(account), std::move(config));
     }
     QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from,
-                                        QDateTime to, QString token) override {
+                                        QDateTime to, QString token, Cal cal) override {
         return GoogleAPI::events(std::move(calendar), std::move(account), std::move(from), std::move(to),
-                                 std::move(token));
+                                 std::move(token), std::move(cal));
     }
     QCoro::Task<QJsonObject> send(QString method, QString path, GoogleAPI::Query query, QJsonObject body,
                                   QString token) override {
@@ -33,19 +33,19 @@ public:
     QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
                                       std::optional<QString> title, std::optional<GoogleAPI::Slot> slot,
                                       QStringList invitees, bool meet, bool hadMeet, bool notify,
-                                      QString token) override {
+                                      QString token, Cal cal) override {
         return GoogleAPI::updateEvent(std::move(calendar), std::move(account), std::move(eventID),
                                       std::move(title), std::move(slot), std::move(invitees), meet, hadMeet,
-                                      notify, std::move(token));
+                                      notify, std::move(token), std::move(cal));
     }
     QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QString token) override {
         return GoogleAPI::deleteEvent(std::move(calendarID), std::move(eventID), notify, std::move(token));
     }
-    QCoro::Task<> declineEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
-                               QString token) override {
+    QCoro::Task<> declineEvent(GoogleCalendarInfo calendar, QString account, QString eventID, QString token,
+                               Cal cal) override {
         // The declined event is not shown; the refresh that follows drops it.
         return dropResult(GoogleAPI::declineEvent(std::move(calendar), std::move(account), std::move(eventID),
-                                                  std::move(token)));
+                                                  std::move(token), std::move(cal)));
     }
 
 private:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/model/Cal.h"
 #include "core/model/CalEvent.h"
 #include "core/remote/GoogleAPI.h"
 #include "core/remote/GoogleRecords.h"
@@ -27,26 +28,25 @@ public:
 
 // Everything the event store asks of Google, one call per network operation. The app runs on
 // remote() (GoogleAPI and GoogleAuthFlow); tests put fakes in its place whose calls they can hold.
-// The calls behave as their GoogleAPI namesakes.
+// The calls behave as their GoogleAPI namesakes, and like them take everything by value.
 class GoogleSource {
 public:
     virtual ~GoogleSource() = default;
 
     virtual std::unique_ptr<GoogleSignIn> newSignIn() = 0;
-    // Writes the refreshed token fields (or the reconnect mark) into `account`, also when it throws:
-    // pass a local copy and await the call at once.
-    virtual QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) = 0;
+    virtual QCoro::Task<GoogleAPI::ValidToken> validToken(GoogleAccount account, GoogleConfig config) = 0;
     virtual QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from,
-                                                QDateTime to, QString token) = 0;
+                                                QDateTime to, QString token, Cal cal) = 0;
     virtual QCoro::Task<QJsonObject> send(QString method, QString path, GoogleAPI::Query query,
                                           QJsonObject body, QString token) = 0;
     virtual QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
                                               std::optional<QString> title,
                                               std::optional<GoogleAPI::Slot> slot, QStringList invitees,
-                                              bool meet, bool hadMeet, bool notify, QString token) = 0;
+                                              bool meet, bool hadMeet, bool notify, QString token,
+                                              Cal cal) = 0;
     virtual QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QString token) = 0;
     virtual QCoro::Task<> declineEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
-                                       QString token) = 0;
+                                       QString token, Cal cal) = 0;
 
     static std::unique_ptr<GoogleSource> remote();
 };

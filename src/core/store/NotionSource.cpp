@@ -12,9 +12,9 @@ public:
         return NotionClient(std::move(token)).listDatabases();
     }
     QCoro::Task<QList<CalEvent>> pages(QString token, NotionDatabaseSelection database, QDateTime from,
-                                       QDateTime to, QColor color) override {
+                                       QDateTime to, QColor color, Cal cal) override {
         return NotionClient(std::move(token))
-            .pages(std::move(database), std::move(from), std::move(to), color);
+            .pages(std::move(database), std::move(from), std::move(to), color, std::move(cal));
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/model/Cal.h"
 #include "core/model/CalEvent.h"
 #include "core/remote/NotionRecords.h"
 
@@ -22,7 +23,7 @@ public:
     virtual QCoro::Task<QString> verify(QString token) = 0;
     virtual QCoro::Task<QList<NotionDatabase>> listDatabases(QString token) = 0;
     virtual QCoro::Task<QList<CalEvent>> pages(QString token, NotionDatabaseSelection database,
-                                               QDateTime from, QDateTime to, QColor color) = 0;
+                                               QDateTime from, QDateTime to, QColor color, Cal cal) = 0;
 
     static std::unique_ptr<NotionSource> remote();
 };

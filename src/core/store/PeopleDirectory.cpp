@@ -1,7 +1,8 @@
 #include "core/store/PeopleDirectory.h"
 
+#include "core/model/TextRules.h"
+
 #include <QHash>
-#include <QRegularExpression>
 #include <QSet>
 
 namespace {
@@ -11,20 +12,8 @@ const QString calendarResourceDomain = QStringLiteral("calendar.google.com");
 
 constexpr qsizetype maxSuggestions = 5;
 
-QString trimBlanks(const QString& text) {
-    qsizetype from = 0;
-    qsizetype to = text.size();
-    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
-    while (from < to && blank(text.at(from)))
-        ++from;
-    while (to > from && blank(text.at(to - 1)))
-        --to;
-    return text.mid(from, to - from);
-}
-
 QString firstWord(const QString& name) {
-    static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
-    const QStringList words = name.split(blanks, Qt::SkipEmptyParts);
+    const QStringList words = TextRules::splitAtBlanks(name);
     return words.isEmpty() ? QString() : words.first();
 }
 
@@ -45,12 +34,6 @@ template <typename Test> std::optional<Person> onlyOne(const QList<Person>& peop
 
 namespace PeopleDirectory {
 
-bool isAddress(const QString& text) {
-    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
-        QStringLiteral("[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,}")));
-    return pattern.match(text).hasMatch();
-}
-
 QList<Person> build(const QStringList& recentInvitees, const EventsByDay& days,
                     const QStringList& ownAddresses) {
     QSet<QString> own;
@@ -68,7 +51,8 @@ QList<Person> build(const QStringList& recentInvitees, const EventsByDay& days,
             return *seen;
         const QString key = address.toLower();
         qsizetype index = position.value(key, -1);
-        if (index < 0 && isAddress(key) && !key.contains(calendarResourceDomain) && !own.contains(key)) {
+        if (index < 0 && TextRules::isEmailAddress(key) && !key.contains(calendarResourceDomain) &&
+            !own.contains(key)) {
             index = people.size();
             position.insert(key, index);
             people.append(Person(address, QString()));
@@ -100,11 +84,11 @@ QList<Person> build(const QStringList& recentInvitees, const EventsByDay& days,
 }
 
 std::optional<Person> match(const QList<Person>& people, const QString& text) {
-    const QString typed = trimBlanks(text);
+    const QString typed = TextRules::trimBlanks(text);
     const QString q = typed.toLower();
     if (q.size() < 2)
         return std::nullopt;
-    if (isAddress(q)) {
+    if (TextRules::isEmailAddress(q)) {
         for (const Person& person : people) {
             if (person.email.toLower() == q)
                 return person;
@@ -121,7 +105,7 @@ std::optional<Person> match(const QList<Person>& people, const QString& text) {
 }
 
 QList<Person> suggestions(const QList<Person>& people, const QString& text, const QList<Person>& excluding) {
-    const QString q = trimBlanks(text).toLower();
+    const QString q = TextRules::trimBlanks(text).toLower();
     QSet<QString> chosen;
     for (const Person& person : excluding)
         chosen.insert(person.email.toLower());

@@ -13,9 +13,6 @@
 // guests of the loaded events, and the lookups that turn typed text into one of them.
 namespace PeopleDirectory {
 
-// Whether the whole text is an e-mail address ("name@domain.tld").
-bool isAddress(const QString& text);
-
 // Recent invitees first (in their order, without names), then the guests of every day's events in
 // day order. One person per address whatever its letter case, written as first seen; a later entry
 // only fills in a missing name. Left out: the user's own entries and addresses (`ownAddresses`),

@@ -10,6 +10,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -126,6 +127,46 @@ qreal weightStroke(QFont::Weight weight) {
     return 0;
 }
 
+// Draws the picture into a box of `size` × `size` whose top left is at the painter's origin.
+void fill(QPainter& painter, const QPainterPath& path, qreal size, const QColor& color,
+          QFont::Weight weight) {
+    const qreal scale = size / grid;
+    painter.scale(scale, scale);
+    painter.fillPath(path, color);
+    if (const qreal stroke = weightStroke(weight); stroke > 0)
+        painter.strokePath(path, QPen(color, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+}
+
+// The symbol drawn once into a pixmap of whole device pixels, with the symbol centred in it. Views
+// repaint their symbols on every frame of a morph and every tick; filling and stroking the outlines
+// each time would cost more than the rest of the frame.
+const QPixmap& picture(const QString& name, const QPainterPath& path, qreal size, const QColor& color,
+                       QFont::Weight weight, qreal scale) {
+    static QHash<QString, QPixmap> cache;
+    const QString key = name + QLatin1Char('|') + QString::number(qRound(size * scale * 64)) +
+                        QLatin1Char('|') + QString::number(color.rgba(), 16) + QLatin1Char('|') +
+                        QString::number(int(weight)) + QLatin1Char('|') + QString::number(qRound(scale * 64));
+    auto found = cache.constFind(key);
+    if (found != cache.constEnd())
+        return *found;
+    if (cache.size() > 512)
+        cache.clear();
+    const int pixels = int(std::ceil(size * scale)) + 2;
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal inset = (pixels - size * scale) / 2;
+        painter.translate(inset, inset);
+        painter.scale(scale, scale);
+        fill(painter, path, size, color, weight);
+    }
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(scale);
+    return *cache.insert(key, pixmap);
+}
+
 } // namespace
 
 namespace Symbol {
@@ -157,14 +198,21 @@ void paint(QPainter& painter, QStringView name, const QRectF& box, const QColor&
     if (path.isEmpty() || box.isEmpty())
         return;
     const qreal size = std::min(box.width(), box.height());
-    const qreal scale = size / grid;
+    const QTransform device = painter.deviceTransform();
+    if (device.type() <= QTransform::TxScale && device.m11() > 0 &&
+        qFuzzyCompare(device.m11(), device.m22())) {
+        // Placed on whole device pixels, centred on the box as nearly as they allow.
+        const QPixmap& pixmap = picture(glyph.key(), path, size, color, weight, device.m11());
+        const QPointF centre = device.map(box.center());
+        const QPointF topLeft(std::round(centre.x() - pixmap.width() / 2.0),
+                              std::round(centre.y() - pixmap.height() / 2.0));
+        painter.drawPixmap(device.inverted().map(topLeft), pixmap);
+        return;
+    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(box.center().x() - size / 2, box.center().y() - size / 2);
-    painter.scale(scale, scale);
-    painter.fillPath(path, color);
-    if (const qreal stroke = weightStroke(weight); stroke > 0)
-        painter.strokePath(path, QPen(color, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    fill(painter, path, size, color, weight);
     painter.restore();
 }
 

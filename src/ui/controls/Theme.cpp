@@ -54,4 +54,10 @@ QFont uiFont(qreal pixelSize, QFont::Weight weight) {
     return font;
 }
 
+QFont emojiFont(qreal pixelSize) {
+    QFont font = uiFont(pixelSize);
+    font.setFamilies({QStringLiteral("Noto Color Emoji"), font.family()});
+    return font;
+}
+
 } // namespace Theme

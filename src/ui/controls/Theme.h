@@ -59,4 +59,8 @@ QString fontFamily();
 // family does not have are mapped to its nearest one (semibold to Roboto's medium).
 QFont uiFont(qreal pixelSize, QFont::Weight weight = QFont::Normal);
 
+// For Notion's emoji icons: the colour emoji where the desktop has them, else the panel font's
+// fallback. Without it a symbol that text fonts also have (✍️) is drawn as a plain outline.
+QFont emojiFont(qreal pixelSize);
+
 } // namespace Theme

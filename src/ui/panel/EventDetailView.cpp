@@ -1,6 +1,7 @@
 #include "ui/panel/EventDetailView.h"
 
 #include "core/model/DebugLog.h"
+#include "core/model/Tasks.h"
 #include "core/model/UserFacingError.h"
 #include "core/store/EventStore.h"
 #include "ui/controls/ElidedText.h"
@@ -439,9 +440,7 @@ void EventDetailView::buildHeader(QBoxLayout* column) {
     m_icon = new QLabel(this);
     // Notion icons are emoji: the colour ones where the desktop has them, else whatever font has the
     // character, drawn in white.
-    QFont iconFont = Theme::uiFont(15);
-    iconFont.setFamilies({QStringLiteral("Noto Color Emoji"), iconFont.family()});
-    m_icon->setFont(iconFont);
+    m_icon->setFont(Theme::emojiFont(15));
     QPalette iconPalette = m_icon->palette();
     iconPalette.setColor(QPalette::WindowText, Theme::white());
     m_icon->setPalette(iconPalette);
@@ -639,10 +638,12 @@ void EventDetailView::perform(Confirm confirm) {
     // On a turn of its own: the store publishes while it works and the panel may take this view down
     // when the selection clears, neither of which may happen inside this button's click. The store
     // runs it, so a view gone meanwhile does not stop what the user confirmed.
-    QTimer::singleShot(
-        0, &m_store,
-        [view = QPointer(this), state = QPointer(&m_state), store = QPointer(&m_store), event = m_event,
-         confirm, generation = m_generation] { (void)run(view, state, store, event, confirm, generation); });
+    QTimer::singleShot(0, &m_store,
+                       [view = QPointer(this), state = QPointer(&m_state), store = QPointer(&m_store),
+                        event = m_event, confirm, generation = m_generation] {
+                           Tasks::startDetached(run(view, state, store, event, confirm, generation),
+                                                QStringLiteral("Event change"));
+                       });
 }
 
 QCoro::Task<> EventDetailView::run(QPointer<EventDetailView> view, QPointer<NotchState> state,
@@ -736,10 +737,11 @@ void EventDetailView::stopRevert() {
 void EventDetailView::openLink(M::Link link) {
     switch (link) {
     case M::Link::notionCalendar:
-        (void)Launch::notionCalendar(m_options.openUrl);
+        Tasks::startDetached(Launch::notionCalendar(m_options.openUrl),
+                             QStringLiteral("Opening Notion Calendar"));
         break;
     case M::Link::calendarApp:
-        (void)Launch::calendarApp();
+        Tasks::startDetached(Launch::calendarApp(), QStringLiteral("Opening the calendar app"));
         break;
     case M::Link::googleCalendar:
         // Google's servers gave this address: only a web page may open from it.
@@ -749,7 +751,8 @@ void EventDetailView::openLink(M::Link link) {
     case M::Link::notionPage:
         if (const std::optional<Launch::NotionPage> page =
                 Launch::notionPage(m_event.notionURL, m_event.webLink))
-            (void)Launch::openNotionPage(*page, m_options.openUrl);
+            Tasks::startDetached(Launch::openNotionPage(*page, m_options.openUrl),
+                                 QStringLiteral("Opening the Notion page"));
         break;
     }
 }
@@ -861,7 +864,7 @@ void EventDetailView::refreshBottom() {
     m_join->setVisible(join.has_value());
     const QList<M::Link> links = M::links(m_event);
     if (links.contains(M::Link::calendarApp) && !m_hasCalendarApp && !m_askingCalendarApp)
-        (void)findCalendarApp();
+        Tasks::startDetached(findCalendarApp(), QStringLiteral("Looking for a calendar app"));
     for (const auto& [link, button] : std::as_const(m_links)) {
         const bool shown = links.contains(link) && (link != M::Link::calendarApp || m_hasCalendarApp == true);
         button->setVisible(shown);

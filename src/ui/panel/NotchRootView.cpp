@@ -3,19 +3,27 @@
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 #include "ui/controls/Motion.h"
+#include "ui/controls/Theme.h"
 #include "ui/notch/NotchController.h"
 #include "ui/notch/NotchState.h"
+#include "ui/panel/AlertBanner.h"
+#include "ui/panel/ExpandedView.h"
+#include "ui/panel/PeekView.h"
 
+#include <QCursor>
 #include <QGraphicsOpacityEffect>
+#include <QGuiApplication>
+#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPauseAnimation>
 #include <QPixmap>
 #include <QPropertyAnimation>
 #include <QSequentialAnimationGroup>
-#include <qdrawutil.h>
+#include <QWindow>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -88,6 +96,84 @@ FadeTiming fadeTiming(NotchMode mode) {
     return {0, 150};
 }
 
+// The shadow's fall-off across a straight edge, from outside in, read off the middle of the tile.
+const QGradientStops& shadowEdge() {
+    static const QGradientStops stops = [] {
+        const QImage tile = shadowTile().toImage();
+        const int middle = tile.height() / 2;
+        QGradientStops profile;
+        for (int x = 0; x <= shadowMargin; x += 3) {
+            const int alpha = qAlpha(tile.pixel(std::min(x, tile.width() - 1), middle));
+            profile.append({qreal(x) / shadowMargin, QColor(0, 0, 0, alpha)});
+        }
+        return profile;
+    }();
+    return stops;
+}
+
+// The shadow's opacity under the alert and the expanded panel.
+constexpr qreal restingShadowOpacity = 0.5;
+
+// The shadow's corners and edges for a margin of `margin` at a device scale, in device pixels:
+// corners top left, top right, bottom left, bottom right; edges top, bottom, left, right, each a
+// short strip of the fall-off to repeat along its side.
+struct ShadowPieces {
+    int margin = 0;
+    qreal scale = 0;
+    int depth = 0; // the margin in device pixels
+    std::array<QPixmap, 4> corners;
+    std::array<QPixmap, 4> edges;
+};
+
+const ShadowPieces& shadowPieces(int margin, qreal scale) {
+    // The last two: the app's own scale, and the snapshot's.
+    static std::array<ShadowPieces, 2> cache;
+    static int next = 0;
+    for (const ShadowPieces& pieces : cache) {
+        if (pieces.margin == margin && qFuzzyCompare(pieces.scale, scale))
+            return pieces;
+    }
+    ShadowPieces& pieces = cache[size_t(next)];
+    next = (next + 1) % int(cache.size());
+    pieces.margin = margin;
+    pieces.scale = scale;
+    // A whole number of device pixels for the margin, so that the pieces meet without a seam.
+    pieces.depth = std::max(1, qRound(margin * scale));
+    const int d = pieces.depth;
+    const QImage tile = shadowTile().toImage();
+    const int tm = shadowMargin;
+    const int ts = tile.width();
+    const QPoint sources[] = {{0, 0}, {ts - tm, 0}, {0, ts - tm}, {ts - tm, ts - tm}};
+    for (size_t i = 0; i < 4; ++i) {
+        const QImage corner = tile.copy(QRect(sources[i], QSize(tm, tm)))
+                                  .scaled(d, d, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QImage faded(corner.size(), QImage::Format_ARGB32_Premultiplied);
+        faded.fill(Qt::transparent);
+        QPainter painter(&faded);
+        painter.setOpacity(restingShadowOpacity);
+        painter.drawImage(0, 0, corner);
+        painter.end();
+        pieces.corners[i] = QPixmap::fromImage(std::move(faded));
+        pieces.corners[i].setDevicePixelRatio(scale);
+    }
+    constexpr int length = 64;
+    const QPointF ends[4][2] = {
+        {{0, 0}, {0, qreal(d)}}, {{0, qreal(d)}, {0, 0}}, {{0, 0}, {qreal(d), 0}}, {{qreal(d), 0}, {0, 0}}};
+    for (size_t i = 0; i < 4; ++i) {
+        QImage strip(i < 2 ? QSize(length, d) : QSize(d, length), QImage::Format_ARGB32_Premultiplied);
+        strip.fill(Qt::transparent);
+        QLinearGradient gradient(ends[i][0], ends[i][1]);
+        gradient.setStops(shadowEdge());
+        QPainter painter(&strip);
+        painter.setOpacity(restingShadowOpacity);
+        painter.fillRect(strip.rect(), gradient);
+        painter.end();
+        pieces.edges[i] = QPixmap::fromImage(std::move(strip));
+        pieces.edges[i].setDevicePixelRatio(scale);
+    }
+    return pieces;
+}
+
 } // namespace
 
 NotchRootView::NotchRootView(NotchState& state, EventStore& store, AppSettings& settings, QWidget* parent)
@@ -109,7 +195,12 @@ NotchRootView::NotchRootView(NotchState& state, EventStore& store, AppSettings& 
     connect(&m_morph, &QVariantAnimation::valueChanged, this, [this](const QVariant& progress) {
         setSilhouette(NotchSilhouette::interpolate(m_from, m_to, progress.toReal()));
     });
-    connect(&m_morph, &QVariantAnimation::finished, this, [this] { setSilhouette(m_to); });
+    connect(&m_morph, &QVariantAnimation::finished, this, [this] {
+        setSilhouette(m_to);
+        // Only once expanded: a move over the notch of a collapsed panel would open it again.
+        if (m_mode == NotchMode::expanded)
+            refreshPointer(this);
+    });
 
     m_mode = notchMode(m_state.expanded(), m_store.alert().has_value(), m_settings.showPeek(),
                        m_store.peek().has_value());
@@ -120,6 +211,10 @@ NotchRootView::NotchRootView(NotchState& state, EventStore& store, AppSettings& 
     connect(&m_store, &EventStore::peekChanged, this, &NotchRootView::refreshMode);
     connect(&m_store, &EventStore::alertChanged, this, &NotchRootView::refreshMode);
     connect(&m_settings, &AppSettings::showPeekChanged, this, &NotchRootView::refreshMode);
+
+    setModeContent(NotchMode::peek, new PeekView(m_store, m_state));
+    setModeContent(NotchMode::alert, new AlertBanner(m_store, m_state));
+    setModeContent(NotchMode::expanded, new ExpandedView(m_state, m_store, m_settings));
     layoutStage();
 }
 
@@ -153,6 +248,20 @@ void NotchRootView::setModeContent(NotchMode mode, QWidget* content) {
 
 QWidget* NotchRootView::modeContent(NotchMode mode) const {
     return m_contents[size_t(mode)].widget;
+}
+
+void NotchRootView::refreshPointer(QWidget* inPanel) {
+    QWidget* top = inPanel->window();
+    QWindow* handle = top->windowHandle();
+    if (!handle || !top->isVisible())
+        return;
+    const QPoint global = QCursor::pos();
+    const QPoint local = top->mapFromGlobal(global);
+    if (!top->rect().contains(local))
+        return;
+    QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(local), QPointF(global), Qt::NoButton,
+                     QGuiApplication::mouseButtons(), QGuiApplication::keyboardModifiers());
+    QCoreApplication::sendEvent(handle, &move);
 }
 
 void NotchRootView::setShadowEnabled(bool on) {
@@ -210,8 +319,10 @@ void NotchRootView::layoutStage() {
             QRect(QPoint((stage.width() - size.width()) / 2, (stage.height() - size.height()) / 2), size));
         showing = showing || !content->isHidden();
     }
-    // Clipping to the outline costs a region per frame; only contents need it.
-    if (showing)
+    // Clipping to the outline costs a region per frame, and every paint inside a clip of that many
+    // rectangles: only contents need it, and only while the outline moves. At rest each mode's
+    // content keeps within its outline (its padding clears the rounded corners).
+    if (showing && isMorphing())
         m_stage->setMask(QRegion(silhouettePath().translated(-stage.topLeft()).toFillPolygon().toPolygon()));
     else
         m_stage->clearMask();
@@ -282,11 +393,35 @@ void NotchRootView::paintShadow(QPainter& painter, const QRectF& shape) const {
                              .adjusted(-shadowSpread, -shadowSpread, shadowSpread, shadowSpread)
                              .toAlignedRect();
     // A small shape part way through a morph: the corner pieces shrink rather than overlap.
-    const int margin = std::min({shadowMargin, target.width() / 2, target.height() / 2});
+    const int m = std::min({shadowMargin, target.width() / 2, target.height() / 2});
+    if (m <= 0)
+        return;
+    // Pieces made once at the device's scale and blitted as they are: scaling the tile, or filling
+    // gradients, on every frame of a morph would cost most of the frame.
+    const QTransform device = painter.deviceTransform();
+    const qreal scale = device.type() <= QTransform::TxScale ? device.m11() : 1.0;
+    const ShadowPieces& pieces = shadowPieces(m, scale > 0 ? scale : 1.0);
     painter.save();
-    painter.setOpacity(m_silhouette.shadowOpacity);
-    qDrawBorderPixmap(&painter, target, QMargins(margin, margin, margin, margin), shadowTile(),
-                      shadowTile().rect(), QMargins(shadowMargin, shadowMargin, shadowMargin, shadowMargin));
+    // The pieces carry the opacity of a panel at rest; a blit at full opacity takes the fast path.
+    painter.setOpacity(std::min<qreal>(1, m_silhouette.shadowOpacity / restingShadowOpacity));
+    const int x[] = {target.left(), target.left() + m, target.right() + 1 - m, target.right() + 1};
+    const int y[] = {target.top(), target.top() + m, target.bottom() + 1 - m, target.bottom() + 1};
+    painter.drawPixmap(x[0], y[0], pieces.corners[0]);
+    painter.drawPixmap(x[2], y[0], pieces.corners[1]);
+    painter.drawPixmap(x[0], y[2], pieces.corners[2]);
+    painter.drawPixmap(x[2], y[2], pieces.corners[3]);
+    auto edge = [&](int left, int top, int right, int bottom, const QPixmap& strip) {
+        if (right > left && bottom > top)
+            painter.drawTiledPixmap(QRect(left, top, right - left, bottom - top), strip);
+    };
+    edge(x[1], y[0], x[2], y[1], pieces.edges[0]); // top
+    edge(x[1], y[2], x[2], y[3], pieces.edges[1]); // bottom
+    edge(x[0], y[1], x[1], y[2], pieces.edges[2]); // left
+    edge(x[2], y[1], x[3], y[2], pieces.edges[3]); // right
+    // With the full margin the middle lies under the shape's opaque black, whatever its radii and
+    // the shadow's offset; a smaller shape part way through a morph may show it.
+    if (m < shadowMargin && x[2] > x[1] && y[2] > y[1])
+        painter.fillRect(QRect(x[1], y[1], x[2] - x[1], y[2] - y[1]), Theme::black(restingShadowOpacity));
     painter.restore();
 }
 

@@ -19,6 +19,7 @@ class NotchState;
 // morphs it with the panel's spring whenever the mode changes, and shows each mode's content inside
 // it. A click on the silhouette of a collapsed panel (bare notch, peek or alert) expands it pinned.
 //
+// It shows the peek (PeekView), the alert (AlertBanner) and the expanded panel (ExpandedView).
 // Hosting content: setModeContent() gives a mode its widget. The view shows it only in that mode,
 // at the mode's shape size (NotchLayout::shapeSize: 600 × 410 expanded), centred in the silhouette,
 // clipped to the silhouette's animated outline, and fades it in and out with the mode's timing
@@ -54,6 +55,11 @@ public:
     // The drop shadow of the alert and expanded modes. Off where no compositor blends it: it would
     // show as a black band.
     void setShadowEnabled(bool on);
+
+    // Tells the widgets under a pointer that stood still while the panel's contents moved beneath it
+    // (a morph, a body switching views) where it is now: Qt reports the pointer only when it moves,
+    // so a row that slid under it and on would keep its hover highlight.
+    static void refreshPointer(QWidget* inPanel);
 
 signals:
     void modeChanged(NotchMode mode, NotchMode previous);

@@ -49,6 +49,7 @@ MaybeHScroll::MaybeHScroll(QWidget* content, QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     if (ProcessArguments::isSnapshotMode()) {
         content->setParent(this);
+        m_fades = new EdgeFades(this);
     } else {
         m_scroll = new QScrollArea(this);
         m_scroll->setFrameShape(QFrame::NoFrame);
@@ -109,16 +110,27 @@ void MaybeHScroll::resizeEvent(QResizeEvent* event) {
         m_fades->setGeometry(rect());
         m_fades->raise();
     } else {
-        // Laid out at its own width from the left, cut off on the right.
-        m_content->setGeometry(0, 0, std::max(width(), m_content->sizeHint().width()), height());
+        placeStaticRow();
     }
+}
+
+void MaybeHScroll::placeStaticRow() {
+    // Laid out at its own width from the left, cut off on the right, where it fades out as the live
+    // form does with more beyond: a chip cut in half would look like a fault.
+    const int rowWidth = m_content->sizeHint().width();
+    m_content->setGeometry(0, 0, std::max(width(), rowWidth), height());
+    auto* fades = static_cast<EdgeFades*>(m_fades);
+    fades->setGeometry(rect());
+    fades->raise();
+    fades->right = rowWidth > width();
+    fades->update();
 }
 
 bool MaybeHScroll::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_content && event->type() == QEvent::LayoutRequest) {
         updateGeometry();
         if (!m_scroll)
-            m_content->setGeometry(0, 0, std::max(width(), m_content->sizeHint().width()), height());
+            placeStaticRow();
     }
     if (m_scroll && watched == m_scroll->viewport() && event->type() == QEvent::Wheel) {
         // An ordinary mouse wheel turns up and down; this row only goes sideways.

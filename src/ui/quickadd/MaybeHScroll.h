@@ -6,8 +6,8 @@ class QScrollArea;
 
 // A horizontal scroller without scroll bars around one row (the guest chips): the wheel, either
 // way, and the touchpad move it sideways, and an edge with more of the row beyond it fades out into
-// the panel's black. In the snapshot mode it is a plain frame that cuts the row
-// off at its right edge, so that pictures never depend on a scroll position.
+// the panel's black. In the snapshot mode it is a plain frame that cuts the row off at its right
+// edge (fading out there when the row is longer), so that pictures never depend on a scroll position.
 class MaybeHScroll : public QWidget {
     Q_OBJECT
 
@@ -30,6 +30,7 @@ protected:
 
 private:
     void updateFades();
+    void placeStaticRow();
 
     QWidget* m_content;
     QScrollArea* m_scroll = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/settings/CalendarSettings.h"
 
 #include "core/calendar/CalendarStore.h"
+#include "core/model/Tasks.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 
@@ -186,7 +187,7 @@ void CalendarSettings::runAccessAction() {
         return;
     }
     // Enabled all along: a second press asks again.
-    (void)grantAccess(&m_context.store);
+    Tasks::startDetached(grantAccess(&m_context.store), QStringLiteral("Calendar access"));
 }
 
 void CalendarSettings::setCalendarShown(const QString& calendarID, bool shown) {

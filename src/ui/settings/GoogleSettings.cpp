@@ -1,5 +1,6 @@
 #include "ui/settings/GoogleSettings.h"
 
+#include "core/model/Tasks.h"
 #include "core/remote/HexColor.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
@@ -156,7 +157,9 @@ GoogleAccountRow::GoogleAccountRow(const SettingsContext& context, QWidget* pare
     connect(m_repair, &QPushButton::clicked, this, [this] {
         // Signing in again with the same e-mail replaces the account and keeps its hidden calendars.
         EventStore* store = &m_context.store;
-        QTimer::singleShot(0, store, [store] { (void)store->connectGoogle(); });
+        QTimer::singleShot(0, store, [store] {
+            Tasks::startDetached(store->connectGoogle(), QStringLiteral("Google sign-in"));
+        });
     });
     connect(m_remove, &QPushButton::clicked, this,
             [this] { m_context.store.removeGoogleAccount(m_account.email); });
@@ -413,7 +416,9 @@ void GoogleSettings::useClient() {
 void GoogleSettings::connectAccount() {
     // The store runs the sign-in and reports through its published state; the result is not needed.
     EventStore* store = &m_context.store;
-    QTimer::singleShot(0, store, [store] { (void)store->connectGoogle(); });
+    QTimer::singleShot(0, store, [store] {
+        Tasks::startDetached(store->connectGoogle(), QStringLiteral("Google sign-in"));
+    });
 }
 
 void GoogleSettings::cancelSignIn() {

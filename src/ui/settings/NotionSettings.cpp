@@ -1,5 +1,6 @@
 #include "ui/settings/NotionSettings.h"
 
+#include "core/model/Tasks.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 #include "ui/controls/ActivitySpinner.h"
@@ -286,7 +287,9 @@ void NotionSettings::connectIntegration(bool existing) {
     m_connecting = true;
     const quint64 attempt = ++m_attempt;
     sync();
-    QTimer::singleShot(0, this, [this, token, attempt] { (void)runConnect(token, attempt); });
+    QTimer::singleShot(0, this, [this, token, attempt] {
+        Tasks::startDetached(runConnect(token, attempt), QStringLiteral("Notion connect"));
+    });
 }
 
 QCoro::Task<> NotionSettings::runConnect(QString token, quint64 attempt) {

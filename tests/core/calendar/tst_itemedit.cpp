@@ -271,14 +271,16 @@ private slots:
     }
 
     // Created as sync tools create items: readable only by the user. Blanks around a title, which
-    // libical does not read back, are not written.
+    // libical does not read back, are not written, nor the milliseconds of a slot taken from the
+    // clock ("Tea in 20 min").
     void newItemsArePrivate() {
         CalendarFixture fixture(QStringLiteral("foreign"));
         LocalCalendars calendars(optionsFor(fixture));
         const LocalOccurrence created =
             calendars.create(calendars.calendars().first(), QStringLiteral("  Retro\r "),
-                             {utc("2024-04-12T13:00:00Z"), utc("2024-04-12T14:00:00Z")});
+                             {utc("2024-04-12T13:00:00Z").addMSecs(750), utc("2024-04-12T14:00:00Z")});
         QCOMPARE(created.title, QStringLiteral("Retro"));
+        QCOMPARE(created.start, utc("2024-04-12T13:00:00Z"));
         QCOMPARE(TestFiles::mode(fixture.path(created.eventIdentifier)), 0600u);
         const QByteArray text = fixture.read(created.eventIdentifier);
         QVERIFY(text.contains("\r\nDTSTART;TZID=Europe/Berlin:20240412T150000\r\n"));

@@ -272,6 +272,24 @@ private slots:
         QVERIFY(fixture.read(path).contains(kept));
         QVERIFY(!findOccurrence(calendars, "Changed", "2024-04-02T10:00:00Z"));
     }
+
+    // An identifier comes back from outside (a view, the settings): one that leads out of the
+    // calendar folder names no event.
+    void itemsOutsideTheRootAreNoEvents() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        const QByteArray item =
+            CalendarFixture::calendarObject({{"UID:a", "DTSTART:20240402T100000Z", "SUMMARY:A"}});
+        fixture.write(QStringLiteral("Home/a.ics"), item);
+        fixture.write(QStringLiteral("../outside/a.ics"), item);
+        LocalCalendars calendars(optionsFor(fixture));
+        std::optional<LocalOccurrence> a = findOccurrence(calendars, "A", "2024-04-02T10:00:00Z");
+        QVERIFY(a);
+        a->eventIdentifier = QStringLiteral("../outside/a.ics");
+        QVERIFY(!calendars.event(a->eventIdentifier));
+        QVERIFY(!calendars.update(*a, QStringLiteral("Changed"), {}));
+        QVERIFY(!calendars.remove(*a));
+        QCOMPARE(fixture.read(QStringLiteral("../outside/a.ics")), item);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLocalCalendarWrites)

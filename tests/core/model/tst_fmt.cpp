@@ -1,6 +1,7 @@
 #include "core/model/Cal.h"
 #include "core/model/CalEvent.h"
 #include "core/model/Fmt.h"
+#include "core/model/UserCal.h"
 
 #include <QTest>
 
@@ -45,6 +46,9 @@ private Q_SLOTS:
         QTest::newRow("spaced, hours and minutes") << Fmt::minutes(61) << "1 h 1 min";
 
         QTest::newRow("en_US time") << Fmt::time(at(9, 5), in("en_US")) << "9:05 am";
+        QTest::newRow("en_US half past noon") << Fmt::time(at(12, 30), in("en_US")) << "12:30 pm";
+        QTest::newRow("en_US range from half past midnight")
+            << Fmt::range(at(0, 30), at(1, 0), in("en_US")) << "12:30 \u2013 1:00 am";
         QTest::newRow("en_US range, shared morning")
             << Fmt::range(at(9, 5), at(10, 30), in("en_US")) << "9:05 \u2013 10:30 am";
         QTest::newRow("en_US range, crossing noon")
@@ -94,6 +98,17 @@ private Q_SLOTS:
         QFETCH(QString, actual);
         QFETCH(QString, expected);
         QCOMPARE(actual, expected);
+    }
+
+    // The texts without a calendar of their own follow the user's as it changes.
+    void followsTheUserCalendar() {
+        const Cal before = UserCal::current();
+        UserCal::use(in("de_DE"));
+        QCOMPARE(Fmt::range(at(11, 30), at(13, 0)), QStringLiteral("11:30 \u2013 13:00"));
+        UserCal::use(Cal(QTimeZone("America/New_York"), QLocale("en_US")));
+        QCOMPARE(Fmt::time(at(13, 0)), QStringLiteral("7:00 am"));
+        QCOMPARE(Fmt::dayShort(at(1, 0)), QStringLiteral("Mon, Jan 12"));
+        UserCal::use(before);
     }
 };
 

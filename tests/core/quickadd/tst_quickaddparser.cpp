@@ -1,3 +1,4 @@
+#include "core/model/TextRules.h"
 #include "core/quickadd/DateDetector.h"
 #include "core/quickadd/QuickAddParser.h"
 #include "support/WallClock.h"
@@ -100,7 +101,7 @@ private slots:
                                                                {"A", &QuickAddParser::allDay()},
                                                                {"W", &QuickAddParser::dayWords()},
                                                                {"M", &QuickAddParser::mentions()},
-                                                               {"E", &QuickAddParser::email()}};
+                                                               {"E", &TextRules::emailPattern()}};
         QCOMPARE(byName[pattern]->match(text).captured(0), match);
     }
 

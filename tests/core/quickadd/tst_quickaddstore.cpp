@@ -1,4 +1,4 @@
-#include "../store/GoogleStoreWorld.h"
+#include "../store/StoreHarness.h"
 #include "QuickAddFakes.h"
 
 #include "core/quickadd/QuickAddModel.h"
@@ -10,8 +10,20 @@
 #include <QJsonArray>
 #include <QTest>
 
-// Quick add on the real event store: Google on the fake server through the real client, local
-// events in the harness's "Work" folder. Runs in Europe/Berlin on Wednesday 4 March 2026, 10:00.
+namespace {
+
+const QString ada = QStringLiteral("ada@corp.io");
+const QString team = QStringLiteral("team@group.corp.io");
+
+// Ada, writing to her own and a team calendar.
+struct World : StoreHarness {
+    World() { connect(ada, {{team, QStringLiteral("Team"), std::nullopt, false, QStringLiteral("writer")}}); }
+};
+
+} // namespace
+
+// Quick add on the real event store: Google on a fake source, local events in the harness's "Work"
+// folder. Runs in Europe/Berlin on Wednesday 4 March 2026, 10:00.
 class TestQuickAddStore : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -28,10 +40,10 @@ private Q_SLOTS:
     void aLateReplyLeavesTheNextShowingAlone() {
         QFETCH(bool, save);
         QFETCH(bool, fails);
-        GoogleStoreWorld w;
-        w.addEvent(w.ada, "Design review", "2026-03-05 14:00");
-        w.h.start();
-        QuickAddStoreEnv env(*w.h.store);
+        World w;
+        w.addGoogle(ada, "Design review", "2026-03-05 14:00");
+        w.start(true);
+        QuickAddStoreEnv env(*w.store);
         FakePanel panel;
         const CalEvent review = w.googleEvent("Design review");
         QVERIFY(!review.id.isEmpty());
@@ -42,22 +54,21 @@ private Q_SLOTS:
             return model;
         };
 
-        const QByteArray method = save ? "PATCH" : "POST";
-        w.google.server().hold(method, "/calendar");
+        const QString write = save ? "update" : "insert";
+        w.google->holds.hold(write);
         if (fails)
-            w.google.server().scriptNext(method, "/calendar",
-                                         FakeGoogle::errorReply(500, "backendError", "Backend Error"));
+            w.google->failing.insert(write, "Backend Error");
         std::unique_ptr<QuickAddModel> first = open();
         first->setText(save ? "Design review, moved" : "Sync with bob@corp.io tomorrow 3pm");
         first->add();
         QVERIFY(first->view().primarySpinner);
-        QTRY_COMPARE(w.google.server().heldCount(), 1);
+        QVERIFY(w.google->holds.waitFor(write));
 
         panel.collapse(); // a click elsewhere, or the hot key
         std::unique_ptr<QuickAddModel> second = open();
         QCoreApplication::processEvents();
         second->setText(save ? "Design review v3" : "Lunch fri");
-        w.google.server().release();
+        w.google->holds.release(write);
         QTRY_VERIFY(!first->state().busy);
 
         QVERIFY(panel.shown);
@@ -72,9 +83,9 @@ private Q_SLOTS:
 
     // A failed write keeps the line, the guests and the choices, says why, and can be sent again.
     void aFailedMeetingCanBeSentAgain() {
-        GoogleStoreWorld w;
-        w.h.start();
-        QuickAddStoreEnv env(*w.h.store);
+        World w;
+        w.start(true);
+        QuickAddStoreEnv env(*w.store);
         FakePanel panel;
         panel.openQuickAdd(QString());
         QuickAddModel model(env, panel);
@@ -85,8 +96,7 @@ private Q_SLOTS:
         model.toggleCalendars();
         model.pickDestination("g|ada@corp.io|team@group.corp.io");
 
-        w.google.server().scriptNext(
-            "POST", "/calendar", FakeGoogle::errorReply(403, "forbidden", "You need to have writer access"));
+        w.google->failing.insert("insert", "You need to have writer access");
         model.add();
         QTRY_VERIFY(!model.state().busy);
         QVERIFY(model.view().error && !model.view().error->isEmpty());
@@ -99,7 +109,7 @@ private Q_SLOTS:
 
         model.add();
         QTRY_COMPARE(panel.closes, 1);
-        const QList<QJsonObject> created = w.google.storedEvents(w.team);
+        const QList<QJsonObject> created = w.google->events.value(team);
         QCOMPARE(created.size(), 1);
         QCOMPARE(created[0]["summary"].toString(), QStringLiteral("Sync"));
         QCOMPARE(created[0]["attendees"].toArray().size(), 2);

@@ -12,9 +12,9 @@
 
 using namespace Qt::StringLiterals;
 
-// Runs in Europe/Berlin: all-day dates must become local midnights and timed writes carry a real
-// offset and zone name. JSON in the test class writes "\/" for "/" in "//": moc reads "//" inside a
-// raw string as the start of a comment.
+// Dates are read and written in Berlin: all-day dates must become local midnights and timed writes
+// carry a real offset and zone name. JSON in the test class writes "\/" for "/" in "//": moc reads "//"
+// inside a raw string as the start of a comment.
 using namespace std::chrono_literals;
 
 namespace {
@@ -32,6 +32,12 @@ QJsonObject parse(const QByteArray& json) {
 QByteArray compact(const QJsonObject& json) {
     return QJsonDocument(json).toJson(QJsonDocument::Compact);
 }
+
+// The user's calendar in a zone.
+Cal in(const QByteArray& zone) {
+    return Cal(QTimeZone(zone), QLocale::c());
+}
+const Cal inBerlin = in("Europe/Berlin");
 
 QDateTime berlin(int d, int h = 0, int min = 0, int month = 5) {
     return QDateTime(QDate(2024, month, d), QTime(h, min), QTimeZone("Europe/Berlin")).toUTC();
@@ -57,21 +63,8 @@ std::optional<CalEvent> mapped(const QByteArray& fields, const GoogleCalendarInf
     const QJsonObject own = parse("{" + fields + "}");
     for (auto it = own.begin(); it != own.end(); ++it)
         json.insert(it.key(), it.value());
-    return GoogleAPI::event(json, calendar, ada);
+    return GoogleAPI::event(json, calendar, ada, inBerlin);
 }
-
-// Sets TZ for the life of the object.
-class ZoneOverride {
-public:
-    explicit ZoneOverride(const QByteArray& zone)
-        : m_saved(qgetenv("TZ")) {
-        qputenv("TZ", zone);
-    }
-    ~ZoneOverride() { qputenv("TZ", m_saved); }
-
-private:
-    QByteArray m_saved;
-};
 
 } // namespace
 
@@ -273,35 +266,32 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(int, lifetime);
 
-        GoogleAccount working =
+        GoogleAccount stored =
             account(secondsLeft < 0 ? std::nullopt : std::optional(now.addSecs(secondsLeft)));
-        working.needsReauth = !reply.isEmpty();
-        GoogleAccount expected = working;
+        stored.needsReauth = !reply.isEmpty();
+        GoogleAccount expected = stored;
         m_google->server().hold();
         m_google->server().scriptNext("POST", "/token", HttpReply::text(200, reply, "application/json"));
-        auto task = GoogleAPI::validToken(working, config());
+        auto task = GoogleAPI::validToken(stored, config());
         if (!reply.isEmpty()) {
             QVERIFY(m_google->server().waitForRequests(1));
             // The expiry counts from when the reply arrived, not from when the request left.
             m_session->advance(5s);
             m_google->server().release();
-            expected = {ada,
-                        working.refreshToken,
-                        QStringLiteral("ya29.new"),
-                        now.addSecs(5 + lifetime),
-                        {},
-                        {},
-                        false,
-                        {}};
+            expected.accessToken = QStringLiteral("ya29.new");
+            expected.expiry = now.addSecs(5 + lifetime);
+            expected.needsReauth = false;
         }
-        QCOMPARE(runTask(std::move(task)).value, expected.accessToken);
-        QCOMPARE(working, expected);
+        const auto result = runTask(std::move(task));
+        QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
+        QCOMPARE(result.value->token, *expected.accessToken);
+        QCOMPARE(result.value->account, expected);
         QCOMPARE(m_google->server().requests().size(), reply.isEmpty() ? 0 : 1);
         if (!reply.isEmpty())
             QCOMPARE(lastRequest().form(),
                      (QMap<QString, QString>{{"client_id", m_google->clientID()},
                                              {"client_secret", m_google->clientSecret()},
-                                             {"refresh_token", working.refreshToken},
+                                             {"refresh_token", stored.refreshToken},
                                              {"grant_type", "refresh_token"}}));
     }
 
@@ -328,22 +318,19 @@ private slots:
         else if (failure == u"stall")
             server.scriptNext("POST", "/token", HttpReply::stall());
 
-        // Only a refused refresh token marks the account; every failure keeps its token and expiry.
-        GoogleAccount working = account(now.addSecs(10));
-        working.needsReauth = failure != u"revoked";
+        // Only a refused refresh token asks for a reconnect.
+        const GoogleAccount stored = account(now.addSecs(10));
         if (failure == u"revoked")
-            m_google->revokeRefreshToken(working.refreshToken);
-        GoogleAccount expected = working;
-        expected.needsReauth = true;
+            m_google->revokeRefreshToken(stored.refreshToken);
         GoogleConfig wrongClient = config();
         if (failure == u"client")
             wrongClient.clientSecret = QStringLiteral("GOCSPX-other");
-        const auto result = runTask(GoogleAPI::validToken(working, wrongClient));
+        const auto result = runTask(GoogleAPI::validToken(stored, wrongClient));
         if (message.isEmpty())
             QVERIFY2(result.errorAs<TransportError>(), qPrintable(result.errorMessage()));
         else
             QCOMPARE(result.errorMessage(), message);
-        QCOMPARE(working, expected);
+        QCOMPARE(result.errorAs<GoogleAPI::ReconnectNeeded>() != nullptr, failure == u"revoked");
     }
 
     // ---- Reading
@@ -509,7 +496,8 @@ private slots:
                            FakeGoogle::allDayEvent("early", "Early", QDate(2024, 5, 6), QDate(2024, 5, 7)));
         m_google->addEvent(ada, FakeGoogle::timedEvent("outside", "Outside", berlin(14), berlin(15)));
 
-        const auto result = runTask(GoogleAPI::events(primary, ada, berlin(6), berlin(13), m_token));
+        const auto result =
+            runTask(GoogleAPI::events(primary, ada, berlin(6), berlin(13), m_token, inBerlin));
         QStringList titles;
         for (const CalEvent& event : result.value.value_or(QList<CalEvent>()))
             titles << event.title;
@@ -548,7 +536,7 @@ private slots:
         const QString id = storeEvent(existing);
         const auto result =
             runTask(GoogleAPI::updateEvent(primary, ada, id, QStringLiteral(" New title "), std::nullopt,
-                                           invitees, false, false, false, m_token));
+                                           invitees, false, false, false, m_token, inBerlin));
         QCOMPARE(result.value.value_or(CalEvent()).title, QStringLiteral("New title"));
         QCOMPARE(m_google->server().requests("GET", u"/calendar").size(), 1);
         QCOMPARE(patchBodies(),
@@ -571,8 +559,9 @@ private slots:
 
         const QString id = storeEvent(R"({"email":"ada@example.com","self":true,"responseStatus":")" +
                                       response + R"("},{"email":"bob@x.org"})");
-        const auto result = runTask(GoogleAPI::updateEvent(primary, ada, id, std::nullopt, std::nullopt,
-                                                           {"BOB@x.org"}, true, true, true, m_token));
+        const auto result =
+            runTask(GoogleAPI::updateEvent(primary, ada, id, std::nullopt, std::nullopt, {"BOB@x.org"}, true,
+                                           true, true, m_token, inBerlin));
         QCOMPARE(result.errorMessage(), error);
         QCOMPARE(result.value.value_or(CalEvent()).title, error.isEmpty() ? "Review" : "");
         QCOMPARE(patchBodies(), error.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{"{}"});
@@ -607,8 +596,7 @@ private slots:
         QFETCH(bool, allDay);
         QFETCH(QByteArray, expected);
 
-        ZoneOverride override(zone);
-        QCOMPARE(compact(GoogleAPI::slotTime(instant, allDay)),
+        QCOMPARE(compact(GoogleAPI::slotTime(instant, allDay, in(zone))),
                  allDay ? expected : R"({"date":null,"dateTime":)" + expected + "}");
     }
 
@@ -616,10 +604,11 @@ private slots:
         const QString id = storeEvent({});
         const auto result = runTask(GoogleAPI::updateEvent(primary, ada, id, std::nullopt,
                                                            GoogleAPI::Slot{berlin(7), berlin(9), true}, {},
-                                                           false, false, false, m_token));
+                                                           false, false, false, m_token, inBerlin));
         QCOMPARE(patchBodies(),
-                 QList<QByteArray>{R"({"end":)" + compact(GoogleAPI::slotTime(berlin(9), true)) +
-                                   R"(,"start":)" + compact(GoogleAPI::slotTime(berlin(7), true)) + "}"});
+                 QList<QByteArray>{R"({"end":)" + compact(GoogleAPI::slotTime(berlin(9), true, inBerlin)) +
+                                   R"(,"start":)" + compact(GoogleAPI::slotTime(berlin(7), true, inBerlin)) +
+                                   "}"});
         QCOMPARE(result.value.value_or(CalEvent()).start, berlin(7));
         QCOMPARE(result.value->end, berlin(9));
         QVERIFY(result.value->isAllDay);
@@ -644,8 +633,9 @@ private slots:
         if (hadMeet)
             event.insert("hangoutLink", "https://meet.google.com/old-link-xyz");
         m_google->addEvent(ada, event);
-        const auto result = runTask(GoogleAPI::updateEvent(primary, ada, "m1", QStringLiteral("Sync"),
-                                                           std::nullopt, {}, meet, hadMeet, notify, m_token));
+        const auto result =
+            runTask(GoogleAPI::updateEvent(primary, ada, "m1", QStringLiteral("Sync"), std::nullopt, {}, meet,
+                                           hadMeet, notify, m_token, inBerlin));
         QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
         const HttpRequest patch = m_google->server().requests("PATCH", u"/").constFirst();
         QCOMPARE(patch.query.size(), notify ? 2 : 1);
@@ -670,7 +660,7 @@ private slots:
         storeEvent(
             R"({"email":"org@x.org","organizer":true},{"email":"bob@x.org","responseStatus":"needsAction"},)"
             R"({"comment":"hi","email":"ada@example.com","responseStatus":"accepted","self":true})");
-        const auto result = runTask(GoogleAPI::declineEvent(primary, ada, "ev/1", m_token));
+        const auto result = runTask(GoogleAPI::declineEvent(primary, ada, "ev/1", m_token, inBerlin));
         QVERIFY2(result.ok() && !*result.value, qPrintable(result.errorMessage())); // declined: not shown
         QCOMPARE(
             wire(m_google->server().requests("PATCH", u"/").constFirst()),
@@ -684,7 +674,7 @@ private slots:
     void declineNeedsMeOnTheGuestList() {
         // My address alone does not make me a guest: Google marks my own entry with "self".
         storeEvent(R"({"email":"bob@x.org"},{"email":"ada@example.com"})");
-        const auto result = runTask(GoogleAPI::declineEvent(primary, ada, "ev/1", m_token));
+        const auto result = runTask(GoogleAPI::declineEvent(primary, ada, "ev/1", m_token, inBerlin));
         QCOMPARE(result.errorMessage(), QStringLiteral("You are not on this event's guest list"));
         QVERIFY(patchBodies().isEmpty());
     }

@@ -12,7 +12,7 @@
 
 using namespace Qt::StringLiterals;
 
-// Runs in Europe/Berlin: days are the user's days, not UTC ones.
+// Days are the user's days (in Berlin here), not UTC ones.
 using namespace std::chrono_literals;
 
 namespace {
@@ -20,6 +20,7 @@ namespace {
 const NotionDatabaseSelection roadmap{QStringLiteral("db-1"), QStringLiteral("Roadmap"), std::nullopt,
                                       QStringLiteral("Due")};
 const QColor orange = NotionClient::palette().at(0);
+const Cal inBerlin(QTimeZone("Europe/Berlin"), QLocale::c());
 
 QDateTime berlin(int y, int m, int d, int h = 0, int min = 0) {
     return QDateTime(QDate(y, m, d), QTime(h, min), QTimeZone("Europe/Berlin")).toUTC();
@@ -127,21 +128,15 @@ private slots:
         }
     }
 
-    void pagingStopsWithoutANewCursor_data() {
-        QTest::addColumn<QJsonValue>("cursor");
-        QTest::addColumn<int>("requests");
-        QTest::newRow("no cursor") << QJsonValue(QJsonValue::Null) << 1;
-        QTest::newRow("the same cursor again") << QJsonValue("same") << 2;
-    }
-    void pagingStopsWithoutANewCursor() {
-        QFETCH(QJsonValue, cursor);
-        QFETCH(int, requests);
+    // "has_more" without a cursor to go on with ends the listing.
+    void pagingStopsWithoutACursor() {
         m_notion->server().scriptNext(
             "POST", "/v1/search",
-            HttpReply::json(200, {{"results", QJsonArray{}}, {"has_more", true}, {"next_cursor", cursor}}),
+            HttpReply::json(
+                200, {{"results", QJsonArray{}}, {"has_more", true}, {"next_cursor", QJsonValue::Null}}),
             5);
         QVERIFY(runTask(NotionClient(m_notion->token()).listDatabases()).ok());
-        QCOMPARE(m_notion->server().requests().size(), requests);
+        QCOMPARE(m_notion->server().requests().size(), 1);
     }
 
     void listDatabases() {
@@ -225,7 +220,7 @@ private slots:
 
         const auto event = NotionClient::event(
             FakeNotion::page("p", "Item", "Due", start, end.isEmpty() ? std::nullopt : std::optional(end)),
-            roadmap, orange);
+            roadmap, orange, inBerlin);
         QCOMPARE(event.has_value(), expectedStart.isValid());
         if (event) {
             QCOMPARE(event->start, expectedStart);
@@ -286,7 +281,7 @@ private slots:
         QFETCH(QString, status);
 
         const auto event =
-            NotionClient::event({{"id", "p"}, {"properties", parse(properties)}}, roadmap, orange);
+            NotionClient::event({{"id", "p"}, {"properties", parse(properties)}}, roadmap, orange, inBerlin);
         QVERIFY(event);
         QCOMPARE(event->title, title);
         QCOMPARE(event->notionStatus, status.isNull() ? std::nullopt : std::optional(status));
@@ -297,7 +292,7 @@ private:
     QCoro::Task<QList<CalEvent>> pages(const NotionDatabaseSelection& database,
                                        QDateTime from = berlin(2024, 5, 1),
                                        QDateTime to = berlin(2024, 5, 31)) {
-        return NotionClient(m_notion->token()).pages(database, from, to, orange);
+        return NotionClient(m_notion->token()).pages(database, from, to, orange, inBerlin);
     }
 
     std::unique_ptr<FakeNotion> m_notion;

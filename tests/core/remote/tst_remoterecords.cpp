@@ -184,27 +184,33 @@ private slots:
         QVERIFY(!NotionDatabase::fromJson(withoutProperties));
     }
 
+    // Google's calendar colours and the colour files of local calendars, which may carry an alpha pair.
     void hexColors_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QColor>("expected"); // invalid: no colour
+        QTest::addColumn<QColor>("google"); // invalid: no colour
+        QTest::addColumn<QColor>("file");
         const QColor blueish(0x1a, 0x2b, 0x3c);
-        QTest::newRow("with #") << "#1a2b3c" << blueish;
-        QTest::newRow("upper case, blanks and tab, no #") << " 1A2B3C\t" << blueish;
-        QTest::newRow("black is a colour") << "000000" << QColor(0, 0, 0);
-        QTest::newRow("plus sign reads as a number") << "+12345" << QColor(0x01, 0x23, 0x45);
-        QTest::newRow("minus zero") << "-00000" << QColor(0, 0, 0);
-        QTest::newRow("minus anything else") << "-00001" << QColor();
-        QTest::newRow("eight digits with alpha") << "#1a2b3c4d" << QColor();
-        QTest::newRow("two #") << "##1a2b3c" << QColor();
-        QTest::newRow("not hexadecimal") << "1a2b3g" << QColor();
-        QTest::newRow("trailing line break") << "1a2b3c\n" << QColor();
+        const auto row = [](const char* name, const QString& text, const QColor& google, const QColor& file) {
+            QTest::newRow(name) << text << google << file;
+        };
+        row("with #", "#1a2b3c", blueish, blueish);
+        row("upper case, blanks and tab, no #", u" 1A2B3C\t\u00a0"_s, blueish, blueish);
+        row("black is a colour", "000000", QColor(0, 0, 0), QColor(0, 0, 0));
+        row("plus sign reads as a number", "+12345", QColor(0x01, 0x23, 0x45), QColor(0x01, 0x23, 0x45));
+        row("minus zero", "-00000", QColor(0, 0, 0), QColor(0, 0, 0));
+        row("minus anything else", "-00001", QColor(), QColor());
+        row("eight digits with alpha", "#1a2b3c4d", QColor(), blueish);
+        row("alpha not hexadecimal", "#1a2b3c4g", QColor(), QColor());
+        row("two #", "##1a2b3c", QColor(), QColor());
+        row("not hexadecimal", "1a2b3g", QColor(), QColor());
+        row("trailing line break", "1a2b3c\n", QColor(), QColor());
     }
     void hexColors() {
         QFETCH(QString, text);
-        QFETCH(QColor, expected);
-        const std::optional<QColor> color = HexColor::color(text);
-        QCOMPARE(color.value_or(QColor()).rgba(), expected.rgba());
-        QCOMPARE(color.has_value(), expected.isValid());
+        QFETCH(QColor, google);
+        QFETCH(QColor, file);
+        QCOMPARE(HexColor::color(text).value_or(QColor()), google);
+        QCOMPARE(HexColor::colorIgnoringAlpha(text).value_or(QColor()), file);
     }
 };
 

@@ -106,10 +106,12 @@ private Q_SLOTS:
         const QString name = google ? "google.json" : "notion-token";
         // Two levels missing, as on a first start with no ~/.local/share yet.
         const QString folder = m_home->path() + "/fresh/share/Vorrindel";
+        QFile reader(folder + "/" + name);
         if (folderExisted) {
             QVERIFY(TestFiles::write(folder + "/" + name, "old"));
             QFile::setPermissions(folder + "/" + name, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                            QFileDevice::ReadOther | QFileDevice::ReadGroup);
+            QVERIFY(reader.open(QIODevice::ReadOnly));
         }
         {
             UmaskGuard everythingAllowed(0);
@@ -123,7 +125,10 @@ private Q_SLOTS:
             QCOMPARE(TestFiles::mode(folder), 0700u);
             QCOMPARE(TestFiles::mode(m_home->path() + "/fresh/share"), 0700u);
         }
-        // Nothing is left over from the atomic replacement.
+        // Replaced, not rewritten in place: a reader of the old file still reads it whole, and nothing
+        // is left over.
+        if (folderExisted)
+            QCOMPARE(reader.readAll(), QByteArray("old"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{name});
     }
 

@@ -2,7 +2,9 @@
 
 #include "core/calendar/CalendarStore.h"
 #include "core/model/DebugLog.h"
+#include "core/model/UserCal.h"
 #include "core/settings/SettingsLocations.h"
+#include "support/FakeGoogle.h"
 #include "support/TestEvents.h"
 #include "support/TestFiles.h"
 #include "support/WallClock.h"
@@ -14,12 +16,18 @@
 StoreHarness::StoreHarness(const QString& wallStart, const Cal& cal_)
     : cal(cal_)
     , clock(TestEvents::at(wallStart, cal_.zone())) {
+    // One zone in the environment and in the calendar, as in the app.
+    if (QTimeZone::systemTimeZoneId() != cal.zone().id())
+        qFatal("The test runs with TZ=%s but a calendar in %s", QTimeZone::systemTimeZoneId().constData(),
+               cal.zone().id().constData());
+    UserCal::use(cal);
     root = home.path() + QStringLiteral("/calendars");
     collection = root + QStringLiteral("/work");
     TestFiles::write(collection + QStringLiteral("/displayname"), "Work\n");
     logFile = home.stateHome() + QStringLiteral("/test.log");
     DebugLog::overrideForTesting(true, logFile);
     settings = std::make_unique<AppSettings>(SettingsLocations::standard());
+    google->clock = clock.clock();
 }
 
 StoreHarness::~StoreHarness() {
@@ -27,15 +35,13 @@ StoreHarness::~StoreHarness() {
     DebugLog::overrideForTesting(false, QString());
 }
 
-TestableStore& StoreHarness::start() {
+TestableStore& StoreHarness::start(bool remote) {
     EventStore::Environment environment;
     environment.settings = settings.get();
     LocalCalendars::Options calendars;
     calendars.root = root;
-    calendars.zone = cal.zone();
     calendars.access = access;
     environment.calendar = std::make_unique<CalendarStore>(calendars);
-    environment.cal = cal;
     environment.clock = clock.clock();
     environment.timers = clock.timers();
     environment.sound = sound;
@@ -44,9 +50,9 @@ TestableStore& StoreHarness::start() {
         opened.append(url);
         return true;
     };
-    const bool remote = google || notion;
-    environment.google = std::move(google);
-    environment.notion = std::move(notion);
+    remote = remote || googleSource || notionSource;
+    environment.google = googleSource ? std::move(googleSource) : fakeGoogle(google);
+    environment.notion = notionSource ? std::move(notionSource) : fakeNotion(notion);
     store = std::make_unique<TestableStore>(std::move(environment));
     store->runRefreshes = remote;
     QCoro::waitFor(store->start());
@@ -55,7 +61,7 @@ TestableStore& StoreHarness::start() {
 }
 
 QDateTime StoreHarness::at(const QString& wall) const {
-    return TestEvents::at(wall, cal.zone());
+    return WallClock::at(store ? store->cal() : cal, wall);
 }
 
 void StoreHarness::advance(qint64 seconds) {
@@ -92,6 +98,43 @@ int StoreHarness::reloads() const {
     if (!file.open(QIODevice::ReadOnly))
         return 0;
     return int(file.readAll().count(" calendar status="));
+}
+
+void StoreHarness::connect(const QString& email, const QList<GoogleCalendarInfo>& others, bool canWrite) {
+    GoogleAccount account;
+    account.email = email;
+    account.refreshToken = QStringLiteral("refresh-") + email;
+    account.accessToken = QStringLiteral("token-") + email;
+    account.expiry = clock.now().addSecs(3600);
+    account.scopes = QStringList{canWrite ? FakeGoogle::eventsScope : FakeGoogle::readOnlyScope};
+    account.calendars =
+        QList<GoogleCalendarInfo>{{email, email, std::nullopt, true, QStringLiteral("owner")}} + others;
+    GoogleConfig config = settings->google();
+    config.clientID = QStringLiteral("client");
+    config.clientSecret = QStringLiteral("secret");
+    config.accounts << account;
+    settings->setGoogle(config);
+}
+
+void StoreHarness::addGoogle(const QString& calendar, const QString& title, const QString& wall) {
+    const QString id = QString(title).remove(QLatin1Char(' ')).toLower();
+    google->add(calendar, FakeGoogle::timedEvent(id, title, at(wall), at(wall).addSecs(1800)));
+}
+
+CalEvent StoreHarness::googleEvent(const QString& title) const {
+    for (const CalEvent& event : store->googleEvents()) {
+        if (event.title == title)
+            return event;
+    }
+    return {};
+}
+
+GoogleAccount StoreHarness::stored(const QString& email) const {
+    for (const GoogleAccount& account : settings->google().accounts) {
+        if (account.email == email)
+            return account;
+    }
+    return {};
 }
 
 Cal StoreHarness::berlin(const char* locale) {

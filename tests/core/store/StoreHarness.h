@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StoreFakes.h"
+
 #include "core/settings/AppSettings.h"
 #include "core/store/AlertSound.h"
 #include "core/store/EventStore.h"
@@ -52,8 +54,9 @@ public:
 };
 
 // One store in a world of its own: a temporary home with settings and a local calendar folder (one
-// collection, "Work"), a manual clock in the given calendar's zone, a counted sound, a wake signal
-// the test raises, and a debug log from which reloads of the local events are counted.
+// collection, "Work"), a manual clock, the user's calendar (whose zone must be the one in TZ), a
+// counted sound, a wake signal the test raises, fake Google and Notion sources, and a debug log from
+// which reloads of the local events are counted.
 class StoreHarness {
 public:
     static Cal berlin(const char* locale = "de_DE");
@@ -63,8 +66,9 @@ public:
                           const Cal& cal = berlin());
     ~StoreHarness();
 
-    // Makes the store and runs its start-up.
-    TestableStore& start();
+    // Makes the store and runs its start-up. With `remote` (or sources of the test's own), the Google
+    // and Notion refreshes run; otherwise they are only counted.
+    TestableStore& start(bool remote = false);
 
     QDateTime at(const QString& wall) const;
     // Moves the clock on, firing the store's timers on the way, then runs the queued work.
@@ -79,6 +83,16 @@ public:
     // How often the store has loaded the local events so far.
     int reloads() const;
 
+    // A Google account in the settings, with a fresh token, its primary calendar (named by the
+    // address) and these others, allowed to write unless told otherwise.
+    void connect(const QString& email, const QList<GoogleCalendarInfo>& others = {}, bool canWrite = true);
+    // A half-hour Google event from the wall time; its id is the title without blanks, lower-cased.
+    void addGoogle(const QString& calendar, const QString& title, const QString& wall);
+    // The store's copy of a Google event, by title.
+    CalEvent googleEvent(const QString& title) const;
+    // The account as the settings hold it now; an empty one when it is not connected.
+    GoogleAccount stored(const QString& email) const;
+
     static QStringList titles(const QList<CalEvent>& events);
     // The titles the agenda lists on the day "yyyy-MM-dd".
     QStringList titlesOn(const QString& day) const;
@@ -90,9 +104,11 @@ public:
     std::shared_ptr<CountingSound> sound = std::make_shared<CountingSound>();
     WakeNotifier wake;
     QList<QUrl> opened;
-    // The Google and Notion clients the store gets; the store runs its refreshes when either is set.
-    std::unique_ptr<GoogleSource> google;
-    std::unique_ptr<NotionSource> notion;
+    std::shared_ptr<GoogleState> google = std::make_shared<GoogleState>();
+    std::shared_ptr<NotionState> notion = std::make_shared<NotionState>();
+    // Sources in place of the fakes: the real clients, for tests that reach fake servers over HTTP.
+    std::unique_ptr<GoogleSource> googleSource;
+    std::unique_ptr<NotionSource> notionSource;
     // Forces the calendar store's access state; the folder decides when unset.
     std::optional<CalendarAccess> access;
     std::unique_ptr<TestableStore> store;

@@ -5,6 +5,8 @@
 
 using namespace TestEvents;
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // "address" for a nameless person, else "address=name".
@@ -77,7 +79,7 @@ private Q_SLOTS:
         };
         row("one character", "a", "");
         row("full name, any case", "ann lee", "ann.lee@corp.io=Ann Lee");
-        row("blanks and tabs trimmed", " \tEve Adams  ", "eve@corp.io=Eve Adams");
+        row("blanks, tabs and no-break spaces trimmed", u" \tEve Adams\u00a0"_s, "eve@corp.io=Eve Adams");
         row("local part of one address", "carla", "carla@corp.io");
         row("first word of one name", "eve", "eve@corp.io=Eve Adams");
         row("first word shared by two", "bob", "bob@corp.io=Bob Stone");

@@ -29,7 +29,7 @@ QWidget* column(QList<ElidedText*>* rows) {
 class TestMaybeScroll : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void cleanup() { ProcessArguments::set({QStringLiteral("vorrindel")}); }
+    void cleanup() { ProcessArguments::setSnapshotMode(false); }
 
     void anUpdateInPlaceKeepsTheScrollPosition() {
         QList<ElidedText*> rows;
@@ -70,8 +70,7 @@ private Q_SLOTS:
     }
 
     void snapshotFormIsAPlainFrameFromTheTop() {
-        ProcessArguments::set(
-            {QStringLiteral("vorrindel"), QStringLiteral("--snapshot"), QStringLiteral("/tmp/x")});
+        ProcessArguments::setSnapshotMode(true);
         QList<ElidedText*> rows;
         QWidget* content = column(&rows);
         content->setMaximumWidth(200);

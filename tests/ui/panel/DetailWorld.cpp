@@ -1,13 +1,15 @@
 #include "DetailWorld.h"
 
+#include "core/model/UserCal.h"
 #include "core/settings/SettingsLocations.h"
 #include "support/TestEvents.h"
 
-QCoro::Task<QString> HeldGoogle::validToken(GoogleAccount&, GoogleConfig) {
-    co_return QStringLiteral("token");
+QCoro::Task<GoogleAPI::ValidToken> HeldGoogle::validToken(GoogleAccount account, GoogleConfig) {
+    co_return GoogleAPI::ValidToken{QStringLiteral("token"), std::move(account)};
 }
 
-QCoro::Task<QList<CalEvent>> HeldGoogle::events(GoogleCalendarInfo, QString, QDateTime, QDateTime, QString) {
+QCoro::Task<QList<CalEvent>> HeldGoogle::events(GoogleCalendarInfo, QString, QDateTime, QDateTime, QString,
+                                                Cal) {
     co_return QList<CalEvent>();
 }
 
@@ -17,7 +19,7 @@ QCoro::Task<QJsonObject> HeldGoogle::send(QString, QString, GoogleAPI::Query, QJ
 
 QCoro::Task<CalEvent> HeldGoogle::updateEvent(GoogleCalendarInfo, QString, QString, std::optional<QString>,
                                               std::optional<GoogleAPI::Slot>, QStringList, bool, bool, bool,
-                                              QString) {
+                                              QString, Cal) {
     throw GoogleError(QStringLiteral("Not in these tests"));
     co_return CalEvent();
 }
@@ -29,7 +31,7 @@ QCoro::Task<> HeldGoogle::deleteEvent(QString, QString eventID, bool, QString) {
         throw GoogleError(*failWith);
 }
 
-QCoro::Task<> HeldGoogle::declineEvent(GoogleCalendarInfo, QString, QString eventID, QString) {
+QCoro::Task<> HeldGoogle::declineEvent(GoogleCalendarInfo, QString, QString eventID, QString, Cal) {
     writes << QStringLiteral("decline ") + eventID;
     co_await Gate{*this};
     if (failWith)
@@ -54,9 +56,9 @@ DetailWorld::DetailWorld()
     account.calendars = {{ada, ada, std::nullopt, true, QStringLiteral("owner")}};
     settings->setGoogle({QStringLiteral("client"), QStringLiteral("secret"), {account}});
 
+    UserCal::use(Cal(QTimeZone::utc(), QLocale(QLocale::English, QLocale::UnitedStates)));
     EventStore::Environment environment;
     environment.settings = settings.get();
-    environment.cal = Cal(QTimeZone::utc(), QLocale(QLocale::English, QLocale::UnitedStates));
     environment.clock = clock.clock();
     environment.timers = clock.timers();
     environment.openUrl = [this](const QUrl& url) {

@@ -32,18 +32,18 @@ public:
     };
 
     std::unique_ptr<GoogleSignIn> newSignIn() override { return nullptr; }
-    QCoro::Task<QString> validToken(GoogleAccount& account, GoogleConfig config) override;
+    QCoro::Task<GoogleAPI::ValidToken> validToken(GoogleAccount account, GoogleConfig config) override;
     QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from,
-                                        QDateTime to, QString token) override;
+                                        QDateTime to, QString token, Cal cal) override;
     QCoro::Task<QJsonObject> send(QString method, QString path, GoogleAPI::Query query, QJsonObject body,
                                   QString token) override;
     QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
                                       std::optional<QString> title, std::optional<GoogleAPI::Slot> slot,
                                       QStringList invitees, bool meet, bool hadMeet, bool notify,
-                                      QString token) override;
+                                      QString token, Cal cal) override;
     QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QString token) override;
-    QCoro::Task<> declineEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
-                               QString token) override;
+    QCoro::Task<> declineEvent(GoogleCalendarInfo calendar, QString account, QString eventID, QString token,
+                               Cal cal) override;
 
     // Lets every held write go on.
     void release();

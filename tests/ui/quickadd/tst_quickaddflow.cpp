@@ -1,4 +1,4 @@
-#include "../../core/store/GoogleStoreWorld.h"
+#include "../../core/store/StoreHarness.h"
 #include "../PanelWorld.h"
 #include "QuickAddBody.h"
 
@@ -17,7 +17,7 @@
 
 // Quick add from end to end: the real panel (controller, window, root view) hosting the view over
 // the real event store, keys typed into the real line edits, and the result read back by khal from
-// the calendar folder or by the fake Google server from the request it got. Europe/Berlin, Wednesday
+// the calendar folder or by the fake Google source from the call it got. Europe/Berlin, Wednesday
 // 4 March 2026, 10:00.
 class TestQuickAddFlow : public QObject {
     Q_OBJECT
@@ -105,19 +105,18 @@ private Q_SLOTS:
     // A meeting with a guest goes to Google with the guest, a Meet request and the flag that has
     // Google send the invitations.
     void aMeetingGoesToGoogle() {
-        GoogleStoreWorld w;
-        w.h.start();
-        Panel p(w.h);
+        StoreHarness h;
+        h.connect(QStringLiteral("ada@corp.io"));
+        h.start(true);
+        Panel p(h);
         p.add("Design sync with bob@corp.io fri 3pm");
         QTRY_VERIFY(!p.state().quickAdd());
 
-        const QList<HttpRequest> posts = w.google.server().requests("POST", u"/calendar");
-        QCOMPARE(posts.size(), 1);
-        const HttpRequest& insert = posts.first();
-        QCOMPARE(insert.path, GoogleStoreWorld::eventsPath(GoogleStoreWorld::ada));
-        QCOMPARE(insert.queryValue(u"sendUpdates"), QStringLiteral("all"));
-        QCOMPARE(insert.queryValue(u"conferenceDataVersion"), QStringLiteral("1"));
-        const QJsonObject body = insert.json();
+        QCOMPARE(h.google->callsOf("insert"), QStringList{"insert ada@corp.io"});
+        const QJsonObject query = h.google->lastInsert["query"].toObject();
+        QCOMPARE(query["sendUpdates"].toString(), QStringLiteral("all"));
+        QCOMPARE(query["conferenceDataVersion"].toString(), QStringLiteral("1"));
+        const QJsonObject body = h.google->lastInsert["body"].toObject();
         QCOMPARE(body["summary"].toString(), QStringLiteral("Design sync"));
         const QJsonArray attendees = body["attendees"].toArray();
         QCOMPARE(attendees.size(), 1);
@@ -128,7 +127,7 @@ private Q_SLOTS:
                      .toObject()["type"]
                      .toString(),
                  QStringLiteral("hangoutsMeet"));
-        QCOMPARE(h_toast(w), QStringLiteral("Invites sent · Google Meet added"));
+        QCOMPARE(h.store->toast(), QStringLiteral("Invites sent · Google Meet added"));
     }
 
     // Retyping the when-line of a local event moves the event in its file.
@@ -157,9 +156,6 @@ private Q_SLOTS:
         QVERIFY2(listing.ran, qPrintable(listing.diagnostics));
         QCOMPARE(listing.lines, QStringList{"2026-03-06 16:00 2026-03-06 16:45 Dentist"});
     }
-
-private:
-    static QString h_toast(GoogleStoreWorld& w) { return w.h.store->toast().value_or(QString()); }
 };
 
 QTEST_MAIN(TestQuickAddFlow)

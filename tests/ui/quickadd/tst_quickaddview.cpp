@@ -451,8 +451,7 @@ private Q_SLOTS:
     // The snapshot mode draws static fields and a plain guest strip, and leaves the model to the
     // renderer.
     void snapshotMode() {
-        const QStringList arguments = ProcessArguments::all();
-        ProcessArguments::set(arguments + QStringList{QStringLiteral("--snapshot")});
+        ProcessArguments::setSnapshotMode(true);
         {
             World w;
             w.open("Lunch fri");
@@ -466,7 +465,7 @@ private Q_SLOTS:
             QVERIFY(w.body.findChild<MaybeHScroll*>()->isStatic());
             QCOMPARE(w.chips(), QStringList{"Oskel Brandt"});
         }
-        ProcessArguments::set(arguments);
+        ProcessArguments::setSnapshotMode(false);
     }
 };
 

@@ -30,8 +30,8 @@ struct SettingsWorld {
         session.setEndpoints(endpoints);
         session.setClock(h.clock.clock());
         session.setBrowser(browser.opener());
-        h.google = GoogleSource::remote();
-        h.notion = NotionSource::remote();
+        h.googleSource = GoogleSource::remote();
+        h.notionSource = NotionSource::remote();
     }
 
     SettingsContext context() {

@@ -186,7 +186,10 @@ ItemEdit::Times ItemEdit::timesOf(const Slot& slot) const {
     times.inUserZone = QTimeZone::isTimeZoneIdAvailable(m_zone.id()) &&
                        (m_zone.offsetFromUtc(start) != 0 || m_zone.daylightTimeOffset(start) != 0 ||
                         m_zone.hasDaylightTime());
-    auto at = [&](const QDateTime& instant) {
+    auto at = [&](const QDateTime& exact) {
+        // iCalendar counts in whole seconds: "in 20 min" from a clock with milliseconds is written,
+        // and read back, without them.
+        const QDateTime instant = QDateTime::fromSecsSinceEpoch(exact.toSecsSinceEpoch(), QTimeZone::utc());
         if (!times.inUserZone)
             return ItemTime::make(instant.toUTC().date(), instant.toUTC().time(), false, IcalZone::utc(),
                                   m_zone);

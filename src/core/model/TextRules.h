@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// What the app means by a blank and by an e-mail address, in one place, so that quick add, the people
+// directory, the settings and the remote records trim and recognise text alike.
+namespace TextRules {
+
+// A tab or a Unicode space separator (the blank, the no-break space, the thin space and their kin).
+// Line breaks are not blanks: a pasted text that ends in one keeps it.
+bool isBlank(QChar c);
+// The text without blanks at either end.
+QString trimBlanks(QStringView text);
+// The pieces between runs of blanks, empty ones dropped.
+QStringList splitAtBlanks(QStringView text);
+
+// An e-mail address anywhere in a text: a local part of letters, digits and "._%+-", "@", a domain
+// of letters, digits, dots and hyphens, a dot and a final part of at least two letters.
+const QRegularExpression& emailPattern();
+// The whole text is one e-mail address.
+bool isEmailAddress(QStringView text);
+
+} // namespace TextRules

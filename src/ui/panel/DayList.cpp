@@ -1,0 +1,264 @@
+#include "ui/panel/DayList.h"
+
+#include "core/calendar/CalendarStore.h"
+#include "core/model/Tasks.h"
+#include "core/settings/AppSettings.h"
+#include "core/store/EventStore.h"
+#include "ui/controls/ElidedText.h"
+#include "ui/controls/MaybeScroll.h"
+#include "ui/controls/PillButton.h"
+#include "ui/controls/Symbol.h"
+#include "ui/controls/Theme.h"
+#include "ui/notch/NotchController.h"
+#include "ui/notch/NotchState.h"
+#include "ui/panel/EventRow.h"
+#include "ui/panel/SourceFooter.h"
+
+#include <QCoroTask>
+#include <QPainter>
+#include <QPointer>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// A symbol standing on its own (the empty day's sun, the access prompt's calendar).
+class SymbolView : public QWidget {
+public:
+    SymbolView(const QString& name, qreal size, QFont::Weight weight, const QColor& color, QWidget* parent)
+        : QWidget(parent)
+        , m_name(name)
+        , m_size(size)
+        , m_weight(weight)
+        , m_color(color) {
+        const int side = int(std::ceil(Symbol::side(size)));
+        setFixedSize(side, side);
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        Symbol::paint(p, m_name, QRectF(rect()), m_color, m_weight);
+    }
+
+private:
+    QString m_name;
+    qreal m_size;
+    QFont::Weight m_weight;
+    QColor m_color;
+};
+
+ElidedText* line(const QString& text, const QFont& font, const QColor& color, int maxLines, QWidget* parent) {
+    auto* label = new ElidedText(text, font, color, maxLines, parent);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    return label;
+}
+
+// Creates the calendar folder, then reads everything again. The store may go while it waits.
+QCoro::Task<> grantAccess(QPointer<EventStore> store) {
+    QCoro::Task<> access = store->calendar().requestAccess();
+    co_await access;
+    if (!store)
+        co_return;
+    QCoro::Task<> refresh = store->refreshAll();
+    co_await refresh;
+}
+
+} // namespace
+
+DayList::Content DayList::content(CalendarAccess access, bool hasNotionEvents, bool hasGoogleEvents,
+                                  bool hasGoogle, bool dayHasEvents) {
+    if (access != CalendarAccess::fullAccess && !hasNotionEvents && !hasGoogleEvents && !hasGoogle)
+        return Content::accessPrompt;
+    return dayHasEvents ? Content::events : Content::emptyDay;
+}
+
+DayList::DayList(EventStore& store, NotchState& state, AppSettings& settings, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_state(state)
+    , m_settings(settings)
+    , m_rowsBox(new QWidget)
+    , m_rowsLayout(new QVBoxLayout(m_rowsBox))
+    , m_scroll(new MaybeScroll(m_rowsBox, this))
+    , m_emptyDay(buildEmptyDay())
+    , m_accessPrompt(buildAccessPrompt())
+    , m_footer(new SourceFooter(store, settings, this)) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    m_rowsBox->setAttribute(Qt::WA_TranslucentBackground);
+    m_rowsLayout->setContentsMargins(0, 4, 0, 0);
+    m_rowsLayout->setSpacing(1);
+    m_rowsLayout->addStretch(1);
+
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->addWidget(m_scroll);
+    stack->addWidget(m_emptyDay);
+    stack->addWidget(m_accessPrompt);
+
+    connect(&m_store, &EventStore::eventsByDayChanged, this, &DayList::syncRows);
+    connect(&m_store, &EventStore::selectedDateChanged, this, &DayList::dayChanged);
+    connect(&m_store, &EventStore::nowChanged, this, &DayList::tick);
+    connect(&m_store, &EventStore::googleEventsChanged, this, &DayList::refreshContent);
+    connect(&m_store, &EventStore::notionEventsChanged, this, &DayList::refreshContent);
+    connect(&m_store.calendar(), &CalendarStore::statusChanged, this, &DayList::refreshContent);
+    connect(&m_settings, &AppSettings::googleChanged, this, &DayList::refreshContent);
+    syncRows();
+}
+
+QList<EventRow*> DayList::rows() const {
+    QList<EventRow*> list;
+    for (const QString& id : m_order)
+        list << m_rows.value(id);
+    return list;
+}
+
+QWidget* DayList::buildEmptyDay() {
+    auto* box = new QWidget(this);
+    auto* column = new QVBoxLayout(box);
+    column->setSpacing(6);
+    column->addStretch(1);
+    column->addWidget(new SymbolView(QStringLiteral("sun.max"), 22, QFont::Light, Theme::white(0.4), box), 0,
+                      Qt::AlignHCenter);
+    column->addWidget(
+        line(tr("Nothing scheduled"), Theme::uiFont(13, QFont::Medium), Theme::white(0.7), 1, box));
+    auto* add = new PillButton(tr("Add an event"), NotchPillStyle{}, [] {
+        if (NotchController* controller = NotchController::shared())
+            controller->openQuickAdd(QString());
+    });
+    column->addSpacing(4);
+    column->addWidget(add, 0, Qt::AlignHCenter);
+    column->addStretch(1);
+    return box;
+}
+
+QWidget* DayList::buildAccessPrompt() {
+    auto* box = new QWidget(this);
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(30, 0, 30, 0);
+    column->setSpacing(10);
+    column->addStretch(1);
+    column->addWidget(new SymbolView(QStringLiteral("calendar.badge.exclamationmark"), 24, QFont::Light,
+                                     Theme::white(0.5), box),
+                      0, Qt::AlignHCenter);
+    m_accessHeadline = line(QString(), Theme::uiFont(13, QFont::Medium), Theme::white(), 1, box);
+    column->addWidget(m_accessHeadline);
+    m_accessText =
+        line(tr("Vorrindel can\u2019t read its calendar folder. Check the folder\u2019s permissions."),
+             Theme::uiFont(11), Theme::white(0.6), 0, box);
+    column->addWidget(m_accessText);
+    m_accessButton = new PillButton(QString(), NotchPillStyle{.prominent = true}, box);
+    connect(m_accessButton, &QAbstractButton::clicked, this, [this] {
+        if (m_store.calendar().isDenied()) {
+            CalendarStore::openPrivacySettings([this](const QUrl& url) { return m_store.openUrl(url); });
+            return;
+        }
+        QTimer::singleShot(0, &m_store, [store = QPointer(&m_store)] {
+            Tasks::startDetached(grantAccess(store), QStringLiteral("Calendar access"));
+        });
+    });
+    column->addWidget(m_accessButton, 0, Qt::AlignHCenter);
+    column->addStretch(1);
+    return box;
+}
+
+QString DayList::accessHeadline() const {
+    return m_accessHeadline->text();
+}
+
+void DayList::refreshAccessPrompt() {
+    const bool denied = m_store.calendar().isDenied();
+    m_accessHeadline->setText(denied ? tr("Calendar access was denied")
+                                     : tr("Vorrindel needs calendar access"));
+    m_accessText->setVisible(denied);
+    m_accessButton->setText(denied ? tr("Open Calendar Folder") : tr("Grant access"));
+    m_accessButton->setAccessibleName(m_accessButton->text());
+    m_accessButton->updateGeometry();
+}
+
+void DayList::refreshContent() {
+    const Content next =
+        content(m_store.calendar().status(), !m_store.notionEvents().isEmpty(),
+                !m_store.googleEvents().isEmpty(), m_settings.hasGoogle(), !m_order.isEmpty());
+    if (next == Content::accessPrompt)
+        refreshAccessPrompt();
+    const Content before = std::exchange(m_content, next);
+    m_scroll->setVisible(next == Content::events);
+    m_emptyDay->setVisible(next == Content::emptyDay);
+    m_accessPrompt->setVisible(next == Content::accessPrompt);
+    if (before != next && next == Content::events)
+        scrollToStart();
+}
+
+void DayList::syncRows() {
+    const QList<CalEvent> events = m_store.events(m_store.selectedDate());
+    QList<QString> order;
+    order.reserve(events.size());
+    QHash<QString, EventRow*> kept;
+    for (const CalEvent& event : events) {
+        EventRow* row = m_rows.take(event.id);
+        if (row) {
+            row->setEvent(event);
+        } else {
+            row = new EventRow(event, m_store, m_rowsBox);
+            connect(row, &EventRow::activated, this,
+                    [this](const CalEvent& e) { m_state.setSelectedEvent(e); });
+        }
+        kept.insert(event.id, row);
+        order << event.id;
+    }
+    // Rows of events that left the day.
+    qDeleteAll(m_rows);
+    m_rows = std::move(kept);
+    if (order != m_order) {
+        // Taken out and put back in the new order; the widgets themselves stay.
+        for (const QString& id : order)
+            m_rowsLayout->removeWidget(m_rows.value(id));
+        for (qsizetype i = 0; i < order.size(); ++i) {
+            EventRow* row = m_rows.value(order[i]);
+            m_rowsLayout->insertWidget(int(i), row);
+            row->show();
+        }
+        m_order = std::move(order);
+    }
+    refreshContent();
+}
+
+void DayList::tick() {
+    for (EventRow* row : std::as_const(m_rows))
+        row->refresh();
+}
+
+void DayList::dayChanged() {
+    syncRows();
+    // The day's rows may have stayed (an event over several days): their past and countdown follow
+    // the new day.
+    tick();
+    scrollToStart();
+}
+
+void DayList::scrollToStart() {
+    if (m_content != Content::events)
+        return;
+    const std::optional<CalEvent> next =
+        m_store.isViewingToday() ? m_store.nextEvent(m_store.selectedDate()) : std::nullopt;
+    if (EventRow* target = next ? m_rows.value(next->id) : nullptr)
+        m_scroll->scrollToChild(target);
+    else
+        m_scroll->setScrollPosition(0);
+}
+
+void DayList::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // On screen anew (the panel opened, or the agenda came back from an event's detail).
+    if (!event->spontaneous())
+        scrollToStart();
+}
+
+void DayList::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_footer->reposition();
+}

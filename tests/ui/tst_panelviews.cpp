@@ -1,0 +1,427 @@
+// The panel's views on a real store, offscreen: what they draw, that they follow the store in place
+// (rows, hover, scroll position, the detail) and that a tick repaints only what changed, and their
+// buttons driven by real mouse clicks.
+#include "PanelWorld.h"
+#include "ViewWorld.h"
+
+#include "core/settings/SettingsLocations.h"
+#include "support/TestEvents.h"
+#include "ui/controls/ActivitySpinner.h"
+#include "ui/controls/IconButton.h"
+#include "ui/controls/JoinButton.h"
+#include "ui/controls/MaybeScroll.h"
+#include "ui/controls/Motion.h"
+#include "ui/controls/PillButton.h"
+#include "ui/panel/AlertBanner.h"
+#include "ui/panel/DayList.h"
+#include "ui/panel/EventRow.h"
+#include "ui/panel/ExpandedView.h"
+#include "ui/panel/GoogleNudge.h"
+#include "ui/panel/HeaderBand.h"
+#include "ui/panel/PeekView.h"
+#include "ui/panel/SourceFooter.h"
+#include "ui/panel/WeekStrip.h"
+
+#include <QFileInfo>
+#include <QPaintEvent>
+#include <QTest>
+
+using namespace TestEvents;
+
+namespace {
+
+// Counts the paint events of every widget inside one root while it is installed.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* root)
+        : m_root(root) {
+        qApp->installEventFilter(this);
+    }
+    ~PaintCounter() override { qApp->removeEventFilter(this); }
+
+    QHash<QWidget*, QRegion> painted;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && widget && m_root->isAncestorOf(widget))
+            painted[widget] += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+
+private:
+    QWidget* m_root;
+};
+
+// Shows the expanded panel in a window of its own, so that the pointer, scrolling and painting are
+// real.
+void showExpanded(ViewWorld& world) {
+    world.state->setExpanded(true);
+    world.fit();
+    world.root->show();
+    QVERIFY(QTest::qWaitForWindowExposed(world.root.get()));
+}
+
+// Lets pending repaints happen.
+void settle() {
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+void tick(ViewWorld& world, int seconds) {
+    world.clock.advance(seconds);
+    world.store->tick();
+}
+
+// The day's events with one of them renamed.
+QList<CalEvent> renamed(QList<CalEvent> events, const QString& id, const QString& title) {
+    for (CalEvent& event : events) {
+        if (event.id == id)
+            event.title = title;
+    }
+    return events;
+}
+
+} // namespace
+
+class TestPanelViews : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { Motion::setEnabled(false); }
+
+    // A day with six events shows four dots, in its first events' colours; a click on a day selects it.
+    void weekStripDotsAndSelection() {
+        ViewWorld world;
+        QList<CalEvent> events;
+        const QDateTime now = world.clock.now();
+        for (int i = 0; i < 6; ++i) {
+            events << timed(QString::number(i), QString::number(i), now.addSecs(i * 3600),
+                            now.addSecs(i * 3600 + 600));
+            events.last().color = QColor::fromHsv(i * 60, 255, 255);
+        }
+        world.setEvents(events);
+        world.state->setExpanded(true);
+        world.fit();
+        const auto& cells = world.expanded()->weekStrip()->cells();
+        const auto found = std::find_if(cells.begin(), cells.end(), [](DayCell* c) { return c->isToday(); });
+        QVERIFY(found != cells.end() && found + 2 < cells.end());
+        DayCell* today = *found;
+        QVERIFY(today->isSelected());
+
+        QImage image(today->size() * 2, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(2);
+        image.fill(Qt::black);
+        today->render(&image);
+        // Along the middle of the dots' row: four coloured runs, each the colour of its event.
+        const int y = (today->height() - 2 - 2) * 2;
+        QList<QColor> runs;
+        bool inside = false;
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            const bool coloured = pixel.saturation() > 128 && pixel.value() > 200;
+            if (coloured && !inside)
+                runs << pixel;
+            inside = coloured;
+        }
+        QCOMPARE(runs.size(), 4);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(std::abs(runs[i].hue() - events[i].color.hue()) < 12, qPrintable(QString::number(i)));
+        DayCell* later = *(found + 2);
+        QVERIFY(later->dotColors().isEmpty());
+        QCOMPARE(later->height(), today->height()); // a day without dots keeps the height
+
+        const QString before = world.expanded()->header()->titleText();
+        QTest::mouseClick(later, Qt::LeftButton, {}, later->rect().center());
+        QCOMPARE(world.store->selectedDate(),
+                 world.store->cal().addDays(world.store->cal().startOfDay(now), 2));
+        QVERIFY(world.expanded()->header()->titleText() != before);
+        QVERIFY(!world.expanded()->header()->todayButton()->isHidden());
+        QCOMPARE(world.expanded()->dayList()->shownContent(), DayList::Content::emptyDay);
+    }
+
+    // A store update of the shown events changes a row's title in place: the same row, still
+    // hovered, the list still where the user scrolled it.
+    void publishUpdatesRowsInPlace() {
+        ViewWorld world;
+        world.useBusyDay(30);
+        showExpanded(world);
+        DayList* list = world.expanded()->dayList();
+        list->scroller()->setScrollPosition(300);
+        settle();
+        EventRow* row = list->row("busy12");
+        QVERIFY(row && row->visibleRegion().boundingRect().height() == row->height());
+        QCursor::setPos(row->mapToGlobal(row->rect().center()));
+        QTRY_VERIFY(row->isHovering());
+
+        QList<CalEvent> events = world.store->events(world.clock.now());
+        world.setEvents(renamed(events, "busy12", "Planning, moved"));
+        QCOMPARE(list->row("busy12"), row);
+        QCOMPARE(row->shown().title, "Planning, moved");
+        QVERIFY(row->isHovering());
+        QCOMPARE(list->scroller()->scrollPosition(), 300);
+
+        // A new event comes in above it, another goes: rows are added and dropped, the rest stay.
+        events = world.store->events(world.clock.now());
+        events.removeAt(0);
+        events << timed("early", "Early call", world.clock.now().addSecs(-7200),
+                        world.clock.now().addSecs(-6600));
+        world.setEvents(events);
+        QCOMPARE(list->row("busy12"), row);
+        QVERIFY(!list->row("busy0") && list->row("early"));
+        QCOMPARE(list->rows().first(), list->row("early"));
+        QVERIFY(row->isHovering());
+        tick(world, 10);
+        QCOMPARE(list->scroller()->scrollPosition(), 300);
+    }
+
+    // The list comes on screen with today's next event at its top, and only then: ticks and the
+    // user's scrolling are left alone until it is shown anew.
+    void scrollsToTheNextEventWhenShown() {
+        ViewWorld world;
+        world.useBusyDay(30); // from 8:00, every half hour; the clock is at 10:00
+        showExpanded(world);
+        DayList* list = world.expanded()->dayList();
+        EventRow* next = list->row("busy4");
+        QTRY_COMPARE(list->scroller()->scrollPosition(), next->y());
+
+        list->scroller()->setScrollPosition(0);
+        tick(world, 1800);
+        settle();
+        QCOMPARE(list->scroller()->scrollPosition(), 0);
+
+        world.state->setExpanded(false);
+        world.state->setExpanded(true);
+        QTRY_COMPARE(list->scroller()->scrollPosition(), list->row("busy5")->y());
+
+        // Another day starts at its top.
+        world.store->select(world.clock.now().addDays(-7));
+        world.store->select(world.clock.now());
+        QTRY_COMPARE(list->scroller()->scrollPosition(), list->row("busy5")->y());
+    }
+
+    // A tick that changes nothing visible paints nothing; one that changes the countdowns repaints
+    // each countdown's own few pixels, not its row.
+    void ticksRepaintOnlyWhatChanged() {
+        ViewWorld world;
+        world.useSampleDay();
+        showExpanded(world);
+        settle();
+        {
+            PaintCounter counter(world.root.get());
+            tick(world, 10);
+            settle();
+            QStringList painted;
+            for (QWidget* widget : counter.painted.keys())
+                painted << widget->metaObject()->className();
+            QVERIFY2(counter.painted.isEmpty(), qPrintable(painted.join(", ")));
+        }
+        PaintCounter counter(world.root.get());
+        tick(world, 60);
+        settle();
+        DayList* list = world.expanded()->dayList();
+        EventRow* investors = list->row("sample:Investor call"); // no countdown, five hours ahead
+        EventRow* standup = list->row("sample:Standup");         // "in 8 min" becomes 7
+        QVERIFY(investors && standup);
+        QVERIFY(!counter.painted.contains(investors));
+        QVERIFY(counter.painted.contains(standup));
+        const QRect area = counter.painted.value(standup).boundingRect();
+        QVERIFY2(area.width() < standup->width() / 5 && area.left() > standup->width() / 2,
+                 qPrintable(QStringLiteral("%1 wide at %2").arg(area.width()).arg(area.left())));
+    }
+
+    // The detail is made when an event is selected and then handed each changed copy of it; quick
+    // add takes its place and the detail comes back when quick add closes.
+    void detailFollowsTheSelectionInPlace() {
+        ExpandedView::BodyViews saved = ExpandedView::bodyViews();
+        int made = 0;
+        QList<QString> updates;
+        ExpandedView::bodyViews().makeDetail = [&](NotchState&, EventStore&, const CalEvent& event,
+                                                   QWidget* parent) {
+            ++made;
+            updates << event.title;
+            return new QWidget(parent);
+        };
+        ExpandedView::bodyViews().updateDetail = [&](QWidget*, const CalEvent& event) {
+            updates << event.title;
+        };
+
+        ViewWorld world;
+        world.useSampleDay();
+        world.state->setExpanded(true);
+        ExpandedView* view = world.expanded();
+        const CalEvent gym = world.store->events(world.clock.now()).last();
+        world.state->setSelectedEvent(gym);
+        QPointer<QWidget> detail = view->detail();
+        QVERIFY(detail && !detail->isHidden() && view->agenda()->isHidden());
+        QCOMPARE(view->shownBody(), ExpandedView::Body::detail);
+
+        tick(world, 10); // nothing of the event changed
+        world.setEvents(renamed(world.store->events(world.clock.now()), gym.id, "Gym, late"));
+        QCOMPARE(view->detail(), detail.data());
+        QCOMPARE(updates, (QList<QString>{"Gym", "Gym, late"}));
+
+        // Deleted elsewhere: the detail keeps its last copy.
+        QList<CalEvent> rest = world.store->events(world.clock.now());
+        rest.removeLast();
+        world.setEvents(rest);
+        QCOMPARE(updates.size(), 2);
+
+        world.state->setQuickAdd(true);
+        QVERIFY(view->quickAdd() && !view->quickAdd()->isHidden());
+        QTRY_VERIFY(!detail);
+        world.state->setQuickAdd(false);
+        QVERIFY(view->detail() && !view->quickAdd());
+        QCOMPARE(made, 2);
+
+        world.state->setSelectedEvent(std::nullopt);
+        QVERIFY(!view->detail() && !view->agenda()->isHidden());
+        ExpandedView::bodyViews() = saved;
+    }
+
+    void headerButtonsFollowTheState() {
+        ViewWorld world;
+        world.useSampleDay();
+        world.state->setExpanded(true);
+        HeaderBand* header = world.expanded()->header();
+        QVERIFY(header->todayButton()->isHidden());
+        world.store->shiftWeek(1);
+        QVERIFY(!header->todayButton()->isHidden());
+        QCOMPARE(header->subtitleText(), "Nothing scheduled");
+        world.state->setQuickAdd(true);
+        QVERIFY(header->todayButton()->isHidden() && header->newEventButton()->isActive());
+        world.state->setQuickAdd(false);
+        QTest::mouseClick(header->todayButton(), Qt::LeftButton);
+        QVERIFY(world.store->isViewingToday() && header->todayButton()->isHidden());
+        QCOMPARE(header->subtitleText(), "7 events · Standup in 8 min");
+
+        world.store->setSyncingNotion(true);
+        QVERIFY(header->refreshButton()->isSpinning());
+        world.store->setSyncingNotion(false);
+        QVERIFY(!header->refreshButton()->isSpinning());
+        world.state->setPinned(true);
+        QCOMPARE(header->pinButton()->symbol(), "pin.fill");
+        QCOMPARE(header->pinButton()->help(), "Unpin");
+        // The gap stays centred under the notch.
+        QCOMPARE(header->gap().center().x(), header->width() / 2.0);
+        QCOMPARE(header->gap().width(), 180.0 + 12);
+    }
+
+    // The plus button opens and closes quick add through the controller; the panel stays open.
+    void plusTogglesQuickAdd() {
+        PanelWorld world;
+        world.controller->expand(true);
+        auto* view =
+            static_cast<ExpandedView*>(world.controller->rootView()->modeContent(NotchMode::expanded));
+        IconButton* plus = view->header()->newEventButton();
+        QTest::mouseClick(plus, Qt::LeftButton);
+        QVERIFY(world.state().quickAdd() && plus->isActive());
+        QTest::mouseClick(plus, Qt::LeftButton);
+        QVERIFY(!world.state().quickAdd() && world.state().expanded() && world.state().pinned());
+        QCOMPARE(view->shownBody(), ExpandedView::Body::agenda);
+    }
+
+    void googleCardComesAndGoes() {
+        ViewWorld world;
+        world.useSampleDay();
+        world.state->setExpanded(true);
+        GoogleNudge* card = world.expanded()->googleNudge();
+        QVERIFY(card->isHidden()); // no client identity
+        GoogleConfig google;
+        google.clientID = "id";
+        google.clientSecret = "secret";
+        world.settings->setGoogle(google);
+        QVERIFY(!card->isHidden());
+        world.fit();
+
+        world.store->setConnectingGoogle(true);
+        QVERIFY(card->connectButton()->isHidden() && !card->spinner()->isHidden());
+        world.store->setConnectingGoogle(false);
+        QVERIFY(!card->connectButton()->isHidden() && card->spinner()->isHidden());
+        QVERIFY(!card->isDescriptionElided());
+
+        QTest::mouseClick(card->closeButton(), Qt::LeftButton);
+        QVERIFY(card->isHidden());
+        QVERIFY(AppSettings(SettingsLocations::standard()).googlePromptDismissed());
+    }
+
+    void footerShowsTheMostPressingMessage() {
+        ViewWorld world;
+        world.useSampleDay();
+        world.state->setExpanded(true);
+        SourceFooter* footer = world.expanded()->dayList()->footer();
+        QVERIFY(footer->isHidden());
+        world.store->setGoogleError(
+            QStringLiteral("Google is rate-limiting — try again in a moment, and then "
+                           "once more, and once more after that, until it works"));
+        QVERIFY(!footer->isHidden() && footer->isElided());
+        QCOMPARE(footer->y() + footer->height() + 2, world.expanded()->dayList()->height());
+        world.store->showToast(QStringLiteral("Added to Work"));
+        QCOMPARE(footer->shown()->text, "Added to Work");
+        tick(world, 10); // the toast's four seconds are over
+        QVERIFY(footer->shown()->text.startsWith("Google: "));
+    }
+
+    // Without a readable calendar folder and nothing from elsewhere, the list asks for access: a
+    // missing folder is made, a folder that cannot be read is shown in the file manager.
+    void accessPrompt_data() {
+        QTest::addColumn<ViewWorld::Folder>("folder");
+        QTest::addColumn<QString>("headline");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("no folder yet") << ViewWorld::Folder::missing << "Vorrindel needs calendar access"
+                                       << "Grant access";
+        QTest::newRow("unreadable") << ViewWorld::Folder::unreadable << "Calendar access was denied"
+                                    << "Open Calendar Folder";
+    }
+
+    void accessPrompt() {
+        QFETCH(ViewWorld::Folder, folder);
+        ViewWorld world(folder);
+        world.state->setExpanded(true);
+        world.fit();
+        DayList* list = world.expanded()->dayList();
+        QCOMPARE(list->shownContent(), DayList::Content::accessPrompt);
+        QTEST(list->accessHeadline(), "headline");
+        QTEST(list->accessButton()->text(), "button");
+        QTest::mouseClick(list->accessButton(), Qt::LeftButton);
+        if (folder == ViewWorld::Folder::missing) {
+            QTRY_COMPARE(list->shownContent(), DayList::Content::emptyDay);
+            QVERIFY(QFileInfo(world.home.dataHome() + "/Vorrindel/calendars").isDir());
+        } else {
+            QCOMPARE(world.opened,
+                     QList<QUrl>{QUrl::fromLocalFile(world.home.dataHome() + "/Vorrindel/calendars")});
+            QCOMPARE(list->shownContent(), DayList::Content::accessPrompt);
+        }
+    }
+
+    // The peek's Join joins; the alert counts down with the clock and goes with its close button,
+    // giving the peek back.
+    void collapsedViews() {
+        ViewWorld world;
+        world.useSampleDay();
+        auto* peek = static_cast<PeekView*>(world.root->modeContent(NotchMode::peek));
+        QCOMPARE(world.root->mode(), NotchMode::peek);
+        world.fit();
+        QVERIFY(!peek->joinButton()->isHidden());
+        QTest::mouseClick(peek->joinButton(), Qt::LeftButton);
+        QCOMPARE(world.opened.size(), 1);
+        QCOMPARE(world.opened.first().host(), "meet.google.com");
+
+        const CalEvent standup = world.store->events(world.clock.now()).at(2);
+        world.store->showAlert({standup, MeetingAlert::Kind::imminent, world.clock.now()});
+        auto* banner = static_cast<AlertBanner*>(world.root->modeContent(NotchMode::alert));
+        QCOMPARE(world.root->mode(), NotchMode::alert);
+        world.fit();
+        QCOMPARE(banner->headlineText(), "Starts in 8 min");
+        tick(world, 10);
+        QCOMPARE(banner->headlineText(), "Starts in 8 min");
+        tick(world, 60);
+        QCOMPARE(banner->headlineText(), "Starts in 7 min");
+        QCOMPARE(banner->subtitleText(), "Google Meet · Work");
+        QTest::mouseClick(banner->dismissButton(), Qt::LeftButton);
+        QVERIFY(!world.store->alert());
+        QCOMPARE(world.root->mode(), NotchMode::peek);
+    }
+};
+
+QTEST_MAIN(TestPanelViews)
+#include "tst_panelviews.moc"
