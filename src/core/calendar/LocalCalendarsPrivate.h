@@ -30,6 +30,9 @@ struct CachedItem {
     FileStamp stamp;
     std::shared_ptr<const ParsedItem> parsed; // null: the item is skipped, for `problem`
     QString problem;
+    // It ran out of time (not of steps): perhaps only because the machine was busy, so the next
+    // query reads it again rather than skipping it for good.
+    bool retry = false;
     // The occurrences of the widest range expanded so far: the agenda asks for the same weeks again
     // after every change, and the calendar report for ranges inside one another.
     QDateTime from;
@@ -57,7 +60,8 @@ struct ItemCache {
 
     // The item as the bytes hold it, read under one budget. Null, with the reason, when it cannot
     // be read safely.
-    std::shared_ptr<const ParsedItem> parse(const QByteArray& bytes, const QString& path, QString* problem);
+    std::shared_ptr<const ParsedItem> parse(const QByteArray& bytes, const QString& path, QString* problem,
+                                            bool* outOfTime = nullptr);
     // The item at that path as it is on disk now (the journal may skip it); from the open folder
     // `folder` by `name` when given. Absent when there is no such file (any more).
     std::optional<CachedItem> read(const QString& path, int folder = AT_FDCWD, const QByteArray& name = {});

@@ -29,7 +29,7 @@ void sortByStart(QList<LocalOccurrence>& occurrences) {
 } // namespace
 
 std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, const QString& path,
-                                                   QString* problem) {
+                                                   QString* problem, bool* outOfTime) {
     ++parseCount;
     QString error;
     std::optional<IcalFile> file = IcalFile::parse(bytes, &error);
@@ -45,6 +45,8 @@ std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, cons
         DebugLog::log([&] { return QStringLiteral("calendar: %1: %2").arg(path, note); });
     if (budget.exhausted()) {
         *problem = tooCostlyToRead;
+        if (outOfTime)
+            *outOfTime = !budget.outOfSteps();
         return nullptr;
     }
     return item;
@@ -77,13 +79,14 @@ std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const
             scope.emplace(journal->begin(path, entry.stamp));
         if (beforeReading)
             beforeReading(path);
-        entry.parsed = parse(contents->bytes, path, &entry.problem);
+        entry.parsed = parse(contents->bytes, path, &entry.problem, &entry.retry);
         timedOut = scope && scope->timedOut();
     }
     if (timedOut) {
         entry.parsed = nullptr;
         entry.problem = tooCostlyToRead; // the journal has it already
-    } else if (!entry.parsed && entry.problem == tooCostlyToRead && journal) {
+        entry.retry = false;
+    } else if (!entry.parsed && entry.problem == tooCostlyToRead && !entry.retry && journal) {
         journal->skip(path, entry.stamp, entry.problem);
     }
     if (!entry.parsed)
@@ -128,6 +131,13 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
         }
         timedOut = scope && scope->timedOut();
     }
+    if (budget.exhausted() && !budget.outOfSteps() && !timedOut) {
+        // Out of time only: skipped by this query, expanded again by the next.
+        entry.occurrences.reset();
+        entry.problem = tooCostlyToExpand;
+        logSkipped(path, entry.problem);
+        return entry;
+    }
     if (budget.exhausted() || timedOut) {
         if (journal && !timedOut)
             journal->skip(path, entry.stamp, tooCostlyToExpand);
@@ -137,6 +147,7 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
         logSkipped(path, entry.problem);
         return entry;
     }
+    entry.problem.clear();
     entry.from = from;
     entry.to = to;
     entry.occurrences = found;
@@ -190,7 +201,7 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
             const std::optional<FileStamp> stamp = f.open->stamp(name);
             if (!stamp)
                 return;
-            if (known->stamp == *stamp)
+            if (known->stamp == *stamp && !known->retry)
                 entry = *known;
         }
         if (!entry)

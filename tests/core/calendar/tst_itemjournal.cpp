@@ -4,6 +4,7 @@
 
 #include "CalendarFixture.h"
 
+#include "core/calendar/LocalCalendarsPrivate.h"
 #include "support/TempHome.h"
 
 #include <QProcess>
@@ -69,6 +70,31 @@ class TestItemJournal : public QObject {
     }
 
 private slots:
+    // An item that runs out of steps always will: it is skipped until it changes. One that runs out
+    // of time may only have met a busy machine: it is read again next time, not skipped for good.
+    void onlyWhatAlwaysCostsTooMuchIsSkippedForGood() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        QList<QStringList> events;
+        for (int i = 0; i < 200; ++i)
+            events.append({QStringLiteral("UID:e%1").arg(i), "DTSTART:20251020T090000Z", "SUMMARY:Many"});
+        fixture.write(QStringLiteral("Work/many.ics"), CalendarFixture::calendarObject(events));
+        const QString path = fixture.path(QStringLiteral("Work/many.ics"));
+
+        ItemCache cache;
+        cache.journal = ItemJournal::open(m_home.stateHome() + QStringLiteral("/budget-journal"));
+        cache.budgetTime = std::chrono::milliseconds(0);
+        const std::optional<CachedItem> late = cache.read(path);
+        QVERIFY(late && !late->parsed && late->retry);
+        QVERIFY(cache.journal->skipped().isEmpty());
+
+        cache.budgetTime = ExpansionBudget::defaultTime;
+        cache.budgetSteps = 100;
+        const std::optional<CachedItem> costly = cache.read(path);
+        QVERIFY(costly && !costly->parsed && !costly->retry);
+        QCOMPARE(cache.journal->skipped().size(), 1);
+        QCOMPARE(cache.journal->skipped()[0].path, path);
+    }
+
     void anItemThatTookTheAppDownIsSkippedUntilItChanges_data() {
         QTest::addColumn<QString>("marker");
         QTest::addColumn<QString>("how");

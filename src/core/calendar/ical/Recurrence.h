@@ -19,7 +19,7 @@
 class ExpansionBudget {
 public:
     static constexpr qint64 defaultSteps = 200000;
-    static constexpr std::chrono::milliseconds defaultTime{1000};
+    static constexpr std::chrono::milliseconds defaultTime{2000};
 
     explicit ExpansionBudget(qint64 steps = defaultSteps, std::chrono::milliseconds time = defaultTime)
         : m_left(steps)
@@ -36,6 +36,8 @@ public:
         return !m_spent;
     }
     bool exhausted() const { return m_spent; }
+    // Used up by its steps, which the same item always takes (the time depends on the machine too).
+    bool outOfSteps() const { return m_left < 0; }
 
 private:
     qint64 m_left;
