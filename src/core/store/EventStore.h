@@ -39,8 +39,10 @@ class WakeNotifier;
 // The one live agenda of the app. It loads the events of every source for a window around the
 // viewed week, merges them into sorted days, keeps the clock (a tick every 10 seconds), rolls over at
 // midnight, reloads after a wake, and derives what the panel and the menu show: the peek, the meeting
-// alert, the people directory and the toast. Everything runs on the GUI thread; asynchronous work
-// suspends only at its awaits, after which it checks that the store still exists.
+// alert, the people directory and the toast. Its state lives on the GUI thread; asynchronous work
+// suspends only at its awaits, after which it checks that the store still exists. The local
+// calendars are read, and a large agenda merged, on the reading threads: the GUI thread only takes
+// the results, so thousands of items never hold it up.
 //
 // The Google and Notion syncs keep their state here (events, errors, last sync, running flags) and
 // are asked for refreshes by the tick, start-up, the full refresh, week changes and the writes. The
