@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::pair<QDateTime, QDateTime> ranges[] = {
         {now.addDays(-7), now.addDays(21)},
         {now.addDays(-60), now.addDays(120)},
-        {QDateTime(QDate(2400, 1, 1), QTime(0, 0), Qt::UTC),
-         QDateTime(QDate(2400, 2, 1), QTime(0, 0), Qt::UTC)},
+        {QDateTime(QDate(2036, 1, 1), QTime(0, 0), Qt::UTC),
+         QDateTime(QDate(2036, 2, 1), QTime(0, 0), Qt::UTC)},
     };
     CachedItem entry{{}, parsed, {}, {}, {}, {}};
     for (const auto& [from, to] : ranges) {
