@@ -244,6 +244,16 @@ private slots:
         }
     }
 
+    // Where libical and the standard part ways, the standard (and khal) hold: a rule every five weeks
+    // on Sundays, from a Tuesday, begins on the Sunday of that same week.
+    void everyFewWeeksBeginsInTheFirstWeek() {
+        const ItemTime start = startAt(QStringLiteral("20251111T131214"));
+        const QStringList starts = ourStarts(QStringLiteral("FREQ=WEEKLY;INTERVAL=5;BYDAY=SU"), start,
+                                             start.instant, start.instant.addDays(80));
+        QCOMPARE(starts, (QStringList{"2025-11-16T13:12:14+01:00", "2025-12-21T13:12:14+01:00",
+                                      "2026-01-25T13:12:14+01:00"}));
+    }
+
     void countingStopsAtTheBudget() {
         // A hundred million starts would take minutes to count; the budget ends it at once.
         const ItemTime at = startAt(QStringLiteral("20250101T090000"));
