@@ -16,6 +16,9 @@ namespace {
 
 const QString tooCostlyToRead = QStringLiteral("reading it costs more than an item may");
 const QString tooCostlyToExpand = QStringLiteral("expanding it costs more than an item may");
+// No agenda shows this many occurrences of one item in one range (an event every fifteen minutes
+// has 17,280 in the calendar report's six months); an item that has more would flood it.
+constexpr qsizetype maxOccurrences = 20000;
 
 void logSkipped(const QString& path, const QString& problem) {
     DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: %2").arg(path, problem); });
@@ -135,6 +138,13 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
         // Out of time only: skipped by this query, expanded again by the next.
         entry.occurrences.reset();
         entry.problem = tooCostlyToExpand;
+        logSkipped(path, entry.problem);
+        return entry;
+    }
+    if (!budget.exhausted() && !timedOut && found->size() > maxOccurrences) {
+        // Skipped by this query only: a narrower range may hold few enough.
+        entry.occurrences.reset();
+        entry.problem = QStringLiteral("more than %1 occurrences in the range").arg(maxOccurrences);
         logSkipped(path, entry.problem);
         return entry;
     }

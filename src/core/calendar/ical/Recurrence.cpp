@@ -547,6 +547,9 @@ public:
                     m_pending.append(t);
             }
         }
+        // Each start costs a step of its own: an hour can expand into 3,600 of them.
+        if (!budget.spend())
+            return std::nullopt;
         if (m_left > 0)
             --m_left;
         return m_pending.takeFirst();
