@@ -10,12 +10,18 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <semaphore>
 #include <vector>
 
 namespace {
 
 const QString tooCostlyToRead = QStringLiteral("reading it costs more than an item may");
 const QString tooCostlyToExpand = QStringLiteral("expanding it costs more than an item may");
+// libical takes about ten times an item's size in memory to parse it: items this large are parsed
+// two at a time, so that a folder of them cannot take the memory of every reading thread at once.
+constexpr qsizetype largeItem = 1024 * 1024;
+std::counting_semaphore<2> largeItemsAtOnce(2);
+
 // No agenda shows this many occurrences of one item in one range (an event every fifteen minutes
 // has 17,280 in the calendar report's six months); an item that has more would flood it.
 constexpr qsizetype maxOccurrences = 20000;
@@ -82,7 +88,12 @@ std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const
             scope.emplace(journal->begin(path, entry.stamp));
         if (beforeReading)
             beforeReading(path);
+        const bool large = contents->bytes.size() > largeItem;
+        if (large)
+            largeItemsAtOnce.acquire();
         entry.parsed = parse(contents->bytes, path, &entry.problem, &entry.retry);
+        if (large)
+            largeItemsAtOnce.release();
         timedOut = scope && scope->timedOut();
     }
     if (timedOut) {

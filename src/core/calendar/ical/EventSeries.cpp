@@ -8,6 +8,9 @@
 
 namespace {
 
+// An item of thousands of broken rules is told about once, not thousands of times.
+constexpr qsizetype maxNotes = 20;
+
 LocalParticipant::Status partStat(icalproperty* property) {
     icalparameter* p = icalproperty_get_first_parameter(property, ICAL_PARTSTAT_PARAMETER);
     if (!p)
@@ -99,7 +102,7 @@ std::optional<EventComponent> readComponent(icalcomponent* ev, IcalZoneResolver&
         QString reason;
         if (std::optional<RecurrenceRule> checked = RecurrenceRule::make(rule, c.start, budget, &reason))
             c.rules.append(std::move(*checked));
-        else if (notes)
+        else if (notes && notes->size() < maxNotes)
             notes->append(QStringLiteral("ignored RRULE:%1 of %2: %3")
                               .arg(QString::fromUtf8(
                                        icalrecurrencetype_as_string(const_cast<icalrecurrencetype*>(&rule))),

@@ -105,6 +105,8 @@ DefinedZone::~DefinedZone() {
 }
 
 std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
+    // One budget for the whole zone, however many observances it lists.
+    ExpansionBudget budget;
     for (icalcomponent* observance = icalcomponent_get_first_component(vtimezone, ICAL_ANY_COMPONENT);
          observance; observance = icalcomponent_get_next_component(vtimezone, ICAL_ANY_COMPONENT)) {
         icalproperty* dtstart = icalcomponent_get_first_property(observance, ICAL_DTSTART_PROPERTY);
@@ -119,9 +121,8 @@ std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
             if (rule.freq < ICAL_MONTHLY_RECURRENCE)
                 return QStringLiteral("an observance repeats more often than monthly");
             const QDate date(start.year, start.month, start.day);
-            if (!date.isValid())
+            if (!date.isValid() || !QTime::isValid(start.hour, start.minute, start.second))
                 return QStringLiteral("an observance has no start");
-            ExpansionBudget budget;
             QString reason;
             const ItemTime at = ItemTime::make(date, QTime(start.hour, start.minute, start.second),
                                                start.is_date != 0, IcalZone::utc(), QTimeZone::utc());

@@ -15,6 +15,8 @@ const qint64 julianDay1970 = QDate(1970, 1, 1).toJulianDay();
 constexpr int lastYear = 2582;
 const qint64 firstJulianDayAfter = QDate(lastYear + 1, 1, 1).toJulianDay();
 const qint64 firstWallAfter = (firstJulianDayAfter - julianDay1970) * secondsPerDay;
+// What checking one rule costs in steps (its date check alone looks at every day of two years).
+constexpr qint64 checkingCost = 10;
 
 qint64 floorDiv(qint64 a, qint64 b) {
     const qint64 q = a / b;
@@ -183,7 +185,8 @@ qint64 periodSize(const icalrecurrencetype& r, const ByLists& by) {
 // Whether the wall clock a rule reaches, stepping `step` seconds from `start`, ever passes its limits
 // on the weekday, hour, minute and second: a daily rule every seven days never leaves its weekday, an
 // hourly one every 24 hours never leaves its hour.
-bool someTimeMatches(const icalrecurrencetype& r, const ByLists& by, qint64 start, qint64 step) {
+bool someTimeMatches(const icalrecurrencetype& r, const ByLists& by, qint64 start, qint64 step,
+                     ExpansionBudget& budget) {
     const auto f = r.freq;
     const bool limitDay = !by.day.isEmpty();
     const bool limitHour = f <= ICAL_HOURLY_RECURRENCE && !by.hour.isEmpty();
@@ -196,7 +199,10 @@ bool someTimeMatches(const icalrecurrencetype& r, const ByLists& by, qint64 star
     // of the week plus every multiple of gcd(step, one week).
     const qint64 gap = std::gcd(step, secondsPerWeek);
     const qint64 first = ((start + 3 * secondsPerDay) % secondsPerWeek + secondsPerWeek) % secondsPerWeek;
-    for (qint64 ofWeek = first % gap; ofWeek < secondsPerWeek; ofWeek += gap) {
+    for (qint64 ofWeek = first % gap, n = 0; ofWeek < secondsPerWeek; ofWeek += gap, ++n) {
+        // Up to a week of seconds to look through: the item pays for it.
+        if (n % 4096 == 4095 && !budget.spend())
+            return false;
         const qint64 ofDay = ofWeek % secondsPerDay;
         if (limitDay && !(weekdays & (1 << (ofWeek / secondsPerDay + 1))))
             continue;
@@ -212,7 +218,7 @@ bool someTimeMatches(const icalrecurrencetype& r, const ByLists& by, qint64 star
 }
 
 // Why libical must not see the rule, if it must not.
-std::optional<QString> problem(const icalrecurrencetype& r, const ItemTime& start) {
+std::optional<QString> problem(const icalrecurrencetype& r, const ItemTime& start, ExpansionBudget& budget) {
     const auto f = r.freq;
     if (f < ICAL_SECONDLY_RECURRENCE || f > ICAL_YEARLY_RECURRENCE)
         return QStringLiteral("no frequency");
@@ -293,7 +299,7 @@ std::optional<QString> problem(const icalrecurrencetype& r, const ItemTime& star
         step = 0; // weekly and longer rules expand their weekdays and times
         break;
     }
-    if (step > 0 && !someTimeMatches(r, by, Wall::seconds(start.date, start.time), step))
+    if (step > 0 && !someTimeMatches(r, by, Wall::seconds(start.date, start.time), step, budget))
         return QStringLiteral("never matches a time");
     return std::nullopt;
 }
@@ -672,7 +678,13 @@ std::unique_ptr<Cursor> cursorFor(const icalrecurrencetype& r, const ItemTime& s
 
 std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rule, const ItemTime& start,
                                                    ExpansionBudget& budget, QString* reason) {
-    if (const std::optional<QString> why = problem(rule, start)) {
+    // Checking a rule costs as much as a few steps: an item of thousands of rules pays for them.
+    if (!budget.spend(checkingCost)) {
+        if (reason)
+            *reason = QStringLiteral("too many rules to check");
+        return std::nullopt;
+    }
+    if (const std::optional<QString> why = problem(rule, start, budget)) {
         if (reason)
             *reason = *why;
         return std::nullopt;
