@@ -23,10 +23,11 @@
 // Reading expands recurring events into occurrences for a time range, on the reading threads (one
 // per core). Items are parsed once and kept until their size, modification time or inode changes,
 // so a reload after a sync only parses what the sync touched. Items come from outside and are read
-// as a hostile sender may have written them: a malformed item, one over 16 MB and one that would
-// cost more than an item may to read or expand are skipped (and logged with "--debug"); with a
-// journal, an item that took the process down or ran past its time is skipped from the next start
-// on, until its file changes.
+// as a hostile sender may have written them: a malformed item, one over 16 MB, one that would cost
+// more than an item may to read or expand and one with more occurrences in a range than an agenda
+// can show are skipped (and logged with "--debug"); rules and time zones that libical cannot expand
+// safely never reach it. With a journal, an item that took the process down, ran past its time or
+// always costs too much is skipped from the next start on, until its file changes.
 //
 // Writes change one occurrence at a time: a non-repeating event in place, one instance of a series
 // through an override in the same item, a deleted instance through an EXDATE. Every write is atomic
@@ -99,7 +100,8 @@ public:
     // The occurrences of one event (by its identifier) that overlap [from, to): only its item is read.
     QList<LocalOccurrence> occurrencesOf(const QString& eventIdentifier, const QDateTime& from,
                                          const QDateTime& to);
-    // The items of those calendars that the last reads skipped, with the journal's, by path.
+    // The items of those calendars that the last reads skipped, and why (the journal's among them),
+    // by calendar, then file name.
     QList<SkippedItem> skippedItems(const QList<LocalCalendar>& calendars) const;
     // The event with that identifier as its first occurrence (a series' DTSTART instance).
     std::optional<LocalOccurrence> event(const QString& eventIdentifier);
