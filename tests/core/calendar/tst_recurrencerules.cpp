@@ -1,6 +1,7 @@
 // Recurrence rules from outside: the shapes libical cannot expand safely are refused before they
 // reach it, and the rules stepped here without libical give what libical gives.
 
+#include "core/calendar/ical/IcalFile.h"
 #include "core/calendar/ical/Recurrence.h"
 
 #include <QHash>
@@ -252,6 +253,37 @@ private slots:
                                              start.instant, start.instant.addDays(80));
         QCOMPARE(starts, (QStringList{"2025-11-16T13:12:14+01:00", "2025-12-21T13:12:14+01:00",
                                       "2026-01-25T13:12:14+01:00"}));
+    }
+
+    // Zones an item defines itself: a yearly one is built, one that changes more often is refused (an
+    // hourly one took gigabytes), and past some hundreds of them the rest read as local.
+    void zonesItemsDefine() {
+        auto zoneText = [](int n, const char* freq) {
+            return QStringLiteral(
+                       "BEGIN:VCALENDAR\r\nBEGIN:VTIMEZONE\r\nTZID:Own %1\r\nBEGIN:STANDARD\r\n"
+                       "DTSTART:16011028T030000\r\nRRULE:FREQ=%2;BYMONTH=10;BYDAY=-1SU\r\n"
+                       "TZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\nBEGIN:DAYLIGHT\r\n"
+                       "DTSTART:16010325T020000\r\nRRULE:FREQ=%2;BYMONTH=3;BYDAY=-1SU\r\n"
+                       "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
+                       "END:VCALENDAR\r\n")
+                .arg(n)
+                .arg(QLatin1String(freq))
+                .toUtf8();
+        };
+        IcalZoneResolver zones;
+        auto kindOf = [&](int n, const char* freq) {
+            const QByteArray text = zoneText(n, freq);
+            IcalComponentPtr root(icalparser_parse_string(text.constData()));
+            return zones.resolve(QStringLiteral("Own %1").arg(n).toUtf8(), root.get()).kind();
+        };
+        QCOMPARE(kindOf(0, "YEARLY"), IcalZone::Kind::defined);
+        QCOMPARE(kindOf(1, "MONTHLY"), IcalZone::Kind::floating);
+        QCOMPARE(kindOf(2, "HOURLY"), IcalZone::Kind::floating);
+        // The refused ones count as well: each took its look.
+        for (int n = 3; n < IcalZoneResolver::maxDefinedZones; ++n)
+            QCOMPARE(kindOf(n, "YEARLY"), IcalZone::Kind::defined);
+        QCOMPARE(kindOf(IcalZoneResolver::maxDefinedZones, "YEARLY"), IcalZone::Kind::floating);
+        QCOMPARE(kindOf(0, "YEARLY"), IcalZone::Kind::defined); // the ones kept stay
     }
 
     void countingStopsAtTheBudget() {

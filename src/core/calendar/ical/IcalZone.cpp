@@ -116,10 +116,11 @@ std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
             const icalrecurrencetype rule = icalproperty_get_rrule(p);
             if (rule.freq == ICAL_NO_RECURRENCE)
                 continue;
-            // libical lists every change from the observance's start on: a zone that changes
-            // daily or faster fills memory.
-            if (rule.freq < ICAL_MONTHLY_RECURRENCE)
-                return QStringLiteral("an observance repeats more often than monthly");
+            // libical lists every change from the observance's start on (Outlook's start in 1601):
+            // a zone that changes hourly fills memory, one that changes monthly still takes a
+            // megabyte. Real zones change once a year.
+            if (rule.freq != ICAL_YEARLY_RECURRENCE)
+                return QStringLiteral("an observance repeats more often than yearly");
             const QDate date(start.year, start.month, start.day);
             if (!date.isValid() || !QTime::isValid(start.hour, start.minute, start.second))
                 return QStringLiteral("an observance has no start");
@@ -216,17 +217,17 @@ WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZo
 }
 
 QTimeZone IcalZoneResolver::namedZone(const QByteArray& id) {
-    {
-        const std::lock_guard lock(m_mutex);
-        auto it = m_named.constFind(id);
-        if (it != m_named.constEnd())
-            return *it;
-    }
+    // What an IANA name stands for is the same for every resolver: each reading thread keeps its
+    // own table, so that thousands of lookups never wait for one another.
+    thread_local QHash<QByteArray, QTimeZone> known;
+    if (auto it = known.constFind(id); it != known.constEnd())
+        return *it;
     QTimeZone zone;
     if (QTimeZone::isTimeZoneIdAvailable(id))
         zone = QTimeZone(id);
-    const std::lock_guard lock(m_mutex);
-    m_named.insert(id, zone);
+    // A text that names no zone is kept too, but only a few thousand of them: items may invent any.
+    if (known.size() < 4096)
+        known.insert(id, zone);
     return zone;
 }
 
@@ -256,7 +257,19 @@ IcalZone IcalZoneResolver::resolve(const QByteArray& tzid, icalcomponent* vcalen
         if (!known) {
             // Built unlocked: two threads may both build it, and the first one stays.
             std::shared_ptr<const DefinedZone> zone;
-            if (const std::optional<QString> problem = DefinedZone::problem(vtz))
+            bool full = false;
+            {
+                const std::lock_guard lock(m_mutex);
+                full = m_defined.size() >= maxDefinedZones;
+            }
+            if (full)
+                DebugLog::log([&] {
+                    return QStringLiteral("calendar: time zone %1 refused (items define more than %2 zones); "
+                                          "its times read as local")
+                        .arg(QString::fromUtf8(tzid))
+                        .arg(maxDefinedZones);
+                });
+            else if (const std::optional<QString> problem = DefinedZone::problem(vtz))
                 DebugLog::log([&] {
                     return QStringLiteral("calendar: time zone %1 refused (%2); its times read as local")
                         .arg(QString::fromUtf8(tzid), *problem);
@@ -264,7 +277,10 @@ IcalZone IcalZoneResolver::resolve(const QByteArray& tzid, icalcomponent* vcalen
             else
                 zone = std::make_shared<const DefinedZone>(vtz);
             const std::lock_guard lock(m_mutex);
-            known = *m_defined.insert(key, m_defined.value(key, zone));
+            if (full)
+                known = std::shared_ptr<const DefinedZone>();
+            else
+                known = *m_defined.insert(key, m_defined.value(key, zone));
         }
         if (*known)
             return IcalZone::defined(*known, tzid);

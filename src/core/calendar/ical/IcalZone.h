@@ -96,11 +96,14 @@ class IcalZoneResolver {
 public:
     IcalZone resolve(const QByteArray& tzid, icalcomponent* vcalendar);
 
+    // Each defined zone keeps libical's table of its changes: a folder of items that each define a
+    // zone of their own would fill memory. Zones beyond this many read as local.
+    static constexpr qsizetype maxDefinedZones = 512;
+
 private:
     QTimeZone namedZone(const QByteArray& id);
 
-    std::mutex m_mutex;
-    QHash<QByteArray, QTimeZone> m_named;
+    std::mutex m_mutex;                                              // guards m_defined
     QHash<QByteArray, std::shared_ptr<const DefinedZone>> m_defined; // null: refused
 };
 
