@@ -1,5 +1,6 @@
 #include "devtools/CalendarDiagnostics.h"
 
+#include "core/calendar/ItemJournal.h"
 #include "core/calendar/LocalCalendars.h"
 #include "core/model/UserCal.h"
 
@@ -27,14 +28,6 @@ bool countsAsUpcoming(const LocalCalendar& calendar, const QLocale& locale) {
     return !title.contains(QStringLiteral("holiday")) && !title.contains(QStringLiteral("birthday"));
 }
 
-QString calendarTitle(const QList<LocalCalendar>& calendars, const QString& id) {
-    for (const LocalCalendar& c : calendars) {
-        if (c.id == id)
-            return c.title;
-    }
-    return id;
-}
-
 } // namespace
 
 QString report(LocalCalendars& calendars, const Clock& clock, const Cal& cal) {
@@ -47,6 +40,14 @@ QString report(LocalCalendars& calendars, const Clock& clock, const Cal& cal) {
         const QDateTime weekEnd = cal.addDays(now, 7);
         const QDateTime wideStart = cal.addDays(now, -60);
         const QDateTime wideEnd = cal.addDays(now, 120);
+        // The other windows lie inside the wide one: one read of the folders answers all of them.
+        const QList<LocalOccurrence> wide =
+            all.isEmpty() ? QList<LocalOccurrence>() : calendars.occurrences(wideStart, wideEnd, all);
+        auto count = [&](const LocalCalendar& calendar, const QDateTime& from, const QDateTime& to) {
+            return std::count_if(wide.begin(), wide.end(), [&](const LocalOccurrence& o) {
+                return o.calendarId == calendar.id && o.overlaps(from, to);
+            });
+        };
 
         // The list comes in calendar order: by source title, then title. Equal source titles are
         // neighbours, so each run of them is one account.
@@ -54,29 +55,34 @@ QString report(LocalCalendars& calendars, const Clock& clock, const Cal& cal) {
             const QString source = all[i].sourceTitle;
             lines.append(QStringLiteral("account: %1 [%2]").arg(source).arg(int(all[i].sourceType)));
             for (; i < all.size() && all[i].sourceTitle == source; ++i) {
-                const qsizetype near = calendars.occurrences(now, weekEnd, {all[i]}).size();
-                const qsizetype wide = calendars.occurrences(wideStart, wideEnd, {all[i]}).size();
                 lines.append(QStringLiteral("  - ") + all[i].title + kDash +
                              QStringLiteral("%1 in the next 7 days, %2 between -60 and +120 days")
-                                 .arg(near)
-                                 .arg(wide));
+                                 .arg(count(all[i], now, weekEnd))
+                                 .arg(count(all[i], wideStart, wideEnd)));
             }
         }
 
-        QList<LocalCalendar> chosen = all;
-        chosen.removeIf([&](const LocalCalendar& c) { return !countsAsUpcoming(c, cal.locale()); });
         QStringList upcoming;
-        if (!chosen.isEmpty()) {
-            const QList<LocalOccurrence> next = calendars.occurrences(now, wideEnd, chosen);
-            for (const LocalOccurrence& o : next.mid(0, 3)) {
-                upcoming.append(
-                    cal.locale().toString(cal.inZone(o.start), QStringLiteral("ddd d MMM, h:mm AP")) + kDash +
-                    o.title.value_or(QStringLiteral("(untitled)")) + QStringLiteral(" [") +
-                    calendarTitle(all, o.calendarId) + QLatin1Char(']'));
-            }
+        for (const LocalOccurrence& o : wide) {
+            if (upcoming.size() == 3)
+                break;
+            const auto calendar = std::find_if(all.begin(), all.end(),
+                                               [&](const LocalCalendar& c) { return c.id == o.calendarId; });
+            if (calendar == all.end() || !countsAsUpcoming(*calendar, cal.locale()) ||
+                !o.overlaps(now, wideEnd))
+                continue;
+            upcoming.append(cal.locale().toString(cal.inZone(o.start), QStringLiteral("ddd d MMM, h:mm AP")) +
+                            kDash + o.title.value_or(QStringLiteral("(untitled)")) + QStringLiteral(" [") +
+                            calendar->title + QLatin1Char(']'));
         }
         lines.append(QStringLiteral("next upcoming: ") +
                      (upcoming.isEmpty() ? QStringLiteral("none") : upcoming.join(QStringLiteral("; "))));
+
+        // What the app cannot see, and why: malformed, too large, too costly, or skipped since it
+        // took the app down.
+        for (const LocalCalendars::SkippedItem& item : calendars.skippedItems(all))
+            lines.append(QStringLiteral("skipped: ") + item.calendarId + QLatin1Char('/') + item.fileName +
+                         kDash + item.reason);
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
@@ -113,6 +119,7 @@ bool runIfRequested(const QStringList& arguments) {
     const Cal cal = UserCal::current();
     LocalCalendars::Options options;
     options.zone = cal.zone();
+    options.journal = ItemJournal::defaultFolder();
     LocalCalendars calendars(options);
     QFile out;
     out.open(stdout, QIODevice::WriteOnly);

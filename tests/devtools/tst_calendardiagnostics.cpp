@@ -74,6 +74,17 @@ private slots:
         QCOMPARE(run({"--list-calendars"}, calendars).out, expected);
     }
 
+    // Items the app cannot read safely are named, with the reason, after the calendars.
+    void skippedItemsAreNamed() {
+        CalendarFixture fixture(QStringLiteral("hostile"));
+        fixture.write(QStringLiteral("Hostile/garbage.ics"), "no calendar in here");
+        LocalCalendars calendars(fixture.options(m_cal.zone()));
+        const QStringList lines = run({"--list-calendars"}, calendars).out.split(QLatin1Char('\n'));
+        QCOMPARE(lines.filter(QStringLiteral("skipped: ")),
+                 (QStringList{"skipped: Hostile/garbage.ics — no iCalendar object",
+                              "skipped: Hostile/many-rules.ics — reading it costs more than an item may"}));
+    }
+
     void arguments_data() {
         QTest::addColumn<QStringList>("arguments"); // REPORT: a free path; BLOCKED: one under a file
         QTest::addColumn<bool>("ran");

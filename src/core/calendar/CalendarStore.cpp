@@ -1,9 +1,12 @@
 #include "core/calendar/CalendarStore.h"
 
 #include "core/calendar/CalendarFileError.h"
+#include "core/calendar/ItemJournal.h"
 #include "core/calendar/LocalEventBuilder.h"
 #include "core/model/DebugLog.h"
 #include "core/remote/GoogleRecords.h"
+
+#include <QPromise>
 
 #include <algorithm>
 
@@ -16,6 +19,7 @@ constexpr qint64 sameStartMs = 60 * 1000;
 LocalCalendars::Options watchedDefault() {
     LocalCalendars::Options options;
     options.watch = true;
+    options.journal = ItemJournal::defaultFolder();
     return options;
 }
 
@@ -72,6 +76,11 @@ void CalendarStore::reloadCalendars() {
 
 CalEvent CalendarStore::build(const LocalOccurrence& occurrence,
                               const QList<LocalCalendar>& calendars) const {
+    return buildEvent(occurrence, calendars, m_ownAddresses);
+}
+
+CalEvent CalendarStore::buildEvent(const LocalOccurrence& occurrence, const QList<LocalCalendar>& calendars,
+                                   const QStringList& ownAddresses) {
     auto it = std::find_if(calendars.begin(), calendars.end(),
                            [&](const LocalCalendar& c) { return c.id == occurrence.calendarId; });
     LocalCalendar calendar;
@@ -79,23 +88,58 @@ CalEvent CalendarStore::build(const LocalOccurrence& occurrence,
         calendar = *it;
     else
         calendar.id = calendar.title = occurrence.calendarId;
-    return LocalEventBuilder::build(occurrence, calendar, m_ownAddresses);
+    return LocalEventBuilder::build(occurrence, calendar, ownAddresses);
+}
+
+QList<CalEvent> CalendarStore::buildEvents(const QList<LocalOccurrence>& occurrences,
+                                           const QList<LocalCalendar>& calendars,
+                                           const QStringList& ownAddresses) {
+    QList<CalEvent> out;
+    out.reserve(occurrences.size());
+    for (const LocalOccurrence& o : occurrences) {
+        if (o.status != LocalOccurrence::Status::cancelled)
+            out.append(buildEvent(o, calendars, ownAddresses));
+    }
+    return out;
+}
+
+QList<LocalCalendar> CalendarStore::visibleCalendars(const QSet<QString>& excludedCalendarIds) {
+    QList<LocalCalendar> visible = m_backend->calendars();
+    visible.removeIf([&](const LocalCalendar& c) { return excludedCalendarIds.contains(c.id); });
+    return visible;
 }
 
 QList<CalEvent> CalendarStore::events(const QDateTime& from, const QDateTime& to,
                                       const QSet<QString>& excludedCalendarIds) {
     if (m_status != CalendarAccess::fullAccess)
         return {};
-    QList<LocalCalendar> visible = m_backend->calendars();
-    visible.removeIf([&](const LocalCalendar& c) { return excludedCalendarIds.contains(c.id); });
+    const QList<LocalCalendar> visible = visibleCalendars(excludedCalendarIds);
     if (visible.isEmpty())
         return {};
-    QList<CalEvent> out;
-    for (const LocalOccurrence& o : m_backend->occurrences(from, to, visible)) {
-        if (o.status != LocalOccurrence::Status::cancelled)
-            out.append(build(o, visible));
+    return buildEvents(m_backend->occurrences(from, to, visible), visible, m_ownAddresses);
+}
+
+QFuture<QList<CalEvent>> CalendarStore::loadEvents(const QDateTime& from, const QDateTime& to,
+                                                   const QSet<QString>& excludedCalendarIds) {
+    auto promise = std::make_shared<QPromise<QList<CalEvent>>>();
+    QFuture<QList<CalEvent>> future = promise->future();
+    promise->start();
+    QList<LocalCalendar> visible;
+    if (m_status == CalendarAccess::fullAccess) {
+        visible = m_calendars;
+        visible.removeIf([&](const LocalCalendar& c) { return excludedCalendarIds.contains(c.id); });
     }
-    return out;
+    if (visible.isEmpty()) {
+        promise->addResult(QList<CalEvent>());
+        promise->finish();
+        return future;
+    }
+    m_backend->occurrencesLater(from, to, visible,
+                                [promise, visible, own = m_ownAddresses](QList<LocalOccurrence> occurrences) {
+                                    promise->addResult(buildEvents(occurrences, visible, own));
+                                    promise->finish();
+                                });
+    return future;
 }
 
 QList<LocalCalendar> CalendarStore::writableCalendars() {
@@ -129,9 +173,9 @@ std::optional<LocalCalendar> CalendarStore::calendarForNewEvents(const QString& 
 std::optional<LocalOccurrence> CalendarStore::ekEvent(const CalEvent& event) {
     if (!event.ekIdentifier)
         return std::nullopt;
-    QList<LocalOccurrence> kept =
-        m_backend->occurrences(event.start.addSecs(-1), event.end.addSecs(1), m_backend->calendars());
-    kept.removeIf([&](const LocalOccurrence& o) { return o.eventIdentifier != *event.ekIdentifier; });
+    // Only the event's own item is read: the identifier names it.
+    const QList<LocalOccurrence> kept =
+        m_backend->occurrencesOf(*event.ekIdentifier, event.start.addSecs(-1), event.end.addSecs(1));
     if (!kept.isEmpty()) {
         // Two occurrences of a series can share a start once one was moved onto the other's slot;
         // the occurrence date in the event's id tells them apart.

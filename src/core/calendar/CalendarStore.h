@@ -8,6 +8,7 @@
 #include "core/quickadd/QuickAddDraft.h"
 
 #include <QCoro/QCoroTask>
+#include <QFuture>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -56,6 +57,10 @@ public:
     // cancelled ones.
     QList<CalEvent> events(const QDateTime& from, const QDateTime& to,
                            const QSet<QString>& excludedCalendarIds);
+    // The same, read and built on the reading threads: the calling thread never waits for the
+    // folders. The calendars are those of the last reload.
+    QFuture<QList<CalEvent>> loadEvents(const QDateTime& from, const QDateTime& to,
+                                        const QSet<QString>& excludedCalendarIds);
     // Calendars that accept changes, in calendar order; empty unless status is full access.
     QList<LocalCalendar> writableCalendars();
     // Where a new event goes: the preferred calendar when writable, else a synced calendar titled
@@ -88,6 +93,12 @@ signals:
 
 private:
     CalEvent build(const LocalOccurrence& occurrence, const QList<LocalCalendar>& calendars) const;
+    static CalEvent buildEvent(const LocalOccurrence& occurrence, const QList<LocalCalendar>& calendars,
+                               const QStringList& ownAddresses);
+    static QList<CalEvent> buildEvents(const QList<LocalOccurrence>& occurrences,
+                                       const QList<LocalCalendar>& calendars,
+                                       const QStringList& ownAddresses);
+    QList<LocalCalendar> visibleCalendars(const QSet<QString>& excludedCalendarIds);
     // The occurrence and its calendar, or a GoogleError refusal.
     std::pair<LocalOccurrence, LocalCalendar> editable(const CalEvent& event);
 

@@ -6,7 +6,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace ItemFile {
 
@@ -22,21 +29,62 @@ std::optional<FileStamp> stamp(const QString& path) {
     return stampOf(st);
 }
 
-std::optional<Contents> read(const QString& path) {
-    // A writer that replaces the file while we read it shows as a changed stamp: read again.
+std::optional<Contents> read(const QString& path, QString* error) {
+    return readAt(AT_FDCWD, QFile::encodeName(path), error);
+}
+
+std::optional<Contents> readAt(int folder, const QByteArray& name, QString* error, FileStamp* seen,
+                               bool* missing) {
+    auto fail = [&](const QString& reason) {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    };
+    auto tooLarge = [&] {
+        return fail(QStringLiteral("larger than %1 MB, the most a calendar item may hold")
+                        .arg(maxSize / (1024 * 1024)));
+    };
+    const int fd = ::openat(folder, name.constData(), O_RDONLY | O_CLOEXEC);
+    if (missing)
+        *missing = fd < 0 && (errno == ENOENT || errno == ENOTDIR);
+    if (fd < 0)
+        return fail(QStringLiteral("cannot be read: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    // A writer that rewrites the file while we read it shows as a changed stamp: read again. One
+    // that replaces it leaves this one as it was.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const std::optional<FileStamp> before = stamp(path);
-        if (!before)
-            return std::nullopt;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        QByteArray bytes = file.readAll();
-        file.close();
-        if (stamp(path) == before)
-            return Contents{std::move(bytes), *before};
+        struct stat before;
+        if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode))
+            return fail(QStringLiteral("cannot be read"));
+        if (seen)
+            *seen = stampOf(before);
+        if (before.st_size > maxSize)
+            return tooLarge();
+        // One byte more than the size seen tells a file that grew meanwhile.
+        QByteArray bytes(qsizetype(before.st_size) + 1, Qt::Uninitialized);
+        qsizetype filled = 0;
+        while (filled < bytes.size()) {
+            const ssize_t n =
+                ::pread(fd, bytes.data() + filled, size_t(bytes.size() - filled), off_t(filled));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return fail(QStringLiteral("cannot be read: ") +
+                            QString::fromLocal8Bit(std::strerror(errno)));
+            if (n == 0)
+                break;
+            filled += n;
+        }
+        struct stat after;
+        if (filled > before.st_size || ::fstat(fd, &after) != 0 || stampOf(after) != stampOf(before)) {
+            if (filled > maxSize)
+                return tooLarge();
+            continue;
+        }
+        bytes.truncate(filled);
+        return Contents{std::move(bytes), stampOf(before)};
     }
-    return std::nullopt;
+    return fail(QStringLiteral("keeps changing"));
 }
 
 Outcome write(const QString& path, const QByteArray& bytes, const std::optional<FileStamp>& expected,

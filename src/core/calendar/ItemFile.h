@@ -27,9 +27,17 @@ struct Contents {
 };
 
 FileStamp stampOf(const struct stat& st);
+// Items larger than this are refused: a calendar item is a few kilobytes, and one read whole into
+// memory must not take the memory of the machine.
+constexpr qint64 maxSize = 16 * 1024 * 1024;
+
 std::optional<FileStamp> stamp(const QString& path);
-// Absent when the file is missing or cannot be read.
-std::optional<Contents> read(const QString& path);
+// Absent when the file is missing, cannot be read or is larger than maxSize; `error` tells which.
+std::optional<Contents> read(const QString& path, QString* error = nullptr);
+// The same for the item `name` of the folder open as `folder`. `seen` receives the stamp of what was
+// found, also when it could not be read; `missing` whether there was no such file at all.
+std::optional<Contents> readAt(int folder, const QByteArray& name, QString* error, FileStamp* seen = nullptr,
+                               bool* missing = nullptr);
 
 enum class Outcome { done, changedMeanwhile };
 

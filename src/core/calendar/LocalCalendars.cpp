@@ -107,6 +107,11 @@ LocalCalendars::LocalCalendars(Options options, QObject* parent)
     d->options = std::move(options);
     d->root =
         QDir::cleanPath(QDir(d->options.root.isEmpty() ? defaultRoot() : d->options.root).absolutePath());
+    d->items->root = d->root;
+    d->items->zone = d->options.zone;
+    d->items->beforeReading = d->options.beforeReading;
+    if (!d->options.journal.isEmpty())
+        d->items->journal = ItemJournal::open(d->options.journal, d->options.itemTimeLimit);
     if (d->options.watch) {
         d->watcher = std::make_unique<QFileSystemWatcher>();
         d->coalesce.setSingleShot(true);
@@ -139,12 +144,22 @@ void LocalCalendars::setZone(const QTimeZone& zone) {
     if (zone == d->options.zone)
         return;
     d->options.zone = zone;
-    // Floating times and dates were resolved in the old zone when the items were parsed.
-    d->cache.clear();
+    // Floating times and dates were resolved in the old zone when the items were parsed: a new cache
+    // reads them again. A load under way keeps the old one, and its results their old zone.
+    auto fresh = std::make_shared<ItemCache>();
+    const ItemCache& old = *d->items;
+    fresh->root = old.root;
+    fresh->zone = zone;
+    fresh->zones = old.zones;
+    fresh->journal = old.journal;
+    fresh->beforeReading = old.beforeReading;
+    fresh->budgetSteps = old.budgetSteps;
+    fresh->budgetTime = old.budgetTime;
+    d->items = std::move(fresh);
 }
 
 int LocalCalendars::parseCount() const {
-    return d->parseCount;
+    return d->items->parseCount.load();
 }
 
 CalendarAccess LocalCalendars::access() const {

@@ -11,6 +11,8 @@
 #include <QObject>
 #include <QTimeZone>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -18,9 +20,14 @@
 // written through libical. This is the calendar database the calendar store wraps; the calendar
 // report opens an instance of its own.
 //
-// Reading expands recurring events into occurrences for a time range. Items are parsed once and kept
-// until their size, modification time or inode changes, so a reload after a sync only parses what
-// the sync touched; a malformed item is skipped (and logged with "--debug").
+// Reading expands recurring events into occurrences for a time range, on the reading threads (one
+// per core). Items are parsed once and kept until their size, modification time or inode changes,
+// so a reload after a sync only parses what the sync touched. Items come from outside and are read
+// as a hostile sender may have written them: a malformed item, one over 16 MB, one that would cost
+// more than an item may to read or expand and one with more occurrences in a range than an agenda
+// can show are skipped (and logged with "--debug"); rules and time zones that libical cannot expand
+// safely never reach it. With a journal, an item that took the process down, ran past its time or
+// always costs too much is skipped from the next start on, until its file changes.
 //
 // Writes change one occurrence at a time: a non-repeating event in place, one instance of a series
 // through an override in the same item, a deleted instance through an EXDATE. Every write is atomic
@@ -38,6 +45,21 @@ public:
         bool watch = false; // emit changed() when the folders change
         int coalesceMs = 300;
         Clock clock; // stamps written items; the system clock when empty
+        // The folder of the crash journal (ItemJournal::defaultFolder() for the app and the calendar
+        // report); empty: no journal.
+        QString journal;
+        // How long one item may take before the journal counts it stuck.
+        std::chrono::milliseconds itemTimeLimit{5000};
+        // Runs on the reading thread before an item is parsed, with its path: tests make an item
+        // hang or crash there.
+        std::function<void(const QString&)> beforeReading;
+    };
+
+    // An item that reading skips, and why.
+    struct SkippedItem {
+        QString calendarId;
+        QString fileName;
+        QString reason;
     };
 
     struct Slot {
@@ -67,9 +89,20 @@ public:
     // Where new events go when nothing else is chosen: the "Calendar" collection under the root.
     QString defaultCalendarPath() const;
 
-    // The occurrences in those calendars that overlap [from, to), sorted by start.
+    // The occurrences in those calendars that overlap [from, to), sorted by start. Read on the
+    // reading threads and on this one, which waits.
     QList<LocalOccurrence> occurrences(const QDateTime& from, const QDateTime& to,
                                        const QList<LocalCalendar>& calendars);
+    // The same without waiting: `done` runs on a reading thread with the occurrences, also when this
+    // object is gone by then.
+    void occurrencesLater(const QDateTime& from, const QDateTime& to, const QList<LocalCalendar>& calendars,
+                          std::function<void(QList<LocalOccurrence>)> done);
+    // The occurrences of one event (by its identifier) that overlap [from, to): only its item is read.
+    QList<LocalOccurrence> occurrencesOf(const QString& eventIdentifier, const QDateTime& from,
+                                         const QDateTime& to);
+    // The items of those calendars that the last reads skipped, and why (the journal's among them),
+    // by calendar, then file name.
+    QList<SkippedItem> skippedItems(const QList<LocalCalendar>& calendars) const;
     // The event with that identifier as its first occurrence (a series' DTSTART instance).
     std::optional<LocalOccurrence> event(const QString& eventIdentifier);
 

@@ -4,6 +4,7 @@
 // (LocalCalendars.cpp), reading (LocalCalendarsRead.cpp) and writing (LocalCalendarsWrite.cpp).
 
 #include "core/calendar/ItemFile.h"
+#include "core/calendar/ItemJournal.h"
 #include "core/calendar/LocalCalendars.h"
 #include "core/calendar/ical/EventSeries.h"
 #include "core/calendar/ical/IcalFile.h"
@@ -15,7 +16,11 @@
 #include <QHash>
 #include <QTimer>
 
+#include <atomic>
+
+#include <fcntl.h>
 #include <memory>
+#include <mutex>
 
 struct ParsedItem {
     QList<EventSeries> series;
@@ -23,12 +28,49 @@ struct ParsedItem {
 
 struct CachedItem {
     FileStamp stamp;
-    std::shared_ptr<const ParsedItem> parsed; // null: the item could not be read
-    // The occurrences of the last range asked for: the agenda asks for the same weeks again after
-    // every change, and expanding every series each time would cost more than reading the folder.
+    std::shared_ptr<const ParsedItem> parsed; // null: the item is skipped, for `problem`
+    QString problem;
+    // It ran out of time (not of steps): perhaps only because the machine was busy, so the next
+    // query reads it again rather than skipping it for good.
+    bool retry = false;
+    // The occurrences of the widest range expanded so far: the agenda asks for the same weeks again
+    // after every change, and the calendar report for ranges inside one another.
     QDateTime from;
     QDateTime to;
-    QList<LocalOccurrence> occurrences;
+    std::shared_ptr<const QList<LocalOccurrence>> occurrences;
+};
+
+// What the reading threads share: the parsed items and the zones they use. A load that runs when
+// its LocalCalendars goes keeps this alive until it ends.
+struct ItemCache {
+    QString root;
+    QTimeZone zone;
+    // Shared with the next cache, after a change of zone.
+    std::shared_ptr<IcalZoneResolver> zones = std::make_shared<IcalZoneResolver>();
+    std::shared_ptr<ItemJournal> journal; // null: none
+    std::function<void(const QString&)> beforeReading;
+    // What one item may cost to read, and to expand for one range.
+    qint64 budgetSteps = ExpansionBudget::defaultSteps;
+    std::chrono::milliseconds budgetTime = ExpansionBudget::defaultTime;
+
+    std::mutex mutex; // guards `folders`
+    // Parsed items by folder, then file name.
+    QHash<QString, QHash<QString, CachedItem>> folders;
+    std::atomic<int> parseCount{0};
+
+    // The item as the bytes hold it, read under one budget. Null, with the reason, when it cannot
+    // be read safely.
+    std::shared_ptr<const ParsedItem> parse(const QByteArray& bytes, const QString& path, QString* problem,
+                                            bool* outOfTime = nullptr);
+    // The item at that path as it is on disk now (the journal may skip it); from the open folder
+    // `folder` by `name` when given. Absent when there is no such file (any more).
+    std::optional<CachedItem> read(const QString& path, int folder = AT_FDCWD, const QByteArray& name = {});
+    // The entry with its occurrences in [from, to) expanded (or the entry skipped, if that costs too
+    // much); `occurrences` receives them.
+    CachedItem expand(CachedItem entry, const QString& path, const QString& calendarId, const QDateTime& from,
+                      const QDateTime& to, QList<LocalOccurrence>& occurrences);
+    QList<LocalOccurrence> query(const QDateTime& from, const QDateTime& to,
+                                 const QList<LocalCalendar>& calendars);
 };
 
 QString identifierFor(const QString& calendarId, const QString& fileName, qsizetype seriesInItem,
@@ -44,12 +86,14 @@ struct ItemRef {
 ItemRef splitIdentifier(const QString& identifier);
 
 struct LocalCalendars::Private {
+    Private()
+        : items(std::make_shared<ItemCache>())
+        , zones(*items->zones) {}
+
     Options options;
     QString root;
-    IcalZoneResolver zones;
-    // Parsed items by folder, then file name.
-    QHash<QString, QHash<QString, CachedItem>> cache;
-    int parseCount = 0;
+    std::shared_ptr<ItemCache> items;
+    IcalZoneResolver& zones;
 
     std::unique_ptr<QFileSystemWatcher> watcher;
     QTimer coalesce;
@@ -67,13 +111,6 @@ struct LocalCalendars::Private {
 
     // ---- Reading (LocalCalendarsRead.cpp) ----
 
-    std::shared_ptr<const ParsedItem> parse(const QByteArray& bytes, const QString& path);
-    // The item as it is on disk now, parsed.
-    CachedItem read(const QString& path, const FileStamp& stamp);
-    // The cache entry of the item at that path, read again only when its stamp changed; moved into
-    // `fresh`, the folder's cache after this scan.
-    CachedItem& load(const QString& folder, const QString& fileName, const FileStamp& stamp,
-                     const QHash<QString, CachedItem>& known, QHash<QString, CachedItem>& fresh);
     // Parses what was just written to the item and caches it, so the next scan need not read it.
     std::shared_ptr<const ParsedItem> remember(const QString& path, const QByteArray& bytes,
                                                const FileStamp& stamp);

@@ -1,87 +1,343 @@
-// Reading the items: parsed once per version of the file, expanded into occurrences per range.
+// Reading the items: parsed once per version of the file, expanded into occurrences per range, on
+// the reading threads.
 #include "core/calendar/LocalCalendarsPrivate.h"
 
+#include "core/calendar/ReadingThreads.h"
 #include "core/calendar/VdirCollection.h"
 #include "core/model/DebugLog.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <semaphore>
+#include <vector>
 
-std::shared_ptr<const ParsedItem> LocalCalendars::Private::parse(const QByteArray& bytes,
-                                                                 const QString& path) {
+namespace {
+
+const QString tooCostlyToRead = QStringLiteral("reading it costs more than an item may");
+const QString tooCostlyToExpand = QStringLiteral("expanding it costs more than an item may");
+// libical takes about ten times an item's size in memory to parse it: items this large are parsed
+// two at a time, so that a folder of them cannot take the memory of every reading thread at once.
+constexpr qsizetype largeItem = 1024 * 1024;
+std::counting_semaphore<2> largeItemsAtOnce(2);
+
+// No agenda shows this many occurrences of one item in one range (an event every fifteen minutes
+// has 17,280 in the calendar report's six months); an item that has more would flood it.
+constexpr qsizetype maxOccurrences = 20000;
+
+void logSkipped(const QString& path, const QString& problem) {
+    DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: %2").arg(path, problem); });
+}
+
+void sortByStart(QList<LocalOccurrence>& occurrences) {
+    std::stable_sort(occurrences.begin(), occurrences.end(),
+                     [](const LocalOccurrence& a, const LocalOccurrence& b) { return a.start < b.start; });
+}
+
+} // namespace
+
+std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, const QString& path,
+                                                   QString* problem, bool* outOfTime) {
     ++parseCount;
     QString error;
     std::optional<IcalFile> file = IcalFile::parse(bytes, &error);
     if (!file) {
-        DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: %2").arg(path, error); });
+        *problem = error;
         return nullptr;
     }
+    ExpansionBudget budget(budgetSteps, budgetTime);
+    QStringList notes;
     auto item = std::make_shared<ParsedItem>();
-    item->series = EventSeries::readAll(*file, zones, options.zone);
+    item->series = EventSeries::readAll(*file, *zones, zone, budget, &notes);
+    for (const QString& note : std::as_const(notes))
+        DebugLog::log([&] { return QStringLiteral("calendar: %1: %2").arg(path, note); });
+    if (budget.exhausted()) {
+        *problem = tooCostlyToRead;
+        if (outOfTime)
+            *outOfTime = !budget.outOfSteps();
+        return nullptr;
+    }
     return item;
 }
 
-CachedItem LocalCalendars::Private::read(const QString& path, const FileStamp& stamp) {
-    std::optional<ItemFile::Contents> contents = ItemFile::read(path);
+std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const QByteArray& name) {
+    CachedItem entry{{}, nullptr, {}, {}, {}, {}};
+    bool missing = false;
+    std::optional<ItemFile::Contents> contents = ItemFile::readAt(
+        folder, name.isEmpty() ? QFile::encodeName(path) : name, &entry.problem, &entry.stamp, &missing);
+    if (missing)
+        return std::nullopt;
     if (!contents) {
-        DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: cannot be read").arg(path); });
-        return CachedItem{stamp, nullptr, {}, {}, {}};
+        logSkipped(path, entry.problem);
+        return entry;
     }
-    return CachedItem{contents->stamp, parse(contents->bytes, path), {}, {}, {}};
+    entry.stamp = contents->stamp;
+    if (journal) {
+        const QString reason = journal->skipReason(path, entry.stamp);
+        if (!reason.isEmpty()) {
+            entry.problem = QStringLiteral("skipped until the file changes, since %1").arg(reason);
+            logSkipped(path, entry.problem);
+            return entry;
+        }
+    }
+    bool timedOut = false;
+    {
+        std::optional<ItemJournal::Scope> scope;
+        if (journal)
+            scope.emplace(journal->begin(path, entry.stamp));
+        if (beforeReading)
+            beforeReading(path);
+        const bool large = contents->bytes.size() > largeItem;
+        if (large)
+            largeItemsAtOnce.acquire();
+        entry.parsed = parse(contents->bytes, path, &entry.problem, &entry.retry);
+        if (large)
+            largeItemsAtOnce.release();
+        timedOut = scope && scope->timedOut();
+    }
+    if (timedOut) {
+        entry.parsed = nullptr;
+        entry.problem = tooCostlyToRead; // the journal has it already
+        entry.retry = false;
+    } else if (!entry.parsed && entry.problem == tooCostlyToRead && !entry.retry && journal) {
+        journal->skip(path, entry.stamp, entry.problem);
+    }
+    if (!entry.parsed)
+        logSkipped(path, entry.problem);
+    return entry;
 }
 
-CachedItem& LocalCalendars::Private::load(const QString& folder, const QString& fileName,
-                                          const FileStamp& stamp, const QHash<QString, CachedItem>& known,
-                                          QHash<QString, CachedItem>& fresh) {
-    auto it = known.constFind(fileName);
-    if (it != known.constEnd() && it->stamp == stamp)
-        return fresh[fileName] = *it;
-    return fresh[fileName] = read(folder + QLatin1Char('/') + fileName, stamp);
+CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QString& calendarId,
+                             const QDateTime& from, const QDateTime& to,
+                             QList<LocalOccurrence>& occurrences) {
+    if (!entry.parsed)
+        return entry;
+    if (entry.occurrences && entry.from <= from && to <= entry.to) {
+        if (entry.from == from && entry.to == to) {
+            occurrences.append(*entry.occurrences);
+        } else {
+            for (const LocalOccurrence& o : *entry.occurrences) {
+                if (o.overlaps(from, to))
+                    occurrences.append(o);
+            }
+        }
+        return entry;
+    }
+    ExpansionBudget budget(budgetSteps, budgetTime);
+    auto found = std::make_shared<QList<LocalOccurrence>>();
+    bool timedOut = false;
+    {
+        std::optional<ItemJournal::Scope> scope;
+        if (journal)
+            scope.emplace(journal->begin(path, entry.stamp));
+        const QString fileName = QFileInfo(path).fileName();
+        const QList<EventSeries>& all = entry.parsed->series;
+        for (const EventSeries& series : all) {
+            const QList<SeriesInstance> instances = series.instances(from, to, zone, budget);
+            if (budget.exhausted())
+                break;
+            if (instances.isEmpty())
+                continue;
+            const QString identifier = identifierFor(calendarId, fileName, all.size(), series.uid());
+            for (const SeriesInstance& instance : instances)
+                found->append(toOccurrence(calendarId, identifier, series, instance));
+        }
+        timedOut = scope && scope->timedOut();
+    }
+    if (budget.exhausted() && !budget.outOfSteps() && !timedOut) {
+        // Out of time only: skipped by this query, expanded again by the next.
+        entry.occurrences.reset();
+        entry.problem = tooCostlyToExpand;
+        logSkipped(path, entry.problem);
+        return entry;
+    }
+    if (!budget.exhausted() && !timedOut && found->size() > maxOccurrences) {
+        // Skipped by this query only: a narrower range may hold few enough.
+        entry.occurrences.reset();
+        entry.problem = QStringLiteral("more than %1 occurrences in the range").arg(maxOccurrences);
+        logSkipped(path, entry.problem);
+        return entry;
+    }
+    if (budget.exhausted() || timedOut) {
+        if (journal && !timedOut)
+            journal->skip(path, entry.stamp, tooCostlyToExpand);
+        entry.parsed = nullptr;
+        entry.occurrences.reset();
+        entry.problem = tooCostlyToExpand;
+        logSkipped(path, entry.problem);
+        return entry;
+    }
+    entry.problem.clear();
+    entry.from = from;
+    entry.to = to;
+    entry.occurrences = found;
+    occurrences.append(*found);
+    return entry;
+}
+
+QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& to,
+                                        const QList<LocalCalendar>& calendars) {
+    struct Folder {
+        const LocalCalendar* calendar = nullptr;
+        QHash<QString, CachedItem> known;
+        std::unique_ptr<VdirCollection::OpenFolder> open;
+        std::vector<QString> fileNames; // empty: the item is gone
+        std::vector<CachedItem> fresh;
+        std::vector<QList<LocalOccurrence>> found;
+    };
+    std::vector<Folder> folderList(size_t(calendars.size()));
+    {
+        const std::lock_guard lock(mutex);
+        for (qsizetype i = 0; i < calendars.size(); ++i) {
+            folderList[size_t(i)].calendar = &calendars[i];
+            folderList[size_t(i)].known = folders.value(calendars[i].path);
+        }
+    }
+    // The listings first, folder by folder; then every item, whatever its folder, on every thread:
+    // one large calendar is as quick to scan as many small ones.
+    ReadingThreads::parallelFor(qsizetype(folderList.size()), 1, [&](qsizetype i) {
+        Folder& f = folderList[size_t(i)];
+        f.open = std::make_unique<VdirCollection::OpenFolder>(f.calendar->path);
+        const size_t count = size_t(f.open->names().size());
+        f.fileNames.resize(count);
+        f.fresh.resize(count);
+        f.found.resize(count);
+    });
+    std::vector<std::pair<size_t, qsizetype>> work;
+    for (size_t i = 0; i < folderList.size(); ++i) {
+        for (qsizetype j = 0; j < folderList[i].open->names().size(); ++j)
+            work.emplace_back(i, j);
+    }
+    ReadingThreads::parallelFor(qsizetype(work.size()), 32, [&](qsizetype n) {
+        const auto [i, j] = work[size_t(n)];
+        Folder& f = folderList[i];
+        const QByteArray& name = f.open->names()[j];
+        const QString fileName = QFile::decodeName(name);
+        const QString path = f.calendar->path + QLatin1Char('/') + fileName;
+        // An item read before is read again only when its stamp changed; a new one is read at once
+        // (the read tells its stamp).
+        std::optional<CachedItem> entry;
+        if (const auto known = f.known.constFind(fileName); known != f.known.constEnd()) {
+            const std::optional<FileStamp> stamp = f.open->stamp(name);
+            if (!stamp)
+                return;
+            if (known->stamp == *stamp && !known->retry)
+                entry = *known;
+        }
+        if (!entry)
+            entry = read(path, f.open->descriptor(), name);
+        if (!entry)
+            return;
+        f.fresh[size_t(j)] = expand(std::move(*entry), path, f.calendar->id, from, to, f.found[size_t(j)]);
+        f.fileNames[size_t(j)] = fileName;
+    });
+    {
+        // Items that are gone leave the cache with their folder's scan.
+        const std::lock_guard lock(mutex);
+        for (Folder& f : folderList) {
+            QHash<QString, CachedItem> fresh;
+            fresh.reserve(qsizetype(f.fresh.size()));
+            for (size_t j = 0; j < f.fresh.size(); ++j) {
+                if (!f.fileNames[j].isEmpty())
+                    fresh.insert(f.fileNames[j], std::move(f.fresh[j]));
+            }
+            folders.insert(f.calendar->path, std::move(fresh));
+        }
+    }
+    // In order of start, items in listing order among equals; sorted as keys, copied once.
+    std::vector<std::pair<qint64, const LocalOccurrence*>> order;
+    for (const Folder& f : folderList) {
+        for (const QList<LocalOccurrence>& found : f.found) {
+            for (const LocalOccurrence& o : found)
+                order.emplace_back(o.start.toMSecsSinceEpoch(), &o);
+        }
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    QList<LocalOccurrence> out;
+    out.reserve(qsizetype(order.size()));
+    for (const auto& entry : order)
+        out.append(*entry.second);
+    return out;
 }
 
 std::shared_ptr<const ParsedItem>
 LocalCalendars::Private::remember(const QString& path, const QByteArray& bytes, const FileStamp& stamp) {
-    std::shared_ptr<const ParsedItem> parsed = parse(bytes, path);
+    QString problem;
+    std::shared_ptr<const ParsedItem> parsed = items->parse(bytes, path, &problem);
     const QFileInfo info(path);
-    cache[info.absolutePath()].insert(info.fileName(), CachedItem{stamp, parsed, {}, {}, {}});
+    const std::lock_guard lock(items->mutex);
+    items->folders[info.absolutePath()].insert(info.fileName(),
+                                               CachedItem{stamp, parsed, problem, {}, {}, {}});
     return parsed;
 }
 
 QList<LocalOccurrence> LocalCalendars::occurrences(const QDateTime& from, const QDateTime& to,
                                                    const QList<LocalCalendar>& calendars) {
-    QList<LocalOccurrence> out;
     if (access() != CalendarAccess::fullAccess)
-        return out;
-    for (const LocalCalendar& calendar : calendars) {
-        const QHash<QString, CachedItem> known = d->cache.value(calendar.path);
-        QHash<QString, CachedItem> fresh;
-        fresh.reserve(known.size());
-        for (const VdirCollection::Item& item : VdirCollection::items(calendar.path)) {
-            CachedItem& entry = d->load(calendar.path, item.fileName, item.stamp, known, fresh);
-            if (!entry.parsed)
-                continue;
-            if (entry.from != from || entry.to != to) {
-                entry.occurrences.clear();
-                for (const EventSeries& series : entry.parsed->series) {
-                    const QList<SeriesInstance> instances = series.instances(from, to, d->options.zone);
-                    if (instances.isEmpty())
-                        continue;
-                    const QString identifier =
-                        identifierFor(calendar.id, item.fileName, entry.parsed->series.size(), series.uid());
-                    for (const SeriesInstance& instance : instances)
-                        entry.occurrences.append(toOccurrence(calendar.id, identifier, series, instance));
-                }
-                entry.from = from;
-                entry.to = to;
-            }
-            out.append(entry.occurrences);
-        }
-        // Items that are gone leave the cache with their folder's next scan.
-        d->cache.insert(calendar.path, std::move(fresh));
+        return {};
+    return d->items->query(from, to, calendars);
+}
+
+void LocalCalendars::occurrencesLater(const QDateTime& from, const QDateTime& to,
+                                      const QList<LocalCalendar>& calendars,
+                                      std::function<void(QList<LocalOccurrence>)> done) {
+    if (access() != CalendarAccess::fullAccess) {
+        ReadingThreads::start([done = std::move(done)] { done({}); });
+        return;
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const LocalOccurrence& a, const LocalOccurrence& b) { return a.start < b.start; });
+    ReadingThreads::start([items = d->items, from, to, calendars, done = std::move(done)] {
+        done(items->query(from, to, calendars));
+    });
+}
+
+QList<LocalOccurrence> LocalCalendars::occurrencesOf(const QString& eventIdentifier, const QDateTime& from,
+                                                     const QDateTime& to) {
+    if (access() != CalendarAccess::fullAccess)
+        return {};
+    const QString path = d->itemPath(splitIdentifier(eventIdentifier).relativePath);
+    const std::optional<FileStamp> stamp = path.isEmpty() ? std::nullopt : ItemFile::stamp(path);
+    if (!stamp)
+        return {};
+    const QFileInfo info(path);
+    std::optional<CachedItem> entry;
+    {
+        const std::lock_guard lock(d->items->mutex);
+        const QHash<QString, CachedItem> folder = d->items->folders.value(info.absolutePath());
+        if (auto it = folder.constFind(info.fileName()); it != folder.constEnd() && it->stamp == *stamp)
+            entry = *it;
+    }
+    const bool fresh = !entry;
+    if (fresh)
+        entry = d->items->read(path);
+    if (!entry)
+        return {};
+    QList<LocalOccurrence> found;
+    // Only what was read anew is kept: the cached item keeps the agenda's wider range.
+    CachedItem expanded = d->items->expand(*entry, path, d->calendarIdOf(path), from, to, found);
+    if (fresh) {
+        const std::lock_guard lock(d->items->mutex);
+        d->items->folders[info.absolutePath()].insert(info.fileName(), std::move(expanded));
+    }
+    found.removeIf([&](const LocalOccurrence& o) { return o.eventIdentifier != eventIdentifier; });
+    sortByStart(found);
+    return found;
+}
+
+QList<LocalCalendars::SkippedItem> LocalCalendars::skippedItems(const QList<LocalCalendar>& calendars) const {
+    QList<SkippedItem> out;
+    const std::lock_guard lock(d->items->mutex);
+    for (const LocalCalendar& calendar : calendars) {
+        const QHash<QString, CachedItem> folder = d->items->folders.value(calendar.path);
+        for (auto it = folder.constBegin(); it != folder.constEnd(); ++it) {
+            if (!it->problem.isEmpty())
+                out.append({calendar.id, it.key(), it->problem});
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const SkippedItem& a, const SkippedItem& b) {
+        return std::pair(a.calendarId, a.fileName) < std::pair(b.calendarId, b.fileName);
+    });
     return out;
 }
 
@@ -97,11 +353,21 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
         return std::nullopt;
     // Only this item is looked at: the rest of its folder's cache stays as the last scan left it.
     const QFileInfo info(path);
-    QHash<QString, CachedItem>& folder = d->cache[info.absolutePath()];
-    auto entry = folder.find(info.fileName());
-    if (entry == folder.end() || entry->stamp != *stamp)
-        entry = folder.insert(info.fileName(), d->read(path, *stamp));
-    const std::shared_ptr<const ParsedItem> parsed = entry->parsed;
+    std::shared_ptr<const ParsedItem> parsed;
+    {
+        const std::lock_guard lock(d->items->mutex);
+        const QHash<QString, CachedItem> folder = d->items->folders.value(info.absolutePath());
+        if (auto it = folder.constFind(info.fileName()); it != folder.constEnd() && it->stamp == *stamp)
+            parsed = it->parsed;
+    }
+    if (!parsed) {
+        std::optional<CachedItem> entry = d->items->read(path);
+        if (!entry)
+            return std::nullopt;
+        parsed = entry->parsed;
+        const std::lock_guard lock(d->items->mutex);
+        d->items->folders[info.absolutePath()].insert(info.fileName(), std::move(*entry));
+    }
     // An identifier without a UID names the item's only event; once the item holds more, it names
     // none of them.
     if (!parsed || (ref.uid.isEmpty() && parsed->series.size() > 1))

@@ -48,4 +48,9 @@ struct LocalOccurrence {
 
     // Part of a series: the event repeats, or this is an instance changed on its own.
     bool isRecurring() const { return hasRecurrenceRules || isDetached; }
+    // Whether it belongs to a query of [from, to): it overlaps the range, or, lasting no time at
+    // all, starts inside it.
+    bool overlaps(const QDateTime& from, const QDateTime& to) const {
+        return start == end ? start >= from && start < to : start < to && end > from;
+    }
 };

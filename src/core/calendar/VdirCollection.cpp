@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -93,27 +94,33 @@ QStringList folders(const QString& root) {
     return out;
 }
 
-QList<Item> items(const QString& folder) {
-    // Straight from the directory: a sync may leave tens of thousands of items here, and this runs on
-    // every reload.
-    QList<Item> out;
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+OpenFolder::OpenFolder(const QString& folder) {
+    m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0)
+        return;
+    // A second descriptor for the listing: closedir() closes the one it was given.
+    DIR* dir = ::fdopendir(::dup(m_fd));
     if (!dir)
-        return out;
-    const int fd = ::dirfd(dir);
+        return;
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
-        if (name.startsWith('.') || !name.endsWith(".ics"))
-            continue;
-        struct stat st;
-        if (::fstatat(fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        const QString fileName = QFile::decodeName(name);
-        out.append({fileName, folder + QLatin1Char('/') + fileName, ItemFile::stampOf(st)});
+        if (!name.startsWith('.') && name.endsWith(".ics"))
+            m_names.append(name);
     }
     ::closedir(dir);
-    std::sort(out.begin(), out.end(), [](const Item& a, const Item& b) { return a.fileName < b.fileName; });
-    return out;
+    std::sort(m_names.begin(), m_names.end());
+}
+
+OpenFolder::~OpenFolder() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+std::optional<FileStamp> OpenFolder::stamp(const QByteArray& name) const {
+    struct stat st;
+    if (m_fd < 0 || ::fstatat(m_fd, name.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return ItemFile::stampOf(st);
 }
 
 QColor parseColor(const QString& text) {

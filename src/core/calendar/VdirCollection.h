@@ -3,8 +3,11 @@
 #include "core/calendar/ItemFile.h"
 #include "core/calendar/LocalCalendar.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 // The folder layout that khal and vdirsyncer share: root/<collection> for calendars made on this
 // computer, root/<account>/<collection> for synced ones. A collection holds one .ics file per item
@@ -20,13 +23,25 @@ QList<LocalCalendar> discover(const QString& root);
 // The account folders and collection folders, for watching.
 QStringList folders(const QString& root);
 
-struct Item {
-    QString fileName;
-    QString path;
-    FileStamp stamp;
+// A collection folder held open, for reading its items' stamps on several threads at once.
+class OpenFolder {
+public:
+    explicit OpenFolder(const QString& folder);
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+
+    // The names of its .ics items, in name order (empty when the folder cannot be read).
+    const QList<QByteArray>& names() const { return m_names; }
+    // The stamp of the named item; absent when it is no regular file (any more).
+    std::optional<FileStamp> stamp(const QByteArray& name) const;
+    // For reading the items by name (openat).
+    int descriptor() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+    QList<QByteArray> m_names;
 };
-// The .ics items of a collection folder.
-QList<Item> items(const QString& folder);
 
 // A "color" file's colour: "#RRGGBB" or "#RRGGBBAA" (the alpha ignored), read as Google's calendar
 // colours are; invalid otherwise.

@@ -7,6 +7,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/CalendarStore.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ItemFile.h
     ${CMAKE_CURRENT_LIST_DIR}/ItemFile.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ItemJournal.h
+    ${CMAKE_CURRENT_LIST_DIR}/ItemJournal.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ItemPatch.h
     ${CMAKE_CURRENT_LIST_DIR}/ItemPatch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LocalCalendar.h
@@ -18,6 +20,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/LocalEventBuilder.h
     ${CMAKE_CURRENT_LIST_DIR}/LocalEventBuilder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LocalOccurrence.h
+    ${CMAKE_CURRENT_LIST_DIR}/ReadingThreads.h
+    ${CMAKE_CURRENT_LIST_DIR}/ReadingThreads.cpp
     ${CMAKE_CURRENT_LIST_DIR}/VdirCollection.h
     ${CMAKE_CURRENT_LIST_DIR}/VdirCollection.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ical/EventSeries.h
@@ -26,6 +30,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ical/IcalFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ical/IcalZone.h
     ${CMAKE_CURRENT_LIST_DIR}/ical/IcalZone.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ical/Recurrence.h
+    ${CMAKE_CURRENT_LIST_DIR}/ical/Recurrence.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ical/ItemEdit.h
     ${CMAKE_CURRENT_LIST_DIR}/ical/ItemEdit.cpp
 )

@@ -113,11 +113,15 @@ QCoro::Task<> EventStore::refreshAll() {
 }
 
 QCoro::Task<> EventStore::loadSources() {
+    // Started together, so that they run side by side: the local events on the reading threads,
+    // the remote ones over the network.
+    std::optional<QCoro::Task<>> local;
     if (!m_sampleMode)
-        reloadCalendarEvents();
-    // Started together, so that they run side by side.
+        local.emplace(loadCalendarEvents());
     QCoro::Task<> google = refreshGoogle();
     QCoro::Task<> notion = refreshNotion();
+    if (local)
+        co_await *local;
     co_await google;
     co_await notion;
 }

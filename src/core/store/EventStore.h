@@ -19,6 +19,7 @@
 
 #include <QCoroTask>
 #include <QDateTime>
+#include <QFuture>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -38,8 +39,10 @@ class WakeNotifier;
 // The one live agenda of the app. It loads the events of every source for a window around the
 // viewed week, merges them into sorted days, keeps the clock (a tick every 10 seconds), rolls over at
 // midnight, reloads after a wake, and derives what the panel and the menu show: the peek, the meeting
-// alert, the people directory and the toast. Everything runs on the GUI thread; asynchronous work
-// suspends only at its awaits, after which it checks that the store still exists.
+// alert, the people directory and the toast. Its state lives on the GUI thread; asynchronous work
+// suspends only at its awaits, after which it checks that the store still exists. The local
+// calendars are read, and a large agenda merged, on the reading threads: the GUI thread only takes
+// the results, so thousands of items never hold it up.
 //
 // The Google and Notion syncs keep their state here (events, errors, last sync, running flags) and
 // are asked for refreshes by the tick, start-up, the full refresh, week changes and the writes. The
@@ -144,6 +147,8 @@ public:
     QCoro::Task<> start();
     // Reloads the calendars and their events, then refreshes Google and Notion side by side.
     QCoro::Task<> refreshAll();
+    // A load of the local events is under way (on the reading threads).
+    bool isLoadingCalendar() const { return m_calendarLoading; }
     // One beat of the store's clock, run by its 10-second timer: follows a change of the system's
     // zone or locale, sets `now`, rolls over to a new day, recomputes the peek, fires due alerts and
     // starts the remote refreshes that are due. A wall clock that moved far from the timer's beat
@@ -252,6 +257,9 @@ signals:
     void discoveredDatabasesChanged();
     // A further Google refresh, asked for while one ran, has ended.
     void googleRerunFinished();
+    // The local events as the calendar folders held them when the last load began are in the
+    // agenda, and no load is under way.
+    void calendarLoaded();
     // After any published change, and when the calendar store's access or calendars changed.
     void changed();
     // previewAlert() asks the panel to collapse so that the alert shows on the bare notch.
@@ -272,14 +280,30 @@ protected:
     void setSyncingNotion(bool syncing);
     void setNotionUserName(std::optional<QString> name);
 
-    // Local events of the loaded window, then rebuild().
+    // Loads the local events of the loaded window on the reading threads, then rebuild() on this
+    // one; returns at once. Loads run one at a time: one asked for while another runs follows it.
     void reloadCalendarEvents();
-    // The day map from scratch, then the peek, then the people directory.
+    // The same, finishing when the agenda holds the local events as they are now.
+    QCoro::Task<> loadCalendarEvents();
+    // The day map from scratch, then the peek, then the people directory: at once for an agenda of
+    // up to mergeOnThisThreadLimit events, else merged on a reading thread and published here when
+    // no newer merge began meanwhile (the GUI thread is never held by a large agenda).
     void rebuild();
+    static constexpr qsizetype mergeOnThisThreadLimit = 1000;
     // Runs the refresh on the next turn of the event loop, as a task of its own that nobody awaits.
     void launch(QCoro::Task<> (EventStore::*refresh)(), const QString& what);
 
 private:
+    // The day map and the people directory, merged off the GUI thread, with what they were built from.
+    struct Agenda {
+        EventsByDay days;
+        QList<Person> people;
+        QStringList recentInvitees;
+        QStringList ownAddresses;
+    };
+    // What rebuild() does, finishing when the merge is published (or superseded).
+    QCoro::Task<> mergeSources();
+
     struct GoogleContext {
         int accountIndex = -1;
         GoogleCalendarInfo calendar;
@@ -378,6 +402,10 @@ private:
     quint64 m_notionDisconnects = 0; // a connect that saw one leaves everything as the disconnect left it
     QList<CalEvent> m_ekEvents;
     bool m_sampleMode = false;
+    bool m_calendarLoading = false;
+    bool m_calendarReloadPending = false;
+    quint64 m_mergeGeneration = 0;     // counts merges; only the latest one publishes
+    quint64 m_publishedGeneration = 0; // the merge the agenda shows
 
     std::unique_ptr<StoreTimer> m_timer;
     std::unique_ptr<StoreTimer> m_alertDismiss;

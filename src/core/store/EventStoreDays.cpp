@@ -1,8 +1,16 @@
 #include "core/store/EventStore.h"
 
 #include "core/calendar/CalendarStore.h"
+#include "core/calendar/ReadingThreads.h"
 #include "core/model/DebugLog.h"
+#include "core/model/Tasks.h"
 #include "core/settings/AppSettings.h"
+#include "core/store/PeopleDirectory.h"
+
+#include <QPromise>
+
+#include <QCoro/QCoroFuture>
+#include <QPointer>
 
 QDateTime EventStore::startOfWeek(const QDateTime& instant, const Cal& cal) {
     const QDateTime start = cal.startOfWeek(instant);
@@ -75,29 +83,104 @@ void EventStore::selectWithReload(const QDateTime& date) {
 }
 
 void EventStore::reloadCalendarEvents() {
-    const auto [from, to] = loadedRange();
-    m_ekEvents = m_calendar->events(from, to, m_settings.hiddenCalendarIDs());
-    DebugLog::log([&] {
-        return QStringLiteral("calendar status=%1 calendars=%2 events=%3 range=%4...%5")
-            .arg(int(m_calendar->status()))
-            .arg(m_calendar->calendars().size())
-            .arg(m_ekEvents.size())
-            .arg(DebugLog::describe(from), DebugLog::describe(to));
-    });
-    DebugLog::log([&] {
-        QStringList parts;
-        for (const LocalCalendar& calendar : m_calendar->calendars())
-            parts << calendar.sourceTitle + QLatin1Char('/') + calendar.title +
-                         QStringLiteral(" [%1]").arg(int(calendar.sourceType));
-        return QStringLiteral("calendars: ") + parts.join(QStringLiteral(", "));
-    });
-    rebuild();
+    Tasks::startDetached(loadCalendarEvents(), QStringLiteral("Calendar load"));
+}
+
+QCoro::Task<> EventStore::loadCalendarEvents() {
+    QPointer self(this);
+    if (m_calendarLoading) {
+        // The load under way may have begun before the change this caller wants to see.
+        m_calendarReloadPending = true;
+        QCoro::Task<bool> loaded = Tasks::signalOrGone(this, &EventStore::calendarLoaded);
+        co_await loaded;
+        co_return;
+    }
+    m_calendarLoading = true;
+    do {
+        m_calendarReloadPending = false;
+        const auto range = loadedRange();
+        const QDateTime from = range.first;
+        const QDateTime to = range.second;
+        QFuture<QList<CalEvent>> load = m_calendar->loadEvents(from, to, m_settings.hiddenCalendarIDs());
+        QList<CalEvent> events = co_await load;
+        if (!self)
+            co_return;
+        // Sample mode began meanwhile: its events stay.
+        if (m_sampleMode)
+            break;
+        ReadingThreads::release(std::exchange(m_ekEvents, std::move(events)));
+        DebugLog::log([&] {
+            return QStringLiteral("calendar status=%1 calendars=%2 events=%3 range=%4...%5")
+                .arg(int(m_calendar->status()))
+                .arg(m_calendar->calendars().size())
+                .arg(m_ekEvents.size())
+                .arg(DebugLog::describe(from), DebugLog::describe(to));
+        });
+        DebugLog::log([&] {
+            QStringList parts;
+            for (const LocalCalendar& calendar : m_calendar->calendars())
+                parts << calendar.sourceTitle + QLatin1Char('/') + calendar.title +
+                             QStringLiteral(" [%1]").arg(int(calendar.sourceType));
+            return QStringLiteral("calendars: ") + parts.join(QStringLiteral(", "));
+        });
+        QCoro::Task<> merge = mergeSources();
+        co_await merge;
+        if (!self)
+            co_return;
+    } while (m_calendarReloadPending);
+    m_calendarLoading = false;
+    emit calendarLoaded();
 }
 
 void EventStore::rebuild() {
-    setEventsByDay(DayMap::merge(m_googleEvents, m_ekEvents, m_notionEvents, m_cal));
+    Tasks::startDetached(mergeSources(), QStringLiteral("Agenda merge"));
+}
+
+QCoro::Task<> EventStore::mergeSources() {
+    const quint64 generation = ++m_mergeGeneration;
+    if (m_googleEvents.size() + m_ekEvents.size() + m_notionEvents.size() <= mergeOnThisThreadLimit) {
+        m_publishedGeneration = generation;
+        setEventsByDay(DayMap::merge(m_googleEvents, m_ekEvents, m_notionEvents, m_cal));
+        recomputePeek();
+        rebuildPeople();
+        co_return;
+    }
+    // Thousands of events take tens of milliseconds to merge into days and people: that happens on a
+    // reading thread, and the GUI thread only publishes the result, unless a newer merge began
+    // meanwhile.
+    auto promise = std::make_shared<QPromise<Agenda>>();
+    QFuture<Agenda> future = promise->future();
+    promise->start();
+    Agenda agenda;
+    agenda.recentInvitees = m_settings.recentInvitees();
+    agenda.ownAddresses = m_ownAddresses;
+    ReadingThreads::start([promise, agenda = std::move(agenda), google = m_googleEvents, local = m_ekEvents,
+                           notion = m_notionEvents, cal = m_cal]() mutable {
+        agenda.days = DayMap::merge(google, local, notion, cal);
+        agenda.people = PeopleDirectory::build(agenda.recentInvitees, agenda.days, agenda.ownAddresses);
+        promise->addResult(std::move(agenda));
+        promise->finish();
+    });
+    QPointer self(this);
+    Agenda merged = co_await future;
+    if (!self)
+        co_return;
+    if (generation != m_mergeGeneration) {
+        // A newer merge holds what this one would have published, and more: wait for it.
+        while (self && m_publishedGeneration < generation) {
+            QCoro::Task<bool> published = Tasks::signalOrGone(this, &EventStore::eventsByDayChanged);
+            co_await published;
+        }
+        co_return;
+    }
+    m_publishedGeneration = generation;
+    ReadingThreads::release(std::exchange(m_eventsByDay, {}));
+    setEventsByDay(std::move(merged.days));
     recomputePeek();
-    rebuildPeople();
+    if (merged.recentInvitees == m_settings.recentInvitees() && merged.ownAddresses == m_ownAddresses)
+        setKnownPeople(std::move(merged.people));
+    else
+        rebuildPeople();
 }
 
 void EventStore::installSampleEvents(const QList<CalEvent>& events) {

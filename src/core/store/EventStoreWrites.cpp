@@ -225,8 +225,13 @@ QCoro::Task<> EventStore::deleteEvent(CalEvent event) {
         throw GoogleError(QStringLiteral("Delete Notion pages in Notion"));
     if (event.source == EventSource::calendar) {
         m_calendar->deleteEvent(event);
-        if (!m_sampleMode)
-            reloadCalendarEvents();
+        if (!m_sampleMode) {
+            QPointer self(this);
+            QCoro::Task<> load = loadCalendarEvents();
+            co_await load;
+            if (!self)
+                co_return;
+        }
         toast = event.isRecurring ? QStringLiteral("Deleted this occurrence")
                                   : QStringLiteral("Deleted from ") + event.calendarName;
     } else {
@@ -252,8 +257,13 @@ QCoro::Task<> EventStore::declineEvent(CalEvent event) {
     if (event.source == EventSource::calendar) {
         // A local calendar has nobody to tell: the invitation leaves the user's calendar.
         m_calendar->deleteEvent(event);
-        if (!m_sampleMode)
-            reloadCalendarEvents();
+        if (!m_sampleMode) {
+            QPointer self(this);
+            QCoro::Task<> load = loadCalendarEvents();
+            co_await load;
+            if (!self)
+                co_return;
+        }
         toast = QStringLiteral("Removed from your calendar");
     } else {
         QPointer self(this);

@@ -4,6 +4,7 @@
 
 #include "core/calendar/LocalCalendars.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -17,7 +18,9 @@ QString describe(const LocalOccurrence& o) {
     const QDateTime s = o.start.toUTC();
     const QDateTime e = o.end.toUTC();
     QString text = s.toString(QStringLiteral("MM-ddTHH:mm")) + QLatin1Char('/') +
-                   e.toString(e.date() == s.date() ? QStringLiteral("HH:mm") : QStringLiteral("MM-ddTHH:mm"));
+                   e.toString(e.date() == s.date()                 ? QStringLiteral("HH:mm")
+                              : e.date().year() == s.date().year() ? QStringLiteral("MM-ddTHH:mm")
+                                                                   : QStringLiteral("yyyy-MM-ddTHH:mm"));
     if (o.status == LocalOccurrence::Status::cancelled)
         text += QLatin1Char('x');
     return text;
@@ -125,6 +128,86 @@ private slots:
         QCOMPARE(two->title, QStringLiteral("Two"));
         // Identifiers never reach outside the root.
         QVERIFY(!calendars.event(QStringLiteral("../../etc/passwd.ics")));
+    }
+
+    // Items as a hostile sender may write them, beside an ordinary one: nothing crashes, the slow
+    // ones end within their budget, each is either read safely or skipped with its reason.
+    void hostileItems_data() {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QStringList>("expected"); // as describe() gives them; empty: skipped
+        auto row = [](const char* name, const char* title, const char* occurrences) {
+            QTest::newRow(name) << QString::fromUtf8(title)
+                                << QString::fromLatin1(occurrences).split(' ', Qt::SkipEmptyParts);
+        };
+        // The rules that crash libical are refused; the event keeps its first date.
+        row("yearly by week number with minutes", "Week numbers with minutes", "10-19T00:58/01:28");
+        row("yearly by week number with hours", "Week numbers with hours", "10-16T22:00/10-17T22:00");
+        // A rule that never matches (libical would search for minutes) is refused the same way.
+        row("minutely on 30 February", "Thirtieth of February", "10-20T09:00/09:15");
+        // Fifty rules of a hundred million starts each cost more than an item may: skipped. So is an
+        // hourly rule that expands every hour into 3,600 starts, and a rule with more occurrences in
+        // the range than an agenda can show.
+        row("fifty huge rules", "Fifty rules of a hundred million", "");
+        row("hours of 3,600 starts", "Every second, hour by hour", "");
+        row("every minute", "Every minute", "");
+        // A zone that changes every hour would take gigabytes: its times read as the user's.
+        row("zone observed hourly", "In a zone that changes every hour", "10-21T07:00/08:00");
+        // A length longer than dates can hold ends a century (36,525 days) after the start.
+        row("endless duration", "Longer than dates hold", "10-22T09:00/2125-10-23T09:00");
+        row("ordinary meeting beside them", "Ordinary meeting", "10-22T13:00/14:00");
+    }
+
+    void hostileItems() {
+        QFETCH(QString, title);
+        QFETCH(QStringList, expected);
+        CalendarFixture fixture(QStringLiteral("hostile"));
+        LocalCalendars calendars(fixture.options(QTimeZone("Europe/Berlin")));
+        const QList<LocalOccurrence> all = calendars.occurrences(
+            utc("2025-10-13T00:00:00Z"), utc("2025-11-10T00:00:00Z"), calendars.calendars());
+        QCOMPARE(occurrencesOf(all, title), expected);
+        QStringList skipped;
+        for (const LocalCalendars::SkippedItem& item : calendars.skippedItems(calendars.calendars()))
+            skipped << item.fileName + QStringLiteral(": ") + item.reason;
+        QCOMPARE(skipped, (QStringList{"every-minute.ics: more than 20000 occurrences in the range",
+                                       "every-second.ics: expanding it costs more than an item may",
+                                       "many-rules.ics: reading it costs more than an item may"}));
+    }
+
+    void itemsBeyondTheLimitsOfSizeAndCount() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        const QString work = fixture.path(QStringLiteral("Work"));
+        QDir().mkpath(work);
+        // Ten thousand overrides of one daily series, each moved by an hour: found by hash, not by a
+        // search per instance.
+        QStringList master{"UID:series", "DTSTART:20250101T090000Z", "DURATION:PT30M", "RRULE:FREQ=DAILY",
+                           "SUMMARY:Daily"};
+        QList<QStringList> events{master};
+        for (int i = 0; i < 10000; ++i) {
+            const QDateTime original = utc("2025-01-01T09:00:00Z").addDays(i);
+            const auto stamp = [](const QDateTime& t) {
+                return t.toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+            };
+            events.append({"UID:series", "RECURRENCE-ID:" + stamp(original),
+                           "DTSTART:" + stamp(original.addSecs(3600)), "DURATION:PT30M", "SUMMARY:Moved"});
+        }
+        fixture.write(QStringLiteral("Work/series.ics"), CalendarFixture::calendarObject(events));
+        // An item of 17 MB (sparse: it takes no room) is refused before it is read.
+        fixture.writeEvent(QStringLiteral("Work/huge.ics"),
+                           {"UID:huge", "DTSTART:20250301T090000Z", "SUMMARY:Huge"});
+        QFile huge(fixture.path(QStringLiteral("Work/huge.ics")));
+        QVERIFY(huge.resize(17 * 1024 * 1024));
+
+        LocalCalendars calendars(fixture.options(QTimeZone("Europe/Berlin")));
+        const QList<LocalOccurrence> march = calendars.occurrences(
+            utc("2025-03-01T00:00:00Z"), utc("2025-03-29T00:00:00Z"), calendars.calendars());
+        QCOMPARE(march.size(), 28);
+        QVERIFY(std::all_of(march.begin(), march.end(), [](const LocalOccurrence& o) {
+            return o.title == QStringLiteral("Moved") && o.isDetached && o.start.time() == QTime(10, 0);
+        }));
+        const QList<LocalCalendars::SkippedItem> skipped = calendars.skippedItems(calendars.calendars());
+        QCOMPARE(skipped.size(), 1);
+        QCOMPARE(skipped[0].fileName, QStringLiteral("huge.ics"));
+        QVERIFY(skipped[0].reason.startsWith(QStringLiteral("larger than 16 MB")));
     }
 
     void reloadParsesOnlyChangedItems() {

@@ -70,9 +70,13 @@ void StoreHarness::advance(qint64 seconds) {
 }
 
 void StoreHarness::settle() {
-    // Queued calls may queue further ones (a wake's full refresh, say); a few rounds run them all.
-    for (int i = 0; i < 3; ++i)
+    // Queued calls may queue further ones (a wake's full refresh, say), and loads of the local
+    // events finish on the reading threads: a few rounds, each waiting for the load under way.
+    for (int i = 0; i < 3; ++i) {
         QCoreApplication::processEvents();
+        if (store && store->isLoadingCalendar())
+            QVERIFY(QTest::qWaitFor([this] { return !store->isLoadingCalendar(); }, 10000));
+    }
 }
 
 void StoreHarness::writeLocalEvent(const QString& uid, const QString& title, const QDateTime& start,

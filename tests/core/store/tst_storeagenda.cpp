@@ -240,6 +240,34 @@ private Q_SLOTS:
         QCOMPARE(store.loadedRange(), std::pair(day(c.from), day(c.to)));
     }
 
+    // An agenda too large to merge on the GUI thread is merged on a reading thread: the start still
+    // ends with it in place, and of merges begun one after another only the latest shows.
+    void aLargeAgendaMergedOffTheGuiThread() {
+        StoreHarness h;
+        // Forty daily series over the four loaded weeks: more events than the GUI thread merges.
+        for (int i = 0; i < 40; ++i)
+            h.writeLocalEvent(QStringLiteral("daily-%1").arg(i), QStringLiteral("Daily %1").arg(i),
+                              h.at("2026-01-05 08:00").addSecs(i * 60),
+                              h.at("2026-01-05 08:30").addSecs(i * 60), {"RRULE:FREQ=DAILY"});
+        TestableStore& store = h.start();
+        QCOMPARE(h.titlesOn("2026-03-04").size(), 40);
+        QCOMPARE(h.titlesOn("2026-03-22").size(), 40);
+
+        // The same meeting from Google wins over the local copy, whichever merge ran last.
+        store.showGoogle({timed("g:1", "Daily 1", h.at("2026-03-04 08:01"), h.at("2026-03-04 08:31"),
+                                EventSource::google)});
+        store.showGoogle({timed("g:2", "Daily 2", h.at("2026-03-04 08:02"), h.at("2026-03-04 08:32"),
+                                EventSource::google)});
+        QVERIFY(QTest::qWaitFor([&] {
+            const QList<CalEvent> today = store.events(h.at("2026-03-04 00:00"));
+            return std::any_of(today.begin(), today.end(), [](const CalEvent& e) { return e.id == "g:2"; });
+        }));
+        const QList<CalEvent> today = store.events(h.at("2026-03-04 00:00"));
+        QCOMPARE(today.size(), 40);
+        QVERIFY(std::none_of(today.begin(), today.end(), [](const CalEvent& e) { return e.id == "g:1"; }));
+        QCOMPARE(today[2].id, QStringLiteral("g:2"));
+    }
+
     // Free time on the quarter-hour grid, on loaded days from today on only.
     void freeSlots_data() {
         QTest::addColumn<Slot>("c");

@@ -249,15 +249,18 @@ private Q_SLOTS:
         QCOMPARE(store.toast(), std::optional<QString>("Added to Work"));
         QCOMPARE(store.weekStart(), h.at(weekStart + " 00:00"));
         QCOMPARE(store.selectedDate(), h.at(day + " 00:00"));
+        h.settle();
         QCOMPARE(h.titlesOn(day), QStringList{"Dentist"});
         QCOMPARE(h.reloads() - before, 1);
 
         store.select(h.at("2026-03-25 00:00"));
+        h.settle();
         before = h.reloads();
         const auto renamed =
             runTask(store.updateEvent(added, {"Dentist 2", added.start, added.end}, {}, false));
         QVERIFY2(renamed.ok(), qPrintable(renamed.errorMessage()));
         QCOMPARE(store.toast(), std::optional<QString>("Saved to Work"));
+        h.settle();
         QCOMPARE(h.titlesOn(day), QStringList{"Dentist 2"});
         QCOMPARE(h.reloads() - before, 1);
     }

@@ -8,9 +8,8 @@
 
 namespace {
 
-// A rule that never ends and cannot jump ahead (COUNT) stops here, so that a malformed series cannot
-// hang a query.
-constexpr int maxIterations = 100000;
+// An item of thousands of broken rules is told about once, not thousands of times.
+constexpr qsizetype maxNotes = 20;
 
 LocalParticipant::Status partStat(icalproperty* property) {
     icalparameter* p = icalproperty_get_first_parameter(property, ICAL_PARTSTAT_PARAMETER);
@@ -48,26 +47,22 @@ LocalParticipant participant(icalproperty* property, const char* address) {
 }
 
 EventLength lengthBetween(const ItemTime& start, const ItemTime& end) {
-    EventLength length;
     if (start.isDate)
-        length.days = std::max<qint64>(1, start.date.daysTo(end.date));
-    else
-        length.seconds = std::max<qint64>(0, start.instant.secsTo(end.instant));
-    return length;
+        return EventLength::clamped(std::max<qint64>(1, start.date.daysTo(end.date)), 0);
+    return EventLength::clamped(0, std::max<qint64>(0, start.instant.secsTo(end.instant)));
 }
 
 EventLength lengthOf(const icaldurationtype& d, bool allDay) {
-    EventLength length;
     if (icaldurationtype_is_bad_duration(d) || d.is_neg)
-        return allDay ? EventLength{1, 0} : length;
-    length.days = int(d.weeks * 7 + d.days);
-    length.seconds = qint64(d.hours) * 3600 + qint64(d.minutes) * 60 + d.seconds;
+        return allDay ? EventLength{1, 0} : EventLength{};
+    // The fields are unsigned and as large as the text claims: add them up wide.
+    const qint64 days = qint64(d.weeks) * 7 + qint64(d.days);
+    const qint64 seconds = qint64(d.hours) * 3600 + qint64(d.minutes) * 60 + qint64(d.seconds);
     if (allDay) {
         // A day-long event cannot end inside a day: round up to whole days.
-        length.days = std::max(1, length.days + (length.seconds > 0 ? 1 : 0));
-        length.seconds = 0;
+        return EventLength::clamped(std::max<qint64>(1, days + (seconds + 86399) / 86400), 0);
     }
-    return length;
+    return EventLength::clamped(days, seconds);
 }
 
 bool validTime(const icaltimetype& t) {
@@ -76,7 +71,8 @@ bool validTime(const icaltimetype& t) {
 }
 
 std::optional<EventComponent> readComponent(icalcomponent* ev, IcalZoneResolver& zones,
-                                            icalcomponent* vcalendar, const QTimeZone& userZone) {
+                                            icalcomponent* vcalendar, const QTimeZone& userZone,
+                                            ExpansionBudget& budget, QStringList* notes) {
     icalproperty* dtstart = icalcomponent_get_first_property(ev, ICAL_DTSTART_PROPERTY);
     if (!dtstart)
         return std::nullopt;
@@ -100,11 +96,19 @@ std::optional<EventComponent> readComponent(icalcomponent* ev, IcalZoneResolver&
 
     for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY); p;
          p = icalcomponent_get_next_property(ev, ICAL_RRULE_PROPERTY)) {
-        icalrecurrencetype rule = icalproperty_get_rrule(p);
+        const icalrecurrencetype rule = icalproperty_get_rrule(p);
         if (rule.freq == ICAL_NO_RECURRENCE)
             continue;
-        rule.rscale = nullptr; // owned by the property; other calendar scales read as Gregorian
-        c.rules.push_back(rule);
+        QString reason;
+        if (std::optional<RecurrenceRule> checked = RecurrenceRule::make(rule, c.start, budget, &reason))
+            c.rules.append(std::move(*checked));
+        else if (notes && notes->size() < maxNotes)
+            notes->append(QStringLiteral("ignored RRULE:%1 of %2: %3")
+                              .arg(QString::fromUtf8(
+                                       icalrecurrencetype_as_string(const_cast<icalrecurrencetype*>(&rule))),
+                                   QString::fromUtf8(c.uid), reason));
+        if (budget.exhausted())
+            return std::nullopt;
     }
     for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(ev, ICAL_RDATE_PROPERTY)) {
@@ -166,15 +170,17 @@ std::optional<EventComponent> readComponent(icalcomponent* ev, IcalZoneResolver&
     return c;
 }
 
-struct IteratorDeleter {
-    void operator()(icalrecur_iterator* it) const { icalrecur_iterator_free(it); }
-};
-
 } // namespace
+
+EventLength EventLength::clamped(qint64 days, qint64 seconds) {
+    days = std::clamp<qint64>(days, 0, longestDays);
+    return EventLength{int(days), std::clamp<qint64>(seconds, 0, (longestDays - days) * 86400)};
+}
 
 QDateTime EventLength::endFrom(const ItemTime& start, const QTimeZone& userZone) const {
     if (start.isDate)
-        return start.date.addDays(days).startOfDay(userZone).toUTC().addSecs(seconds);
+        return ItemTime::make(start.date.addDays(days), QTime(0, 0), true, {}, userZone)
+            .instant.addSecs(seconds);
     if (days == 0)
         return start.instant.addSecs(seconds);
     return start.zone.toInstant(start.date.addDays(days), start.time, userZone).addSecs(seconds);
@@ -187,11 +193,15 @@ bool sameOccurrence(const ItemTime& a, const ItemTime& b) {
 }
 
 QList<EventSeries> EventSeries::readAll(const IcalFile& file, IcalZoneResolver& zones,
-                                        const QTimeZone& userZone) {
+                                        const QTimeZone& userZone, ExpansionBudget& budget,
+                                        QStringList* notes) {
     QList<EventSeries> out;
     QHash<QByteArray, qsizetype> byUid;
     for (icalcomponent* ev : file.events()) {
-        std::optional<EventComponent> component = readComponent(ev, zones, file.calendar(), userZone);
+        if (!budget.spend())
+            break;
+        std::optional<EventComponent> component =
+            readComponent(ev, zones, file.calendar(), userZone, budget, notes);
         if (!component)
             continue;
         qsizetype index = component->uid.isEmpty() ? -1 : byUid.value(component->uid, -1);
@@ -208,7 +218,46 @@ QList<EventSeries> EventSeries::readAll(const IcalFile& file, IcalZoneResolver& 
         else if (!series.m_master)
             series.m_master = std::move(*component);
     }
+    for (EventSeries& series : out)
+        series.index();
     return out;
+}
+
+QList<EventSeries> EventSeries::readAll(const IcalFile& file, IcalZoneResolver& zones,
+                                        const QTimeZone& userZone) {
+    ExpansionBudget budget;
+    return readAll(file, zones, userZone, budget);
+}
+
+void EventSeries::DateIndex::add(const ItemTime& time, qsizetype index) {
+    if (time.isDate)
+        m_byDate.insert(time.date.toJulianDay(), index);
+    else
+        m_byInstant.insert(time.instant.toMSecsSinceEpoch(), index);
+    m_anyByDate.insert(time.date.toJulianDay(), index);
+}
+
+qsizetype EventSeries::DateIndex::find(const ItemTime& time) const {
+    // A date names every instance on that day; a date-time only its own instant.
+    const qint64 day = time.date.toJulianDay();
+    if (time.isDate)
+        return m_anyByDate.value(day, -1);
+    const qsizetype exact = m_byInstant.value(time.instant.toMSecsSinceEpoch(), -1);
+    const qsizetype onDay = m_byDate.value(day, -1);
+    if (exact < 0 || onDay < 0)
+        return std::max(exact, onDay);
+    return std::min(exact, onDay);
+}
+
+void EventSeries::index() {
+    // Added from the back, so that of equal keys the first one stays, as a search from the front
+    // would find it.
+    for (qsizetype i = m_overrides.size() - 1; i >= 0; --i)
+        m_overrideIndex.add(*m_overrides[i].recurrenceId, i);
+    if (m_master) {
+        for (qsizetype i = m_master->exdates.size() - 1; i >= 0; --i)
+            m_exdateIndex.add(m_master->exdates[i], i);
+    }
 }
 
 qint64 EventSeries::longest() const {
@@ -224,7 +273,7 @@ qint64 EventSeries::longest() const {
 }
 
 QList<EventSeries::Start> EventSeries::generate(const QDateTime& from, const QDateTime& to,
-                                                const QTimeZone& userZone) const {
+                                                const QTimeZone& userZone, ExpansionBudget& budget) const {
     QList<Start> out;
     const EventComponent& m = *m_master;
     auto inRange = [&](const ItemTime& t) { return t.instant >= from && t.instant < to; };
@@ -233,65 +282,18 @@ QList<EventSeries::Start> EventSeries::generate(const QDateTime& from, const QDa
     if (inRange(m.start))
         out.append({m.start, m.length});
 
-    for (const icalrecurrencetype& original : m.rules) {
-        icalrecurrencetype rule = original;
-
-        // UNTIL is compared here, in its own form: libical would compare a UTC UNTIL with the
-        // zone-less wall clock that the iteration runs on.
-        enum class Until { none, date, wallClock, instant } untilKind = Until::none;
-        QDateTime untilWall;
-        QDateTime untilInstant;
-        if (!icaltime_is_null_time(rule.until)) {
-            const QDate d(rule.until.year, rule.until.month, rule.until.day);
-            const QTime t(rule.until.hour, rule.until.minute, rule.until.second);
-            if (rule.until.is_date) {
-                untilKind = Until::date;
-                untilWall = QDateTime(d, QTime(23, 59, 59), Qt::UTC);
-            } else if (icaltime_is_utc(rule.until)) {
-                untilKind = Until::instant;
-                untilInstant = QDateTime(d, t, Qt::UTC);
-            } else {
-                untilKind = Until::wallClock;
-                untilWall = QDateTime(d, t, Qt::UTC);
-            }
-            rule.until = icaltime_null_time();
-        }
-
-        // Iterate over the wall clock of DTSTART's zone so that instances keep their local hour
-        // across daylight-saving changes.
-        const icaltimetype dtstart = icalWallTime(m.start.date, m.start.time, m.start.isDate);
-        std::unique_ptr<icalrecur_iterator, IteratorDeleter> it(icalrecur_iterator_new(rule, dtstart));
-        if (!it)
-            continue;
-        if (rule.count == 0) {
-            // Jump close to the range instead of walking from DTSTART (years of daily instances).
-            // Two days of slack cover any zone offset.
-            const QDateTime jump = from.toUTC().addDays(-2);
-            const QDateTime startWall(m.start.date, m.start.time, Qt::UTC);
-            if (jump > startWall)
-                icalrecur_iterator_set_start(it.get(),
-                                             icalWallTime(jump.date(), jump.time(), m.start.isDate));
-        }
-        for (int n = 0; n < maxIterations; ++n) {
-            const icaltimetype next = icalrecur_iterator_next(it.get());
-            if (icaltime_is_null_time(next))
-                break;
-            const QDate date(next.year, next.month, next.day);
-            const QTime time(next.hour, next.minute, next.second);
-            const QDateTime wall(date, m.start.isDate ? QTime(0, 0) : time, Qt::UTC);
-            if ((untilKind == Until::date || untilKind == Until::wallClock) && wall > untilWall)
-                break;
-            const ItemTime instance = ItemTime::make(date, time, m.start.isDate, m.start.zone, userZone);
-            if (untilKind == Until::instant && instance.instant > untilInstant)
-                break;
-            if (instance.instant >= to)
-                break;
-            if (instance.instant >= from)
-                out.append({instance, m.length});
-        }
+    QList<ItemTime> starts;
+    for (const RecurrenceRule& rule : m.rules) {
+        rule.startsIn(m.start, from, to, userZone, budget, starts);
+        if (budget.exhausted())
+            return out;
     }
+    for (const ItemTime& start : starts)
+        out.append({start, m.length});
 
     for (const auto& rdate : m.rdates) {
+        if (!budget.spend())
+            return out;
         if (inRange(rdate.start))
             out.append({rdate.start, rdate.length.value_or(m.length)});
     }
@@ -305,18 +307,12 @@ QList<EventSeries::Start> EventSeries::generate(const QDateTime& from, const QDa
 }
 
 bool EventSeries::excluded(const ItemTime& start) const {
-    if (!m_master)
-        return false;
-    return std::any_of(m_master->exdates.begin(), m_master->exdates.end(),
-                       [&](const ItemTime& ex) { return sameOccurrence(start, ex); });
+    return m_exdateIndex.find(start) >= 0;
 }
 
 const EventComponent* EventSeries::overrideFor(const ItemTime& start) const {
-    for (const EventComponent& o : m_overrides) {
-        if (sameOccurrence(*o.recurrenceId, start))
-            return &o;
-    }
-    return nullptr;
+    const qsizetype i = m_overrideIndex.find(start);
+    return i < 0 ? nullptr : &m_overrides[i];
 }
 
 SeriesInstance EventSeries::instanceOf(const EventComponent& component, bool detached,
@@ -331,14 +327,16 @@ SeriesInstance EventSeries::instanceOf(const EventComponent& component, bool det
 }
 
 QList<SeriesInstance> EventSeries::instances(const QDateTime& from, const QDateTime& to,
-                                             const QTimeZone& userZone) const {
+                                             const QTimeZone& userZone, ExpansionBudget& budget) const {
     QList<SeriesInstance> out;
     auto overlaps = [&](const QDateTime& start, const QDateTime& end) {
         return start == end ? start >= from && start < to : start < to && end > from;
     };
     if (m_master) {
         if (m_master->repeats()) {
-            for (const Start& s : generate(from.addSecs(-longest()), to, userZone)) {
+            for (const Start& s : generate(from.addSecs(-longest()), to, userZone, budget)) {
+                if (!budget.spend())
+                    break;
                 if (excluded(s.time) || overrideFor(s.time))
                     continue;
                 const QDateTime end = s.length.endFrom(s.time, userZone);
@@ -352,6 +350,8 @@ QList<SeriesInstance> EventSeries::instances(const QDateTime& from, const QDateT
         }
     }
     for (const EventComponent& o : m_overrides) {
+        if (!budget.spend())
+            break;
         if (excluded(*o.recurrenceId))
             continue;
         SeriesInstance i = instanceOf(o, true, userZone);
@@ -363,8 +363,15 @@ QList<SeriesInstance> EventSeries::instances(const QDateTime& from, const QDateT
     return out;
 }
 
+QList<SeriesInstance> EventSeries::instances(const QDateTime& from, const QDateTime& to,
+                                             const QTimeZone& userZone) const {
+    ExpansionBudget budget;
+    return instances(from, to, userZone, budget);
+}
+
 std::optional<SeriesInstance> EventSeries::instanceAt(const QDateTime& occurrenceDate,
-                                                      const QTimeZone& userZone) const {
+                                                      const QTimeZone& userZone,
+                                                      ExpansionBudget& budget) const {
     if (m_master && !m_master->repeats() && !overrideFor(m_master->start))
         return instanceOf(*m_master, false, userZone);
     for (const EventComponent& o : m_overrides) {
@@ -376,10 +383,16 @@ std::optional<SeriesInstance> EventSeries::instanceAt(const QDateTime& occurrenc
     }
     if (!repeats())
         return std::nullopt;
-    for (const Start& s : generate(occurrenceDate, occurrenceDate.addSecs(1), userZone)) {
+    for (const Start& s : generate(occurrenceDate, occurrenceDate.addSecs(1), userZone, budget)) {
         if (s.time.instant == occurrenceDate && !excluded(s.time))
             return SeriesInstance{&*m_master, s.time, s.time.instant, s.length.endFrom(s.time, userZone),
                                   false};
     }
     return std::nullopt;
+}
+
+std::optional<SeriesInstance> EventSeries::instanceAt(const QDateTime& occurrenceDate,
+                                                      const QTimeZone& userZone) const {
+    ExpansionBudget budget;
+    return instanceAt(occurrenceDate, userZone, budget);
 }

@@ -4,20 +4,29 @@
 
 #include "core/calendar/LocalOccurrence.h"
 #include "core/calendar/ical/IcalZone.h"
+#include "core/calendar/ical/Recurrence.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
+#include <QStringList>
 
 #include <optional>
-#include <vector>
 
 class IcalFile;
 
 // How long an event lasts: nominal days (which keep the local hour across daylight-saving changes),
-// then exact seconds.
+// then exact seconds. Never more than `longest`.
 struct EventLength {
+    // A century: whatever an item claims beyond it is a mistake or an attack, and would carry the
+    // end of the event past what dates can hold.
+    static constexpr qint64 longestDays = 36525;
+
     int days = 0;
     qint64 seconds = 0;
+
+    // Days and seconds, together cut to a century.
+    static EventLength clamped(qint64 days, qint64 seconds);
 
     QDateTime endFrom(const ItemTime& start, const QTimeZone& userZone) const;
     // An upper bound in seconds, for widening a search window.
@@ -34,7 +43,7 @@ struct EventComponent {
     QByteArray uid;
     ItemTime start;
     EventLength length;
-    std::vector<icalrecurrencetype> rules;
+    QList<RecurrenceRule> rules; // the rules that can be expanded safely
     QList<RDate> rdates;
     QList<ItemTime> exdates;
     std::optional<ItemTime> recurrenceId;
@@ -64,7 +73,12 @@ struct SeriesInstance {
 // and its overrides. Expands into instances for a time range.
 class EventSeries {
 public:
-    // Reads every event of the item. Components without a usable DTSTART are skipped.
+    // Reads every event of the item. Components without a usable DTSTART are skipped; so are rules
+    // that cannot be expanded safely, each with a line in `notes`. Counting the starts of COUNT
+    // rules takes from the budget; a used-up budget means the item cannot be read safely.
+    static QList<EventSeries> readAll(const IcalFile& file, IcalZoneResolver& zones,
+                                      const QTimeZone& userZone, ExpansionBudget& budget,
+                                      QStringList* notes = nullptr);
     static QList<EventSeries> readAll(const IcalFile& file, IcalZoneResolver& zones,
                                       const QTimeZone& userZone);
 
@@ -74,11 +88,15 @@ public:
     bool repeats() const { return m_master && m_master->repeats(); }
 
     // The instances that overlap [from, to), sorted by start. A zero-length instance belongs to the
-    // range when it starts inside it.
+    // range when it starts inside it. Stops early, with fewer instances, once the budget is used up.
+    QList<SeriesInstance> instances(const QDateTime& from, const QDateTime& to, const QTimeZone& userZone,
+                                    ExpansionBudget& budget) const;
     QList<SeriesInstance> instances(const QDateTime& from, const QDateTime& to,
                                     const QTimeZone& userZone) const;
     // The instance whose original start is that instant (the only instance of a non-repeating
     // event, wherever it now lies).
+    std::optional<SeriesInstance> instanceAt(const QDateTime& occurrenceDate, const QTimeZone& userZone,
+                                             ExpansionBudget& budget) const;
     std::optional<SeriesInstance> instanceAt(const QDateTime& occurrenceDate,
                                              const QTimeZone& userZone) const;
 
@@ -87,17 +105,34 @@ private:
         ItemTime time;
         EventLength length;
     };
+    // Dates found by hash: a series may carry thousands of overrides and exceptions.
+    class DateIndex {
+    public:
+        void add(const ItemTime& time, qsizetype index);
+        // The first index added whose time names the same instance as `time` (sameOccurrence), or -1.
+        qsizetype find(const ItemTime& time) const;
+
+    private:
+        QHash<qint64, qsizetype> m_byInstant; // date-times, by UTC milliseconds
+        QHash<qint64, qsizetype> m_byDate;    // dates, by Julian day
+        QHash<qint64, qsizetype> m_anyByDate; // all, by their own date
+    };
+
     // Starts of the recurrence set, before overrides, with original start in [from, to).
-    QList<Start> generate(const QDateTime& from, const QDateTime& to, const QTimeZone& userZone) const;
+    QList<Start> generate(const QDateTime& from, const QDateTime& to, const QTimeZone& userZone,
+                          ExpansionBudget& budget) const;
     bool excluded(const ItemTime& start) const;
     const EventComponent* overrideFor(const ItemTime& start) const;
     SeriesInstance instanceOf(const EventComponent& component, bool detached,
                               const QTimeZone& userZone) const;
     qint64 longest() const;
+    void index();
 
     QByteArray m_uid;
     std::optional<EventComponent> m_master;
     QList<EventComponent> m_overrides;
+    DateIndex m_overrideIndex;
+    DateIndex m_exdateIndex;
 };
 
 // True when both name the same instance: by date when either is a date, else by instant.

@@ -5,6 +5,9 @@ namespace {
 void configureLibical() {
     static const bool done = [] {
         icalerror_set_errors_are_fatal(0);
+        // libical makes its UTC zone on first use, unguarded: make it here, once, before the
+        // reading threads use it side by side.
+        icaltimezone_get_utc_timezone();
         return true;
     }();
     Q_UNUSED(done);

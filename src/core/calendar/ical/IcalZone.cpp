@@ -1,6 +1,80 @@
 #include "core/calendar/ical/IcalZone.h"
 
+#include "core/calendar/ical/Recurrence.h"
+#include "core/model/DebugLog.h"
+
+#include <algorithm>
+
 namespace {
+
+// Wall clock to instant in a named zone, the way QDateTime does it, but from a table of the zone's
+// transitions kept per thread and year: reading thousands of items asks the zone database for
+// tens of thousands of instants, at microseconds each. Near a transition (a gap or a repeated hour)
+// QDateTime decides as before.
+class ZoneOffsets {
+public:
+    // Absent where QDateTime must decide: near a transition, and outside 1900 to 2037.
+    static std::optional<QDateTime> instant(const QTimeZone& zone, QDate date, QTime time) {
+        thread_local ZoneOffsets cache;
+        return cache.lookup(zone, date, time);
+    }
+
+private:
+    struct Year {
+        QList<qint64> at; // transitions, UTC seconds
+        QList<int> offsetAfter;
+        int offsetBefore = 0;
+        // Qt lists the transitions of its zone tables, which end in 2037 (beyond, it answers from
+        // rules, not always alike): a year without transitions only counts for a zone without
+        // daylight saving.
+        bool known = false;
+
+        int offsetAt(qint64 utc) const {
+            const auto it = std::upper_bound(at.begin(), at.end(), utc);
+            return it == at.begin() ? offsetBefore : offsetAfter[it - at.begin() - 1];
+        }
+    };
+
+    std::optional<QDateTime> lookup(const QTimeZone& zone, QDate date, QTime time) {
+        if (!zone.isValid() || !date.isValid() || !time.isValid() || date.year() < 1900 || date.year() > 2037)
+            return std::nullopt;
+        const Year& year = yearOf(zone, date.year());
+        if (!year.known)
+            return std::nullopt;
+        const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+        // No transition within a day of this wall clock: one offset holds for all of it.
+        const int offset = year.offsetAt(wall - 86400);
+        if (year.offsetAt(wall + 86400) != offset)
+            return std::nullopt;
+        return QDateTime::fromSecsSinceEpoch(wall - offset, Qt::UTC);
+    }
+
+    const Year& yearOf(const QTimeZone& zone, int y) {
+        QHash<int, Year>& years = m_zones[zone.id()];
+        if (auto it = years.constFind(y); it != years.constEnd())
+            return *it;
+        // The year with a few days on either side, enough for the day of slack above.
+        const QDateTime from(QDate(y - 1, 12, 29), QTime(0, 0), Qt::UTC);
+        const QDateTime to(QDate(y + 1, 1, 3), QTime(0, 0), Qt::UTC);
+        Year year;
+        year.offsetBefore = zone.offsetFromUtc(from);
+        for (const QTimeZone::OffsetData& t : zone.transitions(from, to)) {
+            year.at.append(t.atUtc.toSecsSinceEpoch());
+            year.offsetAfter.append(t.offsetFromUtc);
+        }
+        year.known =
+            !year.at.isEmpty() || (!zone.hasDaylightTime() && zone.offsetFromUtc(to) == year.offsetBefore);
+        return *years.insert(y, std::move(year));
+    }
+
+    QHash<QByteArray, QHash<int, Year>> m_zones;
+};
+
+QDateTime instantIn(const QTimeZone& zone, QDate date, QTime time) {
+    if (std::optional<QDateTime> fast = ZoneOffsets::instant(zone, date, time))
+        return *fast;
+    return QDateTime(date, time, zone).toUTC();
+}
 
 const char* weekdayCode(int dayOfWeek) {
     static const char* const codes[] = {"MO", "TU", "WE", "TH", "FR", "SA", "SU"};
@@ -28,6 +102,50 @@ DefinedZone::DefinedZone(icalcomponent* vtimezone)
 
 DefinedZone::~DefinedZone() {
     icaltimezone_free(m_zone, 1);
+}
+
+std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
+    // One budget for the whole zone, however many observances it lists.
+    ExpansionBudget budget;
+    for (icalcomponent* observance = icalcomponent_get_first_component(vtimezone, ICAL_ANY_COMPONENT);
+         observance; observance = icalcomponent_get_next_component(vtimezone, ICAL_ANY_COMPONENT)) {
+        icalproperty* dtstart = icalcomponent_get_first_property(observance, ICAL_DTSTART_PROPERTY);
+        const icaltimetype start = dtstart ? icalproperty_get_dtstart(dtstart) : icaltime_null_time();
+        for (icalproperty* p = icalcomponent_get_first_property(observance, ICAL_RRULE_PROPERTY); p;
+             p = icalcomponent_get_next_property(observance, ICAL_RRULE_PROPERTY)) {
+            const icalrecurrencetype rule = icalproperty_get_rrule(p);
+            if (rule.freq == ICAL_NO_RECURRENCE)
+                continue;
+            // libical lists every change from the observance's start on (Outlook's start in 1601):
+            // a zone that changes hourly fills memory, one that changes monthly still takes a
+            // megabyte. Real zones change once a year.
+            if (rule.freq != ICAL_YEARLY_RECURRENCE)
+                return QStringLiteral("an observance repeats more often than yearly");
+            const QDate date(start.year, start.month, start.day);
+            if (!date.isValid() || !QTime::isValid(start.hour, start.minute, start.second))
+                return QStringLiteral("an observance has no start");
+            QString reason;
+            const ItemTime at = ItemTime::make(date, QTime(start.hour, start.minute, start.second),
+                                               start.is_date != 0, IcalZone::utc(), QTimeZone::utc());
+            if (!RecurrenceRule::make(rule, at, budget, &reason))
+                return QStringLiteral("an observance's rule: ") + reason;
+        }
+    }
+    return std::nullopt;
+}
+
+QDateTime DefinedZone::toInstant(QDate date, QTime time) const {
+    const std::lock_guard lock(m_mutex);
+    const time_t t = icaltime_as_timet_with_zone(icalWallTime(date, time), m_zone);
+    return QDateTime::fromSecsSinceEpoch(qint64(t), Qt::UTC);
+}
+
+WallTime DefinedZone::toWallClock(const QDateTime& instant) const {
+    const std::lock_guard lock(m_mutex);
+    icaltimetype t =
+        icaltime_from_timet_with_zone(time_t(instant.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
+    icaltimezone_convert_time(&t, icaltimezone_get_utc_timezone(), m_zone);
+    return {QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second)};
 }
 
 icaltimetype icalWallTime(QDate date, QTime time, bool isDate) {
@@ -71,15 +189,13 @@ QDateTime IcalZone::toInstant(QDate date, QTime time, const QTimeZone& userZone)
     case Kind::utc:
         return QDateTime(date, time, Qt::UTC);
     case Kind::named:
-        return QDateTime(date, time, m_named).toUTC();
-    case Kind::defined: {
-        time_t t = icaltime_as_timet_with_zone(icalWallTime(date, time), m_defined->zone());
-        return QDateTime::fromSecsSinceEpoch(qint64(t), Qt::UTC);
-    }
+        return instantIn(m_named, date, time);
+    case Kind::defined:
+        return m_defined->toInstant(date, time);
     case Kind::floating:
         break;
     }
-    return QDateTime(date, time, userZone).toUTC();
+    return instantIn(userZone, date, time);
 }
 
 WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZone) const {
@@ -91,12 +207,8 @@ WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZo
     case Kind::named:
         local = instant.toTimeZone(m_named);
         break;
-    case Kind::defined: {
-        icaltimetype t = icaltime_from_timet_with_zone(time_t(instant.toSecsSinceEpoch()), 0,
-                                                       icaltimezone_get_utc_timezone());
-        icaltimezone_convert_time(&t, icaltimezone_get_utc_timezone(), m_defined->zone());
-        return {QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second)};
-    }
+    case Kind::defined:
+        return m_defined->toWallClock(instant);
     case Kind::floating:
         local = instant.toTimeZone(userZone);
         break;
@@ -105,13 +217,17 @@ WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZo
 }
 
 QTimeZone IcalZoneResolver::namedZone(const QByteArray& id) {
-    auto it = m_named.constFind(id);
-    if (it != m_named.constEnd())
+    // What an IANA name stands for is the same for every resolver: each reading thread keeps its
+    // own table, so that thousands of lookups never wait for one another.
+    thread_local QHash<QByteArray, QTimeZone> known;
+    if (auto it = known.constFind(id); it != known.constEnd())
         return *it;
     QTimeZone zone;
     if (QTimeZone::isTimeZoneIdAvailable(id))
         zone = QTimeZone(id);
-    m_named.insert(id, zone);
+    // A text that names no zone is kept too, but only a few thousand of them: items may invent any.
+    if (known.size() < 4096)
+        known.insert(id, zone);
     return zone;
 }
 
@@ -121,20 +237,54 @@ IcalZone IcalZoneResolver::resolve(const QByteArray& tzid, icalcomponent* vcalen
     if (QTimeZone zone = namedZone(tzid); zone.isValid())
         return IcalZone::named(zone, tzid);
 
-    if (vcalendar) {
-        for (icalcomponent* vtz = icalcomponent_get_first_component(vcalendar, ICAL_VTIMEZONE_COMPONENT); vtz;
-             vtz = icalcomponent_get_next_component(vcalendar, ICAL_VTIMEZONE_COMPONENT)) {
-            icalproperty* idProp = icalcomponent_get_first_property(vtz, ICAL_TZID_PROPERTY);
-            if (!idProp || tzid != icalproperty_get_tzid(idProp))
-                continue;
-            char* text = icalcomponent_as_ical_string_r(vtz);
-            QByteArray key(text);
-            icalmemory_free_buffer(text);
-            auto& shared = m_defined[key];
-            if (!shared)
-                shared = std::make_shared<const DefinedZone>(vtz);
-            return IcalZone::defined(shared, tzid);
+    icalcomponent* vtz =
+        vcalendar ? icalcomponent_get_first_component(vcalendar, ICAL_VTIMEZONE_COMPONENT) : nullptr;
+    for (; vtz; vtz = icalcomponent_get_next_component(vcalendar, ICAL_VTIMEZONE_COMPONENT)) {
+        icalproperty* idProp = icalcomponent_get_first_property(vtz, ICAL_TZID_PROPERTY);
+        if (idProp && tzid == icalproperty_get_tzid(idProp))
+            break;
+    }
+    if (vtz) {
+        char* text = icalcomponent_as_ical_string_r(vtz);
+        const QByteArray key(text);
+        icalmemory_free_buffer(text);
+        std::optional<std::shared_ptr<const DefinedZone>> known;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (auto it = m_defined.constFind(key); it != m_defined.constEnd())
+                known = *it;
         }
+        if (!known) {
+            // Built unlocked: two threads may both build it, and the first one stays.
+            std::shared_ptr<const DefinedZone> zone;
+            bool full = false;
+            {
+                const std::lock_guard lock(m_mutex);
+                full = m_defined.size() >= maxDefinedZones;
+            }
+            if (full)
+                DebugLog::log([&] {
+                    return QStringLiteral("calendar: time zone %1 refused (items define more than %2 zones); "
+                                          "its times read as local")
+                        .arg(QString::fromUtf8(tzid))
+                        .arg(maxDefinedZones);
+                });
+            else if (const std::optional<QString> problem = DefinedZone::problem(vtz))
+                DebugLog::log([&] {
+                    return QStringLiteral("calendar: time zone %1 refused (%2); its times read as local")
+                        .arg(QString::fromUtf8(tzid), *problem);
+                });
+            else
+                zone = std::make_shared<const DefinedZone>(vtz);
+            const std::lock_guard lock(m_mutex);
+            if (full)
+                known = std::shared_ptr<const DefinedZone>();
+            else
+                known = *m_defined.insert(key, m_defined.value(key, zone));
+        }
+        if (*known)
+            return IcalZone::defined(*known, tzid);
+        // Refused: perhaps the TZID names a zone all the same.
     }
 
     // "/mozilla.org/20050126_1/Europe/Berlin", "/freeassociation.sourceforge.net/Europe/Berlin"
@@ -203,7 +353,13 @@ ItemTime ItemTime::make(QDate date, QTime time, bool isDate, const IcalZone& zon
     t.isDate = isDate;
     t.zone = isDate ? IcalZone() : zone;
     t.time = isDate ? QTime(0, 0) : time;
-    t.instant = isDate ? date.startOfDay(userZone).toUTC() : t.zone.toInstant(date, t.time, userZone);
+    // A day starts at midnight, or where a gap at midnight ends (which QDate knows).
+    if (isDate) {
+        const std::optional<QDateTime> midnight = ZoneOffsets::instant(userZone, date, QTime(0, 0));
+        t.instant = midnight ? *midnight : date.startOfDay(userZone).toUTC();
+    } else {
+        t.instant = t.zone.toInstant(date, t.time, userZone);
+    }
     return t;
 }
 

@@ -12,8 +12,18 @@
 #include <libical/ical.h>
 
 #include <memory>
+#include <mutex>
+#include <optional>
 
-// A zone defined only by a VTIMEZONE in an item (an Outlook "W. Europe Standard Time", say).
+// Local date and time fields, without a zone.
+struct WallTime {
+    QDate date;
+    QTime time;
+};
+
+// A zone defined only by a VTIMEZONE in an item (an Outlook "W. Europe Standard Time", say). Items
+// are read on several threads and share their zones; libical fills a zone's table of changes as it
+// is used, so one conversion runs at a time.
 class DefinedZone {
 public:
     explicit DefinedZone(icalcomponent* vtimezone); // takes a copy
@@ -21,20 +31,20 @@ public:
     DefinedZone(const DefinedZone&) = delete;
     DefinedZone& operator=(const DefinedZone&) = delete;
 
-    icaltimezone* zone() const { return m_zone; }
+    // Absent when libical must not build a zone from it, with the reason: observances that repeat
+    // more often than monthly (an hourly one takes gigabytes), or rules libical cannot expand safely.
+    static std::optional<QString> problem(icalcomponent* vtimezone);
+
+    QDateTime toInstant(QDate date, QTime time) const;
+    WallTime toWallClock(const QDateTime& instant) const;
 
 private:
     icaltimezone* m_zone = nullptr;
+    mutable std::mutex m_mutex;
 };
 
 // A date, or a date and wall-clock time, in libical's form and without a zone.
 icaltimetype icalWallTime(QDate date, QTime time, bool isDate = false);
-
-// Local date and time fields, without a zone.
-struct WallTime {
-    QDate date;
-    QTime time;
-};
 
 // How the wall-clock fields of one iCalendar time become an instant.
 class IcalZone {
@@ -78,17 +88,23 @@ struct ItemTime {
 };
 
 // Resolves TZIDs: an IANA name wins, then a VTIMEZONE in the item, then a Windows zone name or a
-// prefixed IANA name ("/mozilla.org/.../Europe/Berlin"). An unknown TZID reads as floating. Zones
-// defined by identical VTIMEZONEs are shared across items, since libical builds each one slowly.
+// prefixed IANA name ("/mozilla.org/.../Europe/Berlin"). An unknown TZID, and a VTIMEZONE that
+// libical must not build, read as floating (in the user's zone). Zones defined by identical
+// VTIMEZONEs are shared across items, since libical builds each one slowly. Safe to use from
+// several threads.
 class IcalZoneResolver {
 public:
     IcalZone resolve(const QByteArray& tzid, icalcomponent* vcalendar);
 
+    // Each defined zone keeps libical's table of its changes: a folder of items that each define a
+    // zone of their own would fill memory. Zones beyond this many read as local.
+    static constexpr qsizetype maxDefinedZones = 512;
+
 private:
     QTimeZone namedZone(const QByteArray& id);
 
-    QHash<QByteArray, QTimeZone> m_named;
-    QHash<QByteArray, std::shared_ptr<const DefinedZone>> m_defined;
+    std::mutex m_mutex;                                              // guards m_defined
+    QHash<QByteArray, std::shared_ptr<const DefinedZone>> m_defined; // null: refused
 };
 
 // A compact VTIMEZONE for an IANA zone, with yearly rules derived from the zone's transitions in the

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <functional>
+
+// The threads that read and expand calendar items: one per core, shared by every LocalCalendars of
+// the process. They are never waited for at exit: a thread stuck inside a library call must not
+// keep the app from quitting.
+namespace ReadingThreads {
+
+int count();
+// Runs `work` on a reading thread.
+void start(std::function<void()> work);
+// Frees `value` on a reading thread: the agenda's large lists take milliseconds to free, which the
+// GUI thread must not spend.
+template <typename T> void release(T&& value) {
+    start([held = std::forward<T>(value)] { Q_UNUSED(held); });
+}
+
+// Runs `body` for every index in [0, count), `chunk` indexes at a time, on the calling thread and on
+// the reading threads that are free; returns when every index has run.
+void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsizetype)>& body);
+
+} // namespace ReadingThreads
