@@ -105,6 +105,7 @@ public:
     QList<SkippedItem> skippedItems(const QList<LocalCalendar>& calendars) const;
     // The event with that identifier as its first occurrence (a series' DTSTART instance).
     std::optional<LocalOccurrence> event(const QString& eventIdentifier);
+    using QObject::event;
 
     // New item in the calendar. Throws CalendarFileError.
     LocalOccurrence create(const LocalCalendar& calendar, const QString& title, const Slot& slot);
