@@ -334,6 +334,30 @@ private Q_SLOTS:
         QVERIFY(!store.toast());
     }
 
+    // An edit takes the alert down, and the alert comes again: at once for a new title (the fired
+    // alert is forgotten), at the new time for a move.
+    void anEditedMeetingAlertsAgain() {
+        Writes h;
+        h.addGoogle(ada, "Sync", "2026-03-25 10:30");
+        TestableStore& store = h.start(true);
+        h.advance(28 * 60 + 10);
+        QVERIFY(store.alert());
+
+        const CalEvent event = store.alert()->event;
+        QVERIFY(runTask(store.updateEvent(event, {"Sync 2", event.start, event.end}, {}, false)).ok());
+        QVERIFY(!store.alert());
+        h.advance(10);
+        QVERIFY(store.alert());
+        QCOMPARE(store.alert()->event.title, QStringLiteral("Sync 2"));
+
+        const QuickAddDraft later{"Sync 2", h.at("2026-03-25 11:00"), h.at("2026-03-25 11:30")};
+        QVERIFY(runTask(store.updateEvent(store.alert()->event, later, {}, false)).ok());
+        QVERIFY(!store.alert());
+        h.advance(h.clock.now().secsTo(h.at("2026-03-25 10:58:10")));
+        QVERIFY(store.alert());
+        QCOMPARE(store.alert()->event.start, later.start);
+    }
+
     void deletingAndDeclining_data() {
         QTest::addColumn<Removal>("c");
         const auto row = [](const char* name, Removal removal) { QTest::newRow(name) << removal; };
