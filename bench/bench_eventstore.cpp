@@ -14,6 +14,8 @@
 
 #include <ctime>
 
+#include "BenchMain.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -165,9 +167,5 @@ BENCHMARK(nextFreeSlotOverFourteenBusyDays)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QCoreApplication>(argc, argv);
 }

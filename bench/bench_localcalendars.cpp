@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include "BenchMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -141,9 +143,5 @@ BENCHMARK(BM_KhalList)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTi
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QCoreApplication>(argc, argv);
 }

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
+#include "BenchMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -89,9 +91,5 @@ BENCHMARK(BM_OpenFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QApplication>(argc, argv);
 }

@@ -2,76 +2,15 @@
 // guests, the free slot, the destinations, the same-day list and every text. Measured on the real
 // store with 200 events on the day typed and 500 people in the directory. The widgets add layout and
 // paint on top of this.
-#include "core/model/UserCal.h"
+#include "BenchMain.h"
+#include "BusyThursday.h"
 #include "core/quickadd/QuickAddDerived.h"
-#include "core/quickadd/QuickAddStoreEnv.h"
-#include "core/settings/AppSettings.h"
-#include "core/settings/SettingsLocations.h"
-#include "core/store/EventStore.h"
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
-
-#include <benchmark/benchmark.h>
 
 namespace {
 
-const QTimeZone berlin("Europe/Berlin");
-constexpr int people = 500;
-
-QDateTime wall(const QDate& day, int hour, int minute) {
-    return QDateTime(day, QTime(hour, minute), berlin).toUTC();
-}
-
-Attendee guest(int i) {
-    Attendee a;
-    a.name =
-        i == 0 ? QStringLiteral("Ondrea Lindqvist") : QStringLiteral("Person%1 Family%2").arg(i).arg(i % 37);
-    a.email = QStringLiteral("person%1@corp.io").arg(i);
-    a.status = Attendee::Status::accepted;
-    return a;
-}
-
-// Thursday 5 March 2026: 200 meetings of 15 to 45 minutes from 7:00 on, three guests each, which
-// between them name all 500 people.
-QList<CalEvent> busyThursday() {
-    QList<CalEvent> events;
-    const QDate day(2026, 3, 5);
-    for (int i = 0; i < 200; ++i) {
-        CalEvent e;
-        e.id = QStringLiteral("g:me@corp.io:primary:%1").arg(i);
-        e.title = QStringLiteral("Meeting %1").arg(i);
-        e.start = wall(day, 7 + (i * 3) / 60, (i * 3) % 60);
-        e.end = e.start.addSecs(60 * (15 + i % 31));
-        e.source = EventSource::google;
-        e.calendarName = QStringLiteral("Work");
-        for (int g = 0; g < 3; ++g)
-            e.attendees.append(guest((i * 5 + g * 2) % people));
-        events.append(e);
-    }
-    return events;
-}
-
-struct World {
-    World() {
-        qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
-        qputenv("XDG_DATA_HOME", (dir.path() + "/data").toUtf8());
-        qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
-        qputenv("VORRINDEL_CALENDARS", (dir.path() + "/calendars").toUtf8());
-        settings = std::make_unique<AppSettings>(SettingsLocations::standard());
-        UserCal::use(Cal(berlin, QLocale(QLocale::English, QLocale::UnitedStates)));
-        EventStore::Environment environment;
-        environment.settings = settings.get();
-        environment.clock = [] { return wall(QDate(2026, 3, 4), 8, 0); };
-        store = std::make_unique<EventStore>(std::move(environment));
-        store->installSampleEvents(busyThursday());
-        env = std::make_unique<QuickAddStoreEnv>(*store);
-    }
-    QTemporaryDir dir;
-    std::unique_ptr<AppSettings> settings;
-    std::unique_ptr<EventStore> store;
-    std::unique_ptr<QuickAddStoreEnv> env;
-};
+using World = BusyThursday::Store;
 
 // One keystroke: the view of the whole line.
 void keystroke(benchmark::State& state, const QString& line) {
@@ -123,9 +62,5 @@ BENCHMARK(peopleField)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QCoreApplication>(argc, argv);
 }

@@ -272,20 +272,8 @@ QCoro::Task<> QuickAddModel::createMeeting(QuickAddDraft draft, QList<Person> in
     } catch (const std::exception& error) {
         failure = messageOf(error);
     }
-    if (!self)
-        co_return;
-    m_state.busy = false;
-    // Only this showing, still on screen: a newer one keeps its line, a closed one stays closed.
-    if (!isOpen() || !m_panel.isQuickAddShown() || cancelled) {
-        update();
-        co_return;
-    }
-    if (failure) {
-        m_state.error = failure;
-        update();
-        co_return;
-    }
-    finish();
+    if (self && answered(failure, cancelled))
+        finish();
 }
 
 QCoro::Task<> QuickAddModel::save(CalEvent event, QuickAddDraft draft, QList<Person> invitees, bool meet) {
@@ -294,25 +282,17 @@ QCoro::Task<> QuickAddModel::save(CalEvent event, QuickAddDraft draft, QList<Per
     QPointer self(this);
     std::optional<QString> failure;
     std::optional<CalEvent> saved;
+    bool cancelled = false;
     try {
         QCoro::Task<CalEvent> call = m_env.updateEvent(event, std::move(draft), std::move(invitees), meet);
         saved = co_await call;
     } catch (const CancelledError&) {
+        cancelled = true;
     } catch (const std::exception& error) {
         failure = messageOf(error);
     }
-    if (!self)
+    if (!self || !answered(failure, cancelled))
         co_return;
-    m_state.busy = false;
-    if (!isOpen() || !m_panel.isQuickAddShown()) {
-        update();
-        co_return;
-    }
-    if (failure) {
-        m_state.error = failure;
-        update();
-        co_return;
-    }
     if (!saved || !m_state.editing || m_state.editing->id != event.id) {
         update();
         co_return;
@@ -320,6 +300,18 @@ QCoro::Task<> QuickAddModel::save(CalEvent event, QuickAddDraft draft, QList<Per
     m_panel.setSelectedEvent(*saved);
     if (self)
         finish();
+}
+
+bool QuickAddModel::answered(const std::optional<QString>& failure, bool cancelled) {
+    m_state.busy = false;
+    // Only while quick add is still on screen: a newer showing keeps its line, a closed one stays closed.
+    const bool shown = !cancelled && isOpen() && m_panel.isQuickAddShown();
+    if (shown && failure)
+        m_state.error = failure;
+    if (shown && !failure)
+        return true;
+    update();
+    return false;
 }
 
 void QuickAddModel::finish() {

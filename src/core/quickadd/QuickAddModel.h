@@ -139,6 +139,9 @@ private:
     QCoro::Task<> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
                                 EventStore::MeetingTarget target);
     QCoro::Task<> save(CalEvent event, QuickAddDraft draft, QList<Person> invitees, bool meet);
+    // A write has answered: ends the busy state and shows its failure; true when its success is still
+    // to be shown (quick add still on screen, the write neither failed nor cancelled).
+    bool answered(const std::optional<QString>& failure, bool cancelled);
     void finish();
     void close();
     void requestFocus(QuickAdd::Field field);

@@ -325,6 +325,8 @@ private:
     // Deletes (telling the guests when `notify`) or declines a Google event; it leaves the agenda at
     // once, before the refresh that follows confirms it.
     QCoro::Task<> removeFromGoogle(CalEvent event, bool decline, bool notify);
+    // Deletes a local item and reloads the local calendars (not in sample mode). Throws CalendarFileError.
+    QCoro::Task<> removeLocal(CalEvent event);
     void dropGoogleEvent(const QString& eventId);
     void dismissAlertFor(const QString& eventId);
     // Lets both alerts of an event fire again (after it was edited).

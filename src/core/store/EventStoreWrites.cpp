@@ -219,19 +219,24 @@ QCoro::Task<CalEvent> EventStore::updateEvent(CalEvent event, QuickAddDraft draf
     co_return updated;
 }
 
+QCoro::Task<> EventStore::removeLocal(CalEvent event) {
+    m_calendar->deleteEvent(event);
+    if (!m_sampleMode) {
+        QCoro::Task<> load = loadCalendarEvents();
+        co_await load;
+    }
+}
+
 QCoro::Task<> EventStore::deleteEvent(CalEvent event) {
     QString toast;
     if (event.source == EventSource::notion)
         throw GoogleError(QStringLiteral("Delete Notion pages in Notion"));
     if (event.source == EventSource::calendar) {
-        m_calendar->deleteEvent(event);
-        if (!m_sampleMode) {
-            QPointer self(this);
-            QCoro::Task<> load = loadCalendarEvents();
-            co_await load;
-            if (!self)
-                co_return;
-        }
+        QPointer self(this);
+        QCoro::Task<> removal = removeLocal(event);
+        co_await removal;
+        if (!self)
+            co_return;
         toast = event.isRecurring ? QStringLiteral("Deleted this occurrence")
                                   : QStringLiteral("Deleted from ") + event.calendarName;
     } else {
@@ -256,14 +261,11 @@ QCoro::Task<> EventStore::declineEvent(CalEvent event) {
         throw GoogleError(QStringLiteral("Respond to this invitation in Notion"));
     if (event.source == EventSource::calendar) {
         // A local calendar has nobody to tell: the invitation leaves the user's calendar.
-        m_calendar->deleteEvent(event);
-        if (!m_sampleMode) {
-            QPointer self(this);
-            QCoro::Task<> load = loadCalendarEvents();
-            co_await load;
-            if (!self)
-                co_return;
-        }
+        QPointer self(this);
+        QCoro::Task<> removal = removeLocal(event);
+        co_await removal;
+        if (!self)
+            co_return;
         toast = QStringLiteral("Removed from your calendar");
     } else {
         QPointer self(this);

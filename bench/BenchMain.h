@@ -1,0 +1,14 @@
+#pragma once
+
+// The main of every benchmark: a Qt application of the type given (the widgets want a QApplication),
+// then the registered benchmarks with Google Benchmark's own command line.
+
+#include <benchmark/benchmark.h>
+
+template <class Application> int runBenchmarks(int argc, char** argv) {
+    Application app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
