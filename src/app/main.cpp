@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/DefaultAppServices.h"
+#include "core/calendar/ReadingThreads.h"
 #include "core/model/ProcessArguments.h"
 #include "platform/X11Display.h"
 
@@ -45,13 +46,17 @@ int main(int argc, char** argv) {
     const bool hasDisplay = choosePlatform();
     qtHandler = qInstallMessageHandler(quietHandler);
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vorrindel"));
-    QApplication::setQuitOnLastWindowClosed(false);
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Vorrindel"));
+        QApplication::setQuitOnLastWindowClosed(false);
 
-    DefaultAppServices services(hasDisplay);
-    AppDelegate delegate(arguments, services);
-    // Start-up runs inside the event loop: ending the loop before exec() would do nothing.
-    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
-    return app.exec();
+        DefaultAppServices services(hasDisplay);
+        AppDelegate delegate(arguments, services);
+        // Start-up runs inside the event loop: ending the loop before exec() would do nothing.
+        QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+        status = QApplication::exec();
+    }
+    return ReadingThreads::beforeExit(status, std::chrono::seconds(3));
 }

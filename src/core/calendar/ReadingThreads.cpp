@@ -3,7 +3,10 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -33,6 +36,11 @@ public:
         }
     }
 
+    bool waitIdle(std::chrono::milliseconds limit) {
+        std::unique_lock lock(m_mutex);
+        return m_idleChanged.wait_for(lock, limit, [this] { return m_queue.empty() && m_working == 0; });
+    }
+
 private:
     void serve() {
         for (;;) {
@@ -42,18 +50,26 @@ private:
                 ++m_idle;
                 m_wake.wait(lock, [this] { return !m_queue.empty(); });
                 --m_idle;
+                ++m_working;
                 work = std::move(m_queue.front());
                 m_queue.pop_front();
             }
             work();
+            // Whatever the work held goes before the pool counts as idle.
+            work = nullptr;
+            const std::lock_guard lock(m_mutex);
+            if (--m_working == 0 && m_queue.empty())
+                m_idleChanged.notify_all();
         }
     }
 
     const int m_size;
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::condition_variable m_idleChanged;
     std::deque<std::function<void()>> m_queue;
     qsizetype m_idle = 0;
+    int m_working = 0;
     int m_threads = 0;
 };
 
@@ -73,6 +89,18 @@ int count() {
 
 void start(std::function<void()> work) {
     pool().start(std::move(work));
+}
+
+bool waitIdle(std::chrono::milliseconds limit) {
+    return pool().waitIdle(limit);
+}
+
+int beforeExit(int status, std::chrono::milliseconds limit) {
+    if (!waitIdle(limit)) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsizetype)>& body) {

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <chrono>
 #include <functional>
 
 // The threads that read and expand calendar items: one per core, shared by every LocalCalendars of
@@ -17,6 +18,14 @@ void start(std::function<void()> work);
 template <typename T> void release(T&& value) {
     start([held = std::forward<T>(value)] { Q_UNUSED(held); });
 }
+
+// Waits until no work is queued or running, at most `limit`; false when some still is.
+bool waitIdle(std::chrono::milliseconds limit);
+// What a process does last, before its statics are destroyed: work that outlived its caller (a merge,
+// a read, a list being freed) may still use them. Waits for it at most `limit` and returns `status`;
+// when some is still running then (an item near the end of its time budget), the process ends at
+// once with `status`, without destroying its statics.
+int beforeExit(int status, std::chrono::milliseconds limit);
 
 // Runs `body` for every index in [0, count), `chunk` indexes at a time, on the calling thread and on
 // the reading threads that are free; returns when every index has run.

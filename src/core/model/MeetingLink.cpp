@@ -1,4 +1,5 @@
 #include "core/model/MeetingLink.h"
+#include "core/model/TextRules.h"
 
 namespace MeetingLink {
 
@@ -49,13 +50,8 @@ const QList<Service>& services() {
 }
 
 const QRegularExpression& regex() {
-    static const QRegularExpression re = [] {
-        QRegularExpression built(QStringLiteral(R"(https?://[^\s<>"')\]]+)"),
-                                 QRegularExpression::UseUnicodePropertiesOption);
-        if (!built.isValid())
-            qFatal("MeetingLink: link pattern does not compile: %s", qPrintable(built.errorString()));
-        return built;
-    }();
+    static const QRegularExpression re = TextRules::compiled(QStringLiteral(R"(https?://[^\s<>"')\]]+)"),
+                                                             QRegularExpression::UseUnicodePropertiesOption);
     return re;
 }
 

@@ -1,4 +1,5 @@
 #include "core/model/Person.h"
+#include "core/model/TextRules.h"
 
 #include <QRegularExpression>
 #include <QTextBoundaryFinder>
@@ -36,7 +37,7 @@ QString Person::initials() const {
         const qsizetype at = email.indexOf(QLatin1Char('@'));
         source = at < 0 ? email : email.left(at);
     }
-    static const QRegularExpression separators(QStringLiteral("[ ._]+"));
+    static const QRegularExpression separators = TextRules::compiled(QStringLiteral("[ ._]+"));
     const QStringList pieces = source.split(separators, Qt::SkipEmptyParts);
     QString result;
     for (qsizetype i = 0; i < std::min<qsizetype>(pieces.size(), 2); ++i)

@@ -29,14 +29,25 @@ QStringList splitAtBlanks(QStringView text) {
     return pieces;
 }
 
+QRegularExpression compiled(const QString& pattern, QRegularExpression::PatternOptions options,
+                            std::source_location where) {
+    QRegularExpression re(pattern, options);
+    if (!re.isValid())
+        qFatal("%s:%u: invalid pattern \"%s\": %s", where.file_name(), unsigned(where.line()),
+               qPrintable(pattern), qPrintable(re.errorString()));
+    re.optimize();
+    return re;
+}
+
 const QRegularExpression& emailPattern() {
-    static const QRegularExpression pattern(
-        QStringLiteral(R"([A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,})"));
+    static const QRegularExpression pattern =
+        compiled(QStringLiteral(R"([A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,})"));
     return pattern;
 }
 
 bool isEmailAddress(QStringView text) {
-    static const QRegularExpression whole(QRegularExpression::anchoredPattern(emailPattern().pattern()));
+    static const QRegularExpression whole =
+        compiled(QRegularExpression::anchoredPattern(emailPattern().pattern()));
     return whole.match(text).hasMatch();
 }
 

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <source_location>
+
 // What the app means by a blank and by an e-mail address, in one place, so that quick add, the people
 // directory, the settings and the remote records trim and recognise text alike.
 namespace TextRules {
@@ -16,6 +18,13 @@ bool isBlank(QChar c);
 QString trimBlanks(QStringView text);
 // The pieces between runs of blanks, empty ones dropped.
 QStringList splitAtBlanks(QStringView text);
+
+// A pattern compiled at once. The app's patterns are statics that the reading threads and the GUI
+// thread match alike; Qt would compile one on its first match, on whichever thread came first. A
+// pattern that does not compile is a programming error, reported with where it was written.
+QRegularExpression compiled(const QString& pattern,
+                            QRegularExpression::PatternOptions options = QRegularExpression::NoPatternOption,
+                            std::source_location where = std::source_location::current());
 
 // An e-mail address anywhere in a text: a local part of letters, digits and "._%+-", "@", a domain
 // of letters, digits, dots and hyphens, a dot and a final part of at least two letters.

@@ -10,10 +10,10 @@
 namespace QuickAdd {
 namespace {
 
-QRegularExpression compile(const char* pattern) {
-    QRegularExpression re(QString::fromUtf8(pattern), QRegularExpression::UseUnicodePropertiesOption);
-    re.optimize();
-    return re;
+QRegularExpression compile(const char* pattern,
+                           std::source_location where = std::source_location::current()) {
+    return TextRules::compiled(QString::fromUtf8(pattern), QRegularExpression::UseUnicodePropertiesOption,
+                               where);
 }
 
 // What separates two names in a "with" list, as the parser splits it.

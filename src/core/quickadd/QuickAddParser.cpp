@@ -26,12 +26,7 @@ constexpr qint64 kPastGraceSec = 120;
 // PCRE needs to be told so. Case-insensitivity stays inside the patterns.
 QRegularExpression compile(const QString& pattern,
                            std::source_location where = std::source_location::current()) {
-    QRegularExpression re(pattern, QRegularExpression::UseUnicodePropertiesOption);
-    if (!re.isValid())
-        qFatal("%s:%u: invalid pattern \"%s\": %s", where.file_name(), unsigned(where.line()),
-               qPrintable(pattern), qPrintable(re.errorString()));
-    re.optimize();
-    return re;
+    return TextRules::compiled(pattern, QRegularExpression::UseUnicodePropertiesOption, where);
 }
 
 QSet<QString> wordSet(std::initializer_list<const char*> words) {

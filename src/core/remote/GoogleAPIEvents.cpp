@@ -1,4 +1,5 @@
 // Reading: calendar lists, event listings and the mapping of Google events into CalEvent.
+#include "core/model/TextRules.h"
 #include "core/remote/GoogleAPI.h"
 
 #include "core/remote/HexColor.h"
@@ -180,9 +181,9 @@ std::optional<CalEvent> event(const QJsonObject& json, const GoogleCalendarInfo&
 }
 
 QString stripHTML(const QString& html) {
-    static const QRegularExpression lineBreak(QStringLiteral("(?i)<br\\s*/?>"));
-    static const QRegularExpression blockEnd(QStringLiteral("(?i)</p>|</div>|</li>"));
-    static const QRegularExpression tag(QStringLiteral("<[^>]+>"));
+    static const QRegularExpression lineBreak = TextRules::compiled(QStringLiteral("(?i)<br\\s*/?>"));
+    static const QRegularExpression blockEnd = TextRules::compiled(QStringLiteral("(?i)</p>|</div>|</li>"));
+    static const QRegularExpression tag = TextRules::compiled(QStringLiteral("<[^>]+>"));
     QString out = html;
     out.replace(lineBreak, QStringLiteral("\n"));
     out.replace(blockEnd, QStringLiteral("\n"));

@@ -1,4 +1,5 @@
 // Writes to existing events: update and decline (delete lives with the request primitives).
+#include "core/model/TextRules.h"
 #include "core/remote/GoogleAPI.h"
 
 #include "core/remote/Rfc3339.h"
@@ -51,7 +52,8 @@ std::optional<QJsonArray> mergedAttendees(const QJsonValue& existingValue, const
 namespace GoogleAPI {
 
 std::optional<QString> timeZoneId(const QTimeZone& zone) {
-    static const QRegularExpression ianaName(QStringLiteral(R"(^(UTC|[A-Za-z]+(/[A-Za-z0-9_+\-]+)+)$)"));
+    static const QRegularExpression ianaName =
+        TextRules::compiled(QStringLiteral(R"(^(UTC|[A-Za-z]+(/[A-Za-z0-9_+\-]+)+)$)"));
     const QString id = QString::fromUtf8(zone.id());
     if (!zone.isValid() || !ianaName.match(id).hasMatch() || !QTimeZone(id.toUtf8()).isValid())
         return std::nullopt;

@@ -1,4 +1,5 @@
 #include "core/remote/Rfc3339.h"
+#include "core/model/TextRules.h"
 
 #include <QRegularExpression>
 
@@ -19,7 +20,7 @@ QString offsetText(int seconds) {
 namespace Rfc3339 {
 
 std::optional<QDateTime> parse(QStringView text) {
-    static const QRegularExpression pattern(QStringLiteral(
+    static const QRegularExpression pattern = TextRules::compiled(QStringLiteral(
         R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:\.(\d{1,9}))?(?:(Z)|([+-])(\d{2}):(\d{2}))$)"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
@@ -55,7 +56,8 @@ QString formatDay(const QDateTime& instant, const Cal& cal) {
 }
 
 std::optional<QDateTime> parseDay(QStringView text, const Cal& cal) {
-    static const QRegularExpression pattern(QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})$)"));
+    static const QRegularExpression pattern =
+        TextRules::compiled(QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})$)"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return std::nullopt;

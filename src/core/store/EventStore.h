@@ -289,6 +289,8 @@ protected:
     // up to mergeOnThisThreadLimit events, else merged on a reading thread and published here when
     // no newer merge began meanwhile (the GUI thread is never held by a large agenda).
     void rebuild();
+    // What rebuild() does, finishing when the merge is published (or superseded).
+    QCoro::Task<> mergeSources();
     static constexpr qsizetype mergeOnThisThreadLimit = 1000;
     // Runs the refresh on the next turn of the event loop, as a task of its own that nobody awaits.
     void launch(QCoro::Task<> (EventStore::*refresh)(), const QString& what);
@@ -301,9 +303,6 @@ private:
         QStringList recentInvitees;
         QStringList ownAddresses;
     };
-    // What rebuild() does, finishing when the merge is published (or superseded).
-    QCoro::Task<> mergeSources();
-
     struct GoogleContext {
         int accountIndex = -1;
         GoogleCalendarInfo calendar;
