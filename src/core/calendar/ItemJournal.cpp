@@ -28,14 +28,14 @@ enum SlotState : qint32 { idle = 0, busy = 1, crashed = 2, timedOut = 3 };
 struct SlotRecord {
     std::atomic<qint32> state;
     qint32 pathLength;
-    qint64 startedMs; // this process's steady clock
+    std::atomic<qint64> startedMs; // this process's steady clock; the watchdog reads it while it changes
     qint64 size;
     qint64 modifiedNs;
     quint64 inode;
     char path[4096 - 40];
 };
 static_assert(sizeof(SlotRecord) == 4096);
-static_assert(std::atomic<qint32>::is_always_lock_free);
+static_assert(std::atomic<qint32>::is_always_lock_free && std::atomic<qint64>::is_always_lock_free);
 
 constexpr int slotCount = 64;
 constexpr qint64 fileSize = qint64(sizeof(SlotRecord)) * slotCount;
@@ -227,7 +227,7 @@ struct ItemJournal::Private {
             for (int i = 0; i < slotCount; ++i) {
                 SlotRecord& slot = records[i];
                 qint32 expected = busy;
-                if (slot.state.load() != busy || now - slot.startedMs <= timeLimit.count() ||
+                if (slot.state.load() != busy || now - slot.startedMs.load() <= timeLimit.count() ||
                     !slot.state.compare_exchange_strong(expected, timedOut))
                     continue;
                 // Noted at once: a process stuck in a library call may well be killed next.
