@@ -57,9 +57,7 @@ private slots:
         row("no calendars", "", CalendarAccess::fullAccess,
             "calendar access status: 3 (full access)\nnext upcoming: none\n");
         row("not determined", "", CalendarAccess::notDetermined, "calendar access status: 0 (NOT granted)\n");
-        row("restricted", "report", CalendarAccess::restricted, "calendar access status: 1 (NOT granted)\n");
         row("denied", "report", CalendarAccess::denied, "calendar access status: 2 (NOT granted)\n");
-        row("write only", "report", CalendarAccess::writeOnly, "calendar access status: 4 (NOT granted)\n");
     }
 
     void report() {

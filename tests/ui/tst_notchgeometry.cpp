@@ -31,8 +31,6 @@ private Q_SLOTS:
                                    << QRectF(666, 0, 180, 32);
         QTest::newRow("peek") << laptop << QSizeF(180, 32) << NotchMode::peek << QRectF(510, 0, 492, 32);
         QTest::newRow("alert") << laptop << QSizeF(180, 32) << NotchMode::alert << QRectF(420, 0, 672, 114);
-        QTest::newRow("expanded") << laptop << QSizeF(180, 32) << NotchMode::expanded
-                                  << QRectF(420, 0, 672, 446);
         QTest::newRow("expanded ignores the notch")
             << laptop << QSizeF(230, 38) << NotchMode::expanded << QRectF(420, 0, 672, 446);
         QTest::newRow("half a pixel rounds up")

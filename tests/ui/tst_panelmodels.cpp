@@ -1,9 +1,8 @@
 // What the panel's views show, as pure functions of the event, the clock and the locale: the alert's
-// lines, the header's summary, each row of the day list, the week strip's styles and dots, the day
+// lines, the header's summary, each row of the day list, the week strip's labels, the day
 // list's choice of content and the footer's message.
 #include "core/model/Cal.h"
 #include "support/TestEvents.h"
-#include "ui/controls/Theme.h"
 #include "ui/panel/AlertBanner.h"
 #include "ui/panel/DayList.h"
 #include "ui/panel/EventRow.h"
@@ -43,7 +42,6 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("startInMs");
         QTest::addColumn<qint64>("lengthMs");
         QTest::addColumn<QString>("headline");
-        QTest::newRow("60 s ahead") << qint64(60000) << qint64(900000) << "Starts in 1 min";
         QTest::newRow("half a second ahead") << qint64(500) << qint64(900000) << "Starts in 1 min";
         QTest::newRow("at the start") << qint64(0) << qint64(900000) << "Meeting started";
         QTest::newRow("over") << qint64(-900000) << qint64(600000) << "Starting now";
@@ -150,7 +148,6 @@ private Q_SLOTS:
         QTEST(m.countdown, "countdown");
         QTEST(m.meeting, "meeting");
         QTEST(m.past, "past");
-        QCOMPARE(m.opacity(), m.past ? 0.45 : 1.0);
     }
 
     void eventRowTexts_data() {
@@ -183,31 +180,6 @@ private Q_SLOTS:
         const EventRow::Model de = EventRow::model(event, now, true, german);
         QCOMPARE((QStringList{en.startText, en.endText}), englishTimes);
         QCOMPARE((QStringList{de.startText, de.endText}), germanTimes);
-        QCOMPARE(en.notion, event.source == EventSource::notion);
-    }
-
-    void dayCellStyles_data() {
-        QTest::addColumn<bool>("selected");
-        QTest::addColumn<bool>("today");
-        QTest::addColumn<bool>("hovering");
-        QTest::addColumn<DayCell::Style>("style");
-        QColor ring = Theme::accent();
-        ring.setAlphaF(0.8f);
-        const QColor none = Qt::transparent;
-        const DayCell::Style selected{0.9, Theme::black(), true, Theme::white(), none};
-        QTest::newRow("selected and hovered: no change") << true << false << true << selected;
-        QTest::newRow("today hovered")
-            << false << true << true
-            << DayCell::Style{0.45, Theme::accent(), false, Theme::white(0.12), ring};
-        QTest::newRow("another day") << false << false << false
-                                     << DayCell::Style{0.45, Theme::white(), false, none, none};
-    }
-
-    void dayCellStyles() {
-        QFETCH(bool, selected);
-        QFETCH(bool, today);
-        QFETCH(bool, hovering);
-        QTEST(DayCell::style(selected, today, hovering), "style");
     }
 
     void weekdayLabelsAreCapitals_data() {

@@ -132,8 +132,6 @@ private Q_SLOTS:
         row("no date: all day today", "en_US", line("Read the report"),
             "New event / [calendar] Read the report · Today · all day · add a time, e.g. “tomorrow 3pm”" +
                 local);
-        row("24-hour: plain and timed", "de_DE", line("Dentist tomorrow 2pm"),
-            "New event / [clock] Dentist · Tomorrow · 14:00 – 15:00 · 1 h" + local);
         row("24-hour: a guest by name", "de_DE", line("Design sync with Ondrea fri 3-4pm"),
             "New meeting / [clock] Design sync · Fr., 6. März · 15:00 – 16:00 · 1 h · 1 invitee · Meet / "
             "try" +
@@ -151,7 +149,6 @@ private Q_SLOTS:
                               v.primaryTitle + (v.primaryEnabled ? "" : " (disabled)")})
                      .join(" / "),
                  shown);
-        QCOMPARE(v.headerHint, QStringLiteral("Ctrl+Alt+N"));
     }
 
     void routing_data() {
@@ -174,7 +171,6 @@ private Q_SLOTS:
         picked.text = plain.text;
         QTest::newRow("the pick comes back for a plain line")
             << Routing{picked, true, true, false, "Home", true, "", ""};
-        picked.destinationID = "g|someone@else.io|gone";
     }
     void routing() {
         QFETCH(Routing, c);
@@ -352,7 +348,6 @@ private Q_SLOTS:
                      .arg(v.isDirty ? "dirty" : "clean", v.canAdd ? "enabled" : "disabled", v.helpText,
                           v.whenHint, v.whenHintWarns ? " (warns)" : "", v.primaryTitle),
                  c.shown);
-        QCOMPARE(v.headerHint, QStringLiteral("Esc cancels"));
         QCOMPARE(v.routeHint, std::optional(QString()));
         QVERIFY(!v.showChevron);
     }

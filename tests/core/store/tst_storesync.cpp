@@ -244,8 +244,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<QString>("error");
         QTest::addColumn<bool>("synced");
-        QTest::newRow("second fails")
-            << QStringList{"db1"} << QStringList{"P0", "P2"} << "Two: Boom db1" << true;
         QTest::newRow("first and third fail")
             << QStringList{"db0", "db2"} << QStringList{"P1"} << "One: Boom db0" << true;
         QTest::newRow("every one fails")

@@ -1,6 +1,5 @@
 #include "StoreHarness.h"
 
-#include "core/model/DebugLog.h"
 #include "core/model/Fmt.h"
 #include "core/model/UserCal.h"
 #include "support/FakeGoogle.h"
@@ -9,7 +8,6 @@
 #include "support/TestFiles.h"
 #include "support/WallClock.h"
 
-#include <QFile>
 #include <QTest>
 
 namespace {
@@ -112,9 +110,6 @@ private Q_SLOTS:
         QVERIFY(finish(*google) && finish(*notion));
         h.settle();
         inNewZone();
-        QFile log(h.logFile);
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().contains("calendar: " + c.from + " de_DE -> " + c.to + " de_DE"));
     }
 
     // A store made while the calendar is in use by hand keeps it until the system itself changes.

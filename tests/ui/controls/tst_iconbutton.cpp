@@ -54,8 +54,6 @@ private Q_SLOTS:
         QCOMPARE(runs, 1);
         QCOMPARE(button.toolTip(), QStringLiteral("Settings"));
         QCOMPARE(button.accessibleName(), QStringLiteral("Settings"));
-        QCOMPARE(button.focusPolicy(), Qt::NoFocus);
-        QCOMPARE(button.size(), QSize(24, 22));
     }
 
     // A panel opened while a sync runs builds its refresh button already spinning: it turns at once.

@@ -143,18 +143,13 @@ private Q_SLOTS:
         QCOMPARE(people->text(), QString());
 
         // A new address is offered as its own row, to be clicked; Backspace in the empty field takes the
-        // last guest back, and with text it edits the text.
+        // last guest back.
         w.type(people, "carol@example.org");
         click(w.suggestions().value(0));
         w.settle();
         QCOMPARE(w.chips().last(), QStringLiteral("carol@example.org"));
         QTest::keyClick(people, Qt::Key_Backspace);
         w.settle();
-        QCOMPARE(w.chips().size(), 3);
-        w.type(people, "x");
-        QTest::keyClick(people, Qt::Key_Backspace);
-        w.settle();
-        QCOMPARE(people->text(), QString());
         QCOMPARE(w.chips().size(), 3);
 
         // A typed guest's × takes the name out of the line and leaves the others invited.
@@ -295,8 +290,6 @@ private Q_SLOTS:
         QTest::addColumn<qreal>("notch");
         QTest::addColumn<bool>("edit");
         QTest::newRow("a new line, short notch") << 24.0 << false;
-        QTest::newRow("a new line, tall notch") << 40.0 << false;
-        QTest::newRow("an edit, short notch") << 24.0 << true;
         QTest::newRow("an edit, tall notch") << 40.0 << true;
     }
     void aFullPanelKeepsItsFooter() {

@@ -77,7 +77,6 @@ private Q_SLOTS:
         const QList<std::tuple<bool, std::optional<QStringList>, R>> rows{
             {true, std::nullopt, R::reconnect},
             {false, std::nullopt, R::allowInvites},
-            {false, QStringList{FakeGoogle::readOnlyScope}, R::allowInvites},
             {false, QStringList{FakeGoogle::eventsScope}, R::none}};
         for (const auto& [needsReauth, scopes, repair] : rows) {
             GoogleAccount account;
@@ -100,8 +99,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("usable");
         QTest::newRow("blanks only") << "   "
                                      << "\t " << false;
-        QTest::newRow("a line break only") << "\n"
-                                           << "GOCSPX-x" << false;
         QTest::newRow("padded") << "  1-x.apps.googleusercontent.com \n"
                                 << "\tGOCSPX-x  " << true;
     }
