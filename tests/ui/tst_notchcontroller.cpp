@@ -60,7 +60,6 @@ private Q_SLOTS:
         QTest::newRow("peek wing") << true << NotchMode::peek << QPoint(150, 10) << false;
         QTest::newRow("peek, 4 inside the right edge") << true << NotchMode::peek << QPoint(86, 10) << true;
         QTest::newRow("peek, 3 inside the right edge") << true << NotchMode::peek << QPoint(87, 10) << false;
-        QTest::newRow("peek, 4 inside the left edge") << true << NotchMode::peek << QPoint(-86, 10) << true;
         QTest::newRow("alert, the notch's last row") << true << NotchMode::alert << QPoint(0, 23) << true;
         QTest::newRow("alert, the banner below") << true << NotchMode::alert << QPoint(0, 40) << false;
     }
