@@ -144,7 +144,6 @@ private slots:
             Slot{utc("2024-04-02T12:00:00Z"), utc("2024-04-02T12:45:00Z")}, {});
         row("a move by less than a second", "Dentist", "2024-04-02T12:00:00Z", {},
             Slot{utc("2024-04-02T12:00:00.900Z"), utc("2024-04-02T12:45:00.900Z")}, {});
-        row("nothing given", "Dentist", "2024-04-02T12:00:00Z", {}, {}, {});
     }
 
     void oneEventChanged() {

@@ -168,8 +168,9 @@ private Q_SLOTS:
         QVERIFY(shows(&view, "1 of 2 calendars"));
     }
 
-    // Hiding a calendar stores it, its events leave the agenda, and showing it brings them back.
-    void hidingACalendar() {
+    // Hiding a calendar stores it, its events leave the agenda, and showing it brings them back;
+    // removing the account takes its events and gives the connect card back.
+    void hidingACalendarThenRemovingTheAccount() {
         GoogleWorld w;
         w.signedIn();
         SettingsView& view = w.open(1);
@@ -191,13 +192,7 @@ private Q_SLOTS:
         click(teamToggle);
         QVERIFY(stored().accounts[0].hiddenCalendarIDs.isEmpty());
         QVERIFY(w.waitFor([&] { return w.googleTitles() == QStringList({"Ada's own", "Team sync"}); }));
-    }
 
-    void removingAnAccount() {
-        GoogleWorld w;
-        w.signedIn();
-        SettingsView& view = w.open(1);
-        QVERIFY(w.waitFor([&] { return !w.googleTitles().isEmpty(); }));
         click(control<QPushButton>(&view, "Remove " + ada));
         QVERIFY(stored().accounts.isEmpty());
         QVERIFY(w.googleTitles().isEmpty());
