@@ -46,7 +46,8 @@ void EventStore::forgetFiredAlerts(const QString& eventId) {
 
 void EventStore::showAlert(const MeetingAlert& alert) {
     setAlert(alert);
-    if (m_settings.alertSound() && m_sound)
+    // Sample events are pictures of meetings (the snapshot mode): they stay silent.
+    if (m_settings.alertSound() && m_sound && !m_sampleMode)
         m_sound->play();
     m_alertDismiss->start(alertDuration);
 }

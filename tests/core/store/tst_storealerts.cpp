@@ -130,6 +130,22 @@ private Q_SLOTS:
         QCOMPARE(changes.count(), 0);
     }
 
+    // The sound follows its setting, and sample events (the snapshot mode) never make one.
+    void soundOfAShownAlert() {
+        StoreHarness h;
+        TestableStore& store = h.start();
+        const CalEvent call = meeting(h, "call", "10:01");
+        store.showAlert({call, MeetingAlert::Kind::imminent, store.now()});
+        h.settings->setAlertSound(false);
+        store.showAlert({call, MeetingAlert::Kind::imminent, store.now()});
+        QCOMPARE(h.sound->plays, 1);
+        h.settings->setAlertSound(true);
+        store.installSampleEvents({call});
+        store.showAlert({call, MeetingAlert::Kind::imminent, store.now()});
+        QCOMPARE(h.alerted(), call.id);
+        QCOMPARE(h.sound->plays, 1);
+    }
+
     // Google keeps a meeting's id when it moves: the move must not silence it.
     void rescheduledMeetingAlertsAgain() {
         StoreHarness h;
