@@ -113,8 +113,24 @@ private Q_SLOTS:
         DayCell* today = *found;
         QVERIFY(today->isSelected());
 
-        QCOMPARE(today->dotColors(),
-                 (QList<QColor>{events[0].color, events[1].color, events[2].color, events[3].color}));
+        QImage image(today->size() * 2, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(2);
+        image.fill(Qt::black);
+        today->render(&image);
+        // Along the middle of the dots' row: four coloured runs, each the colour of its event.
+        const int y = (today->height() - 2 - 2) * 2;
+        QList<QColor> runs;
+        bool inside = false;
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            const bool coloured = pixel.saturation() > 128 && pixel.value() > 200;
+            if (coloured && !inside)
+                runs << pixel;
+            inside = coloured;
+        }
+        QCOMPARE(runs.size(), 4);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(std::abs(runs[i].hue() - events[i].color.hue()) < 12, qPrintable(QString::number(i)));
         DayCell* later = *(found + 2);
         QVERIFY(later->dotColors().isEmpty());
         QCOMPARE(later->height(), today->height()); // a day without dots keeps the height
