@@ -23,6 +23,11 @@ LocalCalendars::Options watchedDefault() {
     return options;
 }
 
+QList<LocalCalendar> without(QList<LocalCalendar> calendars, const QSet<QString>& excludedIds) {
+    calendars.removeIf([&](const LocalCalendar& c) { return excludedIds.contains(c.id); });
+    return calendars;
+}
+
 } // namespace
 
 CalendarStore::CalendarStore(QObject* parent)
@@ -74,11 +79,6 @@ void CalendarStore::reloadCalendars() {
     }
 }
 
-CalEvent CalendarStore::build(const LocalOccurrence& occurrence,
-                              const QList<LocalCalendar>& calendars) const {
-    return buildEvent(occurrence, calendars, m_ownAddresses);
-}
-
 CalEvent CalendarStore::buildEvent(const LocalOccurrence& occurrence, const QList<LocalCalendar>& calendars,
                                    const QStringList& ownAddresses) {
     auto it = std::find_if(calendars.begin(), calendars.end(),
@@ -103,17 +103,11 @@ QList<CalEvent> CalendarStore::buildEvents(const QList<LocalOccurrence>& occurre
     return out;
 }
 
-QList<LocalCalendar> CalendarStore::visibleCalendars(const QSet<QString>& excludedCalendarIds) {
-    QList<LocalCalendar> visible = m_backend->calendars();
-    visible.removeIf([&](const LocalCalendar& c) { return excludedCalendarIds.contains(c.id); });
-    return visible;
-}
-
 QList<CalEvent> CalendarStore::events(const QDateTime& from, const QDateTime& to,
                                       const QSet<QString>& excludedCalendarIds) {
     if (m_status != CalendarAccess::fullAccess)
         return {};
-    const QList<LocalCalendar> visible = visibleCalendars(excludedCalendarIds);
+    const QList<LocalCalendar> visible = without(m_backend->calendars(), excludedCalendarIds);
     if (visible.isEmpty())
         return {};
     return buildEvents(m_backend->occurrences(from, to, visible), visible, m_ownAddresses);
@@ -124,11 +118,9 @@ QFuture<QList<CalEvent>> CalendarStore::loadEvents(const QDateTime& from, const 
     auto promise = std::make_shared<QPromise<QList<CalEvent>>>();
     QFuture<QList<CalEvent>> future = promise->future();
     promise->start();
-    QList<LocalCalendar> visible;
-    if (m_status == CalendarAccess::fullAccess) {
-        visible = m_calendars;
-        visible.removeIf([&](const LocalCalendar& c) { return excludedCalendarIds.contains(c.id); });
-    }
+    const QList<LocalCalendar> visible = m_status == CalendarAccess::fullAccess
+                                             ? without(m_calendars, excludedCalendarIds)
+                                             : QList<LocalCalendar>();
     if (visible.isEmpty()) {
         promise->addResult(QList<CalEvent>());
         promise->finish();

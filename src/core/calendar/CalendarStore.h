@@ -92,13 +92,11 @@ signals:
     void lastErrorChanged();
 
 private:
-    CalEvent build(const LocalOccurrence& occurrence, const QList<LocalCalendar>& calendars) const;
     static CalEvent buildEvent(const LocalOccurrence& occurrence, const QList<LocalCalendar>& calendars,
                                const QStringList& ownAddresses);
     static QList<CalEvent> buildEvents(const QList<LocalOccurrence>& occurrences,
                                        const QList<LocalCalendar>& calendars,
                                        const QStringList& ownAddresses);
-    QList<LocalCalendar> visibleCalendars(const QSet<QString>& excludedCalendarIds);
     // The occurrence and its calendar, or a GoogleError refusal.
     std::pair<LocalOccurrence, LocalCalendar> editable(const CalEvent& event);
 
