@@ -58,6 +58,11 @@ struct ItemCache {
     QHash<QString, QHash<QString, CachedItem>> folders;
     std::atomic<int> parseCount{0};
 
+    // The cached entry of the item at that path, when it was read at that stamp.
+    std::optional<CachedItem> cached(const QString& path, const FileStamp& stamp);
+    // Caches the entry of the item at that path, leaving the rest of its folder as it is.
+    void keep(const QString& path, CachedItem entry);
+
     // The item as the bytes hold it, read under one budget. Null, with the reason, when it cannot
     // be read safely.
     std::shared_ptr<const ParsedItem> parse(const QByteArray& bytes, const QString& path, QString* problem,

@@ -37,6 +37,24 @@ void sortByStart(QList<LocalOccurrence>& occurrences) {
 
 } // namespace
 
+std::optional<CachedItem> ItemCache::cached(const QString& path, const FileStamp& stamp) {
+    const QFileInfo info(path);
+    const std::lock_guard lock(mutex);
+    const auto folder = folders.constFind(info.absolutePath());
+    if (folder == folders.constEnd())
+        return std::nullopt;
+    const auto it = folder->constFind(info.fileName());
+    if (it == folder->constEnd() || it->stamp != stamp)
+        return std::nullopt;
+    return *it;
+}
+
+void ItemCache::keep(const QString& path, CachedItem entry) {
+    const QFileInfo info(path);
+    const std::lock_guard lock(mutex);
+    folders[info.absolutePath()].insert(info.fileName(), std::move(entry));
+}
+
 std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, const QString& path,
                                                    QString* problem, bool* outOfTime) {
     ++parseCount;
@@ -266,10 +284,7 @@ std::shared_ptr<const ParsedItem>
 LocalCalendars::Private::remember(const QString& path, const QByteArray& bytes, const FileStamp& stamp) {
     QString problem;
     std::shared_ptr<const ParsedItem> parsed = items->parse(bytes, path, &problem);
-    const QFileInfo info(path);
-    const std::lock_guard lock(items->mutex);
-    items->folders[info.absolutePath()].insert(info.fileName(),
-                                               CachedItem{stamp, parsed, problem, {}, {}, {}});
+    items->keep(path, CachedItem{stamp, parsed, problem, {}, {}, {}});
     return parsed;
 }
 
@@ -300,14 +315,7 @@ QList<LocalOccurrence> LocalCalendars::occurrencesOf(const QString& eventIdentif
     const std::optional<FileStamp> stamp = path.isEmpty() ? std::nullopt : ItemFile::stamp(path);
     if (!stamp)
         return {};
-    const QFileInfo info(path);
-    std::optional<CachedItem> entry;
-    {
-        const std::lock_guard lock(d->items->mutex);
-        const QHash<QString, CachedItem> folder = d->items->folders.value(info.absolutePath());
-        if (auto it = folder.constFind(info.fileName()); it != folder.constEnd() && it->stamp == *stamp)
-            entry = *it;
-    }
+    std::optional<CachedItem> entry = d->items->cached(path, *stamp);
     const bool fresh = !entry;
     if (fresh)
         entry = d->items->read(path);
@@ -316,10 +324,8 @@ QList<LocalOccurrence> LocalCalendars::occurrencesOf(const QString& eventIdentif
     QList<LocalOccurrence> found;
     // Only what was read anew is kept: the cached item keeps the agenda's wider range.
     CachedItem expanded = d->items->expand(*entry, path, d->calendarIdOf(path), from, to, found);
-    if (fresh) {
-        const std::lock_guard lock(d->items->mutex);
-        d->items->folders[info.absolutePath()].insert(info.fileName(), std::move(expanded));
-    }
+    if (fresh)
+        d->items->keep(path, std::move(expanded));
     found.removeIf([&](const LocalOccurrence& o) { return o.eventIdentifier != eventIdentifier; });
     sortByStart(found);
     return found;
@@ -352,21 +358,15 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
     if (!stamp)
         return std::nullopt;
     // Only this item is looked at: the rest of its folder's cache stays as the last scan left it.
-    const QFileInfo info(path);
     std::shared_ptr<const ParsedItem> parsed;
-    {
-        const std::lock_guard lock(d->items->mutex);
-        const QHash<QString, CachedItem> folder = d->items->folders.value(info.absolutePath());
-        if (auto it = folder.constFind(info.fileName()); it != folder.constEnd() && it->stamp == *stamp)
-            parsed = it->parsed;
-    }
+    if (const std::optional<CachedItem> entry = d->items->cached(path, *stamp))
+        parsed = entry->parsed;
     if (!parsed) {
         std::optional<CachedItem> entry = d->items->read(path);
         if (!entry)
             return std::nullopt;
         parsed = entry->parsed;
-        const std::lock_guard lock(d->items->mutex);
-        d->items->folders[info.absolutePath()].insert(info.fileName(), std::move(*entry));
+        d->items->keep(path, std::move(*entry));
     }
     // An identifier without a UID names the item's only event; once the item holds more, it names
     // none of them.
