@@ -1,10 +1,10 @@
 #include "core/calendar/ItemJournal.h"
 
 #include "core/model/DebugLog.h"
+#include "core/model/PrivateFile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <atomic>
 #include <bit>
@@ -97,10 +97,6 @@ qint64 steadyMs() {
         .count();
 }
 
-std::optional<FileStamp> currentStamp(const QString& path) {
-    return ItemFile::stamp(path);
-}
-
 // One line of the list of skipped items: kind, size, modification, inode, reason, path (encoded).
 // "skip" lines skip their item; an "interrupted" line waits for a second interruption.
 struct Line {
@@ -172,9 +168,7 @@ struct ItemJournal::Private {
         QByteArray bytes;
         for (const Line& line : std::as_const(onDisk))
             bytes += encode(line);
-        QSaveFile out(listPath());
-        if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
-            out.commit();
+        PrivateFile::write(listPath(), bytes);
         {
             const std::lock_guard lock(listMutex);
             lines = std::move(onDisk);
@@ -266,8 +260,8 @@ ItemJournal::ItemJournal(const QString& folder, std::chrono::milliseconds timeLi
     : d(std::make_unique<Private>()) {
     d->folder = folder;
     d->timeLimit = timeLimit;
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    PrivateFile::makeFolder(folder);
+    PrivateFile::makePrivate(folder);
 
     const QList<std::pair<SlotState, Entry>> found = d->harvest();
     d->update([&](QHash<QString, Line>& list) {
@@ -288,7 +282,7 @@ ItemJournal::ItemJournal(const QString& folder, std::chrono::milliseconds timeLi
         }
         // An item is skipped until its file changes.
         list.removeIf([](const QHash<QString, Line>::iterator it) {
-            return currentStamp(it.key()) != std::optional<FileStamp>(it->entry.stamp);
+            return ItemFile::stamp(it.key()) != std::optional<FileStamp>(it->entry.stamp);
         });
     });
     for (const auto& item : found) {
