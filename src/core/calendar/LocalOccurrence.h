@@ -7,6 +7,13 @@
 
 #include <optional>
 
+// Whether [start, end) belongs to a query of [from, to): it overlaps the range, or, lasting no time
+// at all, starts inside it.
+inline bool overlapsRange(const QDateTime& start, const QDateTime& end, const QDateTime& from,
+                          const QDateTime& to) {
+    return start == end ? start >= from && start < to : start < to && end > from;
+}
+
 // A guest or the organizer of a local event, as written in the item.
 struct LocalParticipant {
     enum class Status { unknown, pending, accepted, declined, tentative, delegated, completed, inProcess };
@@ -48,9 +55,7 @@ struct LocalOccurrence {
 
     // Part of a series: the event repeats, or this is an instance changed on its own.
     bool isRecurring() const { return hasRecurrenceRules || isDetached; }
-    // Whether it belongs to a query of [from, to): it overlaps the range, or, lasting no time at
-    // all, starts inside it.
     bool overlaps(const QDateTime& from, const QDateTime& to) const {
-        return start == end ? start >= from && start < to : start < to && end > from;
+        return overlapsRange(start, end, from, to);
     }
 };

@@ -330,7 +330,7 @@ QList<SeriesInstance> EventSeries::instances(const QDateTime& from, const QDateT
                                              const QTimeZone& userZone, ExpansionBudget& budget) const {
     QList<SeriesInstance> out;
     auto overlaps = [&](const QDateTime& start, const QDateTime& end) {
-        return start == end ? start >= from && start < to : start < to && end > from;
+        return overlapsRange(start, end, from, to);
     };
     if (m_master) {
         if (m_master->repeats()) {

@@ -32,7 +32,7 @@ public:
     DefinedZone& operator=(const DefinedZone&) = delete;
 
     // Absent when libical must not build a zone from it, with the reason: observances that repeat
-    // more often than monthly (an hourly one takes gigabytes), or rules libical cannot expand safely.
+    // more often than yearly (an hourly one takes gigabytes), or rules libical cannot expand safely.
     static std::optional<QString> problem(icalcomponent* vtimezone);
 
     QDateTime toInstant(QDate date, QTime time) const;
