@@ -157,15 +157,13 @@ void AlertBanner::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(QRectF(padding, midY - barHeight / 2, barWidth, barHeight), 2, 2);
 
     const qreal textLeft = padding + barWidth + rowSpacing;
-    const qreal block = m_title.height() + lineGap + m_subtitle.height();
-    const qreal titleBaseline = std::round(midY - block / 2 + m_title.ascent());
+    const auto [titleBaseline, subtitleBaseline] =
+        TextLine::stackedBaselines(m_title, m_subtitle, lineGap, midY);
     qreal x = textLeft;
     if (!m_icon.text().isEmpty()) {
         m_icon.draw(p, x, titleBaseline, Theme::white());
         x += m_icon.width() + iconGap;
     }
     m_title.draw(p, x, titleBaseline, Theme::white());
-    const qreal subtitleBaseline =
-        std::round(titleBaseline + m_title.descent() + lineGap + m_subtitle.ascent());
     m_subtitle.draw(p, textLeft, subtitleBaseline, Theme::white(0.55));
 }

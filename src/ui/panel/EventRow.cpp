@@ -302,10 +302,9 @@ void EventRow::paintEvent(QPaintEvent*) {
     if (m_model.allDay) {
         m_start.draw(p, l.time, Qt::AlignRight, Theme::white());
     } else {
-        const qreal block = m_start.height() + 1 + m_end.height();
-        const qreal startBaseline = std::round(l.time.center().y() - block / 2 + m_start.ascent());
+        const auto [startBaseline, endBaseline] =
+            TextLine::stackedBaselines(m_start, m_end, 1, l.time.center().y());
         m_start.draw(p, l.time.right() - m_start.width(), startBaseline, Theme::white());
-        const qreal endBaseline = std::round(startBaseline + m_start.descent() + 1 + m_end.ascent());
         m_end.draw(p, l.time.right() - m_end.width(), endBaseline, Theme::white(0.45));
     }
 
@@ -314,16 +313,14 @@ void EventRow::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(l.bar, 2, 2);
 
     // Title over subtitle.
-    const qreal block = m_title.height() + 2 + m_subtitleLine.height();
-    const qreal titleBaseline = std::round(l.text.center().y() - block / 2 + m_title.ascent());
+    const auto [titleBaseline, subtitleBaseline] =
+        TextLine::stackedBaselines(m_title, m_subtitleLine, 2, l.text.center().y());
     qreal x = l.text.left();
     if (!m_model.icon.isEmpty()) {
         m_icon.draw(p, x, titleBaseline, Theme::white());
         x += m_icon.width() + 5;
     }
     m_title.draw(p, x, titleBaseline, Theme::white());
-    const qreal subtitleBaseline =
-        std::round(titleBaseline + m_title.descent() + 2 + m_subtitleLine.ascent());
     m_subtitleLine.draw(p, l.text.left(), subtitleBaseline, Theme::white(0.55));
 
     if (m_model.status == Model::Status::live) {

@@ -18,6 +18,8 @@
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 constexpr int switchMs = 200;
@@ -39,16 +41,21 @@ QRect offset(const QRect& rect, Edge edge) {
     return rect;
 }
 
-// Brings `widget` into `target` (in) or takes it out of it (out): a fade, with a slide from or to
-// `edge` over the widget's own size, ease in and out over 0.2 s. `done` runs at the end, unless
-// another transition of the same widget took over first. With animations off everything happens at
-// once.
-void transition(QWidget* widget, const QRect& target, Edge edge, bool in, std::function<void()> done = {}) {
+// Stops the transitions of `widget` that are still running: the one about to start takes over.
+void stopTransitions(QWidget* widget) {
     for (QAbstractAnimation* running : widget->findChildren<QAbstractAnimation*>(
              QLatin1String(transitionName), Qt::FindDirectChildrenOnly)) {
         running->stop();
         running->deleteLater();
     }
+}
+
+// Brings `widget` into `target` (in) or takes it out of it (out): a fade, with a slide from or to
+// `edge` over the widget's own size, ease in and out over 0.2 s. `done` runs at the end, unless
+// another transition of the same widget took over first. With animations off everything happens at
+// once.
+void transition(QWidget* widget, const QRect& target, Edge edge, bool in, std::function<void()> done = {}) {
+    stopTransitions(widget);
     if (!Motion::enabled()) {
         widget->setGraphicsEffect(nullptr);
         widget->setGeometry(target);
@@ -95,6 +102,14 @@ void transition(QWidget* widget, const QRect& target, Edge edge, bool in, std::f
             done();
     });
     group->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+// Takes `widget` out towards `edge` and deletes it once it is gone.
+void retire(QPointer<QWidget> widget, const QRect& target, Edge edge) {
+    transition(widget, target, edge, false, [widget] {
+        if (widget)
+            widget->deleteLater();
+    });
 }
 
 // The agenda's copy of the selected event, or none when no loaded day holds it any more (deleted
@@ -208,13 +223,8 @@ void ExpandedView::refreshBody() {
             }
         } else {
             // Another event: a detail of its own, with nothing carried over from the last one.
-            if (m_detail) {
-                QPointer<QWidget> old = m_detail;
-                transition(old, target, Edge::trailing, false, [old] {
-                    if (old)
-                        old->deleteLater();
-                });
-            }
+            if (m_detail)
+                retire(m_detail, target, Edge::trailing);
             m_detailEvent = event;
             m_detail = views.makeDetail(m_state, m_store, event, this);
             m_detail->hide();
@@ -222,13 +232,8 @@ void ExpandedView::refreshBody() {
             transition(m_detail, target, Edge::trailing, true);
         }
     } else if (m_detail) {
-        QPointer<QWidget> old = m_detail;
-        m_detail = nullptr;
         m_detailEvent.reset();
-        transition(old, target, Edge::trailing, false, [old] {
-            if (old)
-                old->deleteLater();
-        });
+        retire(std::exchange(m_detail, nullptr), target, Edge::trailing);
     }
 
     if (next == Body::quickAdd && !m_quickAdd) {
@@ -237,12 +242,7 @@ void ExpandedView::refreshBody() {
         m_quickAdd->resize(target.size());
         transition(m_quickAdd, target, Edge::bottom, true);
     } else if (next != Body::quickAdd && m_quickAdd) {
-        QPointer<QWidget> old = m_quickAdd;
-        m_quickAdd = nullptr;
-        transition(old, target, Edge::bottom, false, [old] {
-            if (old)
-                old->deleteLater();
-        });
+        retire(std::exchange(m_quickAdd, nullptr), target, Edge::bottom);
     }
 
     const bool agenda = next == Body::agenda;
@@ -266,12 +266,7 @@ void ExpandedView::refreshNudge() {
     if (offered == m_nudgeOffered)
         return;
     m_nudgeOffered = offered;
-    const auto running =
-        m_nudge->findChildren<QAbstractAnimation*>(QLatin1String(transitionName), Qt::FindDirectChildrenOnly);
-    for (QAbstractAnimation* animation : running) {
-        animation->stop();
-        animation->deleteLater();
-    }
+    stopTransitions(m_nudge);
     if (!Motion::enabled()) {
         m_nudge->setGraphicsEffect(nullptr);
         m_nudge->setMaximumHeight(QWIDGETSIZE_MAX);

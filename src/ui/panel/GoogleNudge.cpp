@@ -105,10 +105,8 @@ void GoogleNudge::paintEvent(QPaintEvent*) {
     const qreal midY = box.center().y();
     GoogleCalendarMark::paint(p, QRectF(paddingX, midY - markSide / 2, markSide, markSide), Theme::white());
     const qreal textLeft = paddingX + markSide + spacing;
-    const qreal block = m_title.height() + lineGap + m_description.height();
-    const qreal titleBaseline = std::round(midY - block / 2 + m_title.ascent());
+    const auto [titleBaseline, descriptionBaseline] =
+        TextLine::stackedBaselines(m_title, m_description, lineGap, midY);
     m_title.draw(p, textLeft, titleBaseline, Theme::white());
-    m_description.draw(p, textLeft,
-                       std::round(titleBaseline + m_title.descent() + lineGap + m_description.ascent()),
-                       Theme::white(0.6));
+    m_description.draw(p, textLeft, descriptionBaseline, Theme::white(0.6));
 }

@@ -157,12 +157,8 @@ void HeaderBand::resizeEvent(QResizeEvent*) {
 
 void HeaderBand::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const qreal h = height();
-    // The two lines centred as a block.
-    const qreal block = m_title.height() + lineGap + m_subtitle.height();
-    const qreal titleBaseline = std::round((h - block) / 2 + m_title.ascent());
-    const qreal subtitleBaseline =
-        std::round(titleBaseline + m_title.descent() + lineGap + m_subtitle.ascent());
+    const auto [titleBaseline, subtitleBaseline] =
+        TextLine::stackedBaselines(m_title, m_subtitle, lineGap, height() / 2.0);
     m_title.draw(p, 0, titleBaseline, Theme::white());
     m_subtitle.draw(p, 0, subtitleBaseline, Theme::white(0.55));
 }

@@ -54,18 +54,18 @@ void PeekView::place() {
         return;
     const qreal notchWidth = m_state.geometry().notchSize.width();
     const qreal right = 2 * wingWidth + notchWidth - wingPadding;
-    qreal textRight = right;
+    m_trailingRight = right;
     if (!m_join->isHidden()) {
         const QSize size = m_join->sizeHint();
         m_join->setGeometry(int(right) - size.width(), (height() - size.height()) / 2, size.width(),
                             size.height());
-        textRight = m_join->x() - joinGap;
+        m_trailingRight = m_join->x() - joinGap;
     }
     const qreal titleLeft = wingPadding + dotSide + titleGap;
     m_title.set(m_peek->event.title, wingWidth - titleLeft);
     const qreal trailingLeft = wingWidth + notchWidth;
     const qreal dot = isRunning(*m_peek) ? runningDotSide + runningDotGap : 0;
-    m_trailing.set(m_peek->trailingText(), std::max<qreal>(0, textRight - trailingLeft - dot));
+    m_trailing.set(m_peek->trailingText(), std::max<qreal>(0, m_trailingRight - trailingLeft - dot));
 }
 
 void PeekView::resizeEvent(QResizeEvent*) {
@@ -86,10 +86,7 @@ void PeekView::paintEvent(QPaintEvent*) {
     m_title.draw(p, wingPadding + dotSide + titleGap, m_title.baselineIn(0, h), Theme::white());
 
     const bool running = isRunning(*m_peek);
-    const qreal textRight = m_join->isHidden()
-                                ? 2 * wingWidth + m_state.geometry().notchSize.width() - wingPadding
-                                : m_join->x() - joinGap;
-    const qreal textLeft = textRight - m_trailing.width();
+    const qreal textLeft = m_trailingRight - m_trailing.width();
     if (running) {
         p.setPen(Qt::NoPen);
         p.setBrush(Theme::green());

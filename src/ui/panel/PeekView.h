@@ -47,5 +47,6 @@ private:
     std::optional<PeekInfo> m_peek;
     TextLine m_title;
     TextLine m_trailing;
+    qreal m_trailingRight = 0; // where the countdown ends: before Join, else at the wing's padding
     JoinButton* m_join;
 };

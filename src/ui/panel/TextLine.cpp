@@ -43,6 +43,13 @@ qreal TextLine::baselineIn(qreal top, qreal boxHeight) const {
     return std::round(top + (boxHeight - height()) / 2 + ascent());
 }
 
+std::pair<qreal, qreal> TextLine::stackedBaselines(const TextLine& upper, const TextLine& lower, qreal gap,
+                                                   qreal midY) {
+    const qreal block = upper.height() + gap + lower.height();
+    const qreal first = std::round(midY - block / 2 + upper.ascent());
+    return {first, std::round(first + upper.descent() + gap + lower.ascent())};
+}
+
 void TextLine::draw(QPainter& painter, qreal x, qreal baseline, const QColor& color) const {
     if (m_shown.isEmpty())
         return;

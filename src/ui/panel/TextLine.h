@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <limits>
+#include <utility>
 
 class QPainter;
 
@@ -39,6 +40,10 @@ public:
     // The baseline that centres the line in a box from `top`, `boxHeight` high (on whole pixels, so
     // the text keeps its place from one frame to the next).
     qreal baselineIn(qreal top, qreal boxHeight) const;
+    // The baselines of `upper` over `lower`, `gap` apart, the two centred as one block on `midY` (on
+    // whole pixels, like baselineIn()).
+    static std::pair<qreal, qreal> stackedBaselines(const TextLine& upper, const TextLine& lower, qreal gap,
+                                                    qreal midY);
 
     // Draws the line with its left end at `x` and its baseline at `baseline`.
     void draw(QPainter& painter, qreal x, qreal baseline, const QColor& color) const;

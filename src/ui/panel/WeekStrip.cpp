@@ -24,14 +24,14 @@ constexpr qreal dotSpacing = 2.5;
 
 DayCell::Style DayCell::style(bool selected, bool today, bool hovering) {
     if (selected)
-        return {0.9, Theme::black(), true, Theme::white(), Qt::transparent};
+        return {0.9, Theme::black(), Theme::white(), Qt::transparent};
     const QColor fill = hovering ? Theme::white(0.12) : QColor(Qt::transparent);
     if (today) {
         QColor ring = Theme::accent();
         ring.setAlphaF(0.8f);
-        return {0.45, Theme::accent(), false, fill, ring};
+        return {0.45, Theme::accent(), fill, ring};
     }
-    return {0.45, Theme::white(), false, fill, Qt::transparent};
+    return {0.45, Theme::white(), fill, Qt::transparent};
 }
 
 QString DayCell::weekdayLabel(const QDateTime& day, const Cal& cal) {
@@ -80,15 +80,18 @@ void DayCell::setDay(const QDateTime& day) {
 void DayCell::refresh() {
     const Cal& cal = m_store.cal();
     if (cal.locale() != m_locale) {
-        // The weekday and the number as the new locale writes them.
+        // The weekday and the number as the new locale writes them; setDay() comes back here.
         setDay(m_day);
-        update();
+        return;
     }
     const bool selected = cal.isSameDay(m_day, m_store.selectedDate());
     const bool today = cal.isSameDay(m_day, cal.startOfDay(m_store.now()));
     QList<QColor> colors = dots(m_store.events(m_day));
     if (selected == m_selected && today == m_today && colors == m_dots)
         return;
+    // The selected day's number is bold: its font changes with the selection, never on a repaint.
+    if (selected != m_selected)
+        m_number.setFont(Theme::uiFont(13.5, selected ? QFont::Bold : QFont::Medium));
     m_selected = selected;
     m_today = today;
     m_dots = std::move(colors);
@@ -143,7 +146,6 @@ void DayCell::paintEvent(QPaintEvent*) {
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(circle.adjusted(0.5, 0.5, -0.5, -0.5));
     }
-    m_number.setFont(Theme::uiFont(13.5, s.bold ? QFont::Bold : QFont::Medium));
     m_number.draw(p, circle, Qt::AlignHCenter, s.number);
     y += circleSide + rowSpacing;
 

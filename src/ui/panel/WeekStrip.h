@@ -25,10 +25,9 @@ public:
     // How the day's number is drawn, by whether the day is selected, is today and is under the pointer.
     struct Style {
         qreal weekdayOpacity;
-        QColor number;
-        bool bold;
-        QColor fill; // behind the number; transparent for none
-        QColor ring; // around it; transparent for none
+        QColor number; // bold when selected
+        QColor fill;   // behind the number; transparent for none
+        QColor ring;   // around it; transparent for none
         friend bool operator==(const Style&, const Style&) = default;
     };
     static Style style(bool selected, bool today, bool hovering);
