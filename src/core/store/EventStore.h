@@ -260,6 +260,8 @@ signals:
     // The local events as the calendar folders held them when the last load began are in the
     // agenda, and no load is under way.
     void calendarLoaded();
+    // A merge of the sources has ended in the agenda: published, or equal to the agenda shown.
+    void agendaMerged();
     // After any published change, and when the calendar store's access or calendars changed.
     void changed();
     // previewAlert() asks the panel to collapse so that the alert shows on the bare notch.

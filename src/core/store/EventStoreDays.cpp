@@ -143,6 +143,7 @@ QCoro::Task<> EventStore::mergeSources() {
         setEventsByDay(DayMap::merge(m_googleEvents, m_ekEvents, m_notionEvents, m_cal));
         recomputePeek();
         rebuildPeople();
+        emit agendaMerged();
         co_return;
     }
     // Thousands of events take tens of milliseconds to merge into days and people: that happens on a
@@ -168,19 +169,24 @@ QCoro::Task<> EventStore::mergeSources() {
     if (generation != m_mergeGeneration) {
         // A newer merge holds what this one would have published, and more: wait for it.
         while (self && m_publishedGeneration < generation) {
-            QCoro::Task<bool> published = Tasks::signalOrGone(this, &EventStore::eventsByDayChanged);
+            QCoro::Task<bool> published = Tasks::signalOrGone(this, &EventStore::agendaMerged);
             co_await published;
         }
         co_return;
     }
     m_publishedGeneration = generation;
-    ReadingThreads::release(std::exchange(m_eventsByDay, {}));
-    setEventsByDay(std::move(merged.days));
+    // Compared with the agenda shown, which publishes only a change; whichever of the two is no longer
+    // shown is then freed on a reading thread.
+    EventsByDay shown = m_eventsByDay;
+    setEventsByDay(merged.days);
+    ReadingThreads::release(std::move(shown));
+    ReadingThreads::release(std::move(merged.days));
     recomputePeek();
     if (merged.recentInvitees == m_settings.recentInvitees() && merged.ownAddresses == m_ownAddresses)
         setKnownPeople(std::move(merged.people));
     else
         rebuildPeople();
+    emit agendaMerged();
 }
 
 void EventStore::installSampleEvents(const QList<CalEvent>& events) {
