@@ -1,6 +1,7 @@
 #include "StoreHarness.h"
 #include "support/TestEvents.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace TestEvents;
@@ -263,6 +264,13 @@ private Q_SLOTS:
         QCOMPARE(today.size(), 40);
         QVERIFY(std::none_of(today.begin(), today.end(), [](const CalEvent& e) { return e.id == "g:1"; }));
         QCOMPARE(today[2].id, QStringLiteral("g:2"));
+
+        // The same agenda merged again publishes nothing.
+        QSignalSpy published(&store, &EventStore::eventsByDayChanged);
+        QSignalSpy merged(&store, &EventStore::agendaMerged);
+        store.showGoogle(store.googleEvents());
+        QVERIFY(merged.wait());
+        QCOMPARE(published.count(), 0);
     }
 
     // Free time on the quarter-hour grid, on loaded days from today on only.
