@@ -238,10 +238,7 @@ struct ItemJournal::Private {
 };
 
 QString ItemJournal::defaultFolder() {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
-    return base + QStringLiteral("/Vorrindel/calendar-journal");
+    return DebugLog::stateFolder() + QStringLiteral("/calendar-journal");
 }
 
 std::shared_ptr<ItemJournal> ItemJournal::open(const QString& folder, std::chrono::milliseconds timeLimit) {

@@ -28,10 +28,7 @@ const State& fixedState() {
     static const State state = [] {
         State s;
         s.enabled = ProcessArguments::contains(QStringLiteral("--debug"));
-        QString base = qEnvironmentVariable("XDG_STATE_HOME");
-        if (base.isEmpty() || !QDir::isAbsolutePath(base))
-            base = QDir::homePath() + QStringLiteral("/.local/state");
-        s.file = base + QStringLiteral("/Vorrindel/Vorrindel.log");
+        s.file = stateFolder() + QStringLiteral("/Vorrindel.log");
         return s;
     }();
     return state;
@@ -42,6 +39,13 @@ const State& state() {
 }
 
 } // namespace
+
+QString stateFolder() {
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return base + QStringLiteral("/Vorrindel");
+}
 
 bool enabled() {
     return state().enabled;

@@ -16,7 +16,9 @@ namespace DebugLog {
 
 // Fixed on first use from the process arguments.
 bool enabled();
-// $XDG_STATE_HOME/Vorrindel/Vorrindel.log (default ~/.local/state/Vorrindel/Vorrindel.log).
+// The app's state folder: $XDG_STATE_HOME/Vorrindel (default ~/.local/state/Vorrindel).
+QString stateFolder();
+// Vorrindel.log in the state folder.
 QString filePath();
 // Writes one line: the time in UTC ("2026-03-02 14:05:09 +0000"), a blank, the message as it is and
 // a line feed; first to standard error, then appended to the file (created 0600, in a folder created
