@@ -10,9 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+namespace QuickAddPaint {
 
-// Where text of `metrics` sits so that its ink is centred on `midY`, on a whole pixel.
 qreal baselineFor(const QFontMetricsF& metrics, qreal midY) {
     return std::round(midY - (metrics.ascent() + metrics.descent()) / 2 + metrics.ascent());
 }
@@ -24,7 +23,10 @@ QPainterPath capsule(const QRectF& bounds) {
     return path;
 }
 
-} // namespace
+} // namespace QuickAddPaint
+
+using QuickAddPaint::baselineFor;
+using QuickAddPaint::capsule;
 
 // ---- ShapeCache
 
