@@ -126,9 +126,7 @@ void InviteeChip::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds(rect());
     m_shape.paint(p, bounds, qHash(m_hovering), [&](QPainter& painter) {
-        QPainterPath shape;
-        shape.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
-        painter.fillPath(shape, Theme::white(m_hovering ? 0.16 : 0.12));
+        painter.fillPath(QuickAddPaint::capsule(bounds), Theme::white(m_hovering ? 0.16 : 0.12));
     });
 
     Avatar::paint(p, QRectF(padLeft, (height() - avatarSize) / 2, avatarSize, avatarSize), m_chip.person);
@@ -141,7 +139,5 @@ void InviteeChip::paintEvent(QPaintEvent*) {
     p.setPen(Theme::white());
     const QString shown =
         metrics.elidedText(m_chip.label, Qt::ElideRight, std::max<qreal>(0, right - x + 0.5));
-    const qreal baseline =
-        std::round(bounds.center().y() - (metrics.ascent() + metrics.descent()) / 2 + metrics.ascent());
-    p.drawText(QPointF(x, baseline), shown);
+    p.drawText(QPointF(x, QuickAddPaint::baselineFor(metrics, bounds.center().y())), shown);
 }

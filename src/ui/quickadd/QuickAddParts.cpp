@@ -10,9 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+namespace QuickAddPaint {
 
-// Where text of `metrics` sits so that its ink is centred on `midY`, on a whole pixel.
 qreal baselineFor(const QFontMetricsF& metrics, qreal midY) {
     return std::round(midY - (metrics.ascent() + metrics.descent()) / 2 + metrics.ascent());
 }
@@ -24,7 +23,10 @@ QPainterPath capsule(const QRectF& bounds) {
     return path;
 }
 
-} // namespace
+} // namespace QuickAddPaint
+
+using QuickAddPaint::baselineFor;
+using QuickAddPaint::capsule;
 
 // ---- ShapeCache
 
@@ -511,13 +513,19 @@ void SameDayList::paintEvent(QPaintEvent*) {
     }
     const qreal rowH = rowHeight();
     const int shown = shownRows();
+    // The fonts of every row, made once a paint.
+    const QFont time = timeFont();
+    const QFontMetricsF timeMetrics(time);
+    const QFont badge = badgeFont();
+    const QFontMetricsF badgeMetrics(badge);
+    const qreal badgeWidth = badgeMetrics.horizontalAdvance(QuickAdd::Text::overlaps) + 10;
+    const QFont titles[] = {titleFont(false), titleFont(true)};
+    const QFontMetricsF titleMetricsOf[] = {QFontMetricsF(titles[0]), QFontMetricsF(titles[1])};
     for (int i = 0; i < shown; ++i) {
         const QuickAdd::DayRow& row = m_rows[i];
         y += spacing;
         const qreal midY = y + rowH / 2;
 
-        const QFont time = timeFont();
-        const QFontMetricsF timeMetrics(time);
         p.setFont(time);
         p.setPen(Theme::white(0.55));
         const QString timeText = timeMetrics.elidedText(row.time, Qt::ElideLeft, timeWidth);
@@ -531,20 +539,15 @@ void SameDayList::paintEvent(QPaintEvent*) {
         p.fillPath(bar, row.color.isValid() ? row.color : Theme::accent());
         x += barWidth + gap;
 
-        qreal badgeWidth = 0;
-        const QFont badge = badgeFont();
-        const QFontMetricsF badgeMetrics(badge);
-        if (row.overlaps)
-            badgeWidth = badgeMetrics.horizontalAdvance(QuickAdd::Text::overlaps) + 10;
-        const QFont title = titleFont(row.overlaps);
-        const QFontMetricsF titleMetrics(title);
-        const qreal room = width() - x - (badgeWidth > 0 ? badgeWidth + gap : 0);
+        const QFont& title = titles[row.overlaps];
+        const QFontMetricsF& titleMetrics = titleMetricsOf[row.overlaps];
+        const qreal room = width() - x - (row.overlaps ? badgeWidth + gap : 0);
         const QString titleText =
             titleMetrics.elidedText(row.title, Qt::ElideRight, std::max<qreal>(0, room));
         p.setFont(title);
         p.setPen(Theme::white());
         p.drawText(QPointF(x, baselineFor(titleMetrics, midY)), titleText);
-        if (badgeWidth > 0) {
+        if (row.overlaps) {
             x += titleMetrics.horizontalAdvance(titleText) + gap;
             const qreal h = std::ceil(badgeMetrics.height()) + 2;
             const QRectF pill(x, midY - h / 2, badgeWidth, h);

@@ -13,10 +13,20 @@
 #include <functional>
 #include <optional>
 
+class QFontMetricsF;
 class QPainter;
+class QPainterPath;
 
 // The pieces quick add builds its rows from: boxes, symbols, capsule buttons, the same-day list and
 // the Google mark. They only paint what they are given; QuickAddView fills them from the model's view.
+
+// Geometry the pieces (and the guest chips) paint with.
+namespace QuickAddPaint {
+// Where text of `metrics` sits so that its ink is centred on `midY`, on a whole pixel.
+qreal baselineFor(const QFontMetricsF& metrics, qreal midY);
+// A rectangle with half-round ends.
+QPainterPath capsule(const QRectF& bounds);
+} // namespace QuickAddPaint
 
 // A shape drawn once into a pixmap and blitted on later paints while its size and look stay the
 // same. Antialiased paths cost the raster engine a rasterizer pass on every paint, and large ones a
