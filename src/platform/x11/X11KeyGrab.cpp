@@ -38,6 +38,18 @@ QList<xcb_keycode_t> keycodesOf(xcb_key_symbols_t* symbols, xcb_keysym_t keysym)
     return codes;
 }
 
+struct KeyboardMap {
+    QList<xcb_keycode_t> codes;
+    uint16_t numLock = XCB_MOD_MASK_2;
+    bool operator==(const KeyboardMap&) const = default;
+};
+
+struct Combo {
+    xcb_keycode_t code = 0;
+    uint16_t modifiers = 0;
+    bool operator==(const Combo&) const = default;
+};
+
 class X11KeyGrab final : public KeyGrab, public QAbstractNativeEventFilter {
 public:
     X11KeyGrab()
@@ -72,18 +84,26 @@ public:
     int grab() override {
         if (!m_connection)
             return -1;
-        releaseKeys();
-        readKeyboard();
-        if (m_keycodes.isEmpty())
-            return -1;
+        const KeyboardMap now = readKeyboard();
+        // Another keyboard announces itself exactly like a new layout. Where "n" and NumLock did not
+        // move, the grab stays as it is: given up and taken again, a press arriving in between would
+        // go to the focused window.
+        if (m_grabbed && now == m_map)
+            return 0;
+        // The new grabs go in before the old ones come out, so that the key is never free.
+        const QList<Combo> held = m_keysHeld ? combos(m_map) : QList<Combo>();
+        m_map = now;
+        const QList<Combo> wanted = combos(m_map);
         QList<xcb_void_cookie_t> cookies;
-        for (const xcb_keycode_t code : std::as_const(m_keycodes)) {
-            for (const uint16_t modifiers : variants())
-                cookies.append(xcb_grab_key_checked(m_connection, 0, m_root, modifiers, code,
-                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        for (const Combo& combo : wanted)
+            cookies.append(xcb_grab_key_checked(m_connection, 0, m_root, combo.modifiers, combo.code,
+                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        for (const Combo& combo : held) {
+            if (!wanted.contains(combo))
+                xcb_ungrab_key(m_connection, combo.code, m_root, combo.modifiers);
         }
-        m_keysHeld = true;
-        int status = 0;
+        m_keysHeld = !wanted.isEmpty();
+        int status = wanted.isEmpty() ? -1 : 0;
         for (const xcb_void_cookie_t& cookie : std::as_const(cookies)) {
             if (xcb_generic_error_t* error = xcb_request_check(m_connection, cookie)) {
                 if (status == 0)
@@ -91,9 +111,11 @@ public:
                 std::free(error);
             }
         }
+        xcb_flush(m_connection);
         if (status != 0) {
             // Half a grab would work with NumLock on and not off: all variants or none.
             releaseKeys();
+            m_grabbed = false;
             return status;
         }
         m_grabbed = true;
@@ -123,9 +145,9 @@ public:
             // The release may come with the modifiers already let go, and to the panel once it has
             // the keyboard: any release of the key ends the press.
             const auto* key = reinterpret_cast<const xcb_key_release_event_t*>(event);
-            if (m_grabbed && m_keycodes.contains(key->detail))
+            if (m_grabbed && m_map.codes.contains(key->detail))
                 m_repeat.release(key->time);
-            return m_grabbed && key->event == m_root && m_keycodes.contains(key->detail);
+            return m_grabbed && key->event == m_root && m_map.codes.contains(key->detail);
         }
         if (kind == XCB_MAPPING_NOTIFY) {
             if (reinterpret_cast<const xcb_mapping_notify_event_t*>(event)->request != XCB_MAPPING_POINTER)
@@ -152,49 +174,55 @@ private:
         return screens.data->root;
     }
 
-    QList<uint16_t> variants() const {
-        return {controlAlt, uint16_t(controlAlt | XCB_MOD_MASK_LOCK), uint16_t(controlAlt | m_numLock),
-                uint16_t(controlAlt | XCB_MOD_MASK_LOCK | m_numLock)};
+    // Ctrl+Alt on the key, with CapsLock and NumLock in each state.
+    static QList<Combo> combos(const KeyboardMap& map) {
+        QList<Combo> list;
+        for (const xcb_keycode_t code : map.codes) {
+            for (const uint16_t lock : {uint16_t(0), uint16_t(XCB_MOD_MASK_LOCK)}) {
+                for (const uint16_t numLock : {uint16_t(0), map.numLock})
+                    list.append({code, uint16_t(controlAlt | lock | numLock)});
+            }
+        }
+        return list;
     }
 
     bool isHotKey(const xcb_key_press_event_t* key) const {
-        const uint16_t modifiers = key->state & 0xff & ~(XCB_MOD_MASK_LOCK | m_numLock);
-        return modifiers == controlAlt && m_keycodes.contains(key->detail);
+        const uint16_t modifiers = key->state & 0xff & ~(XCB_MOD_MASK_LOCK | m_map.numLock);
+        return modifiers == controlAlt && m_map.codes.contains(key->detail);
     }
 
     // The keys that type "n" and the modifier that NumLock sets, as the keyboard is mapped now.
-    void readKeyboard() {
+    KeyboardMap readKeyboard() const {
+        KeyboardMap map;
         xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_connection);
         if (!symbols)
-            return;
-        m_keycodes = keycodesOf(symbols, keysymN);
+            return map;
+        map.codes = keycodesOf(symbols, keysymN);
         const QList<xcb_keycode_t> numLockKeys = keycodesOf(symbols, keysymNumLock);
         xcb_key_symbols_free(symbols);
 
-        m_numLock = XCB_MOD_MASK_2;
         xcb_get_modifier_mapping_reply_t* mapping =
             xcb_get_modifier_mapping_reply(m_connection, xcb_get_modifier_mapping(m_connection), nullptr);
         if (!mapping)
-            return;
+            return map;
         const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mapping);
         const int perModifier = mapping->keycodes_per_modifier;
         for (int modifier = 0; modifier < 8; ++modifier) {
             for (int i = 0; i < perModifier; ++i) {
                 if (numLockKeys.contains(codes[modifier * perModifier + i]))
-                    m_numLock = uint16_t(1u << modifier);
+                    map.numLock = uint16_t(1u << modifier);
             }
         }
         std::free(mapping);
+        return map;
     }
 
     void releaseKeys() {
         if (!m_connection || !m_keysHeld)
             return;
         m_keysHeld = false;
-        for (const xcb_keycode_t code : std::as_const(m_keycodes)) {
-            for (const uint16_t modifiers : variants())
-                xcb_ungrab_key(m_connection, code, m_root, modifiers);
-        }
+        for (const Combo& combo : combos(m_map))
+            xcb_ungrab_key(m_connection, combo.code, m_root, combo.modifiers);
         xcb_flush(m_connection);
     }
 
@@ -217,10 +245,9 @@ private:
     xcb_connection_t* m_connection = nullptr;
     xcb_window_t m_root = XCB_NONE;
     uint8_t m_xkbEvent = 0;
-    QList<xcb_keycode_t> m_keycodes;
-    uint16_t m_numLock = XCB_MOD_MASK_2;
+    KeyboardMap m_map;
     bool m_grabbed = false;
-    bool m_keysHeld = false; // grabs asked of the server for m_keycodes and variants(), taken or not
+    bool m_keysHeld = false; // grabs asked of the server for combos(m_map), taken or not
     bool m_filterInstalled = false;
     bool m_regrabPending = false;
     KeyRepeatFilter m_repeat;
