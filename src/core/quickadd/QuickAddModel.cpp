@@ -81,8 +81,9 @@ void QuickAddModel::appear() {
         consumePrefill();
     QPointer self(this);
     m_escape = m_panel.handleEscape([self] { return self && self->isOpen() && self->dismissOverlays(); });
+    // Unless the user has already put the keyboard somewhere (the guests button, a click in a field).
     QTimer::singleShot(focusDelayMs, this, [this] {
-        if (isOpen())
+        if (isOpen() && !m_state.focus)
             requestFocus(Field::main);
     });
 }
