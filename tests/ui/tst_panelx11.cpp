@@ -217,6 +217,8 @@ private Q_SLOTS:
         second.start(qEnvironmentVariable("VORRINDEL_BINARY"), {"vorrindel://open"});
         QVERIFY(second.waitForFinished(timeout));
         QTRY_COMPARE_WITH_TIMEOUT(panelFrame(), expanded, timeout);
+        // Once it has grown: while it grows, the empty day's "Add an event" passes under the point.
+        QTRY_COMPARE_WITH_TIMEOUT(shapeExtents().height(), 410, timeout);
 
         xdotool({"mousemove", "640", "200", "click", "1"});
         QTest::qWait(300);
