@@ -235,10 +235,8 @@ private:
             m_regrabPending = false;
             if (!m_grabbed)
                 return;
-            if (const int status = grab(); status != 0) {
-                m_grabbed = false;
+            if (const int status = grab(); status != 0)
                 DebugLog::log([status] { return QStringLiteral("hotkey register failed: %1").arg(status); });
-            }
         });
     }
 
