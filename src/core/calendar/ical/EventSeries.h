@@ -16,7 +16,7 @@
 class IcalFile;
 
 // How long an event lasts: nominal days (which keep the local hour across daylight-saving changes),
-// then exact seconds. Never more than `longest`.
+// then exact seconds. Never more than `longestDays` in all.
 struct EventLength {
     // A century: whatever an item claims beyond it is a mistake or an attack, and would carry the
     // end of the event past what dates can hold.
