@@ -109,7 +109,8 @@ private:
     class DateIndex {
     public:
         void add(const ItemTime& time, qsizetype index);
-        // The first index added whose time names the same instance as `time` (sameOccurrence), or -1.
+        // The lowest index whose time names the same instance as `time` (sameOccurrence), or -1. A
+        // later add replaces an earlier one of the same key: add from the highest index down.
         qsizetype find(const ItemTime& time) const;
 
     private:
