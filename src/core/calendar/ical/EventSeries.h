@@ -16,7 +16,7 @@
 class IcalFile;
 
 // How long an event lasts: nominal days (which keep the local hour across daylight-saving changes),
-// then exact seconds. Never more than `longest`.
+// then exact seconds. Never more than `longestDays` in all.
 struct EventLength {
     // A century: whatever an item claims beyond it is a mistake or an attack, and would carry the
     // end of the event past what dates can hold.
@@ -109,7 +109,8 @@ private:
     class DateIndex {
     public:
         void add(const ItemTime& time, qsizetype index);
-        // The first index added whose time names the same instance as `time` (sameOccurrence), or -1.
+        // The lowest index whose time names the same instance as `time` (sameOccurrence), or -1. A
+        // later add replaces an earlier one of the same key: add from the highest index down.
         qsizetype find(const ItemTime& time) const;
 
     private:

@@ -249,27 +249,26 @@ IcalZone IcalZoneResolver::resolve(const QByteArray& tzid, icalcomponent* vcalen
         const QByteArray key(text);
         icalmemory_free_buffer(text);
         std::optional<std::shared_ptr<const DefinedZone>> known;
+        bool full = false;
         {
             const std::lock_guard lock(m_mutex);
             if (auto it = m_defined.constFind(key); it != m_defined.constEnd())
                 known = *it;
+            else
+                full = m_defined.size() >= maxDefinedZones;
         }
-        if (!known) {
+        if (full) {
+            DebugLog::log([&] {
+                return QStringLiteral("calendar: time zone %1 refused (items define more than %2 zones); "
+                                      "its times read as local")
+                    .arg(QString::fromUtf8(tzid))
+                    .arg(maxDefinedZones);
+            });
+            known = std::shared_ptr<const DefinedZone>();
+        } else if (!known) {
             // Built unlocked: two threads may both build it, and the first one stays.
             std::shared_ptr<const DefinedZone> zone;
-            bool full = false;
-            {
-                const std::lock_guard lock(m_mutex);
-                full = m_defined.size() >= maxDefinedZones;
-            }
-            if (full)
-                DebugLog::log([&] {
-                    return QStringLiteral("calendar: time zone %1 refused (items define more than %2 zones); "
-                                          "its times read as local")
-                        .arg(QString::fromUtf8(tzid))
-                        .arg(maxDefinedZones);
-                });
-            else if (const std::optional<QString> problem = DefinedZone::problem(vtz))
+            if (const std::optional<QString> problem = DefinedZone::problem(vtz))
                 DebugLog::log([&] {
                     return QStringLiteral("calendar: time zone %1 refused (%2); its times read as local")
                         .arg(QString::fromUtf8(tzid), *problem);
@@ -277,10 +276,7 @@ IcalZone IcalZoneResolver::resolve(const QByteArray& tzid, icalcomponent* vcalen
             else
                 zone = std::make_shared<const DefinedZone>(vtz);
             const std::lock_guard lock(m_mutex);
-            if (full)
-                known = std::shared_ptr<const DefinedZone>();
-            else
-                known = *m_defined.insert(key, m_defined.value(key, zone));
+            known = *m_defined.insert(key, m_defined.value(key, zone));
         }
         if (*known)
             return IcalZone::defined(*known, tzid);

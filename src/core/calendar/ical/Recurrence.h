@@ -70,10 +70,6 @@ public:
     void startsIn(const ItemTime& start, const QDateTime& from, const QDateTime& to,
                   const QTimeZone& userZone, ExpansionBudget& budget, QList<ItemTime>& out) const;
 
-    icalrecurrencetype_frequency frequency() const { return m_rule.freq; }
-    // Whether libical steps this rule (false: plain arithmetic here).
-    bool usesLibical() const { return m_engine == Engine::libical; }
-
 private:
     enum class Engine { daily, weekly, subDaily, libical };
     enum class Until { none, date, wallClock, instant };
