@@ -30,6 +30,15 @@ void logSkipped(const QString& path, const QString& problem) {
     DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: %2").arg(path, problem); });
 }
 
+// Appends the list; an empty one (as every caller's is) shares it instead of copying it, so that a
+// load copies each cached occurrence once, into its result.
+void appendAll(QList<LocalOccurrence>& to, const QList<LocalOccurrence>& from) {
+    if (to.isEmpty())
+        to = from;
+    else
+        to.append(from);
+}
+
 void sortByStart(QList<LocalOccurrence>& occurrences) {
     std::stable_sort(occurrences.begin(), occurrences.end(),
                      [](const LocalOccurrence& a, const LocalOccurrence& b) { return a.start < b.start; });
@@ -133,7 +142,7 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
         return entry;
     if (entry.occurrences && entry.from <= from && to <= entry.to) {
         if (entry.from == from && entry.to == to) {
-            occurrences.append(*entry.occurrences);
+            appendAll(occurrences, *entry.occurrences);
         } else {
             for (const LocalOccurrence& o : *entry.occurrences) {
                 if (o.overlaps(from, to))
@@ -190,7 +199,7 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
     entry.from = from;
     entry.to = to;
     entry.occurrences = found;
-    occurrences.append(*found);
+    appendAll(occurrences, *found);
     return entry;
 }
 
