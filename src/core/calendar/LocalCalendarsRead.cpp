@@ -172,26 +172,27 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
         }
         timedOut = scope && scope->timedOut();
     }
-    if (budget.exhausted() && !budget.outOfSteps() && !timedOut) {
+    if (timedOut || budget.outOfSteps()) {
+        // Skipped until the file changes (the journal noted one that timed out already).
+        if (journal && !timedOut)
+            journal->skip(path, entry.stamp, tooCostlyToExpand);
+        entry.parsed = nullptr;
+        entry.occurrences.reset();
+        entry.problem = tooCostlyToExpand;
+        logSkipped(path, entry.problem);
+        return entry;
+    }
+    if (budget.exhausted()) {
         // Out of time only: skipped by this query, expanded again by the next.
         entry.occurrences.reset();
         entry.problem = tooCostlyToExpand;
         logSkipped(path, entry.problem);
         return entry;
     }
-    if (!budget.exhausted() && !timedOut && found->size() > maxOccurrences) {
+    if (found->size() > maxOccurrences) {
         // Skipped by this query only: a narrower range may hold few enough.
         entry.occurrences.reset();
         entry.problem = QStringLiteral("more than %1 occurrences in the range").arg(maxOccurrences);
-        logSkipped(path, entry.problem);
-        return entry;
-    }
-    if (budget.exhausted() || timedOut) {
-        if (journal && !timedOut)
-            journal->skip(path, entry.stamp, tooCostlyToExpand);
-        entry.parsed = nullptr;
-        entry.occurrences.reset();
-        entry.problem = tooCostlyToExpand;
         logSkipped(path, entry.problem);
         return entry;
     }
