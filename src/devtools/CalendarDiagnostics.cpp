@@ -5,9 +5,10 @@
 #include "core/model/UserCal.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 
-#include <algorithm>
+#include <utility>
 
 namespace CalendarDiagnostics {
 namespace {
@@ -43,11 +44,15 @@ QString report(LocalCalendars& calendars, const Clock& clock, const Cal& cal) {
         // The other windows lie inside the wide one: one read of the folders answers all of them.
         const QList<LocalOccurrence> wide =
             all.isEmpty() ? QList<LocalOccurrence>() : calendars.occurrences(wideStart, wideEnd, all);
-        auto count = [&](const LocalCalendar& calendar, const QDateTime& from, const QDateTime& to) {
-            return std::count_if(wide.begin(), wide.end(), [&](const LocalOccurrence& o) {
-                return o.calendarId == calendar.id && o.overlaps(from, to);
-            });
-        };
+        // The counts of every calendar, in one pass: this week's, then the wide window's.
+        QHash<QString, std::pair<qsizetype, qsizetype>> counts;
+        for (const LocalOccurrence& o : wide) {
+            std::pair<qsizetype, qsizetype>& count = counts[o.calendarId];
+            if (o.overlaps(now, weekEnd))
+                ++count.first;
+            if (o.overlaps(wideStart, wideEnd))
+                ++count.second;
+        }
 
         // The list comes in calendar order: by source title, then title. Equal source titles are
         // neighbours, so each run of them is one account.
@@ -57,23 +62,27 @@ QString report(LocalCalendars& calendars, const Clock& clock, const Cal& cal) {
             for (; i < all.size() && all[i].sourceTitle == source; ++i) {
                 lines.append(QStringLiteral("  - ") + all[i].title + kDash +
                              QStringLiteral("%1 in the next 7 days, %2 between -60 and +120 days")
-                                 .arg(count(all[i], now, weekEnd))
-                                 .arg(count(all[i], wideStart, wideEnd)));
+                                 .arg(counts.value(all[i].id).first)
+                                 .arg(counts.value(all[i].id).second));
             }
         }
 
+        // The titles of the calendars whose events count as upcoming, by identifier.
+        QHash<QString, QString> upcomingTitles;
+        for (const LocalCalendar& calendar : all) {
+            if (countsAsUpcoming(calendar, cal.locale()))
+                upcomingTitles.insert(calendar.id, calendar.title);
+        }
         QStringList upcoming;
         for (const LocalOccurrence& o : wide) {
             if (upcoming.size() == 3)
                 break;
-            const auto calendar = std::find_if(all.begin(), all.end(),
-                                               [&](const LocalCalendar& c) { return c.id == o.calendarId; });
-            if (calendar == all.end() || !countsAsUpcoming(*calendar, cal.locale()) ||
-                !o.overlaps(now, wideEnd))
+            const auto title = upcomingTitles.constFind(o.calendarId);
+            if (title == upcomingTitles.constEnd() || !o.overlaps(now, wideEnd))
                 continue;
             upcoming.append(cal.locale().toString(cal.inZone(o.start), QStringLiteral("ddd d MMM, h:mm AP")) +
                             kDash + o.title.value_or(QStringLiteral("(untitled)")) + QStringLiteral(" [") +
-                            calendar->title + QLatin1Char(']'));
+                            *title + QLatin1Char(']'));
         }
         lines.append(QStringLiteral("next upcoming: ") +
                      (upcoming.isEmpty() ? QStringLiteral("none") : upcoming.join(QStringLiteral("; "))));

@@ -150,7 +150,7 @@ struct ItemJournal::Private {
     QString listPath() const { return folder + QStringLiteral("/skipped"); }
 
     // Runs `change` on the list as it is on disk now, under a lock shared with other processes,
-    // and writes it back. Also takes the list into memory.
+    // and writes it back when `change` says it changed it. Also takes the list into memory.
     template <typename F> void update(F change) {
         const int lockFd = ::open(QFile::encodeName(folder + QStringLiteral("/lock")).constData(),
                                   O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -164,11 +164,12 @@ struct ItemJournal::Private {
                     onDisk.insert(line->entry.path, *line);
             }
         }
-        change(onDisk);
-        QByteArray bytes;
-        for (const Line& line : std::as_const(onDisk))
-            bytes += encode(line);
-        PrivateFile::write(listPath(), bytes);
+        if (change(onDisk)) {
+            QByteArray bytes;
+            for (const Line& line : std::as_const(onDisk))
+                bytes += encode(line);
+            PrivateFile::write(listPath(), bytes);
+        }
         {
             const std::lock_guard lock(listMutex);
             lines = std::move(onDisk);
@@ -230,7 +231,10 @@ struct ItemJournal::Private {
                               timedOutReason};
                 lock.unlock();
                 DebugLog::log([&] { return QStringLiteral("calendar: %1: %2").arg(e.path, e.reason); });
-                update([&](QHash<QString, Line>& list) { list.insert(e.path, Line{"skip", e}); });
+                update([&](QHash<QString, Line>& list) {
+                    list.insert(e.path, Line{"skip", e});
+                    return true;
+                });
                 lock.lock();
             }
         }
@@ -278,9 +282,11 @@ ItemJournal::ItemJournal(const QString& folder, std::chrono::milliseconds timeLi
             list.insert(entry.path, line);
         }
         // An item is skipped until its file changes.
-        list.removeIf([](const QHash<QString, Line>::iterator it) {
+        const qsizetype gone = list.removeIf([](const QHash<QString, Line>::iterator it) {
             return ItemFile::stamp(it.key()) != std::optional<FileStamp>(it->entry.stamp);
         });
+        // Most starts find nothing new: the list stays as it is on disk, not written again.
+        return !found.isEmpty() || gone > 0;
     });
     for (const auto& item : found) {
         const QString& path = item.second.path;
@@ -346,7 +352,10 @@ QList<ItemJournal::Entry> ItemJournal::skipped() const {
 }
 
 void ItemJournal::skip(const QString& path, const FileStamp& stamp, const QString& reason) {
-    d->update([&](QHash<QString, Line>& list) { list.insert(path, Line{"skip", {path, stamp, reason}}); });
+    d->update([&](QHash<QString, Line>& list) {
+        list.insert(path, Line{"skip", {path, stamp, reason}});
+        return true;
+    });
 }
 
 ItemJournal::Scope ItemJournal::begin(const QString& path, const FileStamp& stamp) {

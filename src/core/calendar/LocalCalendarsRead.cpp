@@ -30,6 +30,15 @@ void logSkipped(const QString& path, const QString& problem) {
     DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: %2").arg(path, problem); });
 }
 
+// Appends the list; an empty one (as every caller's is) shares it instead of copying it, so that a
+// load copies each cached occurrence once, into its result.
+void appendAll(QList<LocalOccurrence>& to, const QList<LocalOccurrence>& from) {
+    if (to.isEmpty())
+        to = from;
+    else
+        to.append(from);
+}
+
 void sortByStart(QList<LocalOccurrence>& occurrences) {
     std::stable_sort(occurrences.begin(), occurrences.end(),
                      [](const LocalOccurrence& a, const LocalOccurrence& b) { return a.start < b.start; });
@@ -133,7 +142,7 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
         return entry;
     if (entry.occurrences && entry.from <= from && to <= entry.to) {
         if (entry.from == from && entry.to == to) {
-            occurrences.append(*entry.occurrences);
+            appendAll(occurrences, *entry.occurrences);
         } else {
             for (const LocalOccurrence& o : *entry.occurrences) {
                 if (o.overlaps(from, to))
@@ -163,21 +172,8 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
         }
         timedOut = scope && scope->timedOut();
     }
-    if (budget.exhausted() && !budget.outOfSteps() && !timedOut) {
-        // Out of time only: skipped by this query, expanded again by the next.
-        entry.occurrences.reset();
-        entry.problem = tooCostlyToExpand;
-        logSkipped(path, entry.problem);
-        return entry;
-    }
-    if (!budget.exhausted() && !timedOut && found->size() > maxOccurrences) {
-        // Skipped by this query only: a narrower range may hold few enough.
-        entry.occurrences.reset();
-        entry.problem = QStringLiteral("more than %1 occurrences in the range").arg(maxOccurrences);
-        logSkipped(path, entry.problem);
-        return entry;
-    }
-    if (budget.exhausted() || timedOut) {
+    if (timedOut || budget.outOfSteps()) {
+        // Skipped until the file changes (the journal noted one that timed out already).
         if (journal && !timedOut)
             journal->skip(path, entry.stamp, tooCostlyToExpand);
         entry.parsed = nullptr;
@@ -186,11 +182,25 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
         logSkipped(path, entry.problem);
         return entry;
     }
+    if (budget.exhausted()) {
+        // Out of time only: skipped by this query, expanded again by the next.
+        entry.occurrences.reset();
+        entry.problem = tooCostlyToExpand;
+        logSkipped(path, entry.problem);
+        return entry;
+    }
+    if (found->size() > maxOccurrences) {
+        // Skipped by this query only: a narrower range may hold few enough.
+        entry.occurrences.reset();
+        entry.problem = QStringLiteral("more than %1 occurrences in the range").arg(maxOccurrences);
+        logSkipped(path, entry.problem);
+        return entry;
+    }
     entry.problem.clear();
     entry.from = from;
     entry.to = to;
     entry.occurrences = found;
-    occurrences.append(*found);
+    appendAll(occurrences, *found);
     return entry;
 }
 
