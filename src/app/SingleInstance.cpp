@@ -22,6 +22,10 @@ QString socketPath(const QString& folder) {
     return folder + QStringLiteral("/vorrindel.socket");
 }
 
+QString lockPath(const QString& folder) {
+    return folder + QStringLiteral("/vorrindel.lock");
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(QString folder, std::chrono::milliseconds answerTimeout, QObject* parent)
@@ -49,11 +53,14 @@ QString SingleInstance::defaultFolder() {
 SingleInstance::Role SingleInstance::claimOrForward(const QStringList& requests) {
     if (m_folder.isEmpty())
         return Role::First;
-    m_lock = std::make_unique<QLockFile>(m_folder + QStringLiteral("/vorrindel.lock"));
+    m_lock = std::make_unique<QLockFile>(lockPath(m_folder));
     // A lock left by a process that no longer runs is taken over; a live owner's never is.
     m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
+    if (m_lock->tryLock(0)) {
+        // QLockFile creates the file for everyone to read (0666 less the umask).
+        PrivateFile::makePrivate(lockPath(m_folder));
         return Role::First;
+    }
     m_lock.reset();
 
     QByteArray message;

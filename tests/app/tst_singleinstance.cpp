@@ -88,6 +88,7 @@ private Q_SLOTS:
         QVERIFY(running.listen());
         QSignalSpy requests(&running, &SingleInstance::requestsReceived);
         QCOMPARE(TestFiles::mode(m_home->runtimeDir() + "/vorrindel.socket") & 077, 0u);
+        QCOMPARE(TestFiles::mode(m_home->runtimeDir() + "/vorrindel.lock"), 0600u);
 
         QLocalSocket sender;
         sender.connectToServer(m_home->runtimeDir() + "/vorrindel.socket");

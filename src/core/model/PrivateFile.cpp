@@ -55,9 +55,15 @@ bool makeFolder(const QString& path) {
 bool makePrivate(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     struct stat st;
-    if (::stat(native.constData(), &st) != 0)
+    if (::lstat(native.constData(), &st) != 0)
         return errno == ENOENT;
-    return (st.st_mode & 077) == 0 || ::chmod(native.constData(), st.st_mode & 07700) == 0;
+    // A link may lead anywhere, to a system file when run as root: its target is not ours to change.
+    if (S_ISLNK(st.st_mode))
+        return false;
+    if ((st.st_mode & 077) == 0)
+        return true;
+    // Not following links here either: one may have taken the file's place since the lstat.
+    return ::fchmodat(AT_FDCWD, native.constData(), st.st_mode & 07700, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool createPrivate(const QString& path) {
@@ -106,8 +112,8 @@ QString write(const QString& path, const QByteArray& content, unsigned permissio
 
 bool append(const QString& path, const QByteArray& content) {
     makeFolder(QFileInfo(path).absolutePath());
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
     const bool ok = writeAll(fd, content);
@@ -118,9 +124,10 @@ QString keepAside(const QString& path) {
     QString aside = path + QStringLiteral(".unreadable");
     for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
         aside = path + QStringLiteral(".unreadable-") + QString::number(n);
+    // rename() moves a link itself, never what it points to; makePrivate() leaves a link alone.
     if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0)
         return QString();
-    ::chmod(QFile::encodeName(aside).constData(), 0600);
+    makePrivate(aside);
     return aside;
 }
 

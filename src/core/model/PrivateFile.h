@@ -12,7 +12,8 @@ namespace PrivateFile {
 bool makeFolder(const QString& path);
 
 // Takes the group's and others' permissions away from an existing file or folder, such as a folder
-// an earlier version created 0755. True when none are left, also when there is no such path.
+// an earlier version created 0755. True when none are left, also when there is no such path. A
+// symbolic link is never followed nor changed: false for a link.
 bool makePrivate(const QString& path);
 
 // Creates the file empty with permissions 0600 when it does not exist, else makes it private as
@@ -22,18 +23,20 @@ bool createPrivate(const QString& path);
 
 // Replaces the file's content atomically: a temporary file in the same folder, created with
 // `permissions` from its first byte, written, flushed to disk and renamed over the file. A reader sees
-// the old content or the new, never a mix. Creates the folder as makeFolder() does. Returns an empty
-// text on success, otherwise what went wrong (the file is then left as it was).
+// the old content or the new, never a mix; a symbolic link at `path` is replaced, never written through.
+// Creates the folder as makeFolder() does. Returns an empty text on success, otherwise what went wrong (the
+// file is then left as it was).
 QString write(const QString& path, const QByteArray& content, unsigned permissions = 0600);
 
 // Appends to the file, creating it (and its folder, as makeFolder() does) readable only by the user
-// when it is missing. False when the file cannot be opened for appending or not all was written; a
-// file that cannot be opened is left as it is.
+// when it is missing. False when the file cannot be opened for appending (a symbolic link is never
+// written through) or not all was written; a file that cannot be opened is left as it is.
 bool append(const QString& path, const QByteArray& content);
 
 // Renames a file that cannot be read to "<name>.unreadable" ("<name>.unreadable-2" and so on when that
-// exists), readable only by the user, so that nothing written later replaces what it held. Returns
-// the new path, or an empty text when the file could not be renamed.
+// exists), readable only by the user, so that nothing written later replaces what it held. A symbolic
+// link is renamed itself; what it points to keeps its name and permissions. Returns the new path, or
+// an empty text when the file could not be renamed.
 QString keepAside(const QString& path);
 
 } // namespace PrivateFile

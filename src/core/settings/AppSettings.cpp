@@ -142,10 +142,13 @@ AppSettings::AppSettings(const SettingsLocations& locations, QObject* parent)
                                               JsonSettingsFormat::format());
     }
     LegacyMigration::run(*m_store, m_locations);
-    // The app folder holds the credential files; the migration may just have copied it in.
-    if (!PrivateFile::makePrivate(m_locations.appFolder))
-        DebugLog::log(
-            [&] { return QStringLiteral("app folder could not be made private: ") + m_locations.appFolder; });
+    // The app folder holds the credential files; the migration may just have copied it in, and an
+    // earlier version may have left the files readable by others.
+    for (const QString& path : {m_locations.appFolder, TokenFile::path(m_locations.appFolder),
+                                GoogleConfigFile::path(m_locations.appFolder)}) {
+        if (!PrivateFile::makePrivate(path))
+            DebugLog::log([&] { return QStringLiteral("could not be made private: ") + path; });
+    }
 
     auto value = [this](const char* key) { return m_store->value(QLatin1String(key)); };
     m_expandOnHover = asBool(value("expandOnHover")).value_or(true);

@@ -8,13 +8,9 @@
 
 namespace GoogleConfigFile {
 
-namespace {
-
 QString path(const QString& appFolder) {
     return appFolder + QStringLiteral("/google.json");
 }
-
-} // namespace
 
 GoogleConfig read(const QString& appFolder) {
     const QString file = path(appFolder);

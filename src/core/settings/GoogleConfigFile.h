@@ -9,6 +9,9 @@
 // keys sorted at every level, dates as ISO 8601 text in UTC.
 namespace GoogleConfigFile {
 
+// appFolder + "/google.json".
+QString path(const QString& appFolder);
+
 // The stored configuration; the empty one when the file is missing or does not decode. A file that
 // exists but does not decode is first moved aside to "google.json.unreadable" (or a numbered name
 // when that exists), so that no later write can destroy the accounts in it.

@@ -4,12 +4,16 @@
 #include "core/model/PrivateFile.h"
 #include "core/settings/JsonSettingsFormat.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
-#include <filesystem>
-#include <system_error>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace LegacyMigration {
 
@@ -26,24 +30,80 @@ bool existsAt(const QString& path) {
     return info.exists() || info.isSymLink();
 }
 
-void copyFolder(const QString& from, const QString& to) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path source(QFile::encodeName(from).toStdString());
-    const fs::path target(QFile::encodeName(to).toStdString());
-    if (fs::is_directory(source, error)) {
-        // The folder holds the credential files: it is private from the start, and each file keeps
-        // the permissions it had.
-        if (!PrivateFile::makeFolder(to))
-            return;
-        fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-    } else {
-        fs::copy(source, target, fs::copy_options::copy_symlinks, error);
+// The whole content of a regular file; none for anything else. Opened without following a link and
+// without waiting on a pipe, and checked on the open file itself.
+std::optional<QByteArray> readRegular(const QString& path, mode_t* mode) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st;
+    std::optional<QByteArray> content;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        QFile file;
+        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+            content = file.readAll();
+            if (file.error() != QFileDevice::NoError)
+                content.reset();
+        }
+        *mode = st.st_mode;
     }
-    if (error)
+    ::close(fd);
+    return content;
+}
+
+// Copies the folders and regular files under `from`. Links stay behind, as do pipes, sockets and
+// devices: a copied link would lead the credential files' later writes and permission changes to
+// wherever it points. What stays behind is added to `skipped`.
+void copyEntries(const QString& from, const QString& to, bool top, QStringList& skipped) {
+    const QStringList names = QDir(from).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        const QString source = from + QLatin1Char('/') + name;
+        const QString target = to + QLatin1Char('/') + name;
+        struct stat st;
+        if (::lstat(QFile::encodeName(source).constData(), &st) != 0 ||
+            !(S_ISDIR(st.st_mode) || S_ISREG(st.st_mode))) {
+            skipped << source;
+            continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            if (PrivateFile::makeFolder(target))
+                copyEntries(source, target, false, skipped);
+            else
+                skipped << source;
+            continue;
+        }
+        mode_t mode = 0;
+        const std::optional<QByteArray> content = readRegular(source, &mode);
+        // The tokens are the user's alone, whatever the former product left them as.
+        const bool credential = top && (name == u"notion-token" || name == u"google.json");
+        if (!content || !PrivateFile::write(target, *content, credential ? 0600 : mode & 0777).isEmpty())
+            skipped << source;
+    }
+}
+
+void copyFolder(const QString& from, const QString& to) {
+    QStringList skipped;
+    // The former folder itself may be a link (into a folder of dotfiles, say): only what is in it is
+    // looked at link by link.
+    if (QFileInfo(from).isDir()) {
+        // The folder holds the credential files: it is private from the start.
+        if (PrivateFile::makeFolder(to))
+            copyEntries(from, to, true, skipped);
+        else
+            skipped << from;
+    } else {
+        mode_t mode = 0;
+        const std::optional<QByteArray> content = readRegular(from, &mode);
+        if (!content || !PrivateFile::write(to, *content, mode & 0777).isEmpty())
+            skipped << from;
+    }
+    if (!skipped.isEmpty())
         DebugLog::log([&] {
-            return QStringLiteral("former folder not fully copied: ") +
-                   QString::fromStdString(error.message());
+            return QStringLiteral(
+                       "former folder: not copied (not a regular file or folder, or unreadable): ") +
+                   skipped.join(QStringLiteral(", "));
         });
 }
 

@@ -8,13 +8,9 @@
 
 namespace TokenFile {
 
-namespace {
-
 QString path(const QString& appFolder) {
     return appFolder + QStringLiteral("/notion-token");
 }
-
-} // namespace
 
 QString read(const QString& appFolder) {
     QFile file(path(appFolder));

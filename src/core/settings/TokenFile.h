@@ -6,6 +6,9 @@
 // the user. The file exists only while the token is not empty.
 namespace TokenFile {
 
+// appFolder + "/notion-token".
+QString path(const QString& appFolder);
+
 // The stored token with white space and line breaks trimmed from both ends; empty when the file is
 // missing, unreadable or not UTF-8.
 QString read(const QString& appFolder);

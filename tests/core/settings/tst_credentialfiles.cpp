@@ -1,10 +1,13 @@
+#include "core/settings/AppSettings.h"
 #include "core/settings/GoogleConfigFile.h"
+#include "core/settings/SettingsLocations.h"
 #include "core/settings/TokenFile.h"
 #include "support/TempHome.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -166,6 +169,46 @@ private Q_SLOTS:
         QCOMPARE(GoogleConfigFile::read(m_folder), GoogleConfig());
         QCOMPARE(TestFiles::read(file + ".unreadable"), content);
         QCOMPARE(TestFiles::read(file + ".unreadable-2"), QByteArray("{"));
+    }
+
+    // At start the credential files become the user's alone, as their folder does. A link is never
+    // followed to change a mode, keep a file aside or write: what it points to (a system file when run
+    // as root) keeps its content and mode, and the app's next write puts a file of its own there.
+    void startTightensTheFilesButNeverThroughALink_data() {
+        QTest::addColumn<QString>("linked");
+        QTest::newRow("google.json linked") << "google.json";
+        QTest::newRow("notion-token linked") << "notion-token";
+    }
+    void startTightensTheFilesButNeverThroughALink() {
+        QFETCH(QString, linked);
+        const QString regular = linked == "google.json" ? "notion-token" : "google.json";
+        const QString outside = m_home->path() + "/etc/passwd";
+        const QByteArray system = "root:x:0:0:root:/root:/bin/sh\n";
+        QVERIFY(TestFiles::write(outside, system));
+        QVERIFY(
+            TestFiles::write(m_folder + "/" + regular, regular == "google.json" ? sampleFile : "secret_abc"));
+        QVERIFY(QFile::link(outside, m_folder + "/" + linked));
+        const auto readableByAll = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                   QFileDevice::ReadOther;
+        QFile::setPermissions(outside, readableByAll);
+        QFile::setPermissions(m_folder + "/" + regular, readableByAll);
+        QFile::setPermissions(m_folder, readableByAll | QFileDevice::ExeOwner | QFileDevice::ExeOther);
+
+        {
+            AppSettings settings(SettingsLocations::standard());
+            QCOMPARE(TestFiles::mode(m_folder), 0700u);
+            QCOMPARE(TestFiles::mode(m_folder + "/" + regular), 0600u);
+            QCOMPARE(TestFiles::mode(outside), 0644u);
+            settings.setGoogle(sampleConfig());
+            settings.setNotionToken("secret_new");
+        }
+        QCOMPARE(TestFiles::read(outside), system);
+        QCOMPARE(TestFiles::mode(outside), 0644u);
+        QVERIFY(!QFileInfo(m_folder + "/" + linked).isSymLink());
+        QCOMPARE(TestFiles::mode(m_folder + "/" + linked), 0600u);
+        // The link that did not decode was kept aside as the link it is.
+        if (linked == "google.json")
+            QCOMPARE(QFileInfo(m_folder + "/google.json.unreadable").symLinkTarget(), outside);
     }
 
 private:

@@ -1,3 +1,4 @@
+#include "core/model/DebugLog.h"
 #include "core/settings/JsonSettingsFormat.h"
 #include "core/settings/LegacyMigration.h"
 #include "support/TempHome.h"
@@ -9,6 +10,7 @@
 #include <QTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 class TestLegacyMigration : public QObject {
     Q_OBJECT
@@ -86,8 +88,9 @@ private Q_SLOTS:
         QVERIFY(TestFiles::write(m_locations.legacyAppFolder + "/notion-token", "secret"));
         QVERIFY(TestFiles::write(m_locations.legacyAppFolder + "/google.json", "{}"));
         QVERIFY(TestFiles::write(m_locations.legacyAppFolder + "/calendars/Work/displayname", "Work"));
+        // Left readable by others: the copy is not.
         QFile::setPermissions(m_locations.legacyAppFolder + "/google.json",
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
         if (!appFolderBefore.isEmpty())
             QDir().mkpath(m_locations.appFolder);
 
@@ -97,12 +100,43 @@ private Q_SLOTS:
         QCOMPARE(QFile::exists(m_locations.appFolder + "/notion-token"), copied);
         QVERIFY(QFile::exists(m_locations.legacyAppFolder + "/notion-token"));
         if (copied) {
-            QCOMPARE(QFile::permissions(m_locations.appFolder + "/google.json"),
-                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                         QFileDevice::WriteUser);
-            QVERIFY(QFile::exists(m_locations.appFolder + "/calendars/Work/displayname"));
+            QCOMPARE(TestFiles::mode(m_locations.appFolder + "/google.json"), 0600u);
+            QCOMPARE(TestFiles::mode(m_locations.appFolder + "/notion-token"), 0600u);
+            QCOMPARE(TestFiles::read(m_locations.appFolder + "/calendars/Work/displayname"),
+                     QByteArray("Work"));
             QCOMPARE(TestFiles::mode(m_locations.appFolder), 0700u);
         }
+    }
+
+    // Links and special files stay behind, named in the debug log: a copied link would send later
+    // writes and permission changes of the credential files to wherever it points.
+    void folderCopiesRegularFilesOnly() {
+        const QString former = m_locations.legacyAppFolder;
+        const QString outside = m_home->path() + "/elsewhere";
+        QVERIFY(TestFiles::write(outside + "/system.conf", "keep"));
+        QVERIFY(TestFiles::write(former + "/calendars/Work/a.ics", "item"));
+        QVERIFY(QFile::link(outside + "/system.conf", former + "/google.json"));
+        QVERIFY(QFile::link(outside, former + "/calendars/Shared"));
+        QCOMPARE(::mkfifo(QFile::encodeName(former + "/calendars/Work/pipe.ics").constData(), 0600), 0);
+        const QString log = m_home->stateHome() + "/test.log";
+        DebugLog::overrideForTesting(true, log);
+
+        QSettings settings(m_locations.settingsFile, JsonSettingsFormat::format());
+        LegacyMigration::run(settings, m_locations);
+        DebugLog::overrideForTesting(false, QString());
+
+        const auto entries = [](const QString& folder) {
+            return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
+                                          QDir::NoDotAndDotDot);
+        };
+        QCOMPARE(entries(m_locations.appFolder), QStringList{"calendars"});
+        QCOMPARE(entries(m_locations.appFolder + "/calendars"), QStringList{"Work"});
+        QCOMPARE(entries(m_locations.appFolder + "/calendars/Work"), QStringList{"a.ics"});
+        QCOMPARE(TestFiles::read(outside + "/system.conf"), QByteArray("keep"));
+        const QString written = QString::fromUtf8(TestFiles::read(log));
+        for (const QString& skipped :
+             {former + "/google.json", former + "/calendars/Shared", former + "/calendars/Work/pipe.ics"})
+            QVERIFY2(written.contains(skipped), qPrintable(written));
     }
 
 private:
