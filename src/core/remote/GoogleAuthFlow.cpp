@@ -142,8 +142,10 @@ QCoro::Task<GoogleAccount> GoogleAuthFlow::run(GoogleConfig config) {
                    !firstValue(items, u"error");
         };
         m_server->onRequest = [this](const QString& path) { finishWait(Ending::redirect, path); };
+        // Without a browser nobody can ever answer: waiting the whole time-out would only leave the
+        // user looking at "Finish signing in…".
         if (!session.openBrowser(consent))
-            DebugLog::log([] { return QStringLiteral("sign-in: the browser could not be opened"); });
+            throw GoogleError(QStringLiteral("No browser could be opened to sign in to Google"));
 
         const std::shared_ptr<Wait> outcome = std::make_shared<Wait>();
         m_wait = outcome;

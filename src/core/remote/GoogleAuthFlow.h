@@ -29,7 +29,8 @@ public:
     //
     // Throws CancelledError when cancel() ends the wait (or the flow is deleted while waiting),
     // TransportError when the listener cannot start or a request gets no reply, GoogleError otherwise:
-    // "Timed out waiting for the Google sign-in", "Sign-in was cancelled" (the user denied access),
+    // "No browser could be opened to sign in to Google" (at once), "Timed out waiting for the Google
+    // sign-in", "Sign-in was cancelled" (the user denied access),
     // "Unexpected response from Google" (no code, or a state that is not ours), the token endpoint's
     // or the calendar list's errors, or the refresh-token message. A redirect's own error text is
     // shown only when it carries our state. The listener is stopped on every way out.

@@ -242,6 +242,43 @@ private slots:
         QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
     }
 
+    // Deleted while a reply is out (the store that kept it went): the attempt ends as cancelled when
+    // the reply comes, touching nothing of the flow's.
+    void flowDeletedDuringTheExchange_data() {
+        QTest::addColumn<QString>("held");
+        QTest::newRow("code exchange") << "/token";
+        QTest::newRow("calendar list") << "/calendar/v3/users/me/calendarList";
+    }
+    void flowDeletedDuringTheExchange() {
+        QFETCH(QString, held);
+        m_google->server().hold(held == u"/token" ? "POST" : "GET", held);
+        auto flow = std::make_unique<GoogleAuthFlow>();
+        auto task = flow->run(config());
+        QTRY_VERIFY(m_google->server().heldCount() == 1);
+        flow.reset();
+        m_google->server().release();
+        const auto result = runTask(std::move(task));
+        QVERIFY2(result.errorAs<CancelledError>(), qPrintable(result.errorMessage()));
+    }
+
+    // Nobody could ever answer: the attempt ends before it waits, and says why.
+    void noBrowserEndsAtOnce() {
+        QUrl consent;
+        m_session->setBrowser([&consent](const QUrl& url) {
+            consent = url;
+            return false;
+        });
+        GoogleAuthFlow flow;
+        auto task = flow.run(config());
+        QVERIFY(task.isReady());
+        QVERIFY(!flow.isWaiting());
+        const auto result = runTask(std::move(task));
+        QVERIFY(result.errorAs<GoogleError>());
+        QCOMPARE(result.errorMessage(), QStringLiteral("No browser could be opened to sign in to Google"));
+        QVERIFY(m_google->server().requests().isEmpty());
+        QVERIFY(!accepts(quint16(QUrl(queryValue(consent, "redirect_uri")).port())));
+    }
+
     void secondAttemptReplacesTheFirst() {
         GoogleAuthFlow flow;
         QCoro::Task<GoogleAccount> first;

@@ -221,6 +221,20 @@ private Q_SLOTS:
         Shots::save(&view, "google-refused");
         QVERIFY(stored().accounts.isEmpty());
     }
+
+    // Without a browser nobody can answer: the sign-in ends at once, says why and offers the button
+    // again.
+    void signInWithoutABrowser() {
+        GoogleWorld w;
+        w.session.setBrowser([](const QUrl&) { return false; });
+        SettingsView& view = w.open(1);
+        click(control<QPushButton>(&view, "Connect Google Calendar"));
+        QVERIFY(w.waitFor([&] { return w.h.store->googleError().has_value(); }));
+        QVERIFY(control<WarningLine>(&view, "No browser could be opened to sign in to Google"));
+        QVERIFY(control<QPushButton>(&view, "Connect Google Calendar"));
+        QVERIFY(!control<QPushButton>(&view, "Cancel signing in"));
+        Shots::save(&view, "google-no-browser");
+    }
 };
 
 QTEST_MAIN(TestGoogleSettings)
