@@ -128,16 +128,17 @@ QCoro::Task<> EventStore::refreshGoogle() {
                now.accounts[index].hiddenCalendarIDs.contains(event.googleCalendarID.value_or(QString()));
     });
 
+    // Every pass leaves its line, also one that ends with no account left.
+    DebugLog::log([&] {
+        return QStringLiteral("google: accounts=%1 events=%2 error=%3")
+            .arg(now.accounts.size())
+            .arg(collected.size())
+            .arg(firstError.value_or(QStringLiteral("none")));
+    });
     // When the last account went while the run was under way, removing it cleared everything already;
     // sample data installed meanwhile stays in place of what the run read.
     if (!now.accounts.isEmpty() && !m_sampleMode) {
         setGoogleError(firstError);
-        DebugLog::log([&] {
-            return QStringLiteral("google: accounts=%1 events=%2 error=%3")
-                .arg(config.accounts.size())
-                .arg(collected.size())
-                .arg(firstError.value_or(QStringLiteral("none")));
-        });
         if (!firstError || someAccountCompleted) {
             setGoogleEvents(std::move(collected));
             setGoogleLastSync(m_clock());

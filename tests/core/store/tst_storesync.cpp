@@ -3,6 +3,7 @@
 #include "core/settings/SettingsLocations.h"
 #include "support/FakeNotion.h"
 #include "support/TaskResult.h"
+#include "support/TestFiles.h"
 
 #include <QTest>
 
@@ -220,6 +221,55 @@ private Q_SLOTS:
         QCOMPARE(w.settings->google().accounts.size(), 2);
         QCOMPARE(store.googleError(), std::optional<QString>("Earlier"));
         QVERIFY(!store.isConnectingGoogle() && !store.googleFlow());
+    }
+
+    // The store goes while its Google work waits on a reply (the app quitting mid-sync, say); when
+    // the reply comes the work ends without touching the store or storing anything.
+    void googleWorkOutlivingTheStore_data() {
+        QTest::addColumn<bool>("signIn");
+        QTest::addColumn<QString>("held");
+        QTest::newRow("token renewal") << false << "token " + ada;
+        QTest::newRow("calendar listing") << false << "events " + team;
+        QTest::newRow("sign-in") << true << "sign-in";
+        QTest::newRow("token renewal after a sign-in") << true << "token " + ada;
+    }
+    void googleWorkOutlivingTheStore() {
+        QFETCH(bool, signIn);
+        QFETCH(QString, held);
+        GoogleWorld w;
+        TestableStore& store = w.start(true);
+        w.google->signIn = w.signedIn(cy);
+        w.google->holds.hold(held);
+        std::shared_ptr<TaskResult<bool>> connect;
+        std::shared_ptr<TaskResult<void>> refresh;
+        if (signIn)
+            connect = startTask(store.connectGoogle());
+        else
+            refresh = startTask(store.refreshGoogle());
+        QVERIFY(w.google->holds.waitFor(held));
+        const GoogleConfig before = w.settings->google();
+
+        w.store.reset();
+        w.google->holds.release(held);
+        QVERIFY(connect ? finish(*connect) : finish(*refresh));
+        QVERIFY(connect ? connect->ok() : refresh->ok());
+        QCOMPARE(w.settings->google(), before);
+    }
+
+    // The pass's debug line is written also when every account went while it ran.
+    void googleRunLeavingNoAccountIsLogged() {
+        GoogleWorld w;
+        TestableStore& store = w.start(true);
+        w.google->holds.hold("events " + bob);
+        const auto refresh = startTask(store.refreshGoogle());
+        QVERIFY(w.google->holds.waitFor("events " + bob));
+        store.removeGoogleAccount(ada);
+        store.removeGoogleAccount(bob);
+        const qsizetype before = TestFiles::read(w.logFile).size();
+        w.google->holds.release("events " + bob);
+        QVERIFY(finish(*refresh));
+        const QByteArray written = TestFiles::read(w.logFile).mid(before);
+        QVERIFY2(written.contains(" google: accounts=0 events=0 error=none\n"), written.constData());
     }
 
     void removingAGoogleAccountTakesExactlyItsEvents() {
