@@ -1,5 +1,6 @@
 #include "core/remote/NotionClient.h"
 
+#include "core/remote/JsonKeyOrder.h"
 #include "core/remote/Pager.h"
 #include "core/remote/RemoteHttp.h"
 #include "core/remote/RemoteSession.h"
@@ -9,6 +10,7 @@
 #include <QCollator>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
 
 #include <algorithm>
 
@@ -20,9 +22,17 @@ namespace {
 constexpr int pageSize = 100;
 constexpr qsizetype maxListedResults = 1000;
 
+// Where a listed page carries the order of its properties as Notion wrote them, from the listing to
+// the page's mapping. No Notion object has a key of this form.
+const QString propertyOrderKey = QStringLiteral("vorrindel:propertyOrder");
+
+struct Reply {
+    QJsonObject json;
+    QByteArray body; // the text the object was read from
+};
+
 // One request. Every request carries the version and content type, also without a body.
-QCoro::Task<QJsonObject> call(QString token, QByteArray method, QString path,
-                              std::optional<QJsonObject> body) {
+QCoro::Task<Reply> call(QString token, QByteArray method, QString path, std::optional<QJsonObject> body) {
     const RemoteSession session = RemoteSession::current();
     QNetworkRequest request(RemoteHttp::resolve(session.endpoints.notion, path));
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
@@ -31,33 +41,46 @@ QCoro::Task<QJsonObject> call(QString token, QByteArray method, QString path,
     const QByteArray payload = body ? QJsonDocument(*body).toJson(QJsonDocument::Compact) : QByteArray();
     const RemoteHttp::Response response =
         co_await RemoteHttp::send(request, method, payload, session.timeouts.notion);
-    const QJsonObject json = RemoteHttp::jsonObject(response.body);
+    Reply reply{RemoteHttp::jsonObject(response.body), response.body};
     if (response.status >= 300) {
-        const QJsonValue message = json.value(u"message");
+        const QJsonValue message = reply.json.value(u"message");
         throw NotionError(message.isString() ? message.toString()
                                              : QStringLiteral("HTTP %1").arg(response.status));
     }
-    co_return json;
+    co_return reply;
 }
 
-// One page of a listing: the body carries the page size and the page's cursor.
+// One page of a listing: the body carries the page size and the page's cursor. With
+// `propertyOrder`, each result carries its properties' order under propertyOrderKey.
 QCoro::Task<Pager::Page> listingPage(QString token, QByteArray method, QString path, QJsonObject body,
-                                     std::optional<QString> cursor) {
+                                     bool propertyOrder, std::optional<QString> cursor) {
     body.insert(QStringLiteral("page_size"), pageSize);
     if (cursor)
         body.insert(QStringLiteral("start_cursor"), *cursor);
-    const QJsonObject page = co_await call(token, method, path, body);
-    Pager::Page result{StrictJson::objects(page.value(u"results")), std::nullopt};
-    if (StrictJson::isTrue(page, u"has_more"))
-        result.next = text(page, u"next_cursor");
-    co_return result;
+    const Reply reply = co_await call(token, method, path, body);
+    const QJsonArray results = reply.json.value(u"results").toArray();
+    Pager::Page page{StrictJson::objects(results), std::nullopt};
+    if (propertyOrder) {
+        const QList<QStringList> orders = JsonKeyOrder::memberKeys(reply.body, u"results", u"properties");
+        if (orders.size() == results.size()) {
+            qsizetype item = 0;
+            for (qsizetype i = 0; i < results.size(); ++i) {
+                if (results[i].isObject())
+                    page.items[item++].insert(propertyOrderKey, QJsonArray::fromStringList(orders[i]));
+            }
+        }
+    }
+    if (StrictJson::isTrue(reply.json, u"has_more"))
+        page.next = text(reply.json, u"next_cursor");
+    co_return page;
 }
 
 // Collects "results" over the pages of a listing, up to the first page boundary at or past 1000.
-QCoro::Task<QList<QJsonObject>> paginate(QString token, QByteArray method, QString path, QJsonObject body) {
+QCoro::Task<QList<QJsonObject>> paginate(QString token, QByteArray method, QString path, QJsonObject body,
+                                         bool propertyOrder = false) {
     return Pager::collect(
-        [token, method, path, body](std::optional<QString> cursor) {
-            return listingPage(token, method, path, body, std::move(cursor));
+        [token, method, path, body, propertyOrder](std::optional<QString> cursor) {
+            return listingPage(token, method, path, body, propertyOrder, std::move(cursor));
         },
         maxListedResults);
 }
@@ -108,8 +131,8 @@ QCoro::Task<QString> NotionClient::verify() const {
     return [](QString token) -> QCoro::Task<QString> {
         const QByteArray method = "GET";
         const QString path = QStringLiteral("users/me");
-        const QJsonObject me = co_await call(token, method, path, std::nullopt);
-        co_return text(me, u"name").value_or(QStringLiteral("Notion integration"));
+        const Reply me = co_await call(token, method, path, std::nullopt);
+        co_return text(me.json, u"name").value_or(QStringLiteral("Notion integration"));
     }(m_token);
 }
 
@@ -171,11 +194,13 @@ QCoro::Task<QList<CalEvent>> NotionClient::pages(NotionDatabaseSelection databas
         const QString path = QStringLiteral("databases/") + RemoteHttp::percentEncode(database.id, u"-_~") +
                              QStringLiteral("/query");
         const QByteArray method = "POST";
-        const QList<QJsonObject> results = co_await paginate(token, method, path, body);
+        const QList<QJsonObject> results = co_await paginate(token, method, path, body, true);
 
         QList<CalEvent> events;
-        for (const QJsonObject& result : results) {
-            if (auto one = event(result, database, color, cal))
+        for (QJsonObject result : results) {
+            const QStringList order =
+                StrictJson::stringList(result.take(propertyOrderKey)).value_or(QStringList());
+            if (auto one = event(result, database, color, cal, order))
                 events.append(std::move(*one));
         }
         co_return events;
@@ -183,7 +208,8 @@ QCoro::Task<QList<CalEvent>> NotionClient::pages(NotionDatabaseSelection databas
 }
 
 std::optional<CalEvent> NotionClient::event(const QJsonObject& page, const NotionDatabaseSelection& database,
-                                            const QColor& color, const Cal& cal) {
+                                            const QColor& color, const Cal& cal,
+                                            const QStringList& propertyOrder) {
     const std::optional<QString> pageID = text(page, u"id");
     if (!pageID)
         return std::nullopt;
@@ -208,12 +234,23 @@ std::optional<CalEvent> NotionClient::event(const QJsonObject& page, const Notio
     if (end <= start->first)
         end = start->first.addSecs(allDay ? 86400 : 1800);
 
-    // Qt keeps an object's keys sorted, not in Notion's order; a database has one title property,
-    // so the order matters only for two status properties.
+    // The page's own order decides which of two title or status properties counts: the last one.
+    QStringList names;
+    QSet<QString> named;
+    for (const QString& name : propertyOrder) {
+        if (properties.contains(name) && !named.contains(name)) {
+            names.append(name);
+            named.insert(name);
+        }
+    }
+    for (const QString& name : properties.keys()) {
+        if (!named.contains(name))
+            names.append(name);
+    }
     QString title = QStringLiteral("Untitled");
     std::optional<QString> status;
-    for (auto it = properties.begin(); it != properties.end(); ++it) {
-        const QJsonObject property = it.value().toObject();
+    for (const QString& name : names) {
+        const QJsonObject property = properties.value(name).toObject();
         const std::optional<QString> type = text(property, u"type");
         if (type == u"title") {
             const QString plain = plainText(property.value(u"title"));

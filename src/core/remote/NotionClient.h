@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <QCoroTask>
 
@@ -41,8 +42,12 @@ public:
 
     // One page object as an event of the chosen database; none when it has no id or no readable
     // start in the database's date property. A bare day starts at its start in the calendar's zone.
+    // `propertyOrder`: the page's property names in the order Notion wrote them (QJsonObject sorts
+    // them); of two title or status properties the later one counts. Names missing from it follow
+    // in the object's order.
     static std::optional<CalEvent> event(const QJsonObject& page, const NotionDatabaseSelection& database,
-                                         const QColor& color, const Cal& cal);
+                                         const QColor& color, const Cal& cal,
+                                         const QStringList& propertyOrder = {});
     // The colours given to the selected databases by position (i mod 5).
     static const QList<QColor>& palette();
 

@@ -29,6 +29,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/GoogleAPIWrites.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GoogleAuthFlow.h
     ${CMAKE_CURRENT_LIST_DIR}/GoogleAuthFlow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/JsonKeyOrder.h
+    ${CMAKE_CURRENT_LIST_DIR}/JsonKeyOrder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/NotionClient.h
     ${CMAKE_CURRENT_LIST_DIR}/NotionClient.cpp
 )

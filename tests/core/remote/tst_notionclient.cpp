@@ -241,6 +241,24 @@ private slots:
         QVERIFY(!event->webLink && !event->notionURL);
     }
 
+    // Of two title or two status properties the later in the page counts, in Notion's order (not
+    // the sorted one); the page after a stray element still gets its own order.
+    void titleAndStatusInThePagesOrder() {
+        const QByteArray reply =
+            R"({"object": "list", "results": [1, {"id": "p", "properties": {)"
+            R"("Status": {"type": "status", "status": {"name": "Later"}},)"
+            R"("Due": {"type": "date", "date": {"start": "2024-05-06"}},)"
+            "\"N\\u00e4me\": {\"type\": \"title\", \"title\": [{\"plain_text\": \"Z \\\"q\\\"\"}]},"
+            R"("Alias": {"type": "title", "title": [{"plain_text": "Alpha"}]},)"
+            R"("Phase": {"type": "status", "status": {"name": "Now"}}}}], "has_more": false})";
+        m_notion->server().scriptNext("POST", "/v1/", HttpReply::text(200, reply, "application/json"));
+        const auto result = runTask(pages(roadmap));
+        QVERIFY2(result.ok(), qPrintable(result.errorMessage()));
+        QCOMPARE(result.value->size(), 1);
+        QCOMPARE(result.value->at(0).title, QStringLiteral("Alpha"));
+        QCOMPARE(result.value->at(0).notionStatus, std::optional<QString>("Now"));
+    }
+
 private:
     QCoro::Task<QList<CalEvent>> pages(const NotionDatabaseSelection& database,
                                        QDateTime from = berlin(2024, 5, 1),
