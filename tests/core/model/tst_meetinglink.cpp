@@ -32,6 +32,8 @@ private Q_SLOTS:
         row("Slack huddle", none, none, "https://app.slack.com/huddle/T01/C02",
             "https://app.slack.com/huddle/T01/C02", "Slack Huddle");
         row("Slack page, no huddle", none, none, "https://app.slack.com/client/T01", none, "Video call");
+        row("meeting host inside a path", none, none, "https://example.com/help/meet.google.com/zoom.us",
+            none, "Video call");
         row("scheme in capitals", none, none, "HTTPS://zoom.us/j/1", none, none);
         row("no links", "", "zoom.us/j/1", "Room 4", none, none);
     }
