@@ -330,12 +330,13 @@ QCoro::Task<> QuickAddModel::save(CalEvent event, QuickAddDraft draft, QList<Per
     } catch (const std::exception& error) {
         failure = messageOf(error);
     }
-    if (!self || !answered(failure, cancelled))
+    if (!self)
         co_return;
-    if (!saved || !m_state.editing || m_state.editing->id != event.id) {
-        update();
+    // Another event taken into quick add meanwhile is not this reply's: neither its success nor its
+    // failure shows there.
+    const bool sameEvent = m_state.editing && m_state.editing->id == event.id;
+    if (!answered(failure, cancelled || !sameEvent) || !saved)
         co_return;
-    }
     m_panel.setSelectedEvent(*saved);
     if (self)
         finish();
