@@ -11,9 +11,8 @@
 
 // An agenda for quick add in Berlin, on Wednesday 4 March 2026 at 10:00: people, two Google calendars
 // of Ada's, two local calendars and a few events. The free-slot finder and the people directory are
-// the app's own functions over these; every look at a day's events is recorded. Days from `loadedUntil`
-// on are not loaded; reads of days, and writes, are recorded and answer with `readError` or
-// `writeError` (thrown) or success; with `holdReads` or `holdWrites` they wait for release().
+// the app's own functions over these; every look at a day's events is recorded. Writes are recorded and
+// answer with `writeError` (thrown) or success; with `holdWrites` they wait for release().
 class FakeEnv : public QuickAddEnv {
     Q_OBJECT
 
@@ -76,8 +75,6 @@ public:
     }
     std::optional<QList<CalEvent>> loadedEvents(const QDateTime& day) const override {
         lookups << calendar.dateOf(day).toString(Qt::ISODate);
-        if (loadedUntil && calendar.startOfDay(day) >= *loadedUntil)
-            return std::nullopt;
         return events(day);
     }
     QList<MeetingTarget> meetingTargets() const override { return targets; }
@@ -119,18 +116,8 @@ public:
         event.title = draft.title;
         return answer(event);
     }
-    QCoro::Task<EventsByDay> readDays(QDateTime from, QDateTime to) override {
-        reads << calendar.dateOf(from).toString(Qt::ISODate) + u'/' +
-                     calendar.dateOf(to).toString(Qt::ISODate);
-        if (holdReads)
-            co_await qCoro(this, &FakeEnv::released);
-        if (readError)
-            throw UserFacingError(*readError);
-        EventsByDay days;
-        for (QDateTime day = calendar.startOfDay(from); day < to; day = calendar.addDays(day, 1))
-            days.insert(day, events(day));
-        co_return days;
-    }
+    // Every day is loaded here: nothing is ever read.
+    QCoro::Task<EventsByDay> readDays(QDateTime, QDateTime) override { co_return EventsByDay(); }
     QCoro::Task<bool> connectGoogle() override {
         writes << QStringLiteral("connect");
         co_return true;
@@ -156,11 +143,7 @@ public:
     std::optional<LocalCalendar> editedCalendar;
     QList<CalEvent> agenda;
 
-    std::optional<QDateTime> loadedUntil; // days from then on are not loaded
-    mutable QStringList lookups;          // the days whose loaded events were asked for
-    QStringList reads;                    // "from/to" of each read of days
-    bool holdReads = false;
-    std::optional<QString> readError;
+    mutable QStringList lookups; // the days whose loaded events were asked for
     QStringList writes;
     std::optional<QString> writeError;
     bool holdWrites = false;

@@ -358,40 +358,6 @@ private Q_SLOTS:
         QCOMPARE(s.panel.closes, 0);
     }
 
-    // A meeting on a day the agenda has not loaded gets its slot once that day is read; meanwhile
-    // nothing can be sent (no all-day meeting slips out). A failed read says so, and a changed line
-    // tries again.
-    void aDayNotLoadedIsReadForTheSlot() {
-        Shown s;
-        s.env.loadedUntil = FakeEnv::berlin("2026-03-16 00:00");
-        s.env.agenda << FakeEnv::event("far", "Offsite prep", "2026-03-20 09:00", "2026-03-20 10:30");
-        s.env.holdReads = true;
-        s.type("Lunch with bob@corp.io on march 20");
-        QVERIFY(s.model.view().findingSlot && !s.model.view().autoSlot && !s.model.view().canAdd &&
-                !s.model.view().showSameDay);
-        QCOMPARE(s.model.view().previewText,
-                 QStringLiteral("Lunch · Fri, Mar 20 · finding a free slot… · 1 invitee · Meet"));
-        s.type("Lunch with bob@corp.io on march 20 "); // the same days: one read
-        s.model.add();
-        s.env.release();
-        QTRY_VERIFY(s.model.view().autoSlot);
-        QCOMPARE(s.env.reads, QStringList{"2026-03-20/2026-04-03"});
-        QCOMPARE(s.model.view().scheduled.start, FakeEnv::berlin("2026-03-20 10:30"));
-        QCOMPARE(s.model.view().sameDayRows.value(0).title, QStringLiteral("Offsite prep"));
-        QVERIFY(s.model.view().canAdd && s.env.writes.isEmpty());
-
-        s.env.holdReads = false;
-        s.env.readError = QStringLiteral("Backend Error");
-        s.type("Lunch with bob@corp.io on april 15");
-        QCOMPARE(s.model.view().error, std::optional<QString>("Couldn’t read your calendars for Wed, Apr 15 "
-                                                              "(Backend Error) — type a time"));
-        QVERIFY(!s.model.view().findingSlot && !s.model.view().canAdd);
-        s.env.readError.reset();
-        s.type("Lunch with bob@corp.io on april 15 ");
-        QVERIFY(s.model.view().autoSlot && !s.model.view().error);
-        QCOMPARE(s.env.reads.size(), 3);
-    }
-
     // While Google works nothing closes quick add from inside it, and nothing is sent twice.
     void busyHoldsTheLine() {
         Shown s;
