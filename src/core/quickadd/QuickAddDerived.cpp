@@ -43,6 +43,18 @@ QSet<QString> addresses(const QList<Person>& people) {
     return out;
 }
 
+// A day's events as the slot search sees them: the agenda's when it has loaded the day, else those
+// read for this showing; none when neither has them.
+std::optional<QList<CalEvent>> dayEvents(const State& s, const QuickAddEnv& env, const Cal& cal,
+                                         const QDateTime& day) {
+    if (std::optional<QList<CalEvent>> loaded = env.loadedEvents(day))
+        return loaded;
+    const auto read = s.readDays.constFind(cal.startOfDay(day));
+    if (read == s.readDays.cend())
+        return std::nullopt;
+    return *read;
+}
+
 bool timesChanged(const CalEvent& event, const QuickAddDraft& draft) {
     return std::abs(event.start.msecsTo(draft.start)) >= moveThresholdMs ||
            std::abs(event.end.msecsTo(draft.end)) >= moveThresholdMs || draft.isAllDay != event.isAllDay;
@@ -61,7 +73,9 @@ QString previewText(const QuickAddDraft& d, bool autoSlot, const Derived& v, con
                     const Cal& cal) {
     QStringList parts{d.title.isEmpty() ? QStringLiteral("(No title)") : d.title,
                       dayLabel(d.start, now, cal)};
-    if (!d.isAllDay) {
+    if (v.daysToRead) {
+        parts << (v.findingSlot ? QStringLiteral("finding a free slot…") : QStringLiteral("add a time"));
+    } else if (!d.isAllDay) {
         parts << Fmt::range(d.start, d.end, cal)
               << Fmt::minutes(std::llround(double(d.start.msecsTo(d.end)) / 60000.0));
     } else {
@@ -150,21 +164,24 @@ void deriveValues(const State& s, const QuickAddEnv& env, const Cal& cal, const 
 
     v.scheduled = v.draft;
     if (!s.editing && v.isMeeting && !v.draft.hasTime && !isBlank(s.text)) {
-        std::optional<FreeSlot> slot;
-        if (v.draft.hasDate) {
-            slot = env.nextFreeSlot(v.draft.start, minutes, workStart, workEnd);
-            if (!slot)
-                slot = env.nextFreeSlot(v.draft.start, minutes);
-        } else {
-            slot = env.nextFreeSlot(cal.startOfDay(now), minutes);
-        }
-        if (slot) {
+        const FreeSlots::DayEvents events = [&](const QDateTime& day) { return dayEvents(s, env, cal, day); };
+        const QDateTime from = cal.startOfDay(v.draft.hasDate ? v.draft.start : now);
+        FreeSlots::Search found;
+        if (v.draft.hasDate)
+            found = FreeSlots::searchDay(events, v.draft.start, now, minutes, workStart, workEnd, cal);
+        if (!found.slot && !found.unknownDay)
+            found = FreeSlots::searchDays(events, from, now, minutes, cal);
+        if (const std::optional<FreeSlot>& slot = found.slot) {
             v.scheduled.start = slot->start;
             v.scheduled.end = slot->end;
             v.scheduled.isAllDay = false;
             v.scheduled.hasTime = true;
             v.scheduled.hasDate = true;
             v.autoSlot = true;
+        } else if (found.unknownDay) {
+            // Read at once up to the end of the search, so that a full day costs no second wait.
+            v.daysToRead = DayRange{*found.unknownDay, cal.addDays(from, 14)};
+            v.findingSlot = !s.readFailure || s.readFailure->first != *v.daysToRead;
         }
     }
 
@@ -215,8 +232,8 @@ void deriveValues(const State& s, const QuickAddEnv& env, const Cal& cal, const 
         v.canAdd = v.isDirty && !s.busy && v.destination && v.draft.hasDate;
     } else {
         v.isDirty = true;
-        v.canAdd =
-            !isBlank(s.text) && v.destination && !s.busy && (!v.isMeeting || v.destination->isGoogle());
+        v.canAdd = !isBlank(s.text) && v.destination && !s.busy &&
+                   (!v.isMeeting || v.destination->isGoogle()) && !v.daysToRead;
     }
 }
 
@@ -260,11 +277,14 @@ void deriveGuests(const State& s, const QuickAddEnv& env, Derived& v) {
 }
 
 void deriveSameDay(const State& s, const QuickAddEnv& env, const Cal& cal, Derived& v) {
-    v.showSameDay = !isBlank(s.text) && !v.showPeopleField;
+    const QuickAddDraft& d = v.scheduled;
+    // A day still to be read (or that could not be) is not known to be free: no "nothing else" for it.
+    const bool unknown = v.daysToRead && !dayEvents(s, env, cal, d.start);
+    v.showSameDay = !isBlank(s.text) && !v.showPeopleField && !unknown;
     if (!v.showSameDay)
         return;
-    const QuickAddDraft& d = v.scheduled;
-    QList<CalEvent> others = env.events(d.start);
+    // A day read for the slot search lists what was read; the agenda holds nothing of it.
+    QList<CalEvent> others = s.readDays.value(cal.startOfDay(d.start), env.events(d.start));
     others.removeIf([&](const CalEvent& e) { return e.isAllDay || (s.editing && e.id == s.editing->id); });
     v.sameDayHeading =
         others.isEmpty() ? QStringLiteral("NOTHING ELSE THAT DAY") : QStringLiteral("ALSO THAT DAY");
@@ -376,9 +396,9 @@ Derived derive(const State& s, const QuickAddEnv& env) {
         v.previewSymbol = Symbol::clock;
         v.previewText = QStringLiteral("Type what, when and who");
     } else {
-        v.previewSymbol = v.autoSlot             ? Symbol::sparkles
-                          : v.scheduled.isAllDay ? Symbol::calendar
-                                                 : Symbol::clock;
+        v.previewSymbol = v.autoSlot || v.findingSlot ? Symbol::sparkles
+                          : v.scheduled.isAllDay      ? Symbol::calendar
+                                                      : Symbol::clock;
         v.previewText = previewText(v.scheduled, v.autoSlot, v, now, cal);
     }
     if (s.editing)
@@ -401,6 +421,10 @@ Derived derive(const State& s, const QuickAddEnv& env) {
     }
 
     v.error = s.error;
+    if (!v.error && v.daysToRead && !v.findingSlot)
+        v.error = QStringLiteral("Couldn’t read your calendars for ") +
+                  Fmt::dayShort(v.daysToRead->first, cal) + QStringLiteral(" (") + s.readFailure->second +
+                  QStringLiteral(") — type a time");
     deriveSameDay(s, env, cal, v);
     deriveFooter(s, v);
     return v;

@@ -103,6 +103,10 @@ struct Derived {
     bool guestsEditable = false; // a new line or a Google edit
     QuickAddDraft scheduled;     // the draft with the free slot filled in, what add() sends
     bool autoSlot = false;       // the slot was chosen automatically
+    // The slot search needs these days, which the agenda has not loaded, before it can choose: no
+    // slot and nothing to add until they are read (or a time is typed).
+    std::optional<DayRange> daysToRead;
+    bool findingSlot = false; // they are being read (false once their read failed)
     QList<Destination> destinations;
     std::optional<Destination> destination;
     bool isDirty = false; // an edit would change something (always true for a new line)

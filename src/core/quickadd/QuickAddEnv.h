@@ -5,8 +5,8 @@
 #include "core/model/CalEvent.h"
 #include "core/model/Person.h"
 #include "core/quickadd/QuickAddDraft.h"
+#include "core/store/DayMap.h"
 #include "core/store/EventStore.h"
-#include "core/store/FreeSlots.h"
 
 #include <QCoroTask>
 #include <QDateTime>
@@ -46,12 +46,11 @@ public:
     // The people directory (the same text always gives the same answer).
     virtual std::optional<Person> person(const QString& matching) const = 0;
     virtual QList<Person> suggestions(const QString& text, const QList<Person>& excluding) const = 0;
-    // The free-slot finder.
-    virtual std::optional<FreeSlot> nextFreeSlot(const QDateTime& day, int minutes, int workStart,
-                                                 int workEnd) const = 0;
-    virtual std::optional<FreeSlot> nextFreeSlot(const QDateTime& from, int minutes) const = 0;
     // The merged events of the day that holds `day`, in agenda order.
     virtual QList<CalEvent> events(const QDateTime& day) const = 0;
+    // The same for a day the agenda has loaded; none for a day it has not, whose meetings are unknown
+    // (the free-slot finder reads such days with readDays() first).
+    virtual std::optional<QList<CalEvent>> loadedEvents(const QDateTime& day) const = 0;
 
     // Destinations: the Google calendars new meetings can go to and the preselected one; the local
     // calendars that take new events and the one to preselect (the settings' default calendar when
@@ -69,6 +68,9 @@ public:
                                                 MeetingTarget target) = 0;
     virtual QCoro::Task<CalEvent> updateEvent(CalEvent event, QuickAddDraft draft, QList<Person> invitees,
                                               bool meet) = 0;
+    // Every day from the day of `from` up to the day of `to`, read from every source and merged
+    // (empty days included), for days the agenda has not loaded. Throws when a source cannot be read.
+    virtual QCoro::Task<EventsByDay> readDays(QDateTime from, QDateTime to) = 0;
     // The browser sign-in; never throws.
     virtual QCoro::Task<bool> connectGoogle() = 0;
     // The defaults the next quick add preselects ("account|calendar id", a local calendar id).

@@ -60,7 +60,43 @@ const QuickAdd::Derived& QuickAddModel::view() const {
 
 void QuickAddModel::update() {
     m_view.reset();
+    readDaysForSlot();
     emit changed();
+}
+
+void QuickAddModel::readDaysForSlot() {
+    if (!isOpen())
+        return;
+    if (!view().findingSlot || m_reading.contains(*view().daysToRead))
+        return;
+    const QuickAdd::DayRange range = *view().daysToRead;
+    m_reading << range;
+    Tasks::startDetached(readDays(range), QStringLiteral("Reading days for a free slot"));
+}
+
+QCoro::Task<> QuickAddModel::readDays(QuickAdd::DayRange range) {
+    QPointer self(this);
+    std::optional<EventsByDay> days;
+    std::optional<QString> failure;
+    try {
+        QCoro::Task<EventsByDay> call = m_env.readDays(range.first, range.second);
+        days = co_await call;
+    } catch (const CancelledError&) {
+    } catch (const std::exception& error) {
+        failure = messageOf(error);
+    }
+    if (!self)
+        co_return;
+    m_reading.removeOne(range);
+    // The days belong to this showing: one that has ended takes nothing more. The line may have
+    // moved on meanwhile; what was read stays for when it comes back.
+    if (!isOpen() || (!days && !failure))
+        co_return;
+    if (days)
+        m_state.readDays.insert(*days);
+    else
+        m_state.readFailure = std::pair(range, *failure);
+    update();
 }
 
 QuickAddDraft QuickAddModel::parse(const QString& text) const {
@@ -132,6 +168,7 @@ void QuickAddModel::reset() {
     m_state.organizers.clear();
     m_state.meetChoice.reset();
     m_state.error.reset();
+    m_state.readFailure.reset();
     update();
     consumePrefill();
 }
@@ -204,6 +241,7 @@ void QuickAddModel::requestFocus(Field field) {
 void QuickAddModel::setText(const QString& text) {
     m_state.text = text;
     m_state.error.reset();
+    m_state.readFailure.reset(); // a changed line tries the days again
     m_state.showCalendars = false;
     update();
 }
@@ -292,12 +330,13 @@ QCoro::Task<> QuickAddModel::save(CalEvent event, QuickAddDraft draft, QList<Per
     } catch (const std::exception& error) {
         failure = messageOf(error);
     }
-    if (!self || !answered(failure, cancelled))
+    if (!self)
         co_return;
-    if (!saved || !m_state.editing || m_state.editing->id != event.id) {
-        update();
+    // Another event taken into quick add meanwhile is not this reply's: neither its success nor its
+    // failure shows there.
+    const bool sameEvent = m_state.editing && m_state.editing->id == event.id;
+    if (!answered(failure, cancelled || !sameEvent) || !saved)
         co_return;
-    }
     m_panel.setSelectedEvent(*saved);
     if (self)
         finish();

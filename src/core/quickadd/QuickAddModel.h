@@ -139,6 +139,9 @@ private:
     QCoro::Task<> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
                                 EventStore::MeetingTarget target);
     QCoro::Task<> save(CalEvent event, QuickAddDraft draft, QList<Person> invitees, bool meet);
+    // Starts reading the days the slot search needs, unless they are being read or failed to read.
+    void readDaysForSlot();
+    QCoro::Task<> readDays(QuickAdd::DayRange range);
     // A write has answered: ends the busy state and shows its failure; true when its success is still
     // to be shown (quick add still on screen, the write neither failed nor cancelled).
     bool answered(const std::optional<QString>& failure, bool cancelled);
@@ -156,6 +159,7 @@ private:
     mutable std::optional<QuickAdd::Derived> m_view;
     std::unique_ptr<QuickAddPanel::EscapeHandler> m_escape;
     std::optional<QString> m_seenEditingId; // the panel's edited event as last taken
+    QList<QuickAdd::DayRange> m_reading;    // the days being read for a free slot
     bool m_appeared = false;
     bool m_ended = false;
     bool m_syncQueued = false;

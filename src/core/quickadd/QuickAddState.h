@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <variant>
 
 // The quick-add panel's own state, kept by QuickAddModel for one showing of the panel, and the
@@ -19,6 +20,9 @@ namespace QuickAdd {
 
 // The fields that can hold the keyboard.
 enum class Field { main, when, people };
+
+// Days from the first up to (not including) the second, each a start of day.
+using DayRange = std::pair<QDateTime, QDateTime>;
 
 // Placeholder titles that count as no title: an edit of such an event starts with an empty line.
 bool isUntitled(const QString& title);
@@ -74,6 +78,10 @@ struct State {
     // Lower-cased addresses of the edited event's organisers. A Google write always keeps them, so
     // their chips cannot be removed.
     QSet<QString> organizers;
+    // Days the agenda has not loaded, read in this showing to find a free slot on them: every day of
+    // each range read, keyed by its start. The range whose read failed and why, until the line changes.
+    EventsByDay readDays;
+    std::optional<std::pair<DayRange, QString>> readFailure;
 };
 
 } // namespace QuickAdd

@@ -59,17 +59,12 @@ QList<Person> QuickAddStoreEnv::suggestions(const QString& text, const QList<Per
     return m_store.suggestions(text, excluding);
 }
 
-std::optional<FreeSlot> QuickAddStoreEnv::nextFreeSlot(const QDateTime& day, int minutes, int workStart,
-                                                       int workEnd) const {
-    return m_store.nextFreeSlot(day, minutes, workStart, workEnd);
-}
-
-std::optional<FreeSlot> QuickAddStoreEnv::nextFreeSlot(const QDateTime& from, int minutes) const {
-    return m_store.nextFreeSlot(from, minutes);
-}
-
 QList<CalEvent> QuickAddStoreEnv::events(const QDateTime& day) const {
     return m_store.events(day);
+}
+
+std::optional<QList<CalEvent>> QuickAddStoreEnv::loadedEvents(const QDateTime& day) const {
+    return m_store.isLoaded(day) ? std::optional(m_store.events(day)) : std::nullopt;
 }
 
 QList<QuickAddEnv::MeetingTarget> QuickAddStoreEnv::meetingTargets() const {
@@ -112,6 +107,10 @@ QCoro::Task<CalEvent> QuickAddStoreEnv::createMeeting(QuickAddDraft draft, QList
 QCoro::Task<CalEvent> QuickAddStoreEnv::updateEvent(CalEvent event, QuickAddDraft draft,
                                                     QList<Person> invitees, bool meet) {
     return m_store.updateEvent(std::move(event), std::move(draft), std::move(invitees), meet);
+}
+
+QCoro::Task<EventsByDay> QuickAddStoreEnv::readDays(QDateTime from, QDateTime to) {
+    return m_store.readDays(std::move(from), std::move(to));
 }
 
 QCoro::Task<bool> QuickAddStoreEnv::connectGoogle() {

@@ -22,10 +22,8 @@ public:
     bool isConnectingGoogle() const override;
     std::optional<Person> person(const QString& matching) const override;
     QList<Person> suggestions(const QString& text, const QList<Person>& excluding) const override;
-    std::optional<FreeSlot> nextFreeSlot(const QDateTime& day, int minutes, int workStart,
-                                         int workEnd) const override;
-    std::optional<FreeSlot> nextFreeSlot(const QDateTime& from, int minutes) const override;
     QList<CalEvent> events(const QDateTime& day) const override;
+    std::optional<QList<CalEvent>> loadedEvents(const QDateTime& day) const override;
     QList<MeetingTarget> meetingTargets() const override;
     std::optional<MeetingTarget> defaultMeetingTarget() const override;
     QList<LocalCalendar> writableCalendars() const override;
@@ -37,6 +35,7 @@ public:
                                         MeetingTarget target) override;
     QCoro::Task<CalEvent> updateEvent(CalEvent event, QuickAddDraft draft, QList<Person> invitees,
                                       bool meet) override;
+    QCoro::Task<EventsByDay> readDays(QDateTime from, QDateTime to) override;
     QCoro::Task<bool> connectGoogle() override;
     void setDefaultMeetingTarget(const QString& target) override;
     void setDefaultCalendarID(const QString& id) override;

@@ -99,6 +99,19 @@ bool declinedByMe(const CalEvent& event) {
                        [](const Attendee& a) { return a.isMe && a.status == Attendee::Status::declined; });
 }
 
+QList<CalEvent> appendNew(QList<CalEvent> into, const QList<CalEvent>& more) {
+    if (into.isEmpty())
+        return more;
+    QSet<QString> held;
+    for (const CalEvent& event : std::as_const(into))
+        held.insert(event.id);
+    for (const CalEvent& event : more) {
+        if (!held.contains(event.id))
+            into.append(event);
+    }
+    return into;
+}
+
 QList<CalEvent> rezone(QList<CalEvent> events, const Cal& from, const Cal& to) {
     if (from.zone() == to.zone())
         return events;

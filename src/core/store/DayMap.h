@@ -31,6 +31,10 @@ bool identical(const EventsByDay& a, const EventsByDay& b);
 // The user is on the guest list and said no: such an event neither alerts nor blocks time.
 bool declinedByMe(const CalEvent& event);
 
+// `into` followed by the events of `more` whose id it does not hold yet: a source read over two
+// ranges returns an event that touches both in each of the two reads.
+QList<CalEvent> appendNew(QList<CalEvent> into, const QList<CalEvent>& more);
+
 // The events as read in `to` instead of `from`: an all-day event keeps its days, now starting and
 // ending at those days' starts in the new zone; a timed event keeps its instants.
 QList<CalEvent> rezone(QList<CalEvent> events, const Cal& from, const Cal& to);

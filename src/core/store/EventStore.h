@@ -175,9 +175,14 @@ public:
     static QDateTime startOfWeek(const QDateTime& instant, const Cal& cal);
     bool isViewingToday() const;
     QList<QDateTime> weekDays() const;
-    // The window every source loads, as [from, to): the viewed week with the week before and the two
-    // after, stretched to take in today and tomorrow wherever the user browses.
+    // The four weeks around the viewed week, as [from, to): the week before it, it and the two after.
     std::pair<QDateTime, QDateTime> loadedRange() const;
+    // What every source loads: those four weeks and, wherever the user browses, today and tomorrow
+    // (the peek, the alerts and the menu read them), as one range when the two overlap or meet, else
+    // as two in time order. Browsing far ahead never makes one long span of everything between.
+    QList<std::pair<QDateTime, QDateTime>> loadedRanges() const;
+    // The sources have loaded the day of `day` (every day holds its sample events in sample mode).
+    bool isLoaded(const QDateTime& day) const;
     QList<CalEvent> events(const QDateTime& day) const;
     void select(const QDateTime& date);
     void shiftWeek(int weeks);
@@ -191,8 +196,14 @@ public:
     // The first free slot of `minutes` on the day of `day` within the working hours; none for a day
     // before today and for a day whose events are not loaded (its meetings are unknown).
     std::optional<FreeSlot> nextFreeSlot(const QDateTime& day, int minutes, int workStart, int workEnd) const;
-    // The first free slot from 9 to 18 on the 14 days from `from`, weekends skipped.
+    // The first free slot from 9 to 18 on the 14 days from `from`, weekends skipped; none once the
+    // search reaches a day that is not loaded.
     std::optional<FreeSlot> nextFreeSlot(const QDateTime& from, int minutes) const;
+    // Reads the days from the day of `from` up to the day of `to` from every source (the local
+    // calendars, each visible Google calendar, the chosen Notion databases) and merges them as the
+    // agenda would: every day of the range, also those without events. For days the agenda does not
+    // hold; the agenda itself is left as it is. Throws a UserFacingError when a source cannot be read.
+    QCoro::Task<EventsByDay> readDays(QDateTime from, QDateTime to);
 
     // The remote sources' refreshes; they never throw and guard themselves against overlapping runs.
     // A Google refresh asked for while one runs makes it run once more, however many asked; a caller

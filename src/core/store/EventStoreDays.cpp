@@ -12,6 +12,20 @@
 #include <QCoro/QCoroFuture>
 #include <QPointer>
 
+#include <algorithm>
+
+namespace {
+
+// The ranges as the debug log writes them: "from...to", joined by ", ".
+QString describe(const QList<std::pair<QDateTime, QDateTime>>& ranges) {
+    QStringList parts;
+    for (const auto& [from, to] : ranges)
+        parts << DebugLog::describe(from) + QStringLiteral("...") + DebugLog::describe(to);
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
 QDateTime EventStore::startOfWeek(const QDateTime& instant, const Cal& cal) {
     const QDateTime start = cal.startOfWeek(instant);
     return start.isValid() ? start : cal.startOfDay(instant);
@@ -32,12 +46,31 @@ QList<QDateTime> EventStore::weekDays() const {
 }
 
 std::pair<QDateTime, QDateTime> EventStore::loadedRange() const {
+    return {m_cal.addDays(m_weekStart, -7), m_cal.addDays(m_weekStart, 21)};
+}
+
+QList<std::pair<QDateTime, QDateTime>> EventStore::loadedRanges() const {
     // Peek, alerts and the menu read today's events whatever week is on screen, so today and
-    // tomorrow stay loaded while the user browses weeks away.
+    // tomorrow stay loaded while the user browses weeks away: apart from the viewed weeks, so that
+    // every refresh reloads a bounded amount however far away they are.
+    const auto [from, to] = loadedRange();
     const QDateTime today = m_cal.startOfDay(m_now);
-    const QDateTime from = std::min(m_cal.addDays(m_weekStart, -7), today);
-    const QDateTime to = std::max(m_cal.addDays(m_weekStart, 21), m_cal.addDays(today, 2));
-    return {from, to};
+    const QDateTime dayAfterTomorrow = m_cal.addDays(today, 2);
+    if (dayAfterTomorrow < from)
+        return {{today, dayAfterTomorrow}, {from, to}};
+    if (today > to)
+        return {{from, to}, {today, dayAfterTomorrow}};
+    return {{std::min(from, today), std::max(to, dayAfterTomorrow)}};
+}
+
+bool EventStore::isLoaded(const QDateTime& day) const {
+    if (m_sampleMode)
+        return true;
+    const QDateTime dayStart = m_cal.startOfDay(day);
+    const QDateTime dayEnd = m_cal.addDays(dayStart, 1);
+    const QList<std::pair<QDateTime, QDateTime>> ranges = loadedRanges();
+    return std::any_of(ranges.cbegin(), ranges.cend(),
+                       [&](const auto& range) { return dayStart >= range.first && dayEnd <= range.second; });
 }
 
 QList<CalEvent> EventStore::events(const QDateTime& day) const {
@@ -98,23 +131,27 @@ QCoro::Task<> EventStore::loadCalendarEvents() {
     m_calendarLoading = true;
     do {
         m_calendarReloadPending = false;
-        const auto range = loadedRange();
-        const QDateTime from = range.first;
-        const QDateTime to = range.second;
-        QFuture<QList<CalEvent>> load = m_calendar->loadEvents(from, to, m_settings.hiddenCalendarIDs());
-        QList<CalEvent> events = co_await load;
-        if (!self)
-            co_return;
+        const QList<std::pair<QDateTime, QDateTime>> ranges = loadedRanges();
+        QList<QFuture<QList<CalEvent>>> loads;
+        for (const auto& [from, to] : ranges)
+            loads.append(m_calendar->loadEvents(from, to, m_settings.hiddenCalendarIDs()));
+        QList<CalEvent> events;
+        for (QFuture<QList<CalEvent>>& load : loads) {
+            QList<CalEvent> loaded = co_await load;
+            if (!self)
+                co_return;
+            events = DayMap::appendNew(std::move(events), loaded);
+        }
         // Sample mode began meanwhile: its events stay.
         if (m_sampleMode)
             break;
         ReadingThreads::release(std::exchange(m_ekEvents, std::move(events)));
         DebugLog::log([&] {
-            return QStringLiteral("calendar status=%1 calendars=%2 events=%3 range=%4...%5")
+            return QStringLiteral("calendar status=%1 calendars=%2 events=%3 range=%4")
                 .arg(int(m_calendar->status()))
                 .arg(m_calendar->calendars().size())
                 .arg(m_ekEvents.size())
-                .arg(DebugLog::describe(from), DebugLog::describe(to));
+                .arg(describe(ranges));
         });
         DebugLog::log([&] {
             QStringList parts;

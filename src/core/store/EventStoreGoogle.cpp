@@ -57,7 +57,7 @@ QCoro::Task<> EventStore::refreshGoogle() {
     }
 
     setSyncingGoogle(true);
-    const std::pair<QDateTime, QDateTime> range = loadedRange();
+    const QList<std::pair<QDateTime, QDateTime>> ranges = loadedRanges();
     const Cal cal = m_cal; // the whole run reads its dates in one zone
     const GoogleConfig config = m_settings.google();
     QList<std::pair<GoogleAccount, GoogleAccount>> renewed;
@@ -94,24 +94,30 @@ QCoro::Task<> EventStore::refreshGoogle() {
         bool complete = true;
         const QList<GoogleCalendarInfo> calendars = account.visibleCalendars();
         for (const GoogleCalendarInfo& calendar : calendars) {
-            try {
-                QCoro::Task<QList<CalEvent>> call =
-                    m_google->events(calendar, account.email, range.first, range.second, token, cal);
-                QList<CalEvent> events = co_await call;
-                if (!account.canWrite()) {
-                    for (CalEvent& event : events)
-                        event.calendarEditable = false;
+            QList<CalEvent> events;
+            for (const auto& [from, to] : ranges) {
+                try {
+                    QCoro::Task<QList<CalEvent>> call =
+                        m_google->events(calendar, account.email, from, to, token, cal);
+                    const QList<CalEvent> read = co_await call;
+                    events = DayMap::appendNew(std::move(events), read);
+                } catch (const std::exception& error) {
+                    if (!firstError)
+                        firstError = errorMessage(error);
+                    complete = false;
                 }
-                collected += events;
-            } catch (const std::exception& error) {
-                if (!firstError)
-                    firstError = errorMessage(error);
-                complete = false;
+                if (!self)
+                    co_return;
+                if (!complete)
+                    break;
             }
-            if (!self)
-                co_return;
             if (!complete)
                 break;
+            if (!account.canWrite()) {
+                for (CalEvent& event : events)
+                    event.calendarEditable = false;
+            }
+            collected += events;
         }
         if (complete)
             someAccountCompleted = true;

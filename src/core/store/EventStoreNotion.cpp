@@ -46,7 +46,7 @@ QCoro::Task<> EventStore::refreshNotion() {
     QPointer self(this);
     const quint64 connection = m_notionConnection;
     const QString token = m_settings.notionToken();
-    const std::pair<QDateTime, QDateTime> range = loadedRange();
+    const QList<std::pair<QDateTime, QDateTime>> ranges = loadedRanges();
     const Cal cal = m_cal; // the whole run reads its dates in one zone
     const QList<NotionDatabaseSelection> selections = m_settings.notionDatabases();
     const QList<QColor>& palette = NotionClient::palette();
@@ -54,17 +54,26 @@ QCoro::Task<> EventStore::refreshNotion() {
     std::optional<QString> firstError;
 
     for (int i = 0; i < selections.size(); ++i) {
-        try {
-            QCoro::Task<QList<CalEvent>> call = m_notion->pages(
-                token, selections[i], range.first, range.second, palette[i % palette.size()], cal);
-            const QList<CalEvent> pages = co_await call;
-            collected += pages;
-        } catch (const std::exception& error) {
-            if (!firstError)
-                firstError = selections[i].title + QStringLiteral(": ") + errorMessage(error);
+        QList<CalEvent> pages;
+        bool failed = false;
+        for (const auto& [from, to] : ranges) {
+            try {
+                QCoro::Task<QList<CalEvent>> call =
+                    m_notion->pages(token, selections[i], from, to, palette[i % palette.size()], cal);
+                const QList<CalEvent> read = co_await call;
+                pages = DayMap::appendNew(std::move(pages), read);
+            } catch (const std::exception& error) {
+                if (!firstError)
+                    firstError = selections[i].title + QStringLiteral(": ") + errorMessage(error);
+                failed = true;
+            }
+            if (!self)
+                co_return;
+            if (failed)
+                break;
         }
-        if (!self)
-            co_return;
+        if (!failed)
+            collected += pages;
     }
 
     // Pages read under a connection that has since been dropped or replaced would bring it back, and

@@ -59,4 +59,30 @@ std::optional<FreeSlot> onDay(const QList<CalEvent>& dayEvents, const QDateTime&
     return std::nullopt;
 }
 
+Search searchDay(const DayEvents& events, const QDateTime& day, const QDateTime& now, int minutes,
+                 int workStart, int workEnd, const Cal& cal) {
+    const QDateTime dayStart = cal.startOfDay(day);
+    if (dayStart < cal.startOfDay(now))
+        return {};
+    const std::optional<QList<CalEvent>> dayEvents = events(dayStart);
+    if (!dayEvents)
+        return {std::nullopt, dayStart};
+    return {onDay(*dayEvents, dayStart, now, minutes, workStart, workEnd, cal), std::nullopt};
+}
+
+Search searchDays(const DayEvents& events, const QDateTime& from, const QDateTime& now, int minutes,
+                  const Cal& cal) {
+    for (int i = 0; i < 14; ++i) {
+        const QDateTime day = cal.addDays(from, i);
+        if (!day.isValid())
+            return {};
+        if (cal.isWeekend(day))
+            continue;
+        Search found = searchDay(events, day, now, minutes, 9, 18, cal);
+        if (found.slot || found.unknownDay)
+            return found;
+    }
+    return {};
+}
+
 } // namespace FreeSlots

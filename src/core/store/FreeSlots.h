@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 
+#include <functional>
 #include <optional>
 
 class Cal;
@@ -29,5 +30,23 @@ QDateTime upToGrid(const QDateTime& instant);
 // of `now` it starts no earlier than `now` moved up to the grid. A slot may end exactly at workEnd.
 std::optional<FreeSlot> onDay(const QList<CalEvent>& dayEvents, const QDateTime& day, const QDateTime& now,
                               int minutes, int workStart, int workEnd, const Cal& cal);
+
+// A day's events, or none when nobody has read them (a day outside what the sources loaded).
+using DayEvents = std::function<std::optional<QList<CalEvent>>(const QDateTime& day)>;
+
+// What a search found: a slot; or the first day whose events it needed and could not see, where it
+// stopped (a later slot proposed over that day's unknown meetings would be wrong); or neither, when
+// nothing fits.
+struct Search {
+    std::optional<FreeSlot> slot;
+    std::optional<QDateTime> unknownDay; // a start of day
+};
+
+// onDay() over the events of that day; nothing for a day before today's.
+Search searchDay(const DayEvents& events, const QDateTime& day, const QDateTime& now, int minutes,
+                 int workStart, int workEnd, const Cal& cal);
+// The first slot from 9 to 18 on the 14 days from the day of `from`, days of the weekend skipped.
+Search searchDays(const DayEvents& events, const QDateTime& from, const QDateTime& now, int minutes,
+                  const Cal& cal);
 
 } // namespace FreeSlots

@@ -3,7 +3,6 @@
 #include "core/model/UserFacingError.h"
 #include "core/quickadd/QuickAddEnv.h"
 #include "core/quickadd/QuickAddPanel.h"
-#include "core/store/FreeSlots.h"
 #include "core/store/PeopleDirectory.h"
 
 #include <QCoroSignal>
@@ -12,8 +11,8 @@
 
 // An agenda for quick add in Berlin, on Wednesday 4 March 2026 at 10:00: people, two Google calendars
 // of Ada's, two local calendars and a few events. The free-slot finder and the people directory are
-// the app's own functions over these; every slot search is recorded. Writes are recorded and answer
-// with `writeError` (thrown) or success; with `holdWrites` they wait for release().
+// the app's own functions over these; every look at a day's events is recorded. Writes are recorded and
+// answer with `writeError` (thrown) or success; with `holdWrites` they wait for release().
 class FakeEnv : public QuickAddEnv {
     Q_OBJECT
 
@@ -66,21 +65,6 @@ public:
     QList<Person> suggestions(const QString& text, const QList<Person>& excluding) const override {
         return PeopleDirectory::suggestions(people, text, excluding);
     }
-    std::optional<FreeSlot> nextFreeSlot(const QDateTime& day, int length, int from, int to) const override {
-        slotSearches << QStringLiteral("on ") + calendar.dateOf(day).toString(Qt::ISODate);
-        return FreeSlots::onDay(events(day), calendar.startOfDay(day), clock, length, from, to, calendar);
-    }
-    std::optional<FreeSlot> nextFreeSlot(const QDateTime& from, int length) const override {
-        slotSearches << QStringLiteral("from ") + calendar.dateOf(from).toString(Qt::ISODate);
-        for (int i = 0; i < 14; ++i) {
-            const QDateTime day = calendar.addDays(calendar.startOfDay(from), i);
-            if (calendar.isWeekend(day))
-                continue;
-            if (auto slot = FreeSlots::onDay(events(day), day, clock, length, 9, 18, calendar))
-                return slot;
-        }
-        return std::nullopt;
-    }
     QList<CalEvent> events(const QDateTime& day) const override {
         QList<CalEvent> out;
         for (const CalEvent& e : agenda) {
@@ -88,6 +72,10 @@ public:
                 out << e;
         }
         return out;
+    }
+    std::optional<QList<CalEvent>> loadedEvents(const QDateTime& day) const override {
+        lookups << calendar.dateOf(day).toString(Qt::ISODate);
+        return events(day);
     }
     QList<MeetingTarget> meetingTargets() const override { return targets; }
     std::optional<MeetingTarget> defaultMeetingTarget() const override {
@@ -128,6 +116,8 @@ public:
         event.title = draft.title;
         return answer(event);
     }
+    // Every day is loaded here: nothing is ever read.
+    QCoro::Task<EventsByDay> readDays(QDateTime, QDateTime) override { co_return EventsByDay(); }
     QCoro::Task<bool> connectGoogle() override {
         writes << QStringLiteral("connect");
         co_return true;
@@ -153,7 +143,7 @@ public:
     std::optional<LocalCalendar> editedCalendar;
     QList<CalEvent> agenda;
 
-    mutable QStringList slotSearches;
+    mutable QStringList lookups; // the days whose loaded events were asked for
     QStringList writes;
     std::optional<QString> writeError;
     bool holdWrites = false;

@@ -81,8 +81,8 @@ struct Routing {
 struct Slot {
     State state;
     bool thursdayFull;
-    QStringList searches;
-    QString start; // empty: no automatic slot
+    QStringList searches; // the days the slot search looked at
+    QString start;        // empty: no automatic slot
 };
 struct Edit {
     CalEvent event;
@@ -199,12 +199,12 @@ private Q_SLOTS:
     void automaticSlot_data() {
         QTest::addColumn<Slot>("c");
         QTest::newRow("a guest, no date: from today")
-            << Slot{line("Coffee with bob@corp.io"), false, {"from 2026-03-04"}, "2026-03-04 10:00"};
+            << Slot{line("Coffee with bob@corp.io"), false, {"2026-03-04"}, "2026-03-04 10:00"};
         QTest::newRow("a typed day") << Slot{
-            line("Coffee with bob@corp.io fri"), false, {"on 2026-03-06"}, "2026-03-06 09:00"};
+            line("Coffee with bob@corp.io fri"), false, {"2026-03-06"}, "2026-03-06 09:00"};
         QTest::newRow("a full day: the next working day") << Slot{line("Sync with Ondrea tomorrow"),
                                                                   true,
-                                                                  {"on 2026-03-05", "from 2026-03-05"},
+                                                                  {"2026-03-05", "2026-03-05", "2026-03-06"},
                                                                   "2026-03-06 09:00"};
         QTest::newRow("a typed time stays") << Slot{line("Sync with Ondrea tomorrow 9:30am"), false, {}, ""};
         State blank = line(" \t");
@@ -217,7 +217,7 @@ private Q_SLOTS:
         if (c.thursdayFull)
             env.agenda << FakeEnv::event("full", "Workshop", "2026-03-05 09:00", "2026-03-05 18:00");
         const Derived v = derive(c.state, env);
-        QCOMPARE(env.slotSearches, c.searches);
+        QCOMPARE(env.lookups, c.searches);
         QCOMPARE(v.autoSlot, !c.start.isEmpty());
         if (v.autoSlot) {
             QCOMPARE(v.scheduled.start, FakeEnv::berlin(c.start));

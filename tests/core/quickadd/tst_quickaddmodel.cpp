@@ -330,6 +330,34 @@ private Q_SLOTS:
         QVERIFY(!first->isOpen());
     }
 
+    // A save's reply belongs to the event it saved: another event taken into quick add meanwhile keeps
+    // its line, shows no error of the other's, and is neither selected nor closed.
+    void aLateSaveLeavesTheNextEditAlone_data() {
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("a save that succeeds") << false;
+        QTest::newRow("a save that fails") << true;
+    }
+    void aLateSaveLeavesTheNextEditAlone() {
+        QFETCH(bool, fails);
+        Shown s;
+        s.env.holdWrites = true;
+        s.panel.openEditor(googleEvent("g:e1", "Design review"));
+        QCoreApplication::processEvents();
+        s.type("Design review, moved");
+        s.model.add();
+        s.panel.openEditor(googleEvent("g:e2", "Budget"));
+        QCoreApplication::processEvents();
+        if (fails)
+            s.env.writeError = QStringLiteral("Backend Error");
+        s.env.release();
+        QTRY_VERIFY(!s.model.state().busy);
+        QCOMPARE(s.model.state().editing->id, QStringLiteral("g:e2"));
+        QCOMPARE(s.model.state().text, QStringLiteral("Budget"));
+        QCOMPARE(s.model.view().error, std::nullopt);
+        QVERIFY(!s.panel.selected && s.panel.shown);
+        QCOMPARE(s.panel.closes, 0);
+    }
+
     // While Google works nothing closes quick add from inside it, and nothing is sent twice.
     void busyHoldsTheLine() {
         Shown s;

@@ -73,7 +73,7 @@ struct Week {
     QString today;
     int shift;           // weeks moved on from today's
     QString first, last; // days of the week on show
-    QString from, to;    // the loaded window, [from, to)
+    QStringList loaded;  // the ranges every source loads, "from/to" as [from, to)
 };
 Q_DECLARE_METATYPE(Slot)
 Q_DECLARE_METATYPE(Week)
@@ -211,18 +211,24 @@ private Q_SLOTS:
         QCOMPARE(h.reloads(), before + 1);
     }
 
-    // The week on show and the window every source loads: the viewed week with the week before and
-    // the two after, stretched to take in today and tomorrow wherever the user browses.
+    // The week on show and what every source loads: the viewed week with the week before and the two
+    // after, and today and tomorrow wherever the user browses (apart, unless the two meet).
     void weeks_data() {
         QTest::addColumn<Week>("c");
         QTest::newRow("Monday first, midweek")
-            << Week{"de_DE", "2026-03-04 10:00", 0, "2026-03-02", "2026-03-08", "2026-02-23", "2026-03-23"};
+            << Week{"de_DE", "2026-03-04 10:00", 0, "2026-03-02", "2026-03-08", {"2026-02-23/2026-03-23"}};
         QTest::newRow("Monday first, on Sunday")
-            << Week{"de_DE", "2026-03-08 23:00", 0, "2026-03-02", "2026-03-08", "2026-02-23", "2026-03-23"};
+            << Week{"de_DE", "2026-03-08 23:00", 0, "2026-03-02", "2026-03-08", {"2026-02-23/2026-03-23"}};
         QTest::newRow("Sunday first, on Sunday")
-            << Week{"en_US", "2026-03-08 00:30", 0, "2026-03-08", "2026-03-14", "2026-03-01", "2026-03-29"};
-        QTest::newRow("three weeks back, tomorrow stays loaded")
-            << Week{"de_DE", "2026-03-04 10:00", -3, "2026-02-09", "2026-02-15", "2026-02-02", "2026-03-06"};
+            << Week{"en_US", "2026-03-08 00:30", 0, "2026-03-08", "2026-03-14", {"2026-03-01/2026-03-29"}};
+        QTest::newRow("two weeks back on Sunday: tomorrow stretches the window")
+            << Week{"de_DE", "2026-03-08 10:00", -2, "2026-02-16", "2026-02-22", {"2026-02-09/2026-03-10"}};
+        QTest::newRow("three weeks back: today and tomorrow apart")
+            << Week{"de_DE",      "2026-03-04 10:00", -3,
+                    "2026-02-09", "2026-02-15",       {"2026-02-02/2026-03-02", "2026-03-04/2026-03-06"}};
+        QTest::newRow("half a year ahead: still four weeks and two days")
+            << Week{"de_DE",      "2026-03-04 10:00", 26,
+                    "2026-08-31", "2026-09-06",       {"2026-03-04/2026-03-06", "2026-08-24/2026-09-21"}};
     }
     void weeks() {
         QFETCH(Week, c);
@@ -235,7 +241,10 @@ private Q_SLOTS:
         QCOMPARE(days.size(), 7);
         QCOMPARE(days.last(), day(c.last));
         QCOMPARE(store.isViewingToday(), c.shift == 0);
-        QCOMPARE(store.loadedRange(), std::pair(day(c.from), day(c.to)));
+        QList<std::pair<QDateTime, QDateTime>> loaded;
+        for (const QString& range : c.loaded)
+            loaded.append({day(range.section('/', 0, 0)), day(range.section('/', 1))});
+        QCOMPARE(store.loadedRanges(), loaded);
     }
 
     // An agenda too large to merge on the GUI thread is merged on a reading thread: the start still
