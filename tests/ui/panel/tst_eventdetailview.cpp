@@ -178,6 +178,8 @@ private Q_SLOTS:
         w->clock.advance(EventStore::toastDuration.count());
         QCOMPARE(w->store->toast(), std::nullopt);
         QCOMPARE((*badge)->accessibleName(), message);
+        QTest::qWait(100);
+        Shots::save(view.get(), "detail-toast-leaving", Qt::black);
         QTRY_COMPARE((*badge)->accessibleName(), QStringLiteral("in 1 h"));
     }
 
