@@ -23,10 +23,6 @@ constexpr qreal lineGap = 1;
 
 const QString separator = QStringLiteral(" \u00b7 ");
 
-} // namespace
-
-namespace {
-
 // The subtitle in three pieces: the count (with the separator when a next event follows), that
 // event's title, and a blank with its countdown.
 struct SubtitleParts {
