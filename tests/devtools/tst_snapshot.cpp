@@ -1,3 +1,5 @@
+#include "ui/ViewWorld.h"
+
 #include "core/model/ProcessArguments.h"
 #include "devtools/Snapshot.h"
 #include "support/TempHome.h"
@@ -169,6 +171,21 @@ private Q_SLOTS:
             QVERIFY2(run.lines[i].startsWith(expected[i]), qPrintable(run.lines[i]));
     }
 
+    // Every picture that cannot be written counts against the run, the settings picture too: with a
+    // folder where each file goes, there are as many failures as pictures.
+    void everyPictureThatCannotBeWrittenCounts() {
+        ViewWorld world;
+        const QString path = m_home->path() + "/blocked";
+        const QStringList names = fileNames(allShots);
+        for (const QString& name : names)
+            QVERIFY(QDir().mkpath(path + '/' + name));
+        QStringList lines;
+        const int failures = Snapshot::render(QDir(path), world.clock.now(), *world.store, *world.settings,
+                                              [&](const QString& line) { lines << line; });
+        QCOMPARE(lines.filter("snapshot: failed to write ").size(), names.size());
+        QCOMPARE(failures, names.size());
+    }
+
     // "--snapshot" without a folder after it is no snapshot: the app starts as usual, and its views
     // stay live (quick add can be typed into, the detail scrolls).
     void withoutAFolderTheAppStartsAsUsual() {
@@ -181,5 +198,5 @@ private:
     std::unique_ptr<TempHome> m_home;
 };
 
-QTEST_GUILESS_MAIN(TestSnapshot)
+QTEST_MAIN(TestSnapshot)
 #include "tst_snapshot.moc"

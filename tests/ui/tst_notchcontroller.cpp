@@ -9,6 +9,8 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -217,6 +219,40 @@ private Q_SLOTS:
         QTest::keyClick(field, Qt::Key_Escape);
         QCOMPARE(asked, 2);
         QVERIFY(!world.state().expanded());
+    }
+
+    // Closing from quick add or from an event's detail is one fade of what was showing, with no
+    // fade of the body's own inside it (an opacity effect inside another cannot be painted): opened
+    // straight into the view, and switched to it just before closing, while it still slides in.
+    void closingFadesOnce_data() {
+        QTest::addColumn<bool>("detail");
+        QTest::newRow("quick add") << false;
+        QTest::newRow("detail") << true;
+    }
+
+    void closingFadesOnce() {
+        QFETCH(bool, detail);
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("[Pp]ainter|paint device")));
+        Motion::setEnabled(true);
+        const auto still = qScopeGuard([] { Motion::setEnabled(false); });
+        PanelWorld world;
+        world.setPeek(true);
+        for (int round = 0; round < 6; ++round) {
+            const bool late = round % 2 == 1;
+            if (late) {
+                world.controller->expand(true);
+                wait(300ms);
+            }
+            if (detail) {
+                world.controller->expand(true);
+                world.state().setSelectedEvent(world.store->peek()->event);
+            } else {
+                world.controller->openQuickAdd(QString());
+            }
+            wait(late ? 60ms : 300ms);
+            world.controller->collapse();
+            wait(timings.shrinkDelay + 50ms);
+        }
     }
 
     void clicksOnThePanel() {

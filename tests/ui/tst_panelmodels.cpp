@@ -3,6 +3,7 @@
 // list's choice of content and the footer's message.
 #include "core/model/Cal.h"
 #include "support/TestEvents.h"
+#include "ui/controls/Theme.h"
 #include "ui/panel/AlertBanner.h"
 #include "ui/panel/DayList.h"
 #include "ui/panel/EventRow.h"
@@ -107,6 +108,19 @@ private Q_SLOTS:
         QFETCH(std::optional<CalEvent>, next);
         QFETCH(bool, today);
         QTEST(HeaderBand::subtitle(count, next, today, now), "subtitle");
+    }
+
+    // A long next title gives way in a narrow header; the count and the countdown stay.
+    void headerSubtitleCutsTheTitleFirst() {
+        const QFontMetricsF metrics(Theme::uiFont(10.5));
+        const std::optional next(
+            inSeconds(480, 1800, "Quarterly planning with the design and research groups"));
+        const QString whole = HeaderBand::subtitle(3, next, true, now);
+        QCOMPARE(HeaderBand::fittedSubtitle(3, next, true, now, metrics, metrics.horizontalAdvance(whole)),
+                 whole);
+        const QString cut = HeaderBand::fittedSubtitle(3, next, true, now, metrics, 200);
+        QVERIFY2(cut.startsWith("3 events · Quarterly") && cut.endsWith(u"… in 8 min"), qPrintable(cut));
+        QVERIFY(metrics.horizontalAdvance(cut) <= 200.5);
     }
 
     // Each row decides on its own what it shows at one moment; the boundaries of Join (15 min) and of

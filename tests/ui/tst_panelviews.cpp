@@ -180,6 +180,29 @@ private Q_SLOTS:
         QCOMPARE(list->scroller()->scrollPosition(), 300);
     }
 
+    // A row that is over dims its hover highlight with the rest of it.
+    void pastRowsDimTheirHover() {
+        ViewWorld world;
+        const QDateTime now = world.clock.now();
+        world.setEvents({timed("over", "Over", now.addSecs(-3600), now.addSecs(-1800)),
+                         timed("ahead", "Ahead", now.addSecs(3600), now.addSecs(5400))});
+        showExpanded(world);
+        auto highlight = [&](const char* id) {
+            EventRow* row = world.expanded()->dayList()->row(id);
+            QCursor::setPos(row->mapToGlobal(row->rect().center()));
+            if (!QTest::qWaitFor([row] { return row->isHovering(); }))
+                return -1;
+            QImage image(row->size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::black);
+            row->render(&image);
+            return qRed(image.pixel(row->width() / 2, 2)); // above the texts
+        };
+        const int ahead = highlight("ahead");
+        const int over = highlight("over");
+        QVERIFY2(ahead > 20 && std::abs(over - qRound(ahead * 0.45)) <= 2,
+                 qPrintable(QStringLiteral("%1 against %2").arg(over).arg(ahead)));
+    }
+
     // The list comes on screen with today's next event at its top, and only then: ticks and the
     // user's scrolling are left alone until it is shown anew.
     void scrollsToTheNextEventWhenShown() {

@@ -173,31 +173,56 @@ private:
 };
 
 // The header's capsule: the store's latest message in green, or the event's countdown (green with
-// black text while the event runs). A message pops in, scaling up from 0.9 as it fades in.
+// black text while the event runs). A message pops in, scaling up from 0.9 as it fades in, and
+// leaves the same way before what follows it shows.
 class DetailBadge : public QWidget {
 public:
     explicit DetailBadge(QWidget* parent)
         : QWidget(parent) {
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        m_appear.setStartValue(0.0);
-        m_appear.setEndValue(1.0);
-        m_appear.setDuration(200);
-        m_appear.setEasingCurve(Motion::easeInOut());
-        QObject::connect(&m_appear, &QVariantAnimation::valueChanged, this, [this] { update(); });
+        m_pop.setDuration(200);
+        m_pop.setEasingCurve(Motion::easeInOut());
+        QObject::connect(&m_pop, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+            m_shown = value.toReal();
+            update();
+        });
+        QObject::connect(&m_pop, &QAbstractAnimation::finished, this, [this] {
+            if (std::exchange(m_leaving, false))
+                display(m_next);
+        });
     }
 
     void setBadge(const std::optional<M::Badge>& badge) {
+        const bool toast = badge && badge->toast;
+        if (m_leaving) {
+            if (!toast) {
+                m_next = badge;
+                return;
+            }
+            // Another message before the last one was gone: it comes back from where that one got to.
+            m_leaving = false;
+            const qreal reached = m_shown;
+            display(badge);
+            m_shown = reached;
+            pop(1);
+            return;
+        }
         if (badge == m_badge)
             return;
-        const bool toastCame = badge && badge->toast && !(m_badge && m_badge->toast);
-        m_badge = badge;
-        setVisible(badge.has_value());
-        setAccessibleName(badge ? badge->text : QString());
-        updateGeometry();
-        update();
-        m_appear.stop();
-        if (toastCame && Motion::enabled())
-            m_appear.start();
+        const bool hadToast = m_badge && m_badge->toast;
+        if (toast == hadToast || !Motion::enabled()) {
+            display(badge);
+            return;
+        }
+        if (toast) {
+            display(badge);
+            m_shown = 0;
+            pop(1);
+        } else {
+            m_leaving = true;
+            m_next = badge;
+            pop(0);
+        }
     }
 
     QSize sizeHint() const override {
@@ -216,12 +241,11 @@ protected:
             return;
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        if (m_appear.state() == QAbstractAnimation::Running) {
-            const qreal t = m_appear.currentValue().toReal();
+        if (m_shown < 1) {
             const QPointF centre = QRectF(rect()).center();
-            p.setOpacity(t);
+            p.setOpacity(m_shown);
             p.translate(centre);
-            p.scale(0.9 + 0.1 * t, 0.9 + 0.1 * t);
+            p.scale(0.9 + 0.1 * m_shown, 0.9 + 0.1 * m_shown);
             p.translate(-centre);
         }
         const QRectF box(rect());
@@ -255,8 +279,30 @@ protected:
 private:
     static QFont font() { return Theme::uiFont(10.5, QFont::DemiBold); }
 
+    void display(const std::optional<M::Badge>& badge) {
+        m_pop.stop();
+        m_shown = 1;
+        m_badge = badge;
+        setVisible(badge.has_value());
+        setAccessibleName(badge ? badge->text : QString());
+        updateGeometry();
+        update();
+    }
+
+    // Scales and fades the message from where it is now to `to` (1 in, 0 out).
+    void pop(qreal to) {
+        m_pop.stop();
+        m_pop.setStartValue(m_shown);
+        m_pop.setEndValue(to);
+        m_pop.start();
+    }
+
     std::optional<M::Badge> m_badge;
-    QVariantAnimation m_appear;
+    // What shows once the leaving message is gone.
+    std::optional<M::Badge> m_next;
+    bool m_leaving = false;
+    qreal m_shown = 1; // how far the message has popped in
+    QVariantAnimation m_pop;
 };
 
 // The question before a delete or decline: on a faint red card with a red edge, the message, Cancel

@@ -290,12 +290,13 @@ void EventRow::mouseReleaseEvent(QMouseEvent* event) {
 void EventRow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    // A past row is dimmed as a whole, its hover highlight too.
+    p.setOpacity(m_model.opacity());
     if (m_hovering) {
         QPainterPath background;
         background.addRoundedRect(QRectF(rect()), 8, 8);
         p.fillPath(background, Theme::white(0.1));
     }
-    p.setOpacity(m_model.opacity());
     const Layout& l = m_layout;
 
     // Times, right-aligned in their column.

@@ -50,13 +50,25 @@ void stopTransitions(QWidget* widget) {
     }
 }
 
+// Ends every running transition under `root` where it was going.
+void finishTransitions(QWidget* root) {
+    const QList<QAbstractAnimation*> found =
+        root->findChildren<QAbstractAnimation*>(QLatin1String(transitionName));
+    const QList<QPointer<QAbstractAnimation>> running(found.begin(), found.end());
+    for (const QPointer<QAbstractAnimation>& animation : running) {
+        if (animation && animation->state() == QAbstractAnimation::Running)
+            animation->setCurrentTime(animation->totalDuration());
+    }
+}
+
 // Brings `widget` into `target` (in) or takes it out of it (out): a fade, with a slide from or to
 // `edge` over the widget's own size, ease in and out over 0.2 s. `done` runs at the end, unless
-// another transition of the same widget took over first. With animations off everything happens at
+// another transition of the same widget took over first. Unless `animate`, everything happens at
 // once.
-void transition(QWidget* widget, const QRect& target, Edge edge, bool in, std::function<void()> done = {}) {
+void transition(QWidget* widget, const QRect& target, Edge edge, bool in, bool animate,
+                std::function<void()> done = {}) {
     stopTransitions(widget);
-    if (!Motion::enabled()) {
+    if (!animate) {
         widget->setGraphicsEffect(nullptr);
         widget->setGeometry(target);
         widget->setVisible(in);
@@ -105,8 +117,8 @@ void transition(QWidget* widget, const QRect& target, Edge edge, bool in, std::f
 }
 
 // Takes `widget` out towards `edge` and deletes it once it is gone.
-void retire(QPointer<QWidget> widget, const QRect& target, Edge edge) {
-    transition(widget, target, edge, false, [widget] {
+void retire(QPointer<QWidget> widget, const QRect& target, Edge edge, bool animate) {
+    transition(widget, target, edge, false, animate, [widget] {
         if (widget)
             widget->deleteLater();
     });
@@ -208,11 +220,22 @@ void ExpandedView::resizeEvent(QResizeEvent*) {
     place();
 }
 
+void ExpandedView::hideEvent(QHideEvent*) {
+    // Nothing is left half way for the next time the panel opens.
+    finishTransitions(this);
+}
+
+bool ExpandedView::bodyMoves() const {
+    // While the panel fades this view in, the body's own fades would run inside that one.
+    return Motion::enabled() && isVisible() && !graphicsEffect();
+}
+
 void ExpandedView::refreshBody() {
     const std::optional<CalEvent>& selected = m_state.selectedEvent();
     const Body next = body(m_state.quickAdd(), selected.has_value());
     const QRect target = bodyRect();
     BodyViews& views = bodyViews();
+    const bool animate = bodyMoves();
 
     if (next == Body::detail) {
         const CalEvent event = freshCopy(m_store, *selected).value_or(*selected);
@@ -224,30 +247,30 @@ void ExpandedView::refreshBody() {
         } else {
             // Another event: a detail of its own, with nothing carried over from the last one.
             if (m_detail)
-                retire(m_detail, target, Edge::trailing);
+                retire(m_detail, target, Edge::trailing, animate);
             m_detailEvent = event;
             m_detail = views.makeDetail(m_state, m_store, event, this);
             m_detail->hide();
             m_detail->resize(target.size());
-            transition(m_detail, target, Edge::trailing, true);
+            transition(m_detail, target, Edge::trailing, true, animate);
         }
     } else if (m_detail) {
         m_detailEvent.reset();
-        retire(std::exchange(m_detail, nullptr), target, Edge::trailing);
+        retire(std::exchange(m_detail, nullptr), target, Edge::trailing, animate);
     }
 
     if (next == Body::quickAdd && !m_quickAdd) {
         m_quickAdd = views.makeQuickAdd(m_state, m_store, m_settings, this);
         m_quickAdd->hide();
         m_quickAdd->resize(target.size());
-        transition(m_quickAdd, target, Edge::bottom, true);
+        transition(m_quickAdd, target, Edge::bottom, true, animate);
     } else if (next != Body::quickAdd && m_quickAdd) {
-        retire(std::exchange(m_quickAdd, nullptr), target, Edge::bottom);
+        retire(std::exchange(m_quickAdd, nullptr), target, Edge::bottom, animate);
     }
 
     const bool agenda = next == Body::agenda;
     if (agenda != (m_body == Body::agenda) || agenda == m_agenda->isHidden())
-        transition(m_agenda, target, Edge::none, agenda);
+        transition(m_agenda, target, Edge::none, agenda, animate);
     m_body = next;
 }
 
@@ -267,7 +290,7 @@ void ExpandedView::refreshNudge() {
         return;
     m_nudgeOffered = offered;
     stopTransitions(m_nudge);
-    if (!Motion::enabled()) {
+    if (!bodyMoves()) {
         m_nudge->setGraphicsEffect(nullptr);
         m_nudge->setMaximumHeight(QWIDGETSIZE_MAX);
         m_nudge->setVisible(offered);

@@ -21,7 +21,8 @@ class WeekStrip;
 // strip, the Google card while it is offered, the day list).
 //
 // The body's views come and go with short transitions (quick add slides up from the bottom, the
-// detail in from the right, the agenda fades); with animations off each change is final at once.
+// detail in from the right, the agenda fades); with animations off, while the panel is closed and
+// while it fades this view in, each change is final at once.
 // The agenda lives as long as the panel. The detail is made when an event gets selected and is then
 // handed every fresh copy of that event the store publishes, never rebuilt, so a pending
 // confirmation or a running delete survives the store's ticks.
@@ -69,8 +70,11 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    // Whether a change of the body moves: not while the panel is closed or fading this view in.
+    bool bodyMoves() const;
     void refreshBody();
     void refreshDetail();
     void refreshNudge();

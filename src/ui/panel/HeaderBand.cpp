@@ -23,18 +23,50 @@ constexpr qreal lineGap = 1;
 
 const QString separator = QStringLiteral(" \u00b7 ");
 
+// The subtitle in three pieces: the count (with the separator when a next event follows), that
+// event's title, and a blank with its countdown.
+struct SubtitleParts {
+    QString count;
+    QString title;
+    QString countdown;
+};
+
+SubtitleParts subtitleParts(qsizetype count, const std::optional<CalEvent>& next, bool viewingToday,
+                            const QDateTime& now) {
+    if (count == 0)
+        return {HeaderBand::tr("Nothing scheduled"), {}, {}};
+    SubtitleParts parts{
+        QString::number(count) + (count == 1 ? HeaderBand::tr(" event") : HeaderBand::tr(" events")), {}, {}};
+    if (viewingToday && next) {
+        if (const std::optional<QString> countdown = Fmt::countdown(*next, now)) {
+            parts.count += separator;
+            parts.title = next->title;
+            parts.countdown = QLatin1Char(' ') + *countdown;
+        }
+    }
+    return parts;
+}
+
 } // namespace
 
 QString HeaderBand::subtitle(qsizetype count, const std::optional<CalEvent>& next, bool viewingToday,
                              const QDateTime& now) {
-    if (count == 0)
-        return tr("Nothing scheduled");
-    QString text = QString::number(count) + (count == 1 ? tr(" event") : tr(" events"));
-    if (viewingToday && next) {
-        if (const std::optional<QString> countdown = Fmt::countdown(*next, now))
-            text += separator + next->title + QLatin1Char(' ') + *countdown;
-    }
-    return text;
+    const SubtitleParts parts = subtitleParts(count, next, viewingToday, now);
+    return parts.count + parts.title + parts.countdown;
+}
+
+QString HeaderBand::fittedSubtitle(qsizetype count, const std::optional<CalEvent>& next, bool viewingToday,
+                                   const QDateTime& now, const QFontMetricsF& metrics, qreal maxWidth) {
+    const SubtitleParts parts = subtitleParts(count, next, viewingToday, now);
+    const QString whole = parts.count + parts.title + parts.countdown;
+    // Half a pixel of slack, as the line itself allows.
+    if (parts.title.isEmpty() || metrics.horizontalAdvance(whole) <= maxWidth + 0.5)
+        return whole;
+    const qreal room =
+        maxWidth + 0.5 - metrics.horizontalAdvance(parts.count) - metrics.horizontalAdvance(parts.countdown);
+    const QString title = metrics.elidedText(parts.title, Qt::ElideRight, std::max<qreal>(0, room));
+    // Without room for even "…" of the title the line is cut at its end like any other.
+    return title.isEmpty() ? whole : parts.count + title + parts.countdown;
 }
 
 int HeaderBand::bandHeight(qreal notchHeight) {
@@ -106,14 +138,15 @@ void HeaderBand::refreshTexts() {
     const QList<CalEvent> events = m_store.events(day);
     const bool today = m_store.isViewingToday();
     const QString title = Fmt::dayHeader(day, m_store.cal());
-    const QString sub =
-        subtitle(events.size(), today ? m_store.nextEvent(day) : std::nullopt, today, m_store.now());
+    const std::optional<CalEvent> next = today ? m_store.nextEvent(day) : std::nullopt;
     const qreal width = blockWidth();
+    const QString sub =
+        fittedSubtitle(events.size(), next, today, m_store.now(), QFontMetricsF(m_subtitle.font()), width);
     const bool changed = m_title.set(title, width) | m_subtitle.set(sub, width);
     if (!changed)
         return;
     setAccessibleName(title);
-    setAccessibleDescription(sub);
+    setAccessibleDescription(subtitle(events.size(), next, today, m_store.now()));
     update(QRectF(0, 0, width, height()).toAlignedRect());
 }
 
@@ -145,9 +178,7 @@ void HeaderBand::place() {
         right = button->x() - buttonSpacing;
     }
     // The texts are cut to the left half.
-    const qreal width = blockWidth();
-    m_title.set(m_title.text(), width);
-    m_subtitle.set(m_subtitle.text(), width);
+    refreshTexts();
     update();
 }
 

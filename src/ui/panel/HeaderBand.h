@@ -4,6 +4,7 @@
 #include "ui/panel/TextLine.h"
 
 #include <QDateTime>
+#include <QFontMetricsF>
 #include <QWidget>
 
 #include <optional>
@@ -28,6 +29,10 @@ public:
     // countdown, followed by " · ", its title and the countdown.
     static QString subtitle(qsizetype count, const std::optional<CalEvent>& next, bool viewingToday,
                             const QDateTime& now);
+    // The subtitle cut to `maxWidth`: the next event's title gives way first, so that the count and
+    // the countdown stay whole while they fit.
+    static QString fittedSubtitle(qsizetype count, const std::optional<CalEvent>& next, bool viewingToday,
+                                  const QDateTime& now, const QFontMetricsF& metrics, qreal maxWidth);
     static constexpr qreal notchClearance = 6;
     static constexpr int minimumHeight = 30;
     // The band's height under a notch of this height.

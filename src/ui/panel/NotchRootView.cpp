@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -235,9 +236,11 @@ QPainterPath NotchRootView::silhouettePath() const {
 
 void NotchRootView::setModeContent(NotchMode mode, QWidget* content) {
     Content& slot = m_contents[size_t(mode)];
+    if (slot.fade)
+        slot.fade->stop();
     if (slot.widget != content)
         delete slot.widget;
-    slot = {content, {}};
+    slot = {content, {}, {}, 0};
     if (!content)
         return;
     content->setParent(m_stage);
@@ -335,21 +338,31 @@ void NotchRootView::fade(NotchMode mode, bool in) {
         return;
     if (slot.fade)
         slot.fade->stop();
+    // Back part way through its fade out: the live content carries on from there.
+    const std::optional<qreal> leftAt =
+        slot.leaving.isNull() ? std::nullopt : std::optional(slot.leavingOpacity);
+    slot.leaving = QPixmap();
     if (!Motion::enabled()) {
         content->setGraphicsEffect(nullptr);
         content->setVisible(in);
         layoutStage();
+        update();
+        return;
+    }
+    if (!in) {
+        fadeOut(slot, mode);
         return;
     }
     // An effect left by a fade cut short carries on from the opacity it reached.
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(content->graphicsEffect());
     if (!effect) {
         effect = new QGraphicsOpacityEffect(content);
-        effect->setOpacity(content->isHidden() ? 0.0 : 1.0);
+        effect->setOpacity(leftAt.value_or(content->isHidden() ? 0.0 : 1.0));
         content->setGraphicsEffect(effect);
     }
     content->show();
     layoutStage();
+    update();
 
     const FadeTiming timing = fadeTiming(mode);
     auto* group = new QSequentialAnimationGroup(content);
@@ -358,15 +371,51 @@ void NotchRootView::fade(NotchMode mode, bool in) {
     auto* opacity = new QPropertyAnimation(effect, "opacity", group);
     opacity->setDuration(timing.duration);
     opacity->setStartValue(effect->opacity());
-    opacity->setEndValue(in ? 1.0 : 0.0);
+    opacity->setEndValue(1.0);
     opacity->setEasingCurve(QEasingCurve::OutQuad);
     group->addAnimation(opacity);
-    connect(group, &QAbstractAnimation::finished, content, [this, content, in] {
+    connect(group, &QAbstractAnimation::finished, content, [content] {
         // Opacity effects cost a render pass of their own: none once the fade is over.
         content->setGraphicsEffect(nullptr);
-        content->setVisible(in);
-        if (!in)
-            layoutStage();
+    });
+    slot.fade = group;
+    group->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void NotchRootView::fadeOut(Content& slot, NotchMode mode) {
+    QWidget* content = slot.widget;
+    // Where a fade in that was cut short had got to.
+    qreal from = content->isHidden() ? 0.0 : 1.0;
+    if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(content->graphicsEffect()))
+        from = effect->opacity();
+    content->setGraphicsEffect(nullptr);
+    if (from > 0)
+        slot.leaving = content->grab();
+    content->hide();
+    layoutStage();
+    update();
+    if (slot.leaving.isNull())
+        return;
+
+    slot.leavingOpacity = from;
+    const FadeTiming timing = fadeTiming(mode);
+    auto* group = new QSequentialAnimationGroup(this);
+    if (timing.delay > 0)
+        group->addPause(timing.delay);
+    auto* opacity = new QVariantAnimation(group);
+    opacity->setDuration(timing.duration);
+    opacity->setStartValue(from);
+    opacity->setEndValue(0.0);
+    opacity->setEasingCurve(QEasingCurve::OutQuad);
+    group->addAnimation(opacity);
+    const size_t index = size_t(mode);
+    connect(opacity, &QVariantAnimation::valueChanged, this, [this, index](const QVariant& value) {
+        m_contents[index].leavingOpacity = value.toReal();
+        update();
+    });
+    connect(group, &QAbstractAnimation::finished, this, [this, index] {
+        m_contents[index].leaving = QPixmap();
+        update();
     });
     slot.fade = group;
     group->start(QAbstractAnimation::DeleteWhenStopped);
@@ -380,6 +429,15 @@ void NotchRootView::paintEvent(QPaintEvent*) {
         paintShadow(painter, shape);
     const QPainterPath path = m_silhouette.shape().path(shape);
     painter.fillPath(path, Qt::black);
+    for (const Content& content : m_contents) {
+        if (content.leaving.isNull() || !content.widget)
+            continue;
+        painter.save();
+        painter.setClipPath(path);
+        painter.setOpacity(content.leavingOpacity);
+        painter.drawPixmap(content.widget->geometry().topLeft() + m_stage->pos(), content.leaving);
+        painter.restore();
+    }
     if (m_silhouette.outlineOpacity > 0.001) {
         QPen pen(QColor(255, 255, 255, qRound(255 * m_silhouette.outlineOpacity)), 1);
         pen.setCapStyle(Qt::FlatCap);

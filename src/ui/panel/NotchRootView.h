@@ -4,6 +4,7 @@
 #include "ui/notch/NotchShape.h"
 
 #include <QPainterPath>
+#include <QPixmap>
 #include <QPointer>
 #include <QVariantAnimation>
 #include <QWidget>
@@ -25,6 +26,11 @@ class NotchState;
 // clipped to the silhouette's animated outline, and fades it in and out with the mode's timing
 // (peek 0.15 s; alert 0.18 s after 0.08 s; expanded 0.18 s after 0.1 s), so that the shape grows
 // before the larger contents appear. modeChanged() tells the content when to refresh.
+//
+// A content that leaves fades out as a picture of how it looked when its mode ended: the widget
+// itself hides at once, so what the state changed together with the mode (quick add and the
+// selection go with the expanded panel) never shows in the fade, and the content's own transitions
+// never run inside the fade (an opacity effect inside another one cannot be painted).
 //
 // It needs no controller and no window: the snapshot mode renders it off screen with animations off
 // (Motion), where every change shows its final state at once.
@@ -76,6 +82,9 @@ private:
     struct Content {
         QPointer<QWidget> widget;
         QPointer<QAbstractAnimation> fade;
+        // While the content fades out: its picture, drawn at the content's place at this opacity.
+        QPixmap leaving;
+        qreal leavingOpacity = 0;
     };
 
     void refreshMode();
@@ -84,6 +93,7 @@ private:
     // Moves the clipping stage onto the silhouette and the contents into it.
     void layoutStage();
     void fade(NotchMode mode, bool in);
+    void fadeOut(Content& slot, NotchMode mode);
     void paintShadow(QPainter& painter, const QRectF& shape) const;
 
     NotchState& m_state;

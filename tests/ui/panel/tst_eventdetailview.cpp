@@ -8,6 +8,7 @@
 #include "ui/controls/PillButton.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
@@ -159,6 +160,27 @@ private Q_SLOTS:
         // Asking again clears the message.
         click<IconButton>(view.get(), QStringLiteral("Decline"));
         QCOMPARE(view->error(), std::nullopt);
+    }
+
+    // The header's message leaves as it came, shrinking as it fades, and only then gives the badge
+    // back to the countdown.
+    void toastLeavesAsItCame() {
+        auto view = shown(mine);
+        Motion::setEnabled(true);
+        const auto still = qScopeGuard([] { Motion::setEnabled(false); });
+        const QString message = QStringLiteral("Event saved");
+        w->store->showToast(message);
+        const QList<QWidget*> children = view->findChildren<QWidget*>();
+        const auto badge = std::find_if(children.begin(), children.end(),
+                                        [&](QWidget* child) { return child->accessibleName() == message; });
+        QVERIFY(badge != children.end());
+        QTest::qWait(250);
+        w->clock.advance(EventStore::toastDuration.count());
+        QCOMPARE(w->store->toast(), std::nullopt);
+        QCOMPARE((*badge)->accessibleName(), message);
+        QTest::qWait(100);
+        Shots::save(view.get(), "detail-toast-leaving", Qt::black);
+        QTRY_COMPARE((*badge)->accessibleName(), QStringLiteral("in 1 h"));
     }
 
     void successfulDeleteLeavesTheEvent() {
