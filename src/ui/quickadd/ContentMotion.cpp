@@ -200,6 +200,8 @@ void ContentMotion::follow() {
         return;
     captureRows();
     place(true, {});
+    for (Fade& fade : m_fades)
+        findNeighbours(fade);
     tick();
 }
 

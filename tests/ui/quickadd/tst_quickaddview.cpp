@@ -460,6 +460,13 @@ private Q_SLOTS:
         moving.settle();
         QVERIFY(!zed);
         QCOMPARE(moving.view().mainField()->text(), QStringLiteral("Lunch tomorrow"));
+
+        // Quick add closing in the middle of a change ends it: the panel fades out what is drawn.
+        moving.type(moving.view().mainField(), " with bob@corp.io");
+        QVERIFY(run->isRunning());
+        moving.close();
+        QVERIFY(!run->isRunning());
+        QCOMPARE(moving.chip("bob@corp.io")->appearance(), 1.0);
     }
 
     // The snapshot mode draws static fields and a plain guest strip, and leaves the model to the
