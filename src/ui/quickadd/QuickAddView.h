@@ -44,10 +44,10 @@ class ActivitySpinner;
 // showing acts on nothing. Lists are updated in place by key (chips by address, suggestions by
 // address, destinations by id), so that hover and the keyboard survive every change.
 //
-// Changes move as the panel's content does elsewhere (QuickAdd::transitionBetween says how): a spring
-// when the guests change, a short ease when the people field opens or closes or the line becomes a
-// meeting or a plain event; the first drawing of a showing, and everything while the motion switch
-// is off, shows at once.
+// Changes move (QuickAdd::transitionBetween says which, ContentMotion moves them): a spring when the
+// guests change, a 0.18 s ease when the people field opens or closes or the line becomes a meeting or
+// a plain event. The first drawing of a showing, and everything while the motion switch is off, shows
+// at once.
 //
 // Sized by its host (540 × (394 − notch height) in the expanded panel). In the snapshot mode its text
 // fields are static and the model is left for the snapshot renderer to seed (model()).
