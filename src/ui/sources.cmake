@@ -63,6 +63,8 @@ target_sources(vorrindel_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/quickadd/NotchQuickAddPanel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddView.h
     ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddView.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/ContentMotion.h
+    ${CMAKE_CURRENT_LIST_DIR}/quickadd/ContentMotion.cpp
     ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddParts.h
     ${CMAKE_CURRENT_LIST_DIR}/quickadd/QuickAddParts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/quickadd/Avatar.h

@@ -1,6 +1,7 @@
 #include "core/quickadd/QuickAddGuests.h"
 
 #include "core/model/TextRules.h"
+#include "core/quickadd/QuickAddDerived.h"
 
 #include <QList>
 #include <QRegularExpression>
@@ -200,6 +201,11 @@ std::optional<QString> lineWithoutGuest(const QString& text, const Person& guest
         tried = line;
     }
     return std::nullopt;
+}
+
+QString guestStaysMessage(const Person& guest) {
+    return QStringLiteral("Can’t take “") + displayName(guest) +
+           QStringLiteral("” out of the line without changing the rest of it — edit the line to remove them");
 }
 
 } // namespace QuickAdd

@@ -24,4 +24,7 @@ std::optional<QString> lineWithoutGuest(const QString& text, const Person& guest
                                         const std::function<QuickAddDraft(const QString&)>& parse,
                                         const QuickAddParser::Resolver& resolve);
 
+// What the error line says when no such line was found, so that the × does not seem broken.
+QString guestStaysMessage(const Person& guest);
+
 } // namespace QuickAdd

@@ -460,8 +460,13 @@ bool QuickAddModel::remove(const Person& person) {
         const std::optional<QString> line = QuickAdd::lineWithoutGuest(
             m_state.text, person, [this](const QString& text) { return parse(text); },
             [this](const QString& text) { return m_env.person(text); });
-        if (!line)
+        if (!line) {
+            const auto typed = std::find_if(v.draft.invitees.cbegin(), v.draft.invitees.cend(),
+                                            [&](const Person& p) { return sameGuest(p, person); });
+            m_state.error = QuickAdd::guestStaysMessage(*typed);
+            update();
             return false;
+        }
         m_state.text = *line;
     } else if (!manual) {
         return false;

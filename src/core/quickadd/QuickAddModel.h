@@ -124,7 +124,7 @@ public:
     void addPerson(const Person& person);
     // Un-invites the guest, taking a guest typed in the line out of the line. False when nothing was
     // removed: an organiser, guests that cannot be edited, or a line that could not be rewritten
-    // without touching another guest (it is then left as it was).
+    // without touching another guest (it is then left as it was, and the error line says why).
     bool remove(const Person& person);
     // Backspace in the empty people field removes the last removable guest; true when it did.
     bool backspaceInPeopleField();

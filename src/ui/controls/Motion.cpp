@@ -8,16 +8,16 @@ namespace {
 
 std::atomic<bool> animationsOn{true};
 
-// A damped spring released from 0 towards 1, as a function of the curve's progress over
-// springDuration.
-qreal springCurve(qreal progress) {
+// A damped spring released from 0 towards 1 (response and damping fraction in thousandths), as a
+// function of the curve's progress over `durationMs`.
+template <int responseMilli, int dampingMilli, int durationMs> qreal springCurve(qreal progress) {
     if (progress >= 1.0)
         return 1.0;
-    constexpr qreal response = 0.38;
-    constexpr qreal damping = 0.82;
+    constexpr qreal response = responseMilli / 1000.0;
+    constexpr qreal damping = dampingMilli / 1000.0;
     constexpr qreal omega = 2 * std::numbers::pi / response;
     const qreal dampedOmega = omega * std::sqrt(1 - damping * damping);
-    const qreal t = progress * std::chrono::duration<qreal>(Motion::springDuration).count();
+    const qreal t = progress * durationMs / 1000.0;
     const qreal decay = std::exp(-damping * omega * t);
     return 1 -
            decay * (std::cos(dampedOmega * t) + damping * omega / dampedOmega * std::sin(dampedOmega * t));
@@ -37,7 +37,13 @@ void setEnabled(bool on) {
 
 QEasingCurve spring() {
     QEasingCurve curve;
-    curve.setCustomType(springCurve);
+    curve.setCustomType(springCurve<380, 820, int(springDuration.count())>);
+    return curve;
+}
+
+QEasingCurve contentSpring() {
+    QEasingCurve curve;
+    curve.setCustomType(springCurve<300, 850, int(contentSpringDuration.count())>);
     return curve;
 }
 

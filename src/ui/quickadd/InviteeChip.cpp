@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -35,6 +36,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
+        m_chip->applyAppearance(p, pos());
         const bool hot = m_chip->isHovering();
         p.setPen(Qt::NoPen);
         p.setBrush(Theme::white(hot ? 0.2 : 0.08));
@@ -121,9 +123,32 @@ void InviteeChip::leaveEvent(QEvent*) {
         m_remove->update();
 }
 
+void InviteeChip::setAppearance(qreal appearance) {
+    appearance = std::clamp<qreal>(appearance, 0, 1);
+    if (appearance == m_appearance)
+        return;
+    m_appearance = appearance;
+    update();
+    if (m_remove)
+        m_remove->update();
+}
+
+void InviteeChip::applyAppearance(QPainter& painter, QPointF offset) const {
+    if (m_appearance >= 1)
+        return;
+    const QPointF centre = QRectF(rect()).center() - offset;
+    const qreal scale = 0.85 + 0.15 * m_appearance;
+    painter.setOpacity(painter.opacity() * m_appearance);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.translate(centre);
+    painter.scale(scale, scale);
+    painter.translate(-centre);
+}
+
 void InviteeChip::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    applyAppearance(p);
     const QRectF bounds(rect());
     m_shape.paint(p, bounds, qHash(m_hovering), [&](QPainter& painter) {
         painter.fillPath(QuickAddPaint::capsule(bounds), Theme::white(m_hovering ? 0.16 : 0.12));

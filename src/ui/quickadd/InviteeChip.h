@@ -4,6 +4,7 @@
 #include "ui/quickadd/QuickAddParts.h"
 
 #include <QAbstractButton>
+#include <QPointF>
 #include <QWidget>
 
 #include <functional>
@@ -26,6 +27,13 @@ public:
     bool isHovering() const { return m_hovering; }
     // The × button; null when the guest cannot be removed.
     QAbstractButton* removeButton() const { return m_remove; }
+    // How far the chip has come in: at 0 it is invisible and drawn at 0.85 of its size about its
+    // centre, at 1 (unless set otherwise) it is drawn as it is.
+    qreal appearance() const { return m_appearance; }
+    void setAppearance(qreal appearance);
+    // Sets up `painter` (of the chip or of a child at `offset` in it) to draw the chip as far as it
+    // has come in.
+    void applyAppearance(QPainter& painter, QPointF offset = {}) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -43,5 +51,6 @@ private:
     std::function<void(const Person&)> m_onRemove;
     QAbstractButton* m_remove = nullptr;
     bool m_hovering = false;
+    qreal m_appearance = 1;
     ShapeCache m_shape;
 };

@@ -73,10 +73,12 @@ void MaybeHScroll::ensureVisible(QWidget* child) {
     if (!m_scroll || !child)
         return;
     // The row has not taken its new width yet: its layout runs on the next turn of the event loop.
-    QTimer::singleShot(0, this, [this, child = QPointer<QWidget>(child)] {
-        if (child && child->isVisible())
-            m_scroll->ensureWidgetVisible(child, fadeWidth, 0);
-    });
+    QTimer::singleShot(0, this, [this, child = QPointer<QWidget>(child)] { scrollToShow(child); });
+}
+
+void MaybeHScroll::scrollToShow(QWidget* child) {
+    if (m_scroll && child && child->isVisible())
+        m_scroll->ensureWidgetVisible(child, fadeWidth, 0);
 }
 
 void MaybeHScroll::updateFades() {

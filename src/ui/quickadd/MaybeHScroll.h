@@ -19,6 +19,8 @@ public:
     bool isStatic() const { return m_scroll == nullptr; }
     // Scrolls the least needed to show `child`, a widget of the row, once the row is laid out.
     void ensureVisible(QWidget* child);
+    // The same at once, for a row already laid out.
+    void scrollToShow(QWidget* child);
     int scrollPosition() const;
 
     QSize sizeHint() const override;

@@ -3,6 +3,7 @@
 #include "core/model/ProcessArguments.h"
 #include "core/quickadd/QuickAddModel.h"
 #include "core/quickadd/QuickAddStoreEnv.h"
+#include "core/quickadd/QuickAddTransition.h"
 #include "ui/controls/ActivitySpinner.h"
 #include "ui/controls/ElidedText.h"
 #include "ui/controls/GoogleCalendarMark.h"
@@ -11,6 +12,7 @@
 #include "ui/controls/PillButton.h"
 #include "ui/controls/Theme.h"
 #include "ui/notch/NotchState.h"
+#include "ui/quickadd/ContentMotion.h"
 #include "ui/quickadd/DestinationRow.h"
 #include "ui/quickadd/InviteeChip.h"
 #include "ui/quickadd/MaybeHScroll.h"
@@ -29,7 +31,9 @@
 #include <QPropertyAnimation>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <utility>
 
 using QuickAdd::Field;
 
@@ -38,6 +42,8 @@ namespace {
 // The destination list floats this far above the view's bottom edge, over the footer's left end.
 constexpr int listBottomPadding = 34;
 constexpr int listWidth = 280;
+// The people field opening or closing, and the line turning into a meeting or back.
+constexpr std::chrono::milliseconds easeDuration{180};
 
 // A text field drawn by its box: no frame or background of its own, white text, a dim placeholder.
 // In the snapshot mode it is static text (read-only, never focused, no caret).
@@ -86,10 +92,11 @@ template <typename W> void arrange(QBoxLayout* layout, const QList<W*>& widgets,
     }
 }
 
-// Keeps the widgets whose key is still wanted (updated in place), makes the missing ones and lets the
-// others go. Widgets go later: one may be the button whose click is being handled.
-template <typename W, typename Data, typename Key, typename Make, typename Update>
-QList<W*> rekey(const QList<W*>& current, const QList<Data>& data, Key keyOf, Make make, Update update) {
+// Keeps the widgets whose key is still wanted (updated in place), makes the missing ones and hands
+// the others to `retire`.
+template <typename W, typename Data, typename Key, typename Make, typename Update, typename Retire>
+QList<W*> rekey(const QList<W*>& current, const QList<Data>& data, Key keyOf, Make make, Update update,
+                Retire retire) {
     QList<W*> next;
     QList<W*> spare = current;
     for (const Data& item : data) {
@@ -104,11 +111,19 @@ QList<W*> rekey(const QList<W*>& current, const QList<Data>& data, Key keyOf, Ma
             next << make(item);
         }
     }
-    for (W* widget : spare) {
+    for (W* widget : spare)
+        retire(widget);
+    return next;
+}
+
+// As above, letting the others go at once. Widgets go later: one may be the button whose click is
+// being handled.
+template <typename W, typename Data, typename Key, typename Make, typename Update>
+QList<W*> rekey(const QList<W*>& current, const QList<Data>& data, Key keyOf, Make make, Update update) {
+    return rekey<W>(current, data, keyOf, make, update, [](W* widget) {
         widget->hide();
         widget->deleteLater();
-    }
-    return next;
+    });
 }
 
 } // namespace
@@ -450,6 +465,7 @@ void QuickAddView::build() {
     column->addWidget(footer);
 
     m_calendarList = new DestinationList(this);
+    m_motion = new ContentMotion({column, m_stripLayout}, this);
 
     // The keyboard: typing, Return, Backspace in the empty people field, and where the focus went.
     connect(m_mainEdit, &QLineEdit::textEdited, this, [this](const QString& line) {
@@ -504,7 +520,9 @@ void QuickAddView::begin() {
 
 void QuickAddView::end() {
     // The panel has already told the model that its showing is over; nothing it does reaches the
-    // screen any more. What is drawn stays while the panel fades it out.
+    // screen any more. What is drawn stays while the panel fades it out, as the change left it.
+    m_motion->finish();
+    m_shown.reset();
     m_model->disconnect(this);
     m_model->deleteLater();
     m_model = nullptr;
@@ -526,6 +544,29 @@ void QuickAddView::refresh() {
     m_refreshing = true;
     const QuickAdd::Derived& v = m_model->view();
     const QuickAdd::State& s = m_model->state();
+    using Curve = QuickAdd::Transition::Curve;
+    const QuickAdd::Transition change = m_shown && Motion::enabled() && isVisible()
+                                            ? QuickAdd::transitionBetween(*m_shown, v)
+                                            : QuickAdd::Transition{};
+    const bool moving = change.curve != Curve::none;
+    // The blocks of the column that come and go, with whether they are wanted now.
+    const std::pair<QWidget*, bool> blocks[] = {{m_whenBox, v.showWhenLine},
+                                                {m_peopleBlock, v.showPeopleField},
+                                                {m_notice, v.showGoogleNotice},
+                                                {m_errorLine, v.error.has_value()},
+                                                {m_sameDay, v.showSameDay}};
+    QList<QWidget*> arriving;
+    if (moving) {
+        m_motion->begin();
+        for (const auto& [block, wanted] : blocks) {
+            if (!wanted && !block->isHidden())
+                m_motion->fadeOut(block);
+            else if (wanted && block->isHidden())
+                arriving << block;
+        }
+        if (change.titleFades)
+            m_motion->fadeOut(m_title, ContentMotion::Layer::above);
+    }
     setUpdatesEnabled(false);
 
     // Header
@@ -548,7 +589,7 @@ void QuickAddView::refresh() {
     }
 
     // Guests
-    refreshGuests();
+    refreshGuests(moving);
 
     // People field
     m_peopleBlock->setVisible(v.showPeopleField);
@@ -621,11 +662,26 @@ void QuickAddView::refresh() {
     if (v.showPeopleField)
         fitSuggestions();
 
+    if (moving) {
+        for (QWidget* block : std::as_const(arriving))
+            m_motion->fadeIn(block);
+        if (change.titleFades)
+            m_motion->fadeIn(m_title);
+        const auto laidOut = [this] { m_strip->scrollToShow(m_inSight); };
+        if (change.curve == Curve::spring)
+            m_motion->start(Motion::contentSpring(), Motion::contentSpringDuration, laidOut);
+        else
+            m_motion->start(Motion::easeInOut(), easeDuration, laidOut);
+    } else {
+        m_motion->follow();
+    }
+    m_shown = v;
+
     setUpdatesEnabled(true);
     m_refreshing = false;
 }
 
-void QuickAddView::refreshGuests() {
+void QuickAddView::refreshGuests(bool moving) {
     const QuickAdd::Derived& v = m_model->view();
     const int before = int(m_chips.size());
     const auto remove = [this](const Person& person) {
@@ -634,8 +690,21 @@ void QuickAddView::refreshGuests() {
     };
     m_chips = rekey<InviteeChip>(
         m_chips, v.chips, [](const QuickAdd::Chip& c) { return c.person.id(); },
-        [&](const QuickAdd::Chip& c) { return new InviteeChip(c, remove, m_strip->content()); },
-        [](InviteeChip* chip, const QuickAdd::Chip& c) { chip->setChip(c); });
+        [&](const QuickAdd::Chip& c) {
+            auto* chip = new InviteeChip(c, remove, m_strip->content());
+            if (moving)
+                m_motion->popIn(chip);
+            return chip;
+        },
+        [](InviteeChip* chip, const QuickAdd::Chip& c) { chip->setChip(c); },
+        [&](InviteeChip* chip) {
+            if (moving) {
+                m_motion->popOut(chip);
+            } else {
+                chip->hide();
+                chip->deleteLater();
+            }
+        });
     arrange<InviteeChip>(m_stripLayout, m_chips, 0);
     for (InviteeChip* chip : m_chips)
         chip->show();
@@ -655,9 +724,13 @@ void QuickAddView::refreshGuests() {
     m_guestsNote->setText(v.guestsNote);
     m_meet->setVisible(v.showMeetToggle);
     m_meet->setOn(v.meetOn);
-    // A guest just added stays in sight, with the button to add the next one.
+    // A guest just added stays in sight, with the button to add the next one; a moving change
+    // scrolls once the rows have their new places.
+    m_inSight = nullptr;
     if (m_chips.size() > before)
-        m_strip->ensureVisible(v.showInviteButton ? static_cast<QWidget*>(m_invite) : m_chips.last());
+        m_inSight = v.showInviteButton ? static_cast<QWidget*>(m_invite) : m_chips.last();
+    if (m_inSight && !moving)
+        m_strip->ensureVisible(m_inSight);
 }
 
 void QuickAddView::refreshSuggestions() {
@@ -711,6 +784,9 @@ void QuickAddView::placeCalendarList() {
 }
 
 void QuickAddView::resizeEvent(QResizeEvent* event) {
+    // A run lays its rows out for the old size.
+    if (m_motion->isRunning())
+        m_motion->finish();
     QWidget::resizeEvent(event);
     if (m_peopleBlock->isVisibleTo(this))
         fitSuggestions();

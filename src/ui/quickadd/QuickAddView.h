@@ -1,12 +1,16 @@
 #pragma once
 
+#include "core/quickadd/QuickAddDerived.h"
 #include "core/quickadd/QuickAddState.h"
 
 #include <QList>
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 class CapsuleButton;
+class ContentMotion;
 class DestinationList;
 class ElidedText;
 class EventStore;
@@ -39,6 +43,11 @@ class ActivitySpinner;
 // construction when it already does) and let go when quick add closes, so a late reply of an old
 // showing acts on nothing. Lists are updated in place by key (chips by address, suggestions by
 // address, destinations by id), so that hover and the keyboard survive every change.
+//
+// Changes move (QuickAdd::transitionBetween says which, ContentMotion moves them): a spring when the
+// guests change, a 0.18 s ease when the people field opens or closes or the line becomes a meeting or
+// a plain event. The first drawing of a showing, and everything while the motion switch is off, shows
+// at once.
 //
 // Sized by its host (540 × (394 − notch height) in the expanded panel). In the snapshot mode its text
 // fields are static and the model is left for the snapshot renderer to seed (model()).
@@ -75,7 +84,7 @@ private:
     void begin();
     void end();
     void refresh();
-    void refreshGuests();
+    void refreshGuests(bool moving);
     void refreshSuggestions();
     void placeCalendarList();
     void fitSuggestions();
@@ -86,6 +95,9 @@ private:
     NotchQuickAddPanel* m_panel;
     QPointer<QuickAddModel> m_model;
     bool m_refreshing = false;
+    // What is drawn, to tell what a change moves; none before the first drawing of a showing.
+    std::optional<QuickAdd::Derived> m_shown;
+    ContentMotion* m_motion = nullptr;
 
     // Header
     IconButton* m_back = nullptr;
@@ -102,6 +114,7 @@ private:
     MaybeHScroll* m_strip = nullptr;
     QHBoxLayout* m_stripLayout = nullptr;
     QList<InviteeChip*> m_chips;
+    QPointer<QWidget> m_inSight; // to scroll into sight after this change
     CapsuleButton* m_invite = nullptr;
     ElidedText* m_guestsNote = nullptr;
     MeetToggle* m_meet = nullptr;

@@ -2,6 +2,7 @@
 
 #include "core/quickadd/EditPhrase.h"
 #include "core/quickadd/QuickAddDerived.h"
+#include "core/quickadd/QuickAddTransition.h"
 
 #include <QTest>
 
@@ -373,6 +374,40 @@ private Q_SLOTS:
         QVERIFY(derive(s, env).destinations.isEmpty());
         QVERIFY(!derive(s, env).canAdd);
         QVERIFY(!derive(s, env).showInviteButton && !derive(s, env).showMeetToggle);
+    }
+
+    // What moves between two views: the guests with the spring, the people field and the meeting
+    // switch with the ease; the title fades only within such a change.
+    void transitions_data() {
+        QTest::addColumn<State>("before");
+        QTest::addColumn<State>("after");
+        QTest::addColumn<QString>("moves");
+        State open = line("Lunch with Ondrea");
+        open.showPeople = true;
+        State edit = editing(localOffsite(), FakeEnv());
+        QTest::newRow("typing that keeps the guests") << line("Lunch") << line("Lunch fri") << "none";
+        QTest::newRow("the first guest")
+            << line("Lunch") << line("Lunch with zed@corp.io") << "spring, title";
+        QTest::newRow("one more guest")
+            << line("Lunch with Ondrea") << line("Lunch with Ondrea and Oskel") << "spring";
+        QTest::newRow("a guest in other letters")
+            << line("Lunch with bob@corp.io") << line("Lunch with BOB@corp.io") << "none";
+        QTest::newRow("Meet chosen") << line("Lunch") << line("Lunch", true) << "ease, title";
+        QTest::newRow("the people field opens") << line("Lunch with Ondrea") << open << "ease";
+        edit.showPeople = true;
+        QTest::newRow("no people field for fixed guests")
+            << editing(localOffsite(), FakeEnv()) << edit << "none";
+    }
+    void transitions() {
+        QFETCH(State, before);
+        QFETCH(State, after);
+        QFETCH(QString, moves);
+        const FakeEnv env;
+        const Transition t = transitionBetween(derive(before, env), derive(after, env));
+        const QString curve = t.curve == Transition::Curve::spring ? "spring"
+                              : t.curve == Transition::Curve::ease ? "ease"
+                                                                   : "none";
+        QCOMPARE(curve + (t.titleFades ? ", title" : ""), moves);
     }
 };
 

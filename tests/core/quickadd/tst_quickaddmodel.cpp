@@ -102,6 +102,13 @@ private Q_SLOTS:
         const QString title = s.model.view().draft.title;
         QCOMPARE(s.model.remove(Person(removed)), after != text);
         QCOMPARE(s.model.state().text, after);
+        // A guest that cannot go alone stays, and the error line says why.
+        QCOMPARE(s.model.view().error,
+                 after != text
+                     ? std::nullopt
+                     : std::optional(QStringLiteral("Can’t take “Ondrea Lindqvist” out of the line "
+                                                    "without changing the rest of it — edit the line to "
+                                                    "remove them")));
         QCOMPARE(s.guests(), guests);
         QCOMPARE(s.model.view().draft.title, title);
     }

@@ -7,16 +7,61 @@
 #include "ui/controls/Motion.h"
 #include "ui/controls/PillButton.h"
 #include "ui/notch/NotchState.h"
+#include "ui/quickadd/ContentMotion.h"
 #include "ui/quickadd/DestinationRow.h"
 #include "ui/quickadd/InviteeChip.h"
 #include "ui/quickadd/MaybeHScroll.h"
 #include "ui/quickadd/MeetToggle.h"
 #include "ui/quickadd/SuggestionRow.h"
 
+#include <QAnimationDriver>
 #include <QApplication>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
+
+namespace {
+
+// Animation time moved on by hand, so that a test looks at a run exactly half-way.
+class ManualClock final : public QAnimationDriver {
+public:
+    ManualClock() { install(); }
+    ~ManualClock() override { uninstall(); }
+    void advanceBy(int ms) {
+        m_elapsed += ms;
+        advance();
+    }
+    qint64 elapsed() const override { return m_elapsed; }
+
+protected:
+    // Counted from each start, as the timer that animations run on expects.
+    void start() override {
+        m_elapsed = 0;
+        QAnimationDriver::start();
+    }
+
+private:
+    qint64 m_elapsed = 0;
+};
+
+// Every widget shown, with its place in the window: two views that show the same look the same.
+QStringList layoutOf(QWidget* window) {
+    QStringList out;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (w->isVisibleTo(window))
+            out << QStringLiteral("%1 %2 %3x%4")
+                       .arg(QString::fromLatin1(w->metaObject()->className()))
+                       .arg(QString::number(w->mapTo(window, QPoint()).x()) + u',' +
+                            QString::number(w->mapTo(window, QPoint()).y()))
+                       .arg(w->width())
+                       .arg(w->height());
+    }
+    out.sort();
+    return out;
+}
+
+} // namespace
 
 // The quick-add view over its model, driven the way the user drives it: keys into the real line
 // edits, clicks on the real buttons and rows, Escape through the panel state. The model's own rules
@@ -342,6 +387,86 @@ private Q_SLOTS:
         const int free = footer->y() - (above.y() + above.height()) - 10;
         if (shown.size() < 5)
             QVERIFY2(free < (shown.isEmpty() ? row + 2 * 3 + 4 : row + 1), qPrintable(QString::number(free)));
+    }
+
+    // With motion on, a change moves and lands where it lands at once with motion off; a publish
+    // half-way through neither restarts the run nor breaks it, nor takes the keyboard or the hover.
+    void motion() {
+        World still;
+        World moving; // the active window
+        ManualClock clock;
+        Motion::setEnabled(true);
+        const auto off = qScopeGuard([] { Motion::setEnabled(false); });
+        ContentMotion* run = moving.view().findChild<ContentMotion*>();
+        const auto both = [&](const std::function<void(World&)>& step) {
+            Motion::setEnabled(false);
+            step(still);
+            QVERIFY(!still.view().findChild<ContentMotion*>()->isRunning());
+            Motion::setEnabled(true);
+            step(moving);
+        };
+        const auto runOut = [&](const QString& name) {
+            for (int frame = 0; run->isRunning() && frame < 40; ++frame) {
+                Shots::save(&moving.body, name + QString::number(frame));
+                clock.advanceBy(20);
+            }
+            QVERIFY(!run->isRunning());
+            QCOMPARE(layoutOf(&moving.body), layoutOf(&still.body));
+        };
+
+        // The first guest: the chip grows in on the spring and the title fades to "New meeting".
+        both([](World& w) {
+            w.open();
+            w.view().mainField()->setFocus();
+            w.type(w.view().mainField(), "Lunch tomorrow with zed@corp.i");
+            QVERIFY(w.chips().isEmpty());
+            w.type(w.view().mainField(), "o");
+        });
+        QCOMPARE(still.chip("zed@corp.io")->appearance(), 1.0);
+        QVERIFY(run->isRunning());
+        clock.advanceBy(60);
+        QPointer<InviteeChip> zed = moving.chip("zed@corp.io");
+        const qreal halfIn = zed->appearance();
+        QVERIFY2(halfIn > 0 && halfIn < 1, qPrintable(QString::number(halfIn)));
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(zed, &enter);
+        moving.env.touch();
+        moving.settle();
+        QVERIFY(run->isRunning());
+        QCOMPARE(zed->appearance(), halfIn);
+        clock.advanceBy(60);
+        QVERIFY(zed->appearance() > halfIn);
+        QVERIFY(zed->isHovering());
+        QCOMPARE(QApplication::focusWidget(), moving.view().mainField());
+        runOut("motion-guest-");
+
+        // The people field eases in and takes the keyboard at once.
+        both([](World& w) {
+            click(w.button(QuickAdd::Text::inviteTooltip));
+            w.settle();
+        });
+        QVERIFY(run->isRunning());
+        QCOMPARE(QApplication::focusWidget(), moving.view().peopleField());
+        runOut("motion-people-");
+
+        // A guest removed: the chip shrinks and fades where it was, then goes.
+        both([](World& w) {
+            click(w.chip("zed@corp.io")->removeButton());
+            w.settle();
+        });
+        clock.advanceBy(100);
+        QVERIFY(zed && zed->isVisible() && zed->appearance() < 1);
+        runOut("motion-remove-");
+        moving.settle();
+        QVERIFY(!zed);
+        QCOMPARE(moving.view().mainField()->text(), QStringLiteral("Lunch tomorrow"));
+
+        // Quick add closing in the middle of a change ends it: the panel fades out what is drawn.
+        moving.type(moving.view().mainField(), " with bob@corp.io");
+        QVERIFY(run->isRunning());
+        moving.close();
+        QVERIFY(!run->isRunning());
+        QCOMPARE(moving.chip("bob@corp.io")->appearance(), 1.0);
     }
 
     // The snapshot mode draws static fields and a plain guest strip, and leaves the model to the
