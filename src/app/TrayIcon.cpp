@@ -56,8 +56,8 @@ TrayIcon::TrayIcon(EventStore& store, AppSettings& settings, MenuBarMenu::Hooks 
                 if (reason == QSystemTrayIcon::Trigger)
                     m_menu->menu()->popup(QCursor::pos());
             });
-    // Every widget hears of a new desktop palette; the menu is the widget this object has.
-    m_menu->menu()->installEventFilter(this);
+    // A new desktop palette is announced to the application object.
+    qApp->installEventFilter(this);
     m_settling.setInterval(lookInterval);
     connect(&m_settling, &QTimer::timeout, this, [this] {
         matchPanel();
@@ -84,7 +84,7 @@ void TrayIcon::show() {
 }
 
 bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ApplicationPaletteChange)
+    if (event->type() == QEvent::ApplicationPaletteChange && watched == qApp)
         matchPanel();
     return QObject::eventFilter(watched, event);
 }

@@ -100,6 +100,22 @@ private Q_SLOTS:
         QCOMPARE(w.calls, QStringList{"expand pinned"});
     }
 
+    // Until the icon has a place on screen, the desktop's palette is the guess, followed as it changes.
+    void followsThePaletteUntilPlaced() {
+        MenuWorld w;
+        TrayIcon tray(w.h.start(), *w.h.settings, w.hooks());
+        const QPalette before = QApplication::palette();
+        QCOMPARE(AppIcon::inkFor(tray.panel()), AppIcon::inkFor(before.color(QPalette::Window)));
+        QPalette dark = before;
+        dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x22));
+        QApplication::setPalette(dark);
+        const QColor followed = tray.panel();
+        QApplication::setPalette(before);
+        QVERIFY(AppIcon::inkFor(before.color(QPalette::Window)) !=
+                AppIcon::inkFor(dark.color(QPalette::Window)));
+        QCOMPARE(AppIcon::inkFor(followed), AppIcon::inkFor(dark.color(QPalette::Window)));
+    }
+
     // On a light and on a dark panel the icon is drawn in the ink that reads there: in the tray's
     // strip, a good part of the icon's place stands well apart from the panel's colour.
     void iconSuitsThePanel_data() {
