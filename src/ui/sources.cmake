@@ -1,6 +1,8 @@
 target_sources(vorrindel_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/controls/ActivitySpinner.h
     ${CMAKE_CURRENT_LIST_DIR}/controls/ActivitySpinner.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/controls/AppIcon.h
+    ${CMAKE_CURRENT_LIST_DIR}/controls/AppIcon.cpp
     ${CMAKE_CURRENT_LIST_DIR}/controls/ElidedText.h
     ${CMAKE_CURRENT_LIST_DIR}/controls/ElidedText.cpp
     ${CMAKE_CURRENT_LIST_DIR}/controls/FlowLayout.h

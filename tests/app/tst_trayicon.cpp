@@ -1,10 +1,13 @@
 #include "MenuWorld.h"
 #include "app/TrayIcon.h"
+#include "support/Shots.h"
 #include "support/XvfbServer.h"
+#include "ui/controls/AppIcon.h"
 
 #include <QApplication>
 #include <QMenu>
 #include <QProcess>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -33,20 +36,31 @@ class TestTrayIcon : public QObject {
 
     QProcess m_trayer;
 
-private Q_SLOTS:
-    void initTestCase() {
+    // A tray along the top right, 32 pixels high, in its own colours or in `tint` ("0xrrggbb").
+    void startTrayer(const QString& tint = QString()) {
+        if (m_trayer.state() != QProcess::NotRunning)
+            stopTrayer();
+        QStringList arguments{"--edge", "top", "--align", "right", "--height", "32"};
+        // A tinted strip is painted in full only at a width of its own.
+        arguments += tint.isEmpty()
+                         ? QStringList{"--widthtype", "request", "--transparent", "false"}
+                         : QStringList{"--widthtype", "pixel",   "--width", "120",    "--transparent",
+                                       "true",        "--alpha", "0",       "--tint", tint};
         m_trayer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_trayer.setStandardOutputFile(QProcess::nullDevice());
-        m_trayer.start(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype",
-                                                  "request", "--height", "32", "--transparent", "false"});
+        m_trayer.start(QStringLiteral("trayer"), arguments);
         QVERIFY2(m_trayer.waitForStarted(5000), "trayer is not installed (scripts/deps.sh --tests)");
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
     }
 
-    void cleanupTestCase() {
+    void stopTrayer() {
         m_trayer.terminate();
         m_trayer.waitForFinished(5000);
     }
+
+private Q_SLOTS:
+    void initTestCase() { startTrayer(); }
+    void cleanupTestCase() { stopTrayer(); }
 
     void iconShowsTheMenu_data() {
         QTest::addColumn<int>("button");
@@ -84,6 +98,64 @@ private Q_SLOTS:
         click(menu.mapToGlobal(menu.actionGeometry(openPanel).center()), 1);
         QTRY_VERIFY(!menu.isVisible());
         QCOMPARE(w.calls, QStringList{"expand pinned"});
+    }
+
+    // Until the icon has a place on screen, the desktop's palette is the guess, followed as it changes.
+    void followsThePaletteUntilPlaced() {
+        MenuWorld w;
+        TrayIcon tray(w.h.start(), *w.h.settings, w.hooks());
+        const QPalette before = QApplication::palette();
+        QCOMPARE(AppIcon::inkFor(tray.panel()), AppIcon::inkFor(before.color(QPalette::Window)));
+        QPalette dark = before;
+        dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x22));
+        QApplication::setPalette(dark);
+        const QColor followed = tray.panel();
+        QApplication::setPalette(before);
+        QVERIFY(AppIcon::inkFor(before.color(QPalette::Window)) !=
+                AppIcon::inkFor(dark.color(QPalette::Window)));
+        QCOMPARE(AppIcon::inkFor(followed), AppIcon::inkFor(dark.color(QPalette::Window)));
+    }
+
+    // On a light and on a dark panel the icon is drawn in the ink that reads there: in the tray's
+    // strip, a good part of the icon's place stands well apart from the panel's colour.
+    void iconSuitsThePanel_data() {
+        QTest::addColumn<QColor>("panel");
+        QTest::newRow("light panel") << QColor(0xf2, 0xf2, 0xf2);
+        QTest::newRow("dark panel") << QColor(0x20, 0x20, 0x22);
+    }
+    void iconSuitsThePanel() {
+        QFETCH(QColor, panel);
+        startTrayer(QStringLiteral("0x") + panel.name().mid(1));
+        MenuWorld w;
+        TrayIcon tray(w.h.start(), *w.h.settings, w.hooks());
+        tray.show();
+        QRect place;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !(place = tray.icon().geometry()).isEmpty() && place.bottom() < 32 && place.left() > 640, 10000);
+        // Once the icon has its place, the tray's own colour decides its ink, not the desktop's
+        // palette (light here, whatever the panel).
+        QTRY_COMPARE_WITH_TIMEOUT(AppIcon::inkFor(tray.panel()), AppIcon::inkFor(panel), 5000);
+
+        // The icon's place on screen: the panel shows at its corners, and the picture stands well
+        // apart from it.
+        QScreen* screen = QGuiApplication::primaryScreen();
+        const auto reads = [&] {
+            const QImage icon =
+                screen->grabWindow(0, place.x(), place.y(), place.width(), place.height()).toImage();
+            const QColor corners = TrayIconArt::panelColor(icon);
+            if (std::abs(corners.lightnessF() - panel.lightnessF()) > 0.05)
+                return false;
+            int apart = 0;
+            for (int y = 0; y < icon.height(); ++y)
+                for (int x = 0; x < icon.width(); ++x)
+                    apart += std::abs(icon.pixelColor(x, y).lightnessF() - panel.lightnessF()) > 0.6;
+            return apart >= icon.width() * icon.height() / 6;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(reads(), 10000);
+
+        const QImage strip = screen->grabWindow(0, place.x() - 48, 0, place.width() + 48, 32).toImage();
+        Shots::save(strip.scaled(strip.size() * 4),
+                    QStringLiteral("tray-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
     }
 };
 

@@ -64,7 +64,7 @@ void LaunchAtLogin::setEnabled(bool on) {
                                          "Name=Vorrindel\n"
                                          "Comment=Keeps your next meetings in sight\n"
                                          "Exec=%1\n"
-                                         "Icon=x-office-calendar\n"
+                                         "Icon=vorrindel\n"
                                          "Terminal=false\n"
                                          "X-GNOME-Autostart-enabled=true\n")
                               .arg(execValue(m_executable));

@@ -58,7 +58,7 @@ QString displayLine(const NotchGeometry& geometry) {
 namespace {
 
 QComboBox* picker(const QList<PickerOption>& options, QWidget* parent) {
-    auto* combo = new QComboBox(parent);
+    auto* combo = new PickerBox(parent);
     combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     Picker::setOptions(combo, options);
     return combo;

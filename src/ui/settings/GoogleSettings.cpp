@@ -98,10 +98,26 @@ QWidget* signInProgress(QWidget* parent, QPushButton** cancel, bool stretchBefor
     return row;
 }
 
-// Centred lines across the card's width. The label itself spans the width: a word-wrapped label
-// that the layout centres at its preferred width would get the height of fewer lines than it shows.
-QLabel* centredText(const QString& text, const QFont& font, std::optional<Tone> tone, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+// Wrapped text that asks for its whole maximum width and measures its lines at the width it gets,
+// so that a layout can centre it narrower than the card without cutting its last lines.
+class CappedText : public QLabel {
+public:
+    CappedText(const QString& text, int maximumWidth, QWidget* parent)
+        : QLabel(text, parent) {
+        setMaximumWidth(maximumWidth);
+    }
+    int heightForWidth(int width) const override {
+        return QLabel::heightForWidth(std::min(width, maximumWidth()));
+    }
+    QSize sizeHint() const override { return {maximumWidth(), heightForWidth(maximumWidth())}; }
+};
+
+// Centred lines across the card's width, or at most `maximumWidth` wide. Without a cap the label
+// itself spans the width: a word-wrapped label that the layout centres at its preferred width would
+// get the height of fewer lines than it shows.
+QLabel* centredText(const QString& text, const QFont& font, std::optional<Tone> tone, QWidget* parent,
+                    std::optional<int> maximumWidth = std::nullopt) {
+    QLabel* label = maximumWidth ? new CappedText(text, *maximumWidth, parent) : new QLabel(text, parent);
     label->setFont(font);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignHCenter);
@@ -261,7 +277,8 @@ GoogleSettings::GoogleSettings(const SettingsContext& context, QWidget* parent)
     card->addWidget(
         centredText(QStringLiteral("See the same calendars Notion Calendar shows, invite people to "
                                    "meetings and get a Google Meet link added automatically."),
-                    QApplication::font(), Tone::secondary, m_card));
+                    QApplication::font(), Tone::secondary, m_card, 380),
+        0, Qt::AlignHCenter);
     m_connect = new QPushButton(QStringLiteral("&Connect Google Calendar"), m_card);
     m_connect->setAccessibleName(QStringLiteral("Connect Google Calendar"));
     m_connect->setIcon(symbol(QStringLiteral("arrow-right-circle"), palette.color(QPalette::ButtonText)));
@@ -280,7 +297,8 @@ GoogleSettings::GoogleSettings(const SettingsContext& context, QWidget* parent)
         centredText(QStringLiteral("Google will ask you to allow calendar access. Vorrindel keeps the "
                                    "connection on this computer only — no Vorrindel account, no "
                                    "servers."),
-                    scaledFont(0.85), Tone::tertiary, m_card));
+                    scaledFont(0.85), Tone::tertiary, m_card, 400),
+        0, Qt::AlignHCenter);
     m_card->addRow(card);
 
     // The connected accounts.
@@ -296,10 +314,12 @@ GoogleSettings::GoogleSettings(const SettingsContext& context, QWidget* parent)
     m_synced->setWordWrap(false);
     QPushButton* addCancel = nullptr;
     m_addProgress = signInProgress(m_accounts, &addCancel, true);
-    addRow->addWidget(m_addAccount);
-    addRow->addStretch(1);
-    addRow->addWidget(m_synced);
+    m_synced->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // No spacer of the row's own: only the visible one of these takes the row, so that while an
+    // account signs in the spinner and its text lead it.
     addRow->addWidget(m_addProgress, 1);
+    addRow->addWidget(m_addAccount, 0, Qt::AlignLeft);
+    addRow->addWidget(m_synced, 1);
     m_accounts->addRow(addRow);
     m_accountsError = new WarningLine(m_accounts);
     m_accounts->addRow(m_accountsError);

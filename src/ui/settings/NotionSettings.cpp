@@ -77,7 +77,7 @@ NotionDatabaseRow::NotionDatabaseRow(const SettingsContext& context, QWidget* pa
     : QWidget(parent)
     , m_context(context)
     , m_toggle(new QCheckBox(this))
-    , m_property(new QComboBox(this))
+    , m_property(new PickerBox(this))
     , m_caption(caption(QString(), this)) {
     m_property->setFixedWidth(150);
     m_caption->setWordWrap(false);

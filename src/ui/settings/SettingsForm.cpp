@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QSvgRenderer>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -248,6 +249,16 @@ void WarningLine::fitText() {
     const int room = width() - m_icon->sizeHint().width() - layout()->spacing();
     const int text = m_text->fontMetrics().horizontalAdvance(m_text->text()) + 2;
     m_text->setMinimumWidth(std::max(0, std::min(text, room)));
+}
+
+PickerBox::PickerBox(QWidget* parent)
+    : QComboBox(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void PickerBox::wheelEvent(QWheelEvent* event) {
+    // Left to the page behind it, which scrolls.
+    event->ignore();
 }
 
 namespace Picker {

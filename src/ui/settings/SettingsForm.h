@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHash>
 #include <QIcon>
@@ -14,7 +15,6 @@
 #include <optional>
 
 class ActivitySpinner;
-class QComboBox;
 class QFormLayout;
 class QTimer;
 
@@ -107,6 +107,18 @@ private:
     QLabel* m_icon;
     QLabel* m_text;
     bool m_centred = false;
+};
+
+// The settings window's drop-down picker. It changes on a click or on the keyboard only: a wheel
+// turn over it scrolls the page, so that scrolling past it never rewrites a setting, and the wheel
+// never takes the keyboard's focus to it.
+class PickerBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit PickerBox(QWidget* parent = nullptr);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
 };
 
 namespace Picker {

@@ -2,6 +2,8 @@
 #include "core/remote/LoopbackServer.h"
 
 #include <QElapsedTimer>
+#include <QImage>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -92,6 +94,21 @@ private slots:
         QTest::qWait(20); // reports are delivered from the event loop
         QCOMPARE(paths, reported.isNull() ? QStringList() : QStringList{reported});
         QCOMPARE(server.connectionCount(), 0);
+    }
+
+    // Both pages show the app icon, inlined whole as a 256-pixel PNG.
+    void pagesShowTheAppIcon() {
+        for (bool success : {true, false}) {
+            const QRegularExpressionMatch src =
+                QRegularExpression(u"<img src=\"data:image/png;base64,([A-Za-z0-9+/=]+)\""_s)
+                    .match(LoopbackPage::html(success));
+            QVERIFY(src.hasMatch());
+            const QImage icon = QImage::fromData(
+                QByteArray::fromBase64(src.captured(1).toLatin1(), QByteArray::AbortOnBase64DecodingErrors),
+                "PNG");
+            QCOMPARE(icon.size(), QSize(256, 256));
+            QCOMPARE(icon.pixelColor(128, 128).alpha(), 255);
+        }
     }
 
     void ownerMayDeleteTheServerFromItsCallback() {

@@ -133,11 +133,20 @@ private Q_SLOTS:
         QVERIFY(control<QPushButton>(&view, "Remove " + ada));
     }
 
-    // The first account through the browser sign-in; the card gives way to the account's row.
+    // The first account through the browser sign-in; the card gives way to the account's row. While
+    // a further account signs in, the spinner and its text lead the row.
     void connectingTheFirstAccount() {
         GoogleWorld w;
         SettingsView& view = w.open(1);
         QCOMPARE(tab(view)->shownLayout(), GoogleSettingsModel::Layout::connectCard);
+        // The card's text and its footnote, at their narrower measures, show every line.
+        for (const auto& [start, measure] : {std::pair{"See the same", 380}, {"Google will ask", 400}}) {
+            QLabel* text = nullptr;
+            for (QLabel* label : view.findChildren<QLabel*>())
+                text = label->text().startsWith(start) ? label : text;
+            QVERIFY(text && text->width() <= measure && text->width() > measure - 40);
+            QVERIFY(text->height() >= text->heightForWidth(text->width()));
+        }
         Shots::save(&view, "google-connect");
         click(control<QPushButton>(&view, "Connect Google Calendar"));
         QVERIFY(w.waitFor([&] { return tab(view)->shownLayout() == GoogleSettingsModel::Layout::accounts; }));
@@ -150,6 +159,16 @@ private Q_SLOTS:
         w.h.advance(180);
         QVERIFY(shows(&view, "Synced 3 min. ago"));
         Shots::save(&view, "google-accounts");
+
+        w.browser.setLoads(false);
+        auto* add = control<QPushButton>(&view, "Add another account…");
+        const int left = add->x();
+        click(add);
+        QPushButton* cancel = nullptr;
+        QVERIFY(w.waitFor([&] { return (cancel = control<QPushButton>(&view, "Cancel signing in")); }));
+        QCOMPARE(cancel->parentWidget()->x(), left);
+        Shots::save(&view, "google-adding-account");
+        click(cancel);
     }
 
     // Reconnecting an expired account replaces it and keeps the calendars it had hidden.
