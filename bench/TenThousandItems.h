@@ -37,6 +37,21 @@ inline QByteArray item(int n) {
     return text.toUtf8();
 }
 
+inline QString collection(const QString& root, int c) {
+    return root + QStringLiteral("/calendar-%1").arg(c);
+}
+
+// The four collections under `root`.
+inline void write(const QString& root) {
+    for (int c = 0; c < 4; ++c)
+        QDir().mkpath(collection(root, c));
+    for (int n = 0; n < count; ++n) {
+        QFile file(collection(root, n % 4) + QStringLiteral("/bench-%1.ics").arg(n));
+        file.open(QIODevice::WriteOnly);
+        file.write(item(n));
+    }
+}
+
 // The folder, written once per process.
 class Folder {
 public:
@@ -45,19 +60,11 @@ public:
         return folder;
     }
     QString root() const { return m_dir.path() + QStringLiteral("/calendars"); }
-    QString collection(int c) const { return root() + QStringLiteral("/calendar-%1").arg(c); }
+    QString collection(int c) const { return TenThousandItems::collection(root(), c); }
     QString work() const { return m_dir.path(); }
 
 private:
-    Folder() {
-        for (int c = 0; c < 4; ++c)
-            QDir().mkpath(collection(c));
-        for (int n = 0; n < count; ++n) {
-            QFile file(collection(n % 4) + QStringLiteral("/bench-%1.ics").arg(n));
-            file.open(QIODevice::WriteOnly);
-            file.write(item(n));
-        }
-    }
+    Folder() { write(root()); }
     QTemporaryDir m_dir;
 };
 

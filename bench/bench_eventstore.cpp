@@ -144,10 +144,28 @@ void rebuildTenThousandEvents(benchmark::State& state) {
     }
     world.store->setGoogleEvents(google);
     world.store->setNotionEvents(notion);
-    // Each merge to the end: the reading thread's merge and the publication on this one.
-    for (auto _ : state)
+    QCoro::waitFor(world.store->mergeSources());
+    int published = 0;
+    QObject::connect(world.store.get(), &EventStore::eventsByDayChanged, [&] { ++published; });
+    // Each round one event of one source is retitled, as a sync that found one change would, and the
+    // merge runs to its end: the reading thread's merge and the publication on this one. Without the
+    // change every merge after the first would find the agenda shown and publish nothing.
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QList<CalEvent>& source = round % 2 == 0 ? google : notion;
+        CalEvent& changed = source[(round / 2 * 7919) % source.size()];
+        changed.title = QStringLiteral("Meeting, change %1").arg(++round);
+        if (&source == &google)
+            world.store->setGoogleEvents(google);
+        else
+            world.store->setNotionEvents(notion);
+        state.ResumeTiming();
         QCoro::waitFor(world.store->mergeSources());
+    }
     state.counters["days"] = double(world.store->eventsByDay().size());
+    // 1 when every merge published a changed agenda.
+    state.counters["published_per_merge"] = double(published) / double(round);
 }
 BENCHMARK(rebuildTenThousandEvents)->Unit(benchmark::kMillisecond);
 

@@ -1,5 +1,6 @@
-// The local calendars over a folder of 10,000 items: the agenda's cold load and its reload after a
-// sync changed one item, and the "--list-calendars" report beside khal on the same folder.
+// The local calendars over a folder of 10,000 items: the agenda's cold load (in a warm process, and
+// as a fresh process's first), its reload after a sync changed one item, and the "--list-calendars"
+// report beside khal on the same folder.
 #include "TenThousandItems.h"
 #include "core/calendar/LocalCalendars.h"
 #include "core/model/Cal.h"
@@ -13,6 +14,8 @@
 #include "BenchMain.h"
 
 #include <benchmark/benchmark.h>
+
+#include <cstdio>
 
 #include <sys/resource.h>
 
@@ -31,27 +34,70 @@ double processCpuMs() {
 const QDateTime kFrom(QDate(2024, 4, 1), QTime(0, 0), zone);
 const QDateTime kTo(QDate(2024, 4, 29), QTime(0, 0), zone);
 
-LocalCalendars::Options options() {
+LocalCalendars::Options options(const QString& root = Folder::get().root()) {
     LocalCalendars::Options o;
-    o.root = Folder::get().root();
+    o.root = root;
     o.zone = zone;
     return o;
+}
+
+// One cold load of the four loaded weeks: what the agenda waits for at the app's start.
+qsizetype coldLoad(const QString& root = Folder::get().root()) {
+    LocalCalendars calendars(options(root));
+    return calendars.occurrences(kFrom, kTo, calendars.calendars()).size();
 }
 
 void BM_ColdLoad(benchmark::State& state) {
     Folder::get(); // written once, outside the timing
     qsizetype found = 0;
     const double cpuBefore = processCpuMs();
-    for (auto _ : state) {
-        LocalCalendars calendars(options());
-        found = calendars.occurrences(kFrom, kTo, calendars.calendars()).size();
-    }
+    for (auto _ : state)
+        found = coldLoad();
     state.counters["occurrences"] = double(found);
     // All threads' processor time per load: the wall time on an idle machine of n cores is about
     // this over n.
     state.counters["cpu_ms_all_threads"] = (processCpuMs() - cpuBefore) / double(state.iterations());
 }
 BENCHMARK(BM_ColdLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same load as the first one of a fresh process, as at the app's start: BM_ColdLoad repeats it in
+// a process whose threads, allocator, libraries and time zones are already warm. Each round runs
+// this program again with kFirstLoad, which makes one load and prints its wall and processor times;
+// starting that process is not timed.
+constexpr auto kFirstLoad = "--first-load";
+
+int firstLoad(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuBefore = processCpuMs();
+    const qsizetype found = coldLoad(QString::fromLocal8Bit(argv[2]));
+    const double wallMs = double(wall.nsecsElapsed()) / 1e6;
+    printf("%.3f %.3f %lld\n", wallMs, processCpuMs() - cpuBefore, qlonglong(found));
+    return ReadingThreads::beforeExit(0, std::chrono::seconds(10));
+}
+
+void BM_ColdLoadFreshProcess(benchmark::State& state) {
+    const QString root = Folder::get().root();
+    double cpuMs = 0;
+    qlonglong found = 0;
+    for (auto _ : state) {
+        QProcess process;
+        process.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kFirstLoad), root});
+        process.waitForFinished(-1);
+        const QList<QByteArray> figures = process.readAllStandardOutput().trimmed().split(' ');
+        if (process.exitCode() != 0 || figures.size() != 3) {
+            state.SkipWithError("the first load in a fresh process failed");
+            return;
+        }
+        state.SetIterationTime(figures[0].toDouble() / 1e3);
+        cpuMs += figures[1].toDouble();
+        found = figures[2].toLongLong();
+    }
+    state.counters["occurrences"] = double(found);
+    state.counters["cpu_ms_all_threads"] = cpuMs / double(state.iterations());
+}
+BENCHMARK(BM_ColdLoadFreshProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 
 void BM_ReloadAfterOneChange(benchmark::State& state) {
     LocalCalendars calendars(options());
@@ -143,5 +189,12 @@ BENCHMARK(BM_KhalList)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTi
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && qstrcmp(argv[1], kFirstLoad) == 0)
+        return firstLoad(argc, argv);
+    // The folder for bench/idle.sh, which measures the idle app over it.
+    if (argc == 3 && qstrcmp(argv[1], "--write-items") == 0) {
+        TenThousandItems::write(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
     return runBenchmarks<QCoreApplication>(argc, argv);
 }

@@ -192,12 +192,17 @@ qsizetype tokenPosition(const QString& haystack, const QString& needle, qsizetyp
     return haystack.indexOf(needle);
 }
 
+// Where the names after "with" start, 0 when no "with" is typed.
+qsizetype namesStart(const QString& lowerText) {
+    static const QRegularExpression withWord = compile(QStringLiteral(R"(\b(?:with|w/)\s)"));
+    return std::max<qsizetype>(0, withWord.match(lowerText).capturedStart());
+}
+
 // Guests are listed in the order they were typed: an address by where it stands in the line, a guest
 // found by name by where the name typed after "with" stands (the resolved full name is rarely what was
 // typed, and the same name may also be a title word).
-qsizetype typedPosition(const QString& lowerText, const Person& person, const QString& typedName) {
-    static const QRegularExpression withWord = compile(QStringLiteral(R"(\b(?:with|w/)\s)"));
-    const qsizetype names = std::max<qsizetype>(0, withWord.match(lowerText).capturedStart());
+qsizetype typedPosition(const QString& lowerText, qsizetype names, const Person& person,
+                        const QString& typedName) {
     const std::pair<QString, qsizetype> candidates[] = {
         {typedName.isEmpty() ? person.email : typedName, typedName.isEmpty() ? 0 : names}, {person.name, 0}};
     for (const auto& [needle, from] : candidates) {
@@ -315,7 +320,18 @@ QuickAddDraft parse(const QString& text, const QDateTime& now, int defaultMinute
             std::optional<Person> known = resolve ? resolve(address) : std::nullopt;
             draft.invitees.prepend(Person(address, known ? known->name : QString()));
             typedNames.prepend(QString());
-            work.remove(m->capturedStart(0), m->capturedLength(0));
+        }
+        // The text between the addresses, copied once: removing them one by one moved the rest of a
+        // pasted line once per address.
+        if (!addresses.isEmpty()) {
+            QString rest;
+            qsizetype kept = 0;
+            for (const QRegularExpressionMatch& m : std::as_const(addresses)) {
+                rest += QStringView(work).sliced(kept, m.capturedStart(0) - kept);
+                kept = m.capturedEnd(0);
+            }
+            rest += QStringView(work).sliced(kept);
+            work = std::move(rest);
         }
     }
     work = normalize(work);
@@ -417,9 +433,12 @@ QuickAddDraft parse(const QString& text, const QDateTime& now, int defaultMinute
 
     if (draft.invitees.size() > 1) {
         const QString lowerText = typed.toLower();
+        // Searched once, not once per guest: every search of the line reads all of it (PCRE checks
+        // the text's encoding first), which made a pasted line full of addresses quadratic.
+        const qsizetype names = namesStart(lowerText);
         QList<std::pair<qsizetype, qsizetype>> order; // (position, index)
         for (qsizetype i = 0; i < draft.invitees.size(); ++i)
-            order.append({typedPosition(lowerText, draft.invitees[i], typedNames[i]), i});
+            order.append({typedPosition(lowerText, names, draft.invitees[i], typedNames[i]), i});
         std::stable_sort(order.begin(), order.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         QList<Person> sorted;
