@@ -31,6 +31,9 @@ FileStamp stampOf(const struct stat& st);
 // memory must not take the memory of the machine.
 constexpr qint64 maxSize = 16 * 1024 * 1024;
 
+// Why a path of that mode (from stat) is no item: "a named pipe, not a file" and the like.
+QString notAFile(unsigned mode);
+
 std::optional<FileStamp> stamp(const QString& path);
 // Absent when the file is missing, cannot be read or is larger than maxSize; `error` tells which.
 std::optional<Contents> read(const QString& path, QString* error = nullptr);

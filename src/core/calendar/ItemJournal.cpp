@@ -332,6 +332,10 @@ ItemJournal::~ItemJournal() {
     }
 }
 
+QString ItemJournal::pastItsTimeReason() {
+    return timedOutReason;
+}
+
 QString ItemJournal::skipReason(const QString& path, const FileStamp& stamp) const {
     const std::lock_guard lock(d->listMutex);
     const auto it = d->lines.constFind(path);

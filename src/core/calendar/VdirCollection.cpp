@@ -102,13 +102,40 @@ OpenFolder::OpenFolder(const QString& folder) {
     DIR* dir = ::fdopendir(::dup(m_fd));
     if (!dir)
         return;
+    QList<std::pair<QByteArray, unsigned char>> found;
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (!name.startsWith('.') && name.endsWith(".ics"))
-            m_names.append(name);
+            found.append({name, entry->d_type});
     }
     ::closedir(dir);
-    std::sort(m_names.begin(), m_names.end());
+    std::sort(found.begin(), found.end());
+    m_names.reserve(found.size());
+    m_types.reserve(found.size());
+    for (const auto& [name, type] : std::as_const(found)) {
+        m_names.append(name);
+        m_types.append(type);
+    }
+}
+
+QString OpenFolder::notAFile(qsizetype index) const {
+    const unsigned char type = m_types[index];
+    if (type == DT_REG)
+        return {};
+    // A link (vdirsyncer users link items in) counts as what it points to.
+    struct stat st;
+    if (type == DT_LNK || type == DT_UNKNOWN) {
+        if (::fstatat(m_fd, m_names[index].constData(), &st, 0) != 0 || S_ISREG(st.st_mode))
+            return {}; // gone, or a link to nowhere: as good as missing
+        return ItemFile::notAFile(st.st_mode);
+    }
+    const unsigned mode = type == DT_FIFO   ? S_IFIFO
+                          : type == DT_SOCK ? S_IFSOCK
+                          : type == DT_CHR  ? S_IFCHR
+                          : type == DT_BLK  ? S_IFBLK
+                          : type == DT_DIR  ? S_IFDIR
+                                            : 0;
+    return ItemFile::notAFile(mode);
 }
 
 OpenFolder::~OpenFolder() {
