@@ -139,8 +139,9 @@ private slots:
         CalendarFixture fixture = CalendarFixture::empty();
         fixture.writeEvent(QStringLiteral("Work/ordinary.ics"),
                            {"UID:ordinary", "DTSTART:20251020T090000Z", "SUMMARY:Ordinary"});
-        fixture.writeEvent(QStringLiteral("Work/stuck.ics"),
-                           {"UID:stuck", "DTSTART:20251021T090000Z", "SUMMARY:Stuck"});
+        // Listed first, so that the other item waits behind it in the same share of the work.
+        fixture.writeEvent(QStringLiteral("Work/blocked.ics"),
+                           {"UID:blocked", "DTSTART:20251021T090000Z", "SUMMARY:Blocked"});
         const QString journal = m_home.stateHome() + QStringLiteral("/stuck-journal");
         std::binary_semaphore unstick(0);
         std::atomic<int> stuck = 0;
@@ -148,7 +149,7 @@ private slots:
         options.journal = journal;
         options.itemTimeLimit = std::chrono::milliseconds(300);
         options.beforeReading = [&](const QString& path) {
-            if (path.endsWith(QStringLiteral("/stuck.ics"))) {
+            if (path.endsWith(QStringLiteral("/blocked.ics"))) {
                 ++stuck;
                 unstick.acquire();
             }
@@ -162,13 +163,14 @@ private slots:
         for (int round = 0; round < 2; ++round) {
             const Run run = load(calendars);
             QCOMPARE(run.events, QStringList{"Ordinary"});
-            QCOMPARE(run.skipped, QStringList{"stuck.ics — skipped until the file changes, since reading it "
-                                              "ran past its time"});
+            QCOMPARE(run.skipped,
+                     QStringList{"blocked.ics — skipped until the file changes, since reading it "
+                                 "ran past its time"});
         }
         QCOMPARE(stuck.load(), 1);
         const QList<ItemJournal::Entry> journalled = ItemJournal::open(journal)->skipped();
         QCOMPARE(journalled.size(), 1);
-        QCOMPARE(journalled[0].path, fixture.path(QStringLiteral("Work/stuck.ics")));
+        QCOMPARE(journalled[0].path, fixture.path(QStringLiteral("Work/blocked.ics")));
     }
 
     // The journal's list holds while the app runs: an item it skips is read as soon as its file
