@@ -18,7 +18,9 @@ struct stat;
 
 // Reads and writes single vdir items. Writes are atomic (a temporary file renamed over the item),
 // keep the item's permissions (a new item is readable only by the user), and are refused when the item
-// changed since it was read, because a sync tool may write the same folder at any moment.
+// changed since it was read, because a sync tool may write the same folder at any moment. An item
+// that is a link is read and written through it, as editors do: the file it points to is replaced
+// and the link stays (QSaveFile follows it); a removal removes the link only.
 namespace ItemFile {
 
 struct Contents {

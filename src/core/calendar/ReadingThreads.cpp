@@ -103,10 +103,11 @@ qint64 steadyMs() {
 // One call of parallelForWithin, shared by its caller and its helpers: whichever ends last frees it.
 struct BoundedRun {
     enum State : quint8 { waiting, running, done, givenUp };
-    // What one helper is running, and since when.
+    // The index one helper is running; -1 between two. The caller times it.
     struct Helper {
         std::atomic<qsizetype> index{-1};
-        std::atomic<qint64> sinceMs{0};
+        qsizetype seen = -1; // by the caller, since `seenMs`
+        qint64 seenMs = 0;
     };
 
     BoundedRun(qsizetype count, qsizetype chunk, std::function<void(qsizetype)> body)
@@ -118,20 +119,23 @@ struct BoundedRun {
             states[i].store(waiting, std::memory_order_relaxed);
     }
 
-    void run(qsizetype i, Helper& me) {
+    // Whether this call ran the index to its end, before it was given up on.
+    bool run(qsizetype i, Helper& me) {
         quint8 expected = waiting;
         if (!states[i].compare_exchange_strong(expected, running))
-            return;
-        me.sinceMs.store(steadyMs(), std::memory_order_relaxed);
-        me.index.store(i, std::memory_order_release);
+            return false;
+        me.index.store(i, std::memory_order_relaxed);
         body(i);
         me.index.store(-1, std::memory_order_relaxed);
         expected = running;
-        if (!states[i].compare_exchange_strong(expected, done)) {
-            pool().addExtra(-1); // given up on meanwhile: the thread counts again
-            return;
-        }
-        if (settled.fetch_add(1) + 1 == count) {
+        if (states[i].compare_exchange_strong(expected, done))
+            return true;
+        pool().addExtra(-1); // given up on meanwhile: this thread counts again
+        return false;
+    }
+
+    void settle(qsizetype n) {
+        if (n > 0 && settled.fetch_add(n) + n == count) {
             const std::lock_guard lock(mutex);
             changed.notify_all();
         }
@@ -139,13 +143,15 @@ struct BoundedRun {
 
     void work(Helper& me) {
         for (qsizetype first = next.fetch_add(chunk); first < count; first = next.fetch_add(chunk)) {
+            qsizetype ran = 0;
             for (qsizetype i = first; i < std::min(count, first + chunk); ++i)
-                run(i, me);
+                ran += run(i, me);
+            settle(ran);
         }
         // What is left of the chunks of helpers that are busy, or stuck.
         for (qsizetype i = 0; i < count; ++i) {
             if (states[i].load(std::memory_order_relaxed) == waiting)
-                run(i, me);
+                settle(run(i, me));
         }
     }
 
@@ -243,11 +249,17 @@ QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono
     QList<qsizetype> givenUp;
     const auto poll = std::clamp(limit / 4, std::chrono::milliseconds(5), std::chrono::milliseconds(100));
     while (!run->changed.wait_for(lock, poll, [&] { return run->settled.load() == count; })) {
+        // An index seen running for longer than the limit is stuck. Timed here rather than by the
+        // helpers: a clock read per index would cost more than the indexes of a cached load.
         const qint64 now = steadyMs();
         qsizetype stuck = 0;
         for (BoundedRun::Helper& helper : run->helpers) {
-            const qsizetype i = helper.index.load(std::memory_order_acquire);
-            if (i < 0 || now - helper.sinceMs.load(std::memory_order_relaxed) <= limit.count())
+            const qsizetype i = helper.index.load(std::memory_order_relaxed);
+            if (i != helper.seen) {
+                helper.seen = i;
+                helper.seenMs = now;
+            }
+            if (i < 0 || now - helper.seenMs <= limit.count())
                 continue;
             quint8 expected = BoundedRun::running;
             if (!run->states[i].compare_exchange_strong(expected, BoundedRun::givenUp))

@@ -102,26 +102,25 @@ OpenFolder::OpenFolder(const QString& folder) {
     DIR* dir = ::fdopendir(::dup(m_fd));
     if (!dir)
         return;
-    QList<std::pair<QByteArray, unsigned char>> found;
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
-        if (!name.startsWith('.') && name.endsWith(".ics"))
-            found.append({name, entry->d_type});
+        if (name.startsWith('.') || !name.endsWith(".ics"))
+            continue;
+        m_names.append(name);
+        if (entry->d_type != DT_REG)
+            m_notRegular.insert(name, entry->d_type);
     }
     ::closedir(dir);
-    std::sort(found.begin(), found.end());
-    m_names.reserve(found.size());
-    m_types.reserve(found.size());
-    for (const auto& [name, type] : std::as_const(found)) {
-        m_names.append(name);
-        m_types.append(type);
-    }
+    std::sort(m_names.begin(), m_names.end());
 }
 
 QString OpenFolder::notAFile(qsizetype index) const {
-    const unsigned char type = m_types[index];
-    if (type == DT_REG)
+    if (m_notRegular.isEmpty())
         return {};
+    const auto found = m_notRegular.constFind(m_names[index]);
+    if (found == m_notRegular.constEnd())
+        return {};
+    const unsigned char type = *found;
     // A link (vdirsyncer users link items in) counts as what it points to.
     struct stat st;
     if (type == DT_LNK || type == DT_UNKNOWN) {

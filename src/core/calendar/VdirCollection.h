@@ -4,6 +4,7 @@
 #include "core/calendar/LocalCalendar.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -45,7 +46,8 @@ public:
 private:
     int m_fd = -1;
     QList<QByteArray> m_names;
-    QList<unsigned char> m_types; // as the listing tells them (DT_REG, DT_LNK, ...)
+    // The type the listing gave each name that is not plainly a file (DT_LNK, DT_FIFO, ...).
+    QHash<QByteArray, unsigned char> m_notRegular;
 };
 
 // A "color" file's colour: "#RRGGBB" or "#RRGGBBAA" (the alpha ignored), read as Google's calendar
