@@ -7,9 +7,21 @@
 #include "core/calendar/LocalCalendars.h"
 #include "support/WallClock.h"
 
+#include "core/model/DebugLog.h"
+#include "support/TestFiles.h"
+
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 class TestCalendarDiagnostics : public QObject {
     Q_OBJECT
@@ -81,6 +93,40 @@ private slots:
         QCOMPARE(lines.filter(QStringLiteral("skipped: ")),
                  (QStringList{"skipped: Hostile/garbage.ics — no iCalendar object",
                               "skipped: Hostile/many-rules.ics — reading it costs more than an item may"}));
+    }
+
+    // Only files are items. A named pipe, a socket or a folder named like an item is named in the
+    // report and the trace, never opened (opening a pipe waits for a writer): the report ends.
+    void onlyFilesAreItems() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        fixture.writeEvent(QStringLiteral("Work/ordinary.ics"),
+                           {"UID:o", "DTSTART:20240403T120000Z", "DURATION:PT1H", "SUMMARY:Ordinary"});
+        const QByteArray pipe = QFile::encodeName(fixture.path(QStringLiteral("Work/pipe.ics")));
+        QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray socketPath = QFile::encodeName(fixture.path(QStringLiteral("Work/socket.ics")));
+        QVERIFY(size_t(socketPath.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(listener); // the socket file stays
+        QVERIFY(QDir().mkpath(fixture.path(QStringLiteral("Work/folder.ics"))));
+
+        const QString log = fixture.path(QStringLiteral("../debug.log"));
+        DebugLog::overrideForTesting(true, log);
+        const auto logOff = qScopeGuard([] { DebugLog::overrideForTesting(false, QString()); });
+        LocalCalendars calendars(fixture.options(m_cal.zone()));
+        const QString report = run({"--list-calendars"}, calendars).out;
+        QCOMPARE(report.split(QLatin1Char('\n')).filter(QStringLiteral("  - Work")),
+                 QStringList{"  - Work — 1 in the next 7 days, 1 between -60 and +120 days"});
+        QCOMPARE(report.split(QLatin1Char('\n')).filter(QStringLiteral("skipped: ")),
+                 (QStringList{"skipped: Work/folder.ics — a folder, not a file",
+                              "skipped: Work/pipe.ics — a named pipe, not a file",
+                              "skipped: Work/socket.ics — a socket, not a file"}));
+        QVERIFY(TestFiles::read(log).contains("calendar: skipped " + pipe + ": a named pipe, not a file"));
+        // Once known, they are named again, and still not opened.
+        QCOMPARE(run({"--list-calendars"}, calendars).out, report);
     }
 
     void arguments_data() {

@@ -22,6 +22,15 @@ FileStamp stampOf(const struct stat& st) {
                      quint64(st.st_ino)};
 }
 
+QString notAFile(unsigned mode) {
+    const QString kind = S_ISFIFO(mode)                   ? QStringLiteral("a named pipe")
+                         : S_ISSOCK(mode)                 ? QStringLiteral("a socket")
+                         : S_ISCHR(mode) || S_ISBLK(mode) ? QStringLiteral("a device")
+                         : S_ISDIR(mode)                  ? QStringLiteral("a folder")
+                                                          : QStringLiteral("something else");
+    return kind + QStringLiteral(", not a file");
+}
+
 std::optional<FileStamp> stamp(const QString& path) {
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -44,7 +53,10 @@ std::optional<Contents> readAt(int folder, const QByteArray& name, QString* erro
         return fail(QStringLiteral("larger than %1 MB, the most a calendar item may hold")
                         .arg(maxSize / (1024 * 1024)));
     };
-    const int fd = ::openat(folder, name.constData(), O_RDONLY | O_CLOEXEC);
+    // Only regular files are items. The caller looked before, but the name may have become a pipe
+    // or a device since: the open must not wait for a writer nor make the file our terminal, and
+    // what was opened is looked at again below.
+    const int fd = ::openat(folder, name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (missing)
         *missing = fd < 0 && (errno == ENOENT || errno == ENOTDIR);
     if (fd < 0)
@@ -54,8 +66,10 @@ std::optional<Contents> readAt(int folder, const QByteArray& name, QString* erro
     // that replaces it leaves this one as it was.
     for (int attempt = 0; attempt < 3; ++attempt) {
         struct stat before;
-        if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode))
+        if (::fstat(fd, &before) != 0)
             return fail(QStringLiteral("cannot be read"));
+        if (!S_ISREG(before.st_mode))
+            return fail(notAFile(before.st_mode));
         if (seen)
             *seen = stampOf(before);
         if (before.st_size > maxSize)

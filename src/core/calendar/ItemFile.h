@@ -18,7 +18,9 @@ struct stat;
 
 // Reads and writes single vdir items. Writes are atomic (a temporary file renamed over the item),
 // keep the item's permissions (a new item is readable only by the user), and are refused when the item
-// changed since it was read, because a sync tool may write the same folder at any moment.
+// changed since it was read, because a sync tool may write the same folder at any moment. An item
+// that is a link is read and written through it, as editors do: the file it points to is replaced
+// and the link stays (QSaveFile follows it); a removal removes the link only.
 namespace ItemFile {
 
 struct Contents {
@@ -30,6 +32,9 @@ FileStamp stampOf(const struct stat& st);
 // Items larger than this are refused: a calendar item is a few kilobytes, and one read whole into
 // memory must not take the memory of the machine.
 constexpr qint64 maxSize = 16 * 1024 * 1024;
+
+// Why a path of that mode (from stat) is no item: "a named pipe, not a file" and the like.
+QString notAFile(unsigned mode);
 
 std::optional<FileStamp> stamp(const QString& path);
 // Absent when the file is missing, cannot be read or is larger than maxSize; `error` tells which.

@@ -273,8 +273,11 @@ ItemJournal::ItemJournal(const QString& folder, std::chrono::milliseconds timeLi
             } else if (state == timedOut) {
                 line.entry.reason = timedOutReason;
             } else {
-                // Stopped from outside while reading it: perhaps its fault, perhaps not.
+                // Stopped from outside while reading it: perhaps its fault, perhaps not. One the
+                // reader had given up on already (it never came back) stays skipped.
                 const Line known = list.value(entry.path);
+                if (known.kind == "skip" && known.entry.stamp == entry.stamp)
+                    continue;
                 if (known.kind != "interrupted" || known.entry.stamp != entry.stamp)
                     line.kind = "interrupted";
                 line.entry.reason = interruptedTwiceReason;
@@ -330,6 +333,10 @@ ItemJournal::~ItemJournal() {
         ::unlink(QFile::encodeName(d->folder + QStringLiteral("/inflight.%1").arg(::getpid())).constData());
         ::close(d->inflightFd);
     }
+}
+
+QString ItemJournal::pastItsTimeReason() {
+    return timedOutReason;
 }
 
 QString ItemJournal::skipReason(const QString& path, const FileStamp& stamp) const {

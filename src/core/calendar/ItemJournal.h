@@ -39,6 +39,9 @@ public:
     ItemJournal(const ItemJournal&) = delete;
     ItemJournal& operator=(const ItemJournal&) = delete;
 
+    // The reason given for an item that ran past its time.
+    static QString pastItsTimeReason();
+
     // Why the item, as it is now, is skipped; empty when it is not.
     QString skipReason(const QString& path, const FileStamp& stamp) const;
     // Every item skipped at present.

@@ -110,6 +110,7 @@ LocalCalendars::LocalCalendars(Options options, QObject* parent)
     d->items->root = d->root;
     d->items->zone = d->options.zone;
     d->items->beforeReading = d->options.beforeReading;
+    d->items->itemTimeLimit = d->options.itemTimeLimit;
     if (!d->options.journal.isEmpty())
         d->items->journal = ItemJournal::open(d->options.journal, d->options.itemTimeLimit);
     if (d->options.watch) {
@@ -155,6 +156,7 @@ void LocalCalendars::setZone(const QTimeZone& zone) {
     fresh->beforeReading = old.beforeReading;
     fresh->budgetSteps = old.budgetSteps;
     fresh->budgetTime = old.budgetTime;
+    fresh->itemTimeLimit = old.itemTimeLimit;
     d->items = std::move(fresh);
 }
 

@@ -41,8 +41,8 @@ struct CachedItem {
 };
 
 // What the reading threads share: the parsed items and the zones they use. A load that runs when
-// its LocalCalendars goes keeps this alive until it ends.
-struct ItemCache {
+// its LocalCalendars goes keeps this alive until it ends, and so does an item stuck in its reading.
+struct ItemCache : std::enable_shared_from_this<ItemCache> {
     QString root;
     QTimeZone zone;
     // Shared with the next cache, after a change of zone.
@@ -52,6 +52,8 @@ struct ItemCache {
     // What one item may cost to read, and to expand for one range.
     qint64 budgetSteps = ExpansionBudget::defaultSteps;
     std::chrono::milliseconds budgetTime = ExpansionBudget::defaultTime;
+    // How long a query waits for one item before it goes on without it.
+    std::chrono::milliseconds itemTimeLimit = ItemJournal::defaultTimeLimit;
 
     std::mutex mutex; // guards `folders`
     // Parsed items by folder, then file name.
@@ -74,6 +76,8 @@ struct ItemCache {
     // much); `occurrences` receives them.
     CachedItem expand(CachedItem entry, const QString& path, const QString& calendarId, const QDateTime& from,
                       const QDateTime& to, QList<LocalOccurrence>& occurrences);
+    // An item stuck in its reading is left behind, skipped until its file changes. Only for a cache
+    // held by a shared pointer.
     QList<LocalOccurrence> query(const QDateTime& from, const QDateTime& to,
                                  const QList<LocalCalendar>& calendars);
 };

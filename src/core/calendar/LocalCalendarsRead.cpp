@@ -26,6 +26,10 @@ std::counting_semaphore<2> largeItemsAtOnce(2);
 // has 17,280 in the calendar report's six months); an item that has more would flood it.
 constexpr qsizetype maxOccurrences = 20000;
 
+QString skippedSince(const QString& reason) {
+    return QStringLiteral("skipped until the file changes, since %1").arg(reason);
+}
+
 void logSkipped(const QString& path, const QString& problem) {
     DebugLog::log([&] { return QStringLiteral("calendar: skipped %1: %2").arg(path, problem); });
 }
@@ -103,7 +107,7 @@ std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const
     if (journal) {
         const QString reason = journal->skipReason(path, entry.stamp);
         if (!reason.isEmpty()) {
-            entry.problem = QStringLiteral("skipped until the file changes, since %1").arg(reason);
+            entry.problem = skippedSince(reason);
             logSkipped(path, entry.problem);
             return entry;
         }
@@ -207,18 +211,27 @@ CachedItem ItemCache::expand(CachedItem entry, const QString& path, const QStrin
 QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& to,
                                         const QList<LocalCalendar>& calendars) {
     struct Folder {
-        const LocalCalendar* calendar = nullptr;
+        LocalCalendar calendar;
         QHash<QString, CachedItem> known;
         std::unique_ptr<VdirCollection::OpenFolder> open;
         std::vector<QString> fileNames; // empty: the item is gone
         std::vector<CachedItem> fresh;
         std::vector<QList<LocalOccurrence>> found;
+        std::vector<char> givenUp; // the query went on without it: its slots above are not ours
     };
-    std::vector<Folder> folderList(size_t(calendars.size()));
+    // Shared with the reading threads: an item that is stuck still writes here when it ends.
+    struct Scan {
+        std::vector<Folder> folders;
+        std::vector<std::pair<size_t, qsizetype>> work;
+    };
+    const std::shared_ptr<ItemCache> self = shared_from_this();
+    const auto scan = std::make_shared<Scan>();
+    std::vector<Folder>& folderList = scan->folders;
+    folderList.resize(size_t(calendars.size()));
     {
         const std::lock_guard lock(mutex);
         for (qsizetype i = 0; i < calendars.size(); ++i) {
-            folderList[size_t(i)].calendar = &calendars[i];
+            folderList[size_t(i)].calendar = calendars[i];
             folderList[size_t(i)].known = folders.value(calendars[i].path);
         }
     }
@@ -226,27 +239,36 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
     // one large calendar is as quick to scan as many small ones.
     ReadingThreads::parallelFor(qsizetype(folderList.size()), 1, [&](qsizetype i) {
         Folder& f = folderList[size_t(i)];
-        f.open = std::make_unique<VdirCollection::OpenFolder>(f.calendar->path);
+        f.open = std::make_unique<VdirCollection::OpenFolder>(f.calendar.path);
         const size_t count = size_t(f.open->names().size());
         f.fileNames.resize(count);
         f.fresh.resize(count);
         f.found.resize(count);
+        f.givenUp.resize(count);
     });
-    std::vector<std::pair<size_t, qsizetype>> work;
     for (size_t i = 0; i < folderList.size(); ++i) {
         for (qsizetype j = 0; j < folderList[i].open->names().size(); ++j)
-            work.emplace_back(i, j);
+            scan->work.emplace_back(i, j);
     }
-    ReadingThreads::parallelFor(qsizetype(work.size()), 32, [&](qsizetype n) {
-        const auto [i, j] = work[size_t(n)];
-        Folder& f = folderList[i];
+    auto readOne = [self, scan, from, to](qsizetype n) {
+        const auto [i, j] = scan->work[size_t(n)];
+        Folder& f = scan->folders[i];
         const QByteArray& name = f.open->names()[j];
         const QString fileName = QFile::decodeName(name);
-        const QString path = f.calendar->path + QLatin1Char('/') + fileName;
+        const QString path = f.calendar.path + QLatin1Char('/') + fileName;
+        const auto known = f.known.constFind(fileName);
+        // A pipe, socket, device or folder named like an item is told, never opened.
+        if (QString notAFile = f.open->notAFile(j); !notAFile.isEmpty()) {
+            if (known == f.known.constEnd() || known->problem != notAFile)
+                logSkipped(path, notAFile);
+            f.fresh[size_t(j)] = CachedItem{{}, nullptr, std::move(notAFile), {}, {}, {}, {}};
+            f.fileNames[size_t(j)] = fileName;
+            return;
+        }
         // An item read before is read again only when its stamp changed; a new one is read at once
         // (the read tells its stamp).
         std::optional<CachedItem> entry;
-        if (const auto known = f.known.constFind(fileName); known != f.known.constEnd()) {
+        if (known != f.known.constEnd()) {
             const std::optional<FileStamp> stamp = f.open->stamp(name);
             if (!stamp)
                 return;
@@ -254,12 +276,33 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
                 entry = *known;
         }
         if (!entry)
-            entry = read(path, f.open->descriptor(), name);
+            entry = self->read(path, f.open->descriptor(), name);
         if (!entry)
             return;
-        f.fresh[size_t(j)] = expand(std::move(*entry), path, f.calendar->id, from, to, f.found[size_t(j)]);
+        f.fresh[size_t(j)] =
+            self->expand(std::move(*entry), path, f.calendar.id, from, to, f.found[size_t(j)]);
         f.fileNames[size_t(j)] = fileName;
-    });
+    };
+    const QList<qsizetype> givenUp =
+        ReadingThreads::parallelForWithin(qsizetype(scan->work.size()), 32, itemTimeLimit, readOne);
+    // An item that never ends its reading is skipped until its file changes, by this query and the
+    // next ones, and by the journal from the next start on.
+    std::vector<CachedItem> stuck;
+    for (const qsizetype n : givenUp) {
+        const auto [i, j] = scan->work[size_t(n)];
+        Folder& f = folderList[i];
+        f.givenUp[size_t(j)] = true;
+        const QString path = f.calendar.path + QLatin1Char('/') + QFile::decodeName(f.open->names()[j]);
+        CachedItem entry{{}, nullptr, skippedSince(ItemJournal::pastItsTimeReason()), {}, {}, {}, {}};
+        if (const std::optional<FileStamp> stamp = f.open->stamp(f.open->names()[j])) {
+            entry.stamp = *stamp;
+            // Noted by the journal already, unless it got stuck reading the file rather than parsing it.
+            if (journal && journal->skipReason(path, entry.stamp).isEmpty())
+                journal->skip(path, entry.stamp, ItemJournal::pastItsTimeReason());
+        }
+        logSkipped(path, entry.problem);
+        stuck.push_back(std::move(entry));
+    }
     {
         // Items that are gone leave the cache with their folder's scan.
         const std::lock_guard lock(mutex);
@@ -267,17 +310,24 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
             QHash<QString, CachedItem> fresh;
             fresh.reserve(qsizetype(f.fresh.size()));
             for (size_t j = 0; j < f.fresh.size(); ++j) {
-                if (!f.fileNames[j].isEmpty())
+                if (!f.givenUp[j] && !f.fileNames[j].isEmpty())
                     fresh.insert(f.fileNames[j], std::move(f.fresh[j]));
             }
-            folders.insert(f.calendar->path, std::move(fresh));
+            folders.insert(f.calendar.path, std::move(fresh));
+        }
+        for (qsizetype k = 0; k < givenUp.size(); ++k) {
+            const auto [i, j] = scan->work[size_t(givenUp[k])];
+            folders[folderList[i].calendar.path].insert(QFile::decodeName(folderList[i].open->names()[j]),
+                                                        std::move(stuck[size_t(k)]));
         }
     }
     // In order of start, items in listing order among equals; sorted as keys, copied once.
     std::vector<std::pair<qint64, const LocalOccurrence*>> order;
     for (const Folder& f : folderList) {
-        for (const QList<LocalOccurrence>& found : f.found) {
-            for (const LocalOccurrence& o : found)
+        for (size_t j = 0; j < f.found.size(); ++j) {
+            if (f.givenUp[j])
+                continue;
+            for (const LocalOccurrence& o : f.found[j])
                 order.emplace_back(o.start.toMSecsSinceEpoch(), &o);
         }
     }

@@ -2,6 +2,7 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -28,7 +29,7 @@ public:
         const std::lock_guard lock(m_mutex);
         m_queue.push_back(std::move(work));
         // A thread more while the waiting ones cannot take all the work.
-        if (qsizetype(m_queue.size()) > m_idle && m_threads < m_size) {
+        if (qsizetype(m_queue.size()) > m_idle && m_threads < m_size + m_extra) {
             ++m_threads;
             std::thread([this] { serve(); }).detach();
         } else {
@@ -41,8 +42,18 @@ public:
         return m_idleChanged.wait_for(lock, limit, [this] { return m_queue.empty() && m_working == 0; });
     }
 
+    // Threads that do not count: one stuck in work given up on, or one of ours that only waits for
+    // others. The pool may have as many threads more.
+    void addExtra(int n) {
+        const std::lock_guard lock(m_mutex);
+        m_extra += n;
+    }
+
+    static bool onPoolThread() { return t_onPoolThread; }
+
 private:
     void serve() {
+        t_onPoolThread = true;
         for (;;) {
             std::function<void()> work;
             {
@@ -71,13 +82,89 @@ private:
     qsizetype m_idle = 0;
     int m_working = 0;
     int m_threads = 0;
+    int m_extra = 0;
+    static thread_local bool t_onPoolThread;
 };
+
+thread_local bool Pool::t_onPoolThread = false;
 
 Pool& pool() {
     // Never destroyed: its threads may still run when the process ends.
     static Pool* const threads = new Pool(std::max(1, QThread::idealThreadCount()));
     return *threads;
 }
+
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// One call of parallelForWithin, shared by its caller and its helpers: whichever ends last frees it.
+struct BoundedRun {
+    enum State : quint8 { waiting, running, done, givenUp };
+    // The index one helper is running; -1 between two. The caller times it.
+    struct Helper {
+        std::atomic<qsizetype> index{-1};
+        qsizetype seen = -1; // by the caller, since `seenMs`
+        qint64 seenMs = 0;
+    };
+
+    BoundedRun(qsizetype count, qsizetype chunk, std::function<void(qsizetype)> body)
+        : body(std::move(body))
+        , count(count)
+        , chunk(chunk)
+        , states(new std::atomic<quint8>[size_t(count)]) {
+        for (qsizetype i = 0; i < count; ++i)
+            states[i].store(waiting, std::memory_order_relaxed);
+    }
+
+    // Whether this call ran the index to its end, before it was given up on.
+    bool run(qsizetype i, Helper& me) {
+        quint8 expected = waiting;
+        if (!states[i].compare_exchange_strong(expected, running))
+            return false;
+        me.index.store(i, std::memory_order_relaxed);
+        body(i);
+        me.index.store(-1, std::memory_order_relaxed);
+        expected = running;
+        if (states[i].compare_exchange_strong(expected, done))
+            return true;
+        pool().addExtra(-1); // given up on meanwhile: this thread counts again
+        return false;
+    }
+
+    void settle(qsizetype n) {
+        if (n > 0 && settled.fetch_add(n) + n == count) {
+            const std::lock_guard lock(mutex);
+            changed.notify_all();
+        }
+    }
+
+    void work(Helper& me) {
+        for (qsizetype first = next.fetch_add(chunk); first < count; first = next.fetch_add(chunk)) {
+            qsizetype ran = 0;
+            for (qsizetype i = first; i < std::min(count, first + chunk); ++i)
+                ran += run(i, me);
+            settle(ran);
+        }
+        // What is left of the chunks of helpers that are busy, or stuck.
+        for (qsizetype i = 0; i < count; ++i) {
+            if (states[i].load(std::memory_order_relaxed) == waiting)
+                settle(run(i, me));
+        }
+    }
+
+    const std::function<void(qsizetype)> body;
+    const qsizetype count;
+    const qsizetype chunk;
+    std::unique_ptr<std::atomic<quint8>[]> states;
+    std::atomic<qsizetype> next{0};
+    std::atomic<qsizetype> settled{0}; // done or given up on
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Helper> helpers; // under `mutex`; a deque, so that they never move
+};
 
 } // namespace
 
@@ -140,6 +227,58 @@ void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsiz
     std::unique_lock lock(helpers->mutex);
     helpers->closed = true;
     helpers->finished.wait(lock, [&] { return helpers->running == 0; });
+}
+
+QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono::milliseconds limit,
+                                   std::function<void(qsizetype)> body) {
+    if (count <= 0)
+        return {};
+    const auto run = std::make_shared<BoundedRun>(count, std::max<qsizetype>(1, chunk), std::move(body));
+    // A reading thread that waits here leaves its place to a helper.
+    const bool lend = Pool::onPoolThread();
+    if (lend)
+        pool().addExtra(1);
+    std::unique_lock lock(run->mutex);
+    auto addHelper = [&] {
+        BoundedRun::Helper& helper = run->helpers.emplace_back();
+        pool().start([run, &helper] { run->work(helper); });
+    };
+    const qsizetype chunks = (count + run->chunk - 1) / run->chunk;
+    for (qsizetype h = 0; h < std::min<qsizetype>(chunks, pool().size()); ++h)
+        addHelper();
+    QList<qsizetype> givenUp;
+    const auto poll = std::clamp(limit / 4, std::chrono::milliseconds(5), std::chrono::milliseconds(100));
+    while (!run->changed.wait_for(lock, poll, [&] { return run->settled.load() == count; })) {
+        // An index seen running for longer than the limit is stuck. Timed here rather than by the
+        // helpers: a clock read per index would cost more than the indexes of a cached load.
+        const qint64 now = steadyMs();
+        qsizetype stuck = 0;
+        for (BoundedRun::Helper& helper : run->helpers) {
+            const qsizetype i = helper.index.load(std::memory_order_relaxed);
+            if (i != helper.seen) {
+                helper.seen = i;
+                helper.seenMs = now;
+            }
+            if (i < 0 || now - helper.seenMs <= limit.count())
+                continue;
+            quint8 expected = BoundedRun::running;
+            if (!run->states[i].compare_exchange_strong(expected, BoundedRun::givenUp))
+                continue;
+            givenUp.append(i);
+            run->settled.fetch_add(1);
+            ++stuck;
+        }
+        // The stuck threads may never come back: others take their places, and what is left of
+        // their chunks.
+        if (stuck > 0)
+            pool().addExtra(int(stuck));
+        for (qsizetype h = 0; h < stuck; ++h)
+            addHelper();
+    }
+    lock.unlock();
+    if (lend)
+        pool().addExtra(-1);
+    return givenUp;
 }
 
 } // namespace ReadingThreads

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QtGlobal>
 
 #include <chrono>
@@ -30,5 +31,13 @@ int beforeExit(int status, std::chrono::milliseconds limit);
 // Runs `body` for every index in [0, count), `chunk` indexes at a time, on the calling thread and on
 // the reading threads that are free; returns when every index has run.
 void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsizetype)>& body);
+
+// The same for work that may never end (a read stuck in a library call or on a file system): the
+// indexes run on the reading threads only, while the calling thread waits, and an index that runs
+// longer than `limit` is given up on. The call returns the indexes given up on, in no order, once
+// every other index has run; a fresh thread takes the place of each stuck one. `body`, and all it
+// touches, must outlive the call: it may still run for those indexes afterwards.
+QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono::milliseconds limit,
+                                   std::function<void(qsizetype)> body);
 
 } // namespace ReadingThreads

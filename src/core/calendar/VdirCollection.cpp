@@ -104,11 +104,37 @@ OpenFolder::OpenFolder(const QString& folder) {
         return;
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
-        if (!name.startsWith('.') && name.endsWith(".ics"))
-            m_names.append(name);
+        if (name.startsWith('.') || !name.endsWith(".ics"))
+            continue;
+        m_names.append(name);
+        if (entry->d_type != DT_REG)
+            m_notRegular.insert(name, entry->d_type);
     }
     ::closedir(dir);
     std::sort(m_names.begin(), m_names.end());
+}
+
+QString OpenFolder::notAFile(qsizetype index) const {
+    if (m_notRegular.isEmpty())
+        return {};
+    const auto found = m_notRegular.constFind(m_names[index]);
+    if (found == m_notRegular.constEnd())
+        return {};
+    const unsigned char type = *found;
+    // A link (vdirsyncer users link items in) counts as what it points to.
+    struct stat st;
+    if (type == DT_LNK || type == DT_UNKNOWN) {
+        if (::fstatat(m_fd, m_names[index].constData(), &st, 0) != 0 || S_ISREG(st.st_mode))
+            return {}; // gone, or a link to nowhere: as good as missing
+        return ItemFile::notAFile(st.st_mode);
+    }
+    const unsigned mode = type == DT_FIFO   ? S_IFIFO
+                          : type == DT_SOCK ? S_IFSOCK
+                          : type == DT_CHR  ? S_IFCHR
+                          : type == DT_BLK  ? S_IFBLK
+                          : type == DT_DIR  ? S_IFDIR
+                                            : 0;
+    return ItemFile::notAFile(mode);
 }
 
 OpenFolder::~OpenFolder() {

@@ -4,6 +4,7 @@
 #include "core/calendar/LocalCalendar.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -33,6 +34,10 @@ public:
 
     // The names of its .ics items, in name order (empty when the folder cannot be read).
     const QList<QByteArray>& names() const { return m_names; }
+    // Why the item of that index is no file (see ItemFile::notAFile); empty for a file or a link to
+    // one. Told from the listing and a stat, never by opening it: opening a named pipe waits for a
+    // writer, and opening a device may act on it.
+    QString notAFile(qsizetype index) const;
     // The stamp of the named item; absent when it is no regular file (any more).
     std::optional<FileStamp> stamp(const QByteArray& name) const;
     // For reading the items by name (openat).
@@ -41,6 +46,8 @@ public:
 private:
     int m_fd = -1;
     QList<QByteArray> m_names;
+    // The type the listing gave each name that is not plainly a file (DT_LNK, DT_FIFO, ...).
+    QHash<QByteArray, unsigned char> m_notRegular;
 };
 
 // A "color" file's colour: "#RRGGBB" or "#RRGGBBAA" (the alpha ignored), read as Google's calendar

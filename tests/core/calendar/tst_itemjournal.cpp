@@ -5,10 +5,14 @@
 #include "CalendarFixture.h"
 
 #include "core/calendar/LocalCalendarsPrivate.h"
+#include "core/calendar/ReadingThreads.h"
 #include "support/TempHome.h"
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <semaphore>
 
 namespace {
 
@@ -31,6 +35,18 @@ class TestItemJournal : public QObject {
                      {fixture.root(), m_home.stateHome() + QStringLiteral("/journal"),
                       QString::number(timeLimitMs), QStringLiteral("--debug")});
         return child;
+    }
+
+    // One load in this process, as journal_child prints it.
+    static Run load(LocalCalendars& calendars) {
+        Run run;
+        const QList<LocalCalendar> all = calendars.calendars();
+        const QDateTime from = utc("2025-10-01T00:00:00Z");
+        for (const LocalOccurrence& o : calendars.occurrences(from, from.addDays(60), all))
+            run.events << o.title.value_or(QString());
+        for (const LocalCalendars::SkippedItem& item : calendars.skippedItems(all))
+            run.skipped << item.fileName + QStringLiteral(" — ") + item.reason;
+        return run;
     }
 
     // A run to its end.
@@ -93,6 +109,92 @@ private slots:
         QVERIFY(costly && !costly->parsed && !costly->retry);
         QCOMPARE(cache.journal->skipped().size(), 1);
         QCOMPARE(cache.journal->skipped()[0].path, path);
+    }
+
+    // The same for an expansion: one that ran out of time is tried again at the next load.
+    void anExpansionThatRanOutOfTimeIsTriedAgain() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        fixture.writeEvent(QStringLiteral("Work/daily.ics"),
+                           {"UID:daily", "DTSTART:20250101T090000Z", "RRULE:FREQ=DAILY", "SUMMARY:Daily"});
+        const auto cache = std::make_shared<ItemCache>();
+        cache->zone = QTimeZone::utc();
+        cache->journal = ItemJournal::open(m_home.stateHome() + QStringLiteral("/expansion-journal"));
+        LocalCalendar work;
+        work.path = fixture.path(QStringLiteral("Work"));
+        work.id = QStringLiteral("Work");
+        const QDateTime from = utc("2025-01-01T00:00:00Z");
+        QCOMPARE(cache->query(from, from.addDays(7), {work}).size(), 7);
+        // A year, which the week read before does not hold, on a machine too busy for it.
+        cache->budgetTime = std::chrono::milliseconds(0);
+        QVERIFY(cache->query(from, from.addDays(365), {work}).isEmpty());
+        cache->budgetTime = ExpansionBudget::defaultTime;
+        QCOMPARE(cache->query(from, from.addDays(365), {work}).size(), 365);
+        QVERIFY(cache->journal->skipped().isEmpty());
+    }
+
+    // An item whose reading never ends is left behind after the time an item may take: the others
+    // are shown, and it is skipped (and journalled) until its file changes, without waiting for it
+    // again.
+    void aStuckItemDoesNotHoldTheOthers() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        fixture.writeEvent(QStringLiteral("Work/ordinary.ics"),
+                           {"UID:ordinary", "DTSTART:20251020T090000Z", "SUMMARY:Ordinary"});
+        // Listed first, so that the other item waits behind it in the same share of the work.
+        fixture.writeEvent(QStringLiteral("Work/blocked.ics"),
+                           {"UID:blocked", "DTSTART:20251021T090000Z", "SUMMARY:Blocked"});
+        const QString journal = m_home.stateHome() + QStringLiteral("/stuck-journal");
+        std::binary_semaphore unstick(0);
+        std::atomic<int> stuck = 0;
+        LocalCalendars::Options options = fixture.options();
+        options.journal = journal;
+        options.itemTimeLimit = std::chrono::milliseconds(300);
+        options.beforeReading = [&](const QString& path) {
+            if (path.endsWith(QStringLiteral("/blocked.ics"))) {
+                ++stuck;
+                unstick.acquire();
+            }
+        };
+        // Whatever happens, the stuck thread ends before what it uses goes.
+        const auto end = qScopeGuard([&] {
+            unstick.release();
+            ReadingThreads::waitIdle(std::chrono::seconds(10));
+        });
+        LocalCalendars calendars(options);
+        for (int round = 0; round < 2; ++round) {
+            const Run run = load(calendars);
+            QCOMPARE(run.events, QStringList{"Ordinary"});
+            QCOMPARE(run.skipped,
+                     QStringList{"blocked.ics — skipped until the file changes, since reading it "
+                                 "ran past its time"});
+        }
+        QCOMPARE(stuck.load(), 1);
+        const QList<ItemJournal::Entry> journalled = ItemJournal::open(journal)->skipped();
+        QCOMPARE(journalled.size(), 1);
+        QCOMPARE(journalled[0].path, fixture.path(QStringLiteral("Work/blocked.ics")));
+    }
+
+    // The journal's list holds while the app runs: an item it skips is read as soon as its file
+    // changes, not only at the next start.
+    void aSkippedItemIsReadAgainOnceItsFileChanges() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        const QStringList marked{"UID:marked", "DTSTART:20251021T090000Z", "SUMMARY:Marked"};
+        fixture.writeEvent(QStringLiteral("Work/marked.ics"), marked);
+        const QString path = fixture.path(QStringLiteral("Work/marked.ics"));
+        const QString folder = m_home.stateHome() + QStringLiteral("/reread-journal");
+        const std::shared_ptr<ItemJournal> journal = ItemJournal::open(folder);
+        journal->skip(path, *ItemFile::stamp(path), QStringLiteral("it took the app down"));
+        LocalCalendars::Options options = fixture.options();
+        options.journal = folder;
+        LocalCalendars calendars(options);
+        Run run = load(calendars);
+        QVERIFY(run.events.isEmpty());
+        QCOMPARE(run.skipped,
+                 QStringList{"marked.ics — skipped until the file changes, since it took the app down"});
+
+        fixture.writeEvent(QStringLiteral("Work/marked.ics"), QStringList(marked) << "DESCRIPTION:mended");
+        run = load(calendars);
+        QCOMPARE(run.events, QStringList{"Marked"});
+        QVERIFY(run.skipped.isEmpty());
     }
 
     void anItemThatTookTheAppDownIsSkippedUntilItChanges_data() {

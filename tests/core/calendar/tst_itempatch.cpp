@@ -66,6 +66,36 @@ private slots:
             "BEGIN:VCALENDAR\nBEGIN:VEVENT\nSUMMARY;ALTREP=\"http://x.org:80/a\";LANGUAGE=fr:" + title +
                 "\nX-NEW:1\nBEGIN:VALARM\nDESCRIPTION:the alarm's\nEND:VALARM\nEND:VEVENT\nEND:VCALENDAR\n");
     }
+
+    // A physical line holds 75 octets at most, the blank that opens a continuation line included,
+    // and uses them all but on the last; a character of several octets stays on one line.
+    void foldsAt75OctetsWithTheBlank_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QList<int>>("octets"); // of each physical line, its blank included
+        QTest::newRow("ascii") << QByteArray(300, 'a') << QList<int>{75, 75, 75, 75, 16};
+        // "DESCRIPTION:" and 21 euro signs of three octets fill 75; the next line's blank leaves
+        // room for 24 of them (73 octets), never for a part of the 25th.
+        QTest::newRow("three-octet characters")
+            << QString(60, QChar(0x20AC)).toUtf8() << QList<int>{75, 73, 46};
+    }
+
+    void foldsAt75OctetsWithTheBlank() {
+        QFETCH(QByteArray, value);
+        QFETCH(QList<int>, octets);
+        std::optional<ItemPatch> patch =
+            ItemPatch::read("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        QVERIFY(patch);
+        patch->add(patch->components().first(), "DESCRIPTION:" + value);
+        const QByteArray text = patch->text();
+        const qsizetype from = text.indexOf("DESCRIPTION:");
+        const QList<QByteArray> lines = text.mid(from, text.indexOf("\r\nEND:VEVENT") - from).split('\n');
+        QList<int> sizes;
+        for (const QByteArray& line : lines)
+            sizes.append(int(line.size() - (line.endsWith('\r') ? 1 : 0)));
+        QCOMPARE(sizes, octets);
+        QCOMPARE(QByteArray(text).replace("\r\n ", ""), "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDESCRIPTION:" +
+                                                            value + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestItemPatch)

@@ -6,7 +6,9 @@
 #include "core/calendar/ItemFile.h"
 #include "support/TestFiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -288,6 +290,54 @@ private slots:
         QVERIFY(!calendars.update(*a, QStringLiteral("Changed"), {}));
         QVERIFY(!calendars.remove(*a));
         QCOMPARE(fixture.read(QStringLiteral("../outside/a.ics")), item);
+    }
+
+    // vdirsyncer users link items in from elsewhere. An edit writes through the link, as editors
+    // do: the link stays, the file it points to changes. Removing the item's last event removes the
+    // link, never the file it points to.
+    void linkedItems() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        const QString target = QDir::cleanPath(fixture.path(QStringLiteral("../elsewhere/linked.ics")));
+        const QString link = fixture.path(QStringLiteral("Home/linked.ics"));
+        QVERIFY(TestFiles::write(target, CalendarFixture::calendarObject(
+                                             {{"UID:l", "DTSTART:20240402T100000Z", "SUMMARY:Linked"}})));
+        QDir().mkpath(fixture.path(QStringLiteral("Home")));
+        QVERIFY(QFile::link(target, link));
+        LocalCalendars calendars(optionsFor(fixture));
+        std::optional<LocalOccurrence> linked = findOccurrence(calendars, "Linked", "2024-04-02T10:00:00Z");
+        QVERIFY(linked);
+        linked = calendars.update(*linked, QStringLiteral("Relinked"), {});
+        QVERIFY(linked);
+        QCOMPARE(QFileInfo(link).symLinkTarget(), target);
+        QVERIFY(TestFiles::read(target).contains("SUMMARY:Relinked\r\n"));
+        QVERIFY(findOccurrence(calendars, "Relinked", "2024-04-02T10:00:00Z"));
+        QVERIFY(calendars.remove(*linked));
+        QVERIFY(!QFileInfo(link).isSymLink());
+        QVERIFY(TestFiles::read(target).contains("SUMMARY:Relinked\r\n"));
+    }
+
+    // Beside its event an item may hold components the app does not show: removing the event keeps
+    // them, and so the item.
+    void removingTheLastEventKeepsOtherComponents_data() {
+        QTest::addColumn<QByteArray>("other");
+        QTest::newRow("to-do") << QByteArray("BEGIN:VTODO\r\nUID:t\r\nSUMMARY:Buy stamps\r\nEND:VTODO\r\n");
+        QTest::newRow("journal entry")
+            << QByteArray("BEGIN:VJOURNAL\r\nUID:j\r\nDESCRIPTION:Notes\r\nEND:VJOURNAL\r\n");
+        QTest::newRow("another program's")
+            << QByteArray("BEGIN:X-PLANNER-BOARD\r\nX-COLUMN:Doing\r\nEND:X-PLANNER-BOARD\r\n");
+    }
+
+    void removingTheLastEventKeepsOtherComponents() {
+        QFETCH(QByteArray, other);
+        CalendarFixture fixture = CalendarFixture::empty();
+        const QByteArray head = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\n";
+        const QByteArray event =
+            "BEGIN:VEVENT\r\nUID:e\r\nDTSTART:20240402T100000Z\r\nSUMMARY:Post\r\nEND:VEVENT\r\n";
+        fixture.write(QStringLiteral("Home/mixed.ics"), head + event + other + "END:VCALENDAR\r\n");
+        LocalCalendars calendars(optionsFor(fixture));
+        const std::optional<LocalOccurrence> post = findOccurrence(calendars, "Post", "2024-04-02T10:00:00Z");
+        QVERIFY(post && calendars.remove(*post));
+        QCOMPARE(fixture.read(QStringLiteral("Home/mixed.ics")), head + other + "END:VCALENDAR\r\n");
     }
 };
 
