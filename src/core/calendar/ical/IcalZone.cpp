@@ -97,7 +97,18 @@ QDate nthWeekday(int year, int month, int dayOfWeek, int n) {
 
 DefinedZone::DefinedZone(icalcomponent* vtimezone)
     : m_zone(icaltimezone_new()) {
-    icaltimezone_set_component(m_zone, icalcomponent_new_clone(vtimezone));
+    icalcomponent* copy = icalcomponent_new_clone(vtimezone);
+    // libical steps a value its rule names twice twice: a change of offset would come twice.
+    for (icalcomponent* observance = icalcomponent_get_first_component(copy, ICAL_ANY_COMPONENT); observance;
+         observance = icalcomponent_get_next_component(copy, ICAL_ANY_COMPONENT)) {
+        for (icalproperty* p = icalcomponent_get_first_property(observance, ICAL_RRULE_PROPERTY); p;
+             p = icalcomponent_get_next_property(observance, ICAL_RRULE_PROPERTY)) {
+            icalrecurrencetype rule = RecurrenceRule::withoutRepeats(icalproperty_get_rrule(p));
+            rule.rscale = nullptr; // owned by the value replaced; zones are Gregorian
+            icalproperty_set_rrule(p, rule);
+        }
+    }
+    icaltimezone_set_component(m_zone, copy);
 }
 
 DefinedZone::~DefinedZone() {
@@ -121,6 +132,13 @@ std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
             // megabyte. Real zones change once a year.
             if (rule.freq != ICAL_YEARLY_RECURRENCE)
                 return QStringLiteral("an observance repeats more often than yearly");
+            // Real zones change on a weekday or a day of a month: libical's zone code steps the
+            // rule itself, and some other parts crash its iterator (BYWEEKNO) or mean nothing here.
+            for (const short* other : {rule.by_second, rule.by_minute, rule.by_hour, rule.by_year_day,
+                                       rule.by_week_no, rule.by_set_pos}) {
+                if (other[0] != ICAL_RECURRENCE_ARRAY_MAX)
+                    return QStringLiteral("an observance's rule has parts no zone uses");
+            }
             const QDate date(start.year, start.month, start.day);
             if (!date.isValid() || !QTime::isValid(start.hour, start.minute, start.second))
                 return QStringLiteral("an observance has no start");

@@ -107,14 +107,6 @@ struct ByMasks {
     }
 };
 
-template <typename T> bool hasDuplicates(const QList<T>& list) {
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        if (list.indexOf(list[i], i + 1) >= 0)
-            return true;
-    }
-    return false;
-}
-
 bool within(const QList<int>& list, int low, int high, bool signedValues) {
     return std::all_of(list.begin(), list.end(), [&](int v) {
         const int magnitude = signedValues ? std::abs(v) : v;
@@ -245,16 +237,12 @@ std::optional<QString> problem(const icalrecurrencetype& r, const ItemTime& star
     for (const Range& range : ranges) {
         if (!within(range.list, range.low, range.high, range.signedValues))
             return QStringLiteral("%1 out of range").arg(QLatin1String(range.name));
-        if (hasDuplicates(range.list))
-            return QStringLiteral("%1 names a value twice").arg(QLatin1String(range.name));
     }
     const int maxPosition = f == ICAL_MONTHLY_RECURRENCE ? 5 : f == ICAL_YEARLY_RECURRENCE ? 53 : 0;
     for (const ByLists::Day& d : by.day) {
         if (d.weekday < 1 || d.weekday > 7 || std::abs(d.position) > maxPosition)
             return QStringLiteral("BYDAY out of range");
     }
-    if (hasDuplicates(by.day))
-        return QStringLiteral("BYDAY names a value twice");
 
     // Parts the standard does not allow with the frequency.
     if (!by.weekNo.isEmpty() && f != ICAL_YEARLY_RECURRENCE)
@@ -266,13 +254,11 @@ std::optional<QString> problem(const icalrecurrencetype& r, const ItemTime& star
         return QStringLiteral("BYMONTHDAY with a weekly rule");
     if (!by.weekNo.isEmpty() && by.hasOrdinals())
         return QStringLiteral("BYDAY with an ordinal and BYWEEKNO");
+    // Weeks stepped here select days by weekday and month only.
+    if (!by.weekNo.isEmpty() && (!by.monthDay.isEmpty() || !by.yearDay.isEmpty()))
+        return QStringLiteral("BYWEEKNO with BYMONTHDAY or BYYEARDAY");
     if (start.isDate && f < ICAL_DAILY_RECURRENCE)
         return QStringLiteral("a day-long event repeating more often than daily");
-
-    // The shape that crashes libical 3.0's iterator.
-    if (f == ICAL_YEARLY_RECURRENCE && !by.weekNo.isEmpty() &&
-        (!by.hour.isEmpty() || !by.minute.isEmpty() || !by.second.isEmpty()))
-        return QStringLiteral("BYWEEKNO with BYHOUR, BYMINUTE or BYSECOND");
 
     // Rules that can never match: libical would look for a match for centuries inside one call.
     if (!someDateMatches(r, by))
@@ -463,6 +449,126 @@ private:
     qint64 m_inFirstWeek = 0;
     qint64 m_week = 0;
     qsizetype m_slot = 0;
+};
+
+// FREQ=YEARLY with BYWEEKNO. libical 3.0 places the days of such a rule by arithmetic on DTSTART
+// that runs outside its table of the year (without BYDAY it writes past it: a crash) and returns
+// the days of weeks that straddle a new year out of order; so these are stepped here. A year holds
+// the days of the listed weeks that fall in it (weeks begin on WKST, week 1 is the one that holds
+// 4 January, a negative number counts from the last week of its own week year), on the listed
+// weekdays (DTSTART's when none) and in the listed months, at the listed hours, minutes and seconds
+// (DTSTART's when none); BYSETPOS then picks among them.
+class WeekNoCursor final : public Cursor {
+public:
+    WeekNoCursor(const icalrecurrencetype& r, const ByLists& by, const ItemTime& start)
+        : m_by(by)
+        , m_start(Wall::seconds(start.date, start.time))
+        , m_year(start.date.year())
+        , m_firstYear(start.date.year())
+        , m_interval(r.interval)
+        , m_left(r.count > 0 ? r.count : -1)
+        , m_weekStart(r.week_start == ICAL_NO_WEEKDAY ? 1 : qtWeekday(r.week_start))
+        , m_weekdays(by.day.isEmpty() ? 1 << start.date.dayOfWeek() : by.weekdayMask()) {
+        for (int month : by.month)
+            m_months |= 1 << month;
+        auto orStart = [](const QList<int>& list, int own) {
+            return list.isEmpty() ? QList<int>{own} : list;
+        };
+        for (int h : start.isDate ? QList<int>{0} : orStart(by.hour, start.time.hour())) {
+            for (int m : start.isDate ? QList<int>{0} : orStart(by.minute, start.time.minute())) {
+                for (int sec : start.isDate ? QList<int>{0} : orStart(by.second, start.time.second()))
+                    m_times.append(h * 3600 + m * 60 + sec);
+            }
+        }
+        std::sort(m_times.begin(), m_times.end());
+    }
+
+    std::optional<qint64> next(ExpansionBudget& budget) override {
+        if (m_left == 0)
+            return std::nullopt;
+        while (m_pending.isEmpty()) {
+            if (m_year > lastYear || !budget.spend(8))
+                return std::nullopt;
+            expand(m_year);
+            m_year += m_interval;
+        }
+        if (m_left > 0)
+            --m_left;
+        return m_pending.takeFirst();
+    }
+
+    void seek(qint64 wall) override {
+        // Only without COUNT: counting would need every year before.
+        if (m_left >= 0)
+            return;
+        const int year = Wall::time(wall).date.year();
+        if (year > m_year)
+            m_year = m_firstYear + (year - m_firstYear) / m_interval * m_interval;
+    }
+
+private:
+    // The Julian day on which week 1 of that week year begins.
+    qint64 firstWeek(int year) const {
+        const qint64 jan4 = QDate(year, 1, 4).toJulianDay();
+        return jan4 - (weekdayOfJulianDay(jan4) - m_weekStart + 7) % 7;
+    }
+
+    void expand(int year) {
+        const qint64 first = QDate(year, 1, 1).toJulianDay();
+        const qint64 last = QDate(year, 12, 31).toJulianDay();
+        QList<qint64> days;
+        // The weeks of this calendar year belong to it, or to the week years before and after it.
+        for (int weekYear = std::max(year - 1, 1); weekYear <= year + 1; ++weekYear) {
+            const qint64 weekOne = firstWeek(weekYear);
+            const qint64 weeks = (firstWeek(weekYear + 1) - weekOne) / 7;
+            for (int n : m_by.weekNo) {
+                const qint64 week = n > 0 ? n : weeks + n + 1;
+                if (week < 1 || week > weeks)
+                    continue;
+                for (qint64 day = weekOne + 7 * (week - 1), end = day + 7; day < end; ++day) {
+                    if (day < first || day > last || !(m_weekdays & (1 << weekdayOfJulianDay(day))))
+                        continue;
+                    if (m_months && !(m_months & (1 << QDate::fromJulianDay(day).month())))
+                        continue;
+                    days.append(day);
+                }
+            }
+        }
+        std::sort(days.begin(), days.end());
+        days.erase(std::unique(days.begin(), days.end()), days.end());
+        QList<qint64> set;
+        for (qint64 day : days) {
+            for (int time : m_times)
+                set.append((day - julianDay1970) * secondsPerDay + time);
+        }
+        if (!m_by.setPos.isEmpty()) {
+            QList<qint64> chosen;
+            for (int p : m_by.setPos) {
+                const qsizetype i = p > 0 ? p - 1 : set.size() + p;
+                if (i >= 0 && i < set.size())
+                    chosen.append(set[i]);
+            }
+            std::sort(chosen.begin(), chosen.end());
+            chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+            set = chosen;
+        }
+        for (qint64 t : set) {
+            if (t >= m_start)
+                m_pending.append(t);
+        }
+    }
+
+    ByLists m_by;
+    qint64 m_start;
+    int m_year;
+    int m_firstYear;
+    int m_interval;
+    qint64 m_left;
+    int m_weekStart; // Qt numbering
+    int m_weekdays;  // bits by Qt weekday
+    int m_months = 0;
+    QList<int> m_times; // seconds of the day, ascending
+    QList<qint64> m_pending;
 };
 
 // FREQ=HOURLY, MINUTELY or SECONDLY. Every part of the date and the coarser parts of the time only
@@ -671,10 +777,33 @@ std::unique_ptr<Cursor> cursorFor(const icalrecurrencetype& r, const ItemTime& s
         return std::make_unique<WeeklyCursor>(r, by, start.date, timeOfDay);
     if (r.freq < ICAL_DAILY_RECURRENCE)
         return std::make_unique<SubDailyCursor>(r, by, wall);
+    if (r.freq == ICAL_YEARLY_RECURRENCE && !by.weekNo.isEmpty())
+        return std::make_unique<WeekNoCursor>(r, by, start);
     return std::make_unique<LibicalCursor>(r, start);
 }
 
 } // namespace
+
+icalrecurrencetype RecurrenceRule::withoutRepeats(const icalrecurrencetype& rule) {
+    icalrecurrencetype out = rule;
+    const std::pair<short*, int> lists[] = {
+        {out.by_second, ICAL_BY_SECOND_SIZE},      {out.by_minute, ICAL_BY_MINUTE_SIZE},
+        {out.by_hour, ICAL_BY_HOUR_SIZE},          {out.by_day, ICAL_BY_DAY_SIZE},
+        {out.by_month_day, ICAL_BY_MONTHDAY_SIZE}, {out.by_year_day, ICAL_BY_YEARDAY_SIZE},
+        {out.by_week_no, ICAL_BY_WEEKNO_SIZE},     {out.by_month, ICAL_BY_MONTH_SIZE},
+        {out.by_set_pos, ICAL_BY_SETPOS_SIZE},
+    };
+    for (const auto& [array, size] : lists) {
+        int kept = 0;
+        for (int i = 0; i < size && array[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+            if (std::find(array, array + kept, array[i]) == array + kept)
+                array[kept++] = array[i];
+        }
+        if (kept < size)
+            array[kept] = ICAL_RECURRENCE_ARRAY_MAX;
+    }
+    return out;
+}
 
 std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rule, const ItemTime& start,
                                                    ExpansionBudget& budget, QString* reason) {
@@ -684,16 +813,17 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
             *reason = QStringLiteral("too many rules to check");
         return std::nullopt;
     }
-    if (const std::optional<QString> why = problem(rule, start, budget)) {
+    const icalrecurrencetype normal = withoutRepeats(rule);
+    if (const std::optional<QString> why = problem(normal, start, budget)) {
         if (reason)
             *reason = *why;
         return std::nullopt;
     }
     RecurrenceRule r;
-    r.m_rule = rule;
+    r.m_rule = normal;
     r.m_rule.rscale = nullptr; // owned by the property; other calendar scales read as Gregorian
 
-    const ByLists by(rule);
+    const ByLists by(normal);
     const bool onlyWeekdays = by.second.isEmpty() && by.minute.isEmpty() && by.hour.isEmpty() &&
                               by.monthDay.isEmpty() && by.yearDay.isEmpty() && by.weekNo.isEmpty() &&
                               by.month.isEmpty() && by.setPos.isEmpty() && !by.hasOrdinals();

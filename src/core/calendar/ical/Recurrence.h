@@ -64,6 +64,9 @@ public:
     // event's DTSTART. A COUNT rule is walked once here, to find its last start (the budget pays).
     static std::optional<RecurrenceRule> make(const icalrecurrencetype& rule, const ItemTime& start,
                                               ExpansionBudget& budget, QString* reason);
+    // The rule with each value of its BY lists named once: the standard reads a list as a set, and
+    // libical steps a value named twice twice (a BYHOUR=9,9 rule gives every start twice).
+    static icalrecurrencetype withoutRepeats(const icalrecurrencetype& rule);
 
     // The starts the rule gives whose instant lies in [from, to), in order; DTSTART itself only
     // when the rule gives it.
