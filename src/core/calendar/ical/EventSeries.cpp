@@ -224,7 +224,10 @@ QDateTime EventLength::endFrom(const ItemTime& start, const QTimeZone& userZone)
             .instant.addSecs(seconds);
     if (days == 0)
         return start.instant.addSecs(seconds);
-    return start.zone.toInstant(start.date.addDays(days), start.time, userZone).addSecs(seconds);
+    // A zone an item defines may step its clock back by more than the days the event lasts: it never
+    // ends before it starts.
+    return std::max(start.instant,
+                    start.zone.toInstant(start.date.addDays(days), start.time, userZone).addSecs(seconds));
 }
 
 bool sameOccurrence(const ItemTime& a, const ItemTime& b) {

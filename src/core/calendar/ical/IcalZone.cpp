@@ -4,6 +4,7 @@
 #include "core/model/DebugLog.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -98,14 +99,26 @@ QDate nthWeekday(int year, int month, int dayOfWeek, int n) {
 DefinedZone::DefinedZone(icalcomponent* vtimezone)
     : m_zone(icaltimezone_new()) {
     icalcomponent* copy = icalcomponent_new_clone(vtimezone);
-    // libical steps a value its rule names twice twice: a change of offset would come twice.
     for (icalcomponent* observance = icalcomponent_get_first_component(copy, ICAL_ANY_COMPONENT); observance;
          observance = icalcomponent_get_next_component(copy, ICAL_ANY_COMPONENT)) {
+        bool repeats = false;
+        // libical steps a value its rule names twice twice: a change of offset would come twice.
         for (icalproperty* p = icalcomponent_get_first_property(observance, ICAL_RRULE_PROPERTY); p;
              p = icalcomponent_get_next_property(observance, ICAL_RRULE_PROPERTY)) {
             icalrecurrencetype rule = RecurrenceRule::withoutRepeats(icalproperty_get_rrule(p));
             rule.rscale = nullptr; // owned by the value replaced; zones are Gregorian
             icalproperty_set_rrule(p, rule);
+            repeats = true;
+        }
+        // And it steps a rule from before the Gregorian reform on Julian days (see RecurrenceRule):
+        // whole 400-year cycles later, the changes are the same.
+        icalproperty* dtstart = icalcomponent_get_first_property(observance, ICAL_DTSTART_PROPERTY);
+        if (repeats && dtstart) {
+            icaltimetype start = icalproperty_get_dtstart(dtstart);
+            if (start.year > 0 && start.year < 1583) {
+                start.year += (1583 - start.year + 399) / 400 * 400;
+                icalproperty_set_dtstart(dtstart, start);
+            }
         }
     }
     icaltimezone_set_component(m_zone, copy);
@@ -120,6 +133,17 @@ std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
     ExpansionBudget budget;
     for (icalcomponent* observance = icalcomponent_get_first_component(vtimezone, ICAL_ANY_COMPONENT);
          observance; observance = icalcomponent_get_next_component(vtimezone, ICAL_ANY_COMPONENT)) {
+        // An offset has hours up to 23; libical reads "+9999" as 100 hours, and a zone whose clock
+        // jumps by days turns the wall clock of a day later into an earlier instant.
+        for (const icalproperty_kind kind : {ICAL_TZOFFSETFROM_PROPERTY, ICAL_TZOFFSETTO_PROPERTY}) {
+            for (icalproperty* p = icalcomponent_get_first_property(observance, kind); p;
+                 p = icalcomponent_get_next_property(observance, kind)) {
+                const int offset = kind == ICAL_TZOFFSETFROM_PROPERTY ? icalproperty_get_tzoffsetfrom(p)
+                                                                      : icalproperty_get_tzoffsetto(p);
+                if (std::abs(offset) >= 24 * 3600)
+                    return QStringLiteral("an offset of a day or more");
+            }
+        }
         icalproperty* dtstart = icalcomponent_get_first_property(observance, ICAL_DTSTART_PROPERTY);
         const icaltimetype start = dtstart ? icalproperty_get_dtstart(dtstart) : icaltime_null_time();
         for (icalproperty* p = icalcomponent_get_first_property(observance, ICAL_RRULE_PROPERTY); p;

@@ -17,6 +17,8 @@ const qint64 firstJulianDayAfter = QDate(lastYear + 1, 1, 1).toJulianDay();
 const qint64 firstWallAfter = (firstJulianDayAfter - julianDay1970) * secondsPerDay;
 // What checking one rule costs in steps (its date check alone looks at every day of two years).
 constexpr qint64 checkingCost = 10;
+// The first whole year of the Gregorian calendar.
+constexpr int firstGregorianYear = 1583;
 
 qint64 floorDiv(qint64 a, qint64 b) {
     const qint64 q = a / b;
@@ -116,8 +118,13 @@ bool within(const QList<int>& list, int low, int high, bool signedValues) {
 
 // Whether some date can pass the rule's date parts (months, days of the month and of the year, and
 // the weekday windows an ordinal BYDAY opens), in a common or a leap year. Any weekday falls on any
-// date in some year, so the weekdays themselves never make a rule unmatchable here.
-bool someDateMatches(const icalrecurrencetype& r, const ByLists& by) {
+// date in some year, so the weekdays themselves never make a rule unmatchable here. libical looks
+// for the days of a yearly rule without months, year days or weeks in DTSTART's month only.
+bool someDateMatches(const icalrecurrencetype& r, const ByLists& by, int startMonth) {
+    const QList<int> months = r.freq == ICAL_YEARLY_RECURRENCE && by.month.isEmpty() &&
+                                      by.yearDay.isEmpty() && by.weekNo.isEmpty() && !by.monthDay.isEmpty()
+                                  ? QList<int>{startMonth}
+                                  : by.month;
     const bool monthScoped =
         r.freq == ICAL_MONTHLY_RECURRENCE || (r.freq == ICAL_YEARLY_RECURRENCE && !by.month.isEmpty());
     const bool yearScoped = r.freq == ICAL_YEARLY_RECURRENCE && by.month.isEmpty();
@@ -134,7 +141,7 @@ bool someDateMatches(const icalrecurrencetype& r, const ByLists& by) {
             const int length = QDate(leap ? 2024 : 2023, month, 1).daysInMonth();
             for (int day = 1; day <= length; ++day) {
                 ++yearDay;
-                if (!by.month.isEmpty() && !by.month.contains(month))
+                if (!months.isEmpty() && !months.contains(month))
                     continue;
                 if (!by.monthDay.isEmpty() && !by.monthDay.contains(day) &&
                     !by.monthDay.contains(day - length - 1))
@@ -155,9 +162,83 @@ bool someDateMatches(const icalrecurrencetype& r, const ByLists& by) {
     return false;
 }
 
-// The most starts one period of the rule can hold, for BYSETPOS.
-qint64 periodSize(const icalrecurrencetype& r, const ByLists& by) {
+// The most days one month (a monthly rule) or one year (a yearly rule) gives, over every kind of
+// year: common or leap, beginning on any weekday. As libical reads the rule: a rule that names no day
+// has DTSTART's day of the month, and a yearly one that names days of the month but no months has
+// DTSTART's month.
+qint64 mostDays(const icalrecurrencetype& r, const ByLists& by, QDate start) {
+    const bool monthly = r.freq == ICAL_MONTHLY_RECURRENCE;
+    QList<int> monthDays = by.monthDay;
+    if (monthDays.isEmpty() && by.yearDay.isEmpty() && by.day.isEmpty())
+        monthDays = {start.day()};
+    quint16 months = 0;
+    for (int m : !monthly && by.month.isEmpty() && by.yearDay.isEmpty() && !monthDays.isEmpty()
+                     ? QList<int>{start.month()}
+                     : by.month)
+        months |= quint16(1u << m);
+    quint64 fromStart = 0, fromEnd = 0; // days of the month, as bits
+    for (int d : monthDays)
+        (d > 0 ? fromStart : fromEnd) |= quint64(1) << std::abs(d);
+    std::bitset<367> yearDays, yearDaysFromEnd;
+    for (int d : by.yearDay)
+        (d > 0 ? yearDays : yearDaysFromEnd).set(size_t(std::abs(d)));
+    // By weekday: any of them, or the n-th from the start or the end of the month or year.
+    bool every[8] = {};
+    std::bitset<54> nth[8], nthFromEnd[8];
+    for (const ByLists::Day& d : by.day) {
+        if (d.position == 0)
+            every[d.weekday] = true;
+        else
+            (d.position > 0 ? nth : nthFromEnd)[d.weekday].set(size_t(std::abs(d.position)));
+    }
+    const bool inMonths = monthly || !by.month.isEmpty(); // where an n-th weekday counts
+    qint64 most = 0;
+    for (const bool leap : {false, true}) {
+        const int yearLength = leap ? 366 : 365;
+        for (int firstWeekday = 1; firstWeekday <= (by.day.isEmpty() ? 1 : 7); ++firstWeekday) {
+            qint64 inYear = 0;
+            int yearDay = 0;
+            for (int month = 1; month <= 12; ++month) {
+                const int length = QDate(leap ? 2024 : 2023, month, 1).daysInMonth();
+                qint64 inMonth = 0;
+                for (int day = 1; day <= length; ++day) {
+                    ++yearDay;
+                    if (months && !(months & (1u << month)))
+                        continue;
+                    if ((fromStart || fromEnd) && !(fromStart & (quint64(1) << day)) &&
+                        !(fromEnd & (quint64(1) << (length - day + 1))))
+                        continue;
+                    if ((yearDays.any() || yearDaysFromEnd.any()) && !yearDays.test(size_t(yearDay)) &&
+                        !yearDaysFromEnd.test(size_t(yearLength - yearDay + 1)))
+                        continue;
+                    if (!by.day.isEmpty()) {
+                        const int weekday = (firstWeekday - 1 + yearDay - 1) % 7 + 1;
+                        const int index = inMonths ? day : yearDay;
+                        const int span = inMonths ? length : yearLength;
+                        if (!every[weekday] && !nth[weekday].test(size_t((index - 1) / 7 + 1)) &&
+                            !nthFromEnd[weekday].test(size_t((span - index) / 7 + 1)))
+                            continue;
+                    }
+                    ++inMonth;
+                    ++inYear;
+                }
+                if (monthly)
+                    most = std::max(most, inMonth);
+            }
+            if (!monthly)
+                most = std::max(most, inYear);
+        }
+    }
+    return most;
+}
+
+// The most starts one period of the rule can hold, for BYSETPOS. libical picks the positions of a
+// monthly or yearly rule among its days alone, whatever the times, and looks for a position past
+// them until the year 20000, inside one call.
+qint64 periodSize(const icalrecurrencetype& r, const ByLists& by, QDate start) {
     const auto f = r.freq;
+    if (f == ICAL_MONTHLY_RECURRENCE || (f == ICAL_YEARLY_RECURRENCE && by.weekNo.isEmpty()))
+        return mostDays(r, by, start);
     qint64 size = 1;
     if (f >= ICAL_DAILY_RECURRENCE && !by.hour.isEmpty())
         size *= by.hour.size();
@@ -167,10 +248,8 @@ qint64 periodSize(const icalrecurrencetype& r, const ByLists& by) {
         size *= by.second.size();
     if (f == ICAL_WEEKLY_RECURRENCE)
         size *= 7;
-    else if (f == ICAL_MONTHLY_RECURRENCE)
-        size *= 31;
-    else if (f == ICAL_YEARLY_RECURRENCE)
-        size *= 366;
+    else if (f == ICAL_YEARLY_RECURRENCE) // by week number: a week may lie at each end of the year
+        size *= 2 * by.weekNo.size() * 7;
     return size;
 }
 
@@ -261,10 +340,10 @@ std::optional<QString> problem(const icalrecurrencetype& r, const ItemTime& star
         return QStringLiteral("a day-long event repeating more often than daily");
 
     // Rules that can never match: libical would look for a match for centuries inside one call.
-    if (!someDateMatches(r, by))
+    if (!someDateMatches(r, by, start.date.month()))
         return QStringLiteral("never matches a date");
     if (!by.setPos.isEmpty()) {
-        const qint64 size = periodSize(r, by);
+        const qint64 size = periodSize(r, by, start.date);
         if (std::all_of(by.setPos.begin(), by.setPos.end(), [&](int p) { return std::abs(p) > size; }))
             return QStringLiteral("BYSETPOS beyond every period");
     }
@@ -571,41 +650,51 @@ private:
     QList<qint64> m_pending;
 };
 
-// FREQ=HOURLY, MINUTELY or SECONDLY. Every part of the date and the coarser parts of the time only
-// limit such a rule, so whole days, hours and minutes that fail them are skipped at once instead of
-// stepping through them second by second.
+// FREQ=DAILY (with more than a weekday list), HOURLY, MINUTELY or SECONDLY. Every part of the date
+// and the coarser parts of the time only limit such a rule, so whole days, hours and minutes that
+// fail them are skipped at once instead of stepping through them second by second. (libical cannot
+// limit by a day of the month counted from its end: it looks for one, day by day, until 2582.)
 class SubDailyCursor final : public Cursor {
 public:
-    SubDailyCursor(const icalrecurrencetype& r, const ByLists& by, qint64 start)
+    SubDailyCursor(const icalrecurrencetype& r, const ByLists& by, qint64 start, bool isDate)
         : m_freq(r.freq)
         , m_by(by)
         , m_masks(by)
         , m_start(start)
         , m_left(r.count > 0 ? r.count : -1) {
-        const qint64 unit = m_freq == ICAL_HOURLY_RECURRENCE     ? 3600
+        const qint64 unit = m_freq == ICAL_DAILY_RECURRENCE      ? secondsPerDay
+                            : m_freq == ICAL_HOURLY_RECURRENCE   ? 3600
                             : m_freq == ICAL_MINUTELY_RECURRENCE ? 60
                                                                  : 1;
         m_step = unit * r.interval;
         m_firstPeriod = floorDiv(start, unit) * unit;
         const qint64 ofDay = start - floorDiv(start, secondsPerDay) * secondsPerDay;
-        // What a period expands into: the listed minutes and seconds, else DTSTART's.
-        QList<int> minutes = m_freq == ICAL_HOURLY_RECURRENCE && !by.minute.isEmpty()
+        // What a period expands into: the listed hours, minutes and seconds finer than it, else
+        // DTSTART's; a day-long event has its day.
+        const bool daily = m_freq == ICAL_DAILY_RECURRENCE;
+        QList<int> hours = daily && !by.hour.isEmpty() ? by.hour : QList<int>{int(ofDay / 3600)};
+        QList<int> minutes = m_freq >= ICAL_HOURLY_RECURRENCE && !by.minute.isEmpty()
                                  ? by.minute
                                  : QList<int>{int(ofDay / 60 % 60)};
         QList<int> seconds = m_freq != ICAL_SECONDLY_RECURRENCE && !by.second.isEmpty()
                                  ? by.second
                                  : QList<int>{int(ofDay % 60)};
+        std::sort(hours.begin(), hours.end());
         std::sort(minutes.begin(), minutes.end());
         std::sort(seconds.begin(), seconds.end());
-        for (int m : minutes) {
-            for (int s : seconds) {
-                if (m_freq == ICAL_HOURLY_RECURRENCE)
-                    m_offsets.append(m * 60 + s);
-                else if (m_freq == ICAL_MINUTELY_RECURRENCE)
-                    m_offsets.append(s);
+        for (int h : hours) {
+            for (int m : minutes) {
+                for (int s : seconds) {
+                    if (daily)
+                        m_offsets.append(h * 3600 + m * 60 + s);
+                    else if (m_freq == ICAL_HOURLY_RECURRENCE)
+                        m_offsets.append(m * 60 + s);
+                    else if (m_freq == ICAL_MINUTELY_RECURRENCE)
+                        m_offsets.append(s);
+                }
             }
         }
-        if (m_freq == ICAL_SECONDLY_RECURRENCE)
+        if (m_freq == ICAL_SECONDLY_RECURRENCE || (daily && isDate))
             m_offsets = {0};
         m_offsets.erase(std::unique(m_offsets.begin(), m_offsets.end()), m_offsets.end());
     }
@@ -626,12 +715,12 @@ public:
                 continue;
             }
             const int hour = int(ofDay / 3600);
-            if (m_masks.hour && !(m_masks.hour & (1u << hour))) {
+            if (m_freq <= ICAL_HOURLY_RECURRENCE && m_masks.hour && !(m_masks.hour & (1u << hour))) {
                 skipTo(day * secondsPerDay + (hour + 1) * 3600);
                 continue;
             }
             const int minute = int(ofDay / 60 % 60);
-            if (m_freq != ICAL_HOURLY_RECURRENCE && m_masks.minute &&
+            if (m_freq < ICAL_HOURLY_RECURRENCE && m_masks.minute &&
                 !(m_masks.minute & (quint64(1) << minute))) {
                 skipTo(day * secondsPerDay + hour * 3600 + (minute + 1) * 60);
                 continue;
@@ -775,8 +864,8 @@ std::unique_ptr<Cursor> cursorFor(const icalrecurrencetype& r, const ItemTime& s
         return std::make_unique<DailyCursor>(r, by, start.date, timeOfDay);
     if (weekly)
         return std::make_unique<WeeklyCursor>(r, by, start.date, timeOfDay);
-    if (r.freq < ICAL_DAILY_RECURRENCE)
-        return std::make_unique<SubDailyCursor>(r, by, wall);
+    if (r.freq <= ICAL_DAILY_RECURRENCE)
+        return std::make_unique<SubDailyCursor>(r, by, wall, start.isDate);
     if (r.freq == ICAL_YEARLY_RECURRENCE && !by.weekNo.isEmpty())
         return std::make_unique<WeekNoCursor>(r, by, start);
     return std::make_unique<LibicalCursor>(r, start);
@@ -793,6 +882,8 @@ icalrecurrencetype RecurrenceRule::withoutRepeats(const icalrecurrencetype& rule
         {out.by_week_no, ICAL_BY_WEEKNO_SIZE},     {out.by_month, ICAL_BY_MONTH_SIZE},
         {out.by_set_pos, ICAL_BY_SETPOS_SIZE},
     };
+    // Weekdays from the week's first day, as libical's weekly stepping expects them.
+    const int weekStart = rule.week_start == ICAL_NO_WEEKDAY ? ICAL_MONDAY_WEEKDAY : rule.week_start;
     for (const auto& [array, size] : lists) {
         int kept = 0;
         for (int i = 0; i < size && array[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
@@ -801,6 +892,16 @@ icalrecurrencetype RecurrenceRule::withoutRepeats(const icalrecurrencetype& rule
         }
         if (kept < size)
             array[kept] = ICAL_RECURRENCE_ARRAY_MAX;
+        if (array == out.by_day) {
+            std::stable_sort(array, array + kept, [&](short a, short b) {
+                auto fromStart = [&](short d) {
+                    return (int(icalrecurrencetype_day_day_of_week(d)) - weekStart + 7) % 7;
+                };
+                return fromStart(a) < fromStart(b);
+            });
+        } else {
+            std::sort(array, array + kept);
+        }
     }
     return out;
 }
@@ -831,8 +932,25 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
         r.m_engine = Engine::daily;
     else if (onlyWeekdays && rule.freq == ICAL_WEEKLY_RECURRENCE)
         r.m_engine = Engine::weekly;
-    else if (rule.freq < ICAL_DAILY_RECURRENCE)
+    else if (rule.freq <= ICAL_DAILY_RECURRENCE)
         r.m_engine = Engine::subDaily;
+    else if (rule.freq == ICAL_YEARLY_RECURRENCE && !by.weekNo.isEmpty())
+        r.m_engine = Engine::weekNo;
+
+    // libical counts the days before the Gregorian reform as the Julian calendar did (its ICU
+    // calendar does), so from a DTSTART there it gives other weekdays, and may look for the rule's
+    // days until 2582 inside one call. It starts at the same point of the 400-year Gregorian cycle
+    // in 1583 or later instead, which gives the same starts from there on; counting would need the
+    // ones before.
+    if (r.m_engine == Engine::libical && start.date.year() < firstGregorianYear) {
+        const int cycle = 400 * rule.interval;
+        r.m_shiftYears = (firstGregorianYear - start.date.year() + cycle - 1) / cycle * cycle;
+        if (rule.count > 0 || start.date.year() + r.m_shiftYears > lastYear) {
+            if (reason)
+                *reason = QStringLiteral("a DTSTART before 1583 that libical reads as Julian");
+            return std::nullopt;
+        }
+    }
 
     // UNTIL is compared in its own form: libical would compare a UTC UNTIL with the zone-less wall
     // clock that the stepping runs on.
@@ -860,8 +978,8 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
     }
     if (rule.count > 0) {
         // Found once, so that later queries past the last start need not walk at all.
-        std::unique_ptr<Cursor> cursor =
-            cursorFor(r.m_rule, start, r.m_engine == Engine::daily, r.m_engine == Engine::weekly);
+        std::unique_ptr<Cursor> cursor = cursorFor(r.m_rule, r.steppedFrom(start),
+                                                   r.m_engine == Engine::daily, r.m_engine == Engine::weekly);
         auto lastFrom = [&](qint64 wall) {
             const WallTime w = Wall::time(wall);
             const QDateTime bound = QDateTime(w.date, w.time, Qt::UTC).addDays(1);
@@ -889,13 +1007,21 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
     return r;
 }
 
+ItemTime RecurrenceRule::steppedFrom(const ItemTime& start) const {
+    if (m_shiftYears == 0)
+        return start;
+    ItemTime shifted = start;
+    shifted.date = start.date.addYears(m_shiftYears); // the cycle keeps the leap years
+    return shifted;
+}
+
 void RecurrenceRule::startsIn(const ItemTime& start, const QDateTime& from, const QDateTime& to,
                               const QTimeZone& userZone, ExpansionBudget& budget,
                               QList<ItemTime>& out) const {
     if (m_last.isValid() && m_last < from)
         return;
     std::unique_ptr<Cursor> cursor =
-        cursorFor(m_rule, start, m_engine == Engine::daily, m_engine == Engine::weekly);
+        cursorFor(m_rule, steppedFrom(start), m_engine == Engine::daily, m_engine == Engine::weekly);
     // Jump close to the range instead of walking from DTSTART (years of daily instances). Two days of
     // slack cover any zone offset.
     const QDateTime jump = from.toUTC().addDays(-2);
