@@ -978,7 +978,8 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
     }
     if (rule.count > 0) {
         // Found once, so that later queries past the last start need not walk at all.
-        std::unique_ptr<Cursor> cursor = cursorFor(r.m_rule, r.steppedFrom(start),
+        const std::optional<ItemTime> later = r.shiftedStart(start);
+        std::unique_ptr<Cursor> cursor = cursorFor(r.m_rule, later ? *later : start,
                                                    r.m_engine == Engine::daily, r.m_engine == Engine::weekly);
         auto lastFrom = [&](qint64 wall) {
             const WallTime w = Wall::time(wall);
@@ -1007,9 +1008,9 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
     return r;
 }
 
-ItemTime RecurrenceRule::steppedFrom(const ItemTime& start) const {
+std::optional<ItemTime> RecurrenceRule::shiftedStart(const ItemTime& start) const {
     if (m_shiftYears == 0)
-        return start;
+        return std::nullopt;
     ItemTime shifted = start;
     shifted.date = start.date.addYears(m_shiftYears); // the cycle keeps the leap years
     return shifted;
@@ -1020,8 +1021,9 @@ void RecurrenceRule::startsIn(const ItemTime& start, const QDateTime& from, cons
                               QList<ItemTime>& out) const {
     if (m_last.isValid() && m_last < from)
         return;
+    const std::optional<ItemTime> later = shiftedStart(start);
     std::unique_ptr<Cursor> cursor =
-        cursorFor(m_rule, steppedFrom(start), m_engine == Engine::daily, m_engine == Engine::weekly);
+        cursorFor(m_rule, later ? *later : start, m_engine == Engine::daily, m_engine == Engine::weekly);
     // Jump close to the range instead of walking from DTSTART (years of daily instances). Two days of
     // slack cover any zone offset.
     const QDateTime jump = from.toUTC().addDays(-2);

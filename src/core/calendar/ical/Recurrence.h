@@ -88,6 +88,6 @@ private:
     QDateTime m_last;
     int m_shiftYears = 0; // libical steps from DTSTART this many years later
 
-    // The DTSTART the rule is stepped from.
-    ItemTime steppedFrom(const ItemTime& start) const;
+    // The DTSTART the rule is stepped from, when it is not the event's own.
+    std::optional<ItemTime> shiftedStart(const ItemTime& start) const;
 };
