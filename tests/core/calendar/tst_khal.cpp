@@ -94,8 +94,9 @@ private slots:
         QVERIFY(ours.contains(QStringLiteral("2024-10-27 00:00 2024-10-27 03:00 Late")));
     }
 
-    // A value a rule names twice counts once, as the standard reads it; and weeks by number, which
-    // libical gets wrong around the new year, are stepped as khal steps them.
+    // A rule's lists are sets, as the standard reads them: neither a value named twice nor the order
+    // changes the starts. Weeks by number, which libical gets wrong around the new year, are stepped
+    // as khal steps them.
     void rulesWithRepeatsAndWeekNumbersAsKhalReadsThem() {
         const struct {
             const char* title;
@@ -108,6 +109,7 @@ private slots:
             {"Month days twice", "DTSTART:20251101T100000", "FREQ=MONTHLY;COUNT=4;BYMONTHDAY=1,15,1", 4},
             {"Months twice", "DTSTART:20251103T080000", "FREQ=YEARLY;COUNT=3;BYMONTH=11,11,12;BYDAY=1MO", 3},
             {"Minutes twice", "DTSTART:20251020T080000", "FREQ=HOURLY;COUNT=4;BYMINUTE=0,30,0", 4},
+            {"Hours late first", "DTSTART:20251020T090000", "FREQ=WEEKLY;COUNT=4;BYDAY=WE,MO;BYHOUR=17,9", 4},
             {"Week one", "DTSTART:20241230T100000", "FREQ=YEARLY;COUNT=6;BYWEEKNO=1;BYDAY=MO,WE,SU", 6},
             {"Last week", "DTSTART:20251226T100000", "FREQ=YEARLY;COUNT=2;BYWEEKNO=-1;BYDAY=FR", 2},
             {"Sunday weeks", "DTSTART:20250105T100000",

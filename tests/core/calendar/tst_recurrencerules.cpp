@@ -240,50 +240,6 @@ private slots:
             QVERIFY(!starts.isEmpty());
     }
 
-    // A list is a set: neither its order nor a value named twice changes the starts, and COUNT counts
-    // each start once, whoever steps the rule.
-    void listsAreSets_data() {
-        QTest::addColumn<QString>("rule");
-        QTest::addColumn<QString>("once"); // the same rule with each value named once, in order
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("count");
-        QTest::newRow("hour, daily") << "FREQ=DAILY;COUNT=5;BYHOUR=9,9"
-                                     << "FREQ=DAILY;COUNT=5;BYHOUR=9"
-                                     << "20251020T090000" << 5;
-        QTest::newRow("weekdays, weekly") << "FREQ=WEEKLY;COUNT=3;BYDAY=MO,MO,TU,TU"
-                                          << "FREQ=WEEKLY;COUNT=3;BYDAY=MO,TU"
-                                          << "20251020" << 3;
-        QTest::newRow("minutes, hourly") << "FREQ=HOURLY;COUNT=6;BYMINUTE=0,30,0"
-                                         << "FREQ=HOURLY;COUNT=6;BYMINUTE=0,30"
-                                         << "20251020T080000" << 6;
-        QTest::newRow("month days, monthly") << "FREQ=MONTHLY;COUNT=4;BYMONTHDAY=15,1,15"
-                                             << "FREQ=MONTHLY;COUNT=4;BYMONTHDAY=15,1"
-                                             << "20251101T100000" << 4;
-        QTest::newRow("months, yearly") << "FREQ=YEARLY;COUNT=3;BYMONTH=11,11,12;BYDAY=1MO"
-                                        << "FREQ=YEARLY;COUNT=3;BYMONTH=11,12;BYDAY=1MO"
-                                        << "20251103T080000" << 3;
-        QTest::newRow("positions, monthly") << "FREQ=MONTHLY;COUNT=3;BYDAY=MO,FR;BYSETPOS=-1,-1"
-                                            << "FREQ=MONTHLY;COUNT=3;BYDAY=MO,FR;BYSETPOS=-1"
-                                            << "20251001" << 3;
-        QTest::newRow("weeks, yearly") << "FREQ=YEARLY;COUNT=4;BYWEEKNO=20,20,-1;BYDAY=WE"
-                                       << "FREQ=YEARLY;COUNT=4;BYWEEKNO=20,-1;BYDAY=WE"
-                                       << "20250101" << 4;
-        QTest::newRow("hours late first, weekly") << "FREQ=WEEKLY;COUNT=4;BYDAY=WE,MO;BYHOUR=17,9"
-                                                  << "FREQ=WEEKLY;COUNT=4;BYDAY=MO,WE;BYHOUR=9,17"
-                                                  << "20251020T090000" << 4;
-    }
-
-    void listsAreSets() {
-        QFETCH(QString, rule);
-        QFETCH(QString, once);
-        QFETCH(QString, start);
-        QFETCH(int, count);
-        const ItemTime at = startAt(start);
-        const QStringList starts = ourStarts(rule, at, at.instant, at.instant.addYears(3));
-        QCOMPARE(starts.size(), count);
-        QCOMPARE(starts, ourStarts(once, at, at.instant, at.instant.addYears(3)));
-    }
-
     // Week numbers, stepped here: week 1 is the week (from WKST) that holds 4 January, a negative
     // number counts back from the last week of its week year, and the days of a week that straddles
     // the new year go to the year they fall in.
@@ -298,13 +254,8 @@ private slots:
         // 2025 has 52 weeks, its week 1 beginning on 30 December 2024; 2026 has 53.
         row("mixed signs, DTSTART's weekday", "FREQ=YEARLY;BYWEEKNO=43,-35;COUNT=3", "20251019",
             "2025-10-26T00:00:00+02:00 2026-05-10T00:00:00+02:00 2026-10-25T00:00:00+02:00");
-        row("week 1 begins in December", "FREQ=YEARLY;BYWEEKNO=1;BYDAY=MO,WE,SU;COUNT=4", "20241201T100000",
-            "2024-12-30T10:00:00+01:00 2025-01-01T10:00:00+01:00 2025-01-05T10:00:00+01:00 "
-            "2025-12-29T10:00:00+01:00");
         row("the last week ends in January", "FREQ=YEARLY;BYWEEKNO=-1;BYDAY=FR", "20250101T100000",
             "2025-12-26T10:00:00+01:00 2027-01-01T10:00:00+01:00 2027-12-31T10:00:00+01:00");
-        row("weeks from Sunday", "FREQ=YEARLY;BYWEEKNO=2;BYDAY=SU,SA;WKST=SU;COUNT=2", "20250101T100000",
-            "2025-01-05T10:00:00+01:00 2025-01-11T10:00:00+01:00");
         row("weeks from Monday", "FREQ=YEARLY;BYWEEKNO=2;BYDAY=SU,SA;COUNT=2", "20250101T100000",
             "2025-01-11T10:00:00+01:00 2025-01-12T10:00:00+01:00");
         row("positions among days and hours",
@@ -468,7 +419,8 @@ private slots:
             }
             if (f == 1 && pick(0, 1))
                 parts << QStringLiteral("WKST=") + QLatin1String(days[pick(0, 6)]);
-            if (f >= 2) {
+            // Daily rules with times or days of the month to keep are stepped here too.
+            if (f >= 2 || (f == 0 && pick(0, 1))) {
                 if (pick(0, 2) == 0)
                     parts << QStringLiteral("BYHOUR=") + list(0, 23, 6);
                 if (f >= 3 || pick(0, 2) == 0)
@@ -476,23 +428,8 @@ private slots:
                 if (f == 4 || pick(0, 3) == 0)
                     parts << QStringLiteral("BYSECOND=") + list(0, 59, f == 4 ? 20 : 2);
                 if (pick(0, 3) == 0)
-                    parts << QStringLiteral("BYMONTHDAY=") + list(1, 28, 12);
-                if (pick(0, 4) == 0)
-                    parts << QStringLiteral("BYSETPOS=") +
-                                 list(-3, 3, 2).replace(QStringLiteral("0"), QStringLiteral("1"));
-            } else if (f == 0 && pick(0, 1)) {
-                // Daily rules with times or dates to keep are stepped here too.
-                if (pick(0, 1))
-                    parts << QStringLiteral("BYHOUR=") + list(0, 23, 3);
-                if (pick(0, 2) == 0)
-                    parts << QStringLiteral("BYMINUTE=") + list(0, 59, 2);
-                if (pick(0, 3) == 0)
-                    parts << QStringLiteral("BYSECOND=") + list(0, 59, 2);
-                if (pick(0, 1))
-                    parts << QStringLiteral("BYMONTHDAY=") + list(1, 31, 3) + QStringLiteral(",-") +
-                                 QString::number(pick(1, 10));
-                if (pick(0, 2) == 0)
-                    parts << QStringLiteral("BYMONTH=") + list(1, 12, 4);
+                    parts << QStringLiteral("BYMONTHDAY=") + list(1, 28, 12) +
+                                 QStringLiteral(",-%1").arg(pick(1, 9));
                 if (pick(0, 4) == 0)
                     parts << QStringLiteral("BYSETPOS=") +
                                  list(-3, 3, 2).replace(QStringLiteral("0"), QStringLiteral("1"));
