@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (the "fuzz" preset, clang) and runs each for a while, side by side, on
-# a corpus seeded from the test fixtures: fuzz_calendaritem on calendar items, fuzz_quickadd on
-# quick-add lines. A crash, hang, sanitizer report or runaway allocation fails the run; the input
+# a corpus seeded from the test fixtures and tests/fuzz/seeds: fuzz_calendaritem on calendar items
+# (with a dictionary of the iCalendar grammar), fuzz_quickadd on quick-add lines. A crash, hang, sanitizer report or runaway allocation fails the run; the input
 # that caused it is kept in build/fuzz/findings.
 #
 #   scripts/fuzz.sh [seconds per target, default 60] [corpus folder, default a fresh temporary one]
@@ -18,7 +18,8 @@ if [ -z "$corpus" ]; then
     trap 'rm -rf "$corpus"' EXIT
 fi
 mkdir -p "$corpus/calendaritem" "$corpus/quickadd" build/fuzz/findings
-for f in $(find tests/core/calendar/fixtures -name '*.ics'); do
+for f in $(find tests/core/calendar/fixtures tests/fuzz/seeds/calendaritem tests/fuzz/regressions/calendaritem \
+    -name '*.ics'); do
     cp -n "$f" "$corpus/calendaritem/$(echo "$f" | tr '/' '_')"
 done
 cp -n tests/fuzz/seeds/quickadd/* "$corpus/quickadd/"

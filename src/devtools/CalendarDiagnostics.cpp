@@ -92,6 +92,10 @@ QString report(LocalCalendars& calendars, const Clock& clock, const Cal& cal) {
         for (const LocalCalendars::SkippedItem& item : calendars.skippedItems(all))
             lines.append(QStringLiteral("skipped: ") + item.calendarId + QLatin1Char('/') + item.fileName +
                          kDash + item.reason);
+        // And what it sees only in part: a rule it cannot expand, dates libical dropped.
+        for (const LocalCalendars::SkippedItem& item : calendars.partlyReadItems(all))
+            lines.append(QStringLiteral("partly read: ") + item.calendarId + QLatin1Char('/') +
+                         item.fileName + kDash + item.reason);
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

@@ -129,6 +129,39 @@ private slots:
         QCOMPARE(run({"--list-calendars"}, calendars).out, report);
     }
 
+    // So are items shown only in part: a rule that cannot be expanded (the event is read-only), and
+    // RDATE values libical dropped, in one line per item.
+    void partlyReadItemsAreNamed() {
+        CalendarFixture fixture(QStringLiteral("hostile"));
+        QStringList dates;
+        for (int day = 0; day < 501; ++day)
+            dates << QDate(2024, 1, 1).addDays(day).toString(QStringLiteral("yyyyMMdd'T'090000'Z'"));
+        // Folded as a writer folds so long a line.
+        const QString rdate = QStringLiteral("RDATE:") + dates.join(QLatin1Char(','));
+        QStringList folded;
+        for (qsizetype at = 0; at < rdate.size(); at += 74)
+            folded << rdate.mid(at, 74);
+        fixture.writeEvent(QStringLiteral("Hostile/dates.ics"),
+                           {"UID:dates", "DTSTART:20231231T090000Z",
+                            "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30", folded.join(QStringLiteral("\r\n ")),
+                            "SUMMARY:Dates"});
+        LocalCalendars calendars(fixture.options(m_cal.zone()));
+        const QStringList lines = run({"--list-calendars"}, calendars).out.split(QLatin1Char('\n'));
+        const QString readOnly = QStringLiteral(": shown without it, read-only");
+        const QString cut =
+            QStringLiteral("an RDATE line lists more than 500 dates, and libical read only the "
+                           "first 500 of them");
+        QCOMPARE(lines.filter(QStringLiteral("partly read: ")),
+                 (QStringList{
+                     "partly read: Hostile/dates.ics — " + cut +
+                         "; RRULE:FREQ=YEARLY;BYMONTHDAY=30;BYMONTH=2 of dates refused (never matches a "
+                         "date)" +
+                         readOnly,
+                     "partly read: Hostile/never-matches.ics — RRULE:FREQ=MINUTELY;BYMONTHDAY=30;BYMONTH=2 "
+                     "of never-matches refused (never matches a date)" +
+                         readOnly}));
+    }
+
     void arguments_data() {
         QTest::addColumn<QStringList>("arguments"); // REPORT: a free path; BLOCKED: one under a file
         QTest::addColumn<bool>("ran");

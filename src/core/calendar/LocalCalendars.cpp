@@ -45,7 +45,8 @@ LocalOccurrence toOccurrence(const QString& calendarId, const QString& identifie
     o.attendees = c.attendees;
     o.organizer = c.organizer;
     o.status = c.status;
-    o.hasRecurrenceRules = series.repeats();
+    o.unexpandedRule = series.readOnly();
+    o.hasRecurrenceRules = series.repeats() || o.unexpandedRule;
     o.isDetached = instance.isDetached;
     o.lastModified = c.lastModified;
     return o;

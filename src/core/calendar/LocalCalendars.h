@@ -31,7 +31,8 @@
 //
 // Writes change one occurrence at a time: a non-repeating event in place, one instance of a series
 // through an override in the same item, a deleted instance through an EXDATE. Every write is atomic
-// and re-reads the item first, so a change made meanwhile by another program is kept.
+// and re-reads the item first, so a change made meanwhile by another program is kept. A series with
+// a rule that cannot be expanded is never written.
 class LocalCalendars : public QObject {
     Q_OBJECT
 
@@ -103,6 +104,9 @@ public:
     // The items of those calendars that the last reads skipped, and why (the journal's among them),
     // by calendar, then file name.
     QList<SkippedItem> skippedItems(const QList<LocalCalendar>& calendars) const;
+    // The items of those calendars that the last reads showed only in part (a rule that cannot be
+    // expanded, RDATE values libical dropped), and why, in the same order.
+    QList<SkippedItem> partlyReadItems(const QList<LocalCalendar>& calendars) const;
     // The event with that identifier as its first occurrence (a series' DTSTART instance).
     std::optional<LocalOccurrence> event(const QString& eventIdentifier);
     using QObject::event;

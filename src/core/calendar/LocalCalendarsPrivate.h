@@ -24,6 +24,7 @@
 
 struct ParsedItem {
     QList<EventSeries> series;
+    QStringList notes; // what of it cannot be shown in full, and why
 };
 
 struct CachedItem {

@@ -82,7 +82,8 @@ std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, cons
     auto item = std::make_shared<ParsedItem>();
     item->series = EventSeries::readAll(*file, *zones, zone, budget, &notes);
     for (const QString& note : std::as_const(notes))
-        DebugLog::log([&] { return QStringLiteral("calendar: %1: %2").arg(path, note); });
+        DebugLog::log([&] { return QStringLiteral("calendar: partly read %1: %2").arg(path, note); });
+    item->notes = std::move(notes);
     if (budget.exhausted()) {
         *problem = tooCostlyToRead;
         if (outOfTime)
@@ -399,6 +400,23 @@ QList<LocalCalendars::SkippedItem> LocalCalendars::skippedItems(const QList<Loca
         for (auto it = folder.constBegin(); it != folder.constEnd(); ++it) {
             if (!it->problem.isEmpty())
                 out.append({calendar.id, it.key(), it->problem});
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const SkippedItem& a, const SkippedItem& b) {
+        return std::pair(a.calendarId, a.fileName) < std::pair(b.calendarId, b.fileName);
+    });
+    return out;
+}
+
+QList<LocalCalendars::SkippedItem>
+LocalCalendars::partlyReadItems(const QList<LocalCalendar>& calendars) const {
+    QList<SkippedItem> out;
+    const std::lock_guard lock(d->items->mutex);
+    for (const LocalCalendar& calendar : calendars) {
+        const QHash<QString, CachedItem> folder = d->items->folders.value(calendar.path);
+        for (auto it = folder.constBegin(); it != folder.constEnd(); ++it) {
+            if (it->parsed && !it->parsed->notes.isEmpty())
+                out.append({calendar.id, it.key(), it->parsed->notes.join(QStringLiteral("; "))});
         }
     }
     std::sort(out.begin(), out.end(), [](const SkippedItem& a, const SkippedItem& b) {

@@ -40,6 +40,12 @@ LocalCalendars::Private::locate(const LocalOccurrence& occurrence) {
     for (qsizetype i = 0; i < all.size(); ++i) {
         if (all.at(i).uid() != uid)
             continue;
+        // Without its rule the event would read as a single one, and a change to "this occurrence"
+        // would be written to every occurrence.
+        if (all.at(i).readOnly())
+            throw CalendarFileError(
+                QStringLiteral("%1 repeats by a rule Vorrindel can’t expand, so it was left unchanged.")
+                    .arg(QFileInfo(path).fileName()));
         std::optional<SeriesInstance> instance =
             all.at(i).instanceAt(occurrence.occurrenceDate, options.zone);
         if (!instance)

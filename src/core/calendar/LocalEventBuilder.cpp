@@ -82,8 +82,10 @@ CalEvent build(const LocalOccurrence& occurrence, const LocalCalendar& calendar,
     e.ekIdentifier = occurrence.eventIdentifier;
     // An event without an organizer is one the user made without guests.
     e.organizerIsMe = !occurrence.organizer || isMe(*occurrence.organizer);
-    e.calendarEditable = calendar.allowsModifications;
+    // No action may then be offered that would write the series.
+    e.calendarEditable = calendar.allowsModifications && !occurrence.unexpandedRule;
     e.isRecurring = occurrence.isRecurring();
+    e.unexpandedRule = occurrence.unexpandedRule;
     return e;
 }
 

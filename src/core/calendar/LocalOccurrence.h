@@ -51,7 +51,9 @@ struct LocalOccurrence {
     Status status = Status::none;
     bool hasRecurrenceRules = false; // the series has RRULE or RDATE
     bool isDetached = false;         // this instance is an override with a RECURRENCE-ID
-    QDateTime lastModified;          // LAST-MODIFIED, invalid when absent
+    // A rule of the series cannot be expanded: the series shows without it, and is read-only.
+    bool unexpandedRule = false;
+    QDateTime lastModified; // LAST-MODIFIED, invalid when absent
 
     // Part of a series: the event repeats, or this is an instance changed on its own.
     bool isRecurring() const { return hasRecurrenceRules || isDetached; }

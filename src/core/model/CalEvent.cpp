@@ -81,7 +81,8 @@ bool identical(const CalEvent& a, const CalEvent& b) {
            a.notionURL == b.notionURL && a.notionIcon == b.notionIcon && a.webLink == b.webLink &&
            a.googleAccount == b.googleAccount && a.googleCalendarID == b.googleCalendarID &&
            a.googleEventID == b.googleEventID && a.organizerIsMe == b.organizerIsMe &&
-           a.calendarEditable == b.calendarEditable && a.isRecurring == b.isRecurring;
+           a.calendarEditable == b.calendarEditable && a.isRecurring == b.isRecurring &&
+           a.unexpandedRule == b.unexpandedRule;
 }
 
 bool identical(const QList<CalEvent>& a, const QList<CalEvent>& b) {

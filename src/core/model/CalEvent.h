@@ -61,6 +61,9 @@ public:
     bool organizerIsMe = false;
     bool calendarEditable = false;
     bool isRecurring = false;
+    // A local event that repeats by a rule the app cannot expand: it shows without the rule (as its
+    // first occurrence) and is read-only, whatever its calendar allows.
+    bool unexpandedRule = false;
 
     // The video-meeting link found in the URL field, the location and the notes, in that order.
     std::optional<QUrl> meetingURL() const;

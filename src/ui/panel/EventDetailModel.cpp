@@ -35,7 +35,7 @@ bool isLive(const CalEvent& event, const QDateTime& now) {
 }
 
 Actions actions(const CalEvent& event) {
-    if (event.source == EventSource::notion || isPreview(event))
+    if (event.source == EventSource::notion || isPreview(event) || event.unexpandedRule)
         return {};
     if (event.calendarEditable && event.organizerIsMe)
         return {true, true, false};
@@ -112,6 +112,13 @@ std::optional<QString> locationText(const CalEvent& event) {
             return std::nullopt;
     }
     return location;
+}
+
+std::optional<QString> unexpandedRuleText(const CalEvent& event) {
+    if (!event.unexpandedRule)
+        return std::nullopt;
+    return QStringLiteral(
+        "Repeats by a rule Vorrindel can’t read: only the first occurrence is shown, read-only");
 }
 
 std::optional<QString> organizerText(const CalEvent& event) {

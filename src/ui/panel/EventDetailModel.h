@@ -21,8 +21,9 @@ namespace EventDetailModel {
 // The question asked before an event leaves the user's calendar.
 enum class Confirm { deletion, decline };
 
-// The header's action buttons. Notion pages and the alert preview offer none; the organiser of an
-// event in a writable calendar may edit and delete it; a guest may decline (or, for a local
+// The header's action buttons. Notion pages, the alert preview and an event that repeats by a rule
+// the app cannot expand offer none; the organiser of an event in a writable calendar may edit and
+// delete it; a guest may decline (or, for a local
 // calendar, remove) it. Never Delete and Decline together.
 struct Actions {
     bool edit = false;
@@ -63,6 +64,8 @@ QString timeText(const CalEvent& event, const Cal& cal);
 
 // The location line, unless it is only the meeting link that Join opens anyway.
 std::optional<QString> locationText(const CalEvent& event);
+// Why nothing can be done to an event that repeats by a rule the app cannot expand.
+std::optional<QString> unexpandedRuleText(const CalEvent& event);
 // "Organized by …", for an event that lists no attendees.
 std::optional<QString> organizerText(const CalEvent& event);
 // "Edited in Notion 2 hr. ago", for a Notion page that says when it was edited.

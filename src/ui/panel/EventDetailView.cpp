@@ -530,6 +530,8 @@ void EventDetailView::buildDetails(QBoxLayout* column) {
 
     m_time = new DetailLine(QStringLiteral("clock"), content);
     lines->addWidget(m_time);
+    m_unexpandedRule = new DetailLine(QStringLiteral("calendar.badge.exclamationmark"), content);
+    lines->addWidget(m_unexpandedRule);
     m_location = new DetailLine(QStringLiteral("mappin.and.ellipse"), content);
     lines->addWidget(m_location);
 
@@ -850,6 +852,9 @@ void EventDetailView::refreshBadge() {
 
 void EventDetailView::refreshDetails() {
     m_time->setText(M::timeText(m_event, m_store.cal()));
+    const std::optional<QString> unexpandedRule = M::unexpandedRuleText(m_event);
+    m_unexpandedRule->setText(unexpandedRule.value_or(QString()));
+    m_unexpandedRule->setVisible(unexpandedRule.has_value());
 
     const std::optional<QString> location = M::locationText(m_event);
     m_location->setText(location.value_or(QString()));

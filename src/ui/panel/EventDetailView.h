@@ -151,6 +151,7 @@ private:
     // Details.
     MaybeScroll* m_details = nullptr;
     DetailLine* m_time = nullptr;
+    DetailLine* m_unexpandedRule = nullptr;
     DetailLine* m_location = nullptr;
     QWidget* m_attendees = nullptr;
     DetailLine* m_attendeeSummary = nullptr;

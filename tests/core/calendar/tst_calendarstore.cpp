@@ -172,6 +172,13 @@ private slots:
         const QByteArrayList exdate{"SUMMARY", "EXDATE;VALUE=DATE:20240403\r\nSUMMARY"};
         const QByteArray review = CalendarFixture::calendarObject(
             {{"UID:review", "DTSTART:20240402T100000Z", "DURATION:PT2H", "SUMMARY:Review"}});
+        // A rule that never matches a date is refused: the series shows as its first occurrence.
+        const QByteArray unexpanded =
+            CalendarFixture::calendarObject({{"UID:odd", "DTSTART:20240402T100000Z", "DURATION:PT1H",
+                                              "RRULE:FREQ=MONTHLY;BYDAY=5MO;BYMONTHDAY=1", "SUMMARY:Odd"}});
+        const QString unchanged =
+            QStringLiteral("item.ics repeats by a rule Vorrindel can’t expand, so it was "
+                           "left unchanged.");
         const QByteArray daily = CalendarFixture::calendarObject(
             {{"UID:d", "DTSTART:20240401T100000Z", "RRULE:FREQ=DAILY;COUNT=3", "SUMMARY:Daily"},
              {"UID:d", "RECURRENCE-ID:20240402T100000Z", "DTSTART:20240403T100000Z",
@@ -204,6 +211,11 @@ private slots:
             false, {"Home is read-only"});
         row("a read-only calendar refuses a removal", review, "Review", "2024-04-02T10:00:00Z", {"read-only"},
             true, {"Home is read-only"});
+        // Written as one occurrence, the change would reach the whole series.
+        row("a series with an unexpanded rule refuses a change", unexpanded, "Odd", "2024-04-02T10:00:00Z",
+            {}, false, {unchanged});
+        row("a series with an unexpanded rule refuses a removal", unexpanded, "Odd", "2024-04-02T10:00:00Z",
+            {}, true, {unchanged});
     }
 
     void changeOrRemoveAnEvent() {
@@ -234,7 +246,7 @@ private slots:
                 store.updateEvent(*event, QStringLiteral("Renamed"), {});
             for (const CalEvent& e : store.events(april.addDays(-1), april.addDays(10), {}))
                 result.append(e.start.toString(QStringLiteral("MM-ddTHH:mm ")) + e.title);
-        } catch (const GoogleError& e) {
+        } catch (const UserFacingError& e) {
             result.append(e.message());
             QCOMPARE(fixture.read(path), item);
         }

@@ -6,6 +6,7 @@
 #include "core/calendar/LocalCalendars.h"
 #include "support/Khal.h"
 
+#include <QHash>
 #include <QTest>
 
 namespace {
@@ -91,6 +92,61 @@ private slots:
         theirs.sort();
         QCOMPARE(ours, theirs);
         QVERIFY(ours.contains(QStringLiteral("2024-10-27 00:00 2024-10-27 03:00 Late")));
+    }
+
+    // A rule's lists are sets, as the standard reads them: neither a value named twice nor the order
+    // changes the starts. Weeks by number, which libical gets wrong around the new year, are stepped
+    // as khal steps them.
+    void rulesWithRepeatsAndWeekNumbersAsKhalReadsThem() {
+        const struct {
+            const char* title;
+            const char* start;
+            const char* rule;
+            int count;
+        } items[] = {
+            {"Hour twice", "DTSTART:20251020T090000", "FREQ=DAILY;COUNT=5;BYHOUR=9,9", 5},
+            {"Days twice", "DTSTART;VALUE=DATE:20251020", "FREQ=WEEKLY;COUNT=3;BYDAY=MO,MO,TU,TU", 3},
+            {"Month days twice", "DTSTART:20251101T100000", "FREQ=MONTHLY;COUNT=4;BYMONTHDAY=1,15,1", 4},
+            {"Months twice", "DTSTART:20251103T080000", "FREQ=YEARLY;COUNT=3;BYMONTH=11,11,12;BYDAY=1MO", 3},
+            {"Minutes twice", "DTSTART:20251020T080000", "FREQ=HOURLY;COUNT=4;BYMINUTE=0,30,0", 4},
+            {"Hours late first", "DTSTART:20251020T090000", "FREQ=WEEKLY;COUNT=4;BYDAY=WE,MO;BYHOUR=17,9", 4},
+            {"Week one", "DTSTART:20241230T100000", "FREQ=YEARLY;COUNT=6;BYWEEKNO=1;BYDAY=MO,WE,SU", 6},
+            {"Last week", "DTSTART:20251226T100000", "FREQ=YEARLY;COUNT=2;BYWEEKNO=-1;BYDAY=FR", 2},
+            {"Sunday weeks", "DTSTART:20250105T100000",
+             "FREQ=YEARLY;COUNT=4;BYWEEKNO=2,-2;BYDAY=SU,SA;WKST=SU", 4},
+            {"Mixed signs", "DTSTART:20251020T100000", "FREQ=YEARLY;COUNT=3;BYWEEKNO=43,-35;BYDAY=MO", 3},
+        };
+        CalendarFixture fixture = CalendarFixture::empty();
+        QDir().mkpath(fixture.path(QStringLiteral("Rules")));
+        int n = 0;
+        for (const auto& item : items)
+            fixture.writeEvent(QStringLiteral("Rules/%1.ics").arg(++n),
+                               {QStringLiteral("UID:rule-%1").arg(n), QString::fromLatin1(item.start),
+                                QString::fromLatin1(item.start).contains(QLatin1String("DATE:"))
+                                    ? QStringLiteral("DURATION:P1D")
+                                    : QStringLiteral("DURATION:PT30M"),
+                                QStringLiteral("RRULE:") + QLatin1String(item.rule),
+                                QStringLiteral("SUMMARY:") + QLatin1String(item.title)});
+        LocalCalendars calendars(fixture.options(berlin));
+        QStringList ours;
+        QHash<QString, int> counts;
+        for (const LocalOccurrence& o : calendars.occurrences(
+                 utc("2024-11-30T00:00:00Z"), utc("2027-02-01T00:00:00Z"), calendars.calendars())) {
+            ours.append(describe(o));
+            ++counts[o.title.value_or(QString())];
+        }
+        for (const auto& item : items)
+            QVERIFY2(counts.value(QLatin1String(item.title)) == item.count, item.title);
+        QVERIFY(calendars.partlyReadItems(calendars.calendars()).isEmpty());
+
+        const Khal::Listing listing = Khal::list(
+            {fixture.path(QStringLiteral("Rules"))}, QStringLiteral("Europe/Berlin"),
+            QStringLiteral("2024-11-30"), QStringLiteral("2027-01-31"), fixture.path(QStringLiteral("..")));
+        QVERIFY2(listing.ran, qPrintable(listing.diagnostics));
+        QStringList theirs = listing.lines;
+        ours.sort();
+        theirs.sort();
+        QCOMPARE(ours, theirs);
     }
 };
 

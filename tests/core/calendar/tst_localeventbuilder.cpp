@@ -50,6 +50,12 @@ private slots:
         const CalEvent byTitle =
             LocalEventBuilder::build(*review, calendarNamed(QStringLiteral("work@example.com")), {});
         QVERIFY(byTitle.attendees[2].isMe);
+
+        // A series whose rule cannot be expanded offers nothing that would write it, not even a decline.
+        review->unexpandedRule = true;
+        const CalEvent unexpanded = LocalEventBuilder::build(*review, calendarNamed(QStringLiteral("Work")),
+                                                             {QStringLiteral("work@example.com")});
+        QVERIFY(unexpanded.unexpandedRule && !unexpanded.calendarEditable && !unexpanded.canDecline());
     }
 
     void textsOwnershipAndColour() {

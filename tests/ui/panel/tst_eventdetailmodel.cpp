@@ -53,6 +53,9 @@ private Q_SLOTS:
         preview.id = CalEvent::previewAlertId();
         QTest::newRow("alert preview") << preview << "- | - | -";
         QTest::newRow("organiser, no guests") << meeting() << "Edit | Delete | -";
+        CalEvent unexpanded = meeting();
+        unexpanded.unexpandedRule = true;
+        QTest::newRow("series by a rule the app cannot expand") << unexpanded << "- | - | -";
         CalEvent hosting = invitation(EventSource::google);
         hosting.organizerIsMe = true;
         QTest::newRow("organiser with guests, never Decline") << hosting << "Edit | Delete for everyone | -";

@@ -2,6 +2,7 @@
 
 #include "support/Shots.h"
 #include "support/TestEvents.h"
+#include "ui/controls/ElidedText.h"
 #include "ui/controls/IconButton.h"
 #include "ui/controls/MaybeScroll.h"
 #include "ui/controls/Motion.h"
@@ -181,6 +182,22 @@ private Q_SLOTS:
         QTest::qWait(100);
         Shots::save(view.get(), "detail-toast-leaving", Qt::black);
         QTRY_COMPARE((*badge)->accessibleName(), QStringLiteral("in 1 h"));
+    }
+
+    // A series shown without the rule it repeats by says so, and offers nothing that would write it.
+    void seriesWithAnUnexpandedRule() {
+        CalEvent series = mine;
+        series.isRecurring = series.unexpandedRule = true;
+        auto view = shown(series);
+        Shots::save(view.get(), "detail-unexpanded-rule", Qt::black);
+        QCOMPARE(shownButtons(view.get()).filter(QRegularExpression(QStringLiteral("Edit|Delete"))),
+                 QStringList());
+        QStringList texts;
+        for (const ElidedText* text : view->findChildren<ElidedText*>()) {
+            if (text->isVisibleTo(view.get()))
+                texts << text->text();
+        }
+        QVERIFY(!texts.filter(QStringLiteral("Repeats by a rule Vorrindel can’t read")).isEmpty());
     }
 
     void successfulDeleteLeavesTheEvent() {

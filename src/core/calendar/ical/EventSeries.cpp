@@ -10,6 +10,44 @@ namespace {
 
 // An item of thousands of broken rules is told about once, not thousands of times.
 constexpr qsizetype maxNotes = 20;
+// libical reads at most this many values of one property line and drops the rest without a word.
+constexpr qsizetype valuesPerLine = 500;
+
+// Whether an RDATE line of the item's text lists more values than libical reads.
+bool rdateValuesCut(const QByteArray& text) {
+    qsizetype values = 0;
+    bool atLineStart = true, inRdate = false, inValue = false, quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            // A line break followed by a blank continues the line (folding).
+            const qsizetype next = c == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? i + 2 : i + 1;
+            if (next < text.size() && (text[next] == ' ' || text[next] == '\t')) {
+                i = next;
+                continue;
+            }
+            atLineStart = true;
+            inRdate = inValue = quoted = false;
+            continue;
+        }
+        if (atLineStart) {
+            atLineStart = false;
+            inRdate = text.mid(i, 6).toUpper() == "RDATE:" || text.mid(i, 6).toUpper() == "RDATE;";
+            values = 1;
+        }
+        if (!inRdate)
+            continue;
+        if (!inValue) {
+            if (c == '"')
+                quoted = !quoted;
+            else if (c == ':' && !quoted)
+                inValue = true;
+        } else if (c == ',' && ++values > valuesPerLine) {
+            return true;
+        }
+    }
+    return false;
+}
 
 LocalParticipant::Status partStat(icalproperty* property) {
     icalparameter* p = icalproperty_get_first_parameter(property, ICAL_PARTSTAT_PARAMETER);
@@ -100,13 +138,16 @@ std::optional<EventComponent> readComponent(icalcomponent* ev, IcalZoneResolver&
         if (rule.freq == ICAL_NO_RECURRENCE)
             continue;
         QString reason;
-        if (std::optional<RecurrenceRule> checked = RecurrenceRule::make(rule, c.start, budget, &reason))
+        if (std::optional<RecurrenceRule> checked = RecurrenceRule::make(rule, c.start, budget, &reason)) {
             c.rules.append(std::move(*checked));
-        else if (notes && notes->size() < maxNotes)
-            notes->append(QStringLiteral("ignored RRULE:%1 of %2: %3")
-                              .arg(QString::fromUtf8(
-                                       icalrecurrencetype_as_string(const_cast<icalrecurrencetype*>(&rule))),
-                                   QString::fromUtf8(c.uid), reason));
+        } else {
+            c.refused.append(reason);
+            if (notes && notes->size() < maxNotes)
+                notes->append(QStringLiteral("RRULE:%1 of %2 refused (%3): shown without it, read-only")
+                                  .arg(QString::fromUtf8(icalrecurrencetype_as_string(
+                                           const_cast<icalrecurrencetype*>(&rule))),
+                                       QString::fromUtf8(c.uid), reason));
+        }
         if (budget.exhausted())
             return std::nullopt;
     }
@@ -183,7 +224,10 @@ QDateTime EventLength::endFrom(const ItemTime& start, const QTimeZone& userZone)
             .instant.addSecs(seconds);
     if (days == 0)
         return start.instant.addSecs(seconds);
-    return start.zone.toInstant(start.date.addDays(days), start.time, userZone).addSecs(seconds);
+    // A zone an item defines may step its clock back by more than the days the event lasts: it never
+    // ends before it starts.
+    return std::max(start.instant,
+                    start.zone.toInstant(start.date.addDays(days), start.time, userZone).addSecs(seconds));
 }
 
 bool sameOccurrence(const ItemTime& a, const ItemTime& b) {
@@ -197,9 +241,21 @@ QList<EventSeries> EventSeries::readAll(const IcalFile& file, IcalZoneResolver& 
                                         QStringList* notes) {
     QList<EventSeries> out;
     QHash<QByteArray, qsizetype> byUid;
+    bool rdatesLooked = false;
     for (icalcomponent* ev : file.events()) {
         if (!budget.spend())
             break;
+        // A cut line leaves its event with exactly as many RDATEs as libical reads, or more: only
+        // then is the text worth a look.
+        if (notes && !rdatesLooked &&
+            icalcomponent_count_properties(ev, ICAL_RDATE_PROPERTY) >= valuesPerLine) {
+            rdatesLooked = true;
+            if (rdateValuesCut(file.text()))
+                notes->append(
+                    QStringLiteral("an RDATE line lists more than %1 dates, and libical read only the "
+                                   "first %1 of them")
+                        .arg(valuesPerLine));
+        }
         std::optional<EventComponent> component =
             readComponent(ev, zones, file.calendar(), userZone, budget, notes);
         if (!component)

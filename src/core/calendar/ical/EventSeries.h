@@ -44,6 +44,7 @@ struct EventComponent {
     ItemTime start;
     EventLength length;
     QList<RecurrenceRule> rules; // the rules that can be expanded safely
+    QStringList refused;         // why each of the others cannot be
     QList<RDate> rdates;
     QList<ItemTime> exdates;
     std::optional<ItemTime> recurrenceId;
@@ -74,8 +75,9 @@ struct SeriesInstance {
 class EventSeries {
 public:
     // Reads every event of the item. Components without a usable DTSTART are skipped; so are rules
-    // that cannot be expanded safely, each with a line in `notes`. Counting the starts of COUNT
-    // rules takes from the budget; a used-up budget means the item cannot be read safely.
+    // that cannot be expanded safely, and `notes` says so, as it does when libical cut RDATE values.
+    // Counting the starts of COUNT rules takes from the budget; a used-up budget means the item
+    // cannot be read safely.
     static QList<EventSeries> readAll(const IcalFile& file, IcalZoneResolver& zones,
                                       const QTimeZone& userZone, ExpansionBudget& budget,
                                       QStringList* notes = nullptr);
@@ -86,6 +88,9 @@ public:
     const std::optional<EventComponent>& master() const { return m_master; }
     const QList<EventComponent>& overrides() const { return m_overrides; }
     bool repeats() const { return m_master && m_master->repeats(); }
+    // A rule of the event cannot be expanded: the event shows without it (often as its first
+    // occurrence alone), and nothing may change it, since a write would take it for the whole event.
+    bool readOnly() const { return m_master && !m_master->refused.isEmpty(); }
 
     // The instances that overlap [from, to), sorted by start. A zero-length instance belongs to the
     // range when it starts inside it. Stops early, with fewer instances, once the budget is used up.

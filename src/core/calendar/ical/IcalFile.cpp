@@ -46,6 +46,7 @@ std::optional<IcalFile> IcalFile::parse(const QByteArray& text, QString* error) 
         return std::nullopt;
     }
     IcalFile file(std::move(root));
+    file.m_text = text;
     file.m_partial = partial;
     return file;
 }

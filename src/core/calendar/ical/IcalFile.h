@@ -27,6 +27,8 @@ public:
 
     QByteArray serialize() const;
     icalcomponent* calendar() const { return m_root.get(); }
+    // The text it was read from.
+    const QByteArray& text() const { return m_text; }
     // libical dropped parts it could not read, or the text held further objects after this one;
     // writing the object back would lose them.
     bool hasErrors() const;
@@ -38,6 +40,7 @@ private:
     explicit IcalFile(IcalComponentPtr root);
 
     IcalComponentPtr m_root;
+    QByteArray m_text;
     bool m_partial = false;
 };
 

@@ -4,6 +4,7 @@
 #include "core/model/DebugLog.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -97,7 +98,30 @@ QDate nthWeekday(int year, int month, int dayOfWeek, int n) {
 
 DefinedZone::DefinedZone(icalcomponent* vtimezone)
     : m_zone(icaltimezone_new()) {
-    icaltimezone_set_component(m_zone, icalcomponent_new_clone(vtimezone));
+    icalcomponent* copy = icalcomponent_new_clone(vtimezone);
+    for (icalcomponent* observance = icalcomponent_get_first_component(copy, ICAL_ANY_COMPONENT); observance;
+         observance = icalcomponent_get_next_component(copy, ICAL_ANY_COMPONENT)) {
+        bool repeats = false;
+        // libical steps a value its rule names twice twice: a change of offset would come twice.
+        for (icalproperty* p = icalcomponent_get_first_property(observance, ICAL_RRULE_PROPERTY); p;
+             p = icalcomponent_get_next_property(observance, ICAL_RRULE_PROPERTY)) {
+            icalrecurrencetype rule = RecurrenceRule::withoutRepeats(icalproperty_get_rrule(p));
+            rule.rscale = nullptr; // owned by the value replaced; zones are Gregorian
+            icalproperty_set_rrule(p, rule);
+            repeats = true;
+        }
+        // And it steps a rule from before the Gregorian reform on Julian days (see RecurrenceRule):
+        // whole 400-year cycles later, the changes are the same.
+        icalproperty* dtstart = icalcomponent_get_first_property(observance, ICAL_DTSTART_PROPERTY);
+        if (repeats && dtstart) {
+            icaltimetype start = icalproperty_get_dtstart(dtstart);
+            if (start.year > 0 && start.year < 1583) {
+                start.year += (1583 - start.year + 399) / 400 * 400;
+                icalproperty_set_dtstart(dtstart, start);
+            }
+        }
+    }
+    icaltimezone_set_component(m_zone, copy);
 }
 
 DefinedZone::~DefinedZone() {
@@ -109,6 +133,17 @@ std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
     ExpansionBudget budget;
     for (icalcomponent* observance = icalcomponent_get_first_component(vtimezone, ICAL_ANY_COMPONENT);
          observance; observance = icalcomponent_get_next_component(vtimezone, ICAL_ANY_COMPONENT)) {
+        // An offset has hours up to 23; libical reads "+9999" as 100 hours, and a zone whose clock
+        // jumps by days turns the wall clock of a day later into an earlier instant.
+        for (const icalproperty_kind kind : {ICAL_TZOFFSETFROM_PROPERTY, ICAL_TZOFFSETTO_PROPERTY}) {
+            for (icalproperty* p = icalcomponent_get_first_property(observance, kind); p;
+                 p = icalcomponent_get_next_property(observance, kind)) {
+                const int offset = kind == ICAL_TZOFFSETFROM_PROPERTY ? icalproperty_get_tzoffsetfrom(p)
+                                                                      : icalproperty_get_tzoffsetto(p);
+                if (std::abs(offset) >= 24 * 3600)
+                    return QStringLiteral("an offset of a day or more");
+            }
+        }
         icalproperty* dtstart = icalcomponent_get_first_property(observance, ICAL_DTSTART_PROPERTY);
         const icaltimetype start = dtstart ? icalproperty_get_dtstart(dtstart) : icaltime_null_time();
         for (icalproperty* p = icalcomponent_get_first_property(observance, ICAL_RRULE_PROPERTY); p;
@@ -121,6 +156,13 @@ std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
             // megabyte. Real zones change once a year.
             if (rule.freq != ICAL_YEARLY_RECURRENCE)
                 return QStringLiteral("an observance repeats more often than yearly");
+            // Real zones change on a weekday or a day of a month: libical's zone code steps the
+            // rule itself, and some other parts crash its iterator (BYWEEKNO) or mean nothing here.
+            for (const short* other : {rule.by_second, rule.by_minute, rule.by_hour, rule.by_year_day,
+                                       rule.by_week_no, rule.by_set_pos}) {
+                if (other[0] != ICAL_RECURRENCE_ARRAY_MAX)
+                    return QStringLiteral("an observance's rule has parts no zone uses");
+            }
             const QDate date(start.year, start.month, start.day);
             if (!date.isValid() || !QTime::isValid(start.hour, start.minute, start.second))
                 return QStringLiteral("an observance has no start");

@@ -17,6 +17,8 @@ const qint64 firstJulianDayAfter = QDate(lastYear + 1, 1, 1).toJulianDay();
 const qint64 firstWallAfter = (firstJulianDayAfter - julianDay1970) * secondsPerDay;
 // What checking one rule costs in steps (its date check alone looks at every day of two years).
 constexpr qint64 checkingCost = 10;
+// The first whole year of the Gregorian calendar.
+constexpr int firstGregorianYear = 1583;
 
 qint64 floorDiv(qint64 a, qint64 b) {
     const qint64 q = a / b;
@@ -107,14 +109,6 @@ struct ByMasks {
     }
 };
 
-template <typename T> bool hasDuplicates(const QList<T>& list) {
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        if (list.indexOf(list[i], i + 1) >= 0)
-            return true;
-    }
-    return false;
-}
-
 bool within(const QList<int>& list, int low, int high, bool signedValues) {
     return std::all_of(list.begin(), list.end(), [&](int v) {
         const int magnitude = signedValues ? std::abs(v) : v;
@@ -124,8 +118,13 @@ bool within(const QList<int>& list, int low, int high, bool signedValues) {
 
 // Whether some date can pass the rule's date parts (months, days of the month and of the year, and
 // the weekday windows an ordinal BYDAY opens), in a common or a leap year. Any weekday falls on any
-// date in some year, so the weekdays themselves never make a rule unmatchable here.
-bool someDateMatches(const icalrecurrencetype& r, const ByLists& by) {
+// date in some year, so the weekdays themselves never make a rule unmatchable here. libical looks
+// for the days of a yearly rule without months, year days or weeks in DTSTART's month only.
+bool someDateMatches(const icalrecurrencetype& r, const ByLists& by, int startMonth) {
+    const QList<int> months = r.freq == ICAL_YEARLY_RECURRENCE && by.month.isEmpty() &&
+                                      by.yearDay.isEmpty() && by.weekNo.isEmpty() && !by.monthDay.isEmpty()
+                                  ? QList<int>{startMonth}
+                                  : by.month;
     const bool monthScoped =
         r.freq == ICAL_MONTHLY_RECURRENCE || (r.freq == ICAL_YEARLY_RECURRENCE && !by.month.isEmpty());
     const bool yearScoped = r.freq == ICAL_YEARLY_RECURRENCE && by.month.isEmpty();
@@ -142,7 +141,7 @@ bool someDateMatches(const icalrecurrencetype& r, const ByLists& by) {
             const int length = QDate(leap ? 2024 : 2023, month, 1).daysInMonth();
             for (int day = 1; day <= length; ++day) {
                 ++yearDay;
-                if (!by.month.isEmpty() && !by.month.contains(month))
+                if (!months.isEmpty() && !months.contains(month))
                     continue;
                 if (!by.monthDay.isEmpty() && !by.monthDay.contains(day) &&
                     !by.monthDay.contains(day - length - 1))
@@ -163,9 +162,83 @@ bool someDateMatches(const icalrecurrencetype& r, const ByLists& by) {
     return false;
 }
 
-// The most starts one period of the rule can hold, for BYSETPOS.
-qint64 periodSize(const icalrecurrencetype& r, const ByLists& by) {
+// The most days one month (a monthly rule) or one year (a yearly rule) gives, over every kind of
+// year: common or leap, beginning on any weekday. As libical reads the rule: a rule that names no day
+// has DTSTART's day of the month, and a yearly one that names days of the month but no months has
+// DTSTART's month.
+qint64 mostDays(const icalrecurrencetype& r, const ByLists& by, QDate start) {
+    const bool monthly = r.freq == ICAL_MONTHLY_RECURRENCE;
+    QList<int> monthDays = by.monthDay;
+    if (monthDays.isEmpty() && by.yearDay.isEmpty() && by.day.isEmpty())
+        monthDays = {start.day()};
+    quint16 months = 0;
+    for (int m : !monthly && by.month.isEmpty() && by.yearDay.isEmpty() && !monthDays.isEmpty()
+                     ? QList<int>{start.month()}
+                     : by.month)
+        months |= quint16(1u << m);
+    quint64 fromStart = 0, fromEnd = 0; // days of the month, as bits
+    for (int d : monthDays)
+        (d > 0 ? fromStart : fromEnd) |= quint64(1) << std::abs(d);
+    std::bitset<367> yearDays, yearDaysFromEnd;
+    for (int d : by.yearDay)
+        (d > 0 ? yearDays : yearDaysFromEnd).set(size_t(std::abs(d)));
+    // By weekday: any of them, or the n-th from the start or the end of the month or year.
+    bool every[8] = {};
+    std::bitset<54> nth[8], nthFromEnd[8];
+    for (const ByLists::Day& d : by.day) {
+        if (d.position == 0)
+            every[d.weekday] = true;
+        else
+            (d.position > 0 ? nth : nthFromEnd)[d.weekday].set(size_t(std::abs(d.position)));
+    }
+    const bool inMonths = monthly || !by.month.isEmpty(); // where an n-th weekday counts
+    qint64 most = 0;
+    for (const bool leap : {false, true}) {
+        const int yearLength = leap ? 366 : 365;
+        for (int firstWeekday = 1; firstWeekday <= (by.day.isEmpty() ? 1 : 7); ++firstWeekday) {
+            qint64 inYear = 0;
+            int yearDay = 0;
+            for (int month = 1; month <= 12; ++month) {
+                const int length = QDate(leap ? 2024 : 2023, month, 1).daysInMonth();
+                qint64 inMonth = 0;
+                for (int day = 1; day <= length; ++day) {
+                    ++yearDay;
+                    if (months && !(months & (1u << month)))
+                        continue;
+                    if ((fromStart || fromEnd) && !(fromStart & (quint64(1) << day)) &&
+                        !(fromEnd & (quint64(1) << (length - day + 1))))
+                        continue;
+                    if ((yearDays.any() || yearDaysFromEnd.any()) && !yearDays.test(size_t(yearDay)) &&
+                        !yearDaysFromEnd.test(size_t(yearLength - yearDay + 1)))
+                        continue;
+                    if (!by.day.isEmpty()) {
+                        const int weekday = (firstWeekday - 1 + yearDay - 1) % 7 + 1;
+                        const int index = inMonths ? day : yearDay;
+                        const int span = inMonths ? length : yearLength;
+                        if (!every[weekday] && !nth[weekday].test(size_t((index - 1) / 7 + 1)) &&
+                            !nthFromEnd[weekday].test(size_t((span - index) / 7 + 1)))
+                            continue;
+                    }
+                    ++inMonth;
+                    ++inYear;
+                }
+                if (monthly)
+                    most = std::max(most, inMonth);
+            }
+            if (!monthly)
+                most = std::max(most, inYear);
+        }
+    }
+    return most;
+}
+
+// The most starts one period of the rule can hold, for BYSETPOS. libical picks the positions of a
+// monthly or yearly rule among its days alone, whatever the times, and looks for a position past
+// them until the year 20000, inside one call.
+qint64 periodSize(const icalrecurrencetype& r, const ByLists& by, QDate start) {
     const auto f = r.freq;
+    if (f == ICAL_MONTHLY_RECURRENCE || (f == ICAL_YEARLY_RECURRENCE && by.weekNo.isEmpty()))
+        return mostDays(r, by, start);
     qint64 size = 1;
     if (f >= ICAL_DAILY_RECURRENCE && !by.hour.isEmpty())
         size *= by.hour.size();
@@ -175,10 +248,8 @@ qint64 periodSize(const icalrecurrencetype& r, const ByLists& by) {
         size *= by.second.size();
     if (f == ICAL_WEEKLY_RECURRENCE)
         size *= 7;
-    else if (f == ICAL_MONTHLY_RECURRENCE)
-        size *= 31;
-    else if (f == ICAL_YEARLY_RECURRENCE)
-        size *= 366;
+    else if (f == ICAL_YEARLY_RECURRENCE) // by week number: a week may lie at each end of the year
+        size *= 2 * by.weekNo.size() * 7;
     return size;
 }
 
@@ -245,16 +316,12 @@ std::optional<QString> problem(const icalrecurrencetype& r, const ItemTime& star
     for (const Range& range : ranges) {
         if (!within(range.list, range.low, range.high, range.signedValues))
             return QStringLiteral("%1 out of range").arg(QLatin1String(range.name));
-        if (hasDuplicates(range.list))
-            return QStringLiteral("%1 names a value twice").arg(QLatin1String(range.name));
     }
     const int maxPosition = f == ICAL_MONTHLY_RECURRENCE ? 5 : f == ICAL_YEARLY_RECURRENCE ? 53 : 0;
     for (const ByLists::Day& d : by.day) {
         if (d.weekday < 1 || d.weekday > 7 || std::abs(d.position) > maxPosition)
             return QStringLiteral("BYDAY out of range");
     }
-    if (hasDuplicates(by.day))
-        return QStringLiteral("BYDAY names a value twice");
 
     // Parts the standard does not allow with the frequency.
     if (!by.weekNo.isEmpty() && f != ICAL_YEARLY_RECURRENCE)
@@ -266,19 +333,17 @@ std::optional<QString> problem(const icalrecurrencetype& r, const ItemTime& star
         return QStringLiteral("BYMONTHDAY with a weekly rule");
     if (!by.weekNo.isEmpty() && by.hasOrdinals())
         return QStringLiteral("BYDAY with an ordinal and BYWEEKNO");
+    // Weeks stepped here select days by weekday and month only.
+    if (!by.weekNo.isEmpty() && (!by.monthDay.isEmpty() || !by.yearDay.isEmpty()))
+        return QStringLiteral("BYWEEKNO with BYMONTHDAY or BYYEARDAY");
     if (start.isDate && f < ICAL_DAILY_RECURRENCE)
         return QStringLiteral("a day-long event repeating more often than daily");
 
-    // The shape that crashes libical 3.0's iterator.
-    if (f == ICAL_YEARLY_RECURRENCE && !by.weekNo.isEmpty() &&
-        (!by.hour.isEmpty() || !by.minute.isEmpty() || !by.second.isEmpty()))
-        return QStringLiteral("BYWEEKNO with BYHOUR, BYMINUTE or BYSECOND");
-
     // Rules that can never match: libical would look for a match for centuries inside one call.
-    if (!someDateMatches(r, by))
+    if (!someDateMatches(r, by, start.date.month()))
         return QStringLiteral("never matches a date");
     if (!by.setPos.isEmpty()) {
-        const qint64 size = periodSize(r, by);
+        const qint64 size = periodSize(r, by, start.date);
         if (std::all_of(by.setPos.begin(), by.setPos.end(), [&](int p) { return std::abs(p) > size; }))
             return QStringLiteral("BYSETPOS beyond every period");
     }
@@ -465,41 +530,171 @@ private:
     qsizetype m_slot = 0;
 };
 
-// FREQ=HOURLY, MINUTELY or SECONDLY. Every part of the date and the coarser parts of the time only
-// limit such a rule, so whole days, hours and minutes that fail them are skipped at once instead of
-// stepping through them second by second.
+// FREQ=YEARLY with BYWEEKNO. libical 3.0 places the days of such a rule by arithmetic on DTSTART
+// that runs outside its table of the year (without BYDAY it writes past it: a crash) and returns
+// the days of weeks that straddle a new year out of order; so these are stepped here. A year holds
+// the days of the listed weeks that fall in it (weeks begin on WKST, week 1 is the one that holds
+// 4 January, a negative number counts from the last week of its own week year), on the listed
+// weekdays (DTSTART's when none) and in the listed months, at the listed hours, minutes and seconds
+// (DTSTART's when none); BYSETPOS then picks among them.
+class WeekNoCursor final : public Cursor {
+public:
+    WeekNoCursor(const icalrecurrencetype& r, const ByLists& by, const ItemTime& start)
+        : m_by(by)
+        , m_start(Wall::seconds(start.date, start.time))
+        , m_year(start.date.year())
+        , m_firstYear(start.date.year())
+        , m_interval(r.interval)
+        , m_left(r.count > 0 ? r.count : -1)
+        , m_weekStart(r.week_start == ICAL_NO_WEEKDAY ? 1 : qtWeekday(r.week_start))
+        , m_weekdays(by.day.isEmpty() ? 1 << start.date.dayOfWeek() : by.weekdayMask()) {
+        for (int month : by.month)
+            m_months |= 1 << month;
+        auto orStart = [](const QList<int>& list, int own) {
+            return list.isEmpty() ? QList<int>{own} : list;
+        };
+        for (int h : start.isDate ? QList<int>{0} : orStart(by.hour, start.time.hour())) {
+            for (int m : start.isDate ? QList<int>{0} : orStart(by.minute, start.time.minute())) {
+                for (int sec : start.isDate ? QList<int>{0} : orStart(by.second, start.time.second()))
+                    m_times.append(h * 3600 + m * 60 + sec);
+            }
+        }
+        std::sort(m_times.begin(), m_times.end());
+    }
+
+    std::optional<qint64> next(ExpansionBudget& budget) override {
+        if (m_left == 0)
+            return std::nullopt;
+        while (m_pending.isEmpty()) {
+            if (m_year > lastYear || !budget.spend(8))
+                return std::nullopt;
+            expand(m_year);
+            m_year += m_interval;
+        }
+        if (m_left > 0)
+            --m_left;
+        return m_pending.takeFirst();
+    }
+
+    void seek(qint64 wall) override {
+        // Only without COUNT: counting would need every year before.
+        if (m_left >= 0)
+            return;
+        const int year = Wall::time(wall).date.year();
+        if (year > m_year)
+            m_year = m_firstYear + (year - m_firstYear) / m_interval * m_interval;
+    }
+
+private:
+    // The Julian day on which week 1 of that week year begins.
+    qint64 firstWeek(int year) const {
+        const qint64 jan4 = QDate(year, 1, 4).toJulianDay();
+        return jan4 - (weekdayOfJulianDay(jan4) - m_weekStart + 7) % 7;
+    }
+
+    void expand(int year) {
+        const qint64 first = QDate(year, 1, 1).toJulianDay();
+        const qint64 last = QDate(year, 12, 31).toJulianDay();
+        QList<qint64> days;
+        // The weeks of this calendar year belong to it, or to the week years before and after it.
+        for (int weekYear = std::max(year - 1, 1); weekYear <= year + 1; ++weekYear) {
+            const qint64 weekOne = firstWeek(weekYear);
+            const qint64 weeks = (firstWeek(weekYear + 1) - weekOne) / 7;
+            for (int n : m_by.weekNo) {
+                const qint64 week = n > 0 ? n : weeks + n + 1;
+                if (week < 1 || week > weeks)
+                    continue;
+                for (qint64 day = weekOne + 7 * (week - 1), end = day + 7; day < end; ++day) {
+                    if (day < first || day > last || !(m_weekdays & (1 << weekdayOfJulianDay(day))))
+                        continue;
+                    if (m_months && !(m_months & (1 << QDate::fromJulianDay(day).month())))
+                        continue;
+                    days.append(day);
+                }
+            }
+        }
+        std::sort(days.begin(), days.end());
+        days.erase(std::unique(days.begin(), days.end()), days.end());
+        QList<qint64> set;
+        for (qint64 day : days) {
+            for (int time : m_times)
+                set.append((day - julianDay1970) * secondsPerDay + time);
+        }
+        if (!m_by.setPos.isEmpty()) {
+            QList<qint64> chosen;
+            for (int p : m_by.setPos) {
+                const qsizetype i = p > 0 ? p - 1 : set.size() + p;
+                if (i >= 0 && i < set.size())
+                    chosen.append(set[i]);
+            }
+            std::sort(chosen.begin(), chosen.end());
+            chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+            set = chosen;
+        }
+        for (qint64 t : set) {
+            if (t >= m_start)
+                m_pending.append(t);
+        }
+    }
+
+    ByLists m_by;
+    qint64 m_start;
+    int m_year;
+    int m_firstYear;
+    int m_interval;
+    qint64 m_left;
+    int m_weekStart; // Qt numbering
+    int m_weekdays;  // bits by Qt weekday
+    int m_months = 0;
+    QList<int> m_times; // seconds of the day, ascending
+    QList<qint64> m_pending;
+};
+
+// FREQ=DAILY (with more than a weekday list), HOURLY, MINUTELY or SECONDLY. Every part of the date
+// and the coarser parts of the time only limit such a rule, so whole days, hours and minutes that
+// fail them are skipped at once instead of stepping through them second by second. (libical cannot
+// limit by a day of the month counted from its end: it looks for one, day by day, until 2582.)
 class SubDailyCursor final : public Cursor {
 public:
-    SubDailyCursor(const icalrecurrencetype& r, const ByLists& by, qint64 start)
+    SubDailyCursor(const icalrecurrencetype& r, const ByLists& by, qint64 start, bool isDate)
         : m_freq(r.freq)
         , m_by(by)
         , m_masks(by)
         , m_start(start)
         , m_left(r.count > 0 ? r.count : -1) {
-        const qint64 unit = m_freq == ICAL_HOURLY_RECURRENCE     ? 3600
+        const qint64 unit = m_freq == ICAL_DAILY_RECURRENCE      ? secondsPerDay
+                            : m_freq == ICAL_HOURLY_RECURRENCE   ? 3600
                             : m_freq == ICAL_MINUTELY_RECURRENCE ? 60
                                                                  : 1;
         m_step = unit * r.interval;
         m_firstPeriod = floorDiv(start, unit) * unit;
         const qint64 ofDay = start - floorDiv(start, secondsPerDay) * secondsPerDay;
-        // What a period expands into: the listed minutes and seconds, else DTSTART's.
-        QList<int> minutes = m_freq == ICAL_HOURLY_RECURRENCE && !by.minute.isEmpty()
+        // What a period expands into: the listed hours, minutes and seconds finer than it, else
+        // DTSTART's; a day-long event has its day.
+        const bool daily = m_freq == ICAL_DAILY_RECURRENCE;
+        QList<int> hours = daily && !by.hour.isEmpty() ? by.hour : QList<int>{int(ofDay / 3600)};
+        QList<int> minutes = m_freq >= ICAL_HOURLY_RECURRENCE && !by.minute.isEmpty()
                                  ? by.minute
                                  : QList<int>{int(ofDay / 60 % 60)};
         QList<int> seconds = m_freq != ICAL_SECONDLY_RECURRENCE && !by.second.isEmpty()
                                  ? by.second
                                  : QList<int>{int(ofDay % 60)};
+        std::sort(hours.begin(), hours.end());
         std::sort(minutes.begin(), minutes.end());
         std::sort(seconds.begin(), seconds.end());
-        for (int m : minutes) {
-            for (int s : seconds) {
-                if (m_freq == ICAL_HOURLY_RECURRENCE)
-                    m_offsets.append(m * 60 + s);
-                else if (m_freq == ICAL_MINUTELY_RECURRENCE)
-                    m_offsets.append(s);
+        for (int h : hours) {
+            for (int m : minutes) {
+                for (int s : seconds) {
+                    if (daily)
+                        m_offsets.append(h * 3600 + m * 60 + s);
+                    else if (m_freq == ICAL_HOURLY_RECURRENCE)
+                        m_offsets.append(m * 60 + s);
+                    else if (m_freq == ICAL_MINUTELY_RECURRENCE)
+                        m_offsets.append(s);
+                }
             }
         }
-        if (m_freq == ICAL_SECONDLY_RECURRENCE)
+        if (m_freq == ICAL_SECONDLY_RECURRENCE || (daily && isDate))
             m_offsets = {0};
         m_offsets.erase(std::unique(m_offsets.begin(), m_offsets.end()), m_offsets.end());
     }
@@ -520,12 +715,12 @@ public:
                 continue;
             }
             const int hour = int(ofDay / 3600);
-            if (m_masks.hour && !(m_masks.hour & (1u << hour))) {
+            if (m_freq <= ICAL_HOURLY_RECURRENCE && m_masks.hour && !(m_masks.hour & (1u << hour))) {
                 skipTo(day * secondsPerDay + (hour + 1) * 3600);
                 continue;
             }
             const int minute = int(ofDay / 60 % 60);
-            if (m_freq != ICAL_HOURLY_RECURRENCE && m_masks.minute &&
+            if (m_freq < ICAL_HOURLY_RECURRENCE && m_masks.minute &&
                 !(m_masks.minute & (quint64(1) << minute))) {
                 skipTo(day * secondsPerDay + hour * 3600 + (minute + 1) * 60);
                 continue;
@@ -669,12 +864,47 @@ std::unique_ptr<Cursor> cursorFor(const icalrecurrencetype& r, const ItemTime& s
         return std::make_unique<DailyCursor>(r, by, start.date, timeOfDay);
     if (weekly)
         return std::make_unique<WeeklyCursor>(r, by, start.date, timeOfDay);
-    if (r.freq < ICAL_DAILY_RECURRENCE)
-        return std::make_unique<SubDailyCursor>(r, by, wall);
+    if (r.freq <= ICAL_DAILY_RECURRENCE)
+        return std::make_unique<SubDailyCursor>(r, by, wall, start.isDate);
+    if (r.freq == ICAL_YEARLY_RECURRENCE && !by.weekNo.isEmpty())
+        return std::make_unique<WeekNoCursor>(r, by, start);
     return std::make_unique<LibicalCursor>(r, start);
 }
 
 } // namespace
+
+icalrecurrencetype RecurrenceRule::withoutRepeats(const icalrecurrencetype& rule) {
+    icalrecurrencetype out = rule;
+    const std::pair<short*, int> lists[] = {
+        {out.by_second, ICAL_BY_SECOND_SIZE},      {out.by_minute, ICAL_BY_MINUTE_SIZE},
+        {out.by_hour, ICAL_BY_HOUR_SIZE},          {out.by_day, ICAL_BY_DAY_SIZE},
+        {out.by_month_day, ICAL_BY_MONTHDAY_SIZE}, {out.by_year_day, ICAL_BY_YEARDAY_SIZE},
+        {out.by_week_no, ICAL_BY_WEEKNO_SIZE},     {out.by_month, ICAL_BY_MONTH_SIZE},
+        {out.by_set_pos, ICAL_BY_SETPOS_SIZE},
+    };
+    // Weekdays from the week's first day, as libical's weekly stepping expects them.
+    const int weekStart = rule.week_start == ICAL_NO_WEEKDAY ? ICAL_MONDAY_WEEKDAY : rule.week_start;
+    for (const auto& [array, size] : lists) {
+        int kept = 0;
+        for (int i = 0; i < size && array[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+            if (std::find(array, array + kept, array[i]) == array + kept)
+                array[kept++] = array[i];
+        }
+        if (kept < size)
+            array[kept] = ICAL_RECURRENCE_ARRAY_MAX;
+        if (array == out.by_day) {
+            std::stable_sort(array, array + kept, [&](short a, short b) {
+                auto fromStart = [&](short d) {
+                    return (int(icalrecurrencetype_day_day_of_week(d)) - weekStart + 7) % 7;
+                };
+                return fromStart(a) < fromStart(b);
+            });
+        } else {
+            std::sort(array, array + kept);
+        }
+    }
+    return out;
+}
 
 std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rule, const ItemTime& start,
                                                    ExpansionBudget& budget, QString* reason) {
@@ -684,16 +914,17 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
             *reason = QStringLiteral("too many rules to check");
         return std::nullopt;
     }
-    if (const std::optional<QString> why = problem(rule, start, budget)) {
+    const icalrecurrencetype normal = withoutRepeats(rule);
+    if (const std::optional<QString> why = problem(normal, start, budget)) {
         if (reason)
             *reason = *why;
         return std::nullopt;
     }
     RecurrenceRule r;
-    r.m_rule = rule;
+    r.m_rule = normal;
     r.m_rule.rscale = nullptr; // owned by the property; other calendar scales read as Gregorian
 
-    const ByLists by(rule);
+    const ByLists by(normal);
     const bool onlyWeekdays = by.second.isEmpty() && by.minute.isEmpty() && by.hour.isEmpty() &&
                               by.monthDay.isEmpty() && by.yearDay.isEmpty() && by.weekNo.isEmpty() &&
                               by.month.isEmpty() && by.setPos.isEmpty() && !by.hasOrdinals();
@@ -701,8 +932,25 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
         r.m_engine = Engine::daily;
     else if (onlyWeekdays && rule.freq == ICAL_WEEKLY_RECURRENCE)
         r.m_engine = Engine::weekly;
-    else if (rule.freq < ICAL_DAILY_RECURRENCE)
+    else if (rule.freq <= ICAL_DAILY_RECURRENCE)
         r.m_engine = Engine::subDaily;
+    else if (rule.freq == ICAL_YEARLY_RECURRENCE && !by.weekNo.isEmpty())
+        r.m_engine = Engine::weekNo;
+
+    // libical counts the days before the Gregorian reform as the Julian calendar did (its ICU
+    // calendar does), so from a DTSTART there it gives other weekdays, and may look for the rule's
+    // days until 2582 inside one call. It starts at the same point of the 400-year Gregorian cycle
+    // in 1583 or later instead, which gives the same starts from there on; counting would need the
+    // ones before.
+    if (r.m_engine == Engine::libical && start.date.year() < firstGregorianYear) {
+        const int cycle = 400 * rule.interval;
+        r.m_shiftYears = (firstGregorianYear - start.date.year() + cycle - 1) / cycle * cycle;
+        if (rule.count > 0 || start.date.year() + r.m_shiftYears > lastYear) {
+            if (reason)
+                *reason = QStringLiteral("a DTSTART before 1583 that libical reads as Julian");
+            return std::nullopt;
+        }
+    }
 
     // UNTIL is compared in its own form: libical would compare a UTC UNTIL with the zone-less wall
     // clock that the stepping runs on.
@@ -730,8 +978,9 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
     }
     if (rule.count > 0) {
         // Found once, so that later queries past the last start need not walk at all.
-        std::unique_ptr<Cursor> cursor =
-            cursorFor(r.m_rule, start, r.m_engine == Engine::daily, r.m_engine == Engine::weekly);
+        const std::optional<ItemTime> later = r.shiftedStart(start);
+        std::unique_ptr<Cursor> cursor = cursorFor(r.m_rule, later ? *later : start,
+                                                   r.m_engine == Engine::daily, r.m_engine == Engine::weekly);
         auto lastFrom = [&](qint64 wall) {
             const WallTime w = Wall::time(wall);
             const QDateTime bound = QDateTime(w.date, w.time, Qt::UTC).addDays(1);
@@ -759,13 +1008,22 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
     return r;
 }
 
+std::optional<ItemTime> RecurrenceRule::shiftedStart(const ItemTime& start) const {
+    if (m_shiftYears == 0)
+        return std::nullopt;
+    ItemTime shifted = start;
+    shifted.date = start.date.addYears(m_shiftYears); // the cycle keeps the leap years
+    return shifted;
+}
+
 void RecurrenceRule::startsIn(const ItemTime& start, const QDateTime& from, const QDateTime& to,
                               const QTimeZone& userZone, ExpansionBudget& budget,
                               QList<ItemTime>& out) const {
     if (m_last.isValid() && m_last < from)
         return;
+    const std::optional<ItemTime> later = shiftedStart(start);
     std::unique_ptr<Cursor> cursor =
-        cursorFor(m_rule, start, m_engine == Engine::daily, m_engine == Engine::weekly);
+        cursorFor(m_rule, later ? *later : start, m_engine == Engine::daily, m_engine == Engine::weekly);
     // Jump close to the range instead of walking from DTSTART (years of daily instances). Two days of
     // slack cover any zone offset.
     const QDateTime jump = from.toUTC().addDays(-2);

@@ -56,14 +56,19 @@ WallTime time(qint64 seconds);
 
 // One RRULE of an event, checked before any of it reaches libical: libical 3.0 crashes on some rule
 // shapes, and spins inside a single call, beyond any limit of ours, on rules that match rarely or
-// never. Simple daily and weekly rules and every rule that repeats more often than daily are stepped
-// here with plain date arithmetic; the others go to libical, which handles them safely once checked.
+// never. Daily rules, simple weekly ones, yearly ones by week number and every rule that repeats more
+// often than daily are stepped here with plain date arithmetic; the others (monthly and yearly ones,
+// weekly ones with more than weekdays) go to libical, which handles them safely once checked.
 class RecurrenceRule {
 public:
     // Absent, with the reason in `reason`, when the rule cannot be expanded safely. `start` is the
     // event's DTSTART. A COUNT rule is walked once here, to find its last start (the budget pays).
     static std::optional<RecurrenceRule> make(const icalrecurrencetype& rule, const ItemTime& start,
                                               ExpansionBudget& budget, QString* reason);
+    // The rule with each value of its BY lists named once, in order: the standard reads a list as a
+    // set, while libical steps the values in the order given (BYHOUR=17,9 gives 17:00 before 9:00)
+    // and a value named twice twice (BYHOUR=9,9 gives every start twice).
+    static icalrecurrencetype withoutRepeats(const icalrecurrencetype& rule);
 
     // The starts the rule gives whose instant lies in [from, to), in order; DTSTART itself only
     // when the rule gives it.
@@ -71,7 +76,7 @@ public:
                   const QTimeZone& userZone, ExpansionBudget& budget, QList<ItemTime>& out) const;
 
 private:
-    enum class Engine { daily, weekly, subDaily, libical };
+    enum class Engine { daily, weekly, subDaily, weekNo, libical };
     enum class Until { none, date, wallClock, instant };
 
     icalrecurrencetype m_rule; // UNTIL cleared: compared here, in its own form
@@ -81,4 +86,8 @@ private:
     QDateTime m_untilInstant;
     // After this instant the rule gives nothing more (its UNTIL, or its last start under COUNT).
     QDateTime m_last;
+    int m_shiftYears = 0; // libical steps from DTSTART this many years later
+
+    // The DTSTART the rule is stepped from, when it is not the event's own.
+    std::optional<ItemTime> shiftedStart(const ItemTime& start) const;
 };
