@@ -35,8 +35,8 @@ public:
     int count() const override;
     QLayoutItem* itemAt(int index) const override;
     QLayoutItem* takeAt(int index) override;
-    int spacing() const;
-    void setSpacing(int spacing);
+    int spacing() const override;
+    void setSpacing(int spacing) override;
 
     Qt::Orientations expandingDirections() const override;
     bool hasHeightForWidth() const override;

@@ -29,6 +29,9 @@ public:
     // "Join with " and the meeting service's name; "Join" for an event without a link.
     static QString helpText(const CalEvent& event);
 
+protected:
+    using PillButton::event;
+
 private:
     CalEvent m_event;
     JoinAction m_join;

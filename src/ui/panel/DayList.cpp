@@ -29,7 +29,6 @@ public:
     SymbolView(const QString& name, qreal size, QFont::Weight weight, const QColor& color, QWidget* parent)
         : QWidget(parent)
         , m_name(name)
-        , m_size(size)
         , m_weight(weight)
         , m_color(color) {
         const int side = int(std::ceil(Symbol::side(size)));
@@ -46,7 +45,6 @@ protected:
 
 private:
     QString m_name;
-    qreal m_size;
     QFont::Weight m_weight;
     QColor m_color;
 };

@@ -78,6 +78,7 @@ public:
     MaybeScroll* details() const { return m_details; }
 
 protected:
+    using QWidget::event;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

@@ -81,6 +81,7 @@ signals:
     void activated(const CalEvent& event);
 
 protected:
+    using QWidget::event;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void enterEvent(QEnterEvent* event) override;

@@ -142,8 +142,9 @@ void HeaderBand::refreshTexts() {
     const qreal width = blockWidth();
     const QString sub =
         fittedSubtitle(events.size(), next, today, m_store.now(), QFontMetricsF(m_subtitle.font()), width);
-    const bool changed = m_title.set(title, width) | m_subtitle.set(sub, width);
-    if (!changed)
+    const bool titleChanged = m_title.set(title, width);
+    const bool subtitleChanged = m_subtitle.set(sub, width);
+    if (!titleChanged && !subtitleChanged)
         return;
     setAccessibleName(title);
     setAccessibleDescription(subtitle(events.size(), next, today, m_store.now()));

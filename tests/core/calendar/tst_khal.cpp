@@ -119,14 +119,16 @@ private slots:
         CalendarFixture fixture = CalendarFixture::empty();
         QDir().mkpath(fixture.path(QStringLiteral("Rules")));
         int n = 0;
-        for (const auto& item : items)
-            fixture.writeEvent(QStringLiteral("Rules/%1.ics").arg(++n),
+        for (const auto& item : items) {
+            ++n;
+            fixture.writeEvent(QStringLiteral("Rules/%1.ics").arg(n),
                                {QStringLiteral("UID:rule-%1").arg(n), QString::fromLatin1(item.start),
                                 QString::fromLatin1(item.start).contains(QLatin1String("DATE:"))
                                     ? QStringLiteral("DURATION:P1D")
                                     : QStringLiteral("DURATION:PT30M"),
                                 QStringLiteral("RRULE:") + QLatin1String(item.rule),
                                 QStringLiteral("SUMMARY:") + QLatin1String(item.title)});
+        }
         LocalCalendars calendars(fixture.options(berlin));
         QStringList ours;
         QHash<QString, int> counts;
