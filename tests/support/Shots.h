@@ -29,7 +29,11 @@ inline void save(QWidget* widget, const QString& name, QColor background = QColo
     image.setDevicePixelRatio(2);
     image.fill(background.isValid() ? background : widget->palette().color(QPalette::Window));
     QPainter painter(&image);
-    widget->render(&painter);
+    // A top-level widget fills its own window colour first unless told not to.
+    const QWidget::RenderFlags flags = background.isValid()
+                                           ? QWidget::RenderFlags(QWidget::DrawChildren)
+                                           : QWidget::DrawWindowBackground | QWidget::DrawChildren;
+    widget->render(&painter, QPoint(), QRegion(), flags);
     painter.end();
     save(image, name);
 }
