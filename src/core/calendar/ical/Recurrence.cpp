@@ -371,6 +371,27 @@ std::optional<QString> problem(const icalrecurrencetype& r, const ItemTime& star
 
 // ---- Stepping ----
 
+// Queues the starts of one period of a rule that fall on or after `start`: the period's whole set,
+// ascending, or the positions BYSETPOS picks from it.
+void queueSet(const QList<qint64>& set, const QList<int>& setPos, qint64 start, QList<qint64>& pending) {
+    QList<qint64> chosen;
+    if (setPos.isEmpty()) {
+        chosen = set;
+    } else {
+        for (int p : setPos) {
+            const qsizetype i = p > 0 ? p - 1 : set.size() + p;
+            if (i >= 0 && i < set.size())
+                chosen.append(set[i]);
+        }
+        std::sort(chosen.begin(), chosen.end());
+        chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    }
+    for (qint64 t : chosen) {
+        if (t >= start)
+            pending.append(t);
+    }
+}
+
 class Cursor {
 public:
     virtual ~Cursor() = default;
@@ -620,21 +641,7 @@ private:
             for (int time : m_times)
                 set.append((day - julianDay1970) * secondsPerDay + time);
         }
-        if (!m_by.setPos.isEmpty()) {
-            QList<qint64> chosen;
-            for (int p : m_by.setPos) {
-                const qsizetype i = p > 0 ? p - 1 : set.size() + p;
-                if (i >= 0 && i < set.size())
-                    chosen.append(set[i]);
-            }
-            std::sort(chosen.begin(), chosen.end());
-            chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
-            set = chosen;
-        }
-        for (qint64 t : set) {
-            if (t >= m_start)
-                m_pending.append(t);
-        }
+        queueSet(set, m_by.setPos, m_start, m_pending);
     }
 
     ByLists m_by;
@@ -732,21 +739,7 @@ public:
             QList<qint64> set;
             for (int offset : m_offsets)
                 set.append(period + offset);
-            if (!m_by.setPos.isEmpty()) {
-                QList<qint64> chosen;
-                for (int p : m_by.setPos) {
-                    const qsizetype i = p > 0 ? p - 1 : set.size() + p;
-                    if (i >= 0 && i < set.size())
-                        chosen.append(set[i]);
-                }
-                std::sort(chosen.begin(), chosen.end());
-                chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
-                set = chosen;
-            }
-            for (qint64 t : set) {
-                if (t >= m_start)
-                    m_pending.append(t);
-            }
+            queueSet(set, m_by.setPos, m_start, m_pending);
         }
         // Each start costs a step of its own: an hour can expand into 3,600 of them.
         if (!budget.spend())
