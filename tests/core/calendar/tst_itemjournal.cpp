@@ -81,8 +81,9 @@ class TestItemJournal : public QObject {
             const QString list = m_home.stateHome() + QStringLiteral("/journal/skipped");
             QVERIFY(QTest::qWaitFor([&] { return TestFiles::read(list).contains("marked.ics"); }, 10000));
         }
+        // A run that gave up on the item may already have ended by itself.
         child->kill();
-        QVERIFY(child->waitForFinished(10000));
+        QVERIFY(child->state() == QProcess::NotRunning || child->waitForFinished(10000));
     }
 
 private slots:
