@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -82,11 +83,13 @@ QImage tile(int side) {
     return image;
 }
 
+double contrast(const QColor& a, const QColor& b) {
+    const double first = luminance(a), second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
 QColor inkFor(const QColor& background) {
-    const double ground = luminance(background);
-    const double againstDark = (ground + 0.05) / (luminance(darkInk) + 0.05);
-    const double againstLight = (luminance(lightInk) + 0.05) / (ground + 0.05);
-    return againstDark >= againstLight ? darkInk : lightInk;
+    return contrast(background, darkInk) >= contrast(background, lightInk) ? darkInk : lightInk;
 }
 
 QImage onPanel(int side, const QColor& panel) {

@@ -13,6 +13,8 @@ QImage glyph(int side, const QColor& ink);
 // The full icon: the picture in white on the notch's black, a square with rounded corners that
 // fills the image to its edges.
 QImage tile(int side);
+// The WCAG contrast ratio of two colours, from 1 (alike) to 21 (black on white).
+double contrast(const QColor& a, const QColor& b);
 // The ink that reads on that background: near-black on light, near-white on dark.
 QColor inkFor(const QColor& background);
 // The picture as a panel of that colour shows it: in the ink that reads there, edged with a faint

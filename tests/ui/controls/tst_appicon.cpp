@@ -3,22 +3,7 @@
 #include <QPainter>
 #include <QTest>
 
-#include <cmath>
-
 namespace {
-
-double luminance(const QColor& color) {
-    const auto channel = [](double value) {
-        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
-           0.0722 * channel(color.blueF());
-}
-
-double contrast(const QColor& a, const QColor& b) {
-    const double first = luminance(a), second = luminance(b);
-    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
-}
 
 // The share of the icon's area that, laid on the panel, stands out from it by at least `ratio`.
 double standingOut(const QImage& icon, const QColor& panel, double ratio) {
@@ -28,7 +13,7 @@ double standingOut(const QImage& icon, const QColor& panel, double ratio) {
     int count = 0;
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
-            count += contrast(shown.pixelColor(x, y), panel) >= ratio;
+            count += AppIcon::contrast(shown.pixelColor(x, y), panel) >= ratio;
     return double(count) / (shown.width() * shown.height());
 }
 
