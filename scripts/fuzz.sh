@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (the "fuzz" preset, clang) and runs each for a while, side by side, on
 # a corpus seeded from the test fixtures and tests/fuzz/seeds: fuzz_calendaritem on calendar items
-# (with a dictionary of the iCalendar grammar), fuzz_quickadd on quick-add lines. A crash, hang, sanitizer report or runaway allocation fails the run; the input
-# that caused it is kept in build/fuzz/findings.
+# (with a dictionary of the iCalendar grammar), fuzz_quickadd on quick-add lines. A crash, hang,
+# sanitizer report or runaway allocation fails the run; the input that caused it is kept in
+# build/fuzz/findings.
 #
 #   scripts/fuzz.sh [seconds per target, default 60] [corpus folder, default a fresh temporary one]
 set -euo pipefail
