@@ -1,6 +1,7 @@
 #include "core/remote/JsonKeyOrder.h"
 
-#include <QSet>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <optional>
 
@@ -27,58 +28,32 @@ public:
         return true;
     }
 
-    // A string, its escapes decoded.
-    std::optional<QString> string() {
-        if (!take('"'))
+    // The text of a string, quotes included, its escapes as written.
+    std::optional<QByteArrayView> rawString() {
+        if (!at('"'))
             return std::nullopt;
-        QString out;
-        qsizetype run = m_pos;
+        const qsizetype start = m_pos++;
         while (m_pos < m_text.size()) {
-            const char c = m_text[m_pos];
-            if (c != '"' && c != '\\') {
+            const char c = m_text[m_pos++];
+            if (c == '\\')
                 ++m_pos;
-                continue;
-            }
-            out += QString::fromUtf8(m_text.sliced(run, m_pos - run));
-            ++m_pos;
-            if (c == '"')
-                return out;
-            if (m_pos >= m_text.size())
-                return std::nullopt;
-            const char escaped = m_text[m_pos++];
-            switch (escaped) {
-            case 'b':
-                out += u'\b';
-                break;
-            case 'f':
-                out += u'\f';
-                break;
-            case 'n':
-                out += u'\n';
-                break;
-            case 'r':
-                out += u'\r';
-                break;
-            case 't':
-                out += u'\t';
-                break;
-            case 'u': {
-                // A surrogate pair comes as two escapes, each one UTF-16 unit: appended as they come.
-                bool ok = false;
-                const ushort unit =
-                    m_pos + 4 <= m_text.size() ? m_text.sliced(m_pos, 4).toByteArray().toUShort(&ok, 16) : 0;
-                if (!ok)
-                    return std::nullopt;
-                out += QChar(char16_t(unit));
-                m_pos += 4;
-                break;
-            }
-            default: // '"', '\\' and '/' stand for themselves
-                out += QLatin1Char(escaped);
-            }
-            run = m_pos;
+            else if (c == '"')
+                return m_text.sliced(start, m_pos - start);
         }
         return std::nullopt;
+    }
+
+    // A string, its escapes decoded as QJsonDocument decodes them, so that it matches the keys it read.
+    std::optional<QString> string() {
+        const std::optional<QByteArrayView> raw = rawString();
+        if (!raw)
+            return std::nullopt;
+        if (!raw->contains('\\'))
+            return QString::fromUtf8(raw->sliced(1, raw->size() - 2));
+        const QJsonArray decoded = QJsonDocument::fromJson('[' + raw->toByteArray() + ']').array();
+        if (decoded.size() != 1 || !decoded[0].isString())
+            return std::nullopt;
+        return decoded[0].toString();
     }
 
     // Passes over one value of any kind, nested ones counted rather than recursed into.
@@ -89,7 +64,7 @@ public:
         while (m_pos < m_text.size()) {
             const char c = m_text[m_pos];
             if (c == '"') {
-                if (!string())
+                if (!rawString())
                     return false;
             } else if (c == '{' || c == '[') {
                 ++depth;
@@ -113,32 +88,29 @@ public:
 
     // Hands each member's key to `member`, which reads the value.
     template <typename F> bool members(F&& member) {
-        if (!take('{'))
-            return false;
-        if (take('}'))
-            return true;
-        do {
+        return sequence('{', '}', [&] {
             const std::optional<QString> key = string();
-            if (!key || !take(':') || !member(*key))
-                return false;
-        } while (take(','));
-        return take('}');
+            return key && take(':') && member(*key);
+        });
     }
 
     // Calls `element` for each element, which reads it.
-    template <typename F> bool elements(F&& element) {
-        if (!take('['))
-            return false;
-        if (take(']'))
-            return true;
-        do {
-            if (!element())
-                return false;
-        } while (take(','));
-        return take(']');
-    }
+    template <typename F> bool elements(F&& element) { return sequence('[', ']', element); }
 
 private:
+    // Items between `open` and `close`, separated by commas; `item` reads one.
+    template <typename F> bool sequence(char open, char close, F&& item) {
+        if (!take(open))
+            return false;
+        if (take(close))
+            return true;
+        do {
+            if (!item())
+                return false;
+        } while (take(','));
+        return take(close);
+    }
+
     void skipSpace() {
         while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' ||
                                          m_text[m_pos] == '\n' || m_text[m_pos] == '\r'))
@@ -165,12 +137,8 @@ QList<QStringList> memberKeys(QByteArrayView json, QStringView arrayKey, QString
                     if (member != objectKey || !reader.at('{'))
                         return reader.skipValue();
                     keys.clear();
-                    QSet<QString> seen;
                     return reader.members([&](const QString& name) {
-                        if (!seen.contains(name)) {
-                            seen.insert(name);
-                            keys.append(name);
-                        }
+                        keys.append(name);
                         return reader.skipValue();
                     });
                 });

@@ -60,7 +60,7 @@ QCoro::Task<Pager::Page> listingPage(QString token, QByteArray method, QString p
     const Reply reply = co_await call(token, method, path, body);
     const QJsonArray results = reply.json.value(u"results").toArray();
     Pager::Page page{StrictJson::objects(results), std::nullopt};
-    if (propertyOrder) {
+    if (propertyOrder && !results.isEmpty()) {
         const QList<QStringList> orders = JsonKeyOrder::memberKeys(reply.body, u"results", u"properties");
         if (orders.size() == results.size()) {
             qsizetype item = 0;
@@ -235,21 +235,13 @@ std::optional<CalEvent> NotionClient::event(const QJsonObject& page, const Notio
         end = start->first.addSecs(allDay ? 86400 : 1800);
 
     // The page's own order decides which of two title or status properties counts: the last one.
-    QStringList names;
-    QSet<QString> named;
-    for (const QString& name : propertyOrder) {
-        if (properties.contains(name) && !named.contains(name)) {
-            names.append(name);
-            named.insert(name);
-        }
-    }
-    for (const QString& name : properties.keys()) {
-        if (!named.contains(name))
-            names.append(name);
-    }
     QString title = QStringLiteral("Untitled");
     std::optional<QString> status;
-    for (const QString& name : names) {
+    QSet<QString> named;
+    for (const QString& name : propertyOrder + properties.keys()) {
+        if (!properties.contains(name) || named.contains(name))
+            continue;
+        named.insert(name);
         const QJsonObject property = properties.value(name).toObject();
         const std::optional<QString> type = text(property, u"type");
         if (type == u"title") {

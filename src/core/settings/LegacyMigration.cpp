@@ -7,9 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSettings>
-
-#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,26 +29,23 @@ bool existsAt(const QString& path) {
     return info.exists() || info.isSymLink();
 }
 
-// The whole content of a regular file; none for anything else. Opened without following a link and
-// without waiting on a pipe, and checked on the open file itself.
-std::optional<QByteArray> readRegular(const QString& path, mode_t* mode) {
+// Copies a regular file and its permissions (0600 for a credential file); false for anything else. The
+// source is opened without following a link and without waiting on a pipe, and checked on the open
+// file itself.
+bool copyRegular(const QString& from, const QString& to, bool credential) {
     const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        ::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return std::nullopt;
+        return false;
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
     struct stat st;
-    std::optional<QByteArray> content;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        QFile file;
-        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
-            content = file.readAll();
-            if (file.error() != QFileDevice::NoError)
-                content.reset();
-        }
-        *mode = st.st_mode;
-    }
-    ::close(fd);
-    return content;
+    QFile file;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return false;
+    const QByteArray content = file.readAll();
+    return file.error() == QFileDevice::NoError &&
+           PrivateFile::write(to, content, credential ? 0600 : st.st_mode & 0777).isEmpty();
 }
 
 // Copies the folders and regular files under `from`. Links stay behind, as do pipes, sockets and
@@ -74,11 +70,9 @@ void copyEntries(const QString& from, const QString& to, bool top, QStringList& 
                 skipped << source;
             continue;
         }
-        mode_t mode = 0;
-        const std::optional<QByteArray> content = readRegular(source, &mode);
         // The tokens are the user's alone, whatever the former product left them as.
         const bool credential = top && (name == u"notion-token" || name == u"google.json");
-        if (!content || !PrivateFile::write(target, *content, credential ? 0600 : mode & 0777).isEmpty())
+        if (!copyRegular(source, target, credential))
             skipped << source;
     }
 }
@@ -93,11 +87,8 @@ void copyFolder(const QString& from, const QString& to) {
             copyEntries(from, to, true, skipped);
         else
             skipped << from;
-    } else {
-        mode_t mode = 0;
-        const std::optional<QByteArray> content = readRegular(from, &mode);
-        if (!content || !PrivateFile::write(to, *content, mode & 0777).isEmpty())
-            skipped << from;
+    } else if (!copyRegular(from, to, false)) {
+        skipped << from;
     }
     if (!skipped.isEmpty())
         DebugLog::log([&] {
