@@ -101,10 +101,9 @@ void TrayIcon::matchPanel() {
         if (seen.isValid())
             panel = seen;
     }
-    if (m_panel.isValid() && AppIcon::inkFor(panel) == AppIcon::inkFor(m_panel)) {
-        m_panel = panel;
-        return;
-    }
+    // The picture is drawn again only for another ink.
+    const bool sameInk = m_panel.isValid() && AppIcon::inkFor(panel) == AppIcon::inkFor(m_panel);
     m_panel = panel;
-    m_tray->setIcon(TrayIconArt::icon(panel));
+    if (!sameInk)
+        m_tray->setIcon(TrayIconArt::icon(panel));
 }

@@ -1,5 +1,7 @@
 #include "ui/controls/Motion.h"
 
+#include <QPainter>
+
 #include <atomic>
 #include <cmath>
 #include <numbers>
@@ -49,6 +51,14 @@ QEasingCurve contentSpring() {
 
 QEasingCurve easeInOut() {
     return QEasingCurve(QEasingCurve::InOutQuad);
+}
+
+void pop(QPainter& painter, const QPointF& centre, qreal shown, qreal smallest) {
+    const qreal scale = smallest + (1 - smallest) * shown;
+    painter.setOpacity(painter.opacity() * shown);
+    painter.translate(centre);
+    painter.scale(scale, scale);
+    painter.translate(-centre);
 }
 
 } // namespace Motion

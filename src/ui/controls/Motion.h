@@ -4,6 +4,9 @@
 
 #include <chrono>
 
+class QPainter;
+class QPointF;
+
 // The panel's motion: the spring that opens and closes it, the short fades of its content, and one
 // process-wide switch that turns every animation off. Tests and the snapshot mode switch it off so
 // that a change shows its final state at once.
@@ -25,5 +28,9 @@ inline constexpr std::chrono::milliseconds contentSpringDuration{450};
 
 // Ease in and out, for the 0.2 s switches of quick add and the editor and the content fades.
 QEasingCurve easeInOut();
+
+// Sets up `painter` to draw a piece that pops in or out about `centre`: at `shown` (0 to 1) it is
+// that opaque and drawn at `smallest` of its size at 0, growing to its whole size at 1.
+void pop(QPainter& painter, const QPointF& centre, qreal shown, qreal smallest);
 
 } // namespace Motion

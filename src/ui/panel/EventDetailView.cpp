@@ -201,9 +201,7 @@ public:
             }
             // Another message before the last one was gone: it comes back from where that one got to.
             m_leaving = false;
-            const qreal reached = m_shown;
-            display(badge);
-            m_shown = reached;
+            display(badge, m_shown);
             pop(1);
             return;
         }
@@ -215,8 +213,7 @@ public:
             return;
         }
         if (toast) {
-            display(badge);
-            m_shown = 0;
+            display(badge, 0);
             pop(1);
         } else {
             m_leaving = true;
@@ -241,13 +238,8 @@ protected:
             return;
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        if (m_shown < 1) {
-            const QPointF centre = QRectF(rect()).center();
-            p.setOpacity(m_shown);
-            p.translate(centre);
-            p.scale(0.9 + 0.1 * m_shown, 0.9 + 0.1 * m_shown);
-            p.translate(-centre);
-        }
+        if (m_shown < 1)
+            Motion::pop(p, QRectF(rect()).center(), m_shown, 0.9);
         const QRectF box(rect());
         QColor fill, ink;
         if (m_badge->toast) {
@@ -279,9 +271,10 @@ protected:
 private:
     static QFont font() { return Theme::uiFont(10.5, QFont::DemiBold); }
 
-    void display(const std::optional<M::Badge>& badge) {
+    // Shows `badge` at once, popped in as far as `shown`.
+    void display(const std::optional<M::Badge>& badge, qreal shown = 1) {
         m_pop.stop();
-        m_shown = 1;
+        m_shown = shown;
         m_badge = badge;
         setVisible(badge.has_value());
         setAccessibleName(badge ? badge->text : QString());

@@ -135,19 +135,26 @@ QRectF HeaderBand::gap() const {
 
 void HeaderBand::refreshTexts() {
     const QDateTime& day = m_store.selectedDate();
-    const QList<CalEvent> events = m_store.events(day);
+    const qsizetype count = m_store.events(day).size();
     const bool today = m_store.isViewingToday();
     const QString title = Fmt::dayHeader(day, m_store.cal());
     const std::optional<CalEvent> next = today ? m_store.nextEvent(day) : std::nullopt;
+    const QString whole = subtitle(count, next, today, m_store.now());
     const qreal width = blockWidth();
-    const QString sub =
-        fittedSubtitle(events.size(), next, today, m_store.now(), QFontMetricsF(m_subtitle.font()), width);
     const bool titleChanged = m_title.set(title, width);
-    const bool subtitleChanged = m_subtitle.set(sub, width);
+    // Fitting measures the text: only when the text or its room changed, not on every tick.
+    bool subtitleChanged = false;
+    if (whole != m_wholeSubtitle || width != m_subtitleWidth) {
+        m_wholeSubtitle = whole;
+        m_subtitleWidth = width;
+        subtitleChanged = m_subtitle.set(
+            fittedSubtitle(count, next, today, m_store.now(), QFontMetricsF(m_subtitle.font()), width),
+            width);
+    }
     if (!titleChanged && !subtitleChanged)
         return;
     setAccessibleName(title);
-    setAccessibleDescription(subtitle(events.size(), next, today, m_store.now()));
+    setAccessibleDescription(whole);
     update(QRectF(0, 0, width, height()).toAlignedRect());
 }
 

@@ -64,6 +64,9 @@ private:
     EventStore& m_store;
     TextLine m_title;
     TextLine m_subtitle;
+    // The subtitle before it was cut to its room, and that room.
+    QString m_wholeSubtitle;
+    qreal m_subtitleWidth = -1;
     PillButton* m_today;
     IconButton* m_plus;
     IconButton* m_refresh;

@@ -97,6 +97,21 @@ FadeTiming fadeTiming(NotchMode mode) {
     return {0, 150};
 }
 
+// The mode's fade: its delay, then `opacity` (the sequence takes it over) going from `from` to `to`.
+QSequentialAnimationGroup* fadeSequence(NotchMode mode, QVariantAnimation* opacity, qreal from, qreal to,
+                                        QObject* parent) {
+    const FadeTiming timing = fadeTiming(mode);
+    auto* group = new QSequentialAnimationGroup(parent);
+    if (timing.delay > 0)
+        group->addPause(timing.delay);
+    opacity->setDuration(timing.duration);
+    opacity->setStartValue(from);
+    opacity->setEndValue(to);
+    opacity->setEasingCurve(QEasingCurve::OutQuad);
+    group->addAnimation(opacity);
+    return group;
+}
+
 // The shadow's fall-off across a straight edge, from outside in, read off the middle of the tile.
 const QGradientStops& shadowEdge() {
     static const QGradientStops stops = [] {
@@ -364,16 +379,8 @@ void NotchRootView::fade(NotchMode mode, bool in) {
     layoutStage();
     update();
 
-    const FadeTiming timing = fadeTiming(mode);
-    auto* group = new QSequentialAnimationGroup(content);
-    if (timing.delay > 0)
-        group->addPause(timing.delay);
-    auto* opacity = new QPropertyAnimation(effect, "opacity", group);
-    opacity->setDuration(timing.duration);
-    opacity->setStartValue(effect->opacity());
-    opacity->setEndValue(1.0);
-    opacity->setEasingCurve(QEasingCurve::OutQuad);
-    group->addAnimation(opacity);
+    auto* group =
+        fadeSequence(mode, new QPropertyAnimation(effect, "opacity"), effect->opacity(), 1.0, content);
     connect(group, &QAbstractAnimation::finished, content, [content] {
         // Opacity effects cost a render pass of their own: none once the fade is over.
         content->setGraphicsEffect(nullptr);
@@ -398,16 +405,8 @@ void NotchRootView::fadeOut(Content& slot, NotchMode mode) {
         return;
 
     slot.leavingOpacity = from;
-    const FadeTiming timing = fadeTiming(mode);
-    auto* group = new QSequentialAnimationGroup(this);
-    if (timing.delay > 0)
-        group->addPause(timing.delay);
-    auto* opacity = new QVariantAnimation(group);
-    opacity->setDuration(timing.duration);
-    opacity->setStartValue(from);
-    opacity->setEndValue(0.0);
-    opacity->setEasingCurve(QEasingCurve::OutQuad);
-    group->addAnimation(opacity);
+    auto* opacity = new QVariantAnimation;
+    auto* group = fadeSequence(mode, opacity, from, 0.0, this);
     const size_t index = size_t(mode);
     connect(opacity, &QVariantAnimation::valueChanged, this, [this, index](const QVariant& value) {
         m_contents[index].leavingOpacity = value.toReal();

@@ -189,8 +189,6 @@ void ContentMotion::start(const QEasingCurve& curve, std::chrono::milliseconds d
     m_clock.setDuration(int(duration.count()));
     m_value = 0;
     place(false, laidOut);
-    for (Fade& fade : m_fades)
-        findNeighbours(fade);
     tick();
     m_clock.start();
 }
@@ -200,13 +198,12 @@ void ContentMotion::follow() {
         return;
     captureRows();
     place(true, {});
-    for (Fade& fade : m_fades)
-        findNeighbours(fade);
     tick();
 }
 
 // Lays the rows out where the change puts them and sets each one sliding there from where it was
-// drawn: from the start of the run, or (keepClock) from now within the run under way.
+// drawn: from the start of the run, or (keepClock) from now within the run under way. Each fading
+// block learns its new neighbours.
 void ContentMotion::place(bool keepClock, const std::function<void()>& laidOut) {
     for (const QPointer<QLayout>& layout : std::as_const(m_layouts)) {
         QWidget* host = layout ? layout->parentWidget() : nullptr;
@@ -266,6 +263,8 @@ void ContentMotion::place(bool keepClock, const std::function<void()>& laidOut) 
     m_slides = slides;
     m_drawn.clear();
     m_hostAt.clear();
+    for (Fade& fade : m_fades)
+        findNeighbours(fade);
 }
 
 void ContentMotion::tick() {

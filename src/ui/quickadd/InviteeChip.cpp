@@ -1,5 +1,6 @@
 #include "ui/quickadd/InviteeChip.h"
 
+#include "ui/controls/Motion.h"
 #include "ui/controls/Symbol.h"
 #include "ui/controls/Theme.h"
 #include "ui/quickadd/Avatar.h"
@@ -136,13 +137,8 @@ void InviteeChip::setAppearance(qreal appearance) {
 void InviteeChip::applyAppearance(QPainter& painter, QPointF offset) const {
     if (m_appearance >= 1)
         return;
-    const QPointF centre = QRectF(rect()).center() - offset;
-    const qreal scale = 0.85 + 0.15 * m_appearance;
-    painter.setOpacity(painter.opacity() * m_appearance);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.translate(centre);
-    painter.scale(scale, scale);
-    painter.translate(-centre);
+    Motion::pop(painter, QRectF(rect()).center() - offset, m_appearance, 0.85);
 }
 
 void InviteeChip::paintEvent(QPaintEvent*) {
