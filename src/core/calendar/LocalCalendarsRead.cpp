@@ -258,8 +258,11 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
         const QString fileName = QFile::decodeName(name);
         const QString path = f.calendar.path + QLatin1Char('/') + fileName;
         const auto known = f.known.constFind(fileName);
-        // A pipe, socket, device or folder named like an item is told, never opened.
-        if (QString notAFile = f.open->notAFile(j); !notAFile.isEmpty()) {
+        // A pipe, socket, device or folder named like an item is told, never opened. An entry the
+        // listing did not type as a file (a link; any entry on some file systems) is stat'ed for
+        // that, and the stat's stamp serves below.
+        std::optional<FileStamp> stamp;
+        if (QString notAFile = f.open->notAFile(j, &stamp); !notAFile.isEmpty()) {
             if (known == f.known.constEnd() || known->problem != notAFile)
                 logSkipped(path, notAFile);
             f.fresh[size_t(j)] = CachedItem{{}, nullptr, std::move(notAFile), {}, {}, {}, {}};
@@ -270,7 +273,8 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
         // (the read tells its stamp).
         std::optional<CachedItem> entry;
         if (known != f.known.constEnd()) {
-            const std::optional<FileStamp> stamp = f.open->stamp(name);
+            if (!stamp)
+                stamp = f.open->stamp(name);
             if (!stamp)
                 return;
             if (known->stamp == *stamp && !known->retry)
