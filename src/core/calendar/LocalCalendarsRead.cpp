@@ -48,6 +48,26 @@ void sortByStart(QList<LocalOccurrence>& occurrences) {
                      [](const LocalOccurrence& a, const LocalOccurrence& b) { return a.start < b.start; });
 }
 
+// The cached items of those calendars that `why` tells something of (a text that is not empty), by
+// calendar, then file name.
+template <typename Why>
+QList<LocalCalendars::SkippedItem> cachedItems(ItemCache& items, const QList<LocalCalendar>& calendars,
+                                               Why why) {
+    QList<LocalCalendars::SkippedItem> out;
+    const std::lock_guard lock(items.mutex);
+    for (const LocalCalendar& calendar : calendars) {
+        const QHash<QString, CachedItem> folder = items.folders.value(calendar.path);
+        for (auto it = folder.constBegin(); it != folder.constEnd(); ++it) {
+            if (QString reason = why(*it); !reason.isEmpty())
+                out.append({calendar.id, it.key(), std::move(reason)});
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
+        return std::pair(a.calendarId, a.fileName) < std::pair(b.calendarId, b.fileName);
+    });
+    return out;
+}
+
 } // namespace
 
 std::optional<CachedItem> ItemCache::cached(const QString& path, const FileStamp& stamp) {
@@ -258,8 +278,11 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
         const QString fileName = QFile::decodeName(name);
         const QString path = f.calendar.path + QLatin1Char('/') + fileName;
         const auto known = f.known.constFind(fileName);
-        // A pipe, socket, device or folder named like an item is told, never opened.
-        if (QString notAFile = f.open->notAFile(j); !notAFile.isEmpty()) {
+        // A pipe, socket, device or folder named like an item is told, never opened. An entry the
+        // listing did not type as a file (a link; any entry on some file systems) is stat'ed for
+        // that, and the stat's stamp serves below.
+        std::optional<FileStamp> stamp;
+        if (QString notAFile = f.open->notAFile(j, &stamp); !notAFile.isEmpty()) {
             if (known == f.known.constEnd() || known->problem != notAFile)
                 logSkipped(path, notAFile);
             f.fresh[size_t(j)] = CachedItem{{}, nullptr, std::move(notAFile), {}, {}, {}, {}};
@@ -270,7 +293,8 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
         // (the read tells its stamp).
         std::optional<CachedItem> entry;
         if (known != f.known.constEnd()) {
-            const std::optional<FileStamp> stamp = f.open->stamp(name);
+            if (!stamp)
+                stamp = f.open->stamp(name);
             if (!stamp)
                 return;
             if (known->stamp == *stamp && !known->retry)
@@ -393,36 +417,14 @@ QList<LocalOccurrence> LocalCalendars::occurrencesOf(const QString& eventIdentif
 }
 
 QList<LocalCalendars::SkippedItem> LocalCalendars::skippedItems(const QList<LocalCalendar>& calendars) const {
-    QList<SkippedItem> out;
-    const std::lock_guard lock(d->items->mutex);
-    for (const LocalCalendar& calendar : calendars) {
-        const QHash<QString, CachedItem> folder = d->items->folders.value(calendar.path);
-        for (auto it = folder.constBegin(); it != folder.constEnd(); ++it) {
-            if (!it->problem.isEmpty())
-                out.append({calendar.id, it.key(), it->problem});
-        }
-    }
-    std::sort(out.begin(), out.end(), [](const SkippedItem& a, const SkippedItem& b) {
-        return std::pair(a.calendarId, a.fileName) < std::pair(b.calendarId, b.fileName);
-    });
-    return out;
+    return cachedItems(*d->items, calendars, [](const CachedItem& item) { return item.problem; });
 }
 
 QList<LocalCalendars::SkippedItem>
 LocalCalendars::partlyReadItems(const QList<LocalCalendar>& calendars) const {
-    QList<SkippedItem> out;
-    const std::lock_guard lock(d->items->mutex);
-    for (const LocalCalendar& calendar : calendars) {
-        const QHash<QString, CachedItem> folder = d->items->folders.value(calendar.path);
-        for (auto it = folder.constBegin(); it != folder.constEnd(); ++it) {
-            if (it->parsed && !it->parsed->notes.isEmpty())
-                out.append({calendar.id, it.key(), it->parsed->notes.join(QStringLiteral("; "))});
-        }
-    }
-    std::sort(out.begin(), out.end(), [](const SkippedItem& a, const SkippedItem& b) {
-        return std::pair(a.calendarId, a.fileName) < std::pair(b.calendarId, b.fileName);
+    return cachedItems(*d->items, calendars, [](const CachedItem& item) {
+        return item.parsed ? item.parsed->notes.join(QStringLiteral("; ")) : QString();
     });
-    return out;
 }
 
 std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentifier) {

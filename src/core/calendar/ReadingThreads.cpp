@@ -94,20 +94,14 @@ Pool& pool() {
     return *threads;
 }
 
-qint64 steadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // One call of parallelForWithin, shared by its caller and its helpers: whichever ends last frees it.
 struct BoundedRun {
     enum State : quint8 { waiting, running, done, givenUp };
     // The index one helper is running; -1 between two. The caller times it.
     struct Helper {
         std::atomic<qsizetype> index{-1};
-        qsizetype seen = -1; // by the caller, since `seenMs`
-        qint64 seenMs = 0;
+        qsizetype seen = -1; // by the caller, since `seenAt`
+        std::chrono::steady_clock::time_point seenAt;
     };
 
     BoundedRun(qsizetype count, qsizetype chunk, std::function<void(qsizetype)> body)
@@ -251,15 +245,15 @@ QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono
     while (!run->changed.wait_for(lock, poll, [&] { return run->settled.load() == count; })) {
         // An index seen running for longer than the limit is stuck. Timed here rather than by the
         // helpers: a clock read per index would cost more than the indexes of a cached load.
-        const qint64 now = steadyMs();
+        const auto now = std::chrono::steady_clock::now();
         qsizetype stuck = 0;
         for (BoundedRun::Helper& helper : run->helpers) {
             const qsizetype i = helper.index.load(std::memory_order_relaxed);
             if (i != helper.seen) {
                 helper.seen = i;
-                helper.seenMs = now;
+                helper.seenAt = now;
             }
-            if (i < 0 || now - helper.seenMs <= limit.count())
+            if (i < 0 || now - helper.seenAt <= limit)
                 continue;
             quint8 expected = BoundedRun::running;
             if (!run->states[i].compare_exchange_strong(expected, BoundedRun::givenUp))

@@ -114,7 +114,7 @@ OpenFolder::OpenFolder(const QString& folder) {
     std::sort(m_names.begin(), m_names.end());
 }
 
-QString OpenFolder::notAFile(qsizetype index) const {
+QString OpenFolder::notAFile(qsizetype index, std::optional<FileStamp>* stamp) const {
     if (m_notRegular.isEmpty())
         return {};
     const auto found = m_notRegular.constFind(m_names[index]);
@@ -124,9 +124,13 @@ QString OpenFolder::notAFile(qsizetype index) const {
     // A link (vdirsyncer users link items in) counts as what it points to.
     struct stat st;
     if (type == DT_LNK || type == DT_UNKNOWN) {
-        if (::fstatat(m_fd, m_names[index].constData(), &st, 0) != 0 || S_ISREG(st.st_mode))
+        if (::fstatat(m_fd, m_names[index].constData(), &st, 0) != 0)
             return {}; // gone, or a link to nowhere: as good as missing
-        return ItemFile::notAFile(st.st_mode);
+        if (!S_ISREG(st.st_mode))
+            return ItemFile::notAFile(st.st_mode);
+        if (stamp)
+            *stamp = ItemFile::stampOf(st);
+        return {};
     }
     const unsigned mode = type == DT_FIFO   ? S_IFIFO
                           : type == DT_SOCK ? S_IFSOCK

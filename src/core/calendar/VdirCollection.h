@@ -36,8 +36,9 @@ public:
     const QList<QByteArray>& names() const { return m_names; }
     // Why the item of that index is no file (see ItemFile::notAFile); empty for a file or a link to
     // one. Told from the listing and a stat, never by opening it: opening a named pipe waits for a
-    // writer, and opening a device may act on it.
-    QString notAFile(qsizetype index) const;
+    // writer, and opening a device may act on it. When that stat (of a link, or of an entry the
+    // listing did not type) finds a file, `stamp` receives its stamp.
+    QString notAFile(qsizetype index, std::optional<FileStamp>* stamp = nullptr) const;
     // The stamp of the named item; absent when it is no regular file (any more).
     std::optional<FileStamp> stamp(const QByteArray& name) const;
     // For reading the items by name (openat).

@@ -970,10 +970,10 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
         r.m_last = r.m_untilKind == Until::instant ? r.m_untilInstant : QDateTime(d, t, Qt::UTC).addDays(1);
     }
     if (rule.count > 0) {
-        // Found once, so that later queries past the last start need not walk at all.
-        const std::optional<ItemTime> later = r.shiftedStart(start);
-        std::unique_ptr<Cursor> cursor = cursorFor(r.m_rule, later ? *later : start,
-                                                   r.m_engine == Engine::daily, r.m_engine == Engine::weekly);
+        // Found once, so that later queries past the last start need not walk at all. (A rule
+        // stepped from a later start has no COUNT.)
+        std::unique_ptr<Cursor> cursor =
+            cursorFor(r.m_rule, start, r.m_engine == Engine::daily, r.m_engine == Engine::weekly);
         auto lastFrom = [&](qint64 wall) {
             const WallTime w = Wall::time(wall);
             const QDateTime bound = QDateTime(w.date, w.time, Qt::UTC).addDays(1);
