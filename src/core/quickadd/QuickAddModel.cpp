@@ -65,11 +65,11 @@ void QuickAddModel::update() {
 }
 
 void QuickAddModel::readDaysForSlot() {
-    if (!isOpen())
-        return;
-    if (!view().findingSlot || m_reading.contains(*view().daysToRead))
+    if (!isOpen() || !view().findingSlot)
         return;
     const QuickAdd::DayRange range = *view().daysToRead;
+    if (m_reading.contains(range))
+        return;
     m_reading << range;
     Tasks::startDetached(readDays(range), QStringLiteral("Reading days for a free slot"));
 }
@@ -461,9 +461,9 @@ bool QuickAddModel::remove(const Person& person) {
             m_state.text, person, [this](const QString& text) { return parse(text); },
             [this](const QString& text) { return m_env.person(text); });
         if (!line) {
-            const auto typed = std::find_if(v.draft.invitees.cbegin(), v.draft.invitees.cend(),
+            const auto guest = std::find_if(v.draft.invitees.cbegin(), v.draft.invitees.cend(),
                                             [&](const Person& p) { return sameGuest(p, person); });
-            m_state.error = QuickAdd::guestStaysMessage(*typed);
+            m_state.error = QuickAdd::guestStaysMessage(*guest);
             update();
             return false;
         }

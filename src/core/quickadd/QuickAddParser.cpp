@@ -312,24 +312,20 @@ QuickAddDraft parse(const QString& text, const QDateTime& now, int defaultMinute
 
     // Addresses first: the weekday abbreviations of normalize() would otherwise rewrite "mon@x.org".
     {
-        QList<QRegularExpressionMatch> addresses;
-        for (auto it = TextRules::emailPattern().globalMatch(work); it.hasNext();)
-            addresses.append(it.next());
-        for (auto m = addresses.crbegin(); m != addresses.crend(); ++m) {
-            const QString address = m->captured(0);
-            std::optional<Person> known = resolve ? resolve(address) : std::nullopt;
-            draft.invitees.prepend(Person(address, known ? known->name : QString()));
-            typedNames.prepend(QString());
-        }
         // The text between the addresses, copied once: removing them one by one moved the rest of a
         // pasted line once per address.
-        if (!addresses.isEmpty()) {
-            QString rest;
-            qsizetype kept = 0;
-            for (const QRegularExpressionMatch& m : std::as_const(addresses)) {
-                rest += QStringView(work).sliced(kept, m.capturedStart(0) - kept);
-                kept = m.capturedEnd(0);
-            }
+        QString rest;
+        qsizetype kept = 0;
+        for (auto it = TextRules::emailPattern().globalMatch(work); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const QString address = m.captured(0);
+            std::optional<Person> known = resolve ? resolve(address) : std::nullopt;
+            draft.invitees.append(Person(address, known ? known->name : QString()));
+            typedNames.append(QString());
+            rest += QStringView(work).sliced(kept, m.capturedStart(0) - kept);
+            kept = m.capturedEnd(0);
+        }
+        if (!draft.invitees.isEmpty()) {
             rest += QStringView(work).sliced(kept);
             work = std::move(rest);
         }

@@ -64,7 +64,7 @@ QList<CalEvent> QuickAddStoreEnv::events(const QDateTime& day) const {
 }
 
 std::optional<QList<CalEvent>> QuickAddStoreEnv::loadedEvents(const QDateTime& day) const {
-    return m_store.isLoaded(day) ? std::optional(m_store.events(day)) : std::nullopt;
+    return m_store.loadedEvents(day);
 }
 
 QList<QuickAddEnv::MeetingTarget> QuickAddStoreEnv::meetingTargets() const {

@@ -184,6 +184,8 @@ public:
     // The sources have loaded the day of `day` (every day holds its sample events in sample mode).
     bool isLoaded(const QDateTime& day) const;
     QList<CalEvent> events(const QDateTime& day) const;
+    // events() for a loaded day; none for a day the sources have not loaded (its meetings are unknown).
+    std::optional<QList<CalEvent>> loadedEvents(const QDateTime& day) const;
     void select(const QDateTime& date);
     void shiftWeek(int weeks);
     void goToToday();

@@ -77,6 +77,10 @@ QList<CalEvent> EventStore::events(const QDateTime& day) const {
     return m_eventsByDay.value(m_cal.startOfDay(day));
 }
 
+std::optional<QList<CalEvent>> EventStore::loadedEvents(const QDateTime& day) const {
+    return isLoaded(day) ? std::optional(events(day)) : std::nullopt;
+}
+
 void EventStore::select(const QDateTime& date) {
     setSelectedDate(m_cal.startOfDay(date));
     const QDateTime week = startOfWeek(m_selectedDate, m_cal);

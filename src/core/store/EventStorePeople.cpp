@@ -23,16 +23,12 @@ QList<Person> EventStore::suggestions(const QString& text, const QList<Person>& 
 // meeting, invitations and all, on top of real ones. Such days are read first (readDays()).
 std::optional<FreeSlot> EventStore::nextFreeSlot(const QDateTime& day, int minutes, int workStart,
                                                  int workEnd) const {
-    const FreeSlots::DayEvents loaded = [this](const QDateTime& d) {
-        return isLoaded(d) ? std::optional(events(d)) : std::nullopt;
-    };
+    const FreeSlots::DayEvents loaded = [this](const QDateTime& d) { return loadedEvents(d); };
     return FreeSlots::searchDay(loaded, day, m_now, minutes, workStart, workEnd, m_cal).slot;
 }
 
 std::optional<FreeSlot> EventStore::nextFreeSlot(const QDateTime& from, int minutes) const {
-    const FreeSlots::DayEvents loaded = [this](const QDateTime& d) {
-        return isLoaded(d) ? std::optional(events(d)) : std::nullopt;
-    };
+    const FreeSlots::DayEvents loaded = [this](const QDateTime& d) { return loadedEvents(d); };
     return FreeSlots::searchDays(loaded, from, m_now, minutes, m_cal).slot;
 }
 
