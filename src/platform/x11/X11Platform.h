@@ -8,6 +8,8 @@
 
 #include <memory>
 
+struct xcb_connection_t;
+
 // The panel's platform on an X server (also XWayland), through xcb. Qt's own connection carries the
 // focus changes, the window shapes and the key grab; the click monitor and the compositor check
 // listen on connections of their own, so that Qt's XInput handling is left as it is.
@@ -15,6 +17,8 @@ namespace X11Platform {
 
 // Whether the app runs on Qt's xcb platform.
 bool available();
+// Qt's own connection to the X server; null where the app does not run on X11.
+xcb_connection_t* qtConnection();
 
 // XInput 2 raw button presses on the root window; available() is false without XInput 2.1.
 std::unique_ptr<GlobalClickMonitor> clickMonitor();

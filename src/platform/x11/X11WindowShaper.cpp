@@ -1,6 +1,5 @@
 #include "platform/x11/X11Platform.h"
 
-#include <QGuiApplication>
 #include <QHash>
 #include <QRegion>
 #include <QTransform>
@@ -15,10 +14,7 @@
 
 namespace {
 
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
+using X11Platform::qtConnection;
 
 xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(

@@ -387,11 +387,14 @@ void NotchRootView::fade(NotchMode mode, bool in) {
 
     auto* group =
         fadeSequence(mode, new QPropertyAnimation(effect, "opacity"), effect->opacity(), 1.0, content);
-    connect(group, &QAbstractAnimation::finished, content, [this, content] {
+    connect(group, &QAbstractAnimation::finished, content, [this, content, mode] {
         // Opacity effects cost a render pass of their own: none once the fade is over.
         content->setGraphicsEffect(nullptr);
         content->setAttribute(Qt::WA_TransparentForMouseEvents, false);
-        refreshPointer(this);
+        // As after the morph, and only once expanded: over the notch of a collapsed panel a move
+        // would open it.
+        if (mode == NotchMode::expanded)
+            refreshPointer(this);
     });
     slot.fade = group;
     group->start(QAbstractAnimation::DeleteWhenStopped);
