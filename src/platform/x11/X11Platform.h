@@ -11,8 +11,9 @@
 struct xcb_connection_t;
 
 // The panel's platform on an X server (also XWayland), through xcb. Qt's own connection carries the
-// focus changes, the window shapes and the key grab; the click monitor and the compositor check
-// listen on connections of their own, so that Qt's XInput handling is left as it is.
+// focus changes, the window shapes and the key grab. The click monitor listens on a connection of its
+// own, so that Qt's XInput handling is left as it is, and so does the compositor check, so that its
+// answers come in order with the compositor's comings and goings.
 namespace X11Platform {
 
 // Whether the app runs on Qt's xcb platform.

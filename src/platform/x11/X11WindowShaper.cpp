@@ -32,7 +32,7 @@ QRegion devicePixels(const QPainterPath& outline, qreal scale) {
 
 // Both shapes through the SHAPE extension on Qt's connection, in the window's device pixels. Each
 // window's last cut is kept in those pixels (a window made anew has a new id), so that a cut repeated
-// on every frame of a morph costs nothing while the shape stands still, and one at a new scale always
+// on every frame of a morph sends nothing while the shape stands still, and one at a new scale always
 // reaches the server.
 class X11WindowShaper final : public WindowShaper {
 public:
