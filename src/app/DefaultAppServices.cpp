@@ -100,6 +100,7 @@ NotchControl* DefaultAppServices::createNotch() {
         platform.clicks = X11Platform::clickMonitor();
         platform.focus = X11Platform::focusBroker();
         platform.compositor = X11Platform::compositorCheck();
+        platform.shaper = X11Platform::windowShaper();
         HotKey::setBackend(X11Platform::keyGrab());
     }
     m_notch =

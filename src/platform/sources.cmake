@@ -15,6 +15,8 @@ target_sources(vorrindel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/FocusBroker.h
     ${CMAKE_CURRENT_LIST_DIR}/FocusBroker.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CompositorCheck.h
+    ${CMAKE_CURRENT_LIST_DIR}/WindowShaper.h
+    ${CMAKE_CURRENT_LIST_DIR}/WindowShaper.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HotKey.h
     ${CMAKE_CURRENT_LIST_DIR}/HotKey.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11Platform.h
@@ -22,5 +24,6 @@ target_sources(vorrindel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11ClickMonitor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11FocusBroker.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11CompositorCheck.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11/X11WindowShaper.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11KeyGrab.cpp
 )

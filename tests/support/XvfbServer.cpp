@@ -15,7 +15,7 @@ XvfbServer::~XvfbServer() {
     }
 }
 
-bool XvfbServer::start() {
+bool XvfbServer::start(QSize size) {
     // Xvfb writes the display number it chose to the descriptor given with -displayfd once it is
     // ready for clients: no guessing at free numbers, no polling for its socket.
     int ready[2];
@@ -25,7 +25,8 @@ bool XvfbServer::start() {
     // -noreset: a server resets when its last client leaves, refusing connections meanwhile, and the
     // app's own "is there a display?" probe is such a client just before Qt connects.
     m_process.setArguments({QStringLiteral("-displayfd"), QString::number(ready[1]),
-                            QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24"),
+                            QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
                             QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setStandardOutputFile(QProcess::nullDevice());

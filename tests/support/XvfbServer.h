@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QProcess>
+#include <QSize>
 
 // A private X server for tests that need real X11 windows and input: Xvfb on a display number the
 // server picks itself, so that tests running side by side never share one. start() points DISPLAY at
@@ -16,9 +17,9 @@ public:
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 
-    // Starts a 1280 × 800 screen and waits for it to accept clients; false (with a message on
+    // Starts a screen of `size` pixels and waits for it to accept clients; false (with a message on
     // standard error) when Xvfb is missing or does not come up.
-    bool start();
+    bool start(QSize size = {1280, 800});
     // ":N" once started.
     const QByteArray& display() const { return m_display; }
 

@@ -16,8 +16,10 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
         previousHandler(type, context, message);
 }
 
-// Puts a new fake into the platform's slot and answers it.
+// Puts a new fake into the platform's slot, unless it holds a part already, and answers it.
 template <typename Fake, typename Slot> Fake* install(Slot& slot) {
+    if (slot)
+        return nullptr;
     auto made = std::make_unique<Fake>();
     Fake* fake = made.get();
     slot = std::move(made);
@@ -26,7 +28,7 @@ template <typename Fake, typename Slot> Fake* install(Slot& slot) {
 
 } // namespace
 
-PanelWorld::PanelWorld()
+PanelWorld::PanelWorld(NotchController::Platform platform)
     : clock(TestEvents::at(QStringLiteral("2026-03-04 10:00"))) {
     if (!previousHandler)
         previousHandler = qInstallMessageHandler(quietHandler);
@@ -41,12 +43,12 @@ PanelWorld::PanelWorld()
     keys = install<FakeKeyGrab>(grab);
     HotKey::setBackend(std::move(grab));
 
-    NotchController::Platform platform;
     screens = install<FakeScreens>(platform.screens);
     clicks = install<FakeClicks>(platform.clicks);
     focus = install<FakeFocus>(platform.focus);
     install<FakeCompositor>(platform.compositor);
-    platform.ownWindowAt = [this](QPoint at) { return ownWindows.contains(at); };
+    if (!platform.ownWindowAt)
+        platform.ownWindowAt = [this](QPoint at) { return ownWindows.contains(at); };
     controller = std::make_unique<NotchController>(*store, *settings, std::move(platform));
     // The offscreen platform moves the pointer into exposed windows only.
     if (!QTest::qWaitForWindowExposed(controller->panel()))

@@ -43,9 +43,12 @@ public:
 // A panel on one 1512 × 982 screen without a top bar (so a 180 × 24 notch), over a store on a fixed
 // clock at 10:00, with fakes for clicks, focus, the hot key and the compositor. The pointer is Qt's
 // own: the offscreen platform turns QCursor::setPos into enter, leave and move events.
+//
+// Parts given in `platform` are used instead of the fakes (their fake pointers stay null), as the
+// X11 tests give the real ones.
 class PanelWorld {
 public:
-    PanelWorld();
+    explicit PanelWorld(NotchController::Platform platform = {});
     ~PanelWorld();
 
     NotchState& state() const { return controller->state(); }
@@ -59,9 +62,9 @@ public:
     std::unique_ptr<AppSettings> settings;
     ManualClock clock;
     std::unique_ptr<EventStore> store;
-    FakeScreens* screens;
-    FakeClicks* clicks;
-    FakeFocus* focus;
+    FakeScreens* screens = nullptr;
+    FakeClicks* clicks = nullptr;
+    FakeFocus* focus = nullptr;
     FakeKeyGrab* keys;
     QList<QPoint> ownWindows; // where other windows of the app lie
     std::unique_ptr<NotchController> controller;

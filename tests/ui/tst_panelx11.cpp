@@ -1,6 +1,7 @@
 // The real app on a real X server: Xvfb started here, input from xdotool, windows read back with
 // xwininfo. No window manager runs, so nothing but the app and this test moves the keyboard focus.
 #include "support/TempHome.h"
+#include "support/X11Tools.h"
 #include "support/XvfbServer.h"
 
 #include <QApplication>
@@ -27,17 +28,8 @@ const QRect collapsed(550, 0, 180, 24);
 const QRect expanded(304, 0, 672, 446);
 const QStringList onNotch{"640", "10"};
 
-QString run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(10000))
-        return QString();
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
-
-QString xdotool(const QStringList& arguments) {
-    return run(QStringLiteral("xdotool"), arguments);
-}
+using X11Tools::run;
+using X11Tools::xdotool;
 
 struct WindowInfo {
     QRect frame;

@@ -1,6 +1,5 @@
 #include "platform/x11/X11Platform.h"
 
-#include <QGuiApplication>
 #include <QWindow>
 
 #include <xcb/xcb.h>
@@ -10,10 +9,7 @@
 
 namespace {
 
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
+using X11Platform::qtConnection;
 
 xcb_window_t focusedWindow(xcb_connection_t* connection) {
     xcb_get_input_focus_reply_t* reply =

@@ -17,16 +17,13 @@
 
 namespace {
 
+using X11Platform::qtConnection;
+
 constexpr xcb_keysym_t keysymN = 0x006e;
 constexpr xcb_keysym_t keysymNumLock = 0xff7f;
 constexpr uint16_t controlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 constexpr uint8_t xkbNewKeyboardNotify = 0;
 constexpr uint8_t xkbMapNotify = 1;
-
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 QList<xcb_keycode_t> keycodesOf(xcb_key_symbols_t* symbols, xcb_keysym_t keysym) {
     QList<xcb_keycode_t> codes;

@@ -8,4 +8,9 @@ bool available() {
     return qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>() != nullptr;
 }
 
+xcb_connection_t* qtConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
 } // namespace X11Platform

@@ -10,6 +10,7 @@
 
 #include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QWindow>
 
 #include <cmath>
@@ -50,6 +51,8 @@ NotchController::NotchController(EventStore& store, AppSettings& settings, Platf
         m_platform.focus = qtFocusBroker();
     if (!m_platform.compositor)
         m_platform.compositor = std::make_unique<AssumedCompositor>();
+    if (!m_platform.shaper)
+        m_platform.shaper = qtWindowShaper();
     if (!m_platform.ownWindowAt)
         m_platform.ownWindowAt = [](QPoint at) { return QGuiApplication::topLevelAt(at) != nullptr; };
 
@@ -105,8 +108,24 @@ NotchController::NotchController(EventStore& store, AppSettings& settings, Platf
 
     m_masked = !m_platform.compositor->compositing();
     m_root->setShadowEnabled(!m_masked);
+    m_platform.shaper->declineShadow(m_panel->windowHandle());
     m_panel->show();
     applyFrame();
+    // A cut is made in the pixels of the window's screen of that moment: on a screen of another scale
+    // it would cut away the wrong parts. A window made anew for another X screen has lost the request
+    // for no shadow, too.
+    connect(m_panel->windowHandle(), &QWindow::screenChanged, this, [this] {
+        later([this] {
+            m_platform.shaper->declineShadow(m_panel->windowHandle());
+            updateMask();
+        });
+    });
+    connect(m_platform.compositor.get(), &CompositorCheck::changed, this, [this] {
+        later([this] {
+            if (followCompositor())
+                updateMask();
+        });
+    });
 
     connect(m_platform.screens.get(), &ScreenSource::changed, this,
             [this] { later([this] { screenChanged(); }); });
@@ -184,14 +203,8 @@ void NotchController::applyFrame() {
                DebugLog::describe(m_state->geometry().screenFrame) + QStringLiteral(" notch=") +
                DebugLog::describe(m_state->geometry().notchSize);
     });
-    // A compositor may have started or stopped since the last change of frame.
-    const bool masked = !m_platform.compositor->compositing();
-    if (masked != m_masked) {
-        m_masked = masked;
-        m_root->setShadowEnabled(!masked);
-        if (!masked)
-            m_panel->clearMask();
-    }
+    // Also where no compositor reports its coming and going.
+    followCompositor();
     if (m_panel->geometry() != frame.toRect()) {
         m_panel->setGeometry(frame.toRect());
         // Painted before the next turn of the event loop, so the larger window never shows empty.
@@ -202,11 +215,22 @@ void NotchController::applyFrame() {
     m_panel->raise();
 }
 
+bool NotchController::followCompositor() {
+    const bool masked = !m_platform.compositor->compositing();
+    if (masked == m_masked)
+        return false;
+    m_masked = masked;
+    m_root->setShadowEnabled(!masked);
+    return true;
+}
+
 void NotchController::updateMask() {
     // Without a compositor the transparent margins would show as black boxes: the window is cut to
-    // the silhouette (and loses its shadow, which nothing could blend).
-    if (m_masked)
-        m_panel->setMask(QRegion(m_root->silhouettePath().toFillPolygon().toPolygon()));
+    // the silhouette (and loses its shadow, which nothing could blend). With one, the margins still
+    // let clicks through to the windows below, as they would without.
+    const QPainterPath outline = m_root->silhouettePath();
+    m_platform.shaper->cut(m_panel->windowHandle(), m_masked ? outline : QPainterPath(),
+                           outline.boundingRect());
 }
 
 void NotchController::screenChanged() {

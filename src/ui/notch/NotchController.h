@@ -6,6 +6,7 @@
 #include "platform/GlobalClickMonitor.h"
 #include "platform/PointerSource.h"
 #include "platform/ScreenSource.h"
+#include "platform/WindowShaper.h"
 #include "ui/notch/NotchGeometry.h"
 
 #include <QObject>
@@ -43,20 +44,25 @@ struct NotchTimings {
 // elsewhere, the hot key or an explicit collapse. Quick add and the editor pin the panel and hand
 // it the keyboard 0.05 s later; closing them or collapsing hands the keyboard back.
 //
+// Only the silhouette takes the pointer. Without a compositor only the silhouette shows, too, and
+// the panel drops its shadow; the cut follows the compositor as it starts and stops, and the window
+// as it moves to a screen of another scale.
+//
 // Views reach it through shared() (null in the developer modes: callers then do nothing). Main
 // thread only.
 class NotchController : public QObject {
     Q_OBJECT
 public:
     // What the operating system does to the panel. Members left empty take Qt's own (screens,
-    // pointer, activation), no click monitor (the pointer poll alone closes the panel) and a
-    // compositor assumed present. The app binds the X11 ones.
+    // pointer, activation, window mask), no click monitor (the pointer poll alone closes the panel)
+    // and a compositor assumed present. The app binds the X11 ones.
     struct Platform {
         std::unique_ptr<ScreenSource> screens;
         std::unique_ptr<PointerSource> pointer;
         std::unique_ptr<GlobalClickMonitor> clicks;
         std::unique_ptr<FocusBroker> focus;
         std::unique_ptr<CompositorCheck> compositor;
+        std::unique_ptr<WindowShaper> shaper;
         // Whether a window of this app other than the panel lies at this global point (the settings
         // window, a pop-up): clicks there are not clicks elsewhere.
         std::function<bool(QPoint)> ownWindowAt;
@@ -114,6 +120,8 @@ private:
     void startMouseCheck();
     void giveUpKeyboard();
     void updateMask();
+    // Takes in a compositor that started or stopped; true when that changed the cut.
+    bool followCompositor();
     // Runs `work` on a later turn of the event loop, unless the controller has gone by then.
     void later(std::function<void()> work);
 

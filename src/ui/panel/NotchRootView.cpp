@@ -260,6 +260,7 @@ void NotchRootView::setModeContent(NotchMode mode, QWidget* content) {
         return;
     content->setParent(m_stage);
     content->setGraphicsEffect(nullptr);
+    content->setAttribute(Qt::WA_TransparentForMouseEvents, false);
     content->setVisible(mode == m_mode);
     layoutStage();
 }
@@ -359,6 +360,7 @@ void NotchRootView::fade(NotchMode mode, bool in) {
     slot.leaving = QPixmap();
     if (!Motion::enabled()) {
         content->setGraphicsEffect(nullptr);
+        content->setAttribute(Qt::WA_TransparentForMouseEvents, false);
         content->setVisible(in);
         layoutStage();
         update();
@@ -376,14 +378,23 @@ void NotchRootView::fade(NotchMode mode, bool in) {
         content->setGraphicsEffect(effect);
     }
     content->show();
+    // Until it has faded in, clicks and the pointer pass through the content to this view: unseen and
+    // still sliding with the silhouette, it would take a click meant for the notch, and a row that
+    // slid under a still pointer and on would keep its hover.
+    content->setAttribute(Qt::WA_TransparentForMouseEvents, true);
     layoutStage();
     update();
 
     auto* group =
         fadeSequence(mode, new QPropertyAnimation(effect, "opacity"), effect->opacity(), 1.0, content);
-    connect(group, &QAbstractAnimation::finished, content, [content] {
+    connect(group, &QAbstractAnimation::finished, content, [this, content, mode] {
         // Opacity effects cost a render pass of their own: none once the fade is over.
         content->setGraphicsEffect(nullptr);
+        content->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+        // As after the morph, and only once expanded: over the notch of a collapsed panel a move
+        // would open it.
+        if (mode == NotchMode::expanded)
+            refreshPointer(this);
     });
     slot.fade = group;
     group->start(QAbstractAnimation::DeleteWhenStopped);
@@ -488,15 +499,25 @@ void NotchRootView::resizeEvent(QResizeEvent* event) {
     emit silhouetteChanged();
 }
 
+bool NotchRootView::onNotch(QPointF at) const {
+    if (m_mode != NotchMode::expanded)
+        return silhouetteRect().contains(at);
+    const QWidget* content = modeContent(NotchMode::expanded);
+    if (!content || !content->testAttribute(Qt::WA_TransparentForMouseEvents))
+        return false;
+    const QSizeF notch = m_state.geometry().notchSize;
+    return QRectF((width() - notch.width()) / 2, 0, notch.width(), notch.height()).contains(at);
+}
+
 void NotchRootView::mousePressEvent(QMouseEvent* event) {
-    m_pressed = event->button() == Qt::LeftButton && m_mode != NotchMode::expanded &&
-                silhouetteRect().contains(event->position());
+    m_pressed = event->button() == Qt::LeftButton && onNotch(event->position());
     event->setAccepted(m_pressed);
 }
 
 void NotchRootView::mouseReleaseEvent(QMouseEvent* event) {
+    // The panel may have opened meanwhile: a click begun on the notch still ends as one.
     const bool click = std::exchange(m_pressed, false) && event->button() == Qt::LeftButton &&
-                       m_mode != NotchMode::expanded && silhouetteRect().contains(event->position());
+                       silhouetteRect().contains(event->position());
     if (!click)
         return;
     if (NotchController* controller = NotchController::shared())

@@ -18,14 +18,16 @@ class NotchState;
 // The one view inside the panel window. It picks the panel's mode from the state, the store and the
 // settings (notchMode()), draws the black silhouette of that mode at the top centre of the window,
 // morphs it with the panel's spring whenever the mode changes, and shows each mode's content inside
-// it. A click on the silhouette of a collapsed panel (bare notch, peek or alert) expands it pinned.
+// it. A click on the silhouette of a collapsed panel (bare notch, peek or alert) expands it pinned,
+// and so does a click on the notch while the expanded panel opens around it.
 //
 // It shows the peek (PeekView), the alert (AlertBanner) and the expanded panel (ExpandedView).
 // Hosting content: setModeContent() gives a mode its widget. The view shows it only in that mode,
 // at the mode's shape size (NotchLayout::shapeSize: 600 × 410 expanded), centred in the silhouette,
 // clipped to the silhouette's animated outline, and fades it in and out with the mode's timing
 // (peek 0.15 s; alert 0.18 s after 0.08 s; expanded 0.18 s after 0.1 s), so that the shape grows
-// before the larger contents appear. modeChanged() tells the content when to refresh.
+// before the larger contents appear. A content takes clicks and the pointer once it has faded in.
+// modeChanged() tells the content when to refresh.
 //
 // A content that leaves fades out as a picture of how it looked when its mode ended: the widget
 // itself hides at once, so what the state changed together with the mode (quick add and the
@@ -95,6 +97,8 @@ private:
     void fade(NotchMode mode, bool in);
     void fadeOut(Content& slot, NotchMode mode);
     void paintShadow(QPainter& painter, const QRectF& shape) const;
+    // Whether a press there is a press on the notch (the whole silhouette of a collapsed panel).
+    bool onNotch(QPointF at) const;
 
     NotchState& m_state;
     EventStore& m_store;

@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace SettingsOpener {
 
 namespace {
@@ -24,6 +26,17 @@ QPointer<QWidget>& settingsWindow() {
 
 QWidget* window() {
     return settingsWindow();
+}
+
+QRect placement(QSize wanted, QMargins frame, const QRect& available) {
+    constexpr QSize smallest{320, 240};
+    const QRect room = available.marginsRemoved(frame);
+    QRect placed(QPoint(), wanted.boundedTo(room.size()).expandedTo(smallest));
+    placed.moveCenter(room.center());
+    // Where it cannot fit, its top left corner (and with it the title bar) stays on the screen.
+    placed.moveTo(std::max(room.left(), std::min(placed.left(), room.right() + 1 - placed.width())),
+                  std::max(room.top(), std::min(placed.top(), room.bottom() + 1 - placed.height())));
+    return placed;
 }
 
 void open() {
@@ -41,12 +54,14 @@ void open() {
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(
             new SettingsView({AppSettings::shared(), EventStore::shared(), desktopUrlOpener(), {}}));
-        window->setFixedSize(SettingsView::windowSize);
+        QSize size = SettingsView::windowSize;
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(), window->size());
-            frame.moveCenter(screen->availableGeometry().center());
-            window->move(frame.topLeft());
+            const QRect placed = placement(size, typicalFrame, screen->availableGeometry());
+            size = placed.size();
+            // A window's position is that of its frame.
+            window->move(placed.topLeft() - QPoint(typicalFrame.left(), typicalFrame.top()));
         }
+        window->setFixedSize(size);
     }
     // A minimised window comes back too: showing it alone would leave it in the taskbar.
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);

@@ -1,5 +1,7 @@
 #include "SettingsWorld.h"
 
+#include "ui/settings/SettingsOpener.h"
+
 #include <QAccessible>
 #include <QScrollArea>
 #include <QTabBar>
@@ -84,6 +86,37 @@ private Q_SLOTS:
                 if (widget->isVisible() && (widget->focusPolicy() & Qt::TabFocus))
                     QVERIFY2(!accessibleName(widget).isEmpty(), widget->metaObject()->className());
             }
+        }
+    }
+
+    // Where the window goes on screens of every size, in Qt's pixels: centred with its title bar and
+    // borders, as large as it wants to be where that fits and shortened where not; on a screen
+    // smaller than any usable window, its title bar still on the screen.
+    void placement_data() {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("1920 × 1080 under a top bar") << QRect(0, 32, 1920, 1048) << QSize(560, 520);
+        QTest::newRow("a second screen, right of the first") << QRect(1920, 0, 1280, 800) << QSize(560, 520);
+        QTest::newRow("1280 × 800 at scale 2") << QRect(0, 0, 640, 400) << QSize(560, 356);
+        QTest::newRow("... and a top bar") << QRect(0, 27, 640, 373) << QSize(560, 329);
+        QTest::newRow("1366 × 768 at scale 1.5, a bottom bar") << QRect(0, 0, 911, 480) << QSize(560, 436);
+        QTest::newRow("narrower than the window") << QRect(0, 0, 500, 700) << QSize(492, 520);
+        QTest::newRow("smaller than any usable window") << QRect(0, 0, 300, 200) << QSize(320, 240);
+    }
+
+    void placement() {
+        QFETCH(QRect, available);
+        QFETCH(QSize, size);
+        const QMargins frame = SettingsOpener::typicalFrame;
+        const QRect placed = SettingsOpener::placement(SettingsView::windowSize, frame, available);
+        QCOMPARE(placed.size(), size);
+        const QRect framed = placed.marginsAdded(frame);
+        if (available.contains(framed)) {
+            QVERIFY(std::abs(framed.center().x() - available.center().x()) <= 1);
+            QVERIFY(std::abs(framed.center().y() - available.center().y()) <= 1);
+        } else {
+            QCOMPARE(framed.topLeft(), available.topLeft());
+            QVERIFY(size.width() > available.width() && size.height() > available.height());
         }
     }
 };
