@@ -166,11 +166,13 @@ void deriveValues(const State& s, const QuickAddEnv& env, const Cal& cal, const 
     if (!s.editing && v.isMeeting && !v.draft.hasTime && !isBlank(s.text)) {
         const FreeSlots::DayEvents events = [&](const QDateTime& day) { return dayEvents(s, env, cal, day); };
         const QDateTime from = cal.startOfDay(v.draft.hasDate ? v.draft.start : now);
+        // The Default length stands in only for a length nobody typed.
+        const int length = v.draft.typedLengthSec ? int((*v.draft.typedLengthSec + 59) / 60) : minutes;
         FreeSlots::Search found;
         if (v.draft.hasDate)
-            found = FreeSlots::searchDay(events, v.draft.start, now, minutes, workStart, workEnd, cal);
+            found = FreeSlots::searchDay(events, v.draft.start, now, length, workStart, workEnd, cal);
         if (!found.slot && !found.unknownDay)
-            found = FreeSlots::searchDays(events, from, now, minutes, cal);
+            found = FreeSlots::searchDays(events, from, now, length, cal);
         if (const std::optional<FreeSlot>& slot = found.slot) {
             v.scheduled.start = slot->start;
             v.scheduled.end = slot->end;

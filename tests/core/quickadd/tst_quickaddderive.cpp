@@ -84,6 +84,7 @@ struct Slot {
     bool thursdayFull;
     QStringList searches; // the days the slot search looked at
     QString start;        // empty: no automatic slot
+    int minutes = 60;     // its length
 };
 struct Edit {
     CalEvent event;
@@ -207,6 +208,14 @@ private Q_SLOTS:
                                                                   true,
                                                                   {"2026-03-05", "2026-03-05", "2026-03-06"},
                                                                   "2026-03-06 09:00"};
+        // A typed length, not the Default length, sizes the slot; 90 minutes from now clash with Planning.
+        QTest::newRow("a typed length") << Slot{line("meet with bob@corp.io on March 6 for 30 min"),
+                                                false,
+                                                {"2026-03-06"},
+                                                "2026-03-06 09:00",
+                                                30};
+        QTest::newRow("a typed length that needs a later slot")
+            << Slot{line("Coffee with bob@corp.io for 1.5 h"), false, {"2026-03-04"}, "2026-03-04 12:00", 90};
         QTest::newRow("a typed time stays") << Slot{line("Sync with Ondrea tomorrow 9:30am"), false, {}, ""};
         State blank = line(" \t");
         blank.manualInvitees << Person("bob@corp.io");
@@ -222,7 +231,7 @@ private Q_SLOTS:
         QCOMPARE(v.autoSlot, !c.start.isEmpty());
         if (v.autoSlot) {
             QCOMPARE(v.scheduled.start, FakeEnv::berlin(c.start));
-            QCOMPARE(v.scheduled.start.secsTo(v.scheduled.end), 3600);
+            QCOMPARE(v.scheduled.start.secsTo(v.scheduled.end), c.minutes * 60);
             QVERIFY(v.scheduled.hasTime && !v.scheduled.isAllDay);
         } else {
             QCOMPARE(v.scheduled, v.draft);
