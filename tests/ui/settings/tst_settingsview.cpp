@@ -1,6 +1,10 @@
 #include "SettingsWorld.h"
 
+#include "core/settings/SettingsLocations.h"
+#include "ui/settings/SettingsForm.h"
+
 #include <QAccessible>
+#include <QDir>
 #include <QScrollArea>
 #include <QTabBar>
 
@@ -85,6 +89,28 @@ private Q_SLOTS:
                     QVERIFY2(!accessibleName(widget).isEmpty(), widget->metaObject()->className());
             }
         }
+    }
+
+    // A credential file that is there but cannot be read (here a folder in its place) is named on its
+    // tab, whatever else the tab shows, and signing in or out keeps it as it is.
+    void credentialFilesThatCannotBeRead() {
+        SettingsWorld w;
+        const QString folder = w.h.home.dataHome() + "/Vorrindel";
+        QVERIFY(QDir().mkpath(folder + "/google.json") && QDir().mkpath(folder + "/notion-token"));
+        w.h.settings = std::make_unique<AppSettings>(SettingsLocations::standard());
+        const std::optional<QString> google = w.h.settings->googleFileProblem();
+        const std::optional<QString> notion = w.h.settings->notionTokenFileProblem();
+        QVERIFY(google && google->contains(folder + "/google.json"));
+        QVERIFY(notion && notion->contains(folder + "/notion-token"));
+        SettingsView& view = w.open(1);
+        QVERIFY(control<WarningLine>(&view, *google));
+        Shots::save(&view, "settings-google-unreadable");
+        view.tabs()->setCurrentIndex(3);
+        QVERIFY(control<WarningLine>(&view, *notion));
+        Shots::save(&view, "settings-notion-unreadable");
+        w.h.settings->setNotionToken("");
+        QVERIFY(QFileInfo(folder + "/notion-token").isDir());
+        QVERIFY(control<WarningLine>(&view, *notion));
     }
 };
 
