@@ -4,6 +4,7 @@
 
 #include "support/FakeBrowser.h"
 #include "support/FakeGoogle.h"
+#include "support/Patience.h"
 #include "support/RemoteTestSession.h"
 #include "support/TaskResult.h"
 
@@ -235,7 +236,7 @@ private slots:
         m_google->server().hold("POST", "/token");
         GoogleAuthFlow flow;
         auto task = flow.run(config());
-        QTRY_VERIFY(!m_google->server().requests("POST", u"/token").isEmpty());
+        QVERIFY_SOON(!m_google->server().requests("POST", u"/token").isEmpty());
         flow.cancel();
         m_google->server().release();
         const auto result = runTask(std::move(task));
@@ -254,7 +255,7 @@ private slots:
         m_google->server().hold(held == u"/token" ? "POST" : "GET", held);
         auto flow = std::make_unique<GoogleAuthFlow>();
         auto task = flow->run(config());
-        QTRY_VERIFY(m_google->server().heldCount() == 1);
+        QVERIFY_SOON(m_google->server().heldCount() == 1);
         flow.reset();
         m_google->server().release();
         const auto result = runTask(std::move(task));

@@ -8,6 +8,7 @@
 #include "core/quickadd/QuickAddStoreEnv.h"
 #include "support/FakeGoogle.h"
 #include "support/FakeNotion.h"
+#include "support/Patience.h"
 #include "support/RemoteTestSession.h"
 #include "support/TestFiles.h"
 
@@ -54,7 +55,7 @@ struct World {
         return ranges;
     }
     bool synced() {
-        return QTest::qWaitFor([&] { return !h.store->isSyncingGoogle() && !h.store->isSyncingNotion(); });
+        return Patience::until([&] { return !h.store->isSyncingGoogle() && !h.store->isSyncingNotion(); });
     }
 
     FakeGoogle google;
@@ -87,7 +88,7 @@ private Q_SLOTS:
         const qsizetype before = w.google.server().requests().size();
         model.setText("Lunch with bob@example.org on april 15");
         QVERIFY(model.view().findingSlot && !model.view().canAdd);
-        QVERIFY(QTest::qWaitFor([&] { return model.view().autoSlot; }));
+        QVERIFY(Patience::until([&] { return model.view().autoSlot; }));
         QCOMPARE(model.view().scheduled.start, at("12:30"));
         QVERIFY(model.view().canAdd);
         QCOMPARE(w.googleRanges(before), QStringList{"2026-04-15/2026-04-29"});
@@ -96,13 +97,13 @@ private Q_SLOTS:
         w.google.server().scriptNext("GET", "/calendar/v3/",
                                      FakeGoogle::errorReply(500, "", "Backend Error"));
         model.setText("Lunch with bob@example.org on april 30");
-        QVERIFY(QTest::qWaitFor([&] { return model.view().error.has_value(); }));
+        QVERIFY(Patience::until([&] { return model.view().error.has_value(); }));
         QCOMPARE(
             *model.view().error,
             QStringLiteral("Couldn’t read your calendars for Do., 30. Apr. (Backend Error) — type a time"));
         QVERIFY(!model.view().findingSlot && !model.view().canAdd);
         model.setText("Lunch with bob@example.org on april 30 "); // a changed line tries again
-        QVERIFY(QTest::qWaitFor([&] { return model.view().autoSlot; }));
+        QVERIFY(Patience::until([&] { return model.view().autoSlot; }));
     }
 
     // Half a year ahead every source loads the four weeks on show and, apart, today and tomorrow.
@@ -113,7 +114,7 @@ private Q_SLOTS:
         const qsizetype requests = w.google.server().requests().size();
         const qsizetype pages = w.notion.server().requests().size();
         store.shiftWeek(26);
-        QVERIFY(QTest::qWaitFor([&] { return w.googleRanges(requests).size() == 2; }) && w.synced());
+        QVERIFY(Patience::until([&] { return w.googleRanges(requests).size() == 2; }) && w.synced());
         QCOMPARE(w.googleRanges(requests), (QStringList{"2026-03-04/2026-03-06", "2026-08-24/2026-09-21"}));
         QCOMPARE(w.notion.server().requests().size(), pages + 2);
         const auto range = [&](const char* from, const char* to) {
