@@ -82,7 +82,7 @@ struct Routing {
 struct Slot {
     State state;
     bool thursdayFull;
-    QStringList searches; // the days the slot search looked at
+    QStringList searches; // the days looked up, each once: the slot search's, then the same-day list's
     QString start;        // empty: no automatic slot
     int minutes = 60;     // its length
 };
@@ -204,10 +204,8 @@ private Q_SLOTS:
             << Slot{line("Coffee with bob@corp.io"), false, {"2026-03-04"}, "2026-03-04 10:00"};
         QTest::newRow("a typed day") << Slot{
             line("Coffee with bob@corp.io fri"), false, {"2026-03-06"}, "2026-03-06 09:00"};
-        QTest::newRow("a full day: the next working day") << Slot{line("Sync with Ondrea tomorrow"),
-                                                                  true,
-                                                                  {"2026-03-05", "2026-03-05", "2026-03-06"},
-                                                                  "2026-03-06 09:00"};
+        QTest::newRow("a full day: the next working day") << Slot{
+            line("Sync with Ondrea tomorrow"), true, {"2026-03-05", "2026-03-06"}, "2026-03-06 09:00"};
         // A typed length, not the Default length, sizes the slot; 90 minutes from now clash with Planning.
         QTest::newRow("a typed length") << Slot{line("meet with bob@corp.io on March 6 for 30 min"),
                                                 false,
@@ -216,7 +214,8 @@ private Q_SLOTS:
                                                 30};
         QTest::newRow("a typed length that needs a later slot")
             << Slot{line("Coffee with bob@corp.io for 1.5 h"), false, {"2026-03-04"}, "2026-03-04 12:00", 90};
-        QTest::newRow("a typed time stays") << Slot{line("Sync with Ondrea tomorrow 9:30am"), false, {}, ""};
+        QTest::newRow("a typed time stays")
+            << Slot{line("Sync with Ondrea tomorrow 9:30am"), false, {"2026-03-05"}, ""};
         State blank = line(" \t");
         blank.manualInvitees << Person("bob@corp.io");
         QTest::newRow("a blank line with a guest") << Slot{blank, false, {}, ""};
