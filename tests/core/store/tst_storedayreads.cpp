@@ -78,6 +78,19 @@ struct World {
     RemoteTestSession session;
 };
 
+// Quick add opened on the store, as the panel opens it.
+struct OpenQuickAdd {
+    explicit OpenQuickAdd(EventStore& store)
+        : env(store) {
+        panel.openQuickAdd(QString());
+        model = std::make_unique<QuickAddModel>(env, panel);
+        model->appear();
+    }
+    QuickAddStoreEnv env;
+    FakePanel panel;
+    std::unique_ptr<QuickAddModel> model;
+};
+
 } // namespace
 
 class TestStoreDayReads : public QObject {
@@ -96,11 +109,8 @@ private Q_SLOTS:
                                                  "2026-04-15T12:30:00+02:00"));
         TestableStore& store = w.h.start();
         QVERIFY(w.synced() && !store.isLoaded(at("00:00")));
-        QuickAddStoreEnv env(store);
-        FakePanel panel;
-        panel.openQuickAdd(QString());
-        QuickAddModel model(env, panel);
-        model.appear();
+        OpenQuickAdd quickAdd(store);
+        QuickAddModel& model = *quickAdd.model;
         // Nobody has read the day yet: nothing is known of it, not even that it is free.
         model.setText("Dentist on april 15 3pm");
         QCOMPARE(World::sameDay(model.view()), QStringList());
@@ -153,11 +163,8 @@ private Q_SLOTS:
         TestableStore& store = w.h.start();
         QVERIFY(w.synced() && store.isLoaded(w.h.at("2026-03-20 00:00")) &&
                 !store.isLoaded(w.h.at("2026-03-23 00:00")));
-        QuickAddStoreEnv env(store);
-        FakePanel panel;
-        panel.openQuickAdd(QString());
-        QuickAddModel model(env, panel);
-        model.appear();
+        OpenQuickAdd quickAdd(store);
+        QuickAddModel& model = *quickAdd.model;
         model.setText("Sync with bob@example.org on march 20");
         QVERIFY(model.view().findingSlot);
         QVERIFY(Patience::until([&] { return model.view().autoSlot; }));
