@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 #include "support/AppProcess.h"
+#include "support/Patience.h"
 #include "support/TempHome.h"
 #include "support/TestFiles.h"
 
@@ -19,16 +20,13 @@ namespace {
 
 // Waits until something listens on the socket, as the first instance does once it has started.
 bool waitForListener(const QString& path) {
-    for (int i = 0; i < 200; ++i) {
+    return Patience::until([&] {
         QLocalSocket probe;
         probe.connectToServer(path);
-        if (probe.waitForConnected(50)) {
-            probe.abort();
-            return true;
-        }
-        QTest::qWait(25);
-    }
-    return false;
+        const bool listening = probe.waitForConnected(50);
+        probe.abort();
+        return listening;
+    });
 }
 
 } // namespace
@@ -56,9 +54,9 @@ private Q_SLOTS:
         QSignalSpy requests(&running, &SingleInstance::requestsReceived);
 
         AppProcess second(arguments);
-        QVERIFY(requests.wait(10000));
+        QVERIFY(requests.wait(Patience::ms));
         QCOMPARE(requests.at(0).at(0).toStringList(), received);
-        QVERIFY(second.waitForFinished(10000));
+        QVERIFY(second.waitForFinished(Patience::ms));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
     }
@@ -68,7 +66,7 @@ private Q_SLOTS:
         QVERIFY(waitForListener(m_home->runtimeDir() + "/vorrindel.socket"));
 
         AppProcess second({"vorrindel://settings"});
-        QVERIFY(second.waitForFinished(10000));
+        QVERIFY(second.waitForFinished(Patience::ms));
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(first.state(), QProcess::Running);
 
@@ -95,7 +93,7 @@ private Q_SLOTS:
         QVERIFY(sender.waitForConnected(1000));
         sender.write("https://example.com/x\nreopen\n--open-panel\nquit\nvorrindel://open\n");
         sender.disconnectFromServer();
-        QVERIFY(requests.wait(5000));
+        QVERIFY(requests.wait(Patience::ms));
         QCOMPARE(requests.at(0).at(0).toStringList(), (QStringList{"reopen", "vorrindel://open"}));
 
         QLocalSocket flood;

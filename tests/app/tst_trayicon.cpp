@@ -1,5 +1,6 @@
 #include "MenuWorld.h"
 #include "app/TrayIcon.h"
+#include "support/Patience.h"
 #include "support/Shots.h"
 #include "support/XvfbServer.h"
 #include "ui/controls/AppIcon.h"
@@ -50,7 +51,7 @@ class TestTrayIcon : public QObject {
         m_trayer.setStandardOutputFile(QProcess::nullDevice());
         m_trayer.start(QStringLiteral("trayer"), arguments);
         QVERIFY2(m_trayer.waitForStarted(5000), "trayer is not installed (scripts/deps.sh --tests)");
-        QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+        QVERIFY_SOON(QSystemTrayIcon::isSystemTrayAvailable());
     }
 
     void stopTrayer() {
@@ -77,9 +78,8 @@ private Q_SLOTS:
 
         // Embedded, the icon sits in the tray's strip along the top right of the screen.
         QRect icon;
-        QTRY_VERIFY_WITH_TIMEOUT((icon = tray.icon().geometry()).top() >= 0 && icon.bottom() < 32 &&
-                                     icon.left() > 640 && !icon.isEmpty(),
-                                 10000);
+        QVERIFY_SOON((icon = tray.icon().geometry()).top() >= 0 && icon.bottom() < 32 && icon.left() > 640 &&
+                     !icon.isEmpty());
 
         // The tray may still be settling the icon into its strip when its geometry is first known: a
         // click that lands before that is lost, so a user would simply click again.
@@ -96,7 +96,7 @@ private Q_SLOTS:
 
         QAction* openPanel = menu.actions().at(4);
         click(menu.mapToGlobal(menu.actionGeometry(openPanel).center()), 1);
-        QTRY_VERIFY(!menu.isVisible());
+        QVERIFY_SOON(!menu.isVisible());
         QCOMPARE(w.calls, QStringList{"expand pinned"});
     }
 
@@ -130,11 +130,11 @@ private Q_SLOTS:
         TrayIcon tray(w.h.start(), *w.h.settings, w.hooks());
         tray.show();
         QRect place;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !(place = tray.icon().geometry()).isEmpty() && place.bottom() < 32 && place.left() > 640, 10000);
+        QVERIFY_SOON(!(place = tray.icon().geometry()).isEmpty() && place.bottom() < 32 &&
+                     place.left() > 640);
         // Once the icon has its place, the tray's own colour decides its ink, not the desktop's
         // palette (light here, whatever the panel).
-        QTRY_COMPARE_WITH_TIMEOUT(AppIcon::inkFor(tray.panel()), AppIcon::inkFor(panel), 5000);
+        QCOMPARE_SOON(AppIcon::inkFor(tray.panel()), AppIcon::inkFor(panel));
 
         // The icon's place on screen: the panel shows at its corners, and the picture stands well
         // apart from it.
@@ -151,7 +151,7 @@ private Q_SLOTS:
                     apart += std::abs(icon.pixelColor(x, y).lightnessF() - panel.lightnessF()) > 0.6;
             return apart >= icon.width() * icon.height() / 6;
         };
-        QTRY_VERIFY_WITH_TIMEOUT(reads(), 10000);
+        QVERIFY_SOON(reads());
 
         const QImage strip = screen->grabWindow(0, place.x() - 48, 0, place.width() + 48, 32).toImage();
         Shots::save(strip.scaled(strip.size() * 4),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/UserFacingError.h"
+#include "support/Patience.h"
 
 #include <QEventLoop>
 #include <QPointer>
@@ -102,7 +103,7 @@ template <typename T> std::shared_ptr<TaskResult<T>> startTask(QCoro::Task<T> ta
     return out;
 }
 
-// Runs the event loop until the started task has ended; false on time-out.
-template <typename T> bool finish(const TaskResult<T>& result, int timeoutMs = 15000) {
-    return QTest::qWaitFor([&] { return result.finished; }, timeoutMs);
+// Runs the event loop until the started task has ended; false when it has not after Patience::ms.
+template <typename T> bool finish(const TaskResult<T>& result) {
+    return Patience::until([&] { return result.finished; });
 }

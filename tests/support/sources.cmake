@@ -3,6 +3,9 @@ target_sources(vorrindel_test_support PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/TempHome.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TestFiles.h
     ${CMAKE_CURRENT_LIST_DIR}/TestFiles.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/OrdinaryUser.h
+    ${CMAKE_CURRENT_LIST_DIR}/OrdinaryUser.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Patience.h
     ${CMAKE_CURRENT_LIST_DIR}/Khal.h
     ${CMAKE_CURRENT_LIST_DIR}/Khal.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FakeHttpServer.h

@@ -1,5 +1,6 @@
 #include "PanelWorld.h"
 
+#include "support/Patience.h"
 #include "ui/controls/Motion.h"
 #include "ui/notch/NotchPanel.h"
 #include "ui/notch/NotchState.h"
@@ -77,7 +78,7 @@ private Q_SLOTS:
         world.setPeek(shown == NotchMode::peek);
         if (shown == NotchMode::alert)
             world.showAlert();
-        QTRY_COMPARE(world.frame(), PanelWorld::frameOf(shown));
+        QCOMPARE_SOON(world.frame(), PanelWorld::frameOf(shown));
         moveTo(QPoint(756, 0) + offset);
         QCOMPARE(world.state().expanded(), expands);
         QVERIFY(!world.state().pinned());
@@ -97,10 +98,10 @@ private Q_SLOTS:
         connect(&world.state(), &NotchState::expandedChanged, this, [&] { sinceCollapse.start(); });
         moveTo(farAway);
         QVERIFY(world.state().expanded());
-        QTRY_VERIFY(sinceCollapse.isValid());
+        QVERIFY_SOON(sinceCollapse.isValid());
         // The window keeps its size while the silhouette shrinks inside it.
         QCOMPARE(world.frame(), PanelWorld::frameOf(NotchMode::expanded));
-        QTRY_COMPARE(world.frame(), PanelWorld::frameOf(NotchMode::collapsed));
+        QCOMPARE_SOON(world.frame(), PanelWorld::frameOf(NotchMode::collapsed));
         QVERIFY(sinceCollapse.elapsed() >= shrinkMs - 20);
     }
 
@@ -140,27 +141,27 @@ private Q_SLOTS:
         // Unpinned again, the pointer decides.
         moveTo(farAway);
         world.controller->togglePinned();
-        QTRY_VERIFY(!world.state().expanded());
+        QVERIFY_SOON(!world.state().expanded());
     }
 
     void hotKeyTogglesQuickAddAndLendsTheKeyboard() {
         PanelWorld world;
         QCOMPARE(world.keys->grabs, 1);
         world.keys->press();
-        QTRY_VERIFY(world.state().quickAdd());
+        QVERIFY_SOON(world.state().quickAdd());
         QVERIFY(world.state().expanded() && world.state().pinned());
         QCOMPARE(world.focus->takes, 0); // a moment later, once quick add is there to take it
-        QTRY_COMPARE(world.focus->takes, 1);
+        QCOMPARE_SOON(world.focus->takes, 1);
 
         world.keys->press();
-        QTRY_VERIFY(!world.state().expanded());
+        QVERIFY_SOON(!world.state().expanded());
         QVERIFY(!world.state().quickAdd());
         QCOMPARE(world.focus->givenBack, 1);
 
         // Over the day view it opens quick add.
         world.controller->expand(true);
         world.keys->press();
-        QTRY_VERIFY(world.state().quickAdd());
+        QVERIFY_SOON(world.state().quickAdd());
         QVERIFY(world.state().expanded());
 
         // A panel closed straight away never takes the keyboard.
@@ -186,14 +187,14 @@ private Q_SLOTS:
         world.state().setSelectedEvent(shown);
         world.controller->openEditor(shown);
         QVERIFY(world.state().selectedEvent() && world.state().editingEvent());
-        QTRY_VERIFY(world.focus->panelHasIt);
+        QVERIFY_SOON(world.focus->panelHasIt);
         world.controller->closeQuickAdd(false);
         QVERIFY(!world.state().quickAdd() && !world.state().editingEvent());
         QVERIFY(world.state().expanded() && world.state().pinned());
         QVERIFY(!world.focus->panelHasIt);
 
         world.controller->openQuickAdd(QString());
-        QTRY_VERIFY(world.focus->panelHasIt);
+        QVERIFY_SOON(world.focus->panelHasIt);
         world.controller->closeQuickAdd(true);
         QVERIFY(!world.state().expanded() && !world.state().selectedEvent());
         QVERIFY(!world.focus->panelHasIt);
@@ -273,13 +274,13 @@ private Q_SLOTS:
     void alertGrowsAtOnceAndShrinksLater() {
         PanelWorld world;
         world.showAlert();
-        QTRY_COMPARE(world.frame(), PanelWorld::frameOf(NotchMode::alert));
+        QCOMPARE_SOON(world.frame(), PanelWorld::frameOf(NotchMode::alert));
         QElapsedTimer sinceEnd;
         world.store->dismissAlert();
         sinceEnd.start();
         QCoreApplication::processEvents();
         QCOMPARE(world.frame(), PanelWorld::frameOf(NotchMode::alert));
-        QTRY_COMPARE(world.frame(), PanelWorld::frameOf(NotchMode::collapsed));
+        QCOMPARE_SOON(world.frame(), PanelWorld::frameOf(NotchMode::collapsed));
         QVERIFY(sinceEnd.elapsed() >= shrinkMs - 20);
 
         // Neither changes the expanded frame; expanding takes a showing alert down.
@@ -288,7 +289,7 @@ private Q_SLOTS:
         wait(50ms);
         QCOMPARE(world.frame(), PanelWorld::frameOf(NotchMode::expanded));
         world.controller->collapse();
-        QTRY_COMPARE(world.frame(), PanelWorld::frameOf(NotchMode::alert));
+        QCOMPARE_SOON(world.frame(), PanelWorld::frameOf(NotchMode::alert));
         world.controller->expand(true);
         QVERIFY(!world.store->alert());
     }
@@ -301,7 +302,7 @@ private Q_SLOTS:
         world.controller->expand(true);
         world.store->previewAlert();
         QVERIFY(!world.state().expanded());
-        QTRY_COMPARE(world.frame(), PanelWorld::frameOf(NotchMode::alert));
+        QCOMPARE_SOON(world.frame(), PanelWorld::frameOf(NotchMode::alert));
     }
 
     void screenChanges() {
@@ -310,12 +311,12 @@ private Q_SLOTS:
         // The same screens: nothing new to store, but the frame is put right again.
         world.controller->panel()->setGeometry(10, 10, 50, 50);
         emit world.screens->changed();
-        QTRY_COMPARE(world.frame(), PanelWorld::frameOf(NotchMode::collapsed));
+        QCOMPARE_SOON(world.frame(), PanelWorld::frameOf(NotchMode::collapsed));
         QCOMPARE(geometry.count(), 0);
 
         world.screens->list = {{QRectF(0, 0, 1920, 1080), QRectF(0, 32, 1920, 1048)}};
         emit world.screens->changed();
-        QTRY_COMPARE(world.frame(), QRect(870, 0, 180, 32));
+        QCOMPARE_SOON(world.frame(), QRect(870, 0, 180, 32));
         QCOMPARE(geometry.count(), 1);
     }
 };

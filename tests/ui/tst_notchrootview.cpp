@@ -1,5 +1,6 @@
 #include "ViewWorld.h"
 
+#include "support/Patience.h"
 #include "support/TestEvents.h"
 #include "ui/controls/Motion.h"
 
@@ -101,16 +102,17 @@ private Q_SLOTS:
         world.state->setExpanded(true);
         QVERIFY(world.root->isMorphing());
         QCOMPARE(world.root->silhouette().size, QSizeF(180, 24)); // it starts where it was
-        QTRY_VERIFY(!world.root->isMorphing());
+        QVERIFY_SOON(!world.root->isMorphing());
         QVERIFY(frames.count() > 5);
         QCOMPARE(world.root->silhouette(), NotchSilhouette::forMode(notch, NotchMode::expanded));
 
         // Turned round half way, it ends exactly on the bare notch.
         world.state->setExpanded(false);
-        QTest::qWait(100);
+        const qsizetype turned = frames.count();
+        QVERIFY_SOON(frames.count() > turned + 2);
         setAlert(world);
         QVERIFY(world.root->isMorphing());
-        QTRY_VERIFY(!world.root->isMorphing());
+        QVERIFY_SOON(!world.root->isMorphing());
         QCOMPARE(world.root->silhouette(), NotchSilhouette::forMode(notch, NotchMode::alert));
         QCOMPARE(world.root->silhouetteRect(), QRectF(36, 0, 600, 70));
     }

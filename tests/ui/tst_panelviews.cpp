@@ -5,6 +5,7 @@
 #include "ViewWorld.h"
 
 #include "core/settings/SettingsLocations.h"
+#include "support/Patience.h"
 #include "support/Shots.h"
 #include "support/TestEvents.h"
 #include "ui/controls/ActivitySpinner.h"
@@ -157,7 +158,7 @@ private Q_SLOTS:
         EventRow* row = list->row("busy12");
         QVERIFY(row && row->visibleRegion().boundingRect().height() == row->height());
         QCursor::setPos(row->mapToGlobal(row->rect().center()));
-        QTRY_VERIFY(row->isHovering());
+        QVERIFY_SOON(row->isHovering());
 
         QList<CalEvent> events = world.store->events(world.clock.now());
         world.setEvents(renamed(events, "busy12", "Planning, moved"));
@@ -190,7 +191,7 @@ private Q_SLOTS:
         auto highlight = [&](const char* id) {
             EventRow* row = world.expanded()->dayList()->row(id);
             QCursor::setPos(row->mapToGlobal(row->rect().center()));
-            if (!QTest::qWaitFor([row] { return row->isHovering(); }))
+            if (!Patience::until([row] { return row->isHovering(); }))
                 return -1;
             QImage image(row->size(), QImage::Format_ARGB32_Premultiplied);
             image.fill(Qt::black);
@@ -211,7 +212,7 @@ private Q_SLOTS:
         showExpanded(world);
         DayList* list = world.expanded()->dayList();
         EventRow* next = list->row("busy4");
-        QTRY_COMPARE(list->scroller()->scrollPosition(), next->y());
+        QCOMPARE_SOON(list->scroller()->scrollPosition(), next->y());
 
         list->scroller()->setScrollPosition(0);
         tick(world, 1800);
@@ -220,12 +221,12 @@ private Q_SLOTS:
 
         world.state->setExpanded(false);
         world.state->setExpanded(true);
-        QTRY_COMPARE(list->scroller()->scrollPosition(), list->row("busy5")->y());
+        QCOMPARE_SOON(list->scroller()->scrollPosition(), list->row("busy5")->y());
 
         // Another day starts at its top.
         world.store->select(world.clock.now().addDays(-7));
         world.store->select(world.clock.now());
-        QTRY_COMPARE(list->scroller()->scrollPosition(), list->row("busy5")->y());
+        QCOMPARE_SOON(list->scroller()->scrollPosition(), list->row("busy5")->y());
     }
 
     // A tick that changes nothing visible paints nothing; one that changes the countdowns repaints
@@ -291,7 +292,7 @@ private Q_SLOTS:
 
         world.state->setQuickAdd(true);
         QVERIFY(view->quickAdd() && !view->quickAdd()->isHidden());
-        QTRY_VERIFY(!detail);
+        QVERIFY_SOON(!detail);
         world.state->setQuickAdd(false);
         QVERIFY(view->detail() && !view->quickAdd());
         QCOMPARE(made, 2);
@@ -384,7 +385,7 @@ private Q_SLOTS:
         Shots::save(world.render(), QStringLiteral("panel-access-") + QTest::currentDataTag());
         QTest::mouseClick(list->accessButton(), Qt::LeftButton);
         if (folder == ViewWorld::Folder::missing) {
-            QTRY_COMPARE(list->shownContent(), DayList::Content::emptyDay);
+            QCOMPARE_SOON(list->shownContent(), DayList::Content::emptyDay);
             QVERIFY(QFileInfo(world.home.dataHome() + "/Vorrindel/calendars").isDir());
         } else {
             QCOMPARE(world.opened,

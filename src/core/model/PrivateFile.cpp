@@ -120,6 +120,33 @@ bool append(const QString& path, const QByteArray& content) {
     return ::close(fd) == 0 && ok;
 }
 
+std::optional<QByteArray> read(const QString& path, QString& error) {
+    error.clear();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            error = QString::fromLocal8Bit(std::strerror(errno));
+        return std::nullopt;
+    }
+    QByteArray content;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = QString::fromLocal8Bit(std::strerror(errno));
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        content.append(buffer, n);
+    }
+    ::close(fd);
+    return content;
+}
+
 QString keepAside(const QString& path) {
     QString aside = path + QStringLiteral(".unreadable");
     for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // Files that hold secrets (tokens, the debug log) and must never be readable by other users, not even
 // for a moment.
 namespace PrivateFile {
@@ -32,6 +34,11 @@ QString write(const QString& path, const QByteArray& content, unsigned permissio
 // when it is missing. False when the file cannot be opened for appending (a symbolic link is never
 // written through) or not all was written; a file that cannot be opened is left as it is.
 bool append(const QString& path, const QByteArray& content);
+
+// The whole content of the file; none when it is missing (a link to nothing included) or cannot be
+// read. `error` then says which: empty for a missing file, else why it cannot be read ("Permission
+// denied"), so that a caller can tell a file it must leave alone from one that is not there.
+std::optional<QByteArray> read(const QString& path, QString& error);
 
 // Renames a file that cannot be read to "<name>.unreadable" ("<name>.unreadable-2" and so on when that
 // exists), readable only by the user, so that nothing written later replaces what it held. A symbolic

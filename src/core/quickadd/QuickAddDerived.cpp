@@ -6,6 +6,7 @@
 #include "core/quickadd/QuickAddEnv.h"
 #include "core/quickadd/QuickAddParser.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <cmath>
@@ -43,17 +44,35 @@ QSet<QString> addresses(const QList<Person>& people) {
     return out;
 }
 
-// A day's events as the slot search sees them: the agenda's when it has loaded the day, else those
-// read for this showing; none when neither has them.
-std::optional<QList<CalEvent>> dayEvents(const State& s, const QuickAddEnv& env, const Cal& cal,
-                                         const QDateTime& day) {
-    if (std::optional<QList<CalEvent>> loaded = env.loadedEvents(day))
-        return loaded;
-    const auto read = s.readDays.constFind(cal.startOfDay(day));
-    if (read == s.readDays.cend())
-        return std::nullopt;
-    return *read;
-}
+// A day's events as far as they are known: the agenda's when it has loaded the day, else those read
+// for this showing; none when neither has them. The slot search and the same-day list ask alike, and
+// each day is looked up once per state.
+class KnownDays {
+public:
+    KnownDays(const State& s, const QuickAddEnv& env, const Cal& cal)
+        : m_state(s)
+        , m_env(env)
+        , m_cal(cal) {}
+
+    std::optional<QList<CalEvent>> operator()(const QDateTime& day) {
+        const QDateTime start = m_cal.startOfDay(day);
+        if (const auto seen = m_seen.constFind(start); seen != m_seen.cend())
+            return *seen;
+        std::optional<QList<CalEvent>> events = m_env.loadedEvents(day);
+        if (!events) {
+            if (const auto read = m_state.readDays.constFind(start); read != m_state.readDays.cend())
+                events = *read;
+        }
+        m_seen.insert(start, events);
+        return events;
+    }
+
+private:
+    const State& m_state;
+    const QuickAddEnv& m_env;
+    const Cal& m_cal;
+    QHash<QDateTime, std::optional<QList<CalEvent>>> m_seen;
+};
 
 bool timesChanged(const CalEvent& event, const QuickAddDraft& draft) {
     return std::abs(event.start.msecsTo(draft.start)) >= moveThresholdMs ||
@@ -121,8 +140,8 @@ QString editSummary(const CalEvent& event, const Derived& v, const Cal& cal) {
 }
 
 // The values of the new line or the edit: draft, guests, Meet, slot, destination, dirty, can-add.
-void deriveValues(const State& s, const QuickAddEnv& env, const Cal& cal, const QDateTime& now, Derived& v,
-                  std::optional<EditPhrase::Merge>& merge) {
+void deriveValues(const State& s, const QuickAddEnv& env, const Cal& cal, const QDateTime& now,
+                  KnownDays& days, Derived& v, std::optional<EditPhrase::Merge>& merge) {
     v.isEditing = s.editing.has_value();
     const int minutes = env.defaultEventMinutes();
 
@@ -164,13 +183,15 @@ void deriveValues(const State& s, const QuickAddEnv& env, const Cal& cal, const 
 
     v.scheduled = v.draft;
     if (!s.editing && v.isMeeting && !v.draft.hasTime && !isBlank(s.text)) {
-        const FreeSlots::DayEvents events = [&](const QDateTime& day) { return dayEvents(s, env, cal, day); };
+        const FreeSlots::DayEvents events = [&days](const QDateTime& day) { return days(day); };
         const QDateTime from = cal.startOfDay(v.draft.hasDate ? v.draft.start : now);
+        // The Default length stands in only for a length nobody typed.
+        const int length = v.draft.typedLengthSec ? int((*v.draft.typedLengthSec + 59) / 60) : minutes;
         FreeSlots::Search found;
         if (v.draft.hasDate)
-            found = FreeSlots::searchDay(events, v.draft.start, now, minutes, workStart, workEnd, cal);
+            found = FreeSlots::searchDay(events, v.draft.start, now, length, workStart, workEnd, cal);
         if (!found.slot && !found.unknownDay)
-            found = FreeSlots::searchDays(events, from, now, minutes, cal);
+            found = FreeSlots::searchDays(events, from, now, length, cal);
         if (const std::optional<FreeSlot>& slot = found.slot) {
             v.scheduled.start = slot->start;
             v.scheduled.end = slot->end;
@@ -276,15 +297,16 @@ void deriveGuests(const State& s, const QuickAddEnv& env, Derived& v) {
     }
 }
 
-void deriveSameDay(const State& s, const QuickAddEnv& env, const Cal& cal, Derived& v) {
+void deriveSameDay(const State& s, const Cal& cal, KnownDays& days, Derived& v) {
     const QuickAddDraft& d = v.scheduled;
-    // A day still to be read (or that could not be) is not known to be free: no "nothing else" for it.
-    const bool unknown = v.daysToRead && !dayEvents(s, env, cal, d.start);
-    v.showSameDay = !isBlank(s.text) && !v.showPeopleField && !unknown;
-    if (!v.showSameDay)
+    if (isBlank(s.text) || v.showPeopleField)
         return;
-    // A day read for the slot search lists what was read; the agenda holds nothing of it.
-    QList<CalEvent> others = s.readDays.value(cal.startOfDay(d.start), env.events(d.start));
+    // A day nobody has read (or whose read failed) is not known to be free: no "nothing else" for it.
+    std::optional<QList<CalEvent>> known = days(d.start);
+    v.showSameDay = known.has_value();
+    if (!known)
+        return;
+    QList<CalEvent> others = std::move(*known);
     others.removeIf([&](const CalEvent& e) { return e.isAllDay || (s.editing && e.id == s.editing->id); });
     v.sameDayHeading =
         others.isEmpty() ? QStringLiteral("NOTHING ELSE THAT DAY") : QStringLiteral("ALSO THAT DAY");
@@ -362,7 +384,8 @@ Derived derive(const State& s, const QuickAddEnv& env) {
     const Cal cal = env.cal();
     const QDateTime now = env.now();
     std::optional<EditPhrase::Merge> merge;
-    deriveValues(s, env, cal, now, v, merge);
+    KnownDays days(s, env, cal);
+    deriveValues(s, env, cal, now, days, v, merge);
 
     v.headerTitle = s.editing ? (v.isMeeting ? QStringLiteral("Edit meeting") : QStringLiteral("Edit event"))
                               : (v.isMeeting ? QStringLiteral("New meeting") : QStringLiteral("New event"));
@@ -425,7 +448,7 @@ Derived derive(const State& s, const QuickAddEnv& env) {
         v.error = QStringLiteral("Couldn’t read your calendars for ") +
                   Fmt::dayShort(v.daysToRead->first, cal) + QStringLiteral(" (") + s.readFailure->second +
                   QStringLiteral(") — type a time");
-    deriveSameDay(s, env, cal, v);
+    deriveSameDay(s, cal, days, v);
     deriveFooter(s, v);
     return v;
 }

@@ -344,6 +344,7 @@ QuickAddDraft parse(const QString& text, const QDateTime& now, int defaultMinute
         const double seconds = amount * (m.capturedView(2).startsWith(u'h', Qt::CaseInsensitive) ? 3600 : 60);
         if (ok && std::isfinite(seconds) && seconds <= kLongestLengthSec) {
             phraseSec = seconds;
+            draft.typedLengthSec = qint64(std::llround(std::max(double(kMinimumLengthSec), seconds)));
             work.remove(m.capturedStart(0), m.capturedLength(0));
         }
     }

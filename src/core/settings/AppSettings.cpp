@@ -107,6 +107,29 @@ std::optional<QStringList> asStringList(const QVariant& v) {
     return list;
 }
 
+// Whether a credential file that could not be read must still be left alone: until it has gone, a
+// write would replace (or, for an empty token, delete) what it holds.
+bool keptUnread(QString& unreadable, const QString& path) {
+    if (unreadable.isEmpty())
+        return false;
+    const QFileInfo file(path);
+    if (!file.exists() && !file.isSymLink()) {
+        unreadable.clear();
+        return false;
+    }
+    DebugLog::log(
+        [&] { return QFileInfo(path).fileName() + QStringLiteral(" not saved: it could not be read"); });
+    return true;
+}
+
+std::optional<QString> unreadableProblem(const QString& reason, const QString& path, const QString& effect) {
+    if (reason.isEmpty())
+        return std::nullopt;
+    return QStringLiteral("Vorrindel can’t read %1 (%2), so %3. The file stays as it is and nothing is "
+                          "saved over it: make it readable for your user, then restart Vorrindel.")
+        .arg(path, reason, effect);
+}
+
 QStringList sorted(const QSet<QString>& set) {
     QStringList list(set.cbegin(), set.cend());
     list.sort();
@@ -168,8 +191,8 @@ AppSettings::AppSettings(const SettingsLocations& locations, QObject* parent)
     m_recentInvitees = asStringList(value("recentInvitees")).value_or(QStringList());
     m_defaultMeetingTarget = asString(value("defaultMeetingTarget"));
 
-    m_notionToken = TokenFile::read(m_locations.appFolder);
-    m_google = GoogleConfigFile::read(m_locations.appFolder);
+    m_notionToken = TokenFile::read(m_locations.appFolder, &m_notionTokenUnreadable);
+    m_google = GoogleConfigFile::read(m_locations.appFolder, &m_googleUnreadable);
 }
 
 AppSettings::~AppSettings() = default;
@@ -215,16 +238,28 @@ VORRINDEL_SETTER(bool, googlePromptDismissed, setGooglePromptDismissed, m_google
 
 void AppSettings::setNotionToken(const QString& token) {
     m_notionToken = token;
-    TokenFile::write(m_locations.appFolder, m_notionToken);
+    if (!keptUnread(m_notionTokenUnreadable, TokenFile::path(m_locations.appFolder)))
+        TokenFile::write(m_locations.appFolder, m_notionToken);
     emit notionTokenChanged();
     emit changed();
 }
 
 void AppSettings::setGoogle(const GoogleConfig& config) {
     m_google = config;
-    GoogleConfigFile::write(m_locations.appFolder, m_google);
+    if (!keptUnread(m_googleUnreadable, GoogleConfigFile::path(m_locations.appFolder)))
+        GoogleConfigFile::write(m_locations.appFolder, m_google);
     emit googleChanged();
     emit changed();
+}
+
+std::optional<QString> AppSettings::googleFileProblem() const {
+    return unreadableProblem(m_googleUnreadable, GoogleConfigFile::path(m_locations.appFolder),
+                             QStringLiteral("your Google accounts don’t show"));
+}
+
+std::optional<QString> AppSettings::notionTokenFileProblem() const {
+    return unreadableProblem(m_notionTokenUnreadable, TokenFile::path(m_locations.appFolder),
+                             QStringLiteral("Notion doesn’t show"));
 }
 
 bool AppSettings::canOfferGoogle() const {

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QSettings;
 class LaunchAtLogin;
@@ -91,6 +92,12 @@ public:
     GoogleConfig google() const { return m_google; }
     void setGoogle(const GoogleConfig& config);
 
+    // A sentence for the user while a credential file that is there could not be read at start (no
+    // permission, another owner); none otherwise. Such a file is left as it is: assigning the value then
+    // changes it for this run only, and nothing replaces or deletes the file until it has gone.
+    std::optional<QString> googleFileProblem() const;
+    std::optional<QString> notionTokenFileProblem() const;
+
     // A client identity is usable and no account is connected yet.
     bool canOfferGoogle() const;
     // A client identity is usable and at least one account is connected.
@@ -145,4 +152,7 @@ private:
     bool m_googlePromptDismissed = false;
     QString m_notionToken;
     GoogleConfig m_google;
+    // Why the credential file could not be read at start; empty when it was read or was missing.
+    QString m_notionTokenUnreadable;
+    QString m_googleUnreadable;
 };

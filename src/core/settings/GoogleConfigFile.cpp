@@ -12,19 +12,24 @@ QString path(const QString& appFolder) {
     return appFolder + QStringLiteral("/google.json");
 }
 
-GoogleConfig read(const QString& appFolder) {
+GoogleConfig read(const QString& appFolder, QString* unreadable) {
     const QString file = path(appFolder);
-    QFile input(file);
-    if (!input.exists())
+    QString error;
+    const std::optional<QByteArray> bytes = PrivateFile::read(file, error);
+    if (unreadable)
+        *unreadable = error;
+    if (!error.isEmpty()) {
+        DebugLog::log(
+            [&] { return QStringLiteral("google.json cannot be read (%1); left as it is").arg(error); });
+        return GoogleConfig();
+    }
+    if (!bytes)
         return GoogleConfig();
     std::optional<GoogleConfig> config;
-    if (input.open(QIODevice::ReadOnly)) {
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(input.readAll(), &error);
-        if (error.error == QJsonParseError::NoError)
-            config = GoogleConfig::fromJson(document.object());
-        input.close();
-    }
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &parse);
+    if (parse.error == QJsonParseError::NoError)
+        config = GoogleConfig::fromJson(document.object());
     if (config)
         return *config;
     // Decoding fails for the whole file when one account does; the next write would then destroy

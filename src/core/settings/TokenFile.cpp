@@ -12,15 +12,18 @@ QString path(const QString& appFolder) {
     return appFolder + QStringLiteral("/notion-token");
 }
 
-QString read(const QString& appFolder) {
-    QFile file(path(appFolder));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+QString read(const QString& appFolder, QString* unreadable) {
+    QString error;
+    const std::optional<QByteArray> bytes = PrivateFile::read(path(appFolder), error);
+    if (unreadable)
+        *unreadable = error;
+    if (!error.isEmpty())
+        DebugLog::log(
+            [&] { return QStringLiteral("notion-token cannot be read (%1); left as it is").arg(error); });
+    if (!bytes)
         return QString();
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8(bytes);
+    const QString text = utf8(*bytes);
     if (utf8.hasError())
         return QString();
     return text.trimmed();

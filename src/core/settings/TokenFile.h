@@ -10,8 +10,9 @@ namespace TokenFile {
 QString path(const QString& appFolder);
 
 // The stored token with white space and line breaks trimmed from both ends; empty when the file is
-// missing, unreadable or not UTF-8.
-QString read(const QString& appFolder);
+// missing, cannot be read or is not UTF-8. `unreadable`, when given, receives why a file that is there
+// could not be read ("Permission denied"), and is emptied otherwise.
+QString read(const QString& appFolder, QString* unreadable = nullptr);
 
 // Stores the token exactly as given (0600 from the first byte, the folder 0700 when it is created),
 // or deletes the file when the token is empty. Never fails visibly: a failure is only logged.

@@ -117,6 +117,7 @@ public:
         }
         m_grabbed = true;
         m_repeat.reset();
+        DebugLog::log([] { return QStringLiteral("hotkey grabbed"); });
         return 0;
     }
 

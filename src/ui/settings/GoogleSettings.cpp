@@ -245,6 +245,11 @@ GoogleSettings::GoogleSettings(const SettingsContext& context, QWidget* parent)
     , m_rows(nullptr) {
     const QPalette palette = QApplication::palette();
 
+    // Whatever the layout: a google.json that cannot be read hides accounts the user still has.
+    m_fileSection = addSection();
+    m_fileProblem = new WarningLine(m_fileSection);
+    m_fileSection->addRow(m_fileProblem);
+
     // A build without a client of its own.
     m_developer = addSection(QStringLiteral("Developer build"));
     m_developer->addCaption(QStringLiteral("This build has no Google OAuth client. Put your Desktop-app "
@@ -357,6 +362,9 @@ void GoogleSettings::sync() {
     const Layout layout = GoogleSettingsModel::layout(google);
     if (layout != m_layout)
         showLayout(layout);
+    const std::optional<QString> fileProblem = m_context.settings.googleFileProblem();
+    m_fileProblem->setMessage(fileProblem);
+    m_fileSection->setVisible(fileProblem.has_value());
 
     const bool connecting = store.isConnectingGoogle();
     m_connect->setVisible(!connecting);

@@ -96,6 +96,9 @@ private:
     SettingsContext m_context;
     GoogleSettingsModel::Layout m_layout;
 
+    FormSection* m_fileSection;
+    WarningLine* m_fileProblem;
+
     FormSection* m_developer;
     QLineEdit* m_clientID;
     QLineEdit* m_clientSecret;

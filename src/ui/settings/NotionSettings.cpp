@@ -188,6 +188,8 @@ NotionSettings::NotionSettings(const SettingsContext& context, QWidget* parent)
     tokenLayout->addLayout(tokenActions);
 
     m_error = new WarningLine(m_integration);
+    m_fileProblem = new WarningLine(m_integration);
+    m_integration->addRow(m_fileProblem);
     m_integration->addRow(m_connectedBox);
     m_integration->addRow(m_tokenBox);
     m_integration->addRow(m_error);
@@ -257,6 +259,7 @@ void NotionSettings::sync() {
     // A stored token that no longer verifies can still be removed.
     m_forget->setVisible(!stored.isEmpty());
     m_error->setMessage(store.notionError());
+    m_fileProblem->setMessage(settings.notionTokenFileProblem());
 
     const QList<NotionDatabase>& discovered = store.discoveredDatabases();
     const QList<NotionDatabaseSelection> selections = settings.notionDatabases();

@@ -100,6 +100,7 @@ private:
     QLabel* m_createLink;
     QPushButton* m_forget;
     WarningLine* m_error;
+    WarningLine* m_fileProblem;
 
     FormSection* m_databases;
     KeyedRows<NotionDatabaseRow> m_rows;

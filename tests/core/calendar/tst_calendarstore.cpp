@@ -7,6 +7,7 @@
 #include "core/calendar/CalendarFileError.h"
 #include "core/calendar/CalendarStore.h"
 #include "core/remote/GoogleRecords.h"
+#include "support/Patience.h"
 #include "support/TempHome.h"
 #include "support/TestFiles.h"
 
@@ -290,13 +291,13 @@ private slots:
             QVERIFY(QFile::rename(fixture.path(QStringLiteral(".staging") + name),
                                   fixture.path(QStringLiteral("Home") + name)));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 1, 5000);
+        QCOMPARE_SOON(seen.size(), 1);
         QTest::qWait(600);
         // A collection made later is listed by the time its change is told, and is watched too.
         QDir().mkpath(fixture.path(QStringLiteral("Later")));
-        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 2, 5000);
+        QCOMPARE_SOON(seen.size(), 2);
         fixture.writeEvent(QStringLiteral("Later/one.ics"), {"UID:later", "DTSTART:20240402T100000Z"});
-        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 3, 5000);
+        QCOMPARE_SOON(seen.size(), 3);
         QCOMPARE(seen, (QList<qsizetype>{2, 3, 3}));
     }
 

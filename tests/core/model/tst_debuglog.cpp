@@ -100,16 +100,32 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::read(file), content + second.err);
     }
 
+    // A link in the log's place is never written through, wherever it leads (a file of the user's, one
+    // not there yet, a folder that does not exist): the link stays a link, what it leads to stays as it
+    // was, and standard error still gets every line.
+    void aLogThatCannotBeOpenedIsLeftAlone_data() {
+        QTest::addColumn<QString>("target");     // under the home
+        QTest::addColumn<QByteArray>("content"); // the target's, if it exists
+        QTest::newRow("a file") << "notes/todo.txt" << QByteArray("keep me\n");
+        QTest::newRow("a file not there yet") << "notes/new.txt" << QByteArray();
+        QTest::newRow("a folder that does not exist") << "gone/elsewhere.log" << QByteArray();
+    }
     void aLogThatCannotBeOpenedIsLeftAlone() {
+        QFETCH(QString, target);
+        QFETCH(QByteArray, content);
         TempHome home;
-        // A link into a folder that does not exist: opening fails, and the link must stay a link.
         const QString file = home.stateHome() + "/Vorrindel/Vorrindel.log";
-        QVERIFY(QDir().mkpath(home.stateHome() + "/Vorrindel"));
-        QVERIFY(QFile::link(home.path() + "/gone/elsewhere.log", file));
+        const QString linked = home.path() + "/" + target;
+        QVERIFY(QDir().mkpath(home.stateHome() + "/Vorrindel") && QDir().mkpath(home.path() + "/notes"));
+        if (!content.isEmpty())
+            QVERIFY(TestFiles::write(linked, content));
+        QVERIFY(QFile::link(linked, file));
         const ChildRun run = runChild({"--debug"});
         QVERIFY(
             QRegularExpression("^" + stamp + utc + "expand").match(QString::fromUtf8(run.err)).hasMatch());
         QVERIFY(QFileInfo(file).isSymLink());
+        QCOMPARE(QFileInfo::exists(linked), !content.isEmpty());
+        QCOMPARE(TestFiles::read(linked), content);
         QVERIFY(!QFileInfo::exists(home.path() + "/gone"));
     }
 };

@@ -1,6 +1,7 @@
 #include "core/model/DebugLog.h"
 #include "core/model/Tasks.h"
 #include "core/model/UserFacingError.h"
+#include "support/Patience.h"
 #include "support/TaskResult.h"
 #include "support/TempHome.h"
 
@@ -14,13 +15,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Ends as told, at once or after a turn of the event loop.
-QCoro::Task<> ending(QString how, bool later) {
+// Ends as told, at once or after a turn of the event loop; `ended` is set as it ends.
+QCoro::Task<> ending(QString how, bool later, bool& ended) {
     if (later) {
         QTimer timer;
         timer.start(1ms);
         co_await timer;
     }
+    ended = true;
     if (how == u"failure")
         throw UserFacingError(QStringLiteral("Boom"));
     if (how == u"cancelled")
@@ -58,8 +60,9 @@ private Q_SLOTS:
             QTest::ignoreMessage(QtWarningMsg, "Google refresh failed: Boom");
         else
             QTest::failOnWarning(QRegularExpression(".*"));
-        Tasks::startDetached(ending(how, later), QStringLiteral("Google refresh"));
-        QTest::qWait(20);
+        bool ended = false;
+        Tasks::startDetached(ending(how, later, ended), QStringLiteral("Google refresh"));
+        QVERIFY_SOON(ended);
         DebugLog::overrideForTesting(false, QString());
         QFile file(log);
         QCOMPARE(file.open(QIODevice::ReadOnly) && file.readAll().contains(" Google refresh failed: Boom\n"),

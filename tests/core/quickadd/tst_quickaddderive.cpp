@@ -82,8 +82,9 @@ struct Routing {
 struct Slot {
     State state;
     bool thursdayFull;
-    QStringList searches; // the days the slot search looked at
+    QStringList searches; // the days looked up, each once: the slot search's, then the same-day list's
     QString start;        // empty: no automatic slot
+    int minutes = 60;     // its length
 };
 struct Edit {
     CalEvent event;
@@ -203,11 +204,18 @@ private Q_SLOTS:
             << Slot{line("Coffee with bob@corp.io"), false, {"2026-03-04"}, "2026-03-04 10:00"};
         QTest::newRow("a typed day") << Slot{
             line("Coffee with bob@corp.io fri"), false, {"2026-03-06"}, "2026-03-06 09:00"};
-        QTest::newRow("a full day: the next working day") << Slot{line("Sync with Ondrea tomorrow"),
-                                                                  true,
-                                                                  {"2026-03-05", "2026-03-05", "2026-03-06"},
-                                                                  "2026-03-06 09:00"};
-        QTest::newRow("a typed time stays") << Slot{line("Sync with Ondrea tomorrow 9:30am"), false, {}, ""};
+        QTest::newRow("a full day: the next working day") << Slot{
+            line("Sync with Ondrea tomorrow"), true, {"2026-03-05", "2026-03-06"}, "2026-03-06 09:00"};
+        // A typed length, not the Default length, sizes the slot; 90 minutes from now clash with Planning.
+        QTest::newRow("a typed length") << Slot{line("meet with bob@corp.io on March 6 for 30 min"),
+                                                false,
+                                                {"2026-03-06"},
+                                                "2026-03-06 09:00",
+                                                30};
+        QTest::newRow("a typed length that needs a later slot")
+            << Slot{line("Coffee with bob@corp.io for 1.5 h"), false, {"2026-03-04"}, "2026-03-04 12:00", 90};
+        QTest::newRow("a typed time stays")
+            << Slot{line("Sync with Ondrea tomorrow 9:30am"), false, {"2026-03-05"}, ""};
         State blank = line(" \t");
         blank.manualInvitees << Person("bob@corp.io");
         QTest::newRow("a blank line with a guest") << Slot{blank, false, {}, ""};
@@ -222,7 +230,7 @@ private Q_SLOTS:
         QCOMPARE(v.autoSlot, !c.start.isEmpty());
         if (v.autoSlot) {
             QCOMPARE(v.scheduled.start, FakeEnv::berlin(c.start));
-            QCOMPARE(v.scheduled.start.secsTo(v.scheduled.end), 3600);
+            QCOMPARE(v.scheduled.start.secsTo(v.scheduled.end), c.minutes * 60);
             QVERIFY(v.scheduled.hasTime && !v.scheduled.isAllDay);
         } else {
             QCOMPARE(v.scheduled, v.draft);

@@ -1,6 +1,7 @@
 #include "QuickAddFakes.h"
 
 #include "core/quickadd/QuickAddModel.h"
+#include "support/Patience.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -328,7 +329,7 @@ private Q_SLOTS:
         if (fails)
             env.writeError = QStringLiteral("Backend Error");
         env.release();
-        QTRY_VERIFY(!first->state().busy);
+        QVERIFY_SOON(!first->state().busy);
         QVERIFY(panel.shown && !panel.selected);
         QCOMPARE(panel.closes, 0);
         QCOMPARE(second->state().text,
@@ -357,7 +358,7 @@ private Q_SLOTS:
         if (fails)
             s.env.writeError = QStringLiteral("Backend Error");
         s.env.release();
-        QTRY_VERIFY(!s.model.state().busy);
+        QVERIFY_SOON(!s.model.state().busy);
         QCOMPARE(s.model.state().editing->id, QStringLiteral("g:e2"));
         QCOMPARE(s.model.state().text, QStringLiteral("Budget"));
         QCOMPARE(s.model.view().error, std::nullopt);
@@ -383,7 +384,7 @@ private Q_SLOTS:
         s.type("Sync with Ondrea and Oskel tomorrow 3pm"); // typing on does not change what was sent
         QCOMPARE(s.panel.closes, 0);
         s.env.release();
-        QTRY_COMPARE(s.panel.closes, 1);
+        QCOMPARE_SOON(s.panel.closes, 1);
         QCOMPARE(s.env.writes, QStringList{"meeting Sync with [ondrea@corp.io] and Meet in ada@corp.io"});
     }
 };

@@ -34,10 +34,12 @@ std::optional<Person> directory(const QString& typed) {
     return std::nullopt;
 }
 
-// "title | start → end | flags", flags being D(ate), T(ime), Y (day named) and A(ll day typed).
+// "title | start → end | flags", flags being D(ate), T(ime), Y (day named) and A(ll day typed), then
+// the length typed, if any, in seconds.
 QString summary(const QuickAddDraft& d, const Cal& cal) {
     const QString flags = QString(d.hasDate ? "D" : "") + (d.hasTime ? "T" : "") + (d.hasDay ? "Y" : "") +
-                          (d.explicitAllDay ? "A" : "");
+                          (d.explicitAllDay ? "A" : "") +
+                          (d.typedLengthSec ? " " + QString::number(*d.typedLengthSec) + "s" : "");
     return d.title + QStringLiteral(" | ") + WallClock::span(cal, d.start, d.end) + QStringLiteral(" | ") +
            flags;
 }
@@ -113,10 +115,12 @@ private slots:
         row("passed 121 s ago", "standup at 9", "standup | 2026-12-06 09:00 → 09:30 | DT",
             "2026-12-05 09:02:01");
         row("day word keeps the past", "standup today at 9", "standup | 2026-12-05 09:00 → 09:30 | DTY");
-        row("duration phrase", "Call 3pm for 1,5 h", "Call | 2026-12-05 15:00 → 16:30 | DT");
-        row("five-minute minimum", "Call 3pm 2m", "Call | 2026-12-05 15:00 → 15:05 | DT");
-        row("detected range wins", "Workshop 3-4pm for 2 hours", "Workshop | 2026-12-05 15:00 → 16:00 | DT");
-        row("past midnight", "Party at 11pm for 5 hours", "Party | 2026-12-05 23:00 → 12-06 04:00 | DT");
+        row("duration phrase", "Call 3pm for 1,5 h", "Call | 2026-12-05 15:00 → 16:30 | DT 5400s");
+        row("five-minute minimum", "Call 3pm 2m", "Call | 2026-12-05 15:00 → 15:05 | DT 300s");
+        row("detected range wins", "Workshop 3-4pm for 2 hours",
+            "Workshop | 2026-12-05 15:00 → 16:00 | DT 7200s");
+        row("past midnight", "Party at 11pm for 5 hours",
+            "Party | 2026-12-05 23:00 → 12-06 04:00 | DT 18000s");
         row("number with a decimal", "Call in 2.5 hours",
             "Call in 2.5 hours | 2026-12-05 00:00 → 12-06 00:00 | ");
         // A date more than a century away is a typing accident, read as no date; a nearer one still counts.
@@ -124,6 +128,10 @@ private slots:
             "Review in 999999999 days | 2026-12-05 00:00 → 12-06 00:00 | ");
         row("far-off date beside a near one", "Review friday in 99999 weeks",
             "Review in 99999 weeks | 2026-12-11 00:00 → 12-12 00:00 | DY");
+        // A length without a time is kept for the free slot a meeting gets.
+        row("length on a day", "meet with x@y.zz on Dec 14 for 30 min",
+            "meet | 2026-12-14 00:00 → 12-15 00:00 | DY 1800s");
+        row("length alone", "Review for 1 hour", "Review | 2026-12-05 00:00 → 12-06 00:00 |  3600s");
         row("all day", "Offsite all day friday", "Offsite | 2026-12-11 00:00 → 12-12 00:00 | DYA");
         row("day range", "Conference Dec 24 - 26", "Conference | 2026-12-24 00:00 → 12-27 00:00 | DY");
         row("trailing connectors", "Planning with invite", "Planning | 2026-12-05 00:00 → 12-06 00:00 | ");

@@ -4,6 +4,7 @@
 
 #include "support/FakeBrowser.h"
 #include "support/FakeGoogle.h"
+#include "support/Patience.h"
 #include "support/RemoteTestSession.h"
 #include "support/TaskResult.h"
 
@@ -235,7 +236,7 @@ private slots:
         m_google->server().hold("POST", "/token");
         GoogleAuthFlow flow;
         auto task = flow.run(config());
-        QTRY_VERIFY(!m_google->server().requests("POST", u"/token").isEmpty());
+        QVERIFY_SOON(!m_google->server().requests("POST", u"/token").isEmpty());
         flow.cancel();
         m_google->server().release();
         const auto result = runTask(std::move(task));
@@ -243,7 +244,7 @@ private slots:
     }
 
     // Deleted while a reply is out (the store that kept it went): the attempt ends as cancelled when
-    // the reply comes, touching nothing of the flow's.
+    // the reply comes, touching nothing of the flow's and asking Google for nothing more.
     void flowDeletedDuringTheExchange_data() {
         QTest::addColumn<QString>("held");
         QTest::newRow("code exchange") << "/token";
@@ -254,11 +255,13 @@ private slots:
         m_google->server().hold(held == u"/token" ? "POST" : "GET", held);
         auto flow = std::make_unique<GoogleAuthFlow>();
         auto task = flow->run(config());
-        QTRY_VERIFY(m_google->server().heldCount() == 1);
+        QVERIFY_SOON(m_google->server().heldCount() == 1);
+        const qsizetype asked = m_google->server().requests().size();
         flow.reset();
         m_google->server().release();
         const auto result = runTask(std::move(task));
         QVERIFY2(result.errorAs<CancelledError>(), qPrintable(result.errorMessage()));
+        QCOMPARE(m_google->server().requests().size(), asked);
     }
 
     // Nobody could ever answer: the attempt ends before it waits, and says why.

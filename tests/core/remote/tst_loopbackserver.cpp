@@ -1,5 +1,6 @@
 #include "core/remote/LoopbackPage.h"
 #include "core/remote/LoopbackServer.h"
+#include "support/Patience.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -14,7 +15,7 @@ using Chunks = QList<QByteArray>;
 namespace {
 
 // Sends the chunks 200 ms apart, then reads until the server closes the connection; none when it
-// keeps the connection open for 3 s.
+// keeps the connection open for Patience::ms.
 std::optional<QByteArray> talk(quint16 port, const Chunks& chunks) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
@@ -30,7 +31,7 @@ std::optional<QByteArray> talk(quint16 port, const Chunks& chunks) {
     QElapsedTimer clock;
     clock.start();
     while (socket.state() != QAbstractSocket::UnconnectedState) {
-        if (clock.elapsed() > 3000)
+        if (clock.elapsed() > Patience::ms)
             return std::nullopt;
         QTest::qWait(10);
         received += socket.readAll();
@@ -92,7 +93,7 @@ private slots:
 
         QCOMPARE(talk(port, chunks), page < 0 ? std::optional(QByteArray()) : reply(page == 1));
         QTest::qWait(20); // reports are delivered from the event loop
-        QCOMPARE(paths, reported.isNull() ? QStringList() : QStringList{reported});
+        QCOMPARE_SOON(paths, reported.isNull() ? QStringList() : QStringList{reported});
         QCOMPARE(server.connectionCount(), 0);
     }
 
@@ -116,7 +117,7 @@ private slots:
         server->onRequest = [&](const QString&) { server.reset(); };
         const quint16 port = server->start();
         QCOMPARE(talk(port, {"GET /?code=1 HTTP/1.1\r\n\r\n"}), reply(true));
-        QTRY_VERIFY(!server);
+        QVERIFY_SOON(!server);
         QVERIFY(refuses(port));
     }
 };

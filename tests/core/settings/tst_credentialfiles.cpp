@@ -1,7 +1,9 @@
+#include "core/model/DebugLog.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/GoogleConfigFile.h"
 #include "core/settings/SettingsLocations.h"
 #include "core/settings/TokenFile.h"
+#include "support/OrdinaryUser.h"
 #include "support/TempHome.h"
 #include "support/TestFiles.h"
 
@@ -12,6 +14,7 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <cstring>
 #include <memory>
 #include <sys/stat.h>
 
@@ -65,6 +68,11 @@ struct UmaskGuard {
 class TestCredentialFiles : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Permissions must apply to the process for the files it cannot read.
+    void initTestCase() {
+        const QString refused = OrdinaryUser::become();
+        QVERIFY2(refused.isEmpty(), qPrintable(refused));
+    }
     void init() {
         m_home = std::make_unique<TempHome>();
         m_folder = m_home->dataHome() + "/Vorrindel";
@@ -209,6 +217,66 @@ private Q_SLOTS:
         // The link that did not decode was kept aside as the link it is.
         if (linked == "google.json")
             QCOMPARE(QFileInfo(m_folder + "/google.json.unreadable").symLinkTarget(), outside);
+    }
+
+    // A file the user may not read can hold accounts that decode once it can be read: it is left where
+    // it is, the settings and the trace say why it was not read, and nothing replaces or deletes it
+    // until it has gone.
+    void aFileThatCannotBeReadIsLeftAlone_data() {
+        QTest::addColumn<bool>("google");
+        QTest::newRow("google.json") << true;
+        QTest::newRow("notion-token") << false;
+    }
+    void aFileThatCannotBeReadIsLeftAlone() {
+        QFETCH(bool, google);
+        const QString file = m_folder + (google ? "/google.json" : "/notion-token");
+        const QByteArray content = google ? sampleFile : QByteArray("secret_abc");
+        QVERIFY(TestFiles::write(file, content));
+        QVERIFY(QFile::setPermissions(file, {}));
+        const QString trace = m_home->path() + "/trace.log";
+        DebugLog::overrideForTesting(true, trace);
+        AppSettings settings(SettingsLocations::standard());
+        DebugLog::overrideForTesting(false, QString());
+        const auto problem = [&] {
+            return google ? settings.googleFileProblem() : settings.notionTokenFileProblem();
+        };
+        const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+
+        QCOMPARE(settings.google(), GoogleConfig());
+        QCOMPARE(settings.notionToken(), QString());
+        QVERIFY(problem() && problem()->contains(file + " (" + denied + ")"));
+        QVERIFY(TestFiles::read(trace).contains(
+            (QFileInfo(file).fileName() + " cannot be read (" + denied + "); left as it is").toUtf8()));
+
+        // Signing in again, or disconnecting, holds for this run only.
+        if (google) {
+            settings.setGoogle(sampleConfig());
+            QCOMPARE(settings.google(), sampleConfig());
+        } else {
+            settings.setNotionToken("secret_new");
+            settings.setNotionToken("");
+        }
+        QVERIFY(problem());
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QFileInfo(file).fileName()});
+        QCOMPARE(TestFiles::mode(file), 0u);
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QCOMPARE(TestFiles::read(file), content);
+        {
+            const AppSettings readable(SettingsLocations::standard());
+            QCOMPARE(readable.google(), google ? sampleConfig() : GoogleConfig());
+            QCOMPARE(readable.notionToken(), google ? QString() : "secret_abc");
+            QVERIFY(!readable.googleFileProblem() && !readable.notionTokenFileProblem());
+        }
+
+        // Once the file has gone, the next assignment writes it again.
+        QVERIFY(QFile::remove(file));
+        if (google)
+            settings.setGoogle(sampleConfig());
+        else
+            settings.setNotionToken("secret_new");
+        QVERIFY(!problem());
+        QCOMPARE(TestFiles::read(file), google ? sampleFile : QByteArray("secret_new"));
     }
 
 private:

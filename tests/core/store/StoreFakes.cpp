@@ -1,6 +1,7 @@
 #include "StoreFakes.h"
 
 #include "core/remote/NotionClient.h"
+#include "support/Patience.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -233,7 +234,7 @@ void Holds::release(const QString& kind) {
 }
 
 bool Holds::waitFor(const QString& kind) {
-    return QTest::qWaitFor([&] { return m_waiting.contains(kind); });
+    return Patience::until([&] { return m_waiting.contains(kind); });
 }
 
 QCoro::Task<> Holds::pass(QString kind) {

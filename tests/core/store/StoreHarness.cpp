@@ -5,6 +5,7 @@
 #include "core/model/UserCal.h"
 #include "core/settings/SettingsLocations.h"
 #include "support/FakeGoogle.h"
+#include "support/Patience.h"
 #include "support/TestEvents.h"
 #include "support/TestFiles.h"
 #include "support/WallClock.h"
@@ -75,7 +76,7 @@ void StoreHarness::settle() {
     for (int i = 0; i < 3; ++i) {
         QCoreApplication::processEvents();
         if (store && store->isLoadingCalendar())
-            QVERIFY(QTest::qWaitFor([this] { return !store->isLoadingCalendar(); }, 10000));
+            QVERIFY(Patience::until([this] { return !store->isLoadingCalendar(); }));
     }
 }
 

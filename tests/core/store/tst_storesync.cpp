@@ -2,6 +2,7 @@
 
 #include "core/settings/SettingsLocations.h"
 #include "support/FakeNotion.h"
+#include "support/Patience.h"
 #include "support/TaskResult.h"
 #include "support/TestFiles.h"
 
@@ -133,7 +134,7 @@ private Q_SLOTS:
         if (change == "connect" || change == "reconnect") {
             w.google->signIn = w.signedIn(change == "connect" ? cy : ada);
             connect = startTask(store.connectGoogle());
-            QVERIFY(QTest::qWaitFor([&] { return !w.stored(w.google->signIn->email).email.isEmpty(); }));
+            QVERIFY(Patience::until([&] { return !w.stored(w.google->signIn->email).email.isEmpty(); }));
             QCOMPARE(w.stored(w.google->signIn->email).refreshToken, w.google->signIn->refreshToken);
         } else if (change == "remove") {
             store.removeGoogleAccount(bob);
@@ -386,7 +387,7 @@ private Q_SLOTS:
         std::shared_ptr<TaskResult<bool>> connected;
         if (change == "reconnect") {
             connected = startTask(store.connectNotion(w.notion->token));
-            QVERIFY(QTest::qWaitFor([&] { return !store.discoveredDatabases().isEmpty(); }));
+            QVERIFY(Patience::until([&] { return !store.discoveredDatabases().isEmpty(); }));
         } else {
             store.disconnectNotion();
         }

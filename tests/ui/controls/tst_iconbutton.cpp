@@ -1,3 +1,4 @@
+#include "support/Patience.h"
 #include "ui/controls/IconButton.h"
 #include "ui/controls/Motion.h"
 
@@ -34,17 +35,17 @@ private Q_SLOTS:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCursor::setPos(window.mapToGlobal(QPoint(5, 5)));
-        QTRY_VERIFY(!button->isHovering());
+        QVERIFY_SOON(!button->isHovering());
         QCOMPARE(backgroundAlpha(*button), qRound(0.07 * 255));
 
         QCursor::setPos(button->mapToGlobal(button->rect().center()));
-        QTRY_VERIFY(button->isHovering());
+        QVERIFY_SOON(button->isHovering());
         QCOMPARE(backgroundAlpha(*button), qRound(0.14 * 255));
         button->setActive(true);
         QCOMPARE(backgroundAlpha(*button), qRound(0.22 * 255));
 
         QCursor::setPos(window.mapToGlobal(QPoint(5, 5)));
-        QTRY_VERIFY(!button->isHovering());
+        QVERIFY_SOON(!button->isHovering());
     }
 
     void clickRunsTheActionAndHelpNamesTheButton() {
@@ -61,7 +62,7 @@ private Q_SLOTS:
         IconButton button(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"));
         button.setSpinning(true);
         button.show();
-        QTRY_VERIFY(button.angle() > 10);
+        QVERIFY_SOON(button.angle() > 10);
     }
 
     // Stopped, or hidden, it comes to rest upright with nothing running; it starts again either way.
@@ -69,17 +70,17 @@ private Q_SLOTS:
         IconButton button(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"));
         button.show();
         button.setSpinning(true);
-        QTRY_VERIFY(button.angle() > 10);
+        QVERIFY_SOON(button.angle() > 10);
         button.setSpinning(false);
-        QTRY_COMPARE(button.angle(), 0.0);
+        QCOMPARE_SOON(button.angle(), 0.0);
         button.setSpinning(true);
-        QTRY_VERIFY(button.angle() > 10);
+        QVERIFY_SOON(button.angle() > 10);
         button.hide();
         QCOMPARE(button.angle(), 0.0);
         for (const QVariantAnimation* animation : button.findChildren<QVariantAnimation*>())
             QCOMPARE(animation->state(), QAbstractAnimation::Stopped);
         button.show();
-        QTRY_VERIFY(button.angle() > 10);
+        QVERIFY_SOON(button.angle() > 10);
     }
 
     void withAnimationsOffItNeverTurns() {

@@ -1,7 +1,9 @@
 #include "ui/controls/Launch.h"
 
+#include "support/Patience.h"
 #include "support/TaskResult.h"
 #include "support/TempHome.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -162,11 +164,8 @@ private Q_SLOTS:
         answer(QStringLiteral("text/calendar"), "stub-cal.desktop");
         QCOMPARE(*runTask(Launch::hasCalendarApp()).value, true);
         QCOMPARE(*runTask(Launch::calendarApp()).value, true);
-        QTRY_VERIFY(QFileInfo(started).size() > 0);
-        QTest::qWait(50); // the stub's last line
-        QFile file(started);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("1\n--title=Stub Calendar\n"));
+        // Until the stub has written its last line.
+        QCOMPARE_SOON(TestFiles::read(started), QByteArray("1\n--title=Stub Calendar\n"));
     }
 
     void execLines_data() {

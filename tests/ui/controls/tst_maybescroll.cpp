@@ -1,4 +1,5 @@
 #include "core/model/ProcessArguments.h"
+#include "support/Patience.h"
 #include "ui/controls/ElidedText.h"
 #include "ui/controls/MaybeScroll.h"
 #include "ui/controls/Theme.h"
@@ -45,9 +46,8 @@ private Q_SLOTS:
         auto* extra = new ElidedText(QStringLiteral("Late addition"), Theme::uiFont(13), Theme::white());
         extra->setFixedHeight(40);
         static_cast<QVBoxLayout*>(scroll.content()->layout())->addWidget(extra);
-        QTest::qWait(20);
+        QCOMPARE_SOON(scroll.content()->height(), 31 * 40);
         QCOMPARE(scroll.scrollPosition(), 300);
-        QTRY_COMPARE(scroll.content()->height(), 31 * 40);
     }
 
     void snapshotFormIsAPlainFrameFromTheTop() {
@@ -61,7 +61,7 @@ private Q_SLOTS:
         scroll.resize(300, 200);
         scroll.show();
         // Centred across, from the top, cut off at the bottom; it never scrolls.
-        QTRY_COMPARE(content->geometry(), QRect(50, 0, 200, 30 * 40));
+        QCOMPARE_SOON(content->geometry(), QRect(50, 0, 200, 30 * 40));
         scroll.setScrollPosition(100);
         scroll.scrollToChild(rows[5]);
         QCOMPARE(scroll.scrollPosition(), 0);

@@ -1,5 +1,6 @@
 #include "DetailWorld.h"
 
+#include "support/Patience.h"
 #include "support/Shots.h"
 #include "support/TestEvents.h"
 #include "ui/controls/ElidedText.h"
@@ -181,7 +182,7 @@ private Q_SLOTS:
         QCOMPARE((*badge)->accessibleName(), message);
         QTest::qWait(100);
         Shots::save(view.get(), "detail-toast-leaving", Qt::black);
-        QTRY_COMPARE((*badge)->accessibleName(), QStringLiteral("in 1 h"));
+        QCOMPARE_SOON((*badge)->accessibleName(), QStringLiteral("in 1 h"));
     }
 
     // A series shown without the rule it repeats by says so, and offers nothing that would write it.

@@ -6,6 +6,7 @@
 #include "core/quickadd/QuickAddModel.h"
 #include "core/quickadd/QuickAddStoreEnv.h"
 #include "support/Khal.h"
+#include "support/Patience.h"
 #include "support/TestFiles.h"
 #include "ui/controls/Motion.h"
 #include "ui/notch/NotchPanel.h"
@@ -123,7 +124,7 @@ private Q_SLOTS:
         h.start(true);
         Panel p(h);
         p.add("Design sync with bob@corp.io fri 3pm");
-        QTRY_VERIFY(!p.state().quickAdd());
+        QVERIFY_SOON(!p.state().quickAdd());
 
         QCOMPARE(h.google->callsOf("insert"), QStringList{"insert ada@corp.io"});
         const QJsonObject body = h.google->lastInsert["body"].toObject();
@@ -149,7 +150,7 @@ private Q_SLOTS:
         QTest::keyClicks(when, "fri 4pm");
         QTest::keyClick(when, Qt::Key_Return); // to the title
         QTest::keyClick(p.view().mainField(), Qt::Key_Return);
-        QTRY_VERIFY(!p.state().quickAdd());
+        QVERIFY_SOON(!p.state().quickAdd());
         QVERIFY(p.state().selectedEvent());
         QCOMPARE(p.state().selectedEvent()->start, h.at("2026-03-06 16:00"));
 

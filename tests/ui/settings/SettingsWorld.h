@@ -4,6 +4,7 @@
 #include "support/FakeBrowser.h"
 #include "support/FakeGoogle.h"
 #include "support/FakeNotion.h"
+#include "support/Patience.h"
 #include "support/RemoteTestSession.h"
 #include "support/Shots.h"
 #include "ui/settings/SettingsView.h"
@@ -53,7 +54,7 @@ struct SettingsWorld {
     }
 
     // Lets queued work and the fake servers' replies run until `done` holds.
-    static bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 10000); }
+    static bool waitFor(const std::function<bool()>& done) { return Patience::until(done); }
 
     FakeGoogle google;
     FakeNotion notion;

@@ -1,8 +1,11 @@
 #include "SettingsWorld.h"
 
+#include "core/settings/SettingsLocations.h"
+#include "ui/settings/SettingsForm.h"
 #include "ui/settings/SettingsOpener.h"
 
 #include <QAccessible>
+#include <QDir>
 #include <QScrollArea>
 #include <QTabBar>
 
@@ -118,6 +121,28 @@ private Q_SLOTS:
             QCOMPARE(framed.topLeft(), available.topLeft());
             QVERIFY(size.width() > available.width() && size.height() > available.height());
         }
+    }
+
+    // A credential file that is there but cannot be read (here a folder in its place) is named on its
+    // tab, whatever else the tab shows, and signing in or out keeps it as it is.
+    void credentialFilesThatCannotBeRead() {
+        SettingsWorld w;
+        const QString folder = w.h.home.dataHome() + "/Vorrindel";
+        QVERIFY(QDir().mkpath(folder + "/google.json") && QDir().mkpath(folder + "/notion-token"));
+        w.h.settings = std::make_unique<AppSettings>(SettingsLocations::standard());
+        const std::optional<QString> google = w.h.settings->googleFileProblem();
+        const std::optional<QString> notion = w.h.settings->notionTokenFileProblem();
+        QVERIFY(google && google->contains(folder + "/google.json"));
+        QVERIFY(notion && notion->contains(folder + "/notion-token"));
+        SettingsView& view = w.open(1);
+        QVERIFY(control<WarningLine>(&view, *google));
+        Shots::save(&view, "settings-google-unreadable");
+        view.tabs()->setCurrentIndex(3);
+        QVERIFY(control<WarningLine>(&view, *notion));
+        Shots::save(&view, "settings-notion-unreadable");
+        w.h.settings->setNotionToken("");
+        QVERIFY(QFileInfo(folder + "/notion-token").isDir());
+        QVERIFY(control<WarningLine>(&view, *notion));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "SettingsWorld.h"
 
 #include "core/settings/SettingsLocations.h"
+#include "support/Patience.h"
 #include "support/TestFiles.h"
 #include "support/XvfbServer.h"
 
@@ -37,11 +38,11 @@ void turnOver(QComboBox* picker) {
     for (int button : {4, 5}) {
         page->ensureWidgetVisible(picker);
         const QPoint at = picker->mapToGlobal(picker->rect().center());
-        QTRY_COMPARE(QApplication::widgetAt(at), picker);
+        QCOMPARE_SOON(QApplication::widgetAt(at), picker);
         const int from = bar->value();
         turnWheel(at, button);
         if (button == 4 ? from > bar->minimum() : from < bar->maximum())
-            QTRY_VERIFY(button == 4 ? bar->value() < from : bar->value() > from);
+            QVERIFY_SOON(button == 4 ? bar->value() < from : bar->value() > from);
         else
             QTest::qWait(300);
         QCOMPARE(picker->currentIndex(), row);
