@@ -15,6 +15,7 @@ target_sources(vorrindel_test_support PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/FakeNotion.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RemoteTestSession.h
     ${CMAKE_CURRENT_LIST_DIR}/RemoteTestSession.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/AnimationClock.h
     ${CMAKE_CURRENT_LIST_DIR}/AppProcess.h
     ${CMAKE_CURRENT_LIST_DIR}/Shots.h
     ${CMAKE_CURRENT_LIST_DIR}/TaskResult.h

@@ -3,6 +3,7 @@
 
 #include "core/model/ProcessArguments.h"
 #include "core/quickadd/QuickAddModel.h"
+#include "support/AnimationClock.h"
 #include "support/Shots.h"
 #include "ui/controls/Motion.h"
 #include "ui/controls/PillButton.h"
@@ -14,7 +15,6 @@
 #include "ui/quickadd/MeetToggle.h"
 #include "ui/quickadd/SuggestionRow.h"
 
-#include <QAnimationDriver>
 #include <QApplication>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -22,28 +22,6 @@
 #include <QTest>
 
 namespace {
-
-// Animation time moved on by hand, so that a test looks at a run exactly half-way.
-class ManualClock final : public QAnimationDriver {
-public:
-    ManualClock() { install(); }
-    ~ManualClock() override { uninstall(); }
-    void advanceBy(int ms) {
-        m_elapsed += ms;
-        advance();
-    }
-    qint64 elapsed() const override { return m_elapsed; }
-
-protected:
-    // Counted from each start, as the timer that animations run on expects.
-    void start() override {
-        m_elapsed = 0;
-        QAnimationDriver::start();
-    }
-
-private:
-    qint64 m_elapsed = 0;
-};
 
 // Every widget shown, with its place in the window: two views that show the same look the same.
 QStringList layoutOf(QWidget* window) {
@@ -394,7 +372,7 @@ private Q_SLOTS:
     void motion() {
         World still;
         World moving; // the active window
-        ManualClock clock;
+        AnimationClock clock;
         Motion::setEnabled(true);
         const auto off = qScopeGuard([] { Motion::setEnabled(false); });
         ContentMotion* run = moving.view().findChild<ContentMotion*>();

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QAnimationDriver>
+#include <QCoreApplication>
+
+// Animation time moved on by hand while it lives, so that a test looks at a run exactly part way.
+class AnimationClock final : public QAnimationDriver {
+public:
+    AnimationClock() { install(); }
+    ~AnimationClock() override { uninstall(); }
+    void advanceBy(int ms) {
+        m_elapsed += ms;
+        advance();
+    }
+    qint64 elapsed() const override { return m_elapsed; }
+    // Qt hands animations just started to the clock a few turns of the event loop later; true once
+    // it has them.
+    bool takeUpStarted() {
+        for (int turn = 0; turn < 10 && !isRunning(); ++turn)
+            QCoreApplication::processEvents();
+        return isRunning();
+    }
+
+protected:
+    // Counted from each start, as the timer that animations run on expects.
+    void start() override {
+        m_elapsed = 0;
+        QAnimationDriver::start();
+    }
+
+private:
+    qint64 m_elapsed = 0;
+};
