@@ -129,25 +129,25 @@ void TrayIcon::settle() {
 }
 
 void TrayIcon::look() {
+    const QRect place = m_tray->geometry();
     if (!settling()) {
-        matchPanel(true);
+        // With no place on screen (a StatusNotifier host draws the icon, or the tray went away) there
+        // is nothing to look at until a tray takes the icon in.
+        if (place.isEmpty())
+            m_looking.stop();
+        else
+            matchPanel(true);
         return;
     }
     matchPanel();
     ++m_looks;
     // Before the tray takes it in, the icon may report a place of its own: only a place that stays
     // counts as settled.
-    const QRect place = m_tray->geometry();
     m_steadyLooks = !place.isEmpty() && place == m_lastPlace ? m_steadyLooks + 1 : 0;
     m_lastPlace = place;
     if (m_steadyLooks >= settledLooks)
         m_looks = maxLooks;
-    if (settling())
-        return;
-    // With no place on screen (a StatusNotifier host draws the icon) there is nothing to look at.
-    if (place.isEmpty())
-        m_looking.stop();
-    else
+    if (!settling())
         m_looking.start(restingInterval);
 }
 
