@@ -109,9 +109,9 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Show:
     case QEvent::Move:
     case QEvent::Resize:
-        // A tray that starts again (a theme switch restarts it on many desktops, maybe in another
-        // colour) takes the icon in again, and the window shows anew; a tray also moves the icon
-        // along its strip as other icons come and go.
+        // Qt's own window for the icon in an XEmbed tray. A tray that starts again (a theme switch
+        // restarts it on many desktops, maybe in another colour) takes the icon in again and the
+        // window shows anew; a tray also moves the icon along its strip as other icons come and go.
         if (watched->isWidgetType() && watched->inherits("QSystemTrayIconSys"))
             settle();
         break;
