@@ -5,17 +5,23 @@
 #include <QApplication>
 #include <QCursor>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace {
 
-// While the tray settles the icon into its place after show(), the panel is looked at this often,
-// until the icon has kept its place for this many looks, or for this many looks in all.
-constexpr int lookInterval = 250;
+// While a tray settles the icon into its place, the panel is looked at this often, until the icon has
+// kept its place for this many looks (or for TrayIcon::maxLooks in all).
+constexpr int settlingInterval = 250;
 constexpr int settledLooks = 8;
-constexpr int maxLooks = 40;
+// After that, now and then: a tray may change its colour without taking the icon in again, and tells
+// no one when it does.
+constexpr int restingInterval = 3000;
 
 } // namespace
 
@@ -34,6 +40,30 @@ QColor panelColor(const QImage& shot) {
         blue += color.blue();
     }
     return QColor(red / 4, green / 4, blue / 4);
+}
+
+bool showsIcon(const QImage& shot, const QIcon& icon) {
+    const QColor panel = panelColor(shot);
+    if (!panel.isValid())
+        return false;
+    QImage drawn(shot.size(), QImage::Format_ARGB32_Premultiplied);
+    drawn.setDevicePixelRatio(shot.devicePixelRatio());
+    drawn.fill(panel);
+    {
+        QPainter painter(&drawn);
+        icon.paint(&painter, QRect(QPoint(), shot.deviceIndependentSize().toSize()));
+    }
+    // The tray may round the blend a little differently; a window or a menu over the icon differs by
+    // far more, over a good part of it.
+    int off = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            const QRgb seen = shot.pixel(x, y), meant = drawn.pixel(x, y);
+            off += std::max({std::abs(qRed(seen) - qRed(meant)), std::abs(qGreen(seen) - qGreen(meant)),
+                             std::abs(qBlue(seen) - qBlue(meant))}) > 48;
+        }
+    }
+    return off * 20 <= shot.width() * shot.height();
 }
 
 QIcon icon(const QColor& panel) {
@@ -56,20 +86,10 @@ TrayIcon::TrayIcon(EventStore& store, AppSettings& settings, MenuBarMenu::Hooks 
                 if (reason == QSystemTrayIcon::Trigger)
                     m_menu->menu()->popup(QCursor::pos());
             });
-    // A new desktop palette is announced to the application object.
+    // A new desktop palette is announced to the application object; the tray's window for the icon
+    // is Qt's own, seen only through its events.
     qApp->installEventFilter(this);
-    m_settling.setInterval(lookInterval);
-    connect(&m_settling, &QTimer::timeout, this, [this] {
-        matchPanel();
-        ++m_looks;
-        // Before the tray takes it in, the icon may report a place of its own: only a place that
-        // stays counts as settled.
-        const QRect place = m_tray->geometry();
-        m_steadyLooks = !place.isEmpty() && place == m_lastPlace ? m_steadyLooks + 1 : 0;
-        m_lastPlace = place;
-        if (m_steadyLooks >= settledLooks || m_looks >= maxLooks)
-            m_settling.stop();
-    });
+    connect(&m_looking, &QTimer::timeout, this, &TrayIcon::look);
     matchPanel();
 }
 
@@ -77,28 +97,74 @@ TrayIcon::~TrayIcon() = default;
 
 void TrayIcon::show() {
     m_tray->show();
-    m_looks = 0;
-    m_steadyLooks = 0;
-    m_lastPlace = QRect();
-    m_settling.start();
+    settle();
 }
 
 bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ApplicationPaletteChange && watched == qApp)
-        matchPanel();
+    switch (event->type()) {
+    case QEvent::ApplicationPaletteChange:
+        if (watched == qApp)
+            matchPanel();
+        break;
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+        // Qt's own window for the icon in an XEmbed tray. A tray that starts again (a theme switch
+        // restarts it on many desktops, maybe in another colour) takes the icon in again and the
+        // window shows anew; a tray also moves the icon along its strip as other icons come and go.
+        if (watched->isWidgetType() && watched->inherits("QSystemTrayIconSys"))
+            settle();
+        break;
+    default:
+        break;
+    }
     return QObject::eventFilter(watched, event);
 }
 
-void TrayIcon::matchPanel() {
+void TrayIcon::settle() {
+    m_looks = 0;
+    m_steadyLooks = 0;
+    m_lastPlace = QRect();
+    m_looking.start(settlingInterval);
+}
+
+void TrayIcon::look() {
+    const QRect place = m_tray->geometry();
+    if (!settling()) {
+        // With no place on screen (a StatusNotifier host draws the icon, or the tray went away) there
+        // is nothing to look at until a tray takes the icon in.
+        if (place.isEmpty())
+            m_looking.stop();
+        else
+            matchPanel(true);
+        return;
+    }
+    matchPanel();
+    ++m_looks;
+    // Before the tray takes it in, the icon may report a place of its own: only a place that stays
+    // counts as settled.
+    m_steadyLooks = !place.isEmpty() && place == m_lastPlace ? m_steadyLooks + 1 : 0;
+    m_lastPlace = place;
+    if (m_steadyLooks >= settledLooks)
+        m_looks = maxLooks;
+    if (!settling())
+        m_looking.start(restingInterval);
+}
+
+void TrayIcon::matchPanel(bool checked) {
     // A panel seen on screen beats a guess. Where the icon's place cannot be seen (a StatusNotifier
     // host draws it, or the display server allows no grabs), the desktop's palette is the guess:
     // panels mostly follow the desktop's light or dark look.
     QColor panel = QApplication::palette().color(QPalette::Window);
     const QRect place = m_tray->geometry();
     if (QScreen* screen = place.isEmpty() ? nullptr : QGuiApplication::screenAt(place.center())) {
-        const QColor seen = TrayIconArt::panelColor(
-            screen->grabWindow(0, place.x(), place.y(), place.width(), place.height()).toImage());
-        if (seen.isValid())
+        const QImage shot =
+            screen->grabWindow(0, place.x(), place.y(), place.width(), place.height()).toImage();
+        // A full-screen window or a menu over the icon is not the panel: the ink stays until the
+        // icon shows again.
+        if (checked && !TrayIconArt::showsIcon(shot, m_tray->icon()))
+            return;
+        if (const QColor seen = TrayIconArt::panelColor(shot); seen.isValid())
             panel = seen;
     }
     // The picture is drawn again only for another ink.

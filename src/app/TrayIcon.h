@@ -18,6 +18,9 @@ namespace TrayIconArt {
 // The panel's colour in a picture of the icon's place on screen: the icon leaves its corners bare, so
 // they show the panel. Invalid for an empty picture.
 QColor panelColor(const QImage& shot);
+// Whether a picture of the icon's place shows `icon` as drawn there, on a panel of one colour: not
+// covered by a window or a menu, nor blank before the tray has drawn it.
+bool showsIcon(const QImage& shot, const QIcon& icon);
 // The app's picture at the tray's sizes, drawn to read on a panel of that colour.
 QIcon icon(const QColor& panel);
 
@@ -37,18 +40,25 @@ public:
     QSystemTrayIcon& icon() const { return *m_tray; }
     // The colour the icon is drawn for.
     QColor panel() const { return m_panel; }
+    // Whether the icon is being looked at often, while a tray settles it into its place.
+    bool settling() const { return m_looks < maxLooks; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void matchPanel();
+    static constexpr int maxLooks = 40;
+
+    void settle();
+    void look();
+    // `checked`: the colour seen counts only where the icon itself shows as drawn.
+    void matchPanel(bool checked = false);
 
     std::unique_ptr<MenuBarMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QColor m_panel;
-    QTimer m_settling;
+    QTimer m_looking;
     QRect m_lastPlace;
-    int m_looks = 0;
+    int m_looks = maxLooks;
     int m_steadyLooks = 0;
 };

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QProcess>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -116,46 +117,78 @@ private Q_SLOTS:
         QCOMPARE(AppIcon::inkFor(followed), AppIcon::inkFor(dark.color(QPalette::Window)));
     }
 
-    // On a light and on a dark panel the icon is drawn in the ink that reads there: in the tray's
-    // strip, a good part of the icon's place stands well apart from the panel's colour.
+    // Only the icon itself, drawn on its panel, vouches for the panel's colour: not a menu or a window
+    // over part of it, nor a blank place the tray has not drawn yet.
+    void tellsTheIconFromWhatCoversIt() {
+        const QColor panel(0xf2, 0xf2, 0xf2);
+        const QIcon icon = TrayIconArt::icon(panel);
+        QImage shot(24, 24, QImage::Format_RGB32);
+        shot.fill(panel);
+        QVERIFY(!TrayIconArt::showsIcon(shot, icon));
+        {
+            QPainter painter(&shot);
+            icon.paint(&painter, shot.rect());
+        }
+        QVERIFY(TrayIconArt::showsIcon(shot, icon));
+        QVERIFY(!TrayIconArt::showsIcon(shot, TrayIconArt::icon(Qt::black)));
+        QPainter(&shot).fillRect(12, 12, 12, 12, QColor(0x30, 0x30, 0x30));
+        QVERIFY(!TrayIconArt::showsIcon(shot, icon));
+    }
+
+    // On a light and on a dark panel the icon is drawn in the ink that reads there, also when the tray
+    // host is restarted in the other colour (a theme switch does this on many desktops) and takes the
+    // icon in again: in the tray's strip, a good part of the icon's place stands well apart from the
+    // panel's colour.
     void iconSuitsThePanel_data() {
         QTest::addColumn<QColor>("panel");
-        QTest::newRow("light panel") << QColor(0xf2, 0xf2, 0xf2);
-        QTest::newRow("dark panel") << QColor(0x20, 0x20, 0x22);
+        QTest::addColumn<QColor>("then");
+        const QColor light(0xf2, 0xf2, 0xf2), dark(0x20, 0x20, 0x22);
+        QTest::newRow("light then dark") << light << dark;
+        QTest::newRow("dark then light") << dark << light;
     }
     void iconSuitsThePanel() {
         QFETCH(QColor, panel);
-        startTrayer(QStringLiteral("0x") + panel.name().mid(1));
+        QFETCH(QColor, then);
+        startTrayer(tint(panel));
         MenuWorld w;
         TrayIcon tray(w.h.start(), *w.h.settings, w.hooks());
         tray.show();
-        QRect place;
-        QVERIFY_SOON(!(place = tray.icon().geometry()).isEmpty() && place.bottom() < 32 &&
-                     place.left() > 640);
         // Once the icon has its place, the tray's own colour decides its ink, not the desktop's
         // palette (light here, whatever the panel).
-        QCOMPARE_SOON(AppIcon::inkFor(tray.panel()), AppIcon::inkFor(panel));
+        QVERIFY_SOON(readsOn(tray, panel, "first"));
 
-        // The icon's place on screen: the panel shows at its corners, and the picture stands well
-        // apart from it.
+        // Restarted once the icon has settled in, when nothing else has it looked at again.
+        QVERIFY_SOON(!tray.settling());
+        startTrayer(tint(then));
+        QVERIFY_SOON(readsOn(tray, then, "restarted"));
+    }
+
+private:
+    static QString tint(const QColor& color) { return QStringLiteral("0x") + color.name().mid(1); }
+
+    // Whether the icon sits in the tray's strip drawn for `panel`, and reads there: the panel shows
+    // at its corners on screen, and the picture stands well apart from it.
+    static bool readsOn(const TrayIcon& tray, const QColor& panel, const char* shot) {
+        const QRect place = tray.icon().geometry();
+        if (place.isEmpty() || place.bottom() >= 32 || place.left() <= 640 ||
+            AppIcon::inkFor(tray.panel()) != AppIcon::inkFor(panel))
+            return false;
         QScreen* screen = QGuiApplication::primaryScreen();
-        const auto reads = [&] {
-            const QImage icon =
-                screen->grabWindow(0, place.x(), place.y(), place.width(), place.height()).toImage();
-            const QColor corners = TrayIconArt::panelColor(icon);
-            if (std::abs(corners.lightnessF() - panel.lightnessF()) > 0.05)
-                return false;
-            int apart = 0;
-            for (int y = 0; y < icon.height(); ++y)
-                for (int x = 0; x < icon.width(); ++x)
-                    apart += std::abs(icon.pixelColor(x, y).lightnessF() - panel.lightnessF()) > 0.6;
-            return apart >= icon.width() * icon.height() / 6;
-        };
-        QVERIFY_SOON(reads());
-
+        const QImage icon =
+            screen->grabWindow(0, place.x(), place.y(), place.width(), place.height()).toImage();
+        const QColor corners = TrayIconArt::panelColor(icon);
+        if (std::abs(corners.lightnessF() - panel.lightnessF()) > 0.05)
+            return false;
+        int apart = 0;
+        for (int y = 0; y < icon.height(); ++y)
+            for (int x = 0; x < icon.width(); ++x)
+                apart += std::abs(icon.pixelColor(x, y).lightnessF() - panel.lightnessF()) > 0.6;
+        if (apart < icon.width() * icon.height() / 6)
+            return false;
         const QImage strip = screen->grabWindow(0, place.x() - 48, 0, place.width() + 48, 32).toImage();
         Shots::save(strip.scaled(strip.size() * 4),
-                    QStringLiteral("tray-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+                    QStringLiteral("tray-%1-%2").arg(QTest::currentDataTag(), shot).replace(' ', '-'));
+        return true;
     }
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAnimationDriver>
+#include <QCoreApplication>
 
 // Animation time moved on by hand while it lives, so that a test looks at a run at an exact moment
 // of its course (half-way through, or held at its start for as long as the test needs).
@@ -13,6 +14,13 @@ public:
         advance();
     }
     qint64 elapsed() const override { return m_elapsed; }
+    // Qt hands animations just started to the clock a few turns of the event loop later; true once
+    // it has them.
+    bool takeUpStarted() {
+        for (int turn = 0; turn < 10 && !isRunning(); ++turn)
+            QCoreApplication::processEvents();
+        return isRunning();
+    }
 
 protected:
     // Counted from each start, as the timer that animations run on expects.

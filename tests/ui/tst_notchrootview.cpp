@@ -1,9 +1,12 @@
 #include "ViewWorld.h"
 
+#include "support/AnimationClock.h"
 #include "support/Patience.h"
+#include "support/Shots.h"
 #include "support/TestEvents.h"
 #include "ui/controls/Motion.h"
 
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -28,6 +31,28 @@ QRgb at(const QImage& image, QPoint point) {
 
 bool isBlack(QRgb pixel) {
     return qAlpha(pixel) == 255 && qRed(pixel) == 0 && qGreen(pixel) == 0 && qBlue(pixel) == 0;
+}
+
+// The points of a view of this size that lie well inside `outline` (or well outside it): clear of its
+// antialiased edge and its hairline.
+QList<QPoint> pointsBy(const QPainterPath& outline, QSize size, bool inside) {
+    QImage mask(size, QImage::Format_Grayscale8);
+    mask.fill(0);
+    QPainter(&mask).fillPath(outline, Qt::white);
+    const auto in = [&](int x, int y) { return mask.rect().contains(x, y) && qGray(mask.pixel(x, y)) > 0; };
+    QList<QPoint> points;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            if (in(x, y) + in(x - 3, y) + in(x + 3, y) + in(x, y - 3) + in(x, y + 3) == (inside ? 5 : 0))
+                points << QPoint(x, y);
+        }
+    }
+    return points;
+}
+
+// How light a picture at scale 1 shows over a black desktop at `point`; 0 off the picture.
+int light(const QImage& image, QPoint point) {
+    return image.rect().contains(point) ? qGray(image.pixel(point)) : 0;
 }
 
 } // namespace
@@ -92,6 +117,52 @@ private Q_SLOTS:
         world.root->setShadowEnabled(false);
         image = world.render();
         QCOMPARE(qAlpha(at(image, shadow)), 0);
+    }
+
+    // A frame in the middle of closing: the agenda that leaves shows partly transparent, and only
+    // inside the outline that shrinks around it.
+    void closingFadesTheContentInsideTheShrinkingOutline() {
+        ViewWorld world;
+        world.settings->setShowPeek(false);
+        world.useSampleDay();
+        world.state->setExpanded(true);
+        world.fit();
+        const QImage open = world.render(1);
+        const QPoint openAt = world.root->modeContent(NotchMode::expanded)->mapTo(world.root.get(), QPoint());
+
+        AnimationClock clock;
+        Motion::setEnabled(true);
+        world.state->setExpanded(false);
+        QVERIFY(clock.takeUpStarted());
+        clock.advanceBy(190); // the fade's delay and half its run
+        QVERIFY(world.root->isMorphing());
+        const QPainterPath outline = world.root->silhouettePath();
+        QVERIFY(outline.boundingRect().width() < 600 && outline.boundingRect().width() > 180);
+        const QImage frame = world.render(1);
+        Shots::save(world.render(), QStringLiteral("root-closing"));
+        // The agenda keeps its size, centred in the shrinking outline.
+        const QPoint moved =
+            world.root->modeContent(NotchMode::expanded)->mapTo(world.root.get(), QPoint()) - openAt;
+
+        // Where the agenda is light inside the outline, the frame shows a part of that light.
+        qint64 agenda = 0, shown = 0;
+        for (const QPoint& point : pointsBy(outline, frame.size(), true)) {
+            if (const int was = light(open, point - moved); was > 60) {
+                agenda += was;
+                shown += light(frame, point);
+            }
+        }
+        QVERIFY(agenda > 30 * 100);
+        QVERIFY2(shown > agenda / 10 && shown < agenda * 6 / 10,
+                 qPrintable(QString::number(double(shown) / agenda)));
+        // Outside it, none of the agenda's light, though there was plenty.
+        int was = 0, outside = 0;
+        for (const QPoint& point : pointsBy(outline, frame.size(), false)) {
+            was = std::max(was, light(open, point - moved));
+            outside = std::max(outside, light(frame, point));
+        }
+        QVERIFY(was > 200);
+        QCOMPARE(outside, 0);
     }
 
     void morphsWithTheSpringAndSettlesOnTheTarget() {

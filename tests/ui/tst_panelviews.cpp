@@ -14,6 +14,7 @@
 #include "ui/controls/MaybeScroll.h"
 #include "ui/controls/Motion.h"
 #include "ui/controls/PillButton.h"
+#include "ui/controls/Theme.h"
 #include "ui/panel/AlertBanner.h"
 #include "ui/panel/DayList.h"
 #include "ui/panel/EventRow.h"
@@ -317,6 +318,44 @@ private Q_SLOTS:
         QCOMPARE(header->pinButton()->help(), "Unpin");
         // The gap stays centred under the notch.
         QCOMPARE(header->gap().center().x(), header->width() / 2.0);
+    }
+
+    // The subtitle is cut again whenever its room changes (a wider or narrower notch, the band
+    // resized): it fills the room with as much of the next title as fits, the count and the countdown
+    // whole. The buttons, the Today button too once shown, keep to the right of the gap.
+    void headerSubtitleFollowsItsRoom() {
+        ViewWorld world;
+        world.setEvents({timed("long", "Quarterly planning with the whole product and design group, part two",
+                               world.clock.now().addSecs(300), world.clock.now().addSecs(3600))});
+        showExpanded(world);
+        HeaderBand* header = world.expanded()->header();
+        const QFontMetricsF metrics(Theme::uiFont(10.5));
+        const auto fitsItsRoom = [&] {
+            const QString text = header->subtitleText();
+            const qreal room = header->gap().left(), width = metrics.horizontalAdvance(text);
+            return text.startsWith(u"1 event · Quar") && text.endsWith(u"… in 5 min") &&
+                   width <= room + 0.5 && width > room - 4 * metrics.averageCharWidth();
+        };
+        const auto buttonsClearTheGap = [&] {
+            for (QWidget* button : header->findChildren<QAbstractButton*>()) {
+                if (!button->isHidden() && button->x() < header->gap().right())
+                    return false;
+            }
+            return true;
+        };
+        QVERIFY(fitsItsRoom() && buttonsClearTheGap());
+        const NotchGeometry geometry = world.state->geometry();
+        for (qreal notch : {260.0, 120.0}) {
+            world.state->setGeometry({geometry.screenFrame, {notch, geometry.notchSize.height()}, false});
+            QVERIFY2(fitsItsRoom() && buttonsClearTheGap(), qPrintable(header->subtitleText()));
+            Shots::save(header, QStringLiteral("header-notch-%1").arg(notch), Qt::black);
+        }
+        for (int change : {-90, 60}) {
+            header->resize(header->width() + change, header->height());
+            QVERIFY2(fitsItsRoom() && buttonsClearTheGap(), qPrintable(header->subtitleText()));
+        }
+        world.store->shiftWeek(1);
+        QVERIFY(!header->todayButton()->isHidden() && buttonsClearTheGap());
     }
 
     void googleCardComesAndGoes() {

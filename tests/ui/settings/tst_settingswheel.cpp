@@ -7,6 +7,7 @@
 
 #include <QProcess>
 #include <QScrollBar>
+#include <QTabBar>
 
 namespace {
 
@@ -27,13 +28,15 @@ QScrollArea* pageOf(QWidget* widget) {
     return nullptr;
 }
 
-// The wheel turned both ways over the picker: it keeps its row, and the page moves whenever it has
-// room to move that way.
+// The wheel turned both ways over the picker: it keeps its row, the keyboard's focus stays where it
+// was, and the page moves whenever it has room to move that way.
 void turnOver(QComboBox* picker) {
     QVERIFY(picker);
     QScrollArea* page = pageOf(picker);
     QVERIFY(page);
     const int row = picker->currentIndex();
+    QWidget* focus = picker->window()->focusWidget();
+    QVERIFY(focus && focus != picker);
     QScrollBar* bar = page->verticalScrollBar();
     for (int button : {4, 5}) {
         page->ensureWidgetVisible(picker);
@@ -46,6 +49,7 @@ void turnOver(QComboBox* picker) {
         else
             QTest::qWait(300);
         QCOMPARE(picker->currentIndex(), row);
+        QCOMPARE(picker->window()->focusWidget(), focus);
     }
 }
 
@@ -55,8 +59,8 @@ void turnOver(QComboBox* picker) {
 class TestSettingsWheel : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // Scrolling the pages past their pickers writes nothing: every picker of the General tab and the
-    // Notion tab's date-property picker.
+    // Scrolling the pages past their pickers writes nothing and leaves the keyboard's focus alone:
+    // every picker of the General tab and the Notion tab's date-property picker.
     void wheelOverAPickerScrollsThePage() {
         SettingsWorld w;
         w.notion.addDatabase(FakeNotion::database("a", "Alpha", {{"Date", "date"}, {"Deadline", "date"}}));
@@ -69,6 +73,7 @@ private Q_SLOTS:
         QVERIFY(!before.isEmpty());
 
         QVERIFY(pageOf(control<QComboBox>(&view, "Alert me"))->verticalScrollBar()->maximum() > 0);
+        view.tabs()->tabBar()->setFocus();
         for (const char* picker : {"Start showing it", "Alert me", "Add new events to", "Default length"})
             turnOver(control<QComboBox>(&view, picker));
 
