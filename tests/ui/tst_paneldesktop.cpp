@@ -10,6 +10,7 @@
 
 #include "platform/x11/X11Platform.h"
 #include "support/AnimationClock.h"
+#include "support/Patience.h"
 #include "support/Shots.h"
 #include "support/TempHome.h"
 #include "support/X11Tools.h"
@@ -39,7 +40,6 @@ namespace {
 
 using X11Tools::xdotool;
 
-constexpr int timeout = 15000;
 // The notch of the main monitor, in the server's pixels: 180 × 24 at the top centre of 640 × 400.
 const QStringList onNotch{"640", "20"};
 
@@ -190,7 +190,7 @@ private Q_SLOTS:
         const QDateTime today = world->store->selectedDate();
 
         xdotool(QStringList{"mousemove"} + onNotch);
-        QTRY_VERIFY_WITH_TIMEOUT(world->state().expanded(), timeout);
+        QVERIFY_SOON(world->state().expanded());
         // Animations join the clock two turns of the event loop after they started.
         for (int turn = 0; turn < 2; ++turn)
             QCoreApplication::processEvents();
@@ -206,7 +206,7 @@ private Q_SLOTS:
         shoot(QStringLiteral("opening-%1").arg(composited));
 
         xdotool({"mousemove", onNotch[0], QString::number(onNotch[1].toInt() + 2), "click", "1"});
-        QTRY_VERIFY_WITH_TIMEOUT(world->state().pinned(), timeout);
+        QVERIFY_SOON(world->state().pinned());
         QVERIFY(!world->state().selectedEvent());
         QCOMPARE(world->store->selectedDate(), today);
         QVERIFY(!under->underMouse());
@@ -217,7 +217,7 @@ private Q_SLOTS:
         shoot(QStringLiteral("expanded-%1").arg(composited));
         const QPoint day = under->mapToGlobal(under->rect().center()) * 2;
         xdotool({"mousemove", QString::number(day.x()), QString::number(day.y()), "click", "1"});
-        QTRY_VERIFY_WITH_TIMEOUT(world->store->selectedDate() != today, timeout);
+        QVERIFY_SOON(world->store->selectedDate() != today);
         world->controller->collapse();
         for (int turn = 0; turn < 2; ++turn)
             QCoreApplication::processEvents();
@@ -247,16 +247,16 @@ private Q_SLOTS:
             const QRegion shown = shapeOf(panel, XCB_SHAPE_SK_BOUNDING);
             return shown != whole() && shown.boundingRect() == deviceOutline(*world, 2);
         };
-        QTRY_VERIFY_WITH_TIMEOUT(cutToTheSilhouette(), timeout);
+        QVERIFY_SOON(cutToTheSilhouette());
 
         Compositor compositor;
-        QTRY_COMPARE_WITH_TIMEOUT(shapeOf(panel, XCB_SHAPE_SK_BOUNDING), whole(), timeout);
+        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING), whole());
         QCOMPARE(shapeOf(panel, XCB_SHAPE_SK_INPUT), QRegion(deviceSilhouette(*world, 2)));
         QCOMPARE(X11Tools::run(QStringLiteral("xprop"),
                                {"-id", QString::number(panel->winId()), "_COMPTON_SHADOW"}),
                  "_COMPTON_SHADOW(CARDINAL) = 0");
         compositor.stop();
-        QTRY_VERIFY_WITH_TIMEOUT(cutToTheSilhouette(), timeout);
+        QVERIFY_SOON(cutToTheSilhouette());
     }
 
     // The main monitor changes from the one at scale 2 to the one at scale 1 while the panel is open
@@ -266,14 +266,12 @@ private Q_SLOTS:
         const std::unique_ptr<PanelWorld> world = desktopWorld(&monitors);
         world->controller->expand(true);
         QWidget* panel = world->controller->panel();
-        QTRY_COMPARE_WITH_TIMEOUT(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(),
-                                  deviceOutline(*world, 2), timeout);
+        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, 2));
 
         monitors->main = 1;
         emit monitors->changed();
-        QTRY_COMPARE_WITH_TIMEOUT(deviceFrame(panel).left(), 1280 + (1280 - 672) / 2, timeout);
-        QTRY_COMPARE_WITH_TIMEOUT(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(),
-                                  deviceOutline(*world, 1), timeout);
+        QCOMPARE_SOON(deviceFrame(panel).left(), 1280 + (1280 - 672) / 2);
+        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, 1));
         QCOMPARE(shapeOf(panel, XCB_SHAPE_SK_INPUT), QRegion(deviceSilhouette(*world, 1)));
     }
 
