@@ -19,13 +19,14 @@ std::optional<std::chrono::seconds> RemoteError::retryDelay(const QByteArray& he
     if (isNumber)
         return seconds < 0 ? std::nullopt : std::optional(std::chrono::seconds(seconds));
 
-    // HTTP dates are always in GMT; the preferred form first, then the older ones RFC 9110 still
-    // asks recipients to read.
-    const QString date = QString::fromLatin1(text);
+    // HTTP dates are always in GMT; the preferred form first, then the older ones RFC 9110 still asks
+    // recipients to read. The weekday adds nothing, and Qt would check it against a date whose
+    // two-digit year it has not yet placed in the right century.
+    const QString date = QString::fromLatin1(text).simplified().section(QLatin1Char(' '), 1);
     QDateTime when;
     for (const char* format :
-         {"ddd, dd MMM yyyy HH:mm:ss 'GMT'", "dddd, dd-MMM-yy HH:mm:ss 'GMT'", "ddd MMM d HH:mm:ss yyyy"}) {
-        when = QLocale::c().toDateTime(date.simplified(), QLatin1String(format));
+         {"dd MMM yyyy HH:mm:ss 'GMT'", "dd-MMM-yy HH:mm:ss 'GMT'", "MMM d HH:mm:ss yyyy"}) {
+        when = QLocale::c().toDateTime(date, QLatin1String(format));
         if (when.isValid())
             break;
     }
