@@ -212,10 +212,7 @@ QCoro::Task<> EventStore::refreshGoogle() {
         if (!failures.any() || someRead)
             setGoogleLastSync(m_clock());
         rebuild();
-        if (failures.any())
-            m_googleRetry.failed(m_clock(), failures.retryAfter);
-        else
-            m_googleRetry.succeeded();
+        m_googleRetry.after(failures, m_clock());
     }
     setSyncingGoogle(false);
 

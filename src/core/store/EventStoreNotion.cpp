@@ -110,10 +110,7 @@ QCoro::Task<> EventStore::refreshNotion() {
         if (!failures.any() || someRead)
             setNotionLastSync(m_clock());
         rebuild();
-        if (failures.any())
-            m_notionRetry.failed(m_clock(), failures.retryAfter);
-        else
-            m_notionRetry.succeeded();
+        m_notionRetry.after(failures, m_clock());
     }
     setSyncingNotion(false);
 }

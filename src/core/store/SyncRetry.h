@@ -42,6 +42,10 @@ public:
 
     void failed(const QDateTime& now, std::optional<std::chrono::seconds> retryAfter);
     void succeeded() { m_failures = 0; }
+    // After a sync with these failures (none: it succeeded).
+    void after(const SyncRetry::Failures& failures, const QDateTime& now) {
+        failures.any() ? failed(now, failures.retryAfter) : succeeded();
+    }
     // The last sync failed: the next one waits for due().
     bool waiting() const { return m_failures > 0; }
     bool due(const QDateTime& now) const { return now >= m_retryAt; }

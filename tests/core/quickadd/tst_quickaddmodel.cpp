@@ -51,6 +51,14 @@ struct Shown {
     }
     void type(const QString& text) { model.setText(text); }
     QStringList guests() const { return emails(model.view().invitees); }
+    // Edits the event's title and saves, the answer held back until env.release().
+    void saveHeld(const CalEvent& event, const QString& title) {
+        env.holdWrites = true;
+        panel.openEditor(event);
+        QCoreApplication::processEvents();
+        type(title);
+        model.add();
+    }
 
     FakeEnv env;
     FakePanel panel;
@@ -348,11 +356,7 @@ private Q_SLOTS:
     void aLateSaveLeavesTheNextEditAlone() {
         QFETCH(bool, fails);
         Shown s;
-        s.env.holdWrites = true;
-        s.panel.openEditor(googleEvent("g:e1", "Design review"));
-        QCoreApplication::processEvents();
-        s.type("Design review, moved");
-        s.model.add();
+        s.saveHeld(googleEvent("g:e1", "Design review"), "Design review, moved");
         s.panel.openEditor(googleEvent("g:e2", "Budget"));
         QCoreApplication::processEvents();
         if (fails)
@@ -386,11 +390,7 @@ private Q_SLOTS:
         QCOMPARE(s.env.writes, QStringList{"meeting Sync with [ondrea@corp.io] and Meet in ada@corp.io"});
 
         Shown editing;
-        editing.env.holdWrites = true;
-        editing.panel.openEditor(googleEvent("g:e1", "Design review"));
-        QCoreApplication::processEvents();
-        editing.type("Design review, moved");
-        editing.model.add();
+        editing.saveHeld(googleEvent("g:e1", "Design review"), "Design review, moved");
         QCOMPARE(editing.model.view().primaryTitle, QStringLiteral("Saving…"));
         QVERIFY(!editing.model.view().cancelEnabled && !editing.model.view().backEnabled);
         editing.model.cancel();
