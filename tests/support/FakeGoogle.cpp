@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QUrlQuery>
 
 #include <algorithm>
@@ -292,7 +293,7 @@ HttpReply FakeGoogle::calendarApi(const HttpRequest& request, const QString& ema
 
     if (parts.size() == 3) {
         if (request.method == "POST")
-            return HttpReply::json(200, insert(calendarID, request.json(), request, email));
+            return insertReply(calendarID, request, email);
         if (request.method != "GET")
             return errorReply(405, QString(), QStringLiteral("Method Not Allowed"));
         const QDateTime windowStart = Rfc3339::parse(request.queryValue(u"timeMin")).value_or(QDateTime());
@@ -340,9 +341,26 @@ HttpReply FakeGoogle::calendarApi(const HttpRequest& request, const QString& ema
     return errorReply(405, QString(), QStringLiteral("Method Not Allowed"));
 }
 
+HttpReply FakeGoogle::insertReply(const QString& calendarID, const HttpRequest& request,
+                                  const QString& email) {
+    // A client may name the new event itself, in Google's base32hex alphabet; an id in use is refused.
+    const QJsonObject event = request.json();
+    if (event.contains(u"id")) {
+        static const QRegularExpression base32hex(QStringLiteral("^[a-v0-9]{5,1024}$"));
+        const QString id = event.value(u"id").toString();
+        if (!base32hex.match(id).hasMatch())
+            return errorReply(400, QStringLiteral("invalid"), QStringLiteral("Invalid resource id value."));
+        if (storedEvent(calendarID, id))
+            return errorReply(409, QStringLiteral("duplicate"),
+                              QStringLiteral("The requested identifier already exists."));
+    }
+    return HttpReply::json(200, insert(calendarID, event, request, email));
+}
+
 QJsonObject FakeGoogle::insert(const QString& calendarID, QJsonObject event, const HttpRequest& request,
                                const QString& email) {
-    const QString id = QStringLiteral("fakeevent%1").arg(++m_counter);
+    const QString id = event.value(u"id").isString() ? event.value(u"id").toString()
+                                                     : QStringLiteral("fakeevent%1").arg(++m_counter);
     event.insert("id", id);
     event.insert("status", "confirmed");
     event.insert("htmlLink", "https://www.google.com/calendar/event?eid=" + id);

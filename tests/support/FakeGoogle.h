@@ -26,7 +26,9 @@
 //                                                               ordered by start
 //   GET|PATCH|DELETE /calendar/v3/calendars/{id}/events/{id}    PATCH merges like Google (null removes,
 //                                                               attendeesOmitted merges guests)
-//   POST /calendar/v3/calendars/{id}/events                     insert (Meet link on a createRequest)
+//   POST /calendar/v3/calendars/{id}/events                     insert (Meet link on a createRequest); a
+//                                                               client's own "id" is checked (base32hex,
+//                                                               5-1024) and one in use answers 409
 //
 // Calendar requests need "Authorization: Bearer" with a token the fake issued; anything else gets
 // Google's 401. Errors are Google's JSON error bodies. Every request stays recorded on server(), where
@@ -84,6 +86,7 @@ public:
     // Stores an event under the calendar (an "id" is assigned when missing) and returns its id.
     QString addEvent(const QString& calendarID, QJsonObject event);
     std::optional<QJsonObject> storedEvent(const QString& calendarID, const QString& eventID) const;
+    QList<QJsonObject> storedEvents(const QString& calendarID) const { return m_events.value(calendarID); }
     // Items per page of every listing, unless the request's maxResults asks for fewer (default 250).
     void setPageSize(int size);
 
@@ -109,6 +112,7 @@ private:
     HttpReply calendarApi(const HttpRequest& request, const QString& email);
     HttpReply page(const HttpRequest& request, const QList<QJsonObject>& items, const QString& kind);
     HttpReply tokenRefusal(int status, const QString& error, const QString& description);
+    HttpReply insertReply(const QString& calendarID, const HttpRequest& request, const QString& email);
     QJsonObject insert(const QString& calendarID, QJsonObject event, const HttpRequest& request,
                        const QString& email);
     QJsonObject patch(QJsonObject event, const QJsonObject& body, const HttpRequest& request);

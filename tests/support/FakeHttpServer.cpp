@@ -162,6 +162,11 @@ void FakeHttpServer::scriptNext(QByteArray method, QString pathPrefix, HttpReply
     m_scripts.append({std::move(method), std::move(pathPrefix), std::move(reply), times});
 }
 
+void FakeHttpServer::scriptAnswerAfterHandling(QByteArray method, QString pathPrefix, HttpReply reply,
+                                               int times) {
+    m_scripts.append({std::move(method), std::move(pathPrefix), std::move(reply), times, true});
+}
+
 void FakeHttpServer::hold() {
     hold({}, QString());
 }
@@ -275,6 +280,8 @@ void FakeHttpServer::dispatch(QTcpSocket* socket, HttpRequest request) {
     for (qsizetype i = 0; i < m_scripts.size(); ++i) {
         Script& script = m_scripts[i];
         if (matches(request, script.method, script.pathPrefix)) {
+            if (script.handled)
+                m_handler(request);
             reply = script.reply;
             scripted = true;
             if (--script.remaining <= 0)

@@ -94,6 +94,9 @@ public:
     // path begins with `pathPrefix` get `reply` instead of the handler's answer. Scripts are matched
     // in the order they were added.
     void scriptNext(QByteArray method, QString pathPrefix, HttpReply reply, int times = 1);
+    // The same, but those requests still reach the handler, and what it does stays done: only its
+    // answer is replaced. A server that stores and then fails, or an answer lost on the way back.
+    void scriptAnswerAfterHandling(QByteArray method, QString pathPrefix, HttpReply reply, int times = 1);
 
     // While holding, answers are kept back (the request is recorded at once) until release(): every
     // answer, or only those to requests with that method (any when empty) and path prefix.
@@ -118,6 +121,7 @@ private:
         QString pathPrefix;
         HttpReply reply;
         int remaining;
+        bool handled = false; // the handler runs first
     };
 
     void accept();

@@ -345,7 +345,8 @@ void deriveFooter(const State& s, Derived& v) {
                                ? QStringLiteral("Meetings go to a Google calendar so invites can be sent")
                                : QStringLiteral("Which calendar the event goes to");
 
-    v.cancelEnabled = !s.busy;
+    // Only a save holds the panel; a meeting being sent goes on after it closes.
+    v.cancelEnabled = !(s.busy && s.editing);
     v.primaryEnabled = v.canAdd;
     v.primarySpinner = s.busy;
     if (s.busy)
@@ -392,7 +393,7 @@ Derived derive(const State& s, const QuickAddEnv& env) {
     v.headerHint = s.editing              ? QStringLiteral("Esc cancels")
                    : env.quickAddHotkey() ? QStringLiteral("Ctrl+Alt+N")
                                           : QString();
-    v.backEnabled = !s.busy;
+    v.backEnabled = !(s.busy && s.editing);
     v.mainPlaceholder =
         s.editing ? QStringLiteral("Title") : QStringLiteral("Lunch with Ondrea tomorrow 1pm");
 

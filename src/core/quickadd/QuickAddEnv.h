@@ -5,6 +5,7 @@
 #include "core/model/CalEvent.h"
 #include "core/model/Person.h"
 #include "core/quickadd/QuickAddDraft.h"
+#include "core/quickadd/QuickAddOutbox.h"
 #include "core/store/DayMap.h"
 #include "core/store/EventStore.h"
 
@@ -64,8 +65,9 @@ public:
     // ---- Writing; errors are UserFacingErrors carrying one sentence for the user
 
     virtual CalEvent addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar) = 0;
+    // A new meeting goes in under `ids` (see EventStore::createMeeting).
     virtual QCoro::Task<CalEvent> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                                MeetingTarget target) = 0;
+                                                MeetingTarget target, GoogleAPI::InsertIds ids) = 0;
     virtual QCoro::Task<CalEvent> updateEvent(CalEvent event, QuickAddDraft draft, QList<Person> invitees,
                                               bool meet) = 0;
     // Every day from the day of `from` up to the day of `to`, read from every source and merged
@@ -76,6 +78,9 @@ public:
     // The defaults the next quick add preselects ("account|calendar id", a local calendar id).
     virtual void setDefaultMeetingTarget(const QString& target) = 0;
     virtual void setDefaultCalendarID(const QString& id) = 0;
+
+    // The meeting line being sent, or whose send failed, kept across showings for the agenda's life.
+    virtual QuickAddOutbox& outbox() = 0;
 
 signals:
     void changed();

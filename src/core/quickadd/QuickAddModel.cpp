@@ -48,6 +48,7 @@ QuickAddModel::QuickAddModel(QuickAddEnv& env, QuickAddPanel& panel, QObject* pa
     , m_panel(panel) {
     connect(&env, &QuickAddEnv::changed, this, &QuickAddModel::update);
     connect(&panel, &QuickAddPanel::changed, this, &QuickAddModel::panelChanged);
+    connect(&env.outbox(), &QuickAddOutbox::answered, this, &QuickAddModel::sendAnswered);
 }
 
 QuickAddModel::~QuickAddModel() = default;
@@ -111,10 +112,15 @@ void QuickAddModel::appear() {
     m_appeared = true;
     const std::optional<CalEvent> editing = m_panel.editingEvent();
     m_seenEditingId = editing ? std::optional(editing->id) : std::nullopt;
-    if (editing)
+    if (editing) {
         load(*editing);
-    else
+    } else {
+        // A line handed over wins; else the meeting line that was being sent when quick add closed,
+        // or whose send failed, comes back as it was left.
+        if (m_panel.prefill().isEmpty())
+            restoreHeldLine();
         consumePrefill();
+    }
     QPointer self(this);
     m_escape = m_panel.handleEscape([self] { return self && self->isOpen() && self->dismissOverlays(); });
     // Unless the user has already put the keyboard somewhere (the guests button, a click in a field).
@@ -174,7 +180,7 @@ void QuickAddModel::reset() {
 }
 
 bool QuickAddModel::dismissOverlays() {
-    if (m_state.busy)
+    if (saving())
         return true;
     if (m_state.showCalendars) {
         m_state.showCalendars = false;
@@ -200,6 +206,10 @@ void QuickAddModel::panelChanged() {
         // At once, not after the burst: a reply that arrives in between must already see it.
         m_ended = true;
         m_escape.reset();
+        // A held line this showing had on screen and the user changed or cleared: let go of it.
+        const std::optional<QuickAddOutbox::Held>& held = m_env.outbox().held();
+        if (m_showedHeldLine && held && !held->sending && held->line != line())
+            m_env.outbox().drop();
         return;
     }
     if (!m_syncQueued) {
@@ -290,29 +300,52 @@ void QuickAddModel::add() {
         finish();
         return;
     }
-    Tasks::startDetached(createMeeting(draft, v.invitees, v.meetOn, *v.destination->target()),
-                         QStringLiteral("Creating a meeting"));
+    // What is sent is taken now: later typing does not change it. The outbox follows the send, so
+    // that its line outlives this showing until the meeting is known to be on Google.
+    const QuickAddOutbox::Line sent = line();
+    QuickAddOutbox& outbox = m_env.outbox();
+    const GoogleAPI::InsertIds ids = outbox.idsFor(sent);
+    m_state.busy = true;
+    m_showedHeldLine = true;
+    QCoro::Task<CalEvent> call =
+        m_env.createMeeting(draft, v.invitees, v.meetOn, *v.destination->target(), ids);
+    outbox.send(sent, ids, std::move(call));
+    update();
 }
 
-QCoro::Task<> QuickAddModel::createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                           EventStore::MeetingTarget target) {
-    // What is sent is taken now: later typing does not change it.
-    m_state.busy = true;
-    update();
-    QPointer self(this);
-    std::optional<QString> failure;
-    bool cancelled = false;
-    try {
-        QCoro::Task<CalEvent> call =
-            m_env.createMeeting(std::move(draft), std::move(invitees), meet, std::move(target));
-        co_await call;
-    } catch (const CancelledError&) {
-        cancelled = true;
-    } catch (const std::exception& error) {
-        failure = messageOf(error);
-    }
-    if (self && answered(failure, cancelled))
+void QuickAddModel::sendAnswered() {
+    // The held send is the one any sending showing waits for; a showing that ended only stops waiting.
+    if (!m_state.busy || m_state.editing)
+        return;
+    const std::optional<QuickAddOutbox::Held>& held = m_env.outbox().held();
+    const std::optional<QString> failure = held ? held->failure : std::nullopt;
+    if (answered(failure, held && !failure))
         finish();
+}
+
+QuickAddOutbox::Line QuickAddModel::line() const {
+    const QuickAdd::Derived& v = view();
+    return {m_state.text, m_state.manualInvitees, m_state.meetChoice,
+            v.destination ? v.destination->id() : QString()};
+}
+
+void QuickAddModel::restoreHeldLine() {
+    const std::optional<QuickAddOutbox::Held>& held = m_env.outbox().held();
+    if (!held)
+        return;
+    m_state.text = held->line.text;
+    m_state.manualInvitees = held->line.manualInvitees;
+    m_state.meetChoice = held->line.meetChoice;
+    if (!held->line.destinationID.isEmpty())
+        m_state.destinationID = held->line.destinationID;
+    m_state.busy = held->sending;
+    m_state.error = held->failure;
+    m_showedHeldLine = true;
+    update();
+}
+
+bool QuickAddModel::saving() const {
+    return m_state.busy && m_state.editing;
 }
 
 QCoro::Task<> QuickAddModel::save(CalEvent event, QuickAddDraft draft, QList<Person> invitees, bool meet) {
@@ -364,7 +397,8 @@ void QuickAddModel::finish() {
 }
 
 void QuickAddModel::cancel() {
-    if (!m_state.busy)
+    // A meeting being sent goes on without the panel (its line stays in the outbox); a save holds it.
+    if (!saving())
         close();
 }
 

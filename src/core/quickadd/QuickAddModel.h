@@ -100,8 +100,12 @@ public:
     // calendar is written at once; Google is awaited with the primary button showing "Sending…" or
     // "Saving…". Success closes quick add; a failure shows its message and keeps everything typed and
     // chosen, ready to try again.
+    //
+    // A meeting is sent through the env's outbox: quick add may close while it is being sent, and its
+    // line, guests and choices come back in the next showing (still "Sending…", or with the failure)
+    // until the meeting is known to be on Google. Sending that line again reuses its insert ids.
     void add();
-    // Closes quick add and keeps what was typed. Nothing while adding or saving.
+    // Closes quick add and keeps what was typed. Nothing while saving; a meeting being sent goes on.
     void cancel();
     // The header's back button: as cancel().
     void back();
@@ -136,8 +140,12 @@ signals:
     void focusRequested(QuickAdd::Field field);
 
 private:
-    QCoro::Task<> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                EventStore::MeetingTarget target);
+    // The outbox's send has ended: a showing waiting for it shows the outcome.
+    void sendAnswered();
+    // The meeting line as the outbox keeps it.
+    QuickAddOutbox::Line line() const;
+    void restoreHeldLine();
+    bool saving() const;
     QCoro::Task<> save(CalEvent event, QuickAddDraft draft, QList<Person> invitees, bool meet);
     // Starts reading the days the slot search needs, unless they are being read or failed to read.
     void readDaysForSlot();
@@ -161,6 +169,7 @@ private:
     std::optional<QString> m_seenEditingId; // the panel's edited event as last taken
     QList<QuickAdd::DayRange> m_reading;    // the days being read for a free slot
     bool m_appeared = false;
+    bool m_showedHeldLine = false; // the outbox's line was on screen in this showing
     bool m_ended = false;
     bool m_syncQueued = false;
 };

@@ -100,8 +100,9 @@ CalEvent QuickAddStoreEnv::addEvent(const QuickAddDraft& draft, const LocalCalen
 }
 
 QCoro::Task<CalEvent> QuickAddStoreEnv::createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                                      MeetingTarget target) {
-    return m_store.createMeeting(std::move(draft), std::move(invitees), meet, std::move(target));
+                                                      MeetingTarget target, GoogleAPI::InsertIds ids) {
+    return m_store.createMeeting(std::move(draft), std::move(invitees), meet, std::move(target),
+                                 std::move(ids));
 }
 
 QCoro::Task<CalEvent> QuickAddStoreEnv::updateEvent(CalEvent event, QuickAddDraft draft,
@@ -123,4 +124,10 @@ void QuickAddStoreEnv::setDefaultMeetingTarget(const QString& target) {
 
 void QuickAddStoreEnv::setDefaultCalendarID(const QString& id) {
     m_store.settings().setDefaultCalendarID(id);
+}
+
+QuickAddOutbox& QuickAddStoreEnv::outbox() {
+    if (auto* existing = m_store.findChild<QuickAddOutbox*>(QString(), Qt::FindDirectChildrenOnly))
+        return *existing;
+    return *new QuickAddOutbox(&m_store);
 }

@@ -32,13 +32,15 @@ public:
 
     CalEvent addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar) override;
     QCoro::Task<CalEvent> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                        MeetingTarget target) override;
+                                        MeetingTarget target, GoogleAPI::InsertIds ids) override;
     QCoro::Task<CalEvent> updateEvent(CalEvent event, QuickAddDraft draft, QList<Person> invitees,
                                       bool meet) override;
     QCoro::Task<EventsByDay> readDays(QDateTime from, QDateTime to) override;
     QCoro::Task<bool> connectGoogle() override;
     void setDefaultMeetingTarget(const QString& target) override;
     void setDefaultCalendarID(const QString& id) override;
+    // The store's own, made on first use: a showing's binding comes and goes with it, the line stays.
+    QuickAddOutbox& outbox() override;
 
 private:
     void readCalendars();

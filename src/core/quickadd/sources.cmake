@@ -19,6 +19,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/QuickAddTransition.h
     ${CMAKE_CURRENT_LIST_DIR}/QuickAddTransition.cpp
     ${CMAKE_CURRENT_LIST_DIR}/QuickAddPanel.h
+    ${CMAKE_CURRENT_LIST_DIR}/QuickAddOutbox.h
+    ${CMAKE_CURRENT_LIST_DIR}/QuickAddOutbox.cpp
     ${CMAKE_CURRENT_LIST_DIR}/QuickAddModel.h
     ${CMAKE_CURRENT_LIST_DIR}/QuickAddModel.cpp
 )

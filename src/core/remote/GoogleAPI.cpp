@@ -30,6 +30,26 @@ QString errorMessage(int status, const QJsonObject& json) {
     return message.isString() ? message.toString() : statusText(status);
 }
 
+// The first reason in Google's error body; empty when there is none.
+QString errorReason(const QJsonObject& json) {
+    const QJsonValue reason =
+        json.value(u"error").toObject().value(u"errors").toArray().at(0).toObject().value(u"reason");
+    return reason.isString() ? reason.toString() : QString();
+}
+
+// Google slows a client down with 429, or with 403 and a rate-limit reason.
+bool isRateLimit(int status, const QString& reason) {
+    return status == 429 ||
+           (status == 403 && (reason == u"rateLimitExceeded" || reason == u"userRateLimitExceeded"));
+}
+
+std::optional<std::chrono::seconds> retryAfter(const RemoteHttp::Response& response,
+                                               const RemoteSession& session) {
+    return RemoteError::retryDelay(response.retryAfter, session.clock());
+}
+
+const QString rateLimitText = QStringLiteral("Google is rate-limiting — try again in a moment");
+
 // One page of a listing: the query carries the page's token.
 QCoro::Task<Pager::Page> listingPage(QString path, GoogleAPI::Query query, QString token,
                                      std::optional<QString> cursor) {
@@ -61,8 +81,12 @@ QCoro::Task<QJsonObject> get(QString path, Query query, QString token) {
     const RemoteHttp::Response response = co_await RemoteHttp::send(
         calendarRequest(session, path, query, token), "GET", {}, session.timeouts.googleRead);
     const QJsonObject json = RemoteHttp::jsonObject(response.body);
-    if (response.status >= 300)
-        throw GoogleError(errorMessage(response.status, json));
+    if (response.status >= 300) {
+        // A read that is rate-limited says so as a write does; other failures keep Google's words.
+        const bool rateLimited = isRateLimit(response.status, errorReason(json));
+        throw GoogleError(rateLimited ? rateLimitText : errorMessage(response.status, json), response.status,
+                          retryAfter(response, session), rateLimited);
+    }
     co_return json;
 }
 
@@ -83,33 +107,33 @@ QCoro::Task<QJsonObject> send(QString method, QString path, Query query, QJsonOb
         session.timeouts.googleWrite);
     const QJsonObject json = RemoteHttp::jsonObject(response.body);
     if (response.status >= 300)
-        throw friendlyError(response.status, json);
+        throw friendlyError(response.status, json, retryAfter(response, session));
     co_return json;
 }
 
-GoogleError friendlyError(int status, const QJsonObject& json) {
-    const QJsonValue reasonValue =
-        json.value(u"error").toObject().value(u"errors").toArray().at(0).toObject().value(u"reason");
-    const QString reason = reasonValue.isString() ? reasonValue.toString() : QString();
+GoogleError friendlyError(int status, const QJsonObject& json, std::optional<std::chrono::seconds> wait) {
+    const QString reason = errorReason(json);
+    const auto error = [&](const QString& message) {
+        return GoogleError(message, status, wait, isRateLimit(status, reason));
+    };
     switch (status) {
     case 401:
-        return GoogleError(QStringLiteral("Google sign-in expired — reconnect in Settings"));
+        return error(QStringLiteral("Google sign-in expired — reconnect in Settings"));
     case 403:
         if (reason == u"forbiddenForNonOrganizer")
-            return GoogleError(QStringLiteral("Only the organizer can change this event"));
+            return error(QStringLiteral("Only the organizer can change this event"));
         if (reason == u"rateLimitExceeded")
-            return GoogleError(QStringLiteral("Google is rate-limiting — try again in a moment"));
-        return GoogleError(
-            QStringLiteral("Google didn't allow that — check the calendar's sharing settings"));
+            return error(rateLimitText);
+        return error(QStringLiteral("Google didn't allow that — check the calendar's sharing settings"));
     case 404:
     case 410:
-        return GoogleError(QStringLiteral("Google couldn't find that calendar or event any more"));
+        return error(QStringLiteral("Google couldn't find that calendar or event any more"));
     case 412:
-        return GoogleError(QStringLiteral("The event changed elsewhere — refresh and try again"));
+        return error(QStringLiteral("The event changed elsewhere — refresh and try again"));
     case 429:
-        return GoogleError(QStringLiteral("Google is rate-limiting — try again in a moment"));
+        return error(rateLimitText);
     default:
-        return GoogleError(errorMessage(status, json));
+        return error(errorMessage(status, json));
     }
 }
 
@@ -123,7 +147,8 @@ QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QStr
                                   "DELETE", {}, session.timeouts.googleWrite);
     if (response.status < 300 || response.status == 404 || response.status == 410)
         co_return;
-    throw GoogleError(errorMessage(response.status, RemoteHttp::jsonObject(response.body)));
+    throw GoogleError(errorMessage(response.status, RemoteHttp::jsonObject(response.body)), response.status,
+                      retryAfter(response, session));
 }
 
 QCoro::Task<QJsonObject> token(Form form) {
@@ -146,7 +171,7 @@ QCoro::Task<QJsonObject> token(Form form) {
         const QJsonValue description = json.value(u"error_description");
         if (description.isString())
             message += QStringLiteral(": ") + description.toString();
-        throw GoogleError(message);
+        throw GoogleError(message, response.status, retryAfter(response, session));
     }
     co_return json;
 }

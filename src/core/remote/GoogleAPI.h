@@ -45,7 +45,10 @@ QString eventPath(const QString& calendarID, const QString& eventID);
 
 // ---- Transport
 
-// GET with a 20 s time-out. Status ≥ 300: GoogleError with Google's "error"."message", else "HTTP <n>".
+// GET with a 20 s time-out. Status ≥ 300: GoogleError with Google's "error"."message", else "HTTP <n>";
+// a rate limit (429, or 403 for the reasons rateLimitExceeded and userRateLimitExceeded) reads "Google
+// is rate-limiting — try again in a moment", as for a write. Every GoogleError of a reply carries its
+// status and Retry-After.
 QCoro::Task<QJsonObject> get(QString path, Query query, QString token);
 // Follows "nextPageToken" and collects every page's "items"; stops at the first page boundary at or
 // beyond 2,500 items, or when a page gives its own token as the next. An error on any page fails the
@@ -55,8 +58,10 @@ QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString toke
 // "PATCH"); 25 s time-out. Status ≥ 300 throws friendlyError. Returns the reply's JSON object, empty
 // when the reply is empty or not an object.
 QCoro::Task<QJsonObject> send(QString method, QString path, Query query, QJsonObject body, QString token);
-// The message for a failed write, decided by the status and Google's first error reason.
-GoogleError friendlyError(int status, const QJsonObject& json);
+// The error of a failed write: its message decided by the status and Google's first error reason, with
+// the status and the wait the reply asked for.
+GoogleError friendlyError(int status, const QJsonObject& json,
+                          std::optional<std::chrono::seconds> retryAfter = std::nullopt);
 
 // ---- Tokens
 
@@ -127,8 +132,25 @@ std::optional<QString> timeZoneId(const QTimeZone& zone);
 // "timeZone": null} for an all-day slot, {"dateTime" with the calendar's offset, "timeZone",
 // "date": null} otherwise.
 QJsonObject slotTime(const QDateTime& instant, bool allDay, const Cal& cal);
-// The "conferenceData" that asks Google for a new Google Meet link, under a fresh request id.
+// The "conferenceData" that asks Google for a new Google Meet link, under a fresh request id or the
+// given one.
 QJsonObject newMeetConference();
+QJsonObject newMeetConference(const QString& requestId);
+
+// The ids a client gives a new event, so that sending the same insert again cannot store it twice: the
+// event's own id (26 characters of Google's base32hex alphabet, a-v and 0-9, from a random UUID) and
+// the request id of its Meet conference. The caller keeps them for as long as it may try again.
+struct InsertIds {
+    QString eventId;
+    QString conferenceRequestId;
+
+    static InsertIds fresh();
+    friend bool operator==(const InsertIds&, const InsertIds&) = default;
+};
+// POSTs a new event into the calendar; `body` carries the event's own "id". When Google answers 409
+// (that id exists: an earlier try was stored although its answer was lost), the stored event is read
+// and returned as this insert's result. Write errors as for send; the read's as for get.
+QCoro::Task<QJsonObject> insertEvent(QString calendarID, Query query, QJsonObject body, QString token);
 
 // Changes an event: a new title, a new time, the guest list, adding or removing a Google Meet link.
 // Always reads the event first. `invitees` is the complete list of guests wanted besides the user and

@@ -72,10 +72,49 @@ QJsonObject slotTime(const QDateTime& instant, bool allDay, const Cal& cal) {
 }
 
 QJsonObject newMeetConference() {
+    return newMeetConference(QUuid::createUuid().toString(QUuid::WithoutBraces));
+}
+
+QJsonObject newMeetConference(const QString& requestId) {
     return {{QStringLiteral("createRequest"),
-             QJsonObject{{QStringLiteral("requestId"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
+             QJsonObject{{QStringLiteral("requestId"), requestId},
                          {QStringLiteral("conferenceSolutionKey"),
                           QJsonObject{{QStringLiteral("type"), QStringLiteral("hangoutsMeet")}}}}}};
+}
+
+InsertIds InsertIds::fresh() {
+    // Base32hex, five bits a character, from the 128 bits of a random UUID.
+    static constexpr char alphabet[] = "0123456789abcdefghijklmnopqrstuv";
+    const QByteArray bytes = QUuid::createUuid().toRfc4122();
+    QString id;
+    quint32 buffer = 0;
+    int bits = 0;
+    for (const char byte : bytes) {
+        buffer = (buffer << 8) | quint8(byte);
+        bits += 8;
+        while (bits >= 5) {
+            bits -= 5;
+            id += QLatin1Char(alphabet[(buffer >> bits) & 0x1f]);
+        }
+    }
+    if (bits > 0)
+        id += QLatin1Char(alphabet[(buffer << (5 - bits)) & 0x1f]);
+    return {id, QUuid::createUuid().toString(QUuid::WithoutBraces)};
+}
+
+QCoro::Task<QJsonObject> insertEvent(QString calendarID, Query query, QJsonObject body, QString token) {
+    const QString method = QStringLiteral("POST");
+    const QString eventId = body.value(u"id").toString();
+    const QString path = eventsPath(calendarID);
+    try {
+        co_return co_await send(method, path, query, body, token);
+    } catch (const GoogleError& error) {
+        if (error.status() != 409 || eventId.isEmpty())
+            throw;
+    }
+    const QString stored = eventPath(calendarID, eventId);
+    const Query none;
+    co_return co_await get(stored, none, token);
 }
 
 QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,

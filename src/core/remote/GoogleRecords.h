@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/model/UserFacingError.h"
+#include "core/remote/RemoteError.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -88,7 +88,7 @@ struct GoogleConfig {
 };
 
 // The error of every Google operation, and of refused changes to local and Notion events.
-class GoogleError : public UserFacingError {
+class GoogleError : public RemoteError {
 public:
-    using UserFacingError::UserFacingError;
+    using RemoteError::RemoteError;
 };

@@ -45,7 +45,9 @@ QCoro::Task<Reply> call(QString token, QByteArray method, QString path, std::opt
     if (response.status >= 300) {
         const QJsonValue message = reply.json.value(u"message");
         throw NotionError(message.isString() ? message.toString()
-                                             : QStringLiteral("HTTP %1").arg(response.status));
+                                             : QStringLiteral("HTTP %1").arg(response.status),
+                          response.status, RemoteError::retryDelay(response.retryAfter, session.clock()),
+                          response.status == 429);
     }
     co_return reply;
 }

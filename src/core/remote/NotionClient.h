@@ -20,8 +20,9 @@
 // days as read-only events. Nothing is written to Notion. Requests go through the RemoteSession.
 //
 // Errors: an HTTP status of 300 or more throws NotionError with Notion's "message" (else
-// "HTTP <n>"); a request that gets no HTTP reply throws TransportError unchanged; a failed page of a
-// listing fails the whole listing. Messages can quote Notion's servers: show them as plain text.
+// "HTTP <n>"), its status and Retry-After; a request that gets no HTTP reply throws TransportError
+// unchanged; a failed page of a listing fails the whole listing. Messages can quote Notion's servers:
+// show them as plain text.
 //
 // The client holds only its token; calls copy it, so a client may go away while its calls run.
 class NotionClient {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/model/UserFacingError.h"
+#include "core/remote/RemoteError.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -47,7 +47,7 @@ struct NotionDatabaseSelection {
 size_t qHash(const NotionDatabaseSelection& selection, size_t seed = 0);
 
 // The error of every Notion call.
-class NotionError : public UserFacingError {
+class NotionError : public RemoteError {
 public:
-    using UserFacingError::UserFacingError;
+    using RemoteError::RemoteError;
 };

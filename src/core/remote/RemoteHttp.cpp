@@ -67,7 +67,7 @@ QCoro::Task<Response> send(QNetworkRequest request, QByteArray method, QByteArra
         throw TransportError(reply->errorString(), reply->error());
     }
     DebugLog::log([&] { return what + QStringLiteral(" → ") + QString::number(status.toInt()); });
-    co_return Response{status.toInt(), reply->readAll()};
+    co_return Response{status.toInt(), reply->readAll(), reply->rawHeader("Retry-After")};
 }
 
 QJsonObject jsonObject(const QByteArray& body) {

@@ -19,6 +19,7 @@ namespace RemoteHttp {
 struct Response {
     int status = 0;
     QByteArray body;
+    QByteArray retryAfter; // the Retry-After header as sent; empty when there was none
 };
 
 // Query parameters as name → value; the order in the URL is not significant.

@@ -9,6 +9,8 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/StrictJson.h
     ${CMAKE_CURRENT_LIST_DIR}/TransportError.h
     ${CMAKE_CURRENT_LIST_DIR}/TransportError.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RemoteError.h
+    ${CMAKE_CURRENT_LIST_DIR}/RemoteError.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RemoteSession.h
     ${CMAKE_CURRENT_LIST_DIR}/RemoteSession.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RemoteHttp.h

@@ -148,14 +148,26 @@ void EventStore::tick() {
     recomputePeek();
     checkAlerts();
 
-    if (m_notionLastSync && m_notionLastSync->msecsTo(m_now) > 300000 && !m_isSyncingNotion)
+    if (notionDue() && !m_isSyncingNotion)
         launch(&EventStore::refreshNotion, QStringLiteral("Notion refresh"));
-    if (m_settings.hasGoogle() && (!m_googleLastSync || m_googleLastSync->msecsTo(m_now) > 120000) &&
-        !m_isSyncingGoogle)
+    if (m_settings.hasGoogle() && googleDue() && !m_isSyncingGoogle)
         launch(&EventStore::refreshGoogle, QStringLiteral("Google refresh"));
 
     if (clockJumped)
         handleWake();
+}
+
+bool EventStore::googleDue() const {
+    if (m_googleRetry.waiting())
+        return m_googleRetry.due(m_now);
+    return !m_googleLastSync || std::chrono::milliseconds(m_googleLastSync->msecsTo(m_now)) > googleInterval;
+}
+
+bool EventStore::notionDue() const {
+    // A Notion that never synced is synced by start-up and by connecting, not by the tick.
+    if (m_notionRetry.waiting())
+        return m_settings.hasNotion() && m_notionRetry.due(m_now);
+    return m_notionLastSync && std::chrono::milliseconds(m_notionLastSync->msecsTo(m_now)) > notionInterval;
 }
 
 void EventStore::handleWake() {

@@ -16,6 +16,7 @@
 #include "core/store/NotionSource.h"
 #include "core/store/PeekInfo.h"
 #include "core/store/StoreTimer.h"
+#include "core/store/SyncRetry.h"
 
 #include <QCoroTask>
 #include <QDateTime>
@@ -24,6 +25,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -103,6 +105,9 @@ public:
     };
 
     static constexpr std::chrono::seconds tickInterval{10};
+    // How often the tick syncs a source that synced without failures.
+    static constexpr std::chrono::seconds googleInterval{120};
+    static constexpr std::chrono::seconds notionInterval{300};
     static constexpr std::chrono::seconds alertDuration{20};
     static constexpr std::chrono::seconds toastDuration{4};
 
@@ -211,6 +216,13 @@ public:
     // A Google refresh asked for while one runs makes it run once more, however many asked; a caller
     // that awaits it then resumes when that further run has ended, so its own change is in. A Notion
     // refresh asked for while one runs is dropped.
+    //
+    // Each Google calendar and each Notion database is read on its own: one that fails keeps the
+    // events it had (shown with the error, which names it), unless it is gone or no longer shared,
+    // and the others are read all the same. A listing refused for its token (401) renews the token
+    // once and reads again; only a refused renewal marks the account for reconnecting. After a sync
+    // that failed anywhere the tick tries again on a back-off (RetrySchedule), honouring the wait a
+    // server asked for.
     virtual QCoro::Task<> refreshGoogle();
     virtual QCoro::Task<> refreshNotion();
 
@@ -234,8 +246,13 @@ public:
 
     // Creating: a meeting in a Google calendar (guests invited, optionally a Meet link), returned as
     // Google created it and in the agenda when this returns; a plain event in a local calendar.
+    // The meeting goes in under `ids`: a caller that sends the same meeting again after a failure
+    // passes the same ones, and gets the meeting an earlier try stored instead of a second one.
+    //
+    // Writes to Google put their result into the agenda themselves and start a refresh that they
+    // do not wait for: a slow or stuck sync never holds a write up.
     QCoro::Task<CalEvent> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                        MeetingTarget target);
+                                        MeetingTarget target, GoogleAPI::InsertIds ids);
     CalEvent addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar);
 
     // Editing on the event's own source. The title goes out only when it changed, the time only when
@@ -323,6 +340,14 @@ private:
         GoogleCalendarInfo calendar;
         QString eventID;
     };
+    // A Google write as the agenda shows it: the event as written, or none for one removed. A sync
+    // that began before the write may have read the event as it was; the write stays on top of
+    // what such a sync brings (`run`: the runs begun when it was written).
+    struct GoogleWrite {
+        QString id;
+        std::optional<CalEvent> event;
+        quint64 run = 0;
+    };
 
     // A valid access token of the account at that index of the settings, renewed when due; what the
     // renewal changed is written back by e-mail.
@@ -334,14 +359,24 @@ private:
     // the same refresh token: never undoes what changed meanwhile.
     void storeRenewedTokens(const QList<std::pair<GoogleAccount, GoogleAccount>>& renewed);
     QCoro::Task<> rerunGoogle(quint64 rerun);
-    // After a Google write: the agenda holds Google's own version when this returns.
+    // Every range of one calendar, in one list.
+    QCoro::Task<QList<CalEvent>> readGoogleCalendar(GoogleCalendarInfo calendar, QString account,
+                                                    QString token,
+                                                    QList<std::pair<QDateTime, QDateTime>> ranges, Cal cal);
+    // The events of one calendar as the agenda holds them now.
+    QList<CalEvent> googleEventsOf(const QString& account, const QString& calendarID) const;
+    // The written event (none: removed) goes into the agenda at once, stays on top of any sync
+    // already under way, and a refresh starts; finishes when the agenda shows it.
+    QCoro::Task<> showGoogleWrite(QString eventId, std::optional<CalEvent> event);
+    static void apply(QList<CalEvent>& events, const GoogleWrite& write);
+    // After a Google write whose result is unknown: the agenda holds Google's own version when this
+    // returns.
     QCoro::Task<> refreshAfterGoogleWrite();
     // Deletes (telling the guests when `notify`) or declines a Google event; it leaves the agenda at
     // once, before the refresh that follows confirms it.
     QCoro::Task<> removeFromGoogle(CalEvent event, bool decline, bool notify);
     // Deletes a local item and reloads the local calendars (not in sample mode). Throws CalendarFileError.
     QCoro::Task<> removeLocal(CalEvent event);
-    void dropGoogleEvent(const QString& eventId);
     void dismissAlertFor(const QString& eventId);
     // Lets both alerts of an event fire again (after it was edited).
     void forgetFiredAlerts(const QString& eventId);
@@ -364,6 +399,10 @@ private:
     void selectWithReload(const QDateTime& date);
     void rebuildPeople();
     void handleWake();
+    // The tick's rule for starting a sync: when a back-off waits, at its time; else once the last
+    // sync is older than the source's interval (Google also when it never synced).
+    bool googleDue() const;
+    bool notionDue() const;
     // Moves everything to the user's new calendar at once: the day keys, the selected day and week,
     // the loaded window, the local events (read again in the new zone) and the all-day events of
     // Google and Notion (the same days, starting in the new zone); then the sources reload.
@@ -410,6 +449,11 @@ private:
     bool m_googleRefreshPending = false;
     quint64 m_googleRerunsStarted = 0;  // further runs launched so far
     quint64 m_googleRerunsFinished = 0; // the latest of them that has ended
+    quint64 m_googleRuns = 0;           // Google runs begun
+    QList<GoogleWrite> m_googleWrites;  // what runs under way may not have read yet
+    RetrySchedule m_googleRetry{googleInterval};
+    RetrySchedule m_notionRetry{notionInterval};
+    QHash<QString, QSet<QString>> m_notionPagesOf; // a database's id → its pages' event ids as last read
     std::unique_ptr<GoogleSource> m_google;
     std::unique_ptr<GoogleSignIn> m_googleFlow;
     std::unique_ptr<NotionSource> m_notion;

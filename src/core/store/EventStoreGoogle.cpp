@@ -15,6 +15,37 @@ bool sameTokenFields(const GoogleAccount& a, const GoogleAccount& b) {
     return a.accessToken == b.accessToken && a.expiry == b.expiry && a.needsReauth == b.needsReauth;
 }
 
+// A token call's outcome, for a caller that goes on either way.
+struct TokenOutcome {
+    std::optional<GoogleAPI::ValidToken> valid;
+    std::exception_ptr failure;
+};
+
+// The source is used only before the first suspension: the store may be gone when the call ends.
+QCoro::Task<TokenOutcome> tokenOf(GoogleSource& google, GoogleAccount account, GoogleConfig config) {
+    QCoro::Task<GoogleAPI::ValidToken> call = google.validToken(std::move(account), std::move(config));
+    TokenOutcome outcome;
+    try {
+        GoogleAPI::ValidToken valid = co_await call;
+        outcome.valid = std::move(valid);
+    } catch (...) {
+        outcome.failure = std::current_exception();
+    }
+    co_return outcome;
+}
+
+bool refusedToken(const std::exception_ptr& failure) {
+    if (!failure)
+        return false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        return SyncRetry::isUnauthorized(error);
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace
 
 int EventStore::accountIndex(const GoogleConfig& config, const QString& email) {
@@ -57,75 +88,103 @@ QCoro::Task<> EventStore::refreshGoogle() {
     }
 
     setSyncingGoogle(true);
+    const quint64 run = ++m_googleRuns;
     const QList<std::pair<QDateTime, QDateTime>> ranges = loadedRanges();
     const Cal cal = m_cal; // the whole run reads its dates in one zone
     const GoogleConfig config = m_settings.google();
     QList<std::pair<GoogleAccount, GoogleAccount>> renewed;
     QList<CalEvent> collected;
-    std::optional<QString> firstError;
-    bool someAccountCompleted = false;
+    QList<std::pair<QString, QString>> kept; // (account, calendar) whose events stay as they were
+    SyncRetry::Failures failures;
+    bool someRead = false;
 
     for (const GoogleAccount& original : config.accounts) {
         // The renewed copy; the settings may have changed by the time it comes.
         GoogleAccount account = original;
-        QString token;
-        bool usable = true;
-        try {
-            QCoro::Task<GoogleAPI::ValidToken> call = m_google->validToken(original, config);
-            GoogleAPI::ValidToken valid = co_await call;
-            token = std::move(valid.token);
-            account = std::move(valid.account);
-        } catch (const GoogleAPI::ReconnectNeeded& error) {
-            account.needsReauth = true;
-            if (!firstError)
-                firstError = error.message();
-            usable = false;
-        } catch (const std::exception& error) {
-            if (!firstError)
-                firstError = errorMessage(error);
-            usable = false;
-        }
+        std::optional<QString> token;
+        bool renewedOnRefusal = false;
+        // A failed renewal leaves the account without a token and, when Google refused the refresh
+        // token, marks it for reconnecting; nothing of its events goes.
+        const auto take = [&](TokenOutcome outcome) {
+            if (outcome.valid) {
+                token = std::move(outcome.valid->token);
+                account = std::move(outcome.valid->account);
+                return;
+            }
+            token.reset();
+            try {
+                std::rethrow_exception(outcome.failure);
+            } catch (const GoogleAPI::ReconnectNeeded& error) {
+                account.needsReauth = true;
+                failures.add(error.message(), error);
+            } catch (const std::exception& error) {
+                failures.add(errorMessage(error), error);
+            }
+        };
+        QCoro::Task<TokenOutcome> first = tokenOf(*m_google, account, config);
+        TokenOutcome outcome = co_await first;
         if (!self)
             co_return;
-        renewed.append({original, account});
-        if (!usable)
-            continue;
+        take(std::move(outcome));
 
-        bool complete = true;
-        const QList<GoogleCalendarInfo> calendars = account.visibleCalendars();
-        for (const GoogleCalendarInfo& calendar : calendars) {
-            QList<CalEvent> events;
-            for (const auto& [from, to] : ranges) {
+        for (const GoogleCalendarInfo& calendar : account.visibleCalendars()) {
+            std::optional<QList<CalEvent>> events;
+            std::exception_ptr failure;
+            for (int attempt = 0; token && !events && attempt < 2; ++attempt) {
+                failure = nullptr;
                 try {
                     QCoro::Task<QList<CalEvent>> call =
-                        m_google->events(calendar, account.email, from, to, token, cal);
-                    const QList<CalEvent> read = co_await call;
-                    events = DayMap::appendNew(std::move(events), read);
-                } catch (const std::exception& error) {
-                    if (!firstError)
-                        firstError = errorMessage(error);
-                    complete = false;
+                        readGoogleCalendar(calendar, account.email, *token, ranges, cal);
+                    events = co_await call;
+                } catch (...) {
+                    failure = std::current_exception();
                 }
                 if (!self)
                     co_return;
-                if (!complete)
+                if (events || renewedOnRefusal || !refusedToken(failure))
                     break;
+                // A token refused before its time (revoked, or the clock off): one renewal, then
+                // this calendar again.
+                renewedOnRefusal = true;
+                account.accessToken.reset();
+                account.expiry.reset();
+                QCoro::Task<TokenOutcome> again = tokenOf(*m_google, account, config);
+                TokenOutcome renewal = co_await again;
+                if (!self)
+                    co_return;
+                take(std::move(renewal));
             }
-            if (!complete)
-                break;
-            if (!account.canWrite()) {
-                for (CalEvent& event : events)
-                    event.calendarEditable = false;
+            if (events) {
+                if (!account.canWrite()) {
+                    for (CalEvent& event : *events)
+                        event.calendarEditable = false;
+                }
+                collected += *events;
+                someRead = true;
+                continue;
             }
-            collected += events;
+            bool gone = false;
+            if (failure) {
+                try {
+                    std::rethrow_exception(failure);
+                } catch (const std::exception& error) {
+                    failures.add(calendar.summary + QStringLiteral(": ") + errorMessage(error), error);
+                    gone = SyncRetry::isGone(error);
+                }
+            }
+            // A calendar that is gone or no longer shared takes its events along; any other
+            // failure, and an account without a token, leaves them as they were.
+            if (!gone)
+                kept.append({account.email, calendar.id});
         }
-        if (complete)
-            someAccountCompleted = true;
+        renewed.append({original, account});
     }
 
     storeRenewedTokens(renewed);
     // A new zone while the run was under way: its all-day events move to the new zone's days.
     collected = DayMap::rezone(std::move(collected), cal, m_cal);
+    for (const auto& [account, calendar] : kept)
+        collected += googleEventsOf(account, calendar);
     // Accounts removed and calendars hidden while the run was under way stay out of the agenda.
     const GoogleConfig now = m_settings.google();
     collected.removeIf([&now](const CalEvent& event) {
@@ -133,23 +192,27 @@ QCoro::Task<> EventStore::refreshGoogle() {
         return index < 0 ||
                now.accounts[index].hiddenCalendarIDs.contains(event.googleCalendarID.value_or(QString()));
     });
+    // Writes made while it ran stay as written; the next run reads them back.
+    m_googleWrites.removeIf([run](const GoogleWrite& write) { return write.run < run; });
+    for (const GoogleWrite& write : std::as_const(m_googleWrites))
+        apply(collected, write);
 
     // Every pass leaves its line, also one that ends with no account left.
     DebugLog::log([&] {
         return QStringLiteral("google: accounts=%1 events=%2 error=%3")
             .arg(now.accounts.size())
             .arg(collected.size())
-            .arg(firstError.value_or(QStringLiteral("none")));
+            .arg(failures.first.value_or(QStringLiteral("none")));
     });
     // When the last account went while the run was under way, removing it cleared everything already;
     // sample data installed meanwhile stays in place of what the run read.
     if (!now.accounts.isEmpty() && !m_sampleMode) {
-        setGoogleError(firstError);
-        if (!firstError || someAccountCompleted) {
-            setGoogleEvents(std::move(collected));
+        setGoogleError(failures.first);
+        setGoogleEvents(std::move(collected));
+        if (!failures.any() || someRead)
             setGoogleLastSync(m_clock());
-            rebuild();
-        }
+        rebuild();
+        m_googleRetry.after(failures, m_clock());
     }
     setSyncingGoogle(false);
 
@@ -160,6 +223,31 @@ QCoro::Task<> EventStore::refreshGoogle() {
             Tasks::startDetached(rerunGoogle(rerun), QStringLiteral("Google refresh"));
         });
     }
+}
+
+QCoro::Task<QList<CalEvent>> EventStore::readGoogleCalendar(GoogleCalendarInfo calendar, QString account,
+                                                            QString token,
+                                                            QList<std::pair<QDateTime, QDateTime>> ranges,
+                                                            Cal cal) {
+    QPointer self(this);
+    QList<CalEvent> events;
+    for (const auto& [from, to] : ranges) {
+        QCoro::Task<QList<CalEvent>> call = m_google->events(calendar, account, from, to, token, cal);
+        const QList<CalEvent> read = co_await call;
+        if (!self)
+            throw CancelledError();
+        events = DayMap::appendNew(std::move(events), read);
+    }
+    co_return events;
+}
+
+QList<CalEvent> EventStore::googleEventsOf(const QString& account, const QString& calendarID) const {
+    QList<CalEvent> events;
+    for (const CalEvent& event : m_googleEvents) {
+        if (event.googleAccount == account && event.googleCalendarID == calendarID)
+            events.append(event);
+    }
+    return events;
 }
 
 QCoro::Task<> EventStore::rerunGoogle(quint64 rerun) {
@@ -299,6 +387,7 @@ void EventStore::removeGoogleAccount(const QString& email) {
     if (config.accounts.isEmpty()) {
         setGoogleError(std::nullopt);
         setGoogleLastSync(std::nullopt);
+        m_googleRetry.succeeded();
     }
     rebuild();
 }

@@ -51,29 +51,44 @@ QCoro::Task<> EventStore::refreshNotion() {
     const QList<NotionDatabaseSelection> selections = m_settings.notionDatabases();
     const QList<QColor>& palette = NotionClient::palette();
     QList<CalEvent> collected;
-    std::optional<QString> firstError;
+    QHash<QString, QSet<QString>> pagesOf; // of the databases read now
+    QStringList kept;                      // databases whose pages stay as they were
+    SyncRetry::Failures failures;
+    bool someRead = false;
 
     for (int i = 0; i < selections.size(); ++i) {
         QList<CalEvent> pages;
-        bool failed = false;
+        std::exception_ptr failure;
         for (const auto& [from, to] : ranges) {
             try {
                 QCoro::Task<QList<CalEvent>> call =
                     m_notion->pages(token, selections[i], from, to, palette[i % palette.size()], cal);
                 const QList<CalEvent> read = co_await call;
                 pages = DayMap::appendNew(std::move(pages), read);
-            } catch (const std::exception& error) {
-                if (!firstError)
-                    firstError = selections[i].title + QStringLiteral(": ") + errorMessage(error);
-                failed = true;
+            } catch (...) {
+                failure = std::current_exception();
             }
             if (!self)
                 co_return;
-            if (failed)
+            if (failure)
                 break;
         }
-        if (!failed)
+        if (!failure) {
+            QSet<QString>& ids = pagesOf[selections[i].id];
+            for (const CalEvent& page : std::as_const(pages))
+                ids.insert(page.id);
             collected += pages;
+            someRead = true;
+            continue;
+        }
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            failures.add(selections[i].title + QStringLiteral(": ") + errorMessage(error), error);
+            // One gone or no longer shared takes its pages along; any other failure leaves them.
+            if (!SyncRetry::isGone(error))
+                kept << selections[i].id;
+        }
     }
 
     // Pages read under a connection that has since been dropped or replaced would bring it back, and
@@ -81,12 +96,21 @@ QCoro::Task<> EventStore::refreshNotion() {
     if (connection == m_notionConnection && !m_sampleMode) {
         // A new zone while the run was under way: its all-day pages move to the new zone's days.
         collected = DayMap::rezone(std::move(collected), cal, m_cal);
-        setNotionError(firstError);
-        if (!firstError || !collected.isEmpty()) {
-            setNotionEvents(std::move(collected));
-            setNotionLastSync(m_clock());
-            rebuild();
+        for (const QString& database : std::as_const(kept)) {
+            const QSet<QString> ids = m_notionPagesOf.value(database);
+            for (const CalEvent& page : std::as_const(m_notionEvents)) {
+                if (ids.contains(page.id))
+                    collected.append(page);
+            }
+            pagesOf.insert(database, ids);
         }
+        m_notionPagesOf = std::move(pagesOf);
+        setNotionError(failures.first);
+        setNotionEvents(std::move(collected));
+        if (!failures.any() || someRead)
+            setNotionLastSync(m_clock());
+        rebuild();
+        m_notionRetry.after(failures, m_clock());
     }
     setSyncingNotion(false);
 }
@@ -146,5 +170,7 @@ void EventStore::disconnectNotion() {
     setNotionError(std::nullopt);
     setNotionLastSync(std::nullopt);
     setNotionEvents({});
+    m_notionPagesOf.clear();
+    m_notionRetry.succeeded();
     rebuild();
 }

@@ -1,6 +1,7 @@
 // Creating, changing, deleting and declining events on their own source.
 #include "core/store/EventStore.h"
 
+#include "core/model/Tasks.h"
 #include "core/remote/Rfc3339.h"
 #include "core/settings/AppSettings.h"
 
@@ -30,8 +31,10 @@ QJsonObject insertTime(const QDateTime& instant, bool allDay, const Cal& cal) {
     return time;
 }
 
-QJsonObject insertBody(const QuickAddDraft& draft, const QList<Person>& invitees, bool meet, const Cal& cal) {
-    QJsonObject body{{QStringLiteral("summary"), draft.title},
+QJsonObject insertBody(const QuickAddDraft& draft, const QList<Person>& invitees, bool meet, const Cal& cal,
+                       const GoogleAPI::InsertIds& ids) {
+    QJsonObject body{{QStringLiteral("id"), ids.eventId},
+                     {QStringLiteral("summary"), draft.title},
                      {QStringLiteral("start"), insertTime(draft.start, draft.isAllDay, cal)},
                      {QStringLiteral("end"), insertTime(draft.end, draft.isAllDay, cal)},
                      {QStringLiteral("reminders"), QJsonObject{{QStringLiteral("useDefault"), true}}}};
@@ -43,7 +46,7 @@ QJsonObject insertBody(const QuickAddDraft& draft, const QList<Person>& invitees
         body.insert(QStringLiteral("guestsCanModify"), false);
     }
     if (meet)
-        body.insert(QStringLiteral("conferenceData"), GoogleAPI::newMeetConference());
+        body.insert(QStringLiteral("conferenceData"), GoogleAPI::newMeetConference(ids.conferenceRequestId));
     return body;
 }
 
@@ -100,7 +103,7 @@ bool EventStore::googleNeedsWriteAccess() const {
 }
 
 QCoro::Task<CalEvent> EventStore::createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                                MeetingTarget target) {
+                                                MeetingTarget target, GoogleAPI::InsertIds ids) {
     const int index = accountIndex(m_settings.google(), target.account);
     if (index < 0)
         throw GoogleError(QStringLiteral("That Google account is no longer connected"));
@@ -113,9 +116,8 @@ QCoro::Task<CalEvent> EventStore::createMeeting(QuickAddDraft draft, QList<Perso
     GoogleAPI::Query query{{QStringLiteral("conferenceDataVersion"), QStringLiteral("1")}};
     if (!invitees.isEmpty())
         query.insert(QStringLiteral("sendUpdates"), QStringLiteral("all"));
-    const QString method = QStringLiteral("POST");
-    QCoro::Task<QJsonObject> insert = m_google->send(method, GoogleAPI::eventsPath(target.calendar.id), query,
-                                                     insertBody(draft, invitees, meet, m_cal), token);
+    QCoro::Task<QJsonObject> insert = m_google->insertEvent(
+        target.calendar.id, query, insertBody(draft, invitees, meet, m_cal, ids), token);
     const QJsonObject reply = co_await insert;
     if (!self)
         throw CancelledError();
@@ -130,8 +132,8 @@ QCoro::Task<CalEvent> EventStore::createMeeting(QuickAddDraft draft, QList<Perso
     }
     rememberInvitees(invitees);
     m_settings.setDefaultMeetingTarget(target.id());
-    QCoro::Task<> refresh = refreshAfterGoogleWrite();
-    co_await refresh;
+    QCoro::Task<> shown = showGoogleWrite(created->id, *created);
+    co_await shown;
     if (!self)
         co_return *created;
 
@@ -197,8 +199,8 @@ QCoro::Task<CalEvent> EventStore::updateEvent(CalEvent event, QuickAddDraft draf
         if (!self)
             co_return updated;
         rememberInvitees(invitees);
-        QCoro::Task<> refresh = refreshAfterGoogleWrite();
-        co_await refresh;
+        QCoro::Task<> shown = showGoogleWrite(updated.id, updated);
+        co_await shown;
         if (!self)
             co_return updated;
         parts << QStringLiteral("Saved");
@@ -296,9 +298,8 @@ QCoro::Task<> EventStore::removeFromGoogle(CalEvent event, bool decline, bool no
     co_await call;
     if (!self)
         co_return;
-    dropGoogleEvent(event.id);
-    QCoro::Task<> refresh = refreshAfterGoogleWrite();
-    co_await refresh;
+    QCoro::Task<> shown = showGoogleWrite(event.id, std::nullopt);
+    co_await shown;
 }
 
 QCoro::Task<> EventStore::refreshAfterGoogleWrite() {
@@ -307,11 +308,23 @@ QCoro::Task<> EventStore::refreshAfterGoogleWrite() {
     co_await refresh;
 }
 
-void EventStore::dropGoogleEvent(const QString& eventId) {
+QCoro::Task<> EventStore::showGoogleWrite(QString eventId, std::optional<CalEvent> event) {
+    // Stamped with the runs begun so far: one of them may be under way and have read the event as
+    // it was; runs begun from now on read it as written.
+    m_googleWrites.append({std::move(eventId), std::move(event), m_googleRuns});
     QList<CalEvent> events = m_googleEvents;
-    events.removeIf([&](const CalEvent& event) { return event.id == eventId; });
+    apply(events, m_googleWrites.last());
     setGoogleEvents(std::move(events));
-    rebuild();
+    setGoogleLastSync(std::nullopt);
+    Tasks::startDetached(refreshGoogle(), QStringLiteral("Google refresh"));
+    QCoro::Task<> merge = mergeSources();
+    co_await merge;
+}
+
+void EventStore::apply(QList<CalEvent>& events, const GoogleWrite& write) {
+    events.removeIf([&](const CalEvent& event) { return event.id == write.id; });
+    if (write.event)
+        events.append(*write.event);
 }
 
 void EventStore::dismissAlertFor(const QString& eventId) {

@@ -25,10 +25,10 @@ public:
         return GoogleAPI::events(std::move(calendar), std::move(account), std::move(from), std::move(to),
                                  std::move(token), std::move(cal));
     }
-    QCoro::Task<QJsonObject> send(QString method, QString path, GoogleAPI::Query query, QJsonObject body,
-                                  QString token) override {
-        return GoogleAPI::send(std::move(method), std::move(path), std::move(query), std::move(body),
-                               std::move(token));
+    QCoro::Task<QJsonObject> insertEvent(QString calendarID, GoogleAPI::Query query, QJsonObject body,
+                                         QString token) override {
+        return GoogleAPI::insertEvent(std::move(calendarID), std::move(query), std::move(body),
+                                      std::move(token));
     }
     QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
                                       std::optional<QString> title, std::optional<GoogleAPI::Slot> slot,

@@ -37,8 +37,8 @@ public:
     virtual QCoro::Task<GoogleAPI::ValidToken> validToken(GoogleAccount account, GoogleConfig config) = 0;
     virtual QCoro::Task<QList<CalEvent>> events(GoogleCalendarInfo calendar, QString account, QDateTime from,
                                                 QDateTime to, QString token, Cal cal) = 0;
-    virtual QCoro::Task<QJsonObject> send(QString method, QString path, GoogleAPI::Query query,
-                                          QJsonObject body, QString token) = 0;
+    virtual QCoro::Task<QJsonObject> insertEvent(QString calendarID, GoogleAPI::Query query, QJsonObject body,
+                                                 QString token) = 0;
     virtual QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
                                               std::optional<QString> title,
                                               std::optional<GoogleAPI::Slot> slot, QStringList invitees,

@@ -1,6 +1,8 @@
 target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/StoreTimer.h
     ${CMAKE_CURRENT_LIST_DIR}/StoreTimer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SyncRetry.h
+    ${CMAKE_CURRENT_LIST_DIR}/SyncRetry.cpp
     ${CMAKE_CURRENT_LIST_DIR}/AlertSound.h
     ${CMAKE_CURRENT_LIST_DIR}/WakeNotifier.h
     ${CMAKE_CURRENT_LIST_DIR}/DayMap.h

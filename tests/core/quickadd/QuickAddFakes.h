@@ -102,13 +102,14 @@ public:
         return {};
     }
     QCoro::Task<CalEvent> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                        MeetingTarget target) override {
+                                        MeetingTarget target, GoogleAPI::InsertIds ids) override {
         QStringList guests;
         for (const Person& p : invitees)
             guests << p.email;
         writes << QStringLiteral("meeting %1 with [%2]%3 in %4")
                       .arg(draft.title, guests.join(u','), meet ? QStringLiteral(" and Meet") : QString(),
                            target.calendar.id);
+        insertIds << ids.eventId;
         return answer(CalEvent{});
     }
     QCoro::Task<CalEvent> updateEvent(CalEvent event, QuickAddDraft draft, QList<Person>, bool) override {
@@ -124,6 +125,7 @@ public:
     }
     void setDefaultMeetingTarget(const QString& target) override { defaultTarget = target; }
     void setDefaultCalendarID(const QString& id) override { defaultCalendar = id; }
+    QuickAddOutbox& outbox() override { return sent; }
 
     void release() { emit released(); }
     void touch() { emit changed(); }
@@ -145,6 +147,8 @@ public:
 
     mutable QStringList lookups; // the days whose loaded events were asked for
     QStringList writes;
+    QStringList insertIds; // of every meeting sent, in order
+    QuickAddOutbox sent;
     std::optional<QString> writeError;
     bool holdWrites = false;
 

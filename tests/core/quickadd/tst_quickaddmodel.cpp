@@ -52,6 +52,14 @@ struct Shown {
     }
     void type(const QString& text) { model.setText(text); }
     QStringList guests() const { return emails(model.view().invitees); }
+    // Edits the event's title and saves, the answer held back until env.release().
+    void saveHeld(const CalEvent& event, const QString& title) {
+        env.holdWrites = true;
+        panel.openEditor(event);
+        QCoreApplication::processEvents();
+        type(title);
+        model.add();
+    }
 
     FakeEnv env;
     FakePanel panel;
@@ -296,7 +304,7 @@ private Q_SLOTS:
     }
 
     // A reply that comes after its showing closed acts on nothing: the showing opened since keeps what
-    // is typed in it, stays open and shows no stale error.
+    // is typed or handed over in it, stays open and shows no stale error.
     void aLateReplyLeavesTheNextShowingAlone_data() {
         QTest::addColumn<bool>("save");
         QTest::addColumn<bool>("fails");
@@ -311,19 +319,20 @@ private Q_SLOTS:
         FakeEnv env;
         env.holdWrites = true;
         FakePanel panel;
-        const auto open = [&] {
-            save ? panel.openEditor(googleEvent("g:e1", "Design review")) : panel.openQuickAdd(QString());
+        // A line handed over takes the place of the meeting line being sent.
+        const auto open = [&](const QString& line) {
+            save ? panel.openEditor(googleEvent("g:e1", "Design review")) : panel.openQuickAdd(line);
             auto model = std::make_unique<QuickAddModel>(env, panel);
             model->appear();
             return model;
         };
-        const std::unique_ptr<QuickAddModel> first = open();
+        const std::unique_ptr<QuickAddModel> first = open(QString());
         first->setText(save ? "Design review, moved" : "Sync with bob@corp.io tomorrow 3pm");
         first->add();
         QVERIFY(first->view().primarySpinner);
 
         panel.collapse(); // a click elsewhere, or the hot key
-        const std::unique_ptr<QuickAddModel> second = open();
+        const std::unique_ptr<QuickAddModel> second = open(save ? QString() : QStringLiteral("Lunch"));
         QCoreApplication::processEvents();
         second->setText(save ? "Design review v3" : "Lunch fri");
         if (fails)
@@ -348,11 +357,7 @@ private Q_SLOTS:
     void aLateSaveLeavesTheNextEditAlone() {
         QFETCH(bool, fails);
         Shown s;
-        s.env.holdWrites = true;
-        s.panel.openEditor(googleEvent("g:e1", "Design review"));
-        QCoreApplication::processEvents();
-        s.type("Design review, moved");
-        s.model.add();
+        s.saveHeld(googleEvent("g:e1", "Design review"), "Design review, moved");
         s.panel.openEditor(googleEvent("g:e2", "Budget"));
         QCoreApplication::processEvents();
         if (fails)
@@ -366,26 +371,90 @@ private Q_SLOTS:
         QCOMPARE(s.panel.closes, 0);
     }
 
-    // While Google works nothing closes quick add from inside it, and nothing is sent twice.
+    // While Google works nothing is sent twice, and typing on does not change what was sent; the
+    // answer closes quick add. A save holds the panel until it is answered.
     void busyHoldsTheLine() {
         Shown s;
         s.env.holdWrites = true;
         s.type("Sync with Ondrea tomorrow 3pm");
         s.model.add();
         QCOMPARE(s.model.view().primaryTitle, QStringLiteral("Sending…"));
-        QVERIFY(s.model.view().primarySpinner && !s.model.view().cancelEnabled &&
-                !s.model.view().backEnabled);
+        QVERIFY(s.model.view().primarySpinner && s.model.view().cancelEnabled && s.model.view().backEnabled);
         s.model.toggleCalendars();
         QVERIFY(s.panel.pressEscape());
-        QVERIFY(s.model.state().showCalendars);
-        s.model.cancel();
-        s.model.back();
+        QVERIFY(!s.model.state().showCalendars);
         s.model.add();
-        s.type("Sync with Ondrea and Oskel tomorrow 3pm"); // typing on does not change what was sent
+        s.type("Sync with Ondrea and Oskel tomorrow 3pm");
         QCOMPARE(s.panel.closes, 0);
         s.env.release();
         QCOMPARE_SOON(s.panel.closes, 1);
         QCOMPARE(s.env.writes, QStringList{"meeting Sync with [ondrea@corp.io] and Meet in ada@corp.io"});
+
+        Shown editing;
+        editing.saveHeld(googleEvent("g:e1", "Design review"), "Design review, moved");
+        QCOMPARE(editing.model.view().primaryTitle, QStringLiteral("Saving…"));
+        QVERIFY(!editing.model.view().cancelEnabled && !editing.model.view().backEnabled);
+        editing.model.cancel();
+        QVERIFY(editing.panel.pressEscape());
+        QCOMPARE(editing.panel.closes, 0);
+        editing.env.release();
+        QTRY_COMPARE(editing.panel.closes, 1);
+    }
+
+    // Cancel closes quick add while a meeting is being sent; the line, its guests and choices come
+    // back in the next showing, still sending, then with the failure, until the meeting is known to be
+    // on Google. The same line goes out again under the same ids; a changed one under new ones, and a
+    // line the user changed or cleared does not come back.
+    void aMeetingLineOutlivesItsShowing() {
+        FakeEnv env;
+        env.holdWrites = true;
+        FakePanel panel;
+        std::unique_ptr<QuickAddModel> model;
+        const auto open = [&] {
+            panel.openQuickAdd(QString());
+            model = std::make_unique<QuickAddModel>(env, panel);
+            model->appear();
+        };
+        open();
+        model->setText("Sync with bob@corp.io tomorrow 3pm");
+        model->toggleMeet();
+        model->pickDestination(QStringLiteral("g|ada@corp.io|team@group.corp.io"));
+        model->add();
+        model->cancel();
+        QCOMPARE(panel.closes, 1);
+
+        open();
+        QCOMPARE(model->state().text, QStringLiteral("Sync with bob@corp.io tomorrow 3pm"));
+        QCOMPARE(model->view().primaryTitle, QStringLiteral("Sending…"));
+        QVERIFY(!model->view().meetOn);
+        QCOMPARE(model->view().destinationTitle, QStringLiteral("Team"));
+        env.writeError = QStringLiteral("The request timed out");
+        env.release();
+        QTRY_VERIFY(!model->state().busy);
+        QCOMPARE(model->view().error, std::optional<QString>("The request timed out"));
+        panel.collapse();
+
+        open();
+        QCOMPARE(model->view().error, std::optional<QString>("The request timed out"));
+        QVERIFY(model->view().canAdd);
+        env.writeError.reset();
+        env.holdWrites = false;
+        model->add(); // the same line again
+        QTRY_VERIFY(!model->isOpen());
+        QCOMPARE(env.insertIds.size(), 2);
+        QCOMPARE(env.insertIds[1], env.insertIds[0]);
+        open();
+        QCOMPARE(model->state().text, QString()); // sent: nothing comes back
+
+        env.writeError = QStringLiteral("Backend Error");
+        model->setText("Lunch with bob@corp.io fri");
+        model->add();
+        QTRY_VERIFY(model->view().error);
+        QVERIFY(env.insertIds[2] != env.insertIds[0]);
+        model->setText("Lunch with bob@corp.io sat");
+        panel.collapse();
+        open();
+        QCOMPARE(model->state().text, QString());
     }
 };
 

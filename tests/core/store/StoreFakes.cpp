@@ -36,7 +36,7 @@ QCoro::Task<QList<CalEvent>> listEvents(State s, GoogleCalendarInfo calendar, QS
     const QList<QJsonObject> stored = s->events.value(calendar.id);
     co_await s->holds.pass(kind);
     if (s->failing.contains(calendar.id))
-        throw GoogleError(s->failing.value(calendar.id));
+        throw GoogleError(s->failing.value(calendar.id), s->failingStatus.value(calendar.id));
     QList<CalEvent> listed;
     for (const QJsonObject& json : stored) {
         if (auto event = GoogleAPI::event(json, calendar, account, cal);
@@ -46,8 +46,7 @@ QCoro::Task<QList<CalEvent>> listEvents(State s, GoogleCalendarInfo calendar, QS
     co_return listed;
 }
 
-QCoro::Task<QJsonObject> insert(State s, QString path, GoogleAPI::Query query, QJsonObject body) {
-    const QString calendar = QUrl::fromPercentEncoding(path.section(QLatin1Char('/'), 1, 1).toUtf8());
+QCoro::Task<QJsonObject> insert(State s, QString calendar, GoogleAPI::Query query, QJsonObject body) {
     s->calls << QStringLiteral("insert ") + calendar;
     co_await s->holds.pass(QStringLiteral("insert"));
     if (s->failing.contains("insert"))
@@ -56,8 +55,14 @@ QCoro::Task<QJsonObject> insert(State s, QString path, GoogleAPI::Query query, Q
     for (auto it = query.cbegin(); it != query.cend(); ++it)
         sentQuery.insert(it.key(), it.value());
     s->lastInsert = {{"query", sentQuery}, {"body", body}};
+    // An id stored before answers with the event stored under it, as the client does after a 409.
+    for (const QJsonObject& stored : s->events.value(calendar)) {
+        if (body.contains("id") && stored.value("id") == body.value("id"))
+            co_return QJsonObject(stored);
+    }
     QJsonObject created = body;
-    created.insert("id", QStringLiteral("made-%1").arg(s->calls.size()));
+    if (!created.contains("id"))
+        created.insert("id", QStringLiteral("made-%1").arg(s->calls.size()));
     if (body.contains("conferenceData"))
         created.insert("hangoutLink", "https://meet.google.com/new-link");
     s->add(calendar, created);
@@ -137,9 +142,9 @@ public:
                                         QDateTime to, QString, Cal cal) override {
         return listEvents(m_s, std::move(calendar), std::move(account), from, to, std::move(cal));
     }
-    QCoro::Task<QJsonObject> send(QString, QString path, GoogleAPI::Query query, QJsonObject body,
-                                  QString) override {
-        return insert(m_s, std::move(path), std::move(query), std::move(body));
+    QCoro::Task<QJsonObject> insertEvent(QString calendarID, GoogleAPI::Query query, QJsonObject body,
+                                         QString) override {
+        return insert(m_s, std::move(calendarID), std::move(query), std::move(body));
     }
     QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,
                                       std::optional<QString> title, std::optional<GoogleAPI::Slot> slot,
@@ -188,7 +193,7 @@ QCoro::Task<QList<CalEvent>> queryPages(Notion s, NotionDatabaseSelection databa
     const QList<QJsonObject> stored = s->pages.value(database.id);
     co_await s->holds.pass(kind);
     if (s->failing.contains(database.id))
-        throw NotionError(s->failing.value(database.id));
+        throw NotionError(s->failing.value(database.id), s->failingStatus.value(database.id));
     QList<CalEvent> found;
     for (const QJsonObject& page : stored) {
         if (auto event = NotionClient::event(page, database, color, cal);

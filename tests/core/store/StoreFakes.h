@@ -47,7 +47,8 @@ struct GoogleState {
     QHash<QString, QList<QJsonObject>> events; // calendar id → Google event objects
     // A calendar id → the error of its every listing; "insert", "update" or "delete" → the next one's.
     QHash<QString, QString> failing;
-    QSet<QString> revoked; // accounts whose refresh token Google refuses
+    QHash<QString, int> failingStatus; // the HTTP status those errors carry; none: 0
+    QSet<QString> revoked;             // accounts whose refresh token Google refuses
     // Every call in order: "token <email>", "events <calendar>", "insert <calendar>", "update <event>",
     // "delete <event>[ notify]", "decline <event>".
     QStringList calls;
@@ -74,6 +75,7 @@ struct NotionState {
     QList<NotionDatabase> databases;
     QHash<QString, QList<QJsonObject>> pages; // database id → page objects
     QHash<QString, QString> failing;          // database id or "search" → its error message
+    QHash<QString, int> failingStatus;        // the HTTP status that error carries; none: 0
     QStringList calls;                        // "verify", "search", "pages <database>"
 };
 

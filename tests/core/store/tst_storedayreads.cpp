@@ -1,49 +1,31 @@
 // What the store reads beyond the weeks on show, from a calendar folder and the fake Google and Notion
 // servers through the real clients.
-#include "StoreHarness.h"
+#include "ServedWorld.h"
 
 #include "core/model/DebugLog.h"
 #include "core/quickadd/QuickAddFakes.h"
 #include "core/quickadd/QuickAddModel.h"
 #include "core/quickadd/QuickAddStoreEnv.h"
-#include "support/FakeGoogle.h"
-#include "support/FakeNotion.h"
 #include "support/Patience.h"
-#include "support/RemoteTestSession.h"
 #include "support/TestFiles.h"
 
 #include <QTest>
 
 namespace {
 
-const QString ada = QStringLiteral("ada@example.org");
+const QString ada = ServedWorld::ada;
 
-// Ada on the fake Google with a calendar she hides, a database "Roadmap" on the fake Notion, the
-// harness's calendar folder; today is Wednesday 4 March 2026, in Berlin.
-struct World {
+// ServedWorld, where Ada also has a calendar she hides.
+struct World : ServedWorld {
     World() {
-        session.setEndpoints({google.endpoints().googleConsent, google.endpoints().googleToken,
-                              google.endpoints().googleCalendar, notion.baseUrl()});
-        session.setClock(h.clock.clock());
-        h.googleSource = GoogleSource::remote();
-        h.notionSource = NotionSource::remote();
-        google.addAccount(ada);
         google.addCalendar(
             ada, {{"id", hidden}, {"summary", "Holidays"}, {"selected", false}, {"accessRole", "reader"}});
-        const GoogleAccount account{
-            ada,
-            google.issueRefreshToken(ada),
-            google.issueAccessToken(ada),
-            h.clock.now().addSecs(3600),
-            {{ada, ada, std::nullopt, true, QStringLiteral("owner")},
-             {hidden, QStringLiteral("Holidays"), std::nullopt, false, QStringLiteral("reader")}},
-            {hidden},
-            false,
-            QStringList{FakeGoogle::eventsScope}};
-        h.settings->setGoogle({google.clientID(), google.clientSecret(), {account}});
-        notion.addDatabase(FakeNotion::database("db1", "Roadmap", {{"Due", "date"}}));
-        h.settings->setNotionToken(notion.token());
-        h.settings->setNotionDatabases({{"db1", "Roadmap", std::nullopt, "Due"}});
+        GoogleConfig config = h.settings->google();
+        GoogleAccount& account = config.accounts.front();
+        account.calendars.append(
+            {hidden, QStringLiteral("Holidays"), std::nullopt, false, QStringLiteral("reader")});
+        account.hiddenCalendarIDs = {hidden};
+        h.settings->setGoogle(config);
     }
     // The days [timeMin, timeMax) of Google's event listings, from request `since` on.
     QStringList googleRanges(qsizetype since) {
@@ -58,9 +40,6 @@ struct World {
         }
         return ranges;
     }
-    bool synced() {
-        return Patience::until([&] { return !h.store->isSyncingGoogle() && !h.store->isSyncingNotion(); });
-    }
     // The same-day list under the line: its heading, then each row's time and title.
     static QStringList sameDay(const QuickAdd::Derived& v) {
         if (!v.showSameDay)
@@ -72,10 +51,6 @@ struct World {
     }
 
     const QString hidden = QStringLiteral("holidays@group.calendar.google.com");
-    FakeGoogle google;
-    FakeNotion notion;
-    StoreHarness h;
-    RemoteTestSession session;
 };
 
 // Quick add opened on the store, as the panel opens it.

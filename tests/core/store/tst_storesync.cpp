@@ -73,6 +73,7 @@ struct NotionWorld : StoreHarness {
 struct Failing {
     QString revoked;     // the account whose refresh token Google no longer takes
     QStringList failing; // calendars whose listing fails with "Boom <id>"
+    int status;          // of those failures
     QStringList titles;
     QString error;
     bool synced;
@@ -171,13 +172,20 @@ private Q_SLOTS:
         }
     }
 
-    // Bob's account may only read; his events are marked so.
+    // Bob's account may only read; his events are marked so. A refused account keeps its events, and
+    // so does a calendar that fails for a passing reason; one that is gone takes its events along.
+    // The error names the calendar.
     void googleAccountsFailing_data() {
         QTest::addColumn<Failing>("c");
+        const QStringList all{"Ada 1", "Bob 1", "Team"};
         QTest::newRow("first account's token refused")
-            << Failing{ada, {}, {"Bob 1"}, ada + " needs to be reconnected (token expired or revoked)", true};
-        QTest::newRow("first account's second calendar fails")
-            << Failing{"", {team}, {"Ada 1", "Bob 1"}, "Boom " + team, true};
+            << Failing{ada, {}, 0, all, ada + " needs to be reconnected (token expired or revoked)", true};
+        QTest::newRow("first account's second calendar fails for now")
+            << Failing{"", {team}, 503, all, "Team: Boom " + team, true};
+        QTest::newRow("first account's second calendar is gone")
+            << Failing{"", {team}, 404, {"Ada 1", "Bob 1"}, "Team: Boom " + team, true};
+        QTest::newRow("every calendar fails for now")
+            << Failing{"", {ada, team, bob}, 429, all, ada + ": Boom " + ada, false};
     }
     void googleAccountsFailing() {
         QFETCH(Failing, c);
@@ -192,8 +200,10 @@ private Q_SLOTS:
         w.advance(30);
         if (!c.revoked.isEmpty())
             w.google->revoked.insert(c.revoked);
-        for (const QString& calendar : c.failing)
+        for (const QString& calendar : c.failing) {
             w.google->failing.insert(calendar, "Boom " + calendar);
+            w.google->failingStatus.insert(calendar, c.status);
+        }
         QVERIFY(runTask(store.refreshGoogle()).ok());
         QStringList shown = w.googleTitles();
         shown.sort();
@@ -220,7 +230,7 @@ private Q_SLOTS:
         QVERIFY(finish(*connecting));
         QCOMPARE(connecting->value, std::optional<bool>(false));
         QCOMPARE(w.settings->google().accounts.size(), 2);
-        QCOMPARE(store.googleError(), std::optional<QString>("Earlier"));
+        QCOMPARE(store.googleError(), std::optional<QString>(bob + ": Earlier"));
         QVERIFY(!store.isConnectingGoogle() && !store.googleFlow());
     }
 
@@ -290,18 +300,26 @@ private Q_SLOTS:
         QVERIFY(w.titlesOn("2026-03-04").isEmpty());
     }
 
+    // A database that fails for a passing reason keeps its pages; one gone or no longer shared drops them.
     void notionDatabasesFailing_data() {
         QTest::addColumn<QStringList>("failing");
+        QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<QString>("error");
         QTest::addColumn<bool>("synced");
-        QTest::newRow("first and third fail")
-            << QStringList{"db0", "db2"} << QStringList{"P1"} << "One: Boom db0" << true;
+        const QStringList all{"P0", "P1", "P2"};
+        QTest::newRow("first and third are gone")
+            << QStringList{"db0", "db2"} << 404 << QStringList{"P1"} << "One: Boom db0" << true;
+        QTest::newRow("first and third are no longer shared")
+            << QStringList{"db0", "db2"} << 403 << QStringList{"P1"} << "One: Boom db0" << true;
+        QTest::newRow("first and third fail for now")
+            << QStringList{"db0", "db2"} << 502 << all << "One: Boom db0" << true;
         QTest::newRow("every one fails")
-            << QStringList{"db0", "db1", "db2"} << QStringList{"P0", "P1", "P2"} << "One: Boom db0" << false;
+            << QStringList{"db0", "db1", "db2"} << 0 << all << "One: Boom db0" << false;
     }
     void notionDatabasesFailing() {
         QFETCH(QStringList, failing);
+        QFETCH(int, status);
         QFETCH(QStringList, titles);
         QFETCH(QString, error);
         QFETCH(bool, synced);
@@ -310,10 +328,14 @@ private Q_SLOTS:
         const QDateTime firstSync = *store.notionLastSync();
 
         w.advance(30);
-        for (const QString& id : failing)
+        for (const QString& id : failing) {
             w.notion->failing.insert(id, "Boom " + id);
+            w.notion->failingStatus.insert(id, status);
+        }
         QVERIFY(runTask(store.refreshNotion()).ok());
-        QCOMPARE(w.notionTitles(), titles);
+        QStringList shown = w.notionTitles();
+        shown.sort();
+        QCOMPARE(shown, titles);
         QCOMPARE(store.notionError().value_or(QString()), error);
         QCOMPARE(store.notionLastSync().value_or(QDateTime()), synced ? w.clock.now() : firstSync);
 

@@ -123,13 +123,18 @@ private Q_SLOTS:
         Writes h;
         TestableStore& store = h.start(true);
         const QuickAddDraft draft{"Meeting", h.at(c.start), h.at(c.end), c.allDay};
+        const GoogleAPI::InsertIds ids = GoogleAPI::InsertIds::fresh();
         const auto created =
-            runTask(store.createMeeting(draft, people(c.guests), c.meet, h.target(c.target)));
+            runTask(store.createMeeting(draft, people(c.guests), c.meet, h.target(c.target), ids));
         QVERIFY2(created.ok(), qPrintable(created.errorMessage()));
 
         QCOMPARE(h.google->callsOf("insert"), QStringList{"insert " + c.target});
         QJsonObject body = h.google->lastInsert.value("body").toObject();
         QCOMPARE(body.take("reminders"), QJsonValue(QJsonObject{{"useDefault", true}}));
+        QCOMPARE(body.take("id").toString(), ids.eventId);
+        if (c.meet)
+            QCOMPARE(body.value("conferenceData")["createRequest"]["requestId"].toString(),
+                     ids.conferenceRequestId);
         if (!c.body.isEmpty())
             QCOMPARE(body, QJsonDocument::fromJson(c.body).object());
         const QJsonObject query = h.google->lastInsert.value("query").toObject();
@@ -181,8 +186,9 @@ private Q_SLOTS:
         TestableStore& store = h.start(true);
         h.google->insertReply = {{"id", "made"}};
         const QDateTime start = h.at("2026-03-26 14:00");
-        const auto created = runTask(store.createMeeting({"Planning", start, start.addSecs(3600)},
-                                                         people({"bob@x.org"}), false, h.target(ada)));
+        const auto created =
+            runTask(store.createMeeting({"Planning", start, start.addSecs(3600)}, people({"bob@x.org"}),
+                                        false, h.target(ada), GoogleAPI::InsertIds::fresh()));
         QCOMPARE(created.errorMessage(),
                  QStringLiteral("Google created the event but returned something unexpected"));
         QCOMPARE(h.titles(store.googleEvents()), QStringList{"Planning"});
@@ -207,8 +213,8 @@ private Q_SLOTS:
         h.settings->setGoogle(config);
         h.google->holds.hold("token " + ada);
         const QDateTime start = h.at("2026-03-26 14:00");
-        const auto created =
-            startTask(store.createMeeting({"Sync", start, start.addSecs(1800)}, {}, false, h.target(ada)));
+        const auto created = startTask(store.createMeeting({"Sync", start, start.addSecs(1800)}, {}, false,
+                                                           h.target(ada), GoogleAPI::InsertIds::fresh()));
         QVERIFY(h.google->holds.waitFor("token " + ada));
         if (storeDeleted)
             h.store.reset();

@@ -284,6 +284,33 @@ private Q_SLOTS:
         QVERIFY(!w.shows(QStringLiteral("Google Calendar refused the event")));
     }
 
+    // While a meeting is being sent Cancel stays live; quick add closed and opened again shows the
+    // line and its guest still sending, and the answer ends the spinner there.
+    void aMeetingBeingSentOutlivesItsShowing() {
+        World w;
+        w.env.holdWrites = true;
+        w.open();
+        const QString line = QStringLiteral("Sync with bob@corp.io tomorrow 3pm");
+        w.type(w.view().mainField(), line);
+        QTest::keyClick(w.view().mainField(), Qt::Key_Return);
+        w.settle();
+        QVERIFY(w.button<PillButton>(QStringLiteral("Sending…")));
+        QVERIFY(w.button<PillButton>(QuickAdd::Text::cancel)->isEnabled());
+        w.close();
+
+        w.open();
+        QCOMPARE(w.view().mainField()->text(), line);
+        QCOMPARE(w.chips(), QStringList{"bob@corp.io"});
+        QVERIFY(w.button<PillButton>(QStringLiteral("Sending…")));
+        QVERIFY(w.button<PillButton>(QuickAdd::Text::cancel)->isEnabled());
+        Shots::save(&w.body, "quickadd-sending-again");
+        w.env.writeError = QStringLiteral("The request timed out");
+        w.env.release();
+        QVERIFY(QTest::qWaitFor([&] { return w.shows(QStringLiteral("The request timed out")); }, 60000));
+        QVERIFY(w.button<PillButton>("Send invites")->isEnabled());
+        QCOMPARE(w.view().mainField()->text(), line);
+    }
+
     // The agenda publishes every 10 seconds and the model recomputes: the widgets on screen stay the
     // same widgets, so the pointer's hover and the cursor stay where they were.
     void updatesInPlace() {

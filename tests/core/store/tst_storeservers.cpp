@@ -1,0 +1,327 @@
+// The syncs and the writes against fake servers that answer as real ones sometimes do: calendars and
+// databases that fail or vanish, a refused token, rate limits, a Notion that is down at start-up, a
+// meeting stored whose answer was lost, and a sync that hangs while the user sends a meeting.
+#include "ServedWorld.h"
+
+#include "core/quickadd/QuickAddFakes.h"
+#include "core/quickadd/QuickAddModel.h"
+#include "core/quickadd/QuickAddStoreEnv.h"
+#include "support/TaskResult.h"
+
+#include <QJsonArray>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString ada = ServedWorld::ada;
+const QString team = QStringLiteral("team@group.example.org");
+const QString rateLimit = QStringLiteral("Google is rate-limiting — try again in a moment");
+
+// Ada's team calendar beside her own, an event in each today, and a page in Notion's Roadmap.
+struct World : ServedWorld {
+    World() {
+        google.addCalendar(ada,
+                           {{"id", team}, {"summary", "Team"}, {"selected", true}, {"accessRole", "writer"}});
+        GoogleConfig config = h.settings->google();
+        config.accounts[0].calendars << GoogleCalendarInfo{team, "Team", std::nullopt, false, "writer"};
+        h.settings->setGoogle(config);
+        addEvent(ada, "Standup", "11:00");
+        addEvent(team, "Planning", "14:00");
+        notion.addPage("db1", FakeNotion::page("p1", "Launch", "Due", "2026-03-05"));
+    }
+    void addEvent(const QString& calendar, const QString& title, const QString& time) {
+        const QDateTime start = h.at("2026-03-04 " + time);
+        google.addEvent(calendar, FakeGoogle::timedEvent(title.toLower(), title, start, start.addSecs(1800)));
+    }
+    QStringList googleTitles() const {
+        QStringList titles = StoreHarness::titles(h.store->googleEvents());
+        titles.sort();
+        return titles;
+    }
+    // Requests so far to the server's paths beginning so.
+    static qsizetype count(FakeGoogle& google, const char* method, const QString& path) {
+        return google.server().requests(method, path).size();
+    }
+    qsizetype listings() { return count(google, "GET", QStringLiteral("/calendar/v3/calendars/")); }
+    qsizetype queries() { return notion.server().requests("POST", u"/v1/databases/").size(); }
+    void refreshGoogle() { QVERIFY(runTask(h.store->refreshGoogle()).ok()); }
+    // An HTTP date `seconds` from now on the store's clock.
+    QByteArray httpDate(int seconds) const {
+        return QLocale::c()
+            .toString(h.clock.now().addSecs(seconds).toUTC(),
+                      QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"))
+            .toLatin1();
+    }
+};
+
+// A quick add over the store, as the panel makes one for each showing.
+struct Showing {
+    Showing(EventStore& store, FakePanel& panel)
+        : env(store)
+        , model(env, panel) {
+        panel.openQuickAdd(QString());
+        model.appear();
+    }
+    QuickAddStoreEnv env;
+    QuickAddModel model;
+};
+
+const QString meetingLine = QStringLiteral("Sync with bob@example.org tomorrow 3pm");
+
+} // namespace
+
+Q_DECLARE_METATYPE(HttpReply)
+
+class TestStoreServers : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // A calendar that fails beside a healthy one: the healthy one syncs, the failing one keeps its
+    // events unless it is gone or no longer shared, and the error names it.
+    void aFailingCalendarBesideAHealthyOne_data() {
+        QTest::addColumn<HttpReply>("reply");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("gone") << FakeGoogle::errorReply(404, "notFound", "Not Found") << "Team: Not Found"
+                              << false;
+        QTest::newRow("no longer shared")
+            << FakeGoogle::errorReply(403, "forbidden", "Forbidden") << "Team: Forbidden" << false;
+        QTest::newRow("server error")
+            << FakeGoogle::errorReply(500, "backendError", "Backend Error") << "Team: Backend Error" << true;
+        QTest::newRow("rate limit") << FakeGoogle::errorReply(403, "rateLimitExceeded", "Rate Limit Exceeded")
+                                    << "Team: " + rateLimit << true;
+        QTest::newRow("connection reset") << HttpReply::closeWithoutReply() << QString() << true;
+    }
+    void aFailingCalendarBesideAHealthyOne() {
+        QFETCH(HttpReply, reply);
+        QFETCH(QString, error);
+        QFETCH(bool, kept);
+        World w;
+        w.h.start();
+        QVERIFY(w.synced());
+        QCOMPARE(w.googleTitles(), QStringList({"Planning", "Standup"}));
+
+        w.addEvent(ada, "Review", "16:00");
+        w.addEvent(team, "Retro", "17:00");
+        w.google.server().scriptNext("GET", "/calendar/v3/calendars/" + team, reply, 5);
+        w.refreshGoogle();
+        QCOMPARE(w.googleTitles(),
+                 kept ? QStringList({"Planning", "Review", "Standup"}) : QStringList({"Review", "Standup"}));
+        const QString shown = w.h.store->googleError().value_or(QString());
+        QVERIFY2(error.isEmpty() ? shown.startsWith("Team: ") : shown == error, qPrintable(shown));
+        QVERIFY(w.h.store->googleLastSync());
+    }
+
+    // The same for a Notion database; one that is down keeps its pages, one gone drops them.
+    void aFailingDatabase_data() {
+        QTest::addColumn<HttpReply>("reply");
+        QTest::addColumn<bool>("kept");
+        const auto notionError = [](int status, const char* code) {
+            return HttpReply::json(status, {{"object", "error"}, {"code", code}, {"message", "Nope"}});
+        };
+        QTest::newRow("gone") << notionError(404, "object_not_found") << false;
+        QTest::newRow("no longer shared") << notionError(403, "restricted_resource") << false;
+        QTest::newRow("down") << notionError(503, "service_unavailable") << true;
+        QTest::newRow("connection reset") << HttpReply::closeWithoutReply() << true;
+    }
+    void aFailingDatabase() {
+        QFETCH(HttpReply, reply);
+        QFETCH(bool, kept);
+        World w;
+        w.h.start();
+        QVERIFY(w.synced());
+        QCOMPARE(StoreHarness::titles(w.h.store->notionEvents()), QStringList{"Launch"});
+        w.notion.server().scriptNext("POST", "/v1/databases/", reply, 5);
+        QVERIFY(runTask(w.h.store->refreshNotion()).ok());
+        QCOMPARE(StoreHarness::titles(w.h.store->notionEvents()),
+                 kept ? QStringList{"Launch"} : QStringList{});
+        QVERIFY(w.h.store->notionError().value_or(QString()).startsWith("Roadmap: "));
+    }
+
+    // Google refuses the stored access token before its time: the token is renewed once for the whole
+    // account, and the listing read again. A refused renewal marks the account for reconnecting and
+    // deletes nothing.
+    void aRefusedTokenIsRenewedOnce_data() {
+        QTest::addColumn<bool>("revoked");
+        QTest::newRow("renewed") << false;
+        QTest::newRow("renewal refused") << true;
+    }
+    void aRefusedTokenIsRenewedOnce() {
+        QFETCH(bool, revoked);
+        World w;
+        w.h.start();
+        QVERIFY(w.synced());
+        GoogleConfig config = w.h.settings->google();
+        config.accounts[0].accessToken = QStringLiteral("ya29.refused");
+        w.h.settings->setGoogle(config);
+        if (revoked)
+            w.google.revokeRefreshToken(config.accounts[0].refreshToken);
+        w.addEvent(ada, "Review", "16:00");
+        const qsizetype renewals = World::count(w.google, "POST", QStringLiteral("/token"));
+
+        w.refreshGoogle();
+        QCOMPARE(World::count(w.google, "POST", QStringLiteral("/token")), renewals + 1);
+        const GoogleAccount stored = w.h.stored(ada);
+        QCOMPARE(stored.needsReauth, revoked);
+        if (revoked) {
+            QCOMPARE(w.googleTitles(), QStringList({"Planning", "Standup"}));
+            QCOMPARE(w.h.store->googleError(),
+                     std::optional<QString>(ada + " needs to be reconnected (token expired or revoked)"));
+        } else {
+            QCOMPARE(w.googleTitles(), QStringList({"Planning", "Review", "Standup"}));
+            QCOMPARE(w.h.store->googleError(), std::nullopt);
+            QCOMPARE(w.google.accountOf(stored.accessToken.value_or(QString())), std::optional<QString>(ada));
+        }
+    }
+
+    // Rate-limited, the tick waits as long as Google asks (in seconds or as a date), else doubles its
+    // wait from 10 s; the first sync without failures brings back the usual two minutes. The events stay
+    // meanwhile, under the rate-limit text.
+    void rateLimitsBackOff() {
+        World w;
+        w.h.start();
+        QVERIFY(w.synced());
+        w.google.server().scriptNext("GET", "/calendar/v3/calendars/",
+                                     FakeGoogle::errorReply(429, "rateLimitExceeded", "Rate Limit Exceeded")
+                                         .withHeader("Retry-After", "60"));
+        w.refreshGoogle();
+        QCOMPARE(w.h.store->googleError(), std::optional<QString>(ada + ": " + rateLimit));
+        QCOMPARE(w.googleTitles(), QStringList({"Planning", "Standup"}));
+
+        qsizetype before = w.listings();
+        w.step(50);
+        QCOMPARE(w.listings(), before);
+        // Due at 60 s, when the server also fails; it asks for 30 s, more than the 20 s back-off.
+        w.google.server().scriptNext("GET", "/calendar/v3/calendars/",
+                                     FakeGoogle::errorReply(503, "backendError", "Backend Error")
+                                         .withHeader("Retry-After", w.httpDate(40)));
+        w.step(10);
+        QCOMPARE(w.listings(), before + 2);
+        QCOMPARE(w.h.store->googleError(), std::optional<QString>(ada + ": Backend Error"));
+        before = w.listings();
+        w.step(20);
+        QCOMPARE(w.listings(), before);
+        w.step(10);
+        QCOMPARE(w.listings(), before + 2);
+        QCOMPARE(w.h.store->googleError(), std::nullopt);
+
+        before = w.listings();
+        w.step(120);
+        QCOMPARE(w.listings(), before);
+        w.step(10);
+        QCOMPARE(w.listings(), before + 2);
+    }
+
+    // Notion is down when the app starts: the tick tries again on the same back-off until it answers.
+    void notionDownAtStartUp() {
+        World w;
+        const auto down = [](const char* message) {
+            return HttpReply::json(503, {{"object", "error"}, {"message", message}});
+        };
+        w.notion.server().scriptNext("POST", "/v1/databases/", down("Starting up"));
+        w.notion.server().scriptNext("POST", "/v1/databases/", down("Still starting"));
+        w.h.start();
+        QVERIFY(w.synced());
+        QVERIFY(w.h.store->notionEvents().isEmpty());
+        QCOMPARE(w.h.store->notionError(), std::optional<QString>("Roadmap: Starting up"));
+        w.step(10);
+        QCOMPARE(w.h.store->notionError(), std::optional<QString>("Roadmap: Still starting"));
+        const qsizetype before = w.queries();
+        w.step(10);
+        QCOMPARE(w.queries(), before);
+        w.step(10);
+        QCOMPARE(StoreHarness::titles(w.h.store->notionEvents()), QStringList{"Launch"});
+        QCOMPARE(w.h.store->notionError(), std::nullopt);
+    }
+
+    // Google stores the meeting but the answer is lost. Sent again from quick add, the same line goes
+    // out under the same ids and Google ends up with one meeting (and one invitation).
+    void aMeetingStoredButUnansweredIsStoredOnce_data() {
+        QTest::addColumn<HttpReply>("lost");
+        QTest::newRow("server error after storing")
+            << FakeGoogle::errorReply(500, "backendError", "Backend Error");
+        QTest::newRow("connection dropped") << HttpReply::closeWithoutReply();
+    }
+    void aMeetingStoredButUnansweredIsStoredOnce() {
+        QFETCH(HttpReply, lost);
+        World w;
+        TestableStore& store = w.h.start();
+        QVERIFY(w.synced());
+        FakePanel panel;
+        Showing showing(store, panel);
+        showing.model.setText(meetingLine);
+        w.google.server().scriptAnswerAfterHandling("POST", "/calendar/v3/calendars/", lost);
+        showing.model.add();
+        QVERIFY(QTest::qWaitFor([&] { return !showing.model.state().busy; }, 60000));
+        if (showing.model.isOpen()) { // Qt may itself send a dropped request again
+            QVERIFY(showing.model.view().error);
+            showing.model.add();
+            QVERIFY(QTest::qWaitFor([&] { return !showing.model.isOpen(); }, 60000));
+        }
+
+        const QList<HttpRequest> inserts = w.google.server().requests("POST", u"/calendar/v3/calendars/");
+        QVERIFY(inserts.size() == 2);
+        QCOMPARE(inserts[1].json().value("id"), inserts[0].json().value("id"));
+        const auto requestId = [](const HttpRequest& insert) {
+            return insert.json().value("conferenceData")["createRequest"]["requestId"].toString();
+        };
+        QCOMPARE(requestId(inserts[1]), requestId(inserts[0]));
+        int stored = 0;
+        for (const QJsonObject& event : w.google.storedEvents(ada))
+            stored += event.value("summary") == QJsonValue("Sync");
+        QCOMPARE(stored, 1);
+        QCOMPARE(StoreHarness::titles(store.googleEvents()).count(QStringLiteral("Sync")), 1);
+        QCOMPARE(store.toast(), std::optional<QString>("Invites sent · Google Meet added"));
+        QVERIFY(w.synced()); // the refresh the meeting started reads it back
+        QCOMPARE(StoreHarness::titles(store.googleEvents()).count(QStringLiteral("Sync")), 1);
+    }
+
+    // A sync hangs on a reply that never comes. The user sends a meeting, closes quick add while it is
+    // being sent, and opens it again: the line is back, still sending, and Cancel works. Google's answer
+    // finishes the send at once, with the meeting in the agenda, while the sync still hangs.
+    void aSendOutlivesAHangingSyncAndItsShowing() {
+        World w;
+        w.session.setAllTimeouts(10min);
+        TestableStore& store = w.h.start();
+        QVERIFY(w.synced());
+        w.google.server().scriptNext("GET", "/calendar/v3/calendars/", HttpReply::stall());
+        const auto hanging = startTask(store.refreshGoogle());
+        w.google.server().hold("POST", "/calendar/v3/calendars/");
+        FakePanel panel;
+        {
+            Showing first(store, panel);
+            first.model.setText(meetingLine);
+            first.model.add();
+            QVERIFY(QTest::qWaitFor([&] { return w.google.server().heldCount() == 1; }, 60000));
+            QVERIFY(first.model.view().cancelEnabled);
+            first.model.cancel();
+            QCOMPARE(panel.closes, 1);
+        }
+        Showing second(store, panel);
+        QCOMPARE(second.model.state().text, meetingLine);
+        QCOMPARE(second.model.view().primaryTitle, QStringLiteral("Sending…"));
+        QVERIFY(second.model.view().cancelEnabled);
+
+        w.google.server().release();
+        QVERIFY(QTest::qWaitFor([&] { return !second.model.isOpen(); }, 60000));
+        QCOMPARE(panel.closes, 2);
+        QVERIFY(store.isSyncingGoogle() && !hanging->finished);
+        QVERIFY(StoreHarness::titles(store.googleEvents()).contains("Sync"));
+        QVERIFY(w.h.titlesOn("2026-03-05").contains("Sync"));
+
+        // The hanging reply ends when the server goes, and so does the refresh the meeting asked for;
+        // the meeting stays.
+        QSignalSpy rerun(&store, &EventStore::googleRerunFinished);
+        w.google.server().close();
+        QVERIFY(finish(*hanging, 60000));
+        QVERIFY(QTest::qWaitFor([&] { return !rerun.isEmpty(); }, 60000));
+        w.h.settle(); // where the refresh's waiter resumes
+        QVERIFY(StoreHarness::titles(store.googleEvents()).contains("Sync"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStoreServers)
+#include "tst_storeservers.moc"
