@@ -316,7 +316,7 @@ private Q_SLOTS:
         // the meeting stays.
         QSignalSpy rerun(&store, &EventStore::googleRerunFinished);
         w.google.server().close();
-        QVERIFY(finish(*hanging, 60000));
+        QVERIFY(finish(*hanging));
         QVERIFY(QTest::qWaitFor([&] { return !rerun.isEmpty(); }, 60000));
         w.h.settle(); // where the refresh's waiter resumes
         QVERIFY(StoreHarness::titles(store.googleEvents()).contains("Sync"));
