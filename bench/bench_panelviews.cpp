@@ -122,16 +122,19 @@ void BM_TickNothingChanged(benchmark::State& bench) {
 }
 BENCHMARK(BM_TickNothingChanged)->Unit(benchmark::kMicrosecond);
 
-void BM_TickEveryCountdownChanged(benchmark::State& bench) {
-    Panel& panel = ::panel(true);
+// Ticks a minute on and back: every countdown of the day reads differently each time.
+void tickBackAndForth(Panel& panel, benchmark::State& bench) {
     qint64 step = 60;
     for (auto _ : bench) {
-        // A minute on and back: every countdown of the day reads differently each time.
         panel.now = panel.now.addSecs(step);
         step = -step;
         panel.store->tick();
         Panel::paint();
     }
+}
+
+void BM_TickEveryCountdownChanged(benchmark::State& bench) {
+    tickBackAndForth(::panel(true), bench);
 }
 BENCHMARK(BM_TickEveryCountdownChanged)->Unit(benchmark::kMicrosecond);
 
@@ -153,13 +156,7 @@ void BM_TickCrowdedDay(benchmark::State& bench) {
     Panel& panel = crowdedPanel();
     panel.store->select(panel.store->cal().addDays(panel.store->cal().startOfDay(panel.now), 1));
     Panel::paint();
-    qint64 step = 60;
-    for (auto _ : bench) {
-        panel.now = panel.now.addSecs(step);
-        step = -step;
-        panel.store->tick();
-        Panel::paint();
-    }
+    tickBackAndForth(panel, bench);
     bench.SetLabel("5,000 events on the day shown");
 }
 BENCHMARK(BM_TickCrowdedDay)->Unit(benchmark::kMillisecond);

@@ -5,6 +5,21 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+namespace {
+
+// The next value, read whole, and its text.
+std::optional<std::pair<QJsonValue, QByteArrayView>> value(JsonReader& reader) {
+    const std::optional<QByteArrayView> text = reader.rawValue();
+    if (!text)
+        return std::nullopt;
+    const QJsonArray read = QJsonDocument::fromJson('[' + text->toByteArray() + ']').array();
+    if (read.size() != 1)
+        return std::nullopt;
+    return std::pair{read.first(), *text};
+}
+
+} // namespace
+
 namespace JsonListing {
 
 std::optional<Page> read(QByteArrayView json, QStringView arrayKey, qsizetype limit) {
@@ -13,39 +28,27 @@ std::optional<Page> read(QByteArrayView json, QStringView arrayKey, qsizetype li
     bool hasArray = false;
     qsizetype elements = 0;
     const auto element = [&] {
-        if (elements++ >= limit) {
-            page.cut = true;
+        if (elements++ >= limit)
             return reader.skipValue();
+        const auto item = value(reader);
+        if (item && item->first.isObject()) {
+            page.items.append(item->first.toObject());
+            page.itemTexts.append(item->second);
         }
-        const std::optional<QByteArrayView> text = reader.rawValue();
-        if (!text)
-            return false;
-        const QJsonArray item = QJsonDocument::fromJson('[' + text->toByteArray() + ']').array();
-        if (item.size() != 1)
-            return false;
-        if (item.first().isObject()) {
-            page.items.append(item.first().toObject());
-            page.itemTexts.append(*text);
-        }
-        return true;
+        return item.has_value();
     };
     const bool read = reader.members([&](const QString& key) {
         if (key == arrayKey) {
             page.items.clear();
             page.itemTexts.clear();
-            page.cut = false;
             elements = 0;
             hasArray = reader.at('[');
             return hasArray && reader.elements(element);
         }
-        const std::optional<QByteArrayView> text = reader.rawValue();
-        if (!text)
-            return false;
-        const QJsonArray value = QJsonDocument::fromJson('[' + text->toByteArray() + ']').array();
-        if (value.size() != 1)
-            return false;
-        page.fields.insert(key, value.first());
-        return true;
+        const auto field = value(reader);
+        if (field)
+            page.fields.insert(key, field->first);
+        return field.has_value();
     });
     if (!read || !hasArray || !reader.atEnd())
         return std::nullopt;

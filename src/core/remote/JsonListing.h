@@ -19,7 +19,6 @@ struct Page {
     // The text of each of those items, for reading what QJsonObject loses (the order of keys); it
     // points into the text that was read.
     QList<QByteArrayView> itemTexts;
-    bool cut = false; // the array held more than `limit` elements
 };
 
 // The page in `json`; none when the text is not a JSON object or has no array at `arrayKey`. (Of a
