@@ -3,9 +3,10 @@
 //   target under 2 ms;
 // - the store's 10-second tick with the panel open, including the repaints it causes: under 1 ms
 //   when nothing visible changed, under 5 ms when every countdown on the day changes.
-// And a day of 5,000 events (a calendar that a server filled with one oversized page, say): moving
-// to it and back, with the rows it shows painted, and the tick while it shows; each under 10 ms, so
-// the panel answers however many events a day holds.
+// And a day of 5,000 events (calendars that servers filled with oversized pages, say): moving to it
+// and back, with the rows it shows painted, under 20 ms, and the tick while it shows under 1 ms, so
+// the panel answers however many events a day holds (about 9 ms and 0.2 ms here, against 900 ms and
+// 24 ms while every event had a row of its own).
 #include "core/settings/AppSettings.h"
 #include "core/settings/SettingsLocations.h"
 #include "core/store/EventStore.h"
