@@ -1,20 +1,45 @@
 // What the store reads beyond the weeks on show, from a calendar folder and the fake Google and Notion
 // servers through the real clients.
-#include "RemoteWorld.h"
+#include "StoreHarness.h"
 
 #include "core/model/DebugLog.h"
 #include "core/quickadd/QuickAddFakes.h"
 #include "core/quickadd/QuickAddModel.h"
 #include "core/quickadd/QuickAddStoreEnv.h"
+#include "support/FakeGoogle.h"
+#include "support/FakeNotion.h"
+#include "support/RemoteTestSession.h"
 #include "support/TestFiles.h"
 
 #include <QTest>
 
 namespace {
 
-const QString ada = RemoteWorld::ada;
+const QString ada = QStringLiteral("ada@example.org");
 
-struct World : RemoteWorld {
+// Ada on the fake Google, a database "Roadmap" on the fake Notion, the harness's calendar folder;
+// today is Wednesday 4 March 2026, in Berlin.
+struct World {
+    World() {
+        session.setEndpoints({google.endpoints().googleConsent, google.endpoints().googleToken,
+                              google.endpoints().googleCalendar, notion.baseUrl()});
+        session.setClock(h.clock.clock());
+        h.googleSource = GoogleSource::remote();
+        h.notionSource = NotionSource::remote();
+        google.addAccount(ada);
+        const GoogleAccount account{ada,
+                                    google.issueRefreshToken(ada),
+                                    google.issueAccessToken(ada),
+                                    h.clock.now().addSecs(3600),
+                                    {{ada, ada, std::nullopt, true, QStringLiteral("owner")}},
+                                    {},
+                                    false,
+                                    QStringList{FakeGoogle::eventsScope}};
+        h.settings->setGoogle({google.clientID(), google.clientSecret(), {account}});
+        notion.addDatabase(FakeNotion::database("db1", "Roadmap", {{"Due", "date"}}));
+        h.settings->setNotionToken(notion.token());
+        h.settings->setNotionDatabases({{"db1", "Roadmap", std::nullopt, "Due"}});
+    }
     // The days [timeMin, timeMax) of Google's event listings, from request `since` on.
     QStringList googleRanges(qsizetype since) {
         QStringList ranges;
@@ -28,6 +53,14 @@ struct World : RemoteWorld {
         }
         return ranges;
     }
+    bool synced() {
+        return QTest::qWaitFor([&] { return !h.store->isSyncingGoogle() && !h.store->isSyncingNotion(); });
+    }
+
+    FakeGoogle google;
+    FakeNotion notion;
+    StoreHarness h;
+    RemoteTestSession session;
 };
 
 } // namespace
