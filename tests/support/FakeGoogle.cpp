@@ -258,6 +258,25 @@ HttpReply FakeGoogle::tokenEndpoint(const HttpRequest& request) {
 }
 
 HttpReply FakeGoogle::page(const HttpRequest& request, const QList<QJsonObject>& items, const QString& kind) {
+    const QString token = request.queryValue(u"pageToken");
+    switch (m_paging) {
+    case Paging::Normal:
+        break;
+    case Paging::Oversized: {
+        QJsonArray all;
+        for (const QJsonObject& item : items)
+            all.append(item);
+        return HttpReply::json(200, {{"kind", kind}, {"items", all}});
+    }
+    case Paging::Cycling:
+        return HttpReply::json(200, {{"kind", kind},
+                                     {"items", QJsonArray()},
+                                     {"nextPageToken", token == u"cycleA" ? "cycleB" : "cycleA"}});
+    case Paging::Endless:
+        return HttpReply::json(200, {{"kind", kind},
+                                     {"items", QJsonArray()},
+                                     {"nextPageToken", QStringLiteral("endless%1").arg(++m_counter)}});
+    }
     int size = m_pageSize;
     if (request.hasQueryItem(u"maxResults"))
         size = std::min(size, request.queryValue(u"maxResults").toInt());

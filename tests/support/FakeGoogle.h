@@ -89,6 +89,14 @@ public:
     QList<QJsonObject> storedEvents(const QString& calendarID) const { return m_events.value(calendarID); }
     // Items per page of every listing, unless the request's maxResults asks for fewer (default 250).
     void setPageSize(int size);
+    // How listings page, for tests of servers that misbehave.
+    enum class Paging {
+        Normal,    // as above
+        Oversized, // one page holds every item, whatever the request asked for
+        Cycling,   // empty pages whose tokens go round: "cycleA", "cycleB", "cycleA", ...
+        Endless,   // empty pages, each naming a token never seen before
+    };
+    void setPaging(Paging paging) { m_paging = paging; }
 
     // Event objects in Google's shape.
     static QJsonObject timedEvent(const QString& id, const QString& summary, const QDateTime& start,
@@ -134,5 +142,6 @@ private:
     QStringList m_tokenRefusals;
     int m_expiresIn = 3599;
     int m_pageSize = 250;
+    Paging m_paging = Paging::Normal;
     int m_counter = 0;
 };

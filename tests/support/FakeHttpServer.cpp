@@ -6,6 +6,9 @@
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -120,6 +123,19 @@ HttpReply HttpReply::stall() {
     HttpReply reply;
     reply.kind = Kind::Stall;
     return reply;
+}
+
+HttpReply HttpReply::cutShort(HttpReply whole, qsizetype keep, Ending ending) {
+    whole.kind = Kind::CutShort;
+    whole.cutAt = keep;
+    whole.ending = ending;
+    return whole;
+}
+
+HttpReply HttpReply::trickle(HttpReply whole, std::chrono::milliseconds interval) {
+    whole.kind = Kind::Trickle;
+    whole.interval = interval;
+    return whole;
 }
 
 HttpReply& HttpReply::withHeader(QByteArray name, QByteArray value) {
@@ -309,16 +325,48 @@ void FakeHttpServer::answer(QTcpSocket* socket, const HttpReply& reply) {
         socket->abort();
         return;
     case HttpReply::Kind::Answer:
+    case HttpReply::Kind::CutShort:
+    case HttpReply::Kind::Trickle:
         break;
     }
-    QByteArray bytes =
+    QByteArray head =
         "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     for (const auto& [name, value] : reply.headers)
-        bytes += name + ": " + value + "\r\n";
-    bytes += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
-    bytes += reply.body;
-    socket->write(bytes);
-    socket->disconnectFromHost();
+        head += name + ": " + value + "\r\n";
+    head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
+    if (reply.kind == HttpReply::Kind::Trickle) {
+        socket->write(head);
+        trickle(socket, reply.body, reply.interval);
+        return;
+    }
+    if (reply.kind == HttpReply::Kind::Answer) {
+        socket->write(head + reply.body);
+        socket->disconnectFromHost();
+        return;
+    }
+    socket->write(head + reply.body.left(reply.cutAt));
+    socket->flush();
+    if (reply.ending == HttpReply::Ending::Reset) {
+        // A zero linger time makes the close an RST instead of an orderly end.
+        const linger reset{1, 0};
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        drop(socket);
+    } else {
+        socket->disconnectFromHost();
+    }
+}
+
+void FakeHttpServer::trickle(QTcpSocket* socket, QByteArray rest, std::chrono::milliseconds interval) {
+    if (rest.isEmpty()) {
+        socket->disconnectFromHost();
+        return;
+    }
+    socket->write(rest.left(1));
+    QPointer<QTcpSocket> alive = socket;
+    QTimer::singleShot(interval, this, [this, alive, rest = rest.mid(1), interval] {
+        if (alive && m_connections.contains(alive))
+            trickle(alive, rest, interval);
+    });
 }
 
 void FakeHttpServer::drop(QTcpSocket* socket) {

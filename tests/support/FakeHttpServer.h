@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -48,12 +49,19 @@ struct HttpReply {
         Answer,            // status line, headers, body, then the connection is closed
         CloseWithoutReply, // the connection is closed with nothing sent
         Stall,             // nothing is ever sent; the client's own time-out has to end the request
+        CutShort,          // the head as for Answer, then only the first `cutAt` bytes of the body
+        Trickle,           // the head at once, then the body one byte every `interval`
     };
+    // How a CutShort reply ends the connection.
+    enum class Ending { Close, Reset };
 
     int status = 200;
     QList<std::pair<QByteArray, QByteArray>> headers;
     QByteArray body;
     Kind kind = Kind::Answer;
+    qsizetype cutAt = 0;
+    Ending ending = Ending::Close;
+    std::chrono::milliseconds interval{0};
 
     static HttpReply json(int status, const QJsonObject& object);
     static HttpReply text(int status, QByteArray body, QByteArray contentType = "text/plain; charset=utf-8");
@@ -61,6 +69,12 @@ struct HttpReply {
     static HttpReply redirect(const QUrl& location, int status = 302);
     static HttpReply closeWithoutReply();
     static HttpReply stall();
+    // `whole` announced with its full Content-Length, but the connection ends after `keep` bytes of
+    // its body: closed in order, or reset (an RST, as a dropped connection or a proxy gives).
+    static HttpReply cutShort(HttpReply whole, qsizetype keep, Ending ending = Ending::Close);
+    // `whole` sent a byte at a time, one every `interval`, so that the connection is never idle for
+    // long but the reply takes body-size × interval to arrive.
+    static HttpReply trickle(HttpReply whole, std::chrono::milliseconds interval);
     HttpReply& withHeader(QByteArray name, QByteArray value);
 };
 
@@ -128,6 +142,7 @@ private:
     void readFrom(QTcpSocket* socket);
     void dispatch(QTcpSocket* socket, HttpRequest request);
     void answer(QTcpSocket* socket, const HttpReply& reply);
+    void trickle(QTcpSocket* socket, QByteArray rest, std::chrono::milliseconds interval);
     void drop(QTcpSocket* socket);
     static bool matches(const HttpRequest& request, const QByteArray& method, const QString& pathPrefix);
 

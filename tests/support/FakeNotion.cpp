@@ -142,11 +142,18 @@ HttpReply FakeNotion::handle(const HttpRequest& request) {
 
 HttpReply FakeNotion::listing(const HttpRequest& request, const QList<QJsonObject>& results) {
     const QJsonObject body = request.json();
+    const QString cursor = body.value(u"start_cursor").toString();
     int size = m_pageSize;
-    if (body.value(u"page_size").isDouble())
+    if (m_paging == Paging::Cycling)
+        return HttpReply::json(200, {{"object", "list"},
+                                     {"results", QJsonArray()},
+                                     {"has_more", true},
+                                     {"next_cursor", cursor == u"cycle-a" ? "cycle-b" : "cycle-a"}});
+    if (m_paging == Paging::Oversized)
+        size = int(results.size());
+    else if (body.value(u"page_size").isDouble())
         size = std::min(size, body.value(u"page_size").toInt());
     size = std::max(size, 1);
-    const QString cursor = body.value(u"start_cursor").toString();
     const int from = cursor.startsWith(u"cursor-") ? cursor.mid(7).toInt() : 0;
     QJsonArray page;
     for (int i = from; i < std::min<int>(from + size, int(results.size())); ++i)

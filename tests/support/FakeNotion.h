@@ -44,6 +44,13 @@ public:
     void setBotName(std::optional<QString> name) { m_botName = std::move(name); }
     // Results per page, unless the request's page_size asks for fewer (default 100).
     void setPageSize(int size) { m_pageSize = size; }
+    // How listings page, for tests of servers that misbehave.
+    enum class Paging {
+        Normal,    // as above
+        Oversized, // one page holds every result, whatever the request asked for
+        Cycling,   // empty pages whose cursors go round: "cycle-a", "cycle-b", "cycle-a", ...
+    };
+    void setPaging(Paging paging) { m_paging = paging; }
 
     // A search result (a database object); its pages are kept under its "id".
     void addDatabase(const QJsonObject& database);
@@ -70,4 +77,5 @@ private:
     QList<QJsonObject> m_databases;
     QHash<QString, QList<QJsonObject>> m_pages;
     int m_pageSize = 100;
+    Paging m_paging = Paging::Normal;
 };

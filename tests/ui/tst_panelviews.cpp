@@ -182,6 +182,44 @@ private Q_SLOTS:
         QCOMPARE(list->scroller()->scrollPosition(), 300);
     }
 
+    // A day of thousands of events: only the rows on screen and a margin around them exist, the list
+    // is as tall as all of them, it opens at the next event far down, and scrolling makes the rows
+    // it comes to, each at its place and taking clicks.
+    void aCrowdedDayMakesOnlyTheRowsNearTheScreen() {
+        ViewWorld world;
+        const QDateTime day = world.store->cal().startOfDay(world.clock.now());
+        QList<CalEvent> events;
+        for (int i = 0; i < 5000; ++i) {
+            const QDateTime start = day.addSecs(8 * 3600 + i * 8);
+            events << timed(QStringLiteral("e%1").arg(i), QStringLiteral("Item %1").arg(i), start,
+                            start.addSecs(1500));
+        }
+        world.setEvents(events);
+        // So many are merged off the GUI thread.
+        QTRY_VERIFY_WITH_TIMEOUT(world.store->events(day).size() == 5000, 30000);
+        showExpanded(world);
+        DayList* list = world.expanded()->dayList();
+        const QString next = world.store->nextEvent(world.store->selectedDate()).value_or(CalEvent()).id;
+        QVERIFY(next != "e0" && next != "e4999");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            list->row(next) && list->scroller()->scrollPosition() == list->row(next)->y(), 30000);
+        const qsizetype bound = list->height() / EventRow::rowHeight + 2 * DayList::rowMargin + 2;
+        QVERIFY2(list->rows().size() <= bound, qPrintable(QString::number(list->rows().size())));
+        QVERIFY(!list->row("e0") && !list->row("e4999"));
+        Shots::save(world.render(), "panel-crowded-day");
+
+        list->scroller()->setScrollPosition(DayList::rowTop(5000)); // as far as it goes
+        settle();
+        Shots::save(world.render(), "panel-crowded-day-end");
+        EventRow* last = list->row("e4999");
+        QVERIFY(last && !list->row(next));
+        QCOMPARE(last->y(), DayList::rowTop(4999));
+        QCOMPARE(last->visibleRegion().boundingRect().height(), last->height());
+        QVERIFY(list->rows().size() <= bound);
+        QTest::mouseClick(last, Qt::LeftButton, {}, last->rect().center());
+        QCOMPARE(world.state->selectedEvent().value_or(CalEvent()).id, QStringLiteral("e4999"));
+    }
+
     // A row that is over dims its hover highlight with the rest of it.
     void pastRowsDimTheirHover() {
         ViewWorld world;

@@ -1,6 +1,7 @@
 // Paths, the request primitives, the delete, and the token endpoint.
 #include "core/remote/GoogleAPI.h"
 
+#include "core/remote/JsonListing.h"
 #include "core/remote/Pager.h"
 #include "core/remote/RemoteSession.h"
 #include "core/remote/StrictJson.h"
@@ -11,7 +12,10 @@
 
 namespace {
 
-constexpr qsizetype maxListedItems = 2500;
+constexpr Pager::Limits listingLimits{2500, 40};
+// The most items a page keeps when the query names no "maxResults": the largest page the calendar
+// list gives.
+constexpr qsizetype defaultPageSize = 250;
 
 QNetworkRequest calendarRequest(const RemoteSession& session, const QString& path,
                                 const GoogleAPI::Query& query, const QString& token) {
@@ -50,14 +54,35 @@ std::optional<std::chrono::seconds> retryAfter(const RemoteHttp::Response& respo
 
 const QString rateLimitText = QStringLiteral("Google is rate-limiting — try again in a moment");
 
-// One page of a listing: the query carries the page's token.
-QCoro::Task<Pager::Page> listingPage(QString path, GoogleAPI::Query query, QString token,
+// A GET's reply of status below 300; Google's error otherwise.
+QCoro::Task<RemoteHttp::Response> read(QString path, GoogleAPI::Query query, QString token) {
+    const RemoteSession session = RemoteSession::current();
+    const RemoteHttp::Response response = co_await RemoteHttp::send(
+        calendarRequest(session, path, query, token), "GET", {}, session.timeouts.googleRead);
+    if (response.status >= 300) {
+        // A read that is rate-limited says so as a write does; other failures keep Google's words.
+        const QJsonObject json = RemoteHttp::jsonObject(response.body);
+        const bool rateLimited = isRateLimit(response.status, errorReason(json));
+        throw GoogleError(rateLimited ? rateLimitText : errorMessage(response.status, json), response.status,
+                          retryAfter(response, session), rateLimited);
+    }
+    co_return response;
+}
+
+// One page of a listing: the query carries the page's token. Only as many items as a page was asked
+// to hold are kept; a reply without its "items" array (a captive portal's page, a body cut short)
+// fails, so that it is never taken for an empty listing.
+QCoro::Task<Pager::Page> listingPage(QString path, GoogleAPI::Query query, QString token, qsizetype pageSize,
                                      std::optional<QString> cursor) {
     if (cursor)
         query.insert(QStringLiteral("pageToken"), *cursor);
-    const QJsonObject page = co_await GoogleAPI::get(path, query, token);
-    co_return Pager::Page{StrictJson::objects(page.value(u"items")),
-                          StrictJson::text(page, u"nextPageToken")};
+    QCoro::Task<RemoteHttp::Response> call = read(path, query, token);
+    const RemoteHttp::Response response = co_await call;
+    std::optional<JsonListing::Page> page = JsonListing::read(response.body, u"items", pageSize);
+    const QJsonValue next = page ? page->fields.value(u"nextPageToken") : QJsonValue();
+    if (!page || !(StrictJson::isAbsent(next) || next.isString()))
+        throw GoogleError(QStringLiteral("Google's reply could not be read"));
+    co_return Pager::Page{std::move(page->items), StrictJson::text(page->fields, u"nextPageToken")};
 }
 
 } // namespace
@@ -77,25 +102,20 @@ QString eventPath(const QString& calendarID, const QString& eventID) {
 }
 
 QCoro::Task<QJsonObject> get(QString path, Query query, QString token) {
-    const RemoteSession session = RemoteSession::current();
-    const RemoteHttp::Response response = co_await RemoteHttp::send(
-        calendarRequest(session, path, query, token), "GET", {}, session.timeouts.googleRead);
-    const QJsonObject json = RemoteHttp::jsonObject(response.body);
-    if (response.status >= 300) {
-        // A read that is rate-limited says so as a write does; other failures keep Google's words.
-        const bool rateLimited = isRateLimit(response.status, errorReason(json));
-        throw GoogleError(rateLimited ? rateLimitText : errorMessage(response.status, json), response.status,
-                          retryAfter(response, session), rateLimited);
-    }
-    co_return json;
+    QCoro::Task<RemoteHttp::Response> call = read(path, query, token);
+    const RemoteHttp::Response response = co_await call;
+    co_return RemoteHttp::jsonObject(response.body);
 }
 
 QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString token) {
+    bool asked = false;
+    const qsizetype pageSize = query.value(QStringLiteral("maxResults")).toInt(&asked);
     return Pager::collect(
-        [path, query, token](std::optional<QString> cursor) {
-            return listingPage(path, query, token, std::move(cursor));
+        [path, query, token,
+         pageSize = asked && pageSize > 0 ? pageSize : defaultPageSize](std::optional<QString> cursor) {
+            return listingPage(path, query, token, pageSize, std::move(cursor));
         },
-        maxListedItems);
+        listingLimits, QStringLiteral("Google"));
 }
 
 QCoro::Task<QJsonObject> send(QString method, QString path, Query query, QJsonObject body, QString token) {

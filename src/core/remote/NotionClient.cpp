@@ -1,6 +1,7 @@
 #include "core/remote/NotionClient.h"
 
 #include "core/remote/JsonKeyOrder.h"
+#include "core/remote/JsonListing.h"
 #include "core/remote/Pager.h"
 #include "core/remote/RemoteHttp.h"
 #include "core/remote/RemoteSession.h"
@@ -20,19 +21,16 @@ using StrictJson::text;
 namespace {
 
 constexpr int pageSize = 100;
-constexpr qsizetype maxListedResults = 1000;
+constexpr Pager::Limits listingLimits{1000, 40};
 
 // Where a listed page carries the order of its properties as Notion wrote them, from the listing to
 // the page's mapping. No Notion object has a key of this form.
 const QString propertyOrderKey = QStringLiteral("vorrindel:propertyOrder");
 
-struct Reply {
-    QJsonObject json;
-    QByteArray body; // the text the object was read from
-};
-
-// One request. Every request carries the version and content type, also without a body.
-QCoro::Task<Reply> call(QString token, QByteArray method, QString path, std::optional<QJsonObject> body) {
+// One request; the body of a reply with a status below 300. Every request carries the version and
+// content type, also without a body.
+QCoro::Task<QByteArray> call(QString token, QByteArray method, QString path,
+                             std::optional<QJsonObject> body) {
     const RemoteSession session = RemoteSession::current();
     QNetworkRequest request(RemoteHttp::resolve(session.endpoints.notion, path));
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
@@ -41,39 +39,40 @@ QCoro::Task<Reply> call(QString token, QByteArray method, QString path, std::opt
     const QByteArray payload = body ? QJsonDocument(*body).toJson(QJsonDocument::Compact) : QByteArray();
     const RemoteHttp::Response response =
         co_await RemoteHttp::send(request, method, payload, session.timeouts.notion);
-    Reply reply{RemoteHttp::jsonObject(response.body), response.body};
     if (response.status >= 300) {
-        const QJsonValue message = reply.json.value(u"message");
+        const QJsonValue message = RemoteHttp::jsonObject(response.body).value(u"message");
         throw NotionError(message.isString() ? message.toString()
                                              : QStringLiteral("HTTP %1").arg(response.status),
                           response.status, RemoteError::retryDelay(response.retryAfter, session.clock()),
                           response.status == 429);
     }
-    co_return reply;
+    co_return response.body;
 }
 
-// One page of a listing: the body carries the page size and the page's cursor. With
-// `propertyOrder`, each result carries its properties' order under propertyOrderKey.
+// One page of a listing: the body carries the page size and the page's cursor. Only as many results
+// as were asked for are kept; a reply without its "results" array fails. With `propertyOrder`, each
+// result carries its properties' order under propertyOrderKey.
 QCoro::Task<Pager::Page> listingPage(QString token, QByteArray method, QString path, QJsonObject body,
                                      bool propertyOrder, std::optional<QString> cursor) {
     body.insert(QStringLiteral("page_size"), pageSize);
     if (cursor)
         body.insert(QStringLiteral("start_cursor"), *cursor);
-    const Reply reply = co_await call(token, method, path, body);
-    const QJsonArray results = reply.json.value(u"results").toArray();
-    Pager::Page page{StrictJson::objects(results), std::nullopt};
-    if (propertyOrder && !results.isEmpty()) {
-        const QList<QStringList> orders = JsonKeyOrder::memberKeys(reply.body, u"results", u"properties");
-        if (orders.size() == results.size()) {
-            qsizetype item = 0;
-            for (qsizetype i = 0; i < results.size(); ++i) {
-                if (results[i].isObject())
-                    page.items[item++].insert(propertyOrderKey, QJsonArray::fromStringList(orders[i]));
-            }
+    const QByteArray reply = co_await call(token, method, path, body);
+    std::optional<JsonListing::Page> listing = JsonListing::read(reply, u"results", pageSize);
+    const QJsonValue more = listing ? listing->fields.value(u"has_more") : QJsonValue();
+    const QJsonValue next = listing ? listing->fields.value(u"next_cursor") : QJsonValue();
+    if (!listing || !(StrictJson::isAbsent(more) || more.isBool()) ||
+        !(StrictJson::isAbsent(next) || next.isString()))
+        throw NotionError(QStringLiteral("Notion's reply could not be read"));
+    Pager::Page page{std::move(listing->items), std::nullopt};
+    if (propertyOrder) {
+        for (qsizetype i = 0; i < page.items.size(); ++i) {
+            const QStringList order = JsonKeyOrder::memberKeys(listing->itemTexts[i], u"properties");
+            page.items[i].insert(propertyOrderKey, QJsonArray::fromStringList(order));
         }
     }
-    if (StrictJson::isTrue(reply.json, u"has_more"))
-        page.next = text(reply.json, u"next_cursor");
+    if (more.toBool())
+        page.next = text(listing->fields, u"next_cursor");
     co_return page;
 }
 
@@ -84,7 +83,7 @@ QCoro::Task<QList<QJsonObject>> paginate(QString token, QByteArray method, QStri
         [token, method, path, body, propertyOrder](std::optional<QString> cursor) {
             return listingPage(token, method, path, body, propertyOrder, std::move(cursor));
         },
-        maxListedResults);
+        listingLimits, QStringLiteral("Notion"));
 }
 
 // A date as Notion writes it: a bare day is all-day, starting at the day's start in the calendar's zone.
@@ -133,8 +132,8 @@ QCoro::Task<QString> NotionClient::verify() const {
     return [](QString token) -> QCoro::Task<QString> {
         const QByteArray method = "GET";
         const QString path = QStringLiteral("users/me");
-        const Reply me = co_await call(token, method, path, std::nullopt);
-        co_return text(me.json, u"name").value_or(QStringLiteral("Notion integration"));
+        const QByteArray me = co_await call(token, method, path, std::nullopt);
+        co_return text(RemoteHttp::jsonObject(me), u"name").value_or(QStringLiteral("Notion integration"));
     }(m_token);
 }
 

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QTimer>
 
 #include <QCoroNetworkReply>
 
@@ -29,6 +30,14 @@ QNetworkReply* start(QNetworkAccessManager& network, const QNetworkRequest& requ
     return network.sendCustomRequest(request, method, body);
 }
 
+// Whether Qt's error says the exchange itself broke off (the connection closed or reset, a time-out,
+// a cancellation, a garbled reply), as against naming the HTTP status of a reply that arrived whole.
+// Qt numbers the connection's errors below 100; the statuses map elsewhere (400 to a protocol error,
+// 407 to a proxy error).
+bool isBrokenOff(QNetworkReply::NetworkError error) {
+    return (error != QNetworkReply::NoError && int(error) < 100) || error == QNetworkReply::ProtocolFailure;
+}
+
 // Names the request in the debug log without its query, which may carry codes or page tokens.
 QString describe(const QByteArray& method, const QUrl& url) {
     return QString::fromLatin1(method) + u' ' +
@@ -44,13 +53,20 @@ QCoro::Task<Response> send(QNetworkRequest request, QByteArray method, QByteArra
     QPointer<QNetworkAccessManager> network = RemoteSession::current().network;
     if (!network)
         throw TransportError(QStringLiteral("Network access is not available"));
-    request.setTransferTimeout(int(timeout.count()));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     const QString what = describe(method, request.url());
 
     std::unique_ptr<QNetworkReply, LaterDeleter> reply(start(*network, request, method, body));
     QPointer<QNetworkReply> watched = reply.get();
+    // Qt's transfer time-out starts again with every byte that arrives; this one does not. Queued, so
+    // that the reply's end, which resumes this coroutine, never runs inside the timer's signal.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply.get(), &QNetworkReply::abort, Qt::QueuedConnection);
+    deadline.start(timeout);
     co_await reply.get();
+    const bool expired = !deadline.isActive();
+    deadline.stop();
     if (!watched) {
         reply.release();
         throw TransportError(QStringLiteral("The request was abandoned"),
@@ -58,13 +74,12 @@ QCoro::Task<Response> send(QNetworkRequest request, QByteArray method, QByteArra
     }
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid()) {
+    const QNetworkReply::NetworkError error = reply->error();
+    if (!status.isValid() || isBrokenOff(error)) {
         DebugLog::log([&] { return what + QStringLiteral(" failed: ") + reply->errorString(); });
-        // Nothing here aborts a request, so a cancelled one is the transfer time-out, which Qt
-        // describes only as "Operation canceled".
-        if (reply->error() == QNetworkReply::OperationCanceledError)
+        if (error == QNetworkReply::OperationCanceledError && expired)
             throw TransportError(QStringLiteral("The request timed out"), QNetworkReply::TimeoutError);
-        throw TransportError(reply->errorString(), reply->error());
+        throw TransportError(reply->errorString(), error);
     }
     DebugLog::log([&] { return what + QStringLiteral(" → ") + QString::number(status.toInt()); });
     co_return Response{status.toInt(), reply->readAll(), reply->rawHeader("Retry-After")};

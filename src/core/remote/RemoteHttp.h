@@ -11,9 +11,10 @@
 
 #include <chrono>
 
-// The HTTP exchange under the Google and Notion clients. An HTTP reply of any status comes back with
-// its status and body (the body is read whatever Qt's error code says about the status); a request
-// that gets no HTTP status at all throws TransportError with Qt's description.
+// The HTTP exchange under the Google and Notion clients. A complete HTTP reply of any status comes
+// back with its status and body (the body is read whatever Qt's error code says about the status); a
+// request that gets no HTTP status at all, or whose reply breaks off before its end (a reset, a body
+// shorter than its Content-Length), throws TransportError with Qt's description.
 namespace RemoteHttp {
 
 struct Response {
@@ -25,9 +26,10 @@ struct Response {
 // Query parameters as name → value; the order in the URL is not significant.
 using Query = QMap<QString, QString>;
 
-// Sends one request through the session's network access manager and waits for the reply.
-// `timeout` ends a request that stays idle that long. Redirects are not followed, so a token is
-// never sent on to another address.
+// Sends one request through the session's network access manager and waits for the reply. The
+// request ends `timeout` after it was sent however its bytes arrive (a server that trickles a byte
+// now and then is never idle), with TransportError "The request timed out". Redirects are not
+// followed, so a token is never sent on to another address.
 QCoro::Task<Response> send(QNetworkRequest request, QByteArray method, QByteArray body,
                            std::chrono::milliseconds timeout);
 

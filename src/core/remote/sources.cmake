@@ -33,6 +33,9 @@ target_sources(vorrindel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/GoogleAuthFlow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/JsonKeyOrder.h
     ${CMAKE_CURRENT_LIST_DIR}/JsonKeyOrder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/JsonListing.h
+    ${CMAKE_CURRENT_LIST_DIR}/JsonListing.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/JsonReader.h
     ${CMAKE_CURRENT_LIST_DIR}/NotionClient.h
     ${CMAKE_CURRENT_LIST_DIR}/NotionClient.cpp
 )

@@ -35,7 +35,8 @@ MaybeScroll::MaybeScroll(QWidget* content, QWidget* parent)
     QScrollBar* bar = m_scroll->verticalScrollBar();
     connect(bar, &QScrollBar::rangeChanged, this, [this] { applyPendingScroll(); });
     // Wheel, touchpad and keys all move the bar through an action; a waiting request then yields.
-    connect(bar, &QScrollBar::actionTriggered, this, [this] { m_pendingChild = nullptr; });
+    connect(bar, &QScrollBar::actionTriggered, this, [this] { dropPendingScroll(); });
+    connect(bar, &QScrollBar::valueChanged, this, &MaybeScroll::scrolled);
 }
 
 int MaybeScroll::scrollPosition() const {
@@ -43,7 +44,7 @@ int MaybeScroll::scrollPosition() const {
 }
 
 void MaybeScroll::setScrollPosition(int position) {
-    m_pendingChild = nullptr;
+    dropPendingScroll();
     if (m_scroll)
         m_scroll->verticalScrollBar()->setValue(position);
 }
@@ -51,33 +52,52 @@ void MaybeScroll::setScrollPosition(int position) {
 void MaybeScroll::scrollToChild(QWidget* child, int topMargin) {
     if (!m_scroll || !child || !m_content->isAncestorOf(child))
         return;
+    dropPendingScroll();
     m_pendingChild = child;
     m_pendingMargin = topMargin;
+    settlePendingScroll();
+}
+
+void MaybeScroll::scrollTo(int position) {
+    if (!m_scroll)
+        return;
+    dropPendingScroll();
+    m_pendingPosition = position;
+    settlePendingScroll();
+}
+
+void MaybeScroll::settlePendingScroll() {
     applyPendingScroll();
     if (isVisible()) {
         // Layouts still queued may move the child; settle once they have run.
         QTimer::singleShot(0, this, [this] {
             applyPendingScroll();
-            m_pendingChild = nullptr;
+            dropPendingScroll();
         });
     }
 }
 
 void MaybeScroll::applyPendingScroll() {
-    if (!m_pendingChild)
+    if (!m_pendingChild && !m_pendingPosition)
         return;
     if (QLayout* layout = m_content->layout())
         layout->activate();
-    const int top = m_pendingChild->mapTo(m_content, QPoint(0, 0)).y() - m_pendingMargin;
+    const int top = m_pendingChild ? m_pendingChild->mapTo(m_content, QPoint(0, 0)).y() - m_pendingMargin
+                                   : *m_pendingPosition;
     m_scroll->verticalScrollBar()->setValue(std::max(0, top));
+}
+
+void MaybeScroll::dropPendingScroll() {
+    m_pendingChild = nullptr;
+    m_pendingPosition.reset();
 }
 
 void MaybeScroll::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (m_pendingChild) {
+    if (m_pendingChild || m_pendingPosition) {
         QTimer::singleShot(0, this, [this] {
             applyPendingScroll();
-            m_pendingChild = nullptr;
+            dropPendingScroll();
         });
     }
 }

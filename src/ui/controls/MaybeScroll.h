@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 class QScrollArea;
 
 // A vertical scroller without scroll bars around one content widget (the day list, the event
@@ -33,9 +35,17 @@ public:
     // far as the content allows, without animation. Before the scroller is laid out and shown the
     // request waits for that; the user's own scrolling cancels a waiting request.
     void scrollToChild(QWidget* child, int topMargin = 0);
+    // Scrolls to `position` pixels from the top, as far as the content allows, waiting like
+    // scrollToChild() when asked early. For content that places its children itself and builds only
+    // those on screen (the day list's rows).
+    void scrollTo(int position);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+
+signals:
+    // The content moved under the frame, by the user or by a call above.
+    void scrolled(int position);
 
 protected:
     bool event(QEvent* event) override;
@@ -44,10 +54,14 @@ protected:
 
 private:
     void placeStaticContent();
+    // Applies the waiting request now and once more after the layouts still queued have run.
+    void settlePendingScroll();
     void applyPendingScroll();
+    void dropPendingScroll();
 
     QWidget* m_content;
     QScrollArea* m_scroll = nullptr;
     QPointer<QWidget> m_pendingChild;
     int m_pendingMargin = 0;
+    std::optional<int> m_pendingPosition;
 };

@@ -18,10 +18,17 @@
 #include <QPainter>
 #include <QPointer>
 #include <QShowEvent>
+#include <QSpacerItem>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
+
+// The rows' places: the first row's top, and from one row's top to the next.
+constexpr int rowsTop = 4;
+constexpr int rowPitch = EventRow::rowHeight + 1;
 
 // A symbol standing on its own (the empty day's sun, the access prompt's calendar).
 class SymbolView : public QWidget {
@@ -80,16 +87,18 @@ DayList::DayList(EventStore& store, NotchState& state, AppSettings& settings, QW
     , m_state(state)
     , m_settings(settings)
     , m_rowsBox(new QWidget)
-    , m_rowsLayout(new QVBoxLayout(m_rowsBox))
+    , m_rowsHeight(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed))
     , m_scroll(new MaybeScroll(m_rowsBox, this))
     , m_emptyDay(buildEmptyDay())
     , m_accessPrompt(buildAccessPrompt())
     , m_footer(new SourceFooter(store, settings, this)) {
     setAttribute(Qt::WA_TranslucentBackground);
     m_rowsBox->setAttribute(Qt::WA_TranslucentBackground);
-    m_rowsLayout->setContentsMargins(0, 4, 0, 0);
-    m_rowsLayout->setSpacing(1);
-    m_rowsLayout->addStretch(1);
+    auto* rowsHeight = new QVBoxLayout(m_rowsBox);
+    rowsHeight->setContentsMargins(0, 0, 0, 0);
+    rowsHeight->addItem(m_rowsHeight);
+    m_rowsBox->installEventFilter(this);
+    connect(m_scroll, &MaybeScroll::scrolled, this, [this] { placeRows(false); });
 
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -107,10 +116,16 @@ DayList::DayList(EventStore& store, NotchState& state, AppSettings& settings, QW
     syncRows();
 }
 
+int DayList::rowTop(qsizetype index) {
+    return rowsTop + int(index) * rowPitch;
+}
+
 QList<EventRow*> DayList::rows() const {
     QList<EventRow*> list;
-    for (const QString& id : m_order)
-        list << m_rows.value(id);
+    for (qsizetype i = m_first; i < m_last; ++i) {
+        if (EventRow* row = m_rows.value(m_events[i].id); row && !list.contains(row))
+            list << row;
+    }
     return list;
 }
 
@@ -180,7 +195,7 @@ void DayList::refreshAccessPrompt() {
 void DayList::refreshContent() {
     const Content next =
         content(m_store.calendar().status(), !m_store.notionEvents().isEmpty(),
-                !m_store.googleEvents().isEmpty(), m_settings.hasGoogle(), !m_order.isEmpty());
+                !m_store.googleEvents().isEmpty(), m_settings.hasGoogle(), !m_events.isEmpty());
     if (next == Content::accessPrompt)
         refreshAccessPrompt();
     const Content before = std::exchange(m_content, next);
@@ -192,37 +207,43 @@ void DayList::refreshContent() {
 }
 
 void DayList::syncRows() {
-    const QList<CalEvent> events = m_store.events(m_store.selectedDate());
-    QList<QString> order;
-    order.reserve(events.size());
+    m_events = m_store.events(m_store.selectedDate());
+    m_rowsHeight->changeSize(0, m_events.isEmpty() ? 0 : rowTop(m_events.size()), QSizePolicy::Minimum,
+                             QSizePolicy::Fixed);
+    m_rowsBox->layout()->invalidate();
+    placeRows(true);
+    refreshContent();
+}
+
+void DayList::placeRows(bool newerEvents) {
+    const int top = m_scroll->scrollPosition();
+    const qsizetype count = m_events.size();
+    const qsizetype first = std::clamp<qsizetype>((top - rowsTop) / rowPitch - rowMargin, 0, count);
+    const qsizetype last =
+        std::clamp<qsizetype>((top + m_scroll->height() - rowsTop) / rowPitch + 1 + rowMargin, first, count);
     QHash<QString, EventRow*> kept;
-    for (const CalEvent& event : events) {
+    kept.reserve(last - first);
+    for (qsizetype i = first; i < last; ++i) {
+        const CalEvent& event = m_events[i];
+        if (kept.contains(event.id))
+            continue;
         EventRow* row = m_rows.take(event.id);
-        if (row) {
-            row->setEvent(event);
-        } else {
+        if (!row) {
             row = new EventRow(event, m_store, m_rowsBox);
             connect(row, &EventRow::activated, this,
                     [this](const CalEvent& e) { m_state.setSelectedEvent(e); });
+        } else if (newerEvents) {
+            row->setEvent(event);
         }
+        row->setGeometry(0, rowTop(i), m_rowsBox->width(), EventRow::rowHeight);
+        row->show();
         kept.insert(event.id, row);
-        order << event.id;
     }
-    // Rows of events that left the day.
+    // Rows of events that left the day, or the screen's neighbourhood.
     qDeleteAll(m_rows);
     m_rows = std::move(kept);
-    if (order != m_order) {
-        // Taken out and put back in the new order; the widgets themselves stay.
-        for (const QString& id : order)
-            m_rowsLayout->removeWidget(m_rows.value(id));
-        for (qsizetype i = 0; i < order.size(); ++i) {
-            EventRow* row = m_rows.value(order[i]);
-            m_rowsLayout->insertWidget(int(i), row);
-            row->show();
-        }
-        m_order = std::move(order);
-    }
-    refreshContent();
+    m_first = first;
+    m_last = last;
 }
 
 void DayList::tick() {
@@ -243,8 +264,11 @@ void DayList::scrollToStart() {
         return;
     const std::optional<CalEvent> next =
         m_store.isViewingToday() ? m_store.nextEvent(m_store.selectedDate()) : std::nullopt;
-    if (EventRow* target = next ? m_rows.value(next->id) : nullptr)
-        m_scroll->scrollToChild(target);
+    const auto target = next ? std::find_if(m_events.cbegin(), m_events.cend(),
+                                            [&](const CalEvent& event) { return event.id == next->id; })
+                             : m_events.cend();
+    if (target != m_events.cend())
+        m_scroll->scrollTo(rowTop(target - m_events.cbegin()));
     else
         m_scroll->setScrollPosition(0);
 }
@@ -256,7 +280,14 @@ void DayList::showEvent(QShowEvent* event) {
         scrollToStart();
 }
 
+bool DayList::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_rowsBox && event->type() == QEvent::Resize)
+        placeRows(false);
+    return QWidget::eventFilter(watched, event);
+}
+
 void DayList::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_footer->reposition();
+    placeRows(false);
 }

@@ -14,7 +14,6 @@ class MaybeScroll;
 class NotchState;
 class PillButton;
 class SourceFooter;
-class QVBoxLayout;
 
 // The selected day's agenda below the week strip: one row per event, scrolled to the next event
 // when it comes on screen for today. In its place an invitation to add an event on a day without
@@ -23,6 +22,8 @@ class QVBoxLayout;
 //
 // Rows are kept by event id: a publish of the store hands each row its newer copy and moves rows
 // only when the order changed, so hover, scroll position and the Join buttons stay as they are.
+// Only the rows on screen and a margin of rows around them exist, made and dropped as the list
+// scrolls, so a day of thousands of events costs what a screenful does.
 class DayList : public QWidget {
     Q_OBJECT
 public:
@@ -37,8 +38,13 @@ public:
 
     Content shownContent() const { return m_content; }
     MaybeScroll* scroller() const { return m_scroll; }
-    // The rows in their order on screen.
+    // Rows made beyond those on screen, above and below.
+    static constexpr int rowMargin = 24;
+    // The top of the row at `index` in the list.
+    static int rowTop(qsizetype index);
+    // The rows that exist, in their order on screen.
     QList<EventRow*> rows() const;
+    // The event's row; null when the event is not on the day, or too far off screen to have one.
     EventRow* row(const QString& eventId) const { return m_rows.value(eventId); }
     SourceFooter* footer() const { return m_footer; }
     QWidget* emptyDay() const { return m_emptyDay; }
@@ -47,12 +53,17 @@ public:
     PillButton* accessButton() const { return m_accessButton; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void refreshContent();
     void syncRows();
+    // Makes the rows from a margin above the screen to a margin below it, drops the others, and
+    // puts each at its place.
+    // `newerEvents`: the day's events changed, and the rows that stay take their newer copies.
+    void placeRows(bool newerEvents);
     void tick();
     void dayChanged();
     // Brings today's next event to the top, or any other day's list back to its top.
@@ -66,10 +77,13 @@ private:
     AppSettings& m_settings;
     Content m_content = Content::emptyDay;
     QWidget* m_rowsBox;
-    QVBoxLayout* m_rowsLayout;
+    // Gives the box the height of every row of the day; the rows themselves are placed by hand.
+    class QSpacerItem* m_rowsHeight;
     MaybeScroll* m_scroll;
+    QList<CalEvent> m_events; // the day's, in order
     QHash<QString, EventRow*> m_rows;
-    QList<QString> m_order;
+    qsizetype m_first = 0; // the rows that exist are those of m_events[m_first, m_last)
+    qsizetype m_last = 0;
     // Filled in by buildAccessPrompt(), which runs after them.
     class ElidedText* m_accessHeadline = nullptr;
     class ElidedText* m_accessText = nullptr;

@@ -1,4 +1,5 @@
 #include "core/remote/GoogleAPI.h"
+#include "core/remote/Pager.h"
 #include "core/remote/TransportError.h"
 
 #include "support/FakeGoogle.h"
@@ -16,6 +17,9 @@ using namespace Qt::StringLiterals;
 // carry a real offset and zone name. JSON in the test class writes "\/" for "/" in "//": moc reads "//"
 // inside a raw string as the start of a comment.
 using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(HttpReply)
+Q_DECLARE_METATYPE(FakeGoogle::Paging)
 
 namespace {
 
@@ -185,13 +189,14 @@ private slots:
             QCOMPARE(request.queryValue(u"maxResults"), QStringLiteral("250"));
     }
 
-    void pagingFailsWholeAndStopsAtARepeatedToken() {
+    void pagingFailsWhole() {
         // A page token with characters that a query must escape arrives intact on the next request.
         FakeHttpServer& server = m_google->server();
         server.scriptNext("GET", "/calendar/v3/",
                           HttpReply::json(200, {{"items", QJsonArray{QJsonObject{{"id", "x"}}}},
                                                 {"nextPageToken", "a+b/c=&d"}}));
-        server.scriptNext("GET", "/calendar/v3/", HttpReply::json(200, {{"nextPageToken", "page2"}}));
+        server.scriptNext("GET", "/calendar/v3/",
+                          HttpReply::json(200, {{"items", QJsonArray()}, {"nextPageToken", "page2"}}));
         server.scriptNext("GET", "/calendar/v3/",
                           FakeGoogle::errorReply(500, "backendError", "Backend Error"));
 
@@ -199,10 +204,78 @@ private slots:
         QCOMPARE(result.errorMessage(), QStringLiteral("Backend Error"));
         QCOMPARE(server.requests().size(), 3);
         QCOMPARE(server.requests()[1].queryValue(u"pageToken"), QStringLiteral("a+b/c=&d"));
+    }
 
-        server.scriptNext("GET", "/calendar/v3/", HttpReply::json(200, {{"nextPageToken", "same"}}), 5);
-        QVERIFY(runTask(GoogleAPI::paginate(GoogleAPI::eventsPath(ada), {}, m_token)).ok());
-        QCOMPARE(server.requests().size(), 5);
+    // Tokens that come round again, or never run out, end the listing with an error after a few
+    // requests instead of asking for ever.
+    void endlessListingsFail_data() {
+        QTest::addColumn<FakeGoogle::Paging>("paging"); // Normal: a page that names its own token
+        QTest::addColumn<int>("requests");
+        QTest::newRow("a page names itself") << FakeGoogle::Paging::Normal << 2;
+        QTest::newRow("tokens cycle") << FakeGoogle::Paging::Cycling << 3;
+        QTest::newRow("fresh tokens without end") << FakeGoogle::Paging::Endless << 40;
+    }
+    void endlessListingsFail() {
+        QFETCH(FakeGoogle::Paging, paging);
+        QFETCH(int, requests);
+
+        m_google->setPaging(paging);
+        if (paging == FakeGoogle::Paging::Normal)
+            m_google->server().scriptNext(
+                "GET", "/calendar/v3/",
+                HttpReply::json(200, {{"items", QJsonArray()}, {"nextPageToken", "same"}}), 2);
+        const auto result = runTask(GoogleAPI::paginate(GoogleAPI::eventsPath(ada), {}, m_token));
+        QVERIFY(result.errorAs<Pager::EndlessListing>());
+        QCOMPARE(result.errorMessage(), QStringLiteral("Google kept sending pages without end"));
+        QCOMPARE(m_google->server().requests().size(), requests);
+    }
+
+    // A 200 that is no listing, or a listing cut off, fails: it is never an empty calendar.
+    void nonListingsFail_data() {
+        QTest::addColumn<HttpReply>("reply");
+        QTest::addColumn<bool>("transport"); // else Google's reply could not be read
+
+        const HttpReply listing = HttpReply::json(200, {{"items", QJsonArray{QJsonObject{{"id", "e"}}}}});
+        QTest::newRow("a captive portal's page")
+            << HttpReply::text(200, "<html><body>Sign in to the Wi-Fi</body></html>", "text/html") << false;
+        QTest::newRow("empty") << HttpReply::empty(200) << false;
+        QTest::newRow("not JSON") << HttpReply::text(200, R"({"items": [)", "application/json") << false;
+        QTest::newRow("no items") << HttpReply::json(200, {{"kind", "calendar#events"}}) << false;
+        QTest::newRow("items not an array") << HttpReply::json(200, {{"items", "none"}}) << false;
+        QTest::newRow("token not text")
+            << HttpReply::json(200, {{"items", QJsonArray()}, {"nextPageToken", 2}}) << false;
+        QTest::newRow("cut short") << HttpReply::cutShort(listing, 10) << true;
+        QTest::newRow("reset") << HttpReply::cutShort(listing, 10, HttpReply::Ending::Reset) << true;
+    }
+    void nonListingsFail() {
+        QFETCH(HttpReply, reply);
+        QFETCH(bool, transport);
+
+        m_google->addEvent(ada, FakeGoogle::timedEvent("e", "Standup", utc(9), utc(10)));
+        m_google->server().scriptNext("GET", "/calendar/v3/", reply);
+        const auto result = runTask(GoogleAPI::events(primary, ada, utc(0), utc(23), m_token, inBerlin));
+        QVERIFY(!result.ok());
+        if (transport)
+            QVERIFY2(result.errorAs<TransportError>(), qPrintable(result.errorMessage()));
+        else
+            QCOMPARE(result.errorMessage(), QStringLiteral("Google's reply could not be read"));
+    }
+
+    // A page keeps only as many items as it asked for (250 events; 250 calendars when a listing names
+    // no size), however many the server puts in it.
+    void oversizedPagesKeepWhatWasAsked() {
+        m_google->setPaging(FakeGoogle::Paging::Oversized);
+        for (int i = 0; i < 3000; ++i) {
+            const QString id = QStringLiteral("e%1").arg(i, 4, 10, QLatin1Char('0'));
+            m_google->addEvent(ada, FakeGoogle::timedEvent(id, id, utc(9), utc(10)));
+            m_google->addCalendar(ada, {{"id", id}, {"summary", id}});
+        }
+        const auto events = runTask(GoogleAPI::events(primary, ada, utc(0), utc(23), m_token, inBerlin));
+        QCOMPARE(events.value.value_or(QList<CalEvent>()).size(), 250);
+        QCOMPARE(events.value->constLast().googleEventID, QStringLiteral("e0249"));
+        QCOMPARE(
+            runTask(GoogleAPI::calendarList(m_token)).value.value_or(GoogleAPI::CalendarList()).list.size(),
+            250);
     }
 
     // ---- Tokens

@@ -15,6 +15,8 @@ using namespace Qt::StringLiterals;
 // Days are the user's days (in Berlin here), not UTC ones.
 using namespace std::chrono_literals;
 
+Q_DECLARE_METATYPE(HttpReply)
+
 namespace {
 
 const NotionDatabaseSelection roadmap{QStringLiteral("db-1"), QStringLiteral("Roadmap"), std::nullopt,
@@ -114,6 +116,54 @@ private slots:
             5);
         QVERIFY(runTask(NotionClient(m_notion->token()).listDatabases()).ok());
         QCOMPARE(m_notion->server().requests().size(), 1);
+    }
+
+    // A listing whose cursors come round again, a 200 that is no listing and a reply cut off all fail,
+    // so that none of them reads as a database without pages.
+    void badListingsFail_data() {
+        QTest::addColumn<HttpReply>("reply"); // a default one: the fake's pages cycle
+        QTest::addColumn<QString>("error");   // empty: a transport error
+
+        const QString unreadable = QStringLiteral("Notion's reply could not be read");
+        QTest::newRow("cursors cycle") << HttpReply() << "Notion kept sending pages without end";
+        QTest::newRow("a captive portal's page")
+            << HttpReply::text(200, "<html></html>", "text/html") << unreadable;
+        QTest::newRow("results not an array")
+            << HttpReply::json(200, {{"results", QJsonObject()}}) << unreadable;
+        QTest::newRow("has_more not a boolean")
+            << HttpReply::json(200, {{"results", QJsonArray()}, {"has_more", "yes"}}) << unreadable;
+        QTest::newRow("cut short") << HttpReply::cutShort(HttpReply::json(200, {{"results", QJsonArray()}}),
+                                                          5)
+                                   << "";
+    }
+    void badListingsFail() {
+        QFETCH(HttpReply, reply);
+        QFETCH(QString, error);
+
+        m_notion->addDatabase(FakeNotion::database("db-1", "Roadmap", {{"Due", "date"}}));
+        m_notion->addPage("db-1", FakeNotion::page("p1", "Launch", "Due", "2024-05-06"));
+        if (reply.headers.isEmpty())
+            m_notion->setPaging(FakeNotion::Paging::Cycling);
+        else
+            m_notion->server().scriptNext("POST", "/v1/", reply);
+        const auto result = runTask(pages(roadmap));
+        if (error.isEmpty())
+            QVERIFY2(result.errorAs<TransportError>(), qPrintable(result.errorMessage()));
+        else
+            QCOMPARE(result.errorMessage(), error);
+        QVERIFY(m_notion->server().requests().size() <= 3);
+    }
+
+    // However many results a page holds, no more than the 100 asked for are kept.
+    void oversizedPageKeepsWhatWasAsked() {
+        m_notion->setPaging(FakeNotion::Paging::Oversized);
+        m_notion->addDatabase(FakeNotion::database("db-1", "Roadmap", {{"Due", "date"}}));
+        for (int i = 0; i < 1500; ++i)
+            m_notion->addPage("db-1",
+                              FakeNotion::page(QStringLiteral("p%1").arg(i), "Item", "Due", "2024-05-06"));
+        const auto result = runTask(pages(roadmap));
+        QCOMPARE(result.value.value_or(QList<CalEvent>()).size(), 100);
+        QCOMPARE(result.value->constLast().id, QStringLiteral("notion:p99"));
     }
 
     void listDatabases() {

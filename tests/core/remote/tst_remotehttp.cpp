@@ -7,9 +7,12 @@
 #include "support/TaskResult.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QTest>
 
 using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(HttpReply)
 
 class TestRemoteHttp : public QObject {
     Q_OBJECT
@@ -53,6 +56,33 @@ private slots:
         QVERIFY(!error->message().isEmpty());
         QCOMPARE(int(error->code()), code);
         QVERIFY(clock.elapsed() < 5000);
+    }
+
+    // A reply that came with its status but broke off, or never finished, is no reply: the status
+    // and the part of the body that came must not pass for a whole answer.
+    void brokenRepliesAreTransportErrors_data() {
+        QTest::addColumn<HttpReply>("reply");
+        QTest::addColumn<int>("code");
+        const HttpReply whole = HttpReply::json(200, {{"items", QJsonArray{QJsonObject{{"id", "e1"}}}}});
+        QTest::newRow("cut short") << HttpReply::cutShort(whole, 10)
+                                   << int(QNetworkReply::RemoteHostClosedError);
+        QTest::newRow("reset") << HttpReply::cutShort(whole, 10, HttpReply::Ending::Reset)
+                               << int(QNetworkReply::RemoteHostClosedError);
+        // Never idle for long, never done: a limit of its own ends it, however slowly the bytes come.
+        QTest::newRow("trickles") << HttpReply::trickle(HttpReply::text(200, QByteArray(100000, ' ')), 20ms)
+                                  << int(QNetworkReply::TimeoutError);
+    }
+    void brokenRepliesAreTransportErrors() {
+        QFETCH(HttpReply, reply);
+        QFETCH(int, code);
+
+        FakeHttpServer server;
+        RemoteTestSession session;
+        server.scriptNext("GET", "/x", reply);
+        const auto result = runTask(RemoteHttp::send(QNetworkRequest(server.url("/x")), "GET", {}, 300ms));
+        const auto* error = result.errorAs<TransportError>();
+        QVERIFY2(error, qPrintable(result.finished ? result.errorMessage() : QStringLiteral("never ended")));
+        QCOMPARE(int(error->code()), code);
     }
 
     void percentEncodeKeepsLettersOfAnyScript() {
