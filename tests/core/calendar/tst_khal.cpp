@@ -95,8 +95,8 @@ private slots:
     }
 
     // A rule's lists are sets, as the standard reads them: neither a value named twice nor the order
-    // changes the starts. Weeks by number, which libical gets wrong around the new year, are stepped
-    // as khal steps them.
+    // changes the starts. Weeks by number, which libical gets wrong around the new year, and weekly
+    // positions, which libical ignores, are stepped as khal steps them.
     void rulesWithRepeatsAndWeekNumbersAsKhalReadsThem() {
         const struct {
             const char* title;
@@ -115,6 +115,16 @@ private slots:
             {"Sunday weeks", "DTSTART:20250105T100000",
              "FREQ=YEARLY;COUNT=4;BYWEEKNO=2,-2;BYDAY=SU,SA;WKST=SU", 4},
             {"Mixed signs", "DTSTART:20251020T100000", "FREQ=YEARLY;COUNT=3;BYWEEKNO=43,-35;BYDAY=MO", 3},
+            {"First of three days", "DTSTART:20261207T090000",
+             "FREQ=WEEKLY;UNTIL=20261231T235959Z;BYDAY=MO,WE,FR;BYSETPOS=1", 4},
+            {"Last workday", "DTSTART:20261211T090000",
+             "FREQ=WEEKLY;COUNT=4;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1", 4},
+            {"Weeks from Thursday", "DTSTART;VALUE=DATE:20261205",
+             "FREQ=WEEKLY;COUNT=3;BYDAY=WE,SA;BYSETPOS=1;WKST=TH", 3},
+            {"Days and hours", "DTSTART:20261208T170000",
+             "FREQ=WEEKLY;COUNT=5;BYDAY=TU,TH;BYHOUR=9,17;BYSETPOS=2,-1", 5},
+            {"New year's week", "DTSTART:20270101T090000",
+             "FREQ=WEEKLY;COUNT=7;BYDAY=MO,FR;BYMONTH=1;BYSETPOS=1", 5},
         };
         CalendarFixture fixture = CalendarFixture::empty();
         QDir().mkpath(fixture.path(QStringLiteral("Rules")));

@@ -207,6 +207,11 @@ private slots:
             << "20250101T090000" << true;
         QTest::newRow("fifth Monday") << "FREQ=MONTHLY;BYDAY=MO;BYSETPOS=5"
                                       << "20250101T090000" << false;
+        // A month of one day (DTSTART's) has no second: libical would look for it without end.
+        QTest::newRow("second of a month's one day") << "FREQ=MONTHLY;BYSETPOS=2"
+                                                     << "20250101T090000" << true;
+        QTest::newRow("second of a week's one day") << "FREQ=WEEKLY;BYDAY=MO;BYSETPOS=2"
+                                                    << "20250106T090000" << true;
         // libical steps days before 1583 as Julian ones: counted from there, a rule is refused.
         QTest::newRow("counted from before 1583") << "FREQ=MONTHLY;BYDAY=1MO;COUNT=3"
                                                   << "15000101T090000" << true;
@@ -232,6 +237,11 @@ private slots:
         QFETCH(bool, refused);
 
         const ItemTime at = startAt(start);
+        // Decided before anything is expanded: a rule that should have been refused may never end.
+        ExpansionBudget checking;
+        QCOMPARE(!RecurrenceRule::make(icalrecurrencetype_from_string(rule.toLatin1().constData()), at,
+                                       checking, nullptr),
+                 refused);
         QString reason;
         const QStringList starts = ourStarts(rule, at, at.instant, at.instant.addYears(30), &reason);
         QCOMPARE(starts == QStringList{QStringLiteral("refused")}, refused);
@@ -284,6 +294,56 @@ private slots:
             const QDateTime from = QDateTime::fromString(expected.last(), Qt::ISODate);
             QCOMPARE(ourStarts(rule, at, from, at.instant.addYears(3)), QStringList{expected.last()});
         }
+    }
+
+    // A weekly rule with BYSETPOS picks among each week's set (weeks from WKST, days within BYMONTH,
+    // each at its times), and COUNT counts the picks: libical would give every day of the set.
+    void weeklyPositions_data() {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QStringList>("expected"); // the starts within 40 days, Berlin time
+        auto row = [](const char* name, const char* rule, const char* start, const char* expected) {
+            QTest::newRow(name) << QString::fromLatin1(rule) << QString::fromLatin1(start)
+                                << QString::fromLatin1(expected).split(QLatin1Char(' '));
+        };
+        row("the first of Monday, Wednesday, Friday", "FREQ=WEEKLY;BYDAY=MO,WE,FR;BYSETPOS=1",
+            "20261207T090000",
+            "2026-12-07T09:00:00+01:00 2026-12-14T09:00:00+01:00 2026-12-21T09:00:00+01:00 "
+            "2026-12-28T09:00:00+01:00 2027-01-04T09:00:00+01:00 2027-01-11T09:00:00+01:00");
+        row("the last workday, four times", "FREQ=WEEKLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1;COUNT=4",
+            "20261211T090000",
+            "2026-12-11T09:00:00+01:00 2026-12-18T09:00:00+01:00 2026-12-25T09:00:00+01:00 "
+            "2027-01-01T09:00:00+01:00");
+        // From a Monday (which the event adds by itself), the rule's own four are still Fridays.
+        row("the last workday, from a Monday", "FREQ=WEEKLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1;COUNT=4",
+            "20261207T090000",
+            "2026-12-11T09:00:00+01:00 2026-12-18T09:00:00+01:00 2026-12-25T09:00:00+01:00 "
+            "2027-01-01T09:00:00+01:00");
+        // Weeks from Thursday: Saturday comes before Wednesday.
+        row("weeks from Thursday", "FREQ=WEEKLY;BYDAY=WE,SA;BYSETPOS=1;WKST=TH;COUNT=3", "20261205",
+            "2026-12-05T00:00:00+01:00 2026-12-12T00:00:00+01:00 2026-12-19T00:00:00+01:00");
+        row("every other week from Sunday", "FREQ=WEEKLY;INTERVAL=2;BYDAY=TU,SU;BYSETPOS=1;WKST=SU;COUNT=3",
+            "20261206T100000",
+            "2026-12-06T10:00:00+01:00 2026-12-20T10:00:00+01:00 2027-01-03T10:00:00+01:00");
+        row("positions among days and hours", "FREQ=WEEKLY;BYDAY=TU,TH;BYHOUR=9,17;BYSETPOS=2,-1;COUNT=4",
+            "20261208T170000",
+            "2026-12-08T17:00:00+01:00 2026-12-10T17:00:00+01:00 2026-12-15T17:00:00+01:00 "
+            "2026-12-17T17:00:00+01:00");
+        // The week of the new year holds January's Friday alone.
+        row("a week across the new year", "FREQ=WEEKLY;BYDAY=MO,FR;BYMONTH=1;BYSETPOS=1;COUNT=3",
+            "20270101T090000",
+            "2027-01-01T09:00:00+01:00 2027-01-04T09:00:00+01:00 2027-01-11T09:00:00+01:00");
+    }
+
+    void weeklyPositions() {
+        QFETCH(QString, rule);
+        QFETCH(QString, start);
+        QFETCH(QStringList, expected);
+        const ItemTime at = startAt(start);
+        QCOMPARE(ourStarts(rule, at, at.instant, at.instant.addDays(40)), expected);
+        // A later window, reached by jumping when there is no COUNT, finds the same starts.
+        const QDateTime from = QDateTime::fromString(expected.at(expected.size() / 2), Qt::ISODate);
+        QCOMPARE(ourStarts(rule, at, from, at.instant.addDays(40)), expected.mid(expected.size() / 2));
     }
 
     // A rule libical steps from before the Gregorian reform (year 1 here, a Monday) still gives its
