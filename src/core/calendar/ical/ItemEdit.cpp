@@ -154,6 +154,14 @@ const EventSeries* seriesOf(const QList<EventSeries>& all, const QByteArray& uid
     return it == all.end() ? nullptr : &*it;
 }
 
+// Whether the series, read back after an edit, still has every exception and extra date it had.
+bool keepsDates(const EventSeries& before, const EventSeries* after) {
+    if (!before.master())
+        return true;
+    return after && after->master() && after->master()->exdates.size() >= before.master()->exdates.size() &&
+           after->master()->rdates.size() == before.master()->rdates.size();
+}
+
 } // namespace
 
 struct ItemEdit::Times {
@@ -270,7 +278,7 @@ QByteArray ItemEdit::change(const Item& item, const EventSeries& series, const S
         readBack && (!title || readBack->component->summary.value_or(QString()) == *title) &&
         (!times || (readBack->start == times->start.instant && readBack->end == times->end.instant &&
                     readBack->component->start.isDate == times->start.isDate)) &&
-        othersOf(after, uid) == othersOf(*item.series, uid);
+        othersOf(after, uid) == othersOf(*item.series, uid) && keepsDates(series, changed);
     if (!asMade)
         throw notReadBack(item.fileName);
     return text;
@@ -316,7 +324,7 @@ std::optional<QByteArray> ItemEdit::remove(const Item& item, const EventSeries& 
     const QList<EventSeries> after = EventSeries::readAll(*file, m_zones, m_zone);
     const EventSeries* rest = seriesOf(after, uid);
     if ((rest && rest->instanceAt(instance.originalStart.instant, m_zone)) ||
-        othersOf(after, uid) != othersOf(*item.series, uid))
+        othersOf(after, uid) != othersOf(*item.series, uid) || (rest && !keepsDates(series, rest)))
         throw notReadBack(item.fileName);
     return text;
 }
