@@ -201,9 +201,9 @@ ItemEdit::Times ItemEdit::timesOf(const Slot& slot) const {
         if (!times.inUserZone)
             return ItemTime::make(instant.toUTC().date(), instant.toUTC().time(), false, IcalZone::utc(),
                                   m_zone);
-        const QDateTime local = instant.toTimeZone(m_zone);
-        return ItemTime::make(local.date(), local.time(), false, IcalZone::named(m_zone, m_zone.id()),
-                              m_zone);
+        ItemTime inZone;
+        inZone.zone = IcalZone::named(m_zone, m_zone.id());
+        return inZone.at(instant, m_zone);
     };
     times.start = at(slot.start);
     times.end = at(std::max(slot.end, slot.start));
@@ -255,7 +255,10 @@ QByteArray ItemEdit::change(const Item& item, const EventSeries& series, const S
             const ItemTime end =
                 original.isDate ? ItemTime::make(instance.end.toTimeZone(m_zone).date(), {}, true, {}, m_zone)
                                 : original.at(instance.end, m_zone);
-            patch.set(event, lineOf(Ical::timeProperty(ICAL_DTSTART_PROPERTY, original)));
+            // Its start as a wall clock the zone has (a time its rule gives in a skipped hour is written
+            // as the time it stands for), while RECURRENCE-ID names the instance as the rule gives it.
+            patch.set(event, lineOf(Ical::timeProperty(ICAL_DTSTART_PROPERTY,
+                                                       original.at(original.instant, m_zone))));
             patch.set(event, lineOf(Ical::timeProperty(ICAL_RECURRENCEID_PROPERTY, original)), "DTSTART");
             patch.set(event, lineOf(Ical::timeProperty(ICAL_DTEND_PROPERTY, end)), "DTSTART");
         }
