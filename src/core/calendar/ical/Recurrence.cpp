@@ -573,6 +573,41 @@ private:
     qsizetype m_slot = 0;
 };
 
+// A rule stepped one period (a week, a year) at a time: each period's set, with BYSETPOS applied, is
+// queued, and COUNT counts what comes out.
+class PeriodCursor : public Cursor {
+public:
+    std::optional<qint64> next(ExpansionBudget& budget) override {
+        if (m_left == 0)
+            return std::nullopt;
+        while (m_pending.isEmpty()) {
+            if (!queueNextPeriod(budget))
+                return std::nullopt;
+        }
+        if (m_left > 0)
+            --m_left;
+        return m_pending.takeFirst();
+    }
+
+protected:
+    PeriodCursor(const icalrecurrencetype& r, const ItemTime& start, const QList<int>& setPos)
+        : m_start(Wall::seconds(start.date, start.time))
+        , m_setPos(setPos)
+        , m_left(r.count > 0 ? r.count : -1) {}
+
+    // Queues the starts of the next period (perhaps none); false at the end of the rule or the budget.
+    virtual bool queueNextPeriod(ExpansionBudget& budget) = 0;
+    void queue(const QList<qint64>& set) { queueSet(set, m_setPos, m_start, m_pending); }
+    // Counting needs every period before: a rule with COUNT cannot jump ahead.
+    bool counts() const { return m_left >= 0; }
+
+private:
+    qint64 m_start;
+    QList<int> m_setPos;
+    qint64 m_left; // -1: no COUNT
+    QList<qint64> m_pending;
+};
+
 // FREQ=YEARLY with BYWEEKNO. libical 3.0 places the days of such a rule by arithmetic on DTSTART
 // that runs outside its table of the year (without BYDAY it writes past it: a crash) and returns
 // the days of weeks that straddle a new year out of order; so these are stepped here. A year holds
@@ -580,15 +615,14 @@ private:
 // 4 January, a negative number counts from the last week of its own week year), on the listed
 // weekdays (DTSTART's when none) and in the listed months, at the listed hours, minutes and seconds
 // (DTSTART's when none); BYSETPOS then picks among them.
-class WeekNoCursor final : public Cursor {
+class WeekNoCursor final : public PeriodCursor {
 public:
     WeekNoCursor(const icalrecurrencetype& r, const ByLists& by, const ItemTime& start)
-        : m_by(by)
-        , m_start(Wall::seconds(start.date, start.time))
+        : PeriodCursor(r, start, by.setPos)
+        , m_by(by)
         , m_year(start.date.year())
         , m_firstYear(start.date.year())
         , m_interval(r.interval)
-        , m_left(r.count > 0 ? r.count : -1)
         , m_weekStart(r.week_start == ICAL_NO_WEEKDAY ? 1 : qtWeekday(r.week_start))
         , m_weekdays(by.day.isEmpty() ? 1 << start.date.dayOfWeek() : by.weekdayMask())
         , m_times(timesOfDay(by, start)) {
@@ -596,23 +630,8 @@ public:
             m_months |= 1 << month;
     }
 
-    std::optional<qint64> next(ExpansionBudget& budget) override {
-        if (m_left == 0)
-            return std::nullopt;
-        while (m_pending.isEmpty()) {
-            if (m_year > lastYear || !budget.spend(8))
-                return std::nullopt;
-            expand(m_year);
-            m_year += m_interval;
-        }
-        if (m_left > 0)
-            --m_left;
-        return m_pending.takeFirst();
-    }
-
     void seek(qint64 wall) override {
-        // Only without COUNT: counting would need every year before.
-        if (m_left >= 0)
+        if (counts())
             return;
         const int year = Wall::time(wall).date.year();
         if (year > m_year)
@@ -620,6 +639,14 @@ public:
     }
 
 private:
+    bool queueNextPeriod(ExpansionBudget& budget) override {
+        if (m_year > lastYear || !budget.spend(8))
+            return false;
+        expand(m_year);
+        m_year += m_interval;
+        return true;
+    }
+
     // The Julian day on which week 1 of that week year begins.
     qint64 firstWeek(int year) const {
         const qint64 jan4 = QDate(year, 1, 4).toJulianDay();
@@ -654,33 +681,28 @@ private:
             for (int time : m_times)
                 set.append((day - julianDay1970) * secondsPerDay + time);
         }
-        queueSet(set, m_by.setPos, m_start, m_pending);
+        queue(set);
     }
 
     ByLists m_by;
-    qint64 m_start;
     int m_year;
     int m_firstYear;
     int m_interval;
-    qint64 m_left;
     int m_weekStart; // Qt numbering
     int m_weekdays;  // bits by Qt weekday
     int m_months = 0;
     QList<int> m_times; // seconds of the day, ascending
-    QList<qint64> m_pending;
 };
 
 // FREQ=WEEKLY with BYSETPOS, which libical ignores in a weekly rule (it gives every day of the set).
 // Every INTERVAL-th week from WKST holds its days on the listed weekdays (DTSTART's when none) and in
 // the listed months, at the times of timesOfDay(); BYSETPOS picks among them, and COUNT counts what
 // it picks.
-class WeekSetCursor final : public Cursor {
+class WeekSetCursor final : public PeriodCursor {
 public:
     WeekSetCursor(const icalrecurrencetype& r, const ByLists& by, const ItemTime& start)
-        : m_setPos(by.setPos)
-        , m_start(Wall::seconds(start.date, start.time))
+        : PeriodCursor(r, start, by.setPos)
         , m_interval(r.interval)
-        , m_left(r.count > 0 ? r.count : -1)
         , m_times(timesOfDay(by, start)) {
         const int weekStart = r.week_start == ICAL_NO_WEEKDAY ? 1 : qtWeekday(r.week_start);
         m_firstWeek = start.date.toJulianDay() - (start.date.dayOfWeek() - weekStart + 7) % 7;
@@ -693,48 +715,37 @@ public:
             m_months |= 1 << month;
     }
 
-    std::optional<qint64> next(ExpansionBudget& budget) override {
-        if (m_left == 0)
-            return std::nullopt;
-        while (m_pending.isEmpty()) {
-            const qint64 week = m_firstWeek + 7 * m_interval * m_week++;
-            if (week >= firstJulianDayAfter || !budget.spend())
-                return std::nullopt;
-            QList<qint64> set;
-            for (int offset : m_days) {
-                const qint64 day = week + offset;
-                if (day >= firstJulianDayAfter ||
-                    (m_months && !(m_months & (1 << QDate::fromJulianDay(day).month()))))
-                    continue;
-                for (int time : m_times)
-                    set.append((day - julianDay1970) * secondsPerDay + time);
-            }
-            queueSet(set, m_setPos, m_start, m_pending);
-        }
-        if (m_left > 0)
-            --m_left;
-        return m_pending.takeFirst();
-    }
-
     void seek(qint64 wall) override {
-        // Only without COUNT: counting would need every week before.
-        if (m_left >= 0)
+        if (counts())
             return;
         m_week = std::max(
             m_week, floorDiv(floorDiv(wall, secondsPerDay) + julianDay1970 - m_firstWeek, 7 * m_interval));
     }
 
 private:
-    QList<int> m_setPos;
-    qint64 m_start;
+    bool queueNextPeriod(ExpansionBudget& budget) override {
+        const qint64 week = m_firstWeek + 7 * m_interval * m_week++;
+        if (week >= firstJulianDayAfter || !budget.spend())
+            return false;
+        QList<qint64> set;
+        for (int offset : m_days) {
+            const qint64 day = week + offset;
+            if (day >= firstJulianDayAfter ||
+                (m_months && !(m_months & (1 << QDate::fromJulianDay(day).month()))))
+                continue;
+            for (int time : m_times)
+                set.append((day - julianDay1970) * secondsPerDay + time);
+        }
+        queue(set);
+        return true;
+    }
+
     qint64 m_interval;
-    qint64 m_left;
     QList<int> m_times;     // seconds of the day, ascending
     qint64 m_firstWeek = 0; // the Julian day on which DTSTART's week begins
     QList<int> m_days;      // days after the week's start, ascending
     int m_months = 0;       // bits by month
     qint64 m_week = 0;
-    QList<qint64> m_pending;
 };
 
 // FREQ=DAILY (with more than a weekday list), HOURLY, MINUTELY or SECONDLY. Every part of the date
