@@ -156,7 +156,7 @@ qsizetype datesFromText(const ItemPatch& patch, ItemPatch::Component event, Ical
     for (const char* name : {"EXDATE", "RDATE"}) {
         for (const auto& [head, value] : patch.properties(event, name)) {
             for (const QByteArray& one : value.split(','))
-                lines += head + ':' + one + "\r\n";
+                lines += head + ':' + one.trimmed() + "\r\n";
         }
     }
     lines += "END:VEVENT\r\nEND:VCALENDAR\r\n";
