@@ -296,8 +296,8 @@ private slots:
         }
     }
 
-    // A weekly rule with BYSETPOS picks among each week's set (weeks from WKST, days within BYMONTH,
-    // each at its times), and COUNT counts the picks: libical would give every day of the set.
+    // A weekly rule with BYSETPOS picks among each week's set (weeks from WKST), and COUNT counts the
+    // picks: libical would give every day of the set. (khal's test steps more of them.)
     void weeklyPositions_data() {
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("start");
@@ -310,29 +310,14 @@ private slots:
             "20261207T090000",
             "2026-12-07T09:00:00+01:00 2026-12-14T09:00:00+01:00 2026-12-21T09:00:00+01:00 "
             "2026-12-28T09:00:00+01:00 2027-01-04T09:00:00+01:00 2027-01-11T09:00:00+01:00");
-        row("the last workday, four times", "FREQ=WEEKLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1;COUNT=4",
-            "20261211T090000",
-            "2026-12-11T09:00:00+01:00 2026-12-18T09:00:00+01:00 2026-12-25T09:00:00+01:00 "
-            "2027-01-01T09:00:00+01:00");
         // From a Monday (which the event adds by itself), the rule's own four are still Fridays.
         row("the last workday, from a Monday", "FREQ=WEEKLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1;COUNT=4",
             "20261207T090000",
             "2026-12-11T09:00:00+01:00 2026-12-18T09:00:00+01:00 2026-12-25T09:00:00+01:00 "
             "2027-01-01T09:00:00+01:00");
-        // Weeks from Thursday: Saturday comes before Wednesday.
-        row("weeks from Thursday", "FREQ=WEEKLY;BYDAY=WE,SA;BYSETPOS=1;WKST=TH;COUNT=3", "20261205",
-            "2026-12-05T00:00:00+01:00 2026-12-12T00:00:00+01:00 2026-12-19T00:00:00+01:00");
         row("every other week from Sunday", "FREQ=WEEKLY;INTERVAL=2;BYDAY=TU,SU;BYSETPOS=1;WKST=SU;COUNT=3",
             "20261206T100000",
             "2026-12-06T10:00:00+01:00 2026-12-20T10:00:00+01:00 2027-01-03T10:00:00+01:00");
-        row("positions among days and hours", "FREQ=WEEKLY;BYDAY=TU,TH;BYHOUR=9,17;BYSETPOS=2,-1;COUNT=4",
-            "20261208T170000",
-            "2026-12-08T17:00:00+01:00 2026-12-10T17:00:00+01:00 2026-12-15T17:00:00+01:00 "
-            "2026-12-17T17:00:00+01:00");
-        // The week of the new year holds January's Friday alone.
-        row("a week across the new year", "FREQ=WEEKLY;BYDAY=MO,FR;BYMONTH=1;BYSETPOS=1;COUNT=3",
-            "20270101T090000",
-            "2027-01-01T09:00:00+01:00 2027-01-04T09:00:00+01:00 2027-01-11T09:00:00+01:00");
     }
 
     void weeklyPositions() {
