@@ -129,8 +129,9 @@ private slots:
         QCOMPARE(run({"--list-calendars"}, calendars).out, report);
     }
 
-    // So are items shown only in part: a rule that cannot be expanded (the event is read-only), and
-    // RDATE values libical dropped, in one line per item.
+    // So are items shown only in part, in one line per item and in the trace: a rule that cannot be
+    // expanded, one that libical cannot read at all, and dates that cannot be read. (Each such event
+    // is read-only.) A line of more than 500 dates, of which libical reads 500, is read in full.
     void partlyReadItemsAreNamed() {
         CalendarFixture fixture(QStringLiteral("hostile"));
         QStringList dates;
@@ -145,21 +146,41 @@ private slots:
                            {"UID:dates", "DTSTART:20231231T090000Z",
                             "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30", folded.join(QStringLiteral("\r\n ")),
                             "SUMMARY:Dates"});
+        fixture.writeEvent(
+            QStringLiteral("Hostile/dropped.ics"),
+            {"UID:dropped", "DTSTART:20240401T090000Z", "RRULE:FREQ=WEEKLY;INTERVAL=-5", "SUMMARY:Dropped"});
+        fixture.writeEvent(QStringLiteral("Hostile/unreadable.ics"),
+                           {"UID:unreadable", "DTSTART:20240401T090000Z", "RRULE:FREQ=DAILY",
+                            "EXDATE:20240402T090000Z,someday", "SUMMARY:Unreadable"});
+        const QString log = fixture.path(QStringLiteral("../debug.log"));
+        DebugLog::overrideForTesting(true, log);
+        const auto logOff = qScopeGuard([] { DebugLog::overrideForTesting(false, QString()); });
         LocalCalendars calendars(fixture.options(m_cal.zone()));
         const QStringList lines = run({"--list-calendars"}, calendars).out.split(QLatin1Char('\n'));
         const QString readOnly = QStringLiteral(": shown without it, read-only");
-        const QString cut =
-            QStringLiteral("an RDATE line lists more than 500 dates, and libical read only the "
-                           "first 500 of them");
+        const QString dropped =
+            QStringLiteral("RRULE:FREQ=WEEKLY;INTERVAL=-5 of dropped cannot be read") + readOnly;
         QCOMPARE(lines.filter(QStringLiteral("partly read: ")),
                  (QStringList{
-                     "partly read: Hostile/dates.ics — " + cut +
-                         "; RRULE:FREQ=YEARLY;BYMONTHDAY=30;BYMONTH=2 of dates refused (never matches a "
-                         "date)" +
+                     "partly read: Hostile/dates.ics — RRULE:FREQ=YEARLY;BYMONTHDAY=30;BYMONTH=2 of "
+                     "dates refused (never matches a date)" +
                          readOnly,
+                     "partly read: Hostile/dropped.ics — " + dropped,
                      "partly read: Hostile/never-matches.ics — RRULE:FREQ=MINUTELY;BYMONTHDAY=30;BYMONTH=2 "
                      "of never-matches refused (never matches a date)" +
-                         readOnly}));
+                         readOnly,
+                     "partly read: Hostile/unreadable.ics — 1 of the EXDATE and RDATE values of "
+                     "unreadable cannot be read: shown as its first occurrence, read-only"}));
+        QVERIFY(TestFiles::read(log).contains(
+            ("calendar: partly read " + fixture.path(QStringLiteral("Hostile/dropped.ics")) + ": " + dropped)
+                .toUtf8()));
+        // All 501 dates are there.
+        const QList<LocalOccurrence> all =
+            calendars.occurrences(QDateTime(QDate(2023, 12, 1), QTime(0, 0), Qt::UTC),
+                                  QDateTime(QDate(2025, 6, 1), QTime(0, 0), Qt::UTC), calendars.calendars());
+        QCOMPARE(
+            std::count_if(all.begin(), all.end(), [](const LocalOccurrence& o) { return o.uid == "dates"; }),
+            502);
     }
 
     void arguments_data() {

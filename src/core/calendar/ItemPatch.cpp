@@ -153,6 +153,20 @@ std::optional<QByteArray> ItemPatch::value(Component component, const QByteArray
     return valueOf(m_lines[found.first()].logical);
 }
 
+QList<std::pair<QByteArray, QByteArray>> ItemPatch::properties(Component component,
+                                                               const QByteArray& name) const {
+    QList<std::pair<QByteArray, QByteArray>> out;
+    for (qsizetype i : ownProperties(component, name)) {
+        const QByteArray& logical = m_lines[i].logical;
+        const qsizetype start = valueStart(logical);
+        if (start < 0)
+            out.append({logical, {}});
+        else
+            out.append({logical.left(start - 1), logical.mid(start)});
+    }
+    return out;
+}
+
 void ItemPatch::set(Component component, const QByteArray& line, const QByteArray& after) {
     const QList<qsizetype> found = ownProperties(component, nameOf(line));
     if (!found.isEmpty()) {

@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 // An item's text as content lines, changed line by line. Whatever an edit does not touch stays byte
@@ -35,6 +36,9 @@ public:
 
     // The value of the first property of that name, as written (escapes kept); absent when none.
     std::optional<QByteArray> value(Component component, const QByteArray& name) const;
+    // Every property of that name, in text order, as its name with its parameters and its value,
+    // both as written.
+    QList<std::pair<QByteArray, QByteArray>> properties(Component component, const QByteArray& name) const;
     // Puts the line in place of the first property of its name and removes the others of that name.
     // Without one, the line goes after the first property named `after`, else after the last property.
     void set(Component component, const QByteArray& line, const QByteArray& after = {});

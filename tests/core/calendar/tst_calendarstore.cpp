@@ -177,6 +177,14 @@ private slots:
         const QByteArray unexpanded =
             CalendarFixture::calendarObject({{"UID:odd", "DTSTART:20240402T100000Z", "DURATION:PT1H",
                                               "RRULE:FREQ=MONTHLY;BYDAY=5MO;BYMONTHDAY=1", "SUMMARY:Odd"}});
+        // Rules libical drops as it reads them, and a date it cannot read, leave the same.
+        auto withLines = [](const QStringList& lines) {
+            return CalendarFixture::calendarObject(
+                {QStringList{"UID:odd", "DTSTART:20240402T100000Z", "DURATION:PT1H", "SUMMARY:Odd"} + lines});
+        };
+        const QByteArray negativeCount = withLines({"RRULE:FREQ=DAILY;COUNT=-5"});
+        const QByteArray zeroPosition = withLines({"RRULE:FREQ=DAILY;BYSETPOS=0"});
+        const QByteArray unreadableDate = withLines({"RRULE:FREQ=DAILY", "EXDATE:20240403T100000Z,someday"});
         const QString unchanged =
             QStringLiteral("item.ics repeats by a rule Vorrindel can’t expand, so it was "
                            "left unchanged.");
@@ -217,6 +225,12 @@ private slots:
             {}, false, {unchanged});
         row("a series with an unexpanded rule refuses a removal", unexpanded, "Odd", "2024-04-02T10:00:00Z",
             {}, true, {unchanged});
+        row("a rule libical drops refuses a change", negativeCount, "Odd", "2024-04-02T10:00:00Z", {}, false,
+            {unchanged});
+        row("a rule libical drops refuses a removal", zeroPosition, "Odd", "2024-04-02T10:00:00Z", {}, true,
+            {unchanged});
+        row("a date libical cannot read refuses a removal", unreadableDate, "Odd", "2024-04-02T10:00:00Z", {},
+            true, {unchanged});
     }
 
     void changeOrRemoveAnEvent() {

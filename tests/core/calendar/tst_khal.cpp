@@ -7,6 +7,7 @@
 #include "support/Khal.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -95,8 +96,8 @@ private slots:
     }
 
     // A rule's lists are sets, as the standard reads them: neither a value named twice nor the order
-    // changes the starts. Weeks by number, which libical gets wrong around the new year, are stepped
-    // as khal steps them.
+    // changes the starts. Weeks by number, which libical gets wrong around the new year, and weekly
+    // positions, which libical ignores, are stepped as khal steps them.
     void rulesWithRepeatsAndWeekNumbersAsKhalReadsThem() {
         const struct {
             const char* title;
@@ -115,6 +116,16 @@ private slots:
             {"Sunday weeks", "DTSTART:20250105T100000",
              "FREQ=YEARLY;COUNT=4;BYWEEKNO=2,-2;BYDAY=SU,SA;WKST=SU", 4},
             {"Mixed signs", "DTSTART:20251020T100000", "FREQ=YEARLY;COUNT=3;BYWEEKNO=43,-35;BYDAY=MO", 3},
+            {"First of three days", "DTSTART:20261207T090000",
+             "FREQ=WEEKLY;UNTIL=20261231T235959Z;BYDAY=MO,WE,FR;BYSETPOS=1", 4},
+            {"Last workday", "DTSTART:20261211T090000",
+             "FREQ=WEEKLY;COUNT=4;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1", 4},
+            {"Weeks from Thursday", "DTSTART;VALUE=DATE:20261205",
+             "FREQ=WEEKLY;COUNT=3;BYDAY=WE,SA;BYSETPOS=1;WKST=TH", 3},
+            {"Days and hours", "DTSTART:20261208T170000",
+             "FREQ=WEEKLY;COUNT=5;BYDAY=TU,TH;BYHOUR=9,17;BYSETPOS=2,-1", 5},
+            {"New year's week", "DTSTART:20270101T090000",
+             "FREQ=WEEKLY;COUNT=7;BYDAY=MO,FR;BYMONTH=1;BYSETPOS=1", 5},
         };
         CalendarFixture fixture = CalendarFixture::empty();
         QDir().mkpath(fixture.path(QStringLiteral("Rules")));
@@ -149,6 +160,72 @@ private slots:
         ours.sort();
         theirs.sort();
         QCOMPARE(ours, theirs);
+    }
+
+    // A time the clock skips in spring is read with the offset before the change (02:30 is 03:30
+    // summer time), one it repeats in autumn is the first of the two; so for single events and for
+    // every occurrence of a rule, and so they are written. khal agrees, but for the repeated hour,
+    // where it takes the second.
+    void timesInAClockChange() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        const QString zoned = QStringLiteral("DTSTART;TZID=Europe/Berlin:");
+        fixture.writeEvent(QStringLiteral("Changes/gap.ics"),
+                           {"UID:gap", zoned + "20270328T023000", "DURATION:PT30M", "SUMMARY:Gap"});
+        fixture.writeEvent(QStringLiteral("Changes/nightly.ics"),
+                           {"UID:nightly", zoned + "20270326T023000",
+                            "DTEND;TZID=Europe/Berlin:20270326T033000", "RRULE:FREQ=DAILY;COUNT=4",
+                            "SUMMARY:Nightly"});
+        fixture.writeEvent(QStringLiteral("Changes/repeated.ics"),
+                           {"UID:repeated", zoned + "20271031T023000", "DURATION:PT30M", "SUMMARY:Repeated"});
+        fixture.writeEvent(QStringLiteral("Changes/overnight.ics"),
+                           {"UID:overnight", zoned + "20271030T023000", "DURATION:PT30M",
+                            "RRULE:FREQ=DAILY;COUNT=3", "SUMMARY:Overnight"});
+        LocalCalendars calendars(fixture.options(berlin));
+        const QList<LocalCalendar> list = calendars.calendars();
+        auto startOf = [&](const char* title, const char* day) {
+            for (const LocalOccurrence& o : calendars.occurrences(utc(day), utc(day).addDays(1), list)) {
+                if (o.title == QLatin1String(title))
+                    return o.start.toString(Qt::ISODate) + QLatin1Char(' ') + o.end.toString(Qt::ISODate);
+            }
+            return QString();
+        };
+        QCOMPARE(startOf("Gap", "2027-03-28T00:00:00Z"), "2027-03-28T01:30:00Z 2027-03-28T02:00:00Z");
+        QCOMPARE(startOf("Nightly", "2027-03-28T00:00:00Z"), "2027-03-28T01:30:00Z 2027-03-28T02:30:00Z");
+        QCOMPARE(startOf("Repeated", "2027-10-31T00:00:00Z"), "2027-10-31T00:30:00Z 2027-10-31T01:00:00Z");
+        QCOMPARE(startOf("Overnight", "2027-10-31T00:00:00Z"), "2027-10-31T00:30:00Z 2027-10-31T01:00:00Z");
+
+        // Renaming the occurrence in the gap writes its start as the time it stands for; the second
+        // 02:30 is written so that it stays the second.
+        const std::optional<LocalOccurrence> night =
+            findOccurrence(calendars, "Nightly", "2027-03-28T01:30:00Z");
+        QVERIFY(night && calendars.update(*night, QStringLiteral("Nightly (renamed)"), {}));
+        const QByteArray renamed = fixture.read(QStringLiteral("Changes/nightly.ics"));
+        QVERIFY(renamed.contains("\r\nDTSTART;TZID=Europe/Berlin:20270328T033000\r\n"));
+        QVERIFY(renamed.contains("\r\nRECURRENCE-ID;TZID=Europe/Berlin:20270328T023000\r\n"));
+        const LocalOccurrence second =
+            calendars.create(list[0], QStringLiteral("Second"),
+                             {utc("2027-10-31T01:30:00Z"), utc("2027-10-31T02:00:00Z"), false});
+        QCOMPARE(second.start, utc("2027-10-31T01:30:00Z"));
+        QCOMPARE(startOf("Second", "2027-10-31T00:00:00Z"), "2027-10-31T01:30:00Z 2027-10-31T02:00:00Z");
+
+        QStringList ours;
+        for (const LocalOccurrence& o :
+             calendars.occurrences(utc("2027-03-25T00:00:00Z"), utc("2027-11-02T00:00:00Z"), list)) {
+            if (o.title != QLatin1String("Repeated") && o.title != QLatin1String("Overnight"))
+                ours.append(describe(o));
+        }
+        QStringList theirs;
+        for (const QStringList& range :
+             {QStringList{"2027-03-25", "2027-03-31"}, QStringList{"2027-10-30", "2027-11-01"}}) {
+            const Khal::Listing listing = Khal::list({list[0].path}, QStringLiteral("Europe/Berlin"),
+                                                     range[0], range[1], fixture.path(QStringLiteral("..")));
+            QVERIFY2(listing.ran, qPrintable(listing.diagnostics));
+            theirs += listing.lines.filter(QRegularExpression(QStringLiteral("(?<!Repeated|Overnight)$")));
+        }
+        ours.sort();
+        theirs.sort();
+        QCOMPARE(ours, theirs);
+        QVERIFY(ours.contains(QStringLiteral("2027-03-28 03:30 2027-03-28 04:30 Nightly (renamed)")));
     }
 };
 

@@ -274,6 +274,56 @@ private slots:
         QVERIFY(!findOccurrence(calendars, "Changed", "2024-04-02T10:00:00Z"));
     }
 
+    // libical reads 500 values of a line: the others count all the same, and edits keep every one.
+    void moreThan500ExceptionsAndDates() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        // Daily at 09:00 for 700 days, the first 600 of them taken out and given a start at 15:00.
+        const QDate first(2023, 1, 1);
+        QStringList exdates, rdates;
+        for (int day = 0; day < 600; ++day) {
+            const QString date = first.addDays(day).toString(QStringLiteral("yyyyMMdd"));
+            exdates << date + QStringLiteral("T090000Z");
+            rdates << date + QStringLiteral("T150000Z");
+        }
+        fixture.writeEvent(QStringLiteral("Home/long.ics"),
+                           {"UID:long", "DTSTART:20230101T090000Z", "DURATION:PT30M",
+                            "RRULE:FREQ=DAILY;COUNT=700", "EXDATE:" + exdates.join(QLatin1Char(',')),
+                            "RDATE:" + rdates.join(QLatin1Char(',')), "SUMMARY:Long"});
+        LocalCalendars calendars(optionsFor(fixture));
+        QVERIFY(calendars.partlyReadItems(calendars.calendars()).isEmpty());
+        auto day = [&](int n, const char* time) {
+            return QDateTime(first.addDays(n), QTime::fromString(QLatin1String(time)), Qt::UTC)
+                .toString(Qt::ISODate)
+                .toLatin1();
+        };
+        auto startsAround = [&](int n) {
+            return startsOf(calendars, QStringLiteral("long"), day(n, "00:00").constData(),
+                            day(n + 2, "00:00").constData());
+        };
+        // The 550th day: its start at 09:00 taken out, its start at 15:00 added.
+        const QString d550 = first.addDays(550).toString(QStringLiteral("MM-dd"));
+        const QString d551 = first.addDays(551).toString(QStringLiteral("MM-dd"));
+        QCOMPARE(startsAround(550), (QStringList{d550 + "T15:00 Long", d551 + "T15:00 Long"}));
+        QVERIFY(!findOccurrence(calendars, "Long", day(550, "09:00").constData()));
+
+        // One added start renamed, one start of the rule removed: not a value is lost.
+        std::optional<LocalOccurrence> added =
+            findOccurrence(calendars, "Long", day(550, "15:00").constData());
+        QVERIFY(added && calendars.update(*added, QStringLiteral("Moved"), {}));
+        const std::optional<LocalOccurrence> later =
+            findOccurrence(calendars, "Long", day(650, "09:00").constData());
+        QVERIFY(later && calendars.remove(*later));
+        const QStringList events = eventsOf(fixture.read(QStringLiteral("Home/long.ics")));
+        QCOMPARE(events.size(), 2);
+        QVERIFY(missing(events[0],
+                        {"EXDATE:" + exdates.join(QLatin1Char(',')), "RDATE:" + rdates.join(QLatin1Char(',')),
+                         "EXDATE:" + QString::fromLatin1(day(650, "09:00")).remove('-').remove(':')})
+                    .isEmpty());
+        QCOMPARE(startsAround(550), (QStringList{d550 + "T15:00 Moved", d551 + "T15:00 Long"}));
+        QCOMPARE(startsAround(649),
+                 (QStringList{first.addDays(649).toString(QStringLiteral("MM-dd")) + "T09:00 Long"}));
+    }
+
     // An identifier comes back from outside (a view, the settings): one that leads out of the
     // calendar folder names no event.
     void itemsOutsideTheRootAreNoEvents() {

@@ -207,6 +207,11 @@ private slots:
             << "20250101T090000" << true;
         QTest::newRow("fifth Monday") << "FREQ=MONTHLY;BYDAY=MO;BYSETPOS=5"
                                       << "20250101T090000" << false;
+        // A month of one day (DTSTART's) has no second: libical would look for it without end.
+        QTest::newRow("second of a month's one day") << "FREQ=MONTHLY;BYSETPOS=2"
+                                                     << "20250101T090000" << true;
+        QTest::newRow("second of a week's one day") << "FREQ=WEEKLY;BYDAY=MO;BYSETPOS=2"
+                                                    << "20250106T090000" << true;
         // libical steps days before 1583 as Julian ones: counted from there, a rule is refused.
         QTest::newRow("counted from before 1583") << "FREQ=MONTHLY;BYDAY=1MO;COUNT=3"
                                                   << "15000101T090000" << true;
@@ -232,6 +237,11 @@ private slots:
         QFETCH(bool, refused);
 
         const ItemTime at = startAt(start);
+        // Decided before anything is expanded: a rule that should have been refused may never end.
+        ExpansionBudget checking;
+        QCOMPARE(!RecurrenceRule::make(icalrecurrencetype_from_string(rule.toLatin1().constData()), at,
+                                       checking, nullptr),
+                 refused);
         QString reason;
         const QStringList starts = ourStarts(rule, at, at.instant, at.instant.addYears(30), &reason);
         QCOMPARE(starts == QStringList{QStringLiteral("refused")}, refused);
@@ -286,6 +296,41 @@ private slots:
         }
     }
 
+    // A weekly rule with BYSETPOS picks among each week's set (weeks from WKST), and COUNT counts the
+    // picks: libical would give every day of the set. (khal's test steps more of them.)
+    void weeklyPositions_data() {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QStringList>("expected"); // the starts within 40 days, Berlin time
+        auto row = [](const char* name, const char* rule, const char* start, const char* expected) {
+            QTest::newRow(name) << QString::fromLatin1(rule) << QString::fromLatin1(start)
+                                << QString::fromLatin1(expected).split(QLatin1Char(' '));
+        };
+        row("the first of Monday, Wednesday, Friday", "FREQ=WEEKLY;BYDAY=MO,WE,FR;BYSETPOS=1",
+            "20261207T090000",
+            "2026-12-07T09:00:00+01:00 2026-12-14T09:00:00+01:00 2026-12-21T09:00:00+01:00 "
+            "2026-12-28T09:00:00+01:00 2027-01-04T09:00:00+01:00 2027-01-11T09:00:00+01:00");
+        // From a Monday (which the event adds by itself), the rule's own four are still Fridays.
+        row("the last workday, from a Monday", "FREQ=WEEKLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1;COUNT=4",
+            "20261207T090000",
+            "2026-12-11T09:00:00+01:00 2026-12-18T09:00:00+01:00 2026-12-25T09:00:00+01:00 "
+            "2027-01-01T09:00:00+01:00");
+        row("every other week from Sunday", "FREQ=WEEKLY;INTERVAL=2;BYDAY=TU,SU;BYSETPOS=1;WKST=SU;COUNT=3",
+            "20261206T100000",
+            "2026-12-06T10:00:00+01:00 2026-12-20T10:00:00+01:00 2027-01-03T10:00:00+01:00");
+    }
+
+    void weeklyPositions() {
+        QFETCH(QString, rule);
+        QFETCH(QString, start);
+        QFETCH(QStringList, expected);
+        const ItemTime at = startAt(start);
+        QCOMPARE(ourStarts(rule, at, at.instant, at.instant.addDays(40)), expected);
+        // A later window, reached by jumping when there is no COUNT, finds the same starts.
+        const QDateTime from = QDateTime::fromString(expected.at(expected.size() / 2), Qt::ISODate);
+        QCOMPARE(ourStarts(rule, at, from, at.instant.addDays(40)), expected.mid(expected.size() / 2));
+    }
+
     // A rule libical steps from before the Gregorian reform (year 1 here, a Monday) still gives its
     // weekdays: libical, which reads such days as Julian ones, starts whole 400-year cycles later.
     void fromBeforeTheGregorianReform() {
@@ -298,8 +343,19 @@ private slots:
     }
 
     // Instants of wall-clock times are taken from a table of each zone's transitions: they must be
-    // what QDateTime gives, gaps and repeated hours included.
-    void wallClockInstantsAsQtGivesThem() {
+    // where the zone database puts them, and where the standard puts the times a change skips (with
+    // the offset before it) or repeats (the first of the two).
+    void wallClockInstantsAsTheStandardPlacesThem() {
+        // Qt 6.4 gives no instant for a skipped time, and the second one for a repeated time.
+        auto standard = [](QDate date, QTime time, const QTimeZone& zone) {
+            const QDateTime wall(date, time, Qt::UTC);
+            const QDateTime withOffsetBefore = wall.addSecs(-zone.offsetFromUtc(wall.addDays(-1)));
+            const QDateTime qt(date, time, zone);
+            const QDateTime local = withOffsetBefore.toTimeZone(zone);
+            if (!qt.isValid() || (local.date() == date && local.time() == time))
+                return withOffsetBefore;
+            return qt.toUTC();
+        };
         QRandomGenerator random(7);
         for (const char* id : {"Europe/Berlin", "America/New_York", "America/Sao_Paulo",
                                "Australia/Lord_Howe", "Asia/Kathmandu", "Pacific/Apia", "UTC"}) {
@@ -313,16 +369,21 @@ private slots:
                     const QDateTime wall = QDateTime(local.date(), local.time(), Qt::UTC).addSecs(m * 60);
                     const ItemTime item = ItemTime::make(wall.date(), wall.time(), false,
                                                          IcalZone::named(zone, QByteArray(id)), zone);
-                    QCOMPARE(item.instant, QDateTime(wall.date(), wall.time(), zone).toUTC());
+                    QCOMPARE(item.instant, standard(wall.date(), wall.time(), zone));
+                    // A day starts where a gap over its midnight ends; one the zone skips, where the next
+                    // one starts.
                     const ItemTime day = ItemTime::make(wall.date(), {}, true, {}, zone);
-                    QCOMPARE(day.instant, wall.date().startOfDay(zone).toUTC());
+                    const QDateTime dayStart = wall.date().startOfDay(zone);
+                    QCOMPARE(day.instant, dayStart.isValid()
+                                              ? dayStart.toUTC()
+                                              : wall.date().addDays(1).startOfDay(zone).toUTC());
                 }
             }
             for (int n = 0; n < 500; ++n) {
                 const QDate date = QDate(1990, 1, 1).addDays(random.bounded(50 * 365));
                 const QTime time = QTime::fromMSecsSinceStartOfDay(int(random.bounded(86400)) * 1000);
                 QCOMPARE(ItemTime::make(date, time, false, IcalZone(), zone).instant,
-                         QDateTime(date, time, zone).toUTC());
+                         standard(date, time, zone));
             }
         }
     }
@@ -353,12 +414,22 @@ private slots:
                 .toUtf8();
         };
         IcalZoneResolver zones;
-        auto kindOf = [&](int n, const char* freq) {
+        auto zoneOf = [&](int n, const char* freq) {
             const QByteArray text = zoneText(n, freq);
             IcalComponentPtr root(icalparser_parse_string(text.constData()));
-            return zones.resolve(QStringLiteral("Own %1").arg(n).toUtf8(), root.get()).kind();
+            return zones.resolve(QStringLiteral("Own %1").arg(n).toUtf8(), root.get());
         };
+        auto kindOf = [&](int n, const char* freq) { return zoneOf(n, freq).kind(); };
         QCOMPARE(kindOf(0, "YEARLY"), IcalZone::Kind::defined);
+        // It places the times its changes skip and repeat as the zone database's Berlin does (libical
+        // alone takes the offset after a change, and the second of a repeated hour).
+        const IcalZone own = zoneOf(0, "YEARLY");
+        const IcalZone named = IcalZone::named(berlin, "Europe/Berlin");
+        for (const QDate day : {QDate(2027, 3, 28), QDate(2027, 10, 31)}) {
+            for (QDateTime wall(day, QTime(0, 0), Qt::UTC); wall.date() == day; wall = wall.addSecs(900))
+                QCOMPARE(own.toInstant(wall.date(), wall.time(), berlin),
+                         named.toInstant(wall.date(), wall.time(), berlin));
+        }
         QCOMPARE(kindOf(1, "MONTHLY"), IcalZone::Kind::floating);
         QCOMPARE(kindOf(2, "HOURLY"), IcalZone::Kind::floating);
         // The refused ones count as well: each took its look.

@@ -1,5 +1,6 @@
 #include "core/calendar/ical/EventSeries.h"
 
+#include "core/calendar/ItemPatch.h"
 #include "core/calendar/ical/IcalFile.h"
 
 #include <QHash>
@@ -13,41 +14,39 @@ constexpr qsizetype maxNotes = 20;
 // libical reads at most this many values of one property line and drops the rest without a word.
 constexpr qsizetype valuesPerLine = 500;
 
-// Whether an RDATE line of the item's text lists more values than libical reads.
-bool rdateValuesCut(const QByteArray& text) {
-    qsizetype values = 0;
-    bool atLineStart = true, inRdate = false, inValue = false, quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            // A line break followed by a blank continues the line (folding).
-            const qsizetype next = c == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? i + 2 : i + 1;
-            if (next < text.size() && (text[next] == ' ' || text[next] == '\t')) {
-                i = next;
-                continue;
-            }
-            atLineStart = true;
-            inRdate = inValue = quoted = false;
-            continue;
+// The item's own text as content lines, looked at only for an event that libical may not have read
+// in full: one where it left an error, or one with hundreds of dates.
+class ItemText {
+public:
+    ItemText(const IcalFile& file, qsizetype events)
+        : m_file(file)
+        , m_events(events) {}
+
+    // The text of the event libical read as its index-th one; absent when the two do not match.
+    std::optional<ItemPatch::Component> event(qsizetype index, icalcomponent* ev) {
+        if (!m_read) {
+            m_read = true;
+            m_patch = ItemPatch::read(m_file.text());
+            if (m_patch)
+                m_components = m_patch->components("VEVENT");
         }
-        if (atLineStart) {
-            atLineStart = false;
-            inRdate = text.mid(i, 6).toUpper() == "RDATE:" || text.mid(i, 6).toUpper() == "RDATE;";
-            values = 1;
-        }
-        if (!inRdate)
-            continue;
-        if (!inValue) {
-            if (c == '"')
-                quoted = !quoted;
-            else if (c == ':' && !quoted)
-                inValue = true;
-        } else if (c == ',' && ++values > valuesPerLine) {
-            return true;
-        }
+        if (!m_patch || m_components.size() != m_events || index >= m_components.size())
+            return std::nullopt;
+        // UIDs compared without their escapes, which libical takes out.
+        const QByteArray uid = m_patch->value(m_components[index], "UID").value_or(QByteArray()).trimmed();
+        if (QByteArray(uid).replace('\\', "") != Ical::uid(ev).replace('\\', ""))
+            return std::nullopt;
+        return m_components[index];
     }
-    return false;
-}
+    const ItemPatch& patch() const { return *m_patch; }
+
+private:
+    const IcalFile& m_file;
+    qsizetype m_events;
+    bool m_read = false;
+    std::optional<ItemPatch> m_patch;
+    QList<ItemPatch::Component> m_components;
+};
 
 LocalParticipant::Status partStat(icalproperty* property) {
     icalparameter* p = icalproperty_get_first_parameter(property, ICAL_PARTSTAT_PARAMETER);
@@ -108,9 +107,73 @@ bool validTime(const icaltimetype& t) {
            (t.is_date || QTime::isValid(t.hour, t.minute, t.second));
 }
 
-std::optional<EventComponent> readComponent(icalcomponent* ev, IcalZoneResolver& zones,
-                                            icalcomponent* vcalendar, const QTimeZone& userZone,
-                                            ExpansionBudget& budget, QStringList* notes) {
+// Whether libical reads the text as a rule.
+bool readsAsRule(const QByteArray& value) {
+    icalrecurrencetype rule = icalrecurrencetype_from_string(value.constData());
+    const bool read = rule.freq != ICAL_NO_RECURRENCE;
+    if (rule.rscale)
+        icalmemory_free_buffer(rule.rscale);
+    return read;
+}
+
+// Reads the EXDATE and RDATE values of `holder` into the component; gives how many could not be read.
+qsizetype readDates(icalcomponent* holder, IcalZoneResolver& zones, icalcomponent* vcalendar,
+                    const QTimeZone& userZone, EventComponent& c) {
+    qsizetype unread = 0;
+    for (icalproperty* p = icalcomponent_get_first_property(holder, ICAL_RDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(holder, ICAL_RDATE_PROPERTY)) {
+        const icaldatetimeperiodtype value = icalproperty_get_rdate(p);
+        if (validTime(value.time)) {
+            c.rdates.append({Ical::readTime(p, value.time, zones, vcalendar, userZone), std::nullopt});
+        } else if (validTime(value.period.start)) {
+            EventComponent::RDate rdate{Ical::readTime(p, value.period.start, zones, vcalendar, userZone),
+                                        {}};
+            if (validTime(value.period.end))
+                rdate.length = lengthBetween(rdate.start,
+                                             Ical::readTime(p, value.period.end, zones, vcalendar, userZone));
+            else
+                rdate.length = lengthOf(value.period.duration, rdate.start.isDate);
+            c.rdates.append(rdate);
+        } else {
+            ++unread;
+        }
+    }
+    for (icalproperty* p = icalcomponent_get_first_property(holder, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(holder, ICAL_EXDATE_PROPERTY)) {
+        if (validTime(icalproperty_get_exdate(p)))
+            c.exdates.append(Ical::readTime(p, icalproperty_get_exdate(p), zones, vcalendar, userZone));
+        else
+            ++unread;
+    }
+    return unread;
+}
+
+// Reads every EXDATE and RDATE value the event's text lists, each on a line of its own (libical
+// reads only the first 500 values of a line); gives how many could not be read.
+qsizetype datesFromText(const ItemPatch& patch, ItemPatch::Component event, IcalZoneResolver& zones,
+                        icalcomponent* vcalendar, const QTimeZone& userZone, EventComponent& c) {
+    QByteArray lines = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\n";
+    for (const char* name : {"EXDATE", "RDATE"}) {
+        for (const auto& [head, value] : patch.properties(event, name)) {
+            for (const QByteArray& one : value.split(','))
+                lines += head + ':' + one.trimmed() + "\r\n";
+        }
+    }
+    lines += "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    const IcalComponentPtr root(icalparser_parse_string(lines.constData()));
+    icalcomponent* holder =
+        root ? icalcomponent_get_first_component(root.get(), ICAL_VEVENT_COMPONENT) : nullptr;
+    if (!holder)
+        return 1;
+    // A value libical cannot parse leaves an error in its place.
+    return readDates(holder, zones, vcalendar, userZone, c) +
+           icalcomponent_count_properties(holder, ICAL_XLICERROR_PROPERTY);
+}
+
+std::optional<EventComponent> readComponent(icalcomponent* ev, qsizetype index, ItemText& text,
+                                            IcalZoneResolver& zones, icalcomponent* vcalendar,
+                                            const QTimeZone& userZone, ExpansionBudget& budget,
+                                            QStringList* notes) {
     icalproperty* dtstart = icalcomponent_get_first_property(ev, ICAL_DTSTART_PROPERTY);
     if (!dtstart)
         return std::nullopt;
@@ -132,45 +195,79 @@ std::optional<EventComponent> readComponent(icalcomponent* ev, IcalZoneResolver&
         c.length.days = 1;
     }
 
+    // libical drops a rule it cannot parse and leaves an X-LIC-ERROR in its place.
+    const bool libicalErred = icalcomponent_get_first_property(ev, ICAL_XLICERROR_PROPERTY);
+    std::optional<ItemPatch::Component> own;
+    if (libicalErred)
+        own = text.event(index, ev);
+    auto refuse = [&](const QString& reason, const QString& note) {
+        c.refused.append(reason);
+        if (notes && notes->size() < maxNotes)
+            notes->append(note);
+    };
+    qsizetype rulesRead = 0;
     for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY); p;
          p = icalcomponent_get_next_property(ev, ICAL_RRULE_PROPERTY)) {
+        ++rulesRead;
         const icalrecurrencetype rule = icalproperty_get_rrule(p);
-        if (rule.freq == ICAL_NO_RECURRENCE)
-            continue;
         QString reason;
-        if (std::optional<RecurrenceRule> checked = RecurrenceRule::make(rule, c.start, budget, &reason)) {
+        if (std::optional<RecurrenceRule> checked = RecurrenceRule::make(rule, c.start, budget, &reason))
             c.rules.append(std::move(*checked));
-        } else {
-            c.refused.append(reason);
-            if (notes && notes->size() < maxNotes)
-                notes->append(QStringLiteral("RRULE:%1 of %2 refused (%3): shown without it, read-only")
-                                  .arg(QString::fromUtf8(icalrecurrencetype_as_string(
-                                           const_cast<icalrecurrencetype*>(&rule))),
-                                       QString::fromUtf8(c.uid), reason));
-        }
+        else
+            refuse(reason, QStringLiteral("RRULE:%1 of %2 refused (%3): shown without it, read-only")
+                               .arg(QString::fromUtf8(
+                                        icalrecurrencetype_as_string(const_cast<icalrecurrencetype*>(&rule))),
+                                    QString::fromUtf8(c.uid), reason));
         if (budget.exhausted())
             return std::nullopt;
     }
-    for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(ev, ICAL_RDATE_PROPERTY)) {
-        const icaldatetimeperiodtype value = icalproperty_get_rdate(p);
-        if (validTime(value.time)) {
-            c.rdates.append({Ical::readTime(p, value.time, zones, vcalendar, userZone), std::nullopt});
-        } else if (validTime(value.period.start)) {
-            EventComponent::RDate rdate{Ical::readTime(p, value.period.start, zones, vcalendar, userZone),
-                                        {}};
-            if (validTime(value.period.end))
-                rdate.length = lengthBetween(rdate.start,
-                                             Ical::readTime(p, value.period.end, zones, vcalendar, userZone));
-            else
-                rdate.length = lengthOf(value.period.duration, rdate.start.isDate);
-            c.rdates.append(rdate);
+    if (libicalErred) {
+        const QList<std::pair<QByteArray, QByteArray>> written =
+            own ? text.patch().properties(*own, "RRULE") : QList<std::pair<QByteArray, QByteArray>>();
+        qsizetype named = 0;
+        for (const auto& [head, value] : written) {
+            if (!readsAsRule(value)) {
+                ++named;
+                refuse(QStringLiteral("a rule libical cannot read"),
+                       QStringLiteral("RRULE:%1 of %2 cannot be read: shown without it, read-only")
+                           .arg(QString::fromUtf8(value), QString::fromUtf8(c.uid)));
+            }
+        }
+        if (written.size() > rulesRead + named)
+            refuse(QStringLiteral("a rule libical cannot read"),
+                   QStringLiteral("an RRULE of %1 cannot be read: shown without it, read-only")
+                       .arg(QString::fromUtf8(c.uid)));
+        // Its text could not be matched: a rule may be missing.
+        if (!own)
+            refuse(
+                QStringLiteral("parts libical cannot read"),
+                QStringLiteral("%1 has parts libical cannot read: read-only").arg(QString::fromUtf8(c.uid)));
+    }
+
+    qsizetype unread = readDates(ev, zones, vcalendar, userZone, c);
+    // An error may have cost dates, and a line of more than 500 values always does: the dates are
+    // then read from the text, one value at a time.
+    if (libicalErred || c.exdates.size() + c.rdates.size() + unread >= valuesPerLine) {
+        if (!own)
+            own = text.event(index, ev);
+        if (own) {
+            c.exdates.clear();
+            c.rdates.clear();
+            unread = datesFromText(text.patch(), *own, zones, vcalendar, userZone, c);
+        } else if (!libicalErred) {
+            // A line may have been cut, and the text cannot tell.
+            unread = std::max<qsizetype>(unread, 1);
         }
     }
-    for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_EXDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(ev, ICAL_EXDATE_PROPERTY)) {
-        if (validTime(icalproperty_get_exdate(p)))
-            c.exdates.append(Ical::readTime(p, icalproperty_get_exdate(p), zones, vcalendar, userZone));
+    if (unread > 0) {
+        // Without all of its exceptions the series could show an occurrence that was deleted.
+        c.rules.clear();
+        c.rdates.clear();
+        refuse(QStringLiteral("dates libical cannot read"),
+               QStringLiteral("%1 of the EXDATE and RDATE values of %2 cannot be read: shown as its first "
+                              "occurrence, read-only")
+                   .arg(unread)
+                   .arg(QString::fromUtf8(c.uid)));
     }
     if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RECURRENCEID_PROPERTY);
         p && validTime(icalproperty_get_recurrenceid(p)))
@@ -241,23 +338,13 @@ QList<EventSeries> EventSeries::readAll(const IcalFile& file, IcalZoneResolver& 
                                         QStringList* notes) {
     QList<EventSeries> out;
     QHash<QByteArray, qsizetype> byUid;
-    bool rdatesLooked = false;
-    for (icalcomponent* ev : file.events()) {
+    const QList<icalcomponent*> events = file.events();
+    ItemText text(file, events.size());
+    for (qsizetype i = 0; i < events.size(); ++i) {
         if (!budget.spend())
             break;
-        // A cut line leaves its event with exactly as many RDATEs as libical reads, or more: only
-        // then is the text worth a look.
-        if (notes && !rdatesLooked &&
-            icalcomponent_count_properties(ev, ICAL_RDATE_PROPERTY) >= valuesPerLine) {
-            rdatesLooked = true;
-            if (rdateValuesCut(file.text()))
-                notes->append(
-                    QStringLiteral("an RDATE line lists more than %1 dates, and libical read only the "
-                                   "first %1 of them")
-                        .arg(valuesPerLine));
-        }
         std::optional<EventComponent> component =
-            readComponent(ev, zones, file.calendar(), userZone, budget, notes);
+            readComponent(events[i], i, text, zones, file.calendar(), userZone, budget, notes);
         if (!component)
             continue;
         qsizetype index = component->uid.isEmpty() ? -1 : byUid.value(component->uid, -1);

@@ -44,7 +44,7 @@ struct EventComponent {
     ItemTime start;
     EventLength length;
     QList<RecurrenceRule> rules; // the rules that can be expanded safely
-    QStringList refused;         // why each of the others cannot be
+    QStringList refused;         // why each of the others cannot be, and why dates cannot be read
     QList<RDate> rdates;
     QList<ItemTime> exdates;
     std::optional<ItemTime> recurrenceId;
@@ -75,7 +75,9 @@ struct SeriesInstance {
 class EventSeries {
 public:
     // Reads every event of the item. Components without a usable DTSTART are skipped; so are rules
-    // that cannot be expanded safely, and `notes` says so, as it does when libical cut RDATE values.
+    // that cannot be expanded safely or that libical cannot read, and `notes` says so. Every EXDATE
+    // and RDATE value is read, however many a line lists; an event with one that cannot be read shows
+    // as its first occurrence. Either leaves the event read-only.
     // Counting the starts of COUNT rules takes from the budget; a used-up budget means the item
     // cannot be read safely.
     static QList<EventSeries> readAll(const IcalFile& file, IcalZoneResolver& zones,
@@ -88,8 +90,9 @@ public:
     const std::optional<EventComponent>& master() const { return m_master; }
     const QList<EventComponent>& overrides() const { return m_overrides; }
     bool repeats() const { return m_master && m_master->repeats(); }
-    // A rule of the event cannot be expanded: the event shows without it (often as its first
-    // occurrence alone), and nothing may change it, since a write would take it for the whole event.
+    // A rule or a date of the event cannot be read or expanded: the event shows without it (often as
+    // its first occurrence alone), and nothing may change it, since a write would take it for the
+    // whole event.
     bool readOnly() const { return m_master && !m_master->refused.isEmpty(); }
 
     // The instances that overlap [from, to), sorted by start. A zero-length instance belongs to the

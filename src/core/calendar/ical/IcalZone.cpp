@@ -8,16 +8,39 @@
 
 namespace {
 
-// Wall clock to instant in a named zone, the way QDateTime does it, but from a table of the zone's
-// transitions kept per thread and year: reading thousands of items asks the zone database for
-// tens of thousands of instants, at microseconds each. Near a transition (a gap or a repeated hour)
-// QDateTime decides as before.
+constexpr qint64 secondsPerDay = 86400;
+
+// The instant (UTC seconds) that a wall clock (seconds on the same clock) names in a zone whose
+// offset at each instant `offsetAt` gives. A wall clock the zone repeats (autumn) names the first of
+// its two instants; one the zone skips (spring) is read with the offset before the change, so that
+// 02:30 in a gap from 02:00 to 03:00 is 03:30 after it. Other readers of iCalendar place them so.
+// Offsets are below a day, and a zone changes at most once within a day of a wall clock.
+template <typename OffsetAt> qint64 instantOf(qint64 wall, OffsetAt offsetAt, bool* skipped = nullptr) {
+    const int before = offsetAt(wall - secondsPerDay);
+    const int after = offsetAt(wall + secondsPerDay);
+    if (before == after)
+        return wall - before;
+    const qint64 first = wall - before;
+    const qint64 second = wall - after;
+    const bool firstHolds = offsetAt(first) == before;
+    const bool secondHolds = offsetAt(second) == after;
+    if (skipped)
+        *skipped = !firstHolds && !secondHolds;
+    if (secondHolds && (!firstHolds || second < first))
+        return second;
+    return first; // in a gap neither holds
+}
+
+// Wall clock to instant in a named zone, from a table of the zone's transitions kept per thread and
+// year: reading thousands of items asks the zone database for tens of thousands of instants, at
+// microseconds each.
 class ZoneOffsets {
 public:
-    // Absent where QDateTime must decide: near a transition, and outside 1900 to 2037.
-    static std::optional<QDateTime> instant(const QTimeZone& zone, QDate date, QTime time) {
+    // Absent where the zone database must be asked: outside 1900 to 2037.
+    static std::optional<QDateTime> instant(const QTimeZone& zone, QDate date, QTime time,
+                                            bool* skipped = nullptr) {
         thread_local ZoneOffsets cache;
-        return cache.lookup(zone, date, time);
+        return cache.lookup(zone, date, time, skipped);
     }
 
 private:
@@ -36,18 +59,17 @@ private:
         }
     };
 
-    std::optional<QDateTime> lookup(const QTimeZone& zone, QDate date, QTime time) {
+    std::optional<QDateTime> lookup(const QTimeZone& zone, QDate date, QTime time, bool* skipped) {
         if (!zone.isValid() || !date.isValid() || !time.isValid() || date.year() < 1900 || date.year() > 2037)
             return std::nullopt;
         const Year& year = yearOf(zone, date.year());
         if (!year.known)
             return std::nullopt;
         const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
-        // No transition within a day of this wall clock: one offset holds for all of it.
-        const int offset = year.offsetAt(wall - 86400);
-        if (year.offsetAt(wall + 86400) != offset)
-            return std::nullopt;
-        return QDateTime::fromSecsSinceEpoch(wall - offset, Qt::UTC);
+        return QDateTime::fromSecsSinceEpoch(
+            instantOf(
+                wall, [&](qint64 utc) { return year.offsetAt(utc); }, skipped),
+            Qt::UTC);
     }
 
     const Year& yearOf(const QTimeZone& zone, int y) {
@@ -74,7 +96,14 @@ private:
 QDateTime instantIn(const QTimeZone& zone, QDate date, QTime time) {
     if (std::optional<QDateTime> fast = ZoneOffsets::instant(zone, date, time))
         return *fast;
-    return QDateTime(date, time, zone).toUTC();
+    if (!zone.isValid() || !date.isValid() || !time.isValid())
+        return QDateTime(date, time, zone).toUTC();
+    const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+    return QDateTime::fromSecsSinceEpoch(
+        instantOf(
+            wall,
+            [&](qint64 utc) { return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC)); }),
+        Qt::UTC);
 }
 
 const char* weekdayCode(int dayOfWeek) {
@@ -178,8 +207,15 @@ std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
 
 QDateTime DefinedZone::toInstant(QDate date, QTime time) const {
     const std::lock_guard lock(m_mutex);
-    const time_t t = icaltime_as_timet_with_zone(icalWallTime(date, time), m_zone);
-    return QDateTime::fromSecsSinceEpoch(qint64(t), Qt::UTC);
+    // libical itself reads a skipped wall clock with the offset after the change, and a repeated one
+    // as the second of its two instants.
+    auto offsetAt = [&](qint64 utc) {
+        icaltimetype t = icaltime_from_timet_with_zone(time_t(utc), 0, icaltimezone_get_utc_timezone());
+        int daylight = 0;
+        return icaltimezone_get_utc_offset_of_utc_time(m_zone, &t, &daylight);
+    };
+    const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+    return QDateTime::fromSecsSinceEpoch(instantOf(wall, offsetAt), Qt::UTC);
 }
 
 WallTime DefinedZone::toWallClock(const QDateTime& instant) const {
@@ -391,10 +427,14 @@ ItemTime ItemTime::make(QDate date, QTime time, bool isDate, const IcalZone& zon
     t.isDate = isDate;
     t.zone = isDate ? IcalZone() : zone;
     t.time = isDate ? QTime(0, 0) : time;
-    // A day starts at midnight, or where a gap at midnight ends (which QDate knows).
+    // A day starts at midnight, or where a gap over midnight ends (which QDate knows); a day the zone
+    // skips altogether (Apia's 30 December 2011) where the next one starts.
     if (isDate) {
-        const std::optional<QDateTime> midnight = ZoneOffsets::instant(userZone, date, QTime(0, 0));
-        t.instant = midnight ? *midnight : date.startOfDay(userZone).toUTC();
+        bool skipped = false;
+        const std::optional<QDateTime> midnight = ZoneOffsets::instant(userZone, date, QTime(0, 0), &skipped);
+        t.instant = midnight && !skipped ? *midnight : date.startOfDay(userZone).toUTC();
+        if (!t.instant.isValid())
+            t.instant = instantIn(userZone, date, QTime(0, 0));
     } else {
         t.instant = t.zone.toInstant(date, t.time, userZone);
     }
@@ -404,6 +444,12 @@ ItemTime ItemTime::make(QDate date, QTime time, bool isDate, const IcalZone& zon
 ItemTime ItemTime::at(const QDateTime& instant, const QTimeZone& userZone) const {
     if (isDate)
         return make(instant.toTimeZone(userZone).date(), QTime(0, 0), true, zone, userZone);
-    WallTime wall = zone.toWallClock(instant, userZone);
-    return make(wall.date, wall.time, false, zone, userZone);
+    const WallTime wall = zone.toWallClock(instant, userZone);
+    ItemTime t = make(wall.date, wall.time, false, zone, userZone);
+    // The second time of a repeated hour has no wall clock of its own in the zone: it is kept in UTC.
+    if (t.instant.toSecsSinceEpoch() != instant.toSecsSinceEpoch()) {
+        const QDateTime utc = instant.toUTC();
+        t = make(utc.date(), utc.time(), false, IcalZone::utc(), userZone);
+    }
+    return t;
 }

@@ -83,7 +83,8 @@ struct ItemTime {
 
     static ItemTime make(QDate date, QTime time, bool isDate, const IcalZone& zone,
                          const QTimeZone& userZone);
-    // The same wall clock moved to another instant in the same zone and form.
+    // The same wall clock moved to another instant in the same zone and form; in UTC when no wall clock
+    // of the zone names that instant (the second time of a repeated hour).
     ItemTime at(const QDateTime& instant, const QTimeZone& userZone) const;
 };
 

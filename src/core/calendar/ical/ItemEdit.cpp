@@ -154,6 +154,14 @@ const EventSeries* seriesOf(const QList<EventSeries>& all, const QByteArray& uid
     return it == all.end() ? nullptr : &*it;
 }
 
+// Whether the series, read back after an edit, still has every exception and extra date it had.
+bool keepsDates(const EventSeries& before, const EventSeries* after) {
+    if (!before.master())
+        return true;
+    return after && after->master() && after->master()->exdates.size() >= before.master()->exdates.size() &&
+           after->master()->rdates.size() == before.master()->rdates.size();
+}
+
 } // namespace
 
 struct ItemEdit::Times {
@@ -193,9 +201,9 @@ ItemEdit::Times ItemEdit::timesOf(const Slot& slot) const {
         if (!times.inUserZone)
             return ItemTime::make(instant.toUTC().date(), instant.toUTC().time(), false, IcalZone::utc(),
                                   m_zone);
-        const QDateTime local = instant.toTimeZone(m_zone);
-        return ItemTime::make(local.date(), local.time(), false, IcalZone::named(m_zone, m_zone.id()),
-                              m_zone);
+        ItemTime inZone;
+        inZone.zone = IcalZone::named(m_zone, m_zone.id());
+        return inZone.at(instant, m_zone);
     };
     times.start = at(slot.start);
     times.end = at(std::max(slot.end, slot.start));
@@ -247,7 +255,10 @@ QByteArray ItemEdit::change(const Item& item, const EventSeries& series, const S
             const ItemTime end =
                 original.isDate ? ItemTime::make(instance.end.toTimeZone(m_zone).date(), {}, true, {}, m_zone)
                                 : original.at(instance.end, m_zone);
-            patch.set(event, lineOf(Ical::timeProperty(ICAL_DTSTART_PROPERTY, original)));
+            // Its start as a wall clock the zone has (a time its rule gives in a skipped hour is written
+            // as the time it stands for), while RECURRENCE-ID names the instance as the rule gives it.
+            patch.set(event, lineOf(Ical::timeProperty(ICAL_DTSTART_PROPERTY,
+                                                       original.at(original.instant, m_zone))));
             patch.set(event, lineOf(Ical::timeProperty(ICAL_RECURRENCEID_PROPERTY, original)), "DTSTART");
             patch.set(event, lineOf(Ical::timeProperty(ICAL_DTEND_PROPERTY, end)), "DTSTART");
         }
@@ -270,7 +281,7 @@ QByteArray ItemEdit::change(const Item& item, const EventSeries& series, const S
         readBack && (!title || readBack->component->summary.value_or(QString()) == *title) &&
         (!times || (readBack->start == times->start.instant && readBack->end == times->end.instant &&
                     readBack->component->start.isDate == times->start.isDate)) &&
-        othersOf(after, uid) == othersOf(*item.series, uid);
+        othersOf(after, uid) == othersOf(*item.series, uid) && keepsDates(series, changed);
     if (!asMade)
         throw notReadBack(item.fileName);
     return text;
@@ -316,7 +327,7 @@ std::optional<QByteArray> ItemEdit::remove(const Item& item, const EventSeries& 
     const QList<EventSeries> after = EventSeries::readAll(*file, m_zones, m_zone);
     const EventSeries* rest = seriesOf(after, uid);
     if ((rest && rest->instanceAt(instance.originalStart.instant, m_zone)) ||
-        othersOf(after, uid) != othersOf(*item.series, uid))
+        othersOf(after, uid) != othersOf(*item.series, uid) || (rest && !keepsDates(series, rest)))
         throw notReadBack(item.fileName);
     return text;
 }

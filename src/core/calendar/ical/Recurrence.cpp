@@ -234,11 +234,15 @@ qint64 mostDays(const icalrecurrencetype& r, const ByLists& by, QDate start) {
 
 // The most starts one period of the rule can hold, for BYSETPOS. libical picks the positions of a
 // monthly or yearly rule among its days alone, whatever the times, and looks for a position past
-// them until the year 20000, inside one call.
-qint64 periodSize(const icalrecurrencetype& r, const ByLists& by, QDate start) {
+// them until the year 20000, inside one call. A week holds its weekdays (DTSTART's alone when none
+// are listed), each at every listed time unless the event lasts all day.
+qint64 periodSize(const icalrecurrencetype& r, const ByLists& by, const ItemTime& start) {
     const auto f = r.freq;
     if (f == ICAL_MONTHLY_RECURRENCE || (f == ICAL_YEARLY_RECURRENCE && by.weekNo.isEmpty()))
-        return mostDays(r, by, start);
+        return mostDays(r, by, start.date);
+    const qint64 days = by.day.isEmpty() ? 1 : by.day.size();
+    if (f == ICAL_WEEKLY_RECURRENCE && start.isDate)
+        return days;
     qint64 size = 1;
     if (f >= ICAL_DAILY_RECURRENCE && !by.hour.isEmpty())
         size *= by.hour.size();
@@ -247,7 +251,7 @@ qint64 periodSize(const icalrecurrencetype& r, const ByLists& by, QDate start) {
     if (f >= ICAL_MINUTELY_RECURRENCE && !by.second.isEmpty())
         size *= by.second.size();
     if (f == ICAL_WEEKLY_RECURRENCE)
-        size *= 7;
+        size *= days;
     else if (f == ICAL_YEARLY_RECURRENCE) // by week number: a week may lie at each end of the year
         size *= 2 * by.weekNo.size() * 7;
     return size;
@@ -343,7 +347,7 @@ std::optional<QString> problem(const icalrecurrencetype& r, const ItemTime& star
     if (!someDateMatches(r, by, start.date.month()))
         return QStringLiteral("never matches a date");
     if (!by.setPos.isEmpty()) {
-        const qint64 size = periodSize(r, by, start.date);
+        const qint64 size = periodSize(r, by, start);
         if (std::all_of(by.setPos.begin(), by.setPos.end(), [&](int p) { return std::abs(p) > size; }))
             return QStringLiteral("BYSETPOS beyond every period");
     }
@@ -390,6 +394,24 @@ void queueSet(const QList<qint64>& set, const QList<int>& setPos, qint64 start, 
         if (t >= start)
             pending.append(t);
     }
+}
+
+// The times of day, in seconds and ascending, that each day of a weekly or yearly rule expands into:
+// the listed hours, minutes and seconds, DTSTART's where none are listed; midnight alone for an
+// event that lasts all day.
+QList<int> timesOfDay(const ByLists& by, const ItemTime& start) {
+    if (start.isDate)
+        return {0};
+    auto orStart = [](const QList<int>& list, int own) { return list.isEmpty() ? QList<int>{own} : list; };
+    QList<int> times;
+    for (int h : orStart(by.hour, start.time.hour())) {
+        for (int m : orStart(by.minute, start.time.minute())) {
+            for (int sec : orStart(by.second, start.time.second()))
+                times.append(h * 3600 + m * 60 + sec);
+        }
+    }
+    std::sort(times.begin(), times.end());
+    return times;
 }
 
 class Cursor {
@@ -551,6 +573,41 @@ private:
     qsizetype m_slot = 0;
 };
 
+// A rule stepped one period (a week, a year) at a time: each period's set, with BYSETPOS applied, is
+// queued, and COUNT counts what comes out.
+class PeriodCursor : public Cursor {
+public:
+    std::optional<qint64> next(ExpansionBudget& budget) override {
+        if (m_left == 0)
+            return std::nullopt;
+        while (m_pending.isEmpty()) {
+            if (!queueNextPeriod(budget))
+                return std::nullopt;
+        }
+        if (m_left > 0)
+            --m_left;
+        return m_pending.takeFirst();
+    }
+
+protected:
+    PeriodCursor(const icalrecurrencetype& r, const ItemTime& start, const QList<int>& setPos)
+        : m_start(Wall::seconds(start.date, start.time))
+        , m_setPos(setPos)
+        , m_left(r.count > 0 ? r.count : -1) {}
+
+    // Queues the starts of the next period (perhaps none); false at the end of the rule or the budget.
+    virtual bool queueNextPeriod(ExpansionBudget& budget) = 0;
+    void queue(const QList<qint64>& set) { queueSet(set, m_setPos, m_start, m_pending); }
+    // Counting needs every period before: a rule with COUNT cannot jump ahead.
+    bool counts() const { return m_left >= 0; }
+
+private:
+    qint64 m_start;
+    QList<int> m_setPos;
+    qint64 m_left; // -1: no COUNT
+    QList<qint64> m_pending;
+};
+
 // FREQ=YEARLY with BYWEEKNO. libical 3.0 places the days of such a rule by arithmetic on DTSTART
 // that runs outside its table of the year (without BYDAY it writes past it: a crash) and returns
 // the days of weeks that straddle a new year out of order; so these are stepped here. A year holds
@@ -558,48 +615,23 @@ private:
 // 4 January, a negative number counts from the last week of its own week year), on the listed
 // weekdays (DTSTART's when none) and in the listed months, at the listed hours, minutes and seconds
 // (DTSTART's when none); BYSETPOS then picks among them.
-class WeekNoCursor final : public Cursor {
+class WeekNoCursor final : public PeriodCursor {
 public:
     WeekNoCursor(const icalrecurrencetype& r, const ByLists& by, const ItemTime& start)
-        : m_by(by)
-        , m_start(Wall::seconds(start.date, start.time))
+        : PeriodCursor(r, start, by.setPos)
+        , m_by(by)
         , m_year(start.date.year())
         , m_firstYear(start.date.year())
         , m_interval(r.interval)
-        , m_left(r.count > 0 ? r.count : -1)
         , m_weekStart(r.week_start == ICAL_NO_WEEKDAY ? 1 : qtWeekday(r.week_start))
-        , m_weekdays(by.day.isEmpty() ? 1 << start.date.dayOfWeek() : by.weekdayMask()) {
+        , m_weekdays(by.day.isEmpty() ? 1 << start.date.dayOfWeek() : by.weekdayMask())
+        , m_times(timesOfDay(by, start)) {
         for (int month : by.month)
             m_months |= 1 << month;
-        auto orStart = [](const QList<int>& list, int own) {
-            return list.isEmpty() ? QList<int>{own} : list;
-        };
-        for (int h : start.isDate ? QList<int>{0} : orStart(by.hour, start.time.hour())) {
-            for (int m : start.isDate ? QList<int>{0} : orStart(by.minute, start.time.minute())) {
-                for (int sec : start.isDate ? QList<int>{0} : orStart(by.second, start.time.second()))
-                    m_times.append(h * 3600 + m * 60 + sec);
-            }
-        }
-        std::sort(m_times.begin(), m_times.end());
-    }
-
-    std::optional<qint64> next(ExpansionBudget& budget) override {
-        if (m_left == 0)
-            return std::nullopt;
-        while (m_pending.isEmpty()) {
-            if (m_year > lastYear || !budget.spend(8))
-                return std::nullopt;
-            expand(m_year);
-            m_year += m_interval;
-        }
-        if (m_left > 0)
-            --m_left;
-        return m_pending.takeFirst();
     }
 
     void seek(qint64 wall) override {
-        // Only without COUNT: counting would need every year before.
-        if (m_left >= 0)
+        if (counts())
             return;
         const int year = Wall::time(wall).date.year();
         if (year > m_year)
@@ -607,6 +639,14 @@ public:
     }
 
 private:
+    bool queueNextPeriod(ExpansionBudget& budget) override {
+        if (m_year > lastYear || !budget.spend(8))
+            return false;
+        expand(m_year);
+        m_year += m_interval;
+        return true;
+    }
+
     // The Julian day on which week 1 of that week year begins.
     qint64 firstWeek(int year) const {
         const qint64 jan4 = QDate(year, 1, 4).toJulianDay();
@@ -641,20 +681,71 @@ private:
             for (int time : m_times)
                 set.append((day - julianDay1970) * secondsPerDay + time);
         }
-        queueSet(set, m_by.setPos, m_start, m_pending);
+        queue(set);
     }
 
     ByLists m_by;
-    qint64 m_start;
     int m_year;
     int m_firstYear;
     int m_interval;
-    qint64 m_left;
     int m_weekStart; // Qt numbering
     int m_weekdays;  // bits by Qt weekday
     int m_months = 0;
     QList<int> m_times; // seconds of the day, ascending
-    QList<qint64> m_pending;
+};
+
+// FREQ=WEEKLY with BYSETPOS, which libical ignores in a weekly rule (it gives every day of the set).
+// Every INTERVAL-th week from WKST holds its days on the listed weekdays (DTSTART's when none) and in
+// the listed months, at the times of timesOfDay(); BYSETPOS picks among them, and COUNT counts what
+// it picks.
+class WeekSetCursor final : public PeriodCursor {
+public:
+    WeekSetCursor(const icalrecurrencetype& r, const ByLists& by, const ItemTime& start)
+        : PeriodCursor(r, start, by.setPos)
+        , m_interval(r.interval)
+        , m_times(timesOfDay(by, start)) {
+        const int weekStart = r.week_start == ICAL_NO_WEEKDAY ? 1 : qtWeekday(r.week_start);
+        m_firstWeek = start.date.toJulianDay() - (start.date.dayOfWeek() - weekStart + 7) % 7;
+        const int weekdays = by.day.isEmpty() ? 1 << start.date.dayOfWeek() : by.weekdayMask();
+        for (int offset = 0; offset < 7; ++offset) {
+            if (weekdays & (1 << weekdayOfJulianDay(m_firstWeek + offset)))
+                m_days.append(offset);
+        }
+        for (int month : by.month)
+            m_months |= 1 << month;
+    }
+
+    void seek(qint64 wall) override {
+        if (counts())
+            return;
+        m_week = std::max(
+            m_week, floorDiv(floorDiv(wall, secondsPerDay) + julianDay1970 - m_firstWeek, 7 * m_interval));
+    }
+
+private:
+    bool queueNextPeriod(ExpansionBudget& budget) override {
+        const qint64 week = m_firstWeek + 7 * m_interval * m_week++;
+        if (week >= firstJulianDayAfter || !budget.spend())
+            return false;
+        QList<qint64> set;
+        for (int offset : m_days) {
+            const qint64 day = week + offset;
+            if (day >= firstJulianDayAfter ||
+                (m_months && !(m_months & (1 << QDate::fromJulianDay(day).month()))))
+                continue;
+            for (int time : m_times)
+                set.append((day - julianDay1970) * secondsPerDay + time);
+        }
+        queue(set);
+        return true;
+    }
+
+    qint64 m_interval;
+    QList<int> m_times;     // seconds of the day, ascending
+    qint64 m_firstWeek = 0; // the Julian day on which DTSTART's week begins
+    QList<int> m_days;      // days after the week's start, ascending
+    int m_months = 0;       // bits by month
+    qint64 m_week = 0;
 };
 
 // FREQ=DAILY (with more than a weekday list), HOURLY, MINUTELY or SECONDLY. Every part of the date
@@ -861,6 +952,8 @@ std::unique_ptr<Cursor> cursorFor(const icalrecurrencetype& r, const ItemTime& s
         return std::make_unique<SubDailyCursor>(r, by, wall, start.isDate);
     if (r.freq == ICAL_YEARLY_RECURRENCE && !by.weekNo.isEmpty())
         return std::make_unique<WeekNoCursor>(r, by, start);
+    if (r.freq == ICAL_WEEKLY_RECURRENCE && !by.setPos.isEmpty())
+        return std::make_unique<WeekSetCursor>(r, by, start);
     return std::make_unique<LibicalCursor>(r, start);
 }
 
@@ -929,6 +1022,8 @@ std::optional<RecurrenceRule> RecurrenceRule::make(const icalrecurrencetype& rul
         r.m_engine = Engine::subDaily;
     else if (rule.freq == ICAL_YEARLY_RECURRENCE && !by.weekNo.isEmpty())
         r.m_engine = Engine::weekNo;
+    else if (rule.freq == ICAL_WEEKLY_RECURRENCE && !by.setPos.isEmpty())
+        r.m_engine = Engine::weekSet;
 
     // libical counts the days before the Gregorian reform as the Julian calendar did (its ICU
     // calendar does), so from a DTSTART there it gives other weekdays, and may look for the rule's

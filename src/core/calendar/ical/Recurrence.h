@@ -56,9 +56,10 @@ WallTime time(qint64 seconds);
 
 // One RRULE of an event, checked before any of it reaches libical: libical 3.0 crashes on some rule
 // shapes, and spins inside a single call, beyond any limit of ours, on rules that match rarely or
-// never. Daily rules, simple weekly ones, yearly ones by week number and every rule that repeats more
-// often than daily are stepped here with plain date arithmetic; the others (monthly and yearly ones,
-// weekly ones with more than weekdays) go to libical, which handles them safely once checked.
+// never. Daily rules, simple weekly ones, weekly ones with BYSETPOS (which libical ignores there),
+// yearly ones by week number and every rule that repeats more often than daily are stepped here with
+// plain date arithmetic; the others (monthly and yearly ones, weekly ones with more than weekdays)
+// go to libical, which handles them safely once checked.
 class RecurrenceRule {
 public:
     // Absent, with the reason in `reason`, when the rule cannot be expanded safely. `start` is the
@@ -76,7 +77,7 @@ public:
                   const QTimeZone& userZone, ExpansionBudget& budget, QList<ItemTime>& out) const;
 
 private:
-    enum class Engine { daily, weekly, subDaily, weekNo, libical };
+    enum class Engine { daily, weekly, weekSet, subDaily, weekNo, libical };
     enum class Until { none, date, wallClock, instant };
 
     icalrecurrencetype m_rule; // UNTIL cleared: compared here, in its own form
