@@ -32,8 +32,12 @@ QString notAFile(unsigned mode) {
 }
 
 std::optional<FileStamp> stamp(const QString& path) {
+    return stampAt(AT_FDCWD, QFile::encodeName(path));
+}
+
+std::optional<FileStamp> stampAt(int folder, const QByteArray& name) {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstatat(folder, name.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return stampOf(st);
 }

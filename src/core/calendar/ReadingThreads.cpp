@@ -29,7 +29,7 @@ public:
         const std::lock_guard lock(m_mutex);
         m_queue.push_back(std::move(work));
         // A thread more while the waiting ones cannot take all the work.
-        if (qsizetype(m_queue.size()) > m_idle && m_threads < m_size + m_extra) {
+        if (qsizetype(m_queue.size()) > m_idle && m_threads < m_size + m_lent + m_stuck) {
             ++m_threads;
             std::thread([this] { serve(); }).detach();
         } else {
@@ -37,16 +37,26 @@ public:
         }
     }
 
-    bool waitIdle(std::chrono::milliseconds limit) {
+    // Waits until nothing is queued and every thread that works is stuck, at most `limit`. Whether it
+    // came to that, and with no thread stuck when `noneStuck`.
+    bool waitIdle(std::chrono::milliseconds limit, bool noneStuck = false) {
         std::unique_lock lock(m_mutex);
-        return m_idleChanged.wait_for(lock, limit, [this] { return m_queue.empty() && m_working == 0; });
+        return m_idleChanged.wait_for(lock, limit, [this] { return idle(); }) && !(noneStuck && m_stuck > 0);
     }
 
-    // Threads that do not count: one stuck in work given up on, or one of ours that only waits for
-    // others. The pool may have as many threads more.
-    void addExtra(int n) {
+    // Threads of ours that only wait for others (`n` of them, or -n that stop waiting): the pool may
+    // have as many threads more.
+    void lend(int n) {
         const std::lock_guard lock(m_mutex);
-        m_extra += n;
+        m_lent += n;
+    }
+    // Threads whose work was given up on (or -n that came back): the pool may have as many threads more,
+    // and is idle without them.
+    void stick(int n) {
+        const std::lock_guard lock(m_mutex);
+        m_stuck += n;
+        if (idle())
+            m_idleChanged.notify_all();
     }
 
     static bool onPoolThread() { return t_onPoolThread; }
@@ -69,10 +79,13 @@ private:
             // Whatever the work held goes before the pool counts as idle.
             work = nullptr;
             const std::lock_guard lock(m_mutex);
-            if (--m_working == 0 && m_queue.empty())
+            --m_working;
+            if (idle())
                 m_idleChanged.notify_all();
         }
     }
+
+    bool idle() const { return m_queue.empty() && m_working == m_stuck; }
 
     const int m_size;
     std::mutex m_mutex;
@@ -82,7 +95,8 @@ private:
     qsizetype m_idle = 0;
     int m_working = 0;
     int m_threads = 0;
-    int m_extra = 0;
+    int m_lent = 0;
+    int m_stuck = 0;
     static thread_local bool t_onPoolThread;
 };
 
@@ -100,6 +114,9 @@ struct BoundedRun {
     // The index one helper is running; -1 between two. The caller times it.
     struct Helper {
         std::atomic<qsizetype> index{-1};
+        // Indexes of its share that it ran to their end and has not settled yet: the caller settles
+        // them when it gives up on the helper, which may never come back to do so.
+        std::atomic<qsizetype> unsettled{0};
         qsizetype seen = -1; // by the caller, since `seenAt`
         std::chrono::steady_clock::time_point seenAt;
     };
@@ -124,7 +141,7 @@ struct BoundedRun {
         expected = running;
         if (states[i].compare_exchange_strong(expected, done))
             return true;
-        pool().addExtra(-1); // given up on meanwhile: this thread counts again
+        pool().stick(-1); // given up on meanwhile: this thread counts again
         return false;
     }
 
@@ -137,10 +154,11 @@ struct BoundedRun {
 
     void work(Helper& me) {
         for (qsizetype first = next.fetch_add(chunk); first < count; first = next.fetch_add(chunk)) {
-            qsizetype ran = 0;
-            for (qsizetype i = first; i < std::min(count, first + chunk); ++i)
-                ran += run(i, me);
-            settle(ran);
+            for (qsizetype i = first; i < std::min(count, first + chunk); ++i) {
+                if (run(i, me))
+                    me.unsettled.fetch_add(1);
+            }
+            settle(me.unsettled.exchange(0));
         }
         // What is left of the chunks of helpers that are busy, or stuck.
         for (qsizetype i = 0; i < count; ++i) {
@@ -177,7 +195,7 @@ bool waitIdle(std::chrono::milliseconds limit) {
 }
 
 int beforeExit(int status, std::chrono::milliseconds limit) {
-    if (!waitIdle(limit)) {
+    if (!pool().waitIdle(limit, true)) {
         std::fflush(nullptr);
         std::_Exit(status);
     }
@@ -224,14 +242,14 @@ void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsiz
 }
 
 QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono::milliseconds limit,
-                                   std::function<void(qsizetype)> body) {
+                                   std::function<void(qsizetype)> body, const SteadyClock& clock) {
     if (count <= 0)
         return {};
     const auto run = std::make_shared<BoundedRun>(count, std::max<qsizetype>(1, chunk), std::move(body));
     // A reading thread that waits here leaves its place to a helper.
     const bool lend = Pool::onPoolThread();
     if (lend)
-        pool().addExtra(1);
+        pool().lend(1);
     std::unique_lock lock(run->mutex);
     auto addHelper = [&] {
         BoundedRun::Helper& helper = run->helpers.emplace_back();
@@ -245,7 +263,7 @@ QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono
     while (!run->changed.wait_for(lock, poll, [&] { return run->settled.load() == count; })) {
         // An index seen running for longer than the limit is stuck. Timed here rather than by the
         // helpers: a clock read per index would cost more than the indexes of a cached load.
-        const auto now = std::chrono::steady_clock::now();
+        const auto now = clock ? clock() : std::chrono::steady_clock::now();
         qsizetype stuck = 0;
         for (BoundedRun::Helper& helper : run->helpers) {
             const qsizetype i = helper.index.load(std::memory_order_relaxed);
@@ -259,19 +277,19 @@ QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono
             if (!run->states[i].compare_exchange_strong(expected, BoundedRun::givenUp))
                 continue;
             givenUp.append(i);
-            run->settled.fetch_add(1);
+            run->settled.fetch_add(1 + helper.unsettled.exchange(0));
             ++stuck;
         }
         // The stuck threads may never come back: others take their places, and what is left of
         // their chunks.
         if (stuck > 0)
-            pool().addExtra(int(stuck));
+            pool().stick(int(stuck));
         for (qsizetype h = 0; h < stuck; ++h)
             addHelper();
     }
     lock.unlock();
     if (lend)
-        pool().addExtra(-1);
+        pool().lend(-1);
     return givenUp;
 }
 
