@@ -37,11 +37,12 @@ public:
         }
     }
 
-    // Waits until nothing is queued and every thread that works is stuck, at most `limit`. Whether it
-    // came to that, and with no thread stuck when `noneStuck`.
-    bool waitIdle(std::chrono::milliseconds limit, bool noneStuck = false) {
+    // Waits until nothing is queued and no thread works, at most `limit`; whether it came to that.
+    // With `butStuck`, stops waiting once every thread that works is stuck (and answers false then).
+    bool waitIdle(std::chrono::milliseconds limit, bool butStuck = false) {
         std::unique_lock lock(m_mutex);
-        return m_idleChanged.wait_for(lock, limit, [this] { return idle(); }) && !(noneStuck && m_stuck > 0);
+        m_idleChanged.wait_for(lock, limit, [&] { return idle(butStuck); });
+        return idle(false);
     }
 
     // Threads of ours that only wait for others (`n` of them, or -n that stop waiting): the pool may
@@ -50,12 +51,12 @@ public:
         const std::lock_guard lock(m_mutex);
         m_lent += n;
     }
-    // Threads whose work was given up on (or -n that came back): the pool may have as many threads more,
-    // and is idle without them.
+    // Threads whose work was given up on (or -n that came back): the pool may have as many threads
+    // more, and an exit does not wait for them.
     void stick(int n) {
         const std::lock_guard lock(m_mutex);
         m_stuck += n;
-        if (idle())
+        if (idle(true))
             m_idleChanged.notify_all();
     }
 
@@ -80,12 +81,12 @@ private:
             work = nullptr;
             const std::lock_guard lock(m_mutex);
             --m_working;
-            if (idle())
+            if (idle(false) || idle(true))
                 m_idleChanged.notify_all();
         }
     }
 
-    bool idle() const { return m_queue.empty() && m_working == m_stuck; }
+    bool idle(bool butStuck) const { return m_queue.empty() && m_working == (butStuck ? m_stuck : 0); }
 
     const int m_size;
     std::mutex m_mutex;

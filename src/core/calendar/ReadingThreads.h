@@ -46,8 +46,7 @@ template <typename F> QFuture<std::invoke_result_t<F&>> later(F work) {
     return future;
 }
 
-// Waits until no work is queued or running, at most `limit`; false when some still is. Work given up
-// on as stuck (see parallelForWithin) does not count: it may never end.
+// Waits until no work is queued or running, at most `limit`; false when some still is.
 bool waitIdle(std::chrono::milliseconds limit);
 // What a process does last, before its statics are destroyed: work that outlived its caller (a merge,
 // a read, a list being freed) may still use them. Waits for it at most `limit` and returns `status`;
