@@ -74,6 +74,11 @@ mode_t modeOf(int flags, va_list args) {
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(args, int)) : 0;
 }
 
+int openChecked(int folder, const char* path, int flags, mode_t mode) {
+    stallIfMarked(folder, path, flags);
+    return realOpenAt()(folder, path, flags, mode);
+}
+
 } // namespace
 
 extern "C" {
@@ -83,17 +88,7 @@ int openat(int folder, const char* path, int flags, ...) {
     va_start(args, flags);
     const mode_t mode = modeOf(flags, args);
     va_end(args);
-    stallIfMarked(folder, path, flags);
-    return realOpenAt()(folder, path, flags, mode);
-}
-
-int openat64(int folder, const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    stallIfMarked(folder, path, flags);
-    return realOpenAt()(folder, path, flags, mode);
+    return openChecked(folder, path, flags, mode);
 }
 
 int open(const char* path, int flags, ...) {
@@ -101,38 +96,22 @@ int open(const char* path, int flags, ...) {
     va_start(args, flags);
     const mode_t mode = modeOf(flags, args);
     va_end(args);
-    stallIfMarked(AT_FDCWD, path, flags);
-    return realOpenAt()(AT_FDCWD, path, flags, mode);
-}
-
-int open64(const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    stallIfMarked(AT_FDCWD, path, flags);
-    return realOpenAt()(AT_FDCWD, path, flags, mode);
+    return openChecked(AT_FDCWD, path, flags, mode);
 }
 
 // What fortified builds call.
-int __open_2(const char* path, int flags) {
-    stallIfMarked(AT_FDCWD, path, flags);
-    return realOpenAt()(AT_FDCWD, path, flags);
-}
-
-int __open64_2(const char* path, int flags) {
-    stallIfMarked(AT_FDCWD, path, flags);
-    return realOpenAt()(AT_FDCWD, path, flags);
-}
-
 int __openat_2(int folder, const char* path, int flags) {
-    stallIfMarked(folder, path, flags);
-    return realOpenAt()(folder, path, flags);
+    return openChecked(folder, path, flags, 0);
 }
 
-int __openat64_2(int folder, const char* path, int flags) {
-    stallIfMarked(folder, path, flags);
-    return realOpenAt()(folder, path, flags);
+int __open_2(const char* path, int flags) {
+    return openChecked(AT_FDCWD, path, flags, 0);
 }
+
+// The large-file names are the same calls on 64-bit systems.
+int openat64(int, const char*, int, ...) __attribute__((alias("openat")));
+int open64(const char*, int, ...) __attribute__((alias("open")));
+int __openat64_2(int, const char*, int) __attribute__((alias("__openat_2")));
+int __open64_2(const char*, int) __attribute__((alias("__open_2")));
 
 } // extern "C"
