@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -38,11 +39,19 @@ public:
     }
 
     // Waits until nothing is queued and no thread works, at most `limit`; whether it came to that.
-    // With `butStuck`, stops waiting once every thread that works is stuck (and answers false then).
-    bool waitIdle(std::chrono::milliseconds limit, bool butStuck = false) {
+    // With `orStalled`, stops waiting as soon as every thread that works waits on a file system.
+    bool waitIdle(std::chrono::milliseconds limit, bool orStalled = false) {
         std::unique_lock lock(m_mutex);
-        m_idleChanged.wait_for(lock, limit, [&] { return idle(butStuck); });
-        return idle(false);
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        // A thread tells nobody when it begins or ends waiting on a file system: looked at every few ms.
+        const auto step = orStalled ? std::chrono::milliseconds(10) : limit;
+        while (!idle() && !(orStalled && stalled())) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline)
+                break;
+            m_idleChanged.wait_until(lock, std::min(deadline, now + step));
+        }
+        return idle();
     }
 
     // Threads of ours that only wait for others (`n` of them, or -n that stop waiting): the pool may
@@ -51,20 +60,27 @@ public:
         const std::lock_guard lock(m_mutex);
         m_lent += n;
     }
-    // Threads whose work was given up on (or -n that came back): the pool may have as many threads
-    // more, and an exit does not wait for them.
+    // Threads whose work was given up on (or -n that came back): the pool may have as many threads more.
     void stick(int n) {
         const std::lock_guard lock(m_mutex);
         m_stuck += n;
-        if (idle(true))
-            m_idleChanged.notify_all();
     }
 
-    static bool onPoolThread() { return t_onPoolThread; }
+    // What the calling thread waits on, when it is one of ours.
+    struct Worker {
+        bool busy = false;                // under the pool's mutex
+        std::atomic<int> onFilesystem{0}; // in calls that may block on a file system for good
+    };
+    static Worker* worker() { return t_worker; }
 
 private:
     void serve() {
-        t_onPoolThread = true;
+        Worker me;
+        t_worker = &me;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_workers.push_back(&me); // for good: the thread never ends
+        }
         for (;;) {
             std::function<void()> work;
             {
@@ -73,6 +89,7 @@ private:
                 m_wake.wait(lock, [this] { return !m_queue.empty(); });
                 --m_idle;
                 ++m_working;
+                me.busy = true;
                 work = std::move(m_queue.front());
                 m_queue.pop_front();
             }
@@ -81,27 +98,35 @@ private:
             work = nullptr;
             const std::lock_guard lock(m_mutex);
             --m_working;
-            if (idle(false) || idle(true))
+            me.busy = false;
+            if (idle())
                 m_idleChanged.notify_all();
         }
     }
 
-    bool idle(bool butStuck) const { return m_queue.empty() && m_working == (butStuck ? m_stuck : 0); }
+    bool idle() const { return m_queue.empty() && m_working == 0; }
+    // Nothing queued, and every thread that works waits on a file system, which may never answer.
+    bool stalled() const {
+        return m_queue.empty() && std::all_of(m_workers.begin(), m_workers.end(), [](const Worker* w) {
+                   return !w->busy || w->onFilesystem.load(std::memory_order_relaxed) > 0;
+               });
+    }
 
     const int m_size;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_idleChanged;
     std::deque<std::function<void()>> m_queue;
+    std::vector<Worker*> m_workers;
     qsizetype m_idle = 0;
     int m_working = 0;
     int m_threads = 0;
     int m_lent = 0;
     int m_stuck = 0;
-    static thread_local bool t_onPoolThread;
+    static thread_local Worker* t_worker;
 };
 
-thread_local bool Pool::t_onPoolThread = false;
+thread_local Pool::Worker* Pool::t_worker = nullptr;
 
 Pool& pool() {
     // Never destroyed: its threads may still run when the process ends.
@@ -191,11 +216,22 @@ void start(std::function<void()> work) {
     pool().start(std::move(work));
 }
 
+MayStall::MayStall() {
+    if (Pool::Worker* worker = Pool::worker())
+        worker->onFilesystem.fetch_add(1, std::memory_order_relaxed);
+}
+
+MayStall::~MayStall() {
+    if (Pool::Worker* worker = Pool::worker())
+        worker->onFilesystem.fetch_sub(1, std::memory_order_relaxed);
+}
+
 bool waitIdle(std::chrono::milliseconds limit) {
     return pool().waitIdle(limit);
 }
 
 int beforeExit(int status, std::chrono::milliseconds limit) {
+    // Work that waits on a file system may never end: the process ends without it at once.
     if (!pool().waitIdle(limit, true)) {
         std::fflush(nullptr);
         std::_Exit(status);
@@ -247,10 +283,11 @@ QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono
     if (count <= 0)
         return {};
     const auto run = std::make_shared<BoundedRun>(count, std::max<qsizetype>(1, chunk), std::move(body));
-    // A reading thread that waits here leaves its place to a helper.
-    const bool lend = Pool::onPoolThread();
+    // A reading thread that waits here leaves its place to a helper, and waits on what they wait on.
+    const bool lend = Pool::worker() != nullptr;
     if (lend)
         pool().lend(1);
+    const MayStall waiting;
     std::unique_lock lock(run->mutex);
     auto addHelper = [&] {
         BoundedRun::Helper& helper = run->helpers.emplace_back();

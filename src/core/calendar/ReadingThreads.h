@@ -50,10 +50,20 @@ template <typename F> QFuture<std::invoke_result_t<F&>> later(F work) {
 bool waitIdle(std::chrono::milliseconds limit);
 // What a process does last, before its statics are destroyed: work that outlived its caller (a merge,
 // a read, a list being freed) may still use them. Waits for it at most `limit` and returns `status`;
-// when some is still running then (an item near the end of its time budget), or some was given up on
-// as stuck (a read on a stalled mount, which no wait would end), the process ends at once with
-// `status`, without destroying its statics.
+// when some is still running then (an item near the end of its time budget), the process ends at
+// once with `status`, without destroying its statics. It does so without waiting at all once all
+// the work left waits on a file system (see MayStall), which may never answer.
 int beforeExit(int status, std::chrono::milliseconds limit);
+
+// Marks the calling reading thread, while the object lives, as inside a call that may block on a
+// file system for good (opening or reading an item on a stalled mount): an exit does not wait for it.
+class MayStall {
+public:
+    MayStall();
+    ~MayStall();
+    MayStall(const MayStall&) = delete;
+    MayStall& operator=(const MayStall&) = delete;
+};
 
 // Runs `body` for every index in [0, count), `chunk` indexes at a time, on the calling thread and on
 // the reading threads that are free; returns when every index has run.
