@@ -137,8 +137,9 @@ Pool& pool() {
 // One call of parallelForWithin, shared by its caller and its helpers: whichever ends last frees it.
 struct BoundedRun {
     enum State : quint8 { waiting, running, done, givenUp };
-    // The index one helper is running; -1 between two. The caller times it.
-    struct Helper {
+    // The index one helper is running; -1 between two. The caller times it. A cache line of its
+    // own: the helper writes it at every index, and its neighbour at theirs.
+    struct alignas(64) Helper {
         std::atomic<qsizetype> index{-1};
         // Indexes of its share that it ran to their end and has not settled yet: the caller settles
         // them when it gives up on the helper, which may never come back to do so.
