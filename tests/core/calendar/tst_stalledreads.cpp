@@ -27,7 +27,7 @@ template <typename T> QString failureOf(QCoro::Task<T> change) {
     const auto result = startTask(std::move(change));
     if (result->finished)
         return QStringLiteral("(ended before the calling thread went on)");
-    if (!finish(*result, 120000))
+    if (!finish(*result))
         return QStringLiteral("(never ended)");
     return result->errorMessage();
 }
