@@ -3,9 +3,11 @@
 #include "core/calendar/CalendarFileError.h"
 #include "core/calendar/ItemJournal.h"
 #include "core/calendar/LocalEventBuilder.h"
+#include "core/calendar/ReadingThreads.h"
 #include "core/model/DebugLog.h"
 #include "core/remote/GoogleRecords.h"
 
+#include <QCoro/QCoroFuture>
 #include <QPromise>
 
 #include <algorithm>
@@ -26,6 +28,19 @@ LocalCalendars::Options watchedDefault() {
 QList<LocalCalendar> without(QList<LocalCalendar> calendars, const QSet<QString>& excludedIds) {
     calendars.removeIf([&](const LocalCalendar& c) { return excludedIds.contains(c.id); });
     return calendars;
+}
+
+// Runs a change of the event on a reading thread. An item that does not answer in time (a stalled
+// mount) fails the change with the calendar's name: the file names mean little to the user.
+template <typename Change> auto changeLater(const CalEvent& event, Change change) {
+    return ReadingThreads::later([calendar = event.calendarName, change = std::move(change)]() mutable {
+        try {
+            return change();
+        } catch (const ItemTimeoutError&) {
+            throw CalendarFileError(
+                QStringLiteral("%1 didn’t answer in time, so the event was left as it was.").arg(calendar));
+        }
+    });
 }
 
 } // namespace
@@ -162,12 +177,13 @@ std::optional<LocalCalendar> CalendarStore::calendarForNewEvents(const QString& 
     return std::nullopt;
 }
 
-std::optional<LocalOccurrence> CalendarStore::ekEvent(const CalEvent& event) {
+std::optional<LocalOccurrence> CalendarStore::ekEvent(const LocalCalendars::Items& items,
+                                                      const CalEvent& event) {
     if (!event.ekIdentifier)
         return std::nullopt;
     // Only the event's own item is read: the identifier names it.
     const QList<LocalOccurrence> kept =
-        m_backend->occurrencesOf(*event.ekIdentifier, event.start.addSecs(-1), event.end.addSecs(1));
+        items.occurrencesOf(*event.ekIdentifier, event.start.addSecs(-1), event.end.addSecs(1));
     if (!kept.isEmpty()) {
         // Two occurrences of a series can share a start once one was moved onto the other's slot;
         // the occurrence date in the event's id tells them apart.
@@ -185,7 +201,7 @@ std::optional<LocalOccurrence> CalendarStore::ekEvent(const CalEvent& event) {
             return kept.first();
         return std::nullopt;
     }
-    std::optional<LocalOccurrence> found = m_backend->event(*event.ekIdentifier);
+    std::optional<LocalOccurrence> found = items.event(*event.ekIdentifier);
     if (!found)
         return std::nullopt;
     if (!found->isRecurring() || qAbs(found->start.msecsTo(event.start)) <= sameStartMs)
@@ -193,11 +209,23 @@ std::optional<LocalOccurrence> CalendarStore::ekEvent(const CalEvent& event) {
     return std::nullopt;
 }
 
-std::pair<LocalOccurrence, LocalCalendar> CalendarStore::editable(const CalEvent& event) {
-    std::optional<LocalOccurrence> occurrence = ekEvent(event);
+std::optional<LocalCalendar> CalendarStore::calendarOf(const CalEvent& event) const {
+    if (!event.ekIdentifier)
+        return std::nullopt;
+    const QString id = LocalCalendars::calendarIdOfEvent(*event.ekIdentifier);
+    for (const LocalCalendar& calendar : m_calendars) {
+        if (calendar.id == id)
+            return calendar;
+    }
+    return std::nullopt;
+}
+
+std::pair<LocalOccurrence, LocalCalendar> CalendarStore::editable(const LocalCalendars::Items& items,
+                                                                  const CalEvent& event) {
+    std::optional<LocalOccurrence> occurrence = ekEvent(items, event);
     if (!occurrence)
         throw GoogleError(goneMessage);
-    const QList<LocalCalendar> calendars = m_backend->calendars();
+    const QList<LocalCalendar> calendars = items.calendars();
     auto it = std::find_if(calendars.begin(), calendars.end(),
                            [&](const LocalCalendar& c) { return c.id == occurrence->calendarId; });
     if (it == calendars.end())
@@ -207,19 +235,25 @@ std::pair<LocalOccurrence, LocalCalendar> CalendarStore::editable(const CalEvent
     return {*occurrence, *it};
 }
 
-CalEvent CalendarStore::updateEvent(const CalEvent& event, const std::optional<QString>& title,
-                                    const std::optional<Slot>& slot) {
-    const auto [occurrence, calendar] = editable(event);
-    std::optional<LocalOccurrence> updated = m_backend->update(occurrence, title, slot);
-    if (!updated)
-        throw GoogleError(goneMessage);
-    return LocalEventBuilder::build(*updated, calendar, m_ownAddresses);
+QCoro::Task<CalEvent> CalendarStore::updateEvent(CalEvent event, std::optional<QString> title,
+                                                 std::optional<Slot> slot) {
+    QFuture<CalEvent> change =
+        changeLater(event, [items = m_backend->items(), event, title, slot, own = m_ownAddresses] {
+            const auto [occurrence, calendar] = editable(items, event);
+            std::optional<LocalOccurrence> updated = items.update(occurrence, title, slot);
+            if (!updated)
+                throw GoogleError(goneMessage);
+            return LocalEventBuilder::build(*updated, calendar, own);
+        });
+    co_return co_await change;
 }
 
-void CalendarStore::deleteEvent(const CalEvent& event) {
-    const auto [occurrence, calendar] = editable(event);
-    if (!m_backend->remove(occurrence))
-        throw GoogleError(goneMessage);
+QCoro::Task<> CalendarStore::deleteEvent(CalEvent event) {
+    QFuture<void> change = changeLater(event, [items = m_backend->items(), event] {
+        if (!items.remove(editable(items, event).first))
+            throw GoogleError(goneMessage);
+    });
+    co_await change;
 }
 
 CalEvent CalendarStore::createEvent(const QuickAddDraft& draft, const LocalCalendar& calendar) {

@@ -24,7 +24,8 @@
 // calendar folders changed.
 //
 // Refusals of changes ("That event is no longer in your calendar", "<calendar> is read-only") are
-// GoogleErrors; failures of the file system are CalendarFileErrors, passed on as they come.
+// GoogleErrors; failures of the file system are CalendarFileErrors, passed on as they come. No item is
+// read on the calling thread: loads, look-ups and changes run on the reading threads.
 class CalendarStore : public QObject {
     Q_OBJECT
 
@@ -66,14 +67,17 @@ public:
     // Where a new event goes: the preferred calendar when writable, else a synced calendar titled
     // with an e-mail address, else the default "Calendar" collection, else the first writable one.
     std::optional<LocalCalendar> calendarForNewEvents(const QString& preferredId);
-    // The occurrence behind an event of this store, or nothing when it is gone.
-    std::optional<LocalOccurrence> ekEvent(const CalEvent& event);
+    // The occurrence behind an event of a store over those items, or nothing when it is gone. Reads
+    // the item: for a reading thread. Throws ItemTimeoutError.
+    static std::optional<LocalOccurrence> ekEvent(const LocalCalendars::Items& items, const CalEvent& event);
+    // The calendar that holds an event of this store, as the last reload listed it: nothing is read.
+    std::optional<LocalCalendar> calendarOf(const CalEvent& event) const;
 
-    // Changes that occurrence only. An unchanged title and slot write nothing.
-    CalEvent updateEvent(const CalEvent& event, const std::optional<QString>& title,
-                         const std::optional<Slot>& slot);
-    // Removes that occurrence only; the rest of a series stays.
-    void deleteEvent(const CalEvent& event);
+    // Changes that occurrence only. An unchanged title and slot write nothing. When the item does not
+    // answer within the item time limit, the change fails naming the calendar, and nothing is written.
+    QCoro::Task<CalEvent> updateEvent(CalEvent event, std::optional<QString> title, std::optional<Slot> slot);
+    // Removes that occurrence only; the rest of a series stays. Fails as a change does.
+    QCoro::Task<> deleteEvent(CalEvent event);
     CalEvent createEvent(const QuickAddDraft& draft, const LocalCalendar& calendar);
 
     // The user's own addresses (the connected Google accounts), for marking the user among guests.
@@ -97,8 +101,9 @@ private:
     static QList<CalEvent> buildEvents(const QList<LocalOccurrence>& occurrences,
                                        const QList<LocalCalendar>& calendars,
                                        const QStringList& ownAddresses);
-    // The occurrence and its calendar, or a GoogleError refusal.
-    std::pair<LocalOccurrence, LocalCalendar> editable(const CalEvent& event);
+    // The occurrence and its calendar, or a GoogleError refusal. Reads the item.
+    static std::pair<LocalOccurrence, LocalCalendar> editable(const LocalCalendars::Items& items,
+                                                              const CalEvent& event);
 
     std::unique_ptr<LocalCalendars> m_backend;
     CalendarAccess m_status = CalendarAccess::notDetermined;

@@ -1,6 +1,7 @@
 #include "core/calendar/ItemFile.h"
 
 #include "core/calendar/CalendarFileError.h"
+#include "core/calendar/ReadingThreads.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -32,8 +33,12 @@ QString notAFile(unsigned mode) {
 }
 
 std::optional<FileStamp> stamp(const QString& path) {
+    return stampAt(AT_FDCWD, QFile::encodeName(path));
+}
+
+std::optional<FileStamp> stampAt(int folder, const QByteArray& name) {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstatat(folder, name.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return stampOf(st);
 }
@@ -53,6 +58,9 @@ std::optional<Contents> readAt(int folder, const QByteArray& name, QString* erro
         return fail(QStringLiteral("larger than %1 MB, the most a calendar item may hold")
                         .arg(maxSize / (1024 * 1024)));
     };
+    // On a hung mount, or a cloud folder that fetches the file first, the open and the reads may
+    // never return.
+    const ReadingThreads::MayStall mayStall;
     // Only regular files are items. The caller looked before, but the name may have become a pipe
     // or a device since: the open must not wait for a writer nor make the file our terminal, and
     // what was opened is looked at again below.

@@ -36,7 +36,10 @@ constexpr qint64 maxSize = 16 * 1024 * 1024;
 // Why a path of that mode (from stat) is no item: "a named pipe, not a file" and the like.
 QString notAFile(unsigned mode);
 
+// Absent when there is no regular file there (any more). The second names the file by its folder's
+// descriptor (or AT_FDCWD) and its name.
 std::optional<FileStamp> stamp(const QString& path);
+std::optional<FileStamp> stampAt(int folder, const QByteArray& name);
 // Absent when the file is missing, cannot be read or is larger than maxSize; `error` tells which.
 std::optional<Contents> read(const QString& path, QString* error = nullptr);
 // The same for the item `name` of the folder open as `folder`. `seen` receives the stamp of what was

@@ -21,8 +21,11 @@
 
 namespace {
 
-// What a slot of the in-flight file says about its item.
+// What a slot of the in-flight file says about its item. A busy slot also holds, above these two
+// bits, the how-manieth item of the slot it is, so that the watchdog never takes the item that has
+// just begun in a slot for the one it timed there.
 enum SlotState : qint32 { idle = 0, busy = 1, crashed = 2, timedOut = 3 };
+constexpr qint32 stateBits = 3;
 
 // One slot of the in-flight file: the item one thread is reading. Plain data, written in place.
 struct SlotRecord {
@@ -139,6 +142,7 @@ struct ItemJournal::Private {
 
     int inflightFd = -1;
     SlotRecord* records = nullptr;
+    quint32 begun[slotCount] = {}; // items begun in each slot, by the thread that holds it
     std::atomic<quint64> freeSlots{~quint64(0)};
     std::atomic<int> busyCount{0};
 
@@ -201,7 +205,7 @@ struct ItemJournal::Private {
                 Entry e{QFile::decodeName(QByteArray(record.path, record.pathLength)),
                         {record.size, record.modifiedNs, record.inode},
                         {}};
-                found.append({SlotState(state), e});
+                found.append({SlotState(state & stateBits), e});
             }
             ::unlink(path.constData());
             ::close(fd);
@@ -221,9 +225,11 @@ struct ItemJournal::Private {
             const qint64 now = steadyMs();
             for (int i = 0; i < slotCount; ++i) {
                 SlotRecord& slot = records[i];
-                qint32 expected = busy;
-                if (slot.state.load() != busy || now - slot.startedMs.load() <= timeLimit.count() ||
-                    !slot.state.compare_exchange_strong(expected, timedOut))
+                // The start read after the state is that item's or a later one's; the exchange fails
+                // once another item has begun in the slot.
+                qint32 seen = slot.state.load();
+                if ((seen & stateBits) != busy || now - slot.startedMs.load() <= timeLimit.count() ||
+                    !slot.state.compare_exchange_strong(seen, timedOut))
                     continue;
                 // Noted at once: a process stuck in a library call may well be killed next.
                 const Entry e{QFile::decodeName(QByteArray(slot.path, slot.pathLength)),
@@ -347,6 +353,14 @@ QString ItemJournal::skipReason(const QString& path, const FileStamp& stamp) con
     return it->entry.reason;
 }
 
+std::optional<ItemJournal::Entry> ItemJournal::skipping(const QString& path) const {
+    const std::lock_guard lock(d->listMutex);
+    const auto it = d->lines.constFind(path);
+    if (it == d->lines.constEnd() || it->kind != "skip")
+        return std::nullopt;
+    return it->entry;
+}
+
 QList<ItemJournal::Entry> ItemJournal::skipped() const {
     const std::lock_guard lock(d->listMutex);
     QList<Entry> out;
@@ -388,7 +402,8 @@ ItemJournal::Scope ItemJournal::begin(const QString& path, const FileStamp& stam
     record.modifiedNs = stamp.modifiedNs;
     record.inode = stamp.inode;
     record.startedMs = steadyMs();
-    record.state.store(busy);
+    const quint32 count = ++d->begun[slot];
+    record.state.store(qint32((count << 2) & 0x7ffffffc) | busy);
     currentSlot = &record;
     if (d->busyCount.fetch_add(1) == 0) {
         const std::lock_guard lock(d->watchMutex);

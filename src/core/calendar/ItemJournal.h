@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 // Calendar items come from outside, and a crash inside libical cannot be caught: it must not happen
 // twice. The journal notes which items the reader is working on, in a small file mapped into memory
@@ -44,6 +45,9 @@ public:
 
     // Why the item, as it is now, is skipped; empty when it is not.
     QString skipReason(const QString& path, const FileStamp& stamp) const;
+    // The entry that skips the item at that path while its file is as the entry's stamp says, whatever
+    // the file is now: a reader compares that stamp with a stat before it opens the file.
+    std::optional<Entry> skipping(const QString& path) const;
     // Every item skipped at present.
     QList<Entry> skipped() const;
     // Skips the item from now on, until its file changes (it cost more than the reader allows).

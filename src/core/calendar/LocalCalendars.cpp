@@ -17,6 +17,26 @@ namespace {
 // starve the app: a change is reported at the latest this many quiet periods after the first.
 constexpr int maxCoalescedPeriods = 5;
 
+// Missing root: not determined. Readable: full access. Writable only: write only. Else denied.
+CalendarAccess accessOf(const QString& root, const std::optional<CalendarAccess>& forced) {
+    if (forced)
+        return *forced;
+    struct stat st;
+    const QByteArray path = QFile::encodeName(root);
+    if (::stat(path.constData(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? CalendarAccess::notDetermined : CalendarAccess::denied;
+    if (!S_ISDIR(st.st_mode))
+        return CalendarAccess::denied;
+    // The permission bits count as well as access(2), which grants everything to root.
+    const bool canRead =
+        ::access(path.constData(), R_OK | X_OK) == 0 && (st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH));
+    const bool canWrite =
+        ::access(path.constData(), W_OK | X_OK) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH));
+    if (canRead)
+        return CalendarAccess::fullAccess;
+    return canWrite ? CalendarAccess::writeOnly : CalendarAccess::denied;
+}
+
 } // namespace
 
 QString identifierFor(const QString& calendarId, const QString& fileName, qsizetype seriesInItem,
@@ -59,11 +79,11 @@ ItemRef splitIdentifier(const QString& identifier) {
     return {identifier.left(hash + 4), identifier.mid(hash + 5)};
 }
 
-QString LocalCalendars::Private::calendarIdOf(const QString& itemPath) const {
+QString ItemCache::calendarIdOf(const QString& itemPath) const {
     return QDir(root).relativeFilePath(QFileInfo(itemPath).absolutePath());
 }
 
-QString LocalCalendars::Private::itemPath(const QString& relativePath) const {
+QString ItemCache::itemPath(const QString& relativePath) const {
     const QString path = QDir::cleanPath(root + QLatin1Char('/') + relativePath);
     if (!path.startsWith(root + QLatin1Char('/')) || !path.endsWith(QLatin1String(".ics")))
         return {};
@@ -89,6 +109,11 @@ void LocalCalendars::Private::refreshWatch() {
         watcher->removePaths(gone);
     if (const QStringList added = notIn(wanted, watched); !added.isEmpty())
         watcher->addPaths(added);
+}
+
+QString LocalCalendars::calendarIdOfEvent(const QString& eventIdentifier) {
+    const QString relativePath = splitIdentifier(eventIdentifier).relativePath;
+    return relativePath.left(qMax(0, relativePath.lastIndexOf(QLatin1Char('/'))));
 }
 
 QString LocalCalendars::defaultRoot() {
@@ -166,22 +191,19 @@ int LocalCalendars::parseCount() const {
 }
 
 CalendarAccess LocalCalendars::access() const {
-    if (d->options.access)
-        return *d->options.access;
-    struct stat st;
-    const QByteArray path = QFile::encodeName(d->root);
-    if (::stat(path.constData(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? CalendarAccess::notDetermined : CalendarAccess::denied;
-    if (!S_ISDIR(st.st_mode))
-        return CalendarAccess::denied;
-    // The permission bits count as well as access(2), which grants everything to root.
-    const bool canRead =
-        ::access(path.constData(), R_OK | X_OK) == 0 && (st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH));
-    const bool canWrite =
-        ::access(path.constData(), W_OK | X_OK) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH));
-    if (canRead)
-        return CalendarAccess::fullAccess;
-    return canWrite ? CalendarAccess::writeOnly : CalendarAccess::denied;
+    return accessOf(d->root, d->options.access);
+}
+
+CalendarAccess LocalCalendars::Items::access() const {
+    return accessOf(m_items->root, m_access);
+}
+
+LocalCalendars::Items LocalCalendars::items() const {
+    Items items;
+    items.m_items = d->items;
+    items.m_clock = d->options.clock ? d->options.clock : systemClock();
+    items.m_access = d->options.access;
+    return items;
 }
 
 bool LocalCalendars::createRoot(QString* error) {
@@ -200,9 +222,13 @@ bool LocalCalendars::createRoot(QString* error) {
 }
 
 QList<LocalCalendar> LocalCalendars::calendars() {
+    return items().calendars();
+}
+
+QList<LocalCalendar> LocalCalendars::Items::calendars() const {
     if (access() != CalendarAccess::fullAccess)
         return {};
-    return VdirCollection::discover(d->root);
+    return VdirCollection::discover(m_items->root);
 }
 
 QString LocalCalendars::defaultCalendarPath() const {

@@ -16,6 +16,8 @@
 #include <memory>
 #include <optional>
 
+struct ItemCache;
+
 // The user's local calendars: vdir collections of iCalendar items under one root folder, read and
 // written through libical. This is the calendar database the calendar store wraps; the calendar
 // report opens an instance of its own.
@@ -27,12 +29,18 @@
 // more than an item may to read or expand and one with more occurrences in a range than an agenda
 // can show are skipped (and logged with "--debug"); rules and time zones that libical cannot expand
 // safely never reach it. With a journal, an item that took the process down, ran past its time or
-// always costs too much is skipped from the next start on, until its file changes.
+// always costs too much is skipped from the next start on, until its file changes: a stat tells, and
+// the item is not opened before then.
 //
 // Writes change one occurrence at a time: a non-repeating event in place, one instance of a series
 // through an override in the same item, a deleted instance through an EXDATE. Every write is atomic
 // and re-reads the item first, so a change made meanwhile by another program is kept. A series with
 // a rule that cannot be expanded is never written.
+//
+// A file system may stall (a hung network mount, a cloud folder fetching a file on demand): every read
+// of an item runs on a reading thread and is given up on once it has taken the item time limit. A load
+// goes on without that item, and skips it until its file changes; a look-up or a write throws
+// ItemTimeoutError, having written nothing.
 class LocalCalendars : public QObject {
     Q_OBJECT
 
@@ -49,7 +57,7 @@ public:
         // The folder of the crash journal (ItemJournal::defaultFolder() for the app and the calendar
         // report); empty: no journal.
         QString journal;
-        // How long one item may take before the journal counts it stuck.
+        // How long one item may take to be read before it counts as stuck.
         std::chrono::milliseconds itemTimeLimit{5000};
         // Runs on the reading thread before an item is parsed, with its path: tests make an item
         // hang or crash there.
@@ -71,6 +79,8 @@ public:
 
     // $VORRINDEL_CALENDARS, else ~/.calendars when it exists, else $XDG_DATA_HOME/Vorrindel/calendars.
     static QString defaultRoot();
+    // The id of the calendar that holds the event with that identifier, from the identifier alone.
+    static QString calendarIdOfEvent(const QString& eventIdentifier);
 
     explicit LocalCalendars(Options options, QObject* parent = nullptr);
     ~LocalCalendars() override;
@@ -99,6 +109,7 @@ public:
     void occurrencesLater(const QDateTime& from, const QDateTime& to, const QList<LocalCalendar>& calendars,
                           std::function<void(QList<LocalOccurrence>)> done);
     // The occurrences of one event (by its identifier) that overlap [from, to): only its item is read.
+    // Throws ItemTimeoutError.
     QList<LocalOccurrence> occurrencesOf(const QString& eventIdentifier, const QDateTime& from,
                                          const QDateTime& to);
     // The items of those calendars that the last reads skipped, and why (the journal's among them),
@@ -107,7 +118,8 @@ public:
     // The items of those calendars that the last reads showed only in part (a rule that cannot be
     // expanded, RDATE values libical dropped), and why, in the same order.
     QList<SkippedItem> partlyReadItems(const QList<LocalCalendar>& calendars) const;
-    // The event with that identifier as its first occurrence (a series' DTSTART instance).
+    // The event with that identifier as its first occurrence (a series' DTSTART instance). Throws
+    // ItemTimeoutError.
     std::optional<LocalOccurrence> event(const QString& eventIdentifier);
     using QObject::event;
 
@@ -120,6 +132,30 @@ public:
                                           const std::optional<Slot>& slot);
     // Removes that occurrence; false when it no longer exists. Throws CalendarFileError.
     bool remove(const LocalOccurrence& occurrence);
+
+    // The calendars, look-ups and changes of single items above, for any thread: a copy of what they
+    // need, which stays valid when this object goes or changes its zone. The calling thread waits for
+    // the files: a view's thread hands them to a reading thread (ReadingThreads::later).
+    class Items {
+    public:
+        QList<LocalCalendar> calendars() const;
+        QList<LocalOccurrence> occurrencesOf(const QString& eventIdentifier, const QDateTime& from,
+                                             const QDateTime& to) const;
+        std::optional<LocalOccurrence> event(const QString& eventIdentifier) const;
+        std::optional<LocalOccurrence> update(const LocalOccurrence& occurrence,
+                                              const std::optional<QString>& title,
+                                              const std::optional<Slot>& slot) const;
+        bool remove(const LocalOccurrence& occurrence) const;
+
+    private:
+        friend class LocalCalendars;
+        CalendarAccess access() const;
+
+        std::shared_ptr<ItemCache> m_items;
+        Clock m_clock;
+        std::optional<CalendarAccess> m_access;
+    };
+    Items items() const;
 
     // Items parsed since creation (misses of the parse cache).
     int parseCount() const;

@@ -41,8 +41,9 @@ struct CachedItem {
     std::shared_ptr<const QList<LocalOccurrence>> occurrences;
 };
 
-// What the reading threads share: the parsed items and the zones they use. A load that runs when
-// its LocalCalendars goes keeps this alive until it ends, and so does an item stuck in its reading.
+// What the reading threads share: the parsed items and the zones they use. A load, a look-up or a
+// write that runs when its LocalCalendars goes keeps this alive until it ends, and so does an item
+// stuck in its reading.
 struct ItemCache : std::enable_shared_from_this<ItemCache> {
     QString root;
     QTimeZone zone;
@@ -53,7 +54,7 @@ struct ItemCache : std::enable_shared_from_this<ItemCache> {
     // What one item may cost to read, and to expand for one range.
     qint64 budgetSteps = ExpansionBudget::defaultSteps;
     std::chrono::milliseconds budgetTime = ExpansionBudget::defaultTime;
-    // How long a query waits for one item before it goes on without it.
+    // How long a query, a look-up or a write waits for one item before it goes on without it.
     std::chrono::milliseconds itemTimeLimit = ItemJournal::defaultTimeLimit;
 
     std::mutex mutex; // guards `folders`
@@ -73,6 +74,12 @@ struct ItemCache : std::enable_shared_from_this<ItemCache> {
     // The item at that path as it is on disk now (the journal may skip it); from the open folder
     // `folder` by `name` when given. Absent when there is no such file (any more).
     std::optional<CachedItem> read(const QString& path, int folder = AT_FDCWD, const QByteArray& name = {});
+    // The same on a reading thread, waited for at most the item time limit; throws ItemTimeoutError
+    // past it. Only for a cache held by a shared pointer.
+    std::optional<CachedItem> readWithin(const QString& path);
+    // Parses what was just written to the item and caches it, so the next scan need not read it.
+    std::shared_ptr<const ParsedItem> remember(const QString& path, const QByteArray& bytes,
+                                               const FileStamp& stamp);
     // The entry with its occurrences in [from, to) expanded (or the entry skipped, if that costs too
     // much); `occurrences` receives them.
     CachedItem expand(CachedItem entry, const QString& path, const QString& calendarId, const QDateTime& from,
@@ -81,6 +88,11 @@ struct ItemCache : std::enable_shared_from_this<ItemCache> {
     // held by a shared pointer.
     QList<LocalOccurrence> query(const QDateTime& from, const QDateTime& to,
                                  const QList<LocalCalendar>& calendars);
+
+    // The id of the calendar that holds the item at that path.
+    QString calendarIdOf(const QString& itemPath) const;
+    // Item path inside the root, or empty when the identifier points elsewhere.
+    QString itemPath(const QString& relativePath) const;
 };
 
 QString identifierFor(const QString& calendarId, const QString& fileName, qsizetype seriesInItem,
@@ -96,59 +108,14 @@ struct ItemRef {
 ItemRef splitIdentifier(const QString& identifier);
 
 struct LocalCalendars::Private {
-    Private()
-        : items(std::make_shared<ItemCache>())
-        , zones(*items->zones) {}
-
     Options options;
     QString root;
-    std::shared_ptr<ItemCache> items;
-    IcalZoneResolver& zones;
+    std::shared_ptr<ItemCache> items = std::make_shared<ItemCache>();
 
     std::unique_ptr<QFileSystemWatcher> watcher;
     QTimer coalesce;
     QElapsedTimer firstChange;
 
-    QDateTime now() const { return options.clock ? options.clock() : systemClock()(); }
-
-    // ---- Folders (LocalCalendars.cpp) ----
-
-    // The id of the calendar that holds the item at that path.
-    QString calendarIdOf(const QString& itemPath) const;
-    // Folder path inside the root, or empty when the identifier points elsewhere.
-    QString itemPath(const QString& relativePath) const;
+    // The folders and their watch (LocalCalendars.cpp).
     void refreshWatch();
-
-    // ---- Reading (LocalCalendarsRead.cpp) ----
-
-    // Parses what was just written to the item and caches it, so the next scan need not read it.
-    std::shared_ptr<const ParsedItem> remember(const QString& path, const QByteArray& bytes,
-                                               const FileStamp& stamp);
-
-    // ---- Writing (LocalCalendarsWrite.cpp) ----
-
-    ItemEdit editor() { return ItemEdit(zones, options.zone, now()); }
-
-    struct Target {
-        QString path;
-        QString calendarId;
-        ItemFile::Contents contents;
-        IcalFile file;
-        QList<EventSeries> all; // only read, so `instance` may point into it
-        qsizetype seriesIndex = 0;
-        SeriesInstance instance;
-
-        const EventSeries& series() const { return all.at(seriesIndex); }
-        ItemEdit::Item item() const { return {QFileInfo(path).fileName(), contents.bytes, &file, &all}; }
-        QString identifier() const {
-            return identifierFor(calendarId, QFileInfo(path).fileName(), all.size(), series().uid());
-        }
-    };
-
-    // The item and instance behind an occurrence, read from disk now.
-    std::optional<Target> locate(const LocalOccurrence& occurrence);
-    // Caches what was just written and returns the occurrence that began at `occurrenceDate` (for a
-    // non-repeating event, its only occurrence).
-    LocalOccurrence occurrenceAfterWrite(const QString& path, const QByteArray& bytes, const FileStamp& stamp,
-                                         const QByteArray& uid, const QDateTime& occurrenceDate);
 };

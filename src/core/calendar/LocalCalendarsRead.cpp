@@ -2,6 +2,7 @@
 // the reading threads.
 #include "core/calendar/LocalCalendarsPrivate.h"
 
+#include "core/calendar/CalendarFileError.h"
 #include "core/calendar/ReadingThreads.h"
 #include "core/calendar/VdirCollection.h"
 #include "core/model/DebugLog.h"
@@ -115,9 +116,20 @@ std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, cons
 
 std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const QByteArray& name) {
     CachedItem entry{{}, nullptr, {}, {}, {}, {}};
+    const QByteArray fileName = name.isEmpty() ? QFile::encodeName(path) : name;
+    // An item the journal skips is not opened again until its file changes: opening it is what may
+    // hang (a stalled mount) or take the app down. A stat tells.
+    if (const std::optional<ItemJournal::Entry> skipped = journal ? journal->skipping(path) : std::nullopt) {
+        if (ItemFile::stampAt(folder, fileName) == skipped->stamp) {
+            entry.stamp = skipped->stamp;
+            entry.problem = skippedSince(skipped->reason);
+            logSkipped(path, entry.problem);
+            return entry;
+        }
+    }
     bool missing = false;
-    std::optional<ItemFile::Contents> contents = ItemFile::readAt(
-        folder, name.isEmpty() ? QFile::encodeName(path) : name, &entry.problem, &entry.stamp, &missing);
+    std::optional<ItemFile::Contents> contents =
+        ItemFile::readAt(folder, fileName, &entry.problem, &entry.stamp, &missing);
     if (missing)
         return std::nullopt;
     if (!contents) {
@@ -125,14 +137,6 @@ std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const
         return entry;
     }
     entry.stamp = contents->stamp;
-    if (journal) {
-        const QString reason = journal->skipReason(path, entry.stamp);
-        if (!reason.isEmpty()) {
-            entry.problem = skippedSince(reason);
-            logSkipped(path, entry.problem);
-            return entry;
-        }
-    }
     bool timedOut = false;
     {
         std::optional<ItemJournal::Scope> scope;
@@ -365,12 +369,20 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
     return out;
 }
 
-std::shared_ptr<const ParsedItem>
-LocalCalendars::Private::remember(const QString& path, const QByteArray& bytes, const FileStamp& stamp) {
+std::shared_ptr<const ParsedItem> ItemCache::remember(const QString& path, const QByteArray& bytes,
+                                                      const FileStamp& stamp) {
     QString problem;
-    std::shared_ptr<const ParsedItem> parsed = items->parse(bytes, path, &problem);
-    items->keep(path, CachedItem{stamp, parsed, problem, {}, {}, {}});
+    std::shared_ptr<const ParsedItem> parsed = parse(bytes, path, &problem);
+    keep(path, CachedItem{stamp, parsed, problem, {}, {}, {}});
     return parsed;
+}
+
+std::optional<CachedItem> ItemCache::readWithin(const QString& path) {
+    std::optional<std::optional<CachedItem>> entry = ReadingThreads::runWithin(
+        itemTimeLimit, [self = shared_from_this(), path] { return self->read(path); });
+    if (!entry)
+        throw ItemTimeoutError(QStringLiteral("%1 didn’t answer in time.").arg(QFileInfo(path).fileName()));
+    return std::move(*entry);
 }
 
 QList<LocalOccurrence> LocalCalendars::occurrences(const QDateTime& from, const QDateTime& to,
@@ -394,23 +406,29 @@ void LocalCalendars::occurrencesLater(const QDateTime& from, const QDateTime& to
 
 QList<LocalOccurrence> LocalCalendars::occurrencesOf(const QString& eventIdentifier, const QDateTime& from,
                                                      const QDateTime& to) {
+    return items().occurrencesOf(eventIdentifier, from, to);
+}
+
+QList<LocalOccurrence> LocalCalendars::Items::occurrencesOf(const QString& eventIdentifier,
+                                                            const QDateTime& from,
+                                                            const QDateTime& to) const {
     if (access() != CalendarAccess::fullAccess)
         return {};
-    const QString path = d->itemPath(splitIdentifier(eventIdentifier).relativePath);
+    const QString path = m_items->itemPath(splitIdentifier(eventIdentifier).relativePath);
     const std::optional<FileStamp> stamp = path.isEmpty() ? std::nullopt : ItemFile::stamp(path);
     if (!stamp)
         return {};
-    std::optional<CachedItem> entry = d->items->cached(path, *stamp);
+    std::optional<CachedItem> entry = m_items->cached(path, *stamp);
     const bool fresh = !entry;
     if (fresh)
-        entry = d->items->read(path);
+        entry = m_items->readWithin(path);
     if (!entry)
         return {};
     QList<LocalOccurrence> found;
     // Only what was read anew is kept: the cached item keeps the agenda's wider range.
-    CachedItem expanded = d->items->expand(*entry, path, d->calendarIdOf(path), from, to, found);
+    CachedItem expanded = m_items->expand(*entry, path, m_items->calendarIdOf(path), from, to, found);
     if (fresh)
-        d->items->keep(path, std::move(expanded));
+        m_items->keep(path, std::move(expanded));
     found.removeIf([&](const LocalOccurrence& o) { return o.eventIdentifier != eventIdentifier; });
     sortByStart(found);
     return found;
@@ -428,10 +446,14 @@ LocalCalendars::partlyReadItems(const QList<LocalCalendar>& calendars) const {
 }
 
 std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentifier) {
+    return items().event(eventIdentifier);
+}
+
+std::optional<LocalOccurrence> LocalCalendars::Items::event(const QString& eventIdentifier) const {
     if (access() != CalendarAccess::fullAccess)
         return std::nullopt;
     const ItemRef ref = splitIdentifier(eventIdentifier);
-    const QString path = d->itemPath(ref.relativePath);
+    const QString path = m_items->itemPath(ref.relativePath);
     if (path.isEmpty())
         return std::nullopt;
     const std::optional<FileStamp> stamp = ItemFile::stamp(path);
@@ -439,30 +461,30 @@ std::optional<LocalOccurrence> LocalCalendars::event(const QString& eventIdentif
         return std::nullopt;
     // Only this item is looked at: the rest of its folder's cache stays as the last scan left it.
     std::shared_ptr<const ParsedItem> parsed;
-    if (const std::optional<CachedItem> entry = d->items->cached(path, *stamp))
+    if (const std::optional<CachedItem> entry = m_items->cached(path, *stamp))
         parsed = entry->parsed;
     if (!parsed) {
-        std::optional<CachedItem> entry = d->items->read(path);
+        std::optional<CachedItem> entry = m_items->readWithin(path);
         if (!entry)
             return std::nullopt;
         parsed = entry->parsed;
-        d->items->keep(path, std::move(*entry));
+        m_items->keep(path, std::move(*entry));
     }
     // An identifier without a UID names the item's only event; once the item holds more, it names
     // none of them.
     if (!parsed || (ref.uid.isEmpty() && parsed->series.size() > 1))
         return std::nullopt;
-    const QString calendarId = d->calendarIdOf(path);
+    const QString calendarId = m_items->calendarIdOf(path);
+    const QTimeZone& zone = m_items->zone;
     for (const EventSeries& series : parsed->series) {
         if (!ref.uid.isEmpty() && series.uid() != ref.uid.toUtf8())
             continue;
         const EventComponent* first = series.master() ? &*series.master() : nullptr;
         const std::optional<SeriesInstance> instance =
-            first ? series.instanceAt(first->start.instant, d->options.zone)
+            first ? series.instanceAt(first->start.instant, zone)
                   : (series.overrides().isEmpty()
                          ? std::nullopt
-                         : series.instanceAt(series.overrides().first().recurrenceId->instant,
-                                             d->options.zone));
+                         : series.instanceAt(series.overrides().first().recurrenceId->instant, zone));
         if (instance)
             return toOccurrence(calendarId, eventIdentifier, series, *instance);
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include "core/calendar/LocalCalendarsPrivate.h"
 
 #include "core/calendar/CalendarFileError.h"
+#include "core/calendar/ReadingThreads.h"
 
 #include <QFileInfo>
 #include <QUuid>
@@ -15,20 +16,44 @@ namespace {
 constexpr int writeAttempts = 3;
 const QString keepsChanging = QStringLiteral("The calendar file keeps changing; try again in a moment.");
 
-} // namespace
+ItemEdit editor(const ItemCache& items, const Clock& clock) {
+    return ItemEdit(*items.zones, items.zone, clock());
+}
 
-std::optional<LocalCalendars::Private::Target>
-LocalCalendars::Private::locate(const LocalOccurrence& occurrence) {
-    const QString path = itemPath(splitIdentifier(occurrence.eventIdentifier).relativePath);
+// The item and instance behind an occurrence, read from disk now.
+struct Target {
+    QString path;
+    QString calendarId;
+    ItemFile::Contents contents;
+    IcalFile file;
+    QList<EventSeries> all; // only read, so `instance` may point into it
+    qsizetype seriesIndex = 0;
+    SeriesInstance instance;
+
+    const EventSeries& series() const { return all.at(seriesIndex); }
+    ItemEdit::Item item() const { return {QFileInfo(path).fileName(), contents.bytes, &file, &all}; }
+    QString identifier() const {
+        return identifierFor(calendarId, QFileInfo(path).fileName(), all.size(), series().uid());
+    }
+};
+
+std::optional<Target> locate(const ItemCache& items, const LocalOccurrence& occurrence) {
+    const QString path = items.itemPath(splitIdentifier(occurrence.eventIdentifier).relativePath);
     if (path.isEmpty())
         return std::nullopt;
-    std::optional<ItemFile::Contents> contents = ItemFile::read(path);
+    // Only the read is waited for within the limit: once the write has begun, it runs to its end.
+    std::optional<std::optional<ItemFile::Contents>> read =
+        ReadingThreads::runWithin(items.itemTimeLimit, [path] { return ItemFile::read(path); });
+    if (!read)
+        throw ItemTimeoutError(QStringLiteral("%1 didn’t answer in time, so it was left as it was.")
+                                   .arg(QFileInfo(path).fileName()));
+    std::optional<ItemFile::Contents>& contents = *read;
     if (!contents)
         return std::nullopt;
     std::optional<IcalFile> file = IcalFile::parse(contents->bytes);
     if (!file)
         return std::nullopt;
-    const QList<EventSeries> all = EventSeries::readAll(*file, zones, options.zone);
+    const QList<EventSeries> all = EventSeries::readAll(*file, *items.zones, items.zone);
     const QByteArray uid = occurrence.uid.toUtf8();
     // Events without a UID cannot be told apart in the item: a change could hit the wrong one,
     // a removal all of them.
@@ -46,26 +71,27 @@ LocalCalendars::Private::locate(const LocalOccurrence& occurrence) {
             throw CalendarFileError(
                 QStringLiteral("%1 repeats by a rule Vorrindel can’t expand, so it was left unchanged.")
                     .arg(QFileInfo(path).fileName()));
-        std::optional<SeriesInstance> instance =
-            all.at(i).instanceAt(occurrence.occurrenceDate, options.zone);
+        std::optional<SeriesInstance> instance = all.at(i).instanceAt(occurrence.occurrenceDate, items.zone);
         if (!instance)
             return std::nullopt;
-        const QString calendarId = calendarIdOf(path);
+        const QString calendarId = items.calendarIdOf(path);
         return Target{path, calendarId, std::move(*contents), std::move(*file), all, i, *instance};
     }
     return std::nullopt;
 }
 
-LocalOccurrence LocalCalendars::Private::occurrenceAfterWrite(const QString& path, const QByteArray& bytes,
-                                                              const FileStamp& stamp, const QByteArray& uid,
-                                                              const QDateTime& occurrenceDate) {
-    const std::shared_ptr<const ParsedItem> parsed = remember(path, bytes, stamp);
-    const QString calendarId = calendarIdOf(path);
+// Caches what was just written and returns the occurrence that began at `occurrenceDate` (for a
+// non-repeating event, its only occurrence).
+LocalOccurrence occurrenceAfterWrite(ItemCache& items, const QString& path, const QByteArray& bytes,
+                                     const FileStamp& stamp, const QByteArray& uid,
+                                     const QDateTime& occurrenceDate) {
+    const std::shared_ptr<const ParsedItem> parsed = items.remember(path, bytes, stamp);
+    const QString calendarId = items.calendarIdOf(path);
     if (parsed) {
         for (const EventSeries& series : parsed->series) {
             if (series.uid() != uid)
                 continue;
-            if (std::optional<SeriesInstance> instance = series.instanceAt(occurrenceDate, options.zone))
+            if (std::optional<SeriesInstance> instance = series.instanceAt(occurrenceDate, items.zone))
                 return toOccurrence(
                     calendarId,
                     identifierFor(calendarId, QFileInfo(path).fileName(), parsed->series.size(), uid), series,
@@ -76,22 +102,35 @@ LocalOccurrence LocalCalendars::Private::occurrenceAfterWrite(const QString& pat
         QStringLiteral("%1 was saved but could not be read back.").arg(QFileInfo(path).fileName()));
 }
 
+} // namespace
+
 LocalOccurrence LocalCalendars::create(const LocalCalendar& calendar, const QString& title,
                                        const Slot& slot) {
     const QString uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QString path = calendar.path + QLatin1Char('/') + uid + QStringLiteral(".ics");
-    const QByteArray bytes = d->editor().create(uid.toUtf8(), title, slot);
+    const Items items = this->items();
+    const QByteArray bytes = editor(*items.m_items, items.m_clock).create(uid.toUtf8(), title, slot);
     FileStamp written;
     if (ItemFile::write(path, bytes, std::nullopt, &written) != ItemFile::Outcome::done)
         throw CalendarFileError(QStringLiteral("Couldn’t save %1: the file already exists").arg(uid));
-    return d->occurrenceAfterWrite(path, bytes, written, uid.toUtf8(), slot.start);
+    return occurrenceAfterWrite(*items.m_items, path, bytes, written, uid.toUtf8(), slot.start);
 }
 
 std::optional<LocalOccurrence> LocalCalendars::update(const LocalOccurrence& occurrence,
                                                       const std::optional<QString>& title,
                                                       const std::optional<Slot>& slot) {
+    return items().update(occurrence, title, slot);
+}
+
+bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
+    return items().remove(occurrence);
+}
+
+std::optional<LocalOccurrence> LocalCalendars::Items::update(const LocalOccurrence& occurrence,
+                                                             const std::optional<QString>& title,
+                                                             const std::optional<Slot>& slot) const {
     for (int attempt = 0; attempt < writeAttempts; ++attempt) {
-        std::optional<Private::Target> target = d->locate(occurrence);
+        std::optional<Target> target = locate(*m_items, occurrence);
         if (!target)
             return std::nullopt;
         const SeriesInstance& instance = target->instance;
@@ -105,24 +144,26 @@ std::optional<LocalOccurrence> LocalCalendars::update(const LocalOccurrence& occ
             return toOccurrence(target->calendarId, target->identifier(), target->series(), instance);
         const QByteArray uid = target->series().uid();
         const QByteArray bytes =
-            d->editor().change(target->item(), target->series(), instance,
-                               titleChanged ? title : std::nullopt, slotChanged ? slot : std::nullopt);
+            editor(*m_items, m_clock)
+                .change(target->item(), target->series(), instance, titleChanged ? title : std::nullopt,
+                        slotChanged ? slot : std::nullopt);
         FileStamp written;
         if (ItemFile::write(target->path, bytes, target->contents.stamp, &written) ==
             ItemFile::Outcome::changedMeanwhile)
             continue;
-        return d->occurrenceAfterWrite(target->path, bytes, written, uid, instance.originalStart.instant);
+        return occurrenceAfterWrite(*m_items, target->path, bytes, written, uid,
+                                    instance.originalStart.instant);
     }
     throw CalendarFileError(keepsChanging);
 }
 
-bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
+bool LocalCalendars::Items::remove(const LocalOccurrence& occurrence) const {
     for (int attempt = 0; attempt < writeAttempts; ++attempt) {
-        std::optional<Private::Target> target = d->locate(occurrence);
+        std::optional<Target> target = locate(*m_items, occurrence);
         if (!target)
             return false;
         const std::optional<QByteArray> bytes =
-            d->editor().remove(target->item(), target->series(), target->instance);
+            editor(*m_items, m_clock).remove(target->item(), target->series(), target->instance);
         ItemFile::Outcome outcome;
         if (!bytes) {
             outcome = ItemFile::remove(target->path, target->contents.stamp);
@@ -130,7 +171,7 @@ bool LocalCalendars::remove(const LocalOccurrence& occurrence) {
             FileStamp written;
             outcome = ItemFile::write(target->path, *bytes, target->contents.stamp, &written);
             if (outcome == ItemFile::Outcome::done)
-                d->remember(target->path, *bytes, written);
+                m_items->remember(target->path, *bytes, written);
         }
         if (outcome == ItemFile::Outcome::done)
             return true;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -29,7 +30,7 @@ public:
         const std::lock_guard lock(m_mutex);
         m_queue.push_back(std::move(work));
         // A thread more while the waiting ones cannot take all the work.
-        if (qsizetype(m_queue.size()) > m_idle && m_threads < m_size + m_extra) {
+        if (qsizetype(m_queue.size()) > m_idle && m_threads < m_size + m_lent + m_stuck) {
             ++m_threads;
             std::thread([this] { serve(); }).detach();
         } else {
@@ -37,23 +38,49 @@ public:
         }
     }
 
-    bool waitIdle(std::chrono::milliseconds limit) {
+    // Waits until nothing is queued and no thread works, at most `limit`; whether it came to that.
+    // With `orStalled`, stops waiting as soon as every thread that works waits on a file system.
+    bool waitIdle(std::chrono::milliseconds limit, bool orStalled = false) {
         std::unique_lock lock(m_mutex);
-        return m_idleChanged.wait_for(lock, limit, [this] { return m_queue.empty() && m_working == 0; });
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        // A thread tells nobody when it begins or ends waiting on a file system: looked at every few ms.
+        const auto step = orStalled ? std::chrono::milliseconds(10) : limit;
+        while (!idle() && !(orStalled && stalled())) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline)
+                break;
+            m_idleChanged.wait_until(lock, std::min(deadline, now + step));
+        }
+        return idle();
     }
 
-    // Threads that do not count: one stuck in work given up on, or one of ours that only waits for
-    // others. The pool may have as many threads more.
-    void addExtra(int n) {
+    // Threads of ours that only wait for others (`n` of them, or -n that stop waiting): the pool may
+    // have as many threads more.
+    void lend(int n) {
         const std::lock_guard lock(m_mutex);
-        m_extra += n;
+        m_lent += n;
+    }
+    // Threads whose work was given up on (or -n that came back): the pool may have as many threads more.
+    void stick(int n) {
+        const std::lock_guard lock(m_mutex);
+        m_stuck += n;
     }
 
-    static bool onPoolThread() { return t_onPoolThread; }
+    // What the calling thread waits on, when it is one of ours.
+    struct Worker {
+        bool busy = false;                // under the pool's mutex
+        std::atomic<int> onFilesystem{0}; // in calls that may block on a file system for good
+    };
+    static Worker* worker() { return t_worker; }
 
 private:
     void serve() {
-        t_onPoolThread = true;
+        Worker me;
+        t_worker = &me;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_workers.push_back(&me); // for good: the thread never ends
+        }
         for (;;) {
             std::function<void()> work;
             {
@@ -62,6 +89,7 @@ private:
                 m_wake.wait(lock, [this] { return !m_queue.empty(); });
                 --m_idle;
                 ++m_working;
+                me.busy = true;
                 work = std::move(m_queue.front());
                 m_queue.pop_front();
             }
@@ -69,9 +97,19 @@ private:
             // Whatever the work held goes before the pool counts as idle.
             work = nullptr;
             const std::lock_guard lock(m_mutex);
-            if (--m_working == 0 && m_queue.empty())
+            --m_working;
+            me.busy = false;
+            if (idle())
                 m_idleChanged.notify_all();
         }
+    }
+
+    bool idle() const { return m_queue.empty() && m_working == 0; }
+    // Nothing queued, and every thread that works waits on a file system, which may never answer.
+    bool stalled() const {
+        return m_queue.empty() && std::all_of(m_workers.begin(), m_workers.end(), [](const Worker* w) {
+                   return !w->busy || w->onFilesystem.load(std::memory_order_relaxed) > 0;
+               });
     }
 
     const int m_size;
@@ -79,14 +117,16 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_idleChanged;
     std::deque<std::function<void()>> m_queue;
+    std::vector<Worker*> m_workers;
     qsizetype m_idle = 0;
     int m_working = 0;
     int m_threads = 0;
-    int m_extra = 0;
-    static thread_local bool t_onPoolThread;
+    int m_lent = 0;
+    int m_stuck = 0;
+    static thread_local Worker* t_worker;
 };
 
-thread_local bool Pool::t_onPoolThread = false;
+thread_local Pool::Worker* Pool::t_worker = nullptr;
 
 Pool& pool() {
     // Never destroyed: its threads may still run when the process ends.
@@ -97,9 +137,13 @@ Pool& pool() {
 // One call of parallelForWithin, shared by its caller and its helpers: whichever ends last frees it.
 struct BoundedRun {
     enum State : quint8 { waiting, running, done, givenUp };
-    // The index one helper is running; -1 between two. The caller times it.
-    struct Helper {
+    // The index one helper is running; -1 between two. The caller times it. A cache line of its
+    // own: the helper writes it at every index, and its neighbour at theirs.
+    struct alignas(64) Helper {
         std::atomic<qsizetype> index{-1};
+        // Indexes of its share that it ran to their end and has not settled yet: the caller settles
+        // them when it gives up on the helper, which may never come back to do so.
+        std::atomic<qsizetype> unsettled{0};
         qsizetype seen = -1; // by the caller, since `seenAt`
         std::chrono::steady_clock::time_point seenAt;
     };
@@ -124,7 +168,7 @@ struct BoundedRun {
         expected = running;
         if (states[i].compare_exchange_strong(expected, done))
             return true;
-        pool().addExtra(-1); // given up on meanwhile: this thread counts again
+        pool().stick(-1); // given up on meanwhile: this thread counts again
         return false;
     }
 
@@ -137,10 +181,11 @@ struct BoundedRun {
 
     void work(Helper& me) {
         for (qsizetype first = next.fetch_add(chunk); first < count; first = next.fetch_add(chunk)) {
-            qsizetype ran = 0;
-            for (qsizetype i = first; i < std::min(count, first + chunk); ++i)
-                ran += run(i, me);
-            settle(ran);
+            for (qsizetype i = first; i < std::min(count, first + chunk); ++i) {
+                if (run(i, me))
+                    me.unsettled.fetch_add(1);
+            }
+            settle(me.unsettled.exchange(0));
         }
         // What is left of the chunks of helpers that are busy, or stuck.
         for (qsizetype i = 0; i < count; ++i) {
@@ -172,12 +217,23 @@ void start(std::function<void()> work) {
     pool().start(std::move(work));
 }
 
+MayStall::MayStall() {
+    if (Pool::Worker* worker = Pool::worker())
+        worker->onFilesystem.fetch_add(1, std::memory_order_relaxed);
+}
+
+MayStall::~MayStall() {
+    if (Pool::Worker* worker = Pool::worker())
+        worker->onFilesystem.fetch_sub(1, std::memory_order_relaxed);
+}
+
 bool waitIdle(std::chrono::milliseconds limit) {
     return pool().waitIdle(limit);
 }
 
 int beforeExit(int status, std::chrono::milliseconds limit) {
-    if (!waitIdle(limit)) {
+    // Work that waits on a file system may never end: the process ends without it at once.
+    if (!pool().waitIdle(limit, true)) {
         std::fflush(nullptr);
         std::_Exit(status);
     }
@@ -224,14 +280,15 @@ void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsiz
 }
 
 QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono::milliseconds limit,
-                                   std::function<void(qsizetype)> body) {
+                                   std::function<void(qsizetype)> body, const SteadyClock& clock) {
     if (count <= 0)
         return {};
     const auto run = std::make_shared<BoundedRun>(count, std::max<qsizetype>(1, chunk), std::move(body));
-    // A reading thread that waits here leaves its place to a helper.
-    const bool lend = Pool::onPoolThread();
+    // A reading thread that waits here leaves its place to a helper, and waits on what they wait on.
+    const bool lend = Pool::worker() != nullptr;
     if (lend)
-        pool().addExtra(1);
+        pool().lend(1);
+    const MayStall waiting;
     std::unique_lock lock(run->mutex);
     auto addHelper = [&] {
         BoundedRun::Helper& helper = run->helpers.emplace_back();
@@ -245,7 +302,7 @@ QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono
     while (!run->changed.wait_for(lock, poll, [&] { return run->settled.load() == count; })) {
         // An index seen running for longer than the limit is stuck. Timed here rather than by the
         // helpers: a clock read per index would cost more than the indexes of a cached load.
-        const auto now = std::chrono::steady_clock::now();
+        const auto now = clock ? clock() : std::chrono::steady_clock::now();
         qsizetype stuck = 0;
         for (BoundedRun::Helper& helper : run->helpers) {
             const qsizetype i = helper.index.load(std::memory_order_relaxed);
@@ -259,19 +316,19 @@ QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono
             if (!run->states[i].compare_exchange_strong(expected, BoundedRun::givenUp))
                 continue;
             givenUp.append(i);
-            run->settled.fetch_add(1);
+            run->settled.fetch_add(1 + helper.unsettled.exchange(0));
             ++stuck;
         }
         // The stuck threads may never come back: others take their places, and what is left of
         // their chunks.
         if (stuck > 0)
-            pool().addExtra(int(stuck));
+            pool().stick(int(stuck));
         for (qsizetype h = 0; h < stuck; ++h)
             addHelper();
     }
     lock.unlock();
     if (lend)
-        pool().addExtra(-1);
+        pool().lend(-1);
     return givenUp;
 }
 

@@ -31,6 +31,15 @@ bool writableFolder(const QFileInfo& info) {
            (perms & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther));
 }
 
+// The folders in that folder that may be collections or accounts, by name. A folder named like an
+// item is neither: sync tools carry only the files of a collection, so an event written into one
+// would never leave this computer. A collection's listing names it as skipped.
+QFileInfoList subfolders(const QString& path) {
+    QFileInfoList out = QDir(path).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    out.removeIf([](const QFileInfo& folder) { return folder.fileName().endsWith(QLatin1String(".ics")); });
+    return out;
+}
+
 bool looksLikeCollection(const QDir& dir) {
     if (dir.exists(QStringLiteral("displayname")) || dir.exists(QStringLiteral("color")))
         return true;
@@ -38,7 +47,7 @@ bool looksLikeCollection(const QDir& dir) {
     if (QDirIterator(dir.path(), {QStringLiteral("*.ics")}, QDir::Files).hasNext())
         return true;
     // An empty folder is an empty calendar; a folder of folders is an account.
-    return dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty();
+    return subfolders(dir.path()).isEmpty();
 }
 
 LocalCalendar readCollection(const QString& root, const QFileInfo& folder, LocalCalendar::SourceType type,
@@ -54,10 +63,6 @@ LocalCalendar readCollection(const QString& root, const QFileInfo& folder, Local
     c.sourceTitle = sourceTitle;
     c.allowsModifications = writableFolder(folder);
     return c;
-}
-
-QFileInfoList subfolders(const QString& path) {
-    return QDir(path).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace
@@ -147,10 +152,9 @@ OpenFolder::~OpenFolder() {
 }
 
 std::optional<FileStamp> OpenFolder::stamp(const QByteArray& name) const {
-    struct stat st;
-    if (m_fd < 0 || ::fstatat(m_fd, name.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
+    if (m_fd < 0)
         return std::nullopt;
-    return ItemFile::stampOf(st);
+    return ItemFile::stampAt(m_fd, name);
 }
 
 QColor parseColor(const QString& text) {

@@ -84,15 +84,7 @@ std::optional<LocalCalendar> QuickAddStoreEnv::calendarForNewEvents() const {
 }
 
 std::optional<LocalCalendar> QuickAddStoreEnv::calendarOf(const CalEvent& event) const {
-    CalendarStore& calendars = m_store.calendar();
-    const std::optional<LocalOccurrence> occurrence = calendars.ekEvent(event);
-    if (!occurrence)
-        return std::nullopt;
-    for (const LocalCalendar& calendar : calendars.calendars()) {
-        if (calendar.id == occurrence->calendarId)
-            return calendar;
-    }
-    return std::nullopt;
+    return m_store.calendar().calendarOf(event);
 }
 
 CalEvent QuickAddStoreEnv::addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar) {

@@ -177,7 +177,10 @@ QCoro::Task<CalEvent> EventStore::updateEvent(CalEvent event, QuickAddDraft draf
         std::optional<CalendarStore::Slot> slot;
         if (moved)
             slot = CalendarStore::Slot{draft.start, draft.end, draft.isAllDay};
-        updated = m_calendar->updateEvent(copy, title, slot);
+        QCoro::Task<CalEvent> change = m_calendar->updateEvent(copy, title, slot);
+        updated = co_await change;
+        if (!self)
+            co_return updated;
         parts << QStringLiteral("Saved to ") + updated.calendarName;
     } else {
         const GoogleContext context = googleContext(copy);
@@ -222,7 +225,11 @@ QCoro::Task<CalEvent> EventStore::updateEvent(CalEvent event, QuickAddDraft draf
 }
 
 QCoro::Task<> EventStore::removeLocal(CalEvent event) {
-    m_calendar->deleteEvent(event);
+    QPointer self(this);
+    QCoro::Task<> removal = m_calendar->deleteEvent(event);
+    co_await removal;
+    if (!self)
+        co_return;
     if (!m_sampleMode) {
         QCoro::Task<> load = loadCalendarEvents();
         co_await load;

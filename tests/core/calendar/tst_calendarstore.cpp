@@ -8,6 +8,7 @@
 #include "core/calendar/CalendarStore.h"
 #include "core/remote/GoogleRecords.h"
 #include "support/Patience.h"
+#include "support/TaskResult.h"
 #include "support/TempHome.h"
 #include "support/TestFiles.h"
 
@@ -254,15 +255,14 @@ private slots:
         }
 
         QStringList result;
-        try {
-            if (remove)
-                store.deleteEvent(*event);
-            else
-                store.updateEvent(*event, QStringLiteral("Renamed"), {});
+        const QString error =
+            remove ? runTask(store.deleteEvent(*event)).errorMessage()
+                   : runTask(store.updateEvent(*event, QStringLiteral("Renamed"), {})).errorMessage();
+        if (error.isEmpty()) {
             for (const CalEvent& e : store.events(april.addDays(-1), april.addDays(10), {}))
                 result.append(e.start.toString(QStringLiteral("MM-ddTHH:mm ")) + e.title);
-        } catch (const UserFacingError& e) {
-            result.append(e.message());
+        } else {
+            result.append(error);
             QCOMPARE(fixture.read(path), item);
         }
         setWritable(fixture.path(QStringLiteral("Home")), true);

@@ -130,6 +130,34 @@ private slots:
         QVERIFY(!calendars.event(QStringLiteral("../../etc/passwd.ics")));
     }
 
+    // A folder named like an item is never a calendar or an account, wherever it sits: a collection
+    // that holds only such a folder stays a calendar, names it skipped, and takes new events itself.
+    void aFolderNamedLikeAnItemIsNoCalendar() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        for (const char* folder : {"Solo/x.ics", "acct@example.com/Work", "acct@example.com/y.ics", "z.ics"})
+            QVERIFY(QDir().mkpath(fixture.path(QString::fromLatin1(folder))));
+        fixture.writeEvent(QStringLiteral("Solo/x.ics/inside.ics"),
+                           {"UID:inside", "DTSTART:20240402T100000Z"});
+        LocalCalendars calendars(fixture.options());
+        const QList<LocalCalendar> all = calendars.calendars();
+        QStringList seen;
+        for (const LocalCalendar& c : all)
+            seen << c.id + QStringLiteral(" | ") + c.sourceTitle;
+        QCOMPARE(seen, (QStringList{"Solo | Local", "acct@example.com/Work | acct@example.com"}));
+        QVERIFY(calendars.occurrences(windowStart, windowEnd, all).isEmpty());
+        const QList<LocalCalendars::SkippedItem> skipped = calendars.skippedItems(all);
+        QCOMPARE(skipped.size(), 1);
+        QCOMPARE(QStringList({skipped[0].calendarId, skipped[0].fileName, skipped[0].reason}),
+                 (QStringList{"Solo", "x.ics", "a folder, not a file"}));
+        const LocalOccurrence created =
+            calendars.create(all[0], QStringLiteral("Lunch"), {windowStart, windowStart.addSecs(3600)});
+        QCOMPARE(LocalCalendars::calendarIdOfEvent(created.eventIdentifier), QStringLiteral("Solo"));
+        QCOMPARE(QDir(fixture.path(QStringLiteral("Solo")))
+                     .entryList({QStringLiteral("*.ics")}, QDir::Files)
+                     .size(),
+                 1);
+    }
+
     // Items as a hostile sender may write them, beside an ordinary one: nothing crashes, the slow
     // ones end within their budget, each is either read safely or skipped with its reason.
     void hostileItems_data() {

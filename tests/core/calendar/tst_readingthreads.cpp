@@ -1,11 +1,40 @@
 #include "core/calendar/ReadingThreads.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QTest>
 
 #include <atomic>
 #include <semaphore>
+#include <thread>
 
 using namespace std::chrono_literals;
+
+namespace {
+
+// A steady clock that moves only when the test says so, and counts how often it was read: the caller
+// of parallelForWithin reads it once per look at its helpers.
+struct StoppedClock {
+    std::atomic<qint64> ms{0};
+    std::atomic<int> reads{0};
+
+    ReadingThreads::SteadyClock clock() {
+        return [this] {
+            ++reads;
+            return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms.load()));
+        };
+    }
+    // Waits until the caller has looked at its helpers twice more: the second look began after this
+    // call, and saw what they run now at the time the clock shows now.
+    bool looked() {
+        const int from = reads.load();
+        return QTest::qWaitFor([&] { return reads.load() >= from + 2; }, 60000);
+    }
+};
+
+constexpr auto stuckExit = "--exit-past-a-stalled-read";
+
+} // namespace
 
 class TestReadingThreads : public QObject {
     Q_OBJECT
@@ -28,7 +57,85 @@ private Q_SLOTS:
         QVERIFY(ReadingThreads::waitIdle(5s));
         QCOMPARE(done.load(), pieces);
     }
+
+    // Each index is timed from its own start, wherever it sits in its thread's share: one that has
+    // just begun after slow ones is not given up on, one that ran past the limit is, and the call
+    // then returns with every other index run, the slow ones before it in the share among them.
+    void onlyAnIndexPastTheLimitIsGivenUpOn() {
+        constexpr qint64 limit = 1000;
+        StoppedClock time;
+        std::counting_semaphore<> started(0);
+        std::binary_semaphore release[4]{std::binary_semaphore(0), std::binary_semaphore(0),
+                                         std::binary_semaphore(0), std::binary_semaphore(0)};
+        std::atomic<int> ran[4] = {};
+        QList<qsizetype> givenUp;
+        std::atomic<bool> returned = false;
+        // One share of four indexes, on one thread; all but the first block until released.
+        std::thread caller([&] {
+            givenUp = ReadingThreads::parallelForWithin(
+                4, 4, std::chrono::milliseconds(limit),
+                [&](qsizetype i) {
+                    if (i > 0) {
+                        started.release();
+                        release[i].acquire();
+                    }
+                    ++ran[i];
+                },
+                time.clock());
+            returned = true;
+        });
+        // Index 1 takes just under the limit, index 2 as long again: together longer than it.
+        started.acquire();
+        QVERIFY(time.looked());
+        time.ms = limit - 1;
+        release[1].release();
+        started.acquire();
+        QVERIFY(time.looked());
+        time.ms = 2 * (limit - 1);
+        QVERIFY(time.looked());
+        release[2].release();
+        // Index 3 runs past it.
+        started.acquire();
+        QVERIFY(time.looked());
+        time.ms = 3 * limit;
+        QVERIFY(QTest::qWaitFor([&] { return returned.load(); }, 60000));
+        caller.join();
+        QCOMPARE(givenUp, QList<qsizetype>{3});
+        QCOMPARE((QList<int>{ran[0], ran[1], ran[2], ran[3]}), (QList<int>{1, 1, 1, 0}));
+        // Still running, until it ends at last.
+        QVERIFY(!ReadingThreads::waitIdle(0ms));
+        release[3].release();
+        QVERIFY(ReadingThreads::waitIdle(60s));
+        QCOMPARE(ran[3].load(), 1);
+    }
+
+    // A process that ends while a thread waits on a file system for good does not wait for it,
+    // however long it would wait for work that still runs.
+    void anExitDoesNotWaitForAStalledRead() {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(stuckExit)});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 7);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestReadingThreads)
+int main(int argc, char** argv) {
+    if (argc == 2 && qstrcmp(argv[1], stuckExit) == 0) {
+        // Blocked for good, as a read on a hung mount is: one given up on, one still waited for.
+        static std::binary_semaphore never(0);
+        auto read = [](qsizetype) {
+            const ReadingThreads::MayStall reading;
+            never.acquire();
+        };
+        const QList<qsizetype> givenUp = ReadingThreads::parallelForWithin(1, 1, 10ms, read);
+        ReadingThreads::start(
+            [read] { ReadingThreads::parallelForWithin(1, 1, std::chrono::hours(1), read); });
+        return ReadingThreads::beforeExit(givenUp == QList<qsizetype>{0} ? 7 : 1, std::chrono::hours(1));
+    }
+    QCoreApplication app(argc, argv);
+    TestReadingThreads test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_readingthreads.moc"

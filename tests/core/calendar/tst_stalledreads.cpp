@@ -1,0 +1,145 @@
+// Calendar files that stall when opened, as on a hung network mount or a cloud folder that fetches
+// them on demand (the stalling_reads shim is preloaded into this process and the app's): a load goes
+// on without them and the next start does not open them again; a change whose item stalls fails
+// naming its calendar, leaves the file as it was, and never holds up the calling thread.
+
+#include "CalendarFixture.h"
+
+#include "core/calendar/CalendarStore.h"
+#include "core/calendar/ReadingThreads.h"
+#include "support/AppProcess.h"
+#include "support/StallingReads.h"
+#include "support/TaskResult.h"
+#include "support/TempHome.h"
+
+#include <QTest>
+
+#include <algorithm>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QTimeZone berlin("Europe/Berlin");
+
+// How a change ended: its error, once the thread that asked for it has gone on at once.
+template <typename T> QString failureOf(QCoro::Task<T> change) {
+    const auto result = startTask(std::move(change));
+    if (result->finished)
+        return QStringLiteral("(ended before the calling thread went on)");
+    if (!finish(*result))
+        return QStringLiteral("(never ended)");
+    return result->errorMessage();
+}
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+} // namespace
+
+class TestStalledReads : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aChangeGivesUpOnAStalledItem_data() {
+        QTest::addColumn<bool>("remove");
+        QTest::addColumn<bool>("loaded"); // else the look-up of the event is what reads it first
+        QTest::newRow("save") << false << true;
+        QTest::newRow("delete") << true << true;
+        QTest::newRow("save, the look-up reading the item") << false << false;
+    }
+
+    void aChangeGivesUpOnAStalledItem() {
+        QFETCH(bool, remove);
+        QFETCH(bool, loaded);
+        CalendarFixture fixture = CalendarFixture::empty();
+        fixture.writeEvent(QStringLiteral("Work/standup.ics"),
+                           {"UID:standup", "DTSTART:20240402T080000Z", "DURATION:PT15M", "SUMMARY:Standup"});
+        const QString file = fixture.path(QStringLiteral("Work/standup.ics"));
+        const QByteArray before = fixture.read(QStringLiteral("Work/standup.ics"));
+        LocalCalendars::Options options = fixture.options(berlin);
+        options.itemTimeLimit = 2s;
+        CalendarStore loader(options);
+        const QList<CalEvent> events =
+            loader.events(utc("2024-04-01T00:00:00Z"), utc("2024-04-03T00:00:00Z"), {});
+        QCOMPARE(events.size(), 1);
+        CalendarStore fresh(options);
+        CalendarStore& store = loaded ? loader : fresh;
+
+        QVERIFY(StallingReads::stall(file));
+        const QString failure = remove
+                                    ? failureOf(store.deleteEvent(events[0]))
+                                    : failureOf(store.updateEvent(events[0], QStringLiteral("Renamed"), {}));
+        QCOMPARE(failure, QStringLiteral("Work didn’t answer in time, so the event was left as it was."));
+        QCOMPARE(StallingReads::opened(fixture.path(QStringLiteral("Work"))), QStringList{"standup.ics"});
+        // The read that was given up on ends at last: nothing is written after it.
+        QVERIFY(StallingReads::release(file));
+        QVERIFY(ReadingThreads::waitIdle(60s));
+        QCOMPARE(fixture.read(QStringLiteral("Work/standup.ics")), before);
+    }
+
+    // The calendar report of the app: stalled items, wherever they sit (one in the middle of a
+    // calendar, one in each share of the work at the same time, one found behind them), are left
+    // behind and the others counted; the report ends and the app exits while their threads are still
+    // stuck. The next start skips them without opening them, until a file changes.
+    void theReportGoesOnWithoutStalledItems() {
+        TempHome home;
+        CalendarFixture fixture = CalendarFixture::empty();
+        const QString start =
+            QDateTime::currentDateTimeUtc().addDays(1).toString(QStringLiteral("yyyyMMddTHHmmssZ"));
+        auto write = [&](const QString& relative) {
+            fixture.writeEvent(
+                relative, {"UID:" + relative, "DTSTART:" + start, "DURATION:PT30M", "SUMMARY:" + relative});
+        };
+        for (const char* name : {"a", "b", "c"})
+            write(QStringLiteral("Home/%1.ics").arg(QLatin1String(name)));
+        // Two shares of the work: one of them stalls in each.
+        for (int i = 0; i < 40; ++i)
+            write(QStringLiteral("Work/item-%1.ics").arg(i, 2, 10, QLatin1Char('0')));
+        for (const char* stalled : {"Home/b.ics", "Work/item-12.ics", "Work/item-37.ics"})
+            QVERIFY(StallingReads::stallForGood(fixture.path(QString::fromLatin1(stalled))));
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VORRINDEL_CALENDARS"), fixture.root());
+        auto report = [&] {
+            AppProcess app({QStringLiteral("--list-calendars")}, environment);
+            if (!app.waitForFinished(120000) || app.exitStatus() != QProcess::NormalExit ||
+                app.exitCode() != 0)
+                return QStringList{QStringLiteral("(did not end well) ") + app.readAllStandardError()};
+            QStringList lines = QString::fromUtf8(app.readAllStandardOutput()).split(QLatin1Char('\n'));
+            lines.removeIf([](const QString& line) {
+                return !line.startsWith(QStringLiteral("  - ")) &&
+                       !line.startsWith(QStringLiteral("skipped: "));
+            });
+            return lines;
+        };
+        const QString since =
+            QStringLiteral(" — skipped until the file changes, since reading it ran past its time");
+        const QStringList expected{"  - Home — 2 in the next 7 days, 2 between -60 and +120 days",
+                                   "  - Work — 38 in the next 7 days, 38 between -60 and +120 days",
+                                   "skipped: Home/b.ics" + since, "skipped: Work/item-12.ics" + since,
+                                   "skipped: Work/item-37.ics" + since};
+        auto opened = [&] {
+            return sorted(StallingReads::opened(fixture.path(QStringLiteral("Home"))) +
+                          StallingReads::opened(fixture.path(QStringLiteral("Work"))));
+        };
+        const QStringList once{"b.ics", "item-12.ics", "item-37.ics"};
+        QCOMPARE(report(), expected);
+        QCOMPARE(opened(), once);
+        QCOMPARE(report(), expected);
+        QCOMPARE(opened(), once);
+
+        // Mended by whoever wrote it: read again.
+        QVERIFY(QFile::remove(StallingReads::control(fixture.path(QStringLiteral("Work/item-37.ics")))));
+        write(QStringLiteral("Work/item-37.ics"));
+        QCOMPARE(report(),
+                 (QStringList{expected[0], "  - Work — 39 in the next 7 days, 39 between -60 and +120 days",
+                              expected[2], expected[3]}));
+        QCOMPARE(opened(), once);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStalledReads)
+#include "tst_stalledreads.moc"
