@@ -69,7 +69,7 @@ std::optional<Target> locate(const ItemCache& items, const LocalOccurrence& occu
         // would be written to every occurrence.
         if (all.at(i).readOnly())
             throw CalendarFileError(
-                QStringLiteral("%1 repeats by a rule Vorrindel can’t expand, so it was left unchanged.")
+                QStringLiteral("%1 repeats in a way Vorrindel can’t read in full, so it was left unchanged.")
                     .arg(QFileInfo(path).fileName()));
         std::optional<SeriesInstance> instance = all.at(i).instanceAt(occurrence.occurrenceDate, items.zone);
         if (!instance)

@@ -118,7 +118,7 @@ std::optional<QString> unexpandedRuleText(const CalEvent& event) {
     if (!event.unexpandedRule)
         return std::nullopt;
     return QStringLiteral(
-        "Repeats by a rule Vorrindel can’t read: only the first occurrence is shown, read-only");
+        "Repeats in a way Vorrindel can’t read in full: only the first occurrence is shown, read-only");
 }
 
 std::optional<QString> organizerText(const CalEvent& event) {

@@ -186,9 +186,8 @@ private slots:
         const QByteArray negativeCount = withLines({"RRULE:FREQ=DAILY;COUNT=-5"});
         const QByteArray zeroPosition = withLines({"RRULE:FREQ=DAILY;BYSETPOS=0"});
         const QByteArray unreadableDate = withLines({"RRULE:FREQ=DAILY", "EXDATE:20240403T100000Z,someday"});
-        const QString unchanged =
-            QStringLiteral("item.ics repeats by a rule Vorrindel can’t expand, so it was "
-                           "left unchanged.");
+        const QString unchanged = QStringLiteral(
+            "item.ics repeats in a way Vorrindel can’t read in full, so it was left unchanged.");
         const QByteArray daily = CalendarFixture::calendarObject(
             {{"UID:d", "DTSTART:20240401T100000Z", "RRULE:FREQ=DAILY;COUNT=3", "SUMMARY:Daily"},
              {"UID:d", "RECURRENCE-ID:20240402T100000Z", "DTSTART:20240403T100000Z",

@@ -1,7 +1,7 @@
 // Syncs against servers and networks that answer badly, through the real clients: a bad answer is
 // an error the footer shows, the agenda keeps what the last good sync brought, and the sync ends so
 // that the next one can run.
-#include "RemoteWorld.h"
+#include "ServedWorld.h"
 
 #include "support/TaskResult.h"
 
@@ -42,8 +42,8 @@ private Q_SLOTS:
         QFETCH(bool, notion);
         QFETCH(HttpReply, reply);
 
-        RemoteWorld w;
-        w.google.addEvent(RemoteWorld::ada, FakeGoogle::timedEvent("g1", "Dentist", w.h.at(today + " 14:00"),
+        ServedWorld w;
+        w.google.addEvent(ServedWorld::ada, FakeGoogle::timedEvent("g1", "Dentist", w.h.at(today + " 14:00"),
                                                                    w.h.at(today + " 15:00")));
         w.notion.addPage("db1", FakeNotion::page("p1", "Launch", "Due", today));
         TestableStore& store = w.h.start();
