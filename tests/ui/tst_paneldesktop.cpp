@@ -225,6 +225,20 @@ private Q_SLOTS:
         shoot(QStringLiteral("collapsing-%1").arg(composited));
     }
 
+    // A click that comes with the pointer reaches the window after it grew for the hover, placed in the
+    // collapsed window's pixels: it is still a click on the notch.
+    void aClickThatComesWithThePointer() {
+        AnimationClock clock; // held: the agenda stays fading in
+        Motion::setEnabled(true);
+        const auto still = qScopeGuard([] { Motion::setEnabled(false); });
+        const std::unique_ptr<PanelWorld> world = desktopWorld();
+        const QDateTime today = world->store->selectedDate();
+        xdotool(QStringList{"mousemove"} + onNotch + QStringList{"click", "1"});
+        QVERIFY_SOON(world->state().pinned());
+        QVERIFY(!world->state().selectedEvent());
+        QCOMPARE(world->store->selectedDate(), today);
+    }
+
     // A compositor that starts while the panel shows takes over its transparent margins at once; one
     // that stops leaves no black box: the window shows only the silhouette again. Either way only the
     // silhouette takes the pointer, and compositors are asked for no shadow of their own.

@@ -510,14 +510,16 @@ bool NotchRootView::onNotch(QPointF at) const {
 }
 
 void NotchRootView::mousePressEvent(QMouseEvent* event) {
-    m_pressed = event->button() == Qt::LeftButton && onNotch(event->position());
+    // A press that came with the pointer onto the notch may reach us after the window grew and moved
+    // for the hover: its own position is still in the collapsed window's pixels, the screen's is not.
+    m_pressed = event->button() == Qt::LeftButton && onNotch(mapFromGlobal(event->globalPosition()));
     event->setAccepted(m_pressed);
 }
 
 void NotchRootView::mouseReleaseEvent(QMouseEvent* event) {
     // The panel may have opened meanwhile: a click begun on the notch still ends as one.
     const bool click = std::exchange(m_pressed, false) && event->button() == Qt::LeftButton &&
-                       silhouetteRect().contains(event->position());
+                       silhouetteRect().contains(mapFromGlobal(event->globalPosition()));
     if (!click)
         return;
     if (NotchController* controller = NotchController::shared())
