@@ -1,4 +1,5 @@
 #include "support/AppProcess.h"
+#include "support/Patience.h"
 #include "support/TempHome.h"
 #include "support/XvfbServer.h"
 
@@ -39,7 +40,7 @@ private Q_SLOTS:
 
         AppProcess app({"vorrindel://settings"}, environment);
         QStringList windows;
-        QVERIFY2(QTest::qWaitFor([&] { return !(windows = settingsWindows()).isEmpty(); }, 30000),
+        QVERIFY2(Patience::until([&] { return !(windows = settingsWindows()).isEmpty(); }),
                  app.readAllStandardError().constData());
         QCOMPARE(windows.size(), 1);
         const QString info = run("xwininfo", {"-id", windows[0]});
@@ -48,7 +49,7 @@ private Q_SLOTS:
         QVERIFY(info.contains("Map State: IsViewable"));
 
         AppProcess again({"vorrindel://settings"}, environment);
-        QVERIFY(again.waitForFinished(15000));
+        QVERIFY(again.waitForFinished(Patience::ms));
         QCOMPARE(again.exitCode(), 0);
         // The running instance takes the request on its event loop: watch it for a while.
         for (int i = 0; i < 10; ++i) {
