@@ -1,6 +1,7 @@
 #include "support/AppProcess.h"
 #include "support/Patience.h"
 #include "support/TempHome.h"
+#include "support/X11Tools.h"
 #include "support/XvfbServer.h"
 
 #include <QProcess>
@@ -9,18 +10,9 @@
 
 namespace {
 
-// What an X client tool prints on the test's display; empty when it failed.
-QString run(const QString& program, const QStringList& arguments) {
-    QProcess tool;
-    tool.start(program, arguments);
-    if (!tool.waitForFinished(5000) || tool.exitCode() != 0)
-        return QString();
-    return QString::fromLocal8Bit(tool.readAllStandardOutput());
-}
-
 // The viewable top-level windows titled "Vorrindel Settings".
 QStringList settingsWindows() {
-    return run("xdotool", {"search", "--onlyvisible", "--name", "^Vorrindel Settings$"})
+    return X11Tools::xdotool({"search", "--onlyvisible", "--name", "^Vorrindel Settings$"})
         .split('\n', Qt::SkipEmptyParts);
 }
 
@@ -43,7 +35,7 @@ private Q_SLOTS:
         QVERIFY2(Patience::until([&] { return !(windows = settingsWindows()).isEmpty(); }),
                  app.readAllStandardError().constData());
         QCOMPARE(windows.size(), 1);
-        const QString info = run("xwininfo", {"-id", windows[0]});
+        const QString info = X11Tools::run("xwininfo", {"-id", windows[0]});
         QVERIFY2(info.contains(QRegularExpression("Width: 560\\n")), qPrintable(info));
         QVERIFY2(info.contains(QRegularExpression("Height: 520\\n")), qPrintable(info));
         QVERIFY(info.contains("Map State: IsViewable"));
