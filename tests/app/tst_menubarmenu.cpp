@@ -1,5 +1,6 @@
 #include "MenuWorld.h"
 #include "core/calendar/LocalCalendars.h"
+#include "support/Patience.h"
 
 #include <QAction>
 #include <QMenu>
@@ -107,7 +108,7 @@ private Q_SLOTS:
         TestableStore& store = w.h.start();
         MenuBarMenu menu(store, *w.h.settings, w.hooks());
         menu.menu()->popup(QPoint(100, 100));
-        QVERIFY(QTest::qWaitForWindowExposed(menu.menu()));
+        QVERIFY(QTest::qWaitForWindowExposed(menu.menu(), Patience::ms));
         QAction* refresh = actionNamed(menu, "Refresh");
         menu.menu()->setActiveAction(refresh);
 

@@ -1,5 +1,7 @@
 #include "support/AppProcess.h"
+#include "support/Patience.h"
 #include "support/TempHome.h"
+#include "support/X11Tools.h"
 #include "support/XvfbServer.h"
 
 #include <QProcess>
@@ -8,18 +10,9 @@
 
 namespace {
 
-// What an X client tool prints on the test's display; empty when it failed.
-QString run(const QString& program, const QStringList& arguments) {
-    QProcess tool;
-    tool.start(program, arguments);
-    if (!tool.waitForFinished(5000) || tool.exitCode() != 0)
-        return QString();
-    return QString::fromLocal8Bit(tool.readAllStandardOutput());
-}
-
 // The viewable top-level windows titled "Vorrindel Settings".
 QStringList settingsWindows() {
-    return run("xdotool", {"search", "--onlyvisible", "--name", "^Vorrindel Settings$"})
+    return X11Tools::xdotool({"search", "--onlyvisible", "--name", "^Vorrindel Settings$"})
         .split('\n', Qt::SkipEmptyParts);
 }
 
@@ -39,16 +32,16 @@ private Q_SLOTS:
 
         AppProcess app({"vorrindel://settings"}, environment);
         QStringList windows;
-        QVERIFY2(QTest::qWaitFor([&] { return !(windows = settingsWindows()).isEmpty(); }, 30000),
+        QVERIFY2(Patience::until([&] { return !(windows = settingsWindows()).isEmpty(); }),
                  app.readAllStandardError().constData());
         QCOMPARE(windows.size(), 1);
-        const QString info = run("xwininfo", {"-id", windows[0]});
+        const QString info = X11Tools::run("xwininfo", {"-id", windows[0]});
         QVERIFY2(info.contains(QRegularExpression("Width: 560\\n")), qPrintable(info));
         QVERIFY2(info.contains(QRegularExpression("Height: 520\\n")), qPrintable(info));
         QVERIFY(info.contains("Map State: IsViewable"));
 
         AppProcess again({"vorrindel://settings"}, environment);
-        QVERIFY(again.waitForFinished(15000));
+        QVERIFY(again.waitForFinished(Patience::ms));
         QCOMPARE(again.exitCode(), 0);
         // The running instance takes the request on its event loop: watch it for a while.
         for (int i = 0; i < 10; ++i) {

@@ -151,7 +151,7 @@ private Q_SLOTS:
         environment.remove("WAYLAND_DISPLAY");
         environment.remove("QT_QPA_PLATFORM");
         AppProcess app({}, environment);
-        QVERIFY(app.waitForFinished(10000));
+        QVERIFY(app.waitForFinished(Patience::ms));
         QCOMPARE(app.exitStatus(), QProcess::NormalExit);
         QCOMPARE(app.exitCode(), 1);
         const QByteArray error = app.readAllStandardError();

@@ -16,7 +16,8 @@
 #include <optional>
 #include <type_traits>
 
-// How a coroutine ended in a test: its value, or the exception it threw, or not at all (time-out).
+// How a coroutine ended in a test: its value, or the exception it threw, or not at all (it was still
+// running after Patience::ms).
 // QCoro::waitFor loses exceptions and then waits for ever; runTask keeps them.
 //
 //     const auto result = runTask(GoogleAPI::calendarList(token));
@@ -79,13 +80,13 @@ QCoro::Task<> drive(QCoro::Task<T> task, std::shared_ptr<TaskResult<T>> out, QPo
 
 } // namespace TaskResultDetail
 
-// Runs the event loop until the task has finished, or `timeoutMs` has passed.
-template <typename T> TaskResult<T> runTask(QCoro::Task<T> task, int timeoutMs = 15000) {
+// Runs the event loop until the task has finished, or Patience::ms has passed.
+template <typename T> TaskResult<T> runTask(QCoro::Task<T> task) {
     auto out = std::make_shared<TaskResult<T>>();
     QEventLoop loop;
     TaskResultDetail::drive(std::move(task), out, &loop);
     if (!out->finished) {
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        QTimer::singleShot(Patience::ms, &loop, &QEventLoop::quit);
         loop.exec();
     }
     return *out;

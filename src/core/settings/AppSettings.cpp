@@ -107,6 +107,15 @@ std::optional<QStringList> asStringList(const QVariant& v) {
     return list;
 }
 
+// A credential file that is there but could not be read at start stays where it is; the trace says why.
+void traceUnread(const QString& unreadable, const QString& path) {
+    if (!unreadable.isEmpty())
+        DebugLog::log([&] {
+            return QFileInfo(path).fileName() +
+                   QStringLiteral(" cannot be read (%1); left as it is").arg(unreadable);
+        });
+}
+
 // Whether a credential file that could not be read must still be left alone: until it has gone, a
 // write would replace (or, for an empty token, delete) what it holds.
 bool keptUnread(QString& unreadable, const QString& path) {
@@ -192,7 +201,9 @@ AppSettings::AppSettings(const SettingsLocations& locations, QObject* parent)
     m_defaultMeetingTarget = asString(value("defaultMeetingTarget"));
 
     m_notionToken = TokenFile::read(m_locations.appFolder, &m_notionTokenUnreadable);
+    traceUnread(m_notionTokenUnreadable, TokenFile::path(m_locations.appFolder));
     m_google = GoogleConfigFile::read(m_locations.appFolder, &m_googleUnreadable);
+    traceUnread(m_googleUnreadable, GoogleConfigFile::path(m_locations.appFolder));
 }
 
 AppSettings::~AppSettings() = default;

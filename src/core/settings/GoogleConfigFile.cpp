@@ -3,7 +3,6 @@
 #include "core/model/DebugLog.h"
 #include "core/model/PrivateFile.h"
 
-#include <QFile>
 #include <QJsonDocument>
 
 namespace GoogleConfigFile {
@@ -18,11 +17,6 @@ GoogleConfig read(const QString& appFolder, QString* unreadable) {
     const std::optional<QByteArray> bytes = PrivateFile::read(file, error);
     if (unreadable)
         *unreadable = error;
-    if (!error.isEmpty()) {
-        DebugLog::log(
-            [&] { return QStringLiteral("google.json cannot be read (%1); left as it is").arg(error); });
-        return GoogleConfig();
-    }
     if (!bytes)
         return GoogleConfig();
     std::optional<GoogleConfig> config;

@@ -17,9 +17,6 @@ QString read(const QString& appFolder, QString* unreadable) {
     const std::optional<QByteArray> bytes = PrivateFile::read(path(appFolder), error);
     if (unreadable)
         *unreadable = error;
-    if (!error.isEmpty())
-        DebugLog::log(
-            [&] { return QStringLiteral("notion-token cannot be read (%1); left as it is").arg(error); });
     if (!bytes)
         return QString();
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

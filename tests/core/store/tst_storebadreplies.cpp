@@ -61,7 +61,7 @@ private Q_SLOTS:
         }
         if (reply.kind == HttpReply::Kind::Trickle)
             w.session.setAllTimeouts(500ms);
-        const auto refresh = runTask(notion ? store.refreshNotion() : store.refreshGoogle(), 60000);
+        const auto refresh = runTask(notion ? store.refreshNotion() : store.refreshGoogle());
         QVERIFY(refresh.ok());
         const std::optional<QString> error = notion ? store.notionError() : store.googleError();
         QVERIFY2(error && !error->isEmpty(), "the footer shows no error");
@@ -71,7 +71,7 @@ private Q_SLOTS:
         w.session.setTimeouts({});
         w.google.setPaging(FakeGoogle::Paging::Normal);
         w.notion.setPaging(FakeNotion::Paging::Normal);
-        QVERIFY(runTask(notion ? store.refreshNotion() : store.refreshGoogle(), 60000).ok());
+        QVERIFY(runTask(notion ? store.refreshNotion() : store.refreshGoogle()).ok());
         QCOMPARE(notion ? store.notionError() : store.googleError(), std::nullopt);
         QCOMPARE(w.h.titlesOn(today), shown);
     }

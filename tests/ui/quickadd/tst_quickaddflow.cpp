@@ -40,7 +40,7 @@ class TestQuickAddFlow : public QObject {
             const qreal notch = state().geometry().notchSize.height();
             body = new QuickAddBody(state(), *env, notch);
             controller->rootView()->setModeContent(NotchMode::expanded, body);
-            if (!QTest::qWaitForWindowExposed(controller->panel()))
+            if (!QTest::qWaitForWindowExposed(controller->panel(), Patience::ms))
                 qFatal("the panel never showed");
         }
         NotchState& state() const { return controller->state(); }

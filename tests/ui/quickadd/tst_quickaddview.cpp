@@ -4,6 +4,7 @@
 #include "core/model/ProcessArguments.h"
 #include "core/quickadd/QuickAddModel.h"
 #include "support/AnimationClock.h"
+#include "support/Patience.h"
 #include "support/Shots.h"
 #include "ui/controls/Motion.h"
 #include "ui/controls/PillButton.h"
@@ -306,7 +307,7 @@ private Q_SLOTS:
         Shots::save(&w.body, "quickadd-sending-again");
         w.env.writeError = QStringLiteral("The request timed out");
         w.env.release();
-        QVERIFY(QTest::qWaitFor([&] { return w.shows(QStringLiteral("The request timed out")); }, 60000));
+        QVERIFY_SOON(w.shows(QStringLiteral("The request timed out")));
         QVERIFY(w.button<PillButton>("Send invites")->isEnabled());
         QCOMPARE(w.view().mainField()->text(), line);
     }
