@@ -615,8 +615,12 @@ protected:
     bool inMonths(qint64 julianDay) const {
         return !m_months || (m_months & (1 << QDate::fromJulianDay(julianDay).month()));
     }
-    // Queues the period of those days (Julian days, ascending).
-    void queueDays(const QList<qint64>& days) {
+    // Queues the period of those days (Julian days, ascending); false when the budget is used up. Each
+    // start of the period costs a step, whichever BYSETPOS picks: a week may hold hundreds of
+    // thousands of them (every second), and picking one of them takes building them all.
+    bool queueDays(const QList<qint64>& days, ExpansionBudget& budget) {
+        if (!budget.spend(days.size() * m_times.size()))
+            return false;
         QList<qint64> set;
         set.reserve(days.size() * m_times.size());
         for (qint64 day : days) {
@@ -624,6 +628,7 @@ protected:
                 set.append((day - julianDay1970) * secondsPerDay + time);
         }
         queueSet(set, m_setPos, m_start, m_pending);
+        return true;
     }
     // Counting needs every period before: a rule with COUNT cannot jump ahead.
     bool counts() const { return m_left >= 0; }
@@ -666,15 +671,15 @@ private:
     bool queueNextPeriod(ExpansionBudget& budget) override {
         if (m_year > lastYear || !budget.spend(8))
             return false;
-        expand(m_year);
+        const int year = m_year;
         m_year += m_interval;
-        return true;
+        return expand(year, budget);
     }
 
     // The Julian day on which week 1 of that week year begins.
     qint64 firstWeek(int year) const { return weekBeginning(QDate(year, 1, 4).toJulianDay(), m_weekStart); }
 
-    void expand(int year) {
+    bool expand(int year, ExpansionBudget& budget) {
         const qint64 first = QDate(year, 1, 1).toJulianDay();
         const qint64 last = QDate(year, 12, 31).toJulianDay();
         QList<qint64> days;
@@ -695,7 +700,7 @@ private:
         }
         std::sort(days.begin(), days.end());
         days.erase(std::unique(days.begin(), days.end()), days.end());
-        queueDays(days);
+        return queueDays(days, budget);
     }
 
     ByLists m_by;
@@ -740,8 +745,7 @@ private:
             if (day < firstJulianDayAfter && inMonths(day))
                 days.append(day);
         }
-        queueDays(days);
-        return true;
+        return queueDays(days, budget);
     }
 
     qint64 m_interval;
