@@ -346,11 +346,8 @@ QString ItemJournal::pastItsTimeReason() {
 }
 
 QString ItemJournal::skipReason(const QString& path, const FileStamp& stamp) const {
-    const std::lock_guard lock(d->listMutex);
-    const auto it = d->lines.constFind(path);
-    if (it == d->lines.constEnd() || it->kind != "skip" || it->entry.stamp != stamp)
-        return {};
-    return it->entry.reason;
+    const std::optional<Entry> entry = skipping(path);
+    return entry && entry->stamp == stamp ? entry->reason : QString();
 }
 
 std::optional<ItemJournal::Entry> ItemJournal::skipping(const QString& path) const {

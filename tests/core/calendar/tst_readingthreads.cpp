@@ -42,7 +42,7 @@ private Q_SLOTS:
     // The process waits for this before it destroys its statics: it must not answer "idle" while
     // work runs or waits in the queue, and must answer as soon as the last piece is done.
     void idleOnlyOnceAllWorkIsDone() {
-        QVERIFY(ReadingThreads::waitIdle(5s));
+        QVERIFY(ReadingThreads::waitIdle(60s));
         std::binary_semaphore release(0);
         std::atomic<int> done = 0;
         // More pieces than threads: some wait in the queue behind the blocked ones.
@@ -54,7 +54,7 @@ private Q_SLOTS:
             });
         QVERIFY(!ReadingThreads::waitIdle(100ms));
         release.release();
-        QVERIFY(ReadingThreads::waitIdle(5s));
+        QVERIFY(ReadingThreads::waitIdle(60s));
         QCOMPARE(done.load(), pieces);
     }
 

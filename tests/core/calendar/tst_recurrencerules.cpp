@@ -452,6 +452,22 @@ private slots:
         QVERIFY(RecurrenceRule::make(icalrecurrencetype_from_string("FREQ=WEEKLY;BYDAY=MO,WE;COUNT=100000"),
                                      at, small, &reason));
         QVERIFY(!small.exhausted());
+        // A week of every second holds 604,800 starts to pick one from: they cost their steps, so the
+        // count ends by them, whatever the machine's speed.
+        auto upTo = [](int last) {
+            QStringList values;
+            for (int v = 0; v <= last; ++v)
+                values << QString::number(v);
+            return values.join(QLatin1Char(','));
+        };
+        const QByteArray everySecond = QStringLiteral("FREQ=WEEKLY;COUNT=30000;BYDAY=MO,TU,WE,TH,FR,SA,SU;"
+                                                      "BYHOUR=%1;BYMINUTE=%2;BYSECOND=%2;BYSETPOS=1")
+                                           .arg(upTo(23), upTo(59))
+                                           .toLatin1();
+        ExpansionBudget picking;
+        QVERIFY(!RecurrenceRule::make(icalrecurrencetype_from_string(everySecond.constData()), at, picking,
+                                      &reason));
+        QVERIFY(picking.outOfSteps());
     }
 
     void steppedHereAsLibicalSteps() {

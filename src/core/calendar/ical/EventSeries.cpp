@@ -244,20 +244,21 @@ std::optional<EventComponent> readComponent(icalcomponent* ev, qsizetype index, 
                 QStringLiteral("%1 has parts libical cannot read: read-only").arg(QString::fromUtf8(c.uid)));
     }
 
-    qsizetype unread = readDates(ev, zones, vcalendar, userZone, c);
     // An error may have cost dates, and a line of more than 500 values always does: the dates are
-    // then read from the text, one value at a time.
-    if (libicalErred || c.exdates.size() + c.rdates.size() + unread >= valuesPerLine) {
-        if (!own)
-            own = text.event(index, ev);
-        if (own) {
-            c.exdates.clear();
-            c.rdates.clear();
-            unread = datesFromText(text.patch(), *own, zones, vcalendar, userZone, c);
-        } else if (!libicalErred) {
-            // A line may have been cut, and the text cannot tell.
+    // then read from the text, one value at a time, instead of from what libical kept.
+    const bool fromText = libicalErred || icalcomponent_count_properties(ev, ICAL_RDATE_PROPERTY) +
+                                                  icalcomponent_count_properties(ev, ICAL_EXDATE_PROPERTY) >=
+                                              valuesPerLine;
+    if (fromText && !own)
+        own = text.event(index, ev);
+    qsizetype unread = 0;
+    if (fromText && own) {
+        unread = datesFromText(text.patch(), *own, zones, vcalendar, userZone, c);
+    } else {
+        unread = readDates(ev, zones, vcalendar, userZone, c);
+        // A line may have been cut, and the text cannot tell.
+        if (fromText && !libicalErred)
             unread = std::max<qsizetype>(unread, 1);
-        }
     }
     if (unread > 0) {
         // Without all of its exceptions the series could show an occurrence that was deleted.

@@ -46,6 +46,16 @@ int weekdayOfJulianDay(qint64 jd) {
     return int(jd % 7) + 1; // the Julian day 0 was a Monday
 }
 
+// The day weeks begin on (WKST, Monday when absent), in Qt numbering.
+int weekStartOf(const icalrecurrencetype& r) {
+    return r.week_start == ICAL_NO_WEEKDAY ? 1 : qtWeekday(r.week_start);
+}
+
+// The Julian day on which the week that holds the day begins, weeks beginning on `weekStart`.
+qint64 weekBeginning(qint64 jd, int weekStart) {
+    return jd - (weekdayOfJulianDay(jd) - weekStart + 7) % 7;
+}
+
 // The BY lists of a rule, read once.
 struct ByLists {
     QList<int> second, minute, hour, monthDay, yearDay, weekNo, month, setPos;
@@ -505,9 +515,9 @@ public:
         , m_interval(r.interval)
         , m_time(timeOfDay)
         , m_left(r.count > 0 ? r.count : -1) {
-        const int weekStart = r.week_start == ICAL_NO_WEEKDAY ? 1 : qtWeekday(r.week_start);
-        const int startOffset = (startDate.dayOfWeek() - weekStart + 7) % 7;
-        m_firstWeek = m_first - startOffset;
+        const int weekStart = weekStartOf(r);
+        m_firstWeek = weekBeginning(m_first, weekStart);
+        const int startOffset = int(m_first - m_firstWeek);
         for (const ByLists::Day& d : by.day)
             m_offsets.append((d.weekday - weekStart + 7) % 7);
         if (m_offsets.isEmpty())
@@ -573,8 +583,9 @@ private:
     qsizetype m_slot = 0;
 };
 
-// A rule stepped one period (a week, a year) at a time: each period's set, with BYSETPOS applied, is
-// queued, and COUNT counts what comes out.
+// A rule stepped one period (a week, a year) at a time: each period's set, its days in the listed
+// months (any when none) at the times of timesOfDay(), is queued with BYSETPOS applied, and COUNT
+// counts what comes out.
 class PeriodCursor : public Cursor {
 public:
     std::optional<qint64> next(ExpansionBudget& budget) override {
@@ -590,21 +601,44 @@ public:
     }
 
 protected:
-    PeriodCursor(const icalrecurrencetype& r, const ItemTime& start, const QList<int>& setPos)
+    PeriodCursor(const icalrecurrencetype& r, const ByLists& by, const ItemTime& start)
         : m_start(Wall::seconds(start.date, start.time))
-        , m_setPos(setPos)
-        , m_left(r.count > 0 ? r.count : -1) {}
+        , m_setPos(by.setPos)
+        , m_left(r.count > 0 ? r.count : -1)
+        , m_times(timesOfDay(by, start)) {
+        for (int month : by.month)
+            m_months |= 1 << month;
+    }
 
     // Queues the starts of the next period (perhaps none); false at the end of the rule or the budget.
     virtual bool queueNextPeriod(ExpansionBudget& budget) = 0;
-    void queue(const QList<qint64>& set) { queueSet(set, m_setPos, m_start, m_pending); }
+    bool inMonths(qint64 julianDay) const {
+        return !m_months || (m_months & (1 << QDate::fromJulianDay(julianDay).month()));
+    }
+    // Queues the period of those days (Julian days, ascending); false when the budget is used up. Each
+    // start of the period costs a step, whichever BYSETPOS picks: a week may hold hundreds of
+    // thousands of them (every second), and picking one of them takes building them all.
+    bool queueDays(const QList<qint64>& days, ExpansionBudget& budget) {
+        if (!budget.spend(days.size() * m_times.size()))
+            return false;
+        QList<qint64> set;
+        set.reserve(days.size() * m_times.size());
+        for (qint64 day : days) {
+            for (int time : m_times)
+                set.append((day - julianDay1970) * secondsPerDay + time);
+        }
+        queueSet(set, m_setPos, m_start, m_pending);
+        return true;
+    }
     // Counting needs every period before: a rule with COUNT cannot jump ahead.
     bool counts() const { return m_left >= 0; }
 
 private:
     qint64 m_start;
     QList<int> m_setPos;
-    qint64 m_left; // -1: no COUNT
+    qint64 m_left;      // -1: no COUNT
+    QList<int> m_times; // seconds of the day, ascending
+    int m_months = 0;   // bits by month
     QList<qint64> m_pending;
 };
 
@@ -613,22 +647,17 @@ private:
 // the days of weeks that straddle a new year out of order; so these are stepped here. A year holds
 // the days of the listed weeks that fall in it (weeks begin on WKST, week 1 is the one that holds
 // 4 January, a negative number counts from the last week of its own week year), on the listed
-// weekdays (DTSTART's when none) and in the listed months, at the listed hours, minutes and seconds
-// (DTSTART's when none); BYSETPOS then picks among them.
+// weekdays (DTSTART's when none).
 class WeekNoCursor final : public PeriodCursor {
 public:
     WeekNoCursor(const icalrecurrencetype& r, const ByLists& by, const ItemTime& start)
-        : PeriodCursor(r, start, by.setPos)
+        : PeriodCursor(r, by, start)
         , m_by(by)
         , m_year(start.date.year())
         , m_firstYear(start.date.year())
         , m_interval(r.interval)
-        , m_weekStart(r.week_start == ICAL_NO_WEEKDAY ? 1 : qtWeekday(r.week_start))
-        , m_weekdays(by.day.isEmpty() ? 1 << start.date.dayOfWeek() : by.weekdayMask())
-        , m_times(timesOfDay(by, start)) {
-        for (int month : by.month)
-            m_months |= 1 << month;
-    }
+        , m_weekStart(weekStartOf(r))
+        , m_weekdays(by.day.isEmpty() ? 1 << start.date.dayOfWeek() : by.weekdayMask()) {}
 
     void seek(qint64 wall) override {
         if (counts())
@@ -642,18 +671,15 @@ private:
     bool queueNextPeriod(ExpansionBudget& budget) override {
         if (m_year > lastYear || !budget.spend(8))
             return false;
-        expand(m_year);
+        const int year = m_year;
         m_year += m_interval;
-        return true;
+        return expand(year, budget);
     }
 
     // The Julian day on which week 1 of that week year begins.
-    qint64 firstWeek(int year) const {
-        const qint64 jan4 = QDate(year, 1, 4).toJulianDay();
-        return jan4 - (weekdayOfJulianDay(jan4) - m_weekStart + 7) % 7;
-    }
+    qint64 firstWeek(int year) const { return weekBeginning(QDate(year, 1, 4).toJulianDay(), m_weekStart); }
 
-    void expand(int year) {
+    bool expand(int year, ExpansionBudget& budget) {
         const qint64 first = QDate(year, 1, 1).toJulianDay();
         const qint64 last = QDate(year, 12, 31).toJulianDay();
         QList<qint64> days;
@@ -666,22 +692,15 @@ private:
                 if (week < 1 || week > weeks)
                     continue;
                 for (qint64 day = weekOne + 7 * (week - 1), end = day + 7; day < end; ++day) {
-                    if (day < first || day > last || !(m_weekdays & (1 << weekdayOfJulianDay(day))))
-                        continue;
-                    if (m_months && !(m_months & (1 << QDate::fromJulianDay(day).month())))
-                        continue;
-                    days.append(day);
+                    if (day >= first && day <= last && (m_weekdays & (1 << weekdayOfJulianDay(day))) &&
+                        inMonths(day))
+                        days.append(day);
                 }
             }
         }
         std::sort(days.begin(), days.end());
         days.erase(std::unique(days.begin(), days.end()), days.end());
-        QList<qint64> set;
-        for (qint64 day : days) {
-            for (int time : m_times)
-                set.append((day - julianDay1970) * secondsPerDay + time);
-        }
-        queue(set);
+        return queueDays(days, budget);
     }
 
     ByLists m_by;
@@ -690,29 +709,22 @@ private:
     int m_interval;
     int m_weekStart; // Qt numbering
     int m_weekdays;  // bits by Qt weekday
-    int m_months = 0;
-    QList<int> m_times; // seconds of the day, ascending
 };
 
 // FREQ=WEEKLY with BYSETPOS, which libical ignores in a weekly rule (it gives every day of the set).
-// Every INTERVAL-th week from WKST holds its days on the listed weekdays (DTSTART's when none) and in
-// the listed months, at the times of timesOfDay(); BYSETPOS picks among them, and COUNT counts what
-// it picks.
+// Every INTERVAL-th week from WKST holds its days on the listed weekdays (DTSTART's when none);
+// BYSETPOS picks among them, and COUNT counts what it picks.
 class WeekSetCursor final : public PeriodCursor {
 public:
     WeekSetCursor(const icalrecurrencetype& r, const ByLists& by, const ItemTime& start)
-        : PeriodCursor(r, start, by.setPos)
+        : PeriodCursor(r, by, start)
         , m_interval(r.interval)
-        , m_times(timesOfDay(by, start)) {
-        const int weekStart = r.week_start == ICAL_NO_WEEKDAY ? 1 : qtWeekday(r.week_start);
-        m_firstWeek = start.date.toJulianDay() - (start.date.dayOfWeek() - weekStart + 7) % 7;
+        , m_firstWeek(weekBeginning(start.date.toJulianDay(), weekStartOf(r))) {
         const int weekdays = by.day.isEmpty() ? 1 << start.date.dayOfWeek() : by.weekdayMask();
         for (int offset = 0; offset < 7; ++offset) {
             if (weekdays & (1 << weekdayOfJulianDay(m_firstWeek + offset)))
                 m_days.append(offset);
         }
-        for (int month : by.month)
-            m_months |= 1 << month;
     }
 
     void seek(qint64 wall) override {
@@ -727,24 +739,18 @@ private:
         const qint64 week = m_firstWeek + 7 * m_interval * m_week++;
         if (week >= firstJulianDayAfter || !budget.spend())
             return false;
-        QList<qint64> set;
+        QList<qint64> days;
         for (int offset : m_days) {
             const qint64 day = week + offset;
-            if (day >= firstJulianDayAfter ||
-                (m_months && !(m_months & (1 << QDate::fromJulianDay(day).month()))))
-                continue;
-            for (int time : m_times)
-                set.append((day - julianDay1970) * secondsPerDay + time);
+            if (day < firstJulianDayAfter && inMonths(day))
+                days.append(day);
         }
-        queue(set);
-        return true;
+        return queueDays(days, budget);
     }
 
     qint64 m_interval;
-    QList<int> m_times;     // seconds of the day, ascending
-    qint64 m_firstWeek = 0; // the Julian day on which DTSTART's week begins
-    QList<int> m_days;      // days after the week's start, ascending
-    int m_months = 0;       // bits by month
+    qint64 m_firstWeek; // the Julian day on which DTSTART's week begins
+    QList<int> m_days;  // days after the week's start, ascending
     qint64 m_week = 0;
 };
 
