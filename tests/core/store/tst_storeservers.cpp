@@ -100,6 +100,10 @@ private Q_SLOTS:
         QFETCH(QString, error);
         QFETCH(bool, kept);
         World w;
+        // The failing calendar comes first: the healthy one is still read after it.
+        GoogleConfig config = w.h.settings->google();
+        config.accounts[0].calendars.move(1, 0);
+        w.h.settings->setGoogle(config);
         w.h.start();
         QVERIFY(w.synced());
         QCOMPARE(w.googleTitles(), QStringList({"Planning", "Standup"}));
