@@ -55,9 +55,7 @@ private slots:
         m_token = m_google->issueAccessToken(ada);
         m_notion = std::make_unique<FakeNotion>();
         m_session = std::make_unique<RemoteTestSession>();
-        RemoteSession::Endpoints endpoints = m_google->endpoints();
-        endpoints.notion = m_notion->baseUrl();
-        m_session->setEndpoints(endpoints);
+        m_session->setEndpoints(m_notion->endpoints(m_google->endpoints()));
         m_session->setNow(now);
     }
     void cleanup() {
