@@ -50,7 +50,7 @@ public:
 
     FakeHttpServer& server() { return m_server; }
     // The fake's consent page, token endpoint and Calendar base; the Notion base stays the production
-    // one (take it from FakeNotion when a test needs both).
+    // one (FakeNotion::endpoints() puts its own in, for a test of both).
     RemoteSession::Endpoints endpoints() const;
 
     // The OAuth client the endpoints accept.

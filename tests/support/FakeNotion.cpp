@@ -30,10 +30,9 @@ QUrl FakeNotion::baseUrl() const {
     return m_server.url(QStringLiteral("/v1/"));
 }
 
-RemoteSession::Endpoints FakeNotion::endpoints() const {
-    RemoteSession::Endpoints endpoints = RemoteSession::Endpoints::production();
-    endpoints.notion = baseUrl();
-    return endpoints;
+RemoteSession::Endpoints FakeNotion::endpoints(RemoteSession::Endpoints others) const {
+    others.notion = baseUrl();
+    return others;
 }
 
 void FakeNotion::addDatabase(const QJsonObject& database) {

@@ -35,8 +35,10 @@ public:
 
     FakeHttpServer& server() { return m_server; }
     QUrl baseUrl() const;
-    // The production endpoints with the Notion base replaced by this fake's.
-    RemoteSession::Endpoints endpoints() const;
+    // The production endpoints, or `others` (a FakeGoogle's, for a test of both), with the Notion base
+    // replaced by this fake's.
+    RemoteSession::Endpoints
+    endpoints(RemoteSession::Endpoints others = RemoteSession::Endpoints::production()) const;
 
     // The integration token the fake accepts.
     QString token() const { return m_token; }

@@ -47,11 +47,6 @@ bool isRateLimit(int status, const QString& reason) {
            (status == 403 && (reason == u"rateLimitExceeded" || reason == u"userRateLimitExceeded"));
 }
 
-std::optional<std::chrono::seconds> retryAfter(const RemoteHttp::Response& response,
-                                               const RemoteSession& session) {
-    return RemoteError::retryDelay(response.retryAfter, session.clock());
-}
-
 const QString rateLimitText = QStringLiteral("Google is rate-limiting — try again in a moment");
 
 // A GET's reply of status below 300; Google's error otherwise.
@@ -64,7 +59,7 @@ QCoro::Task<RemoteHttp::Response> read(QString path, GoogleAPI::Query query, QSt
         const QJsonObject json = RemoteHttp::jsonObject(response.body);
         const bool rateLimited = isRateLimit(response.status, errorReason(json));
         throw GoogleError(rateLimited ? rateLimitText : errorMessage(response.status, json), response.status,
-                          retryAfter(response, session), rateLimited);
+                          response.retryAfter, rateLimited);
     }
     co_return response;
 }
@@ -127,7 +122,7 @@ QCoro::Task<QJsonObject> send(QString method, QString path, Query query, QJsonOb
         session.timeouts.googleWrite);
     const QJsonObject json = RemoteHttp::jsonObject(response.body);
     if (response.status >= 300)
-        throw friendlyError(response.status, json, retryAfter(response, session));
+        throw friendlyError(response.status, json, response.retryAfter);
     co_return json;
 }
 
@@ -168,7 +163,7 @@ QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QStr
     if (response.status < 300 || response.status == 404 || response.status == 410)
         co_return;
     throw GoogleError(errorMessage(response.status, RemoteHttp::jsonObject(response.body)), response.status,
-                      retryAfter(response, session));
+                      response.retryAfter);
 }
 
 QCoro::Task<QJsonObject> token(Form form) {
@@ -191,7 +186,7 @@ QCoro::Task<QJsonObject> token(Form form) {
         const QJsonValue description = json.value(u"error_description");
         if (description.isString())
             message += QStringLiteral(": ") + description.toString();
-        throw GoogleError(message, response.status, retryAfter(response, session));
+        throw GoogleError(message, response.status, response.retryAfter);
     }
     co_return json;
 }

@@ -43,8 +43,7 @@ QCoro::Task<QByteArray> call(QString token, QByteArray method, QString path,
         const QJsonValue message = RemoteHttp::jsonObject(response.body).value(u"message");
         throw NotionError(message.isString() ? message.toString()
                                              : QStringLiteral("HTTP %1").arg(response.status),
-                          response.status, RemoteError::retryDelay(response.retryAfter, session.clock()),
-                          response.status == 429);
+                          response.status, response.retryAfter, response.status == 429);
     }
     co_return response.body;
 }

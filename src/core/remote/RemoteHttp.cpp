@@ -1,6 +1,7 @@
 #include "core/remote/RemoteHttp.h"
 
 #include "core/model/DebugLog.h"
+#include "core/remote/RemoteError.h"
 #include "core/remote/RemoteSession.h"
 #include "core/remote/TransportError.h"
 
@@ -50,7 +51,8 @@ namespace RemoteHttp {
 
 QCoro::Task<Response> send(QNetworkRequest request, QByteArray method, QByteArray body,
                            std::chrono::milliseconds timeout) {
-    QPointer<QNetworkAccessManager> network = RemoteSession::current().network;
+    const RemoteSession session = RemoteSession::current();
+    QPointer<QNetworkAccessManager> network = session.network;
     if (!network)
         throw TransportError(QStringLiteral("Network access is not available"));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
@@ -82,7 +84,8 @@ QCoro::Task<Response> send(QNetworkRequest request, QByteArray method, QByteArra
         throw TransportError(reply->errorString(), error);
     }
     DebugLog::log([&] { return what + QStringLiteral(" → ") + QString::number(status.toInt()); });
-    co_return Response{status.toInt(), reply->readAll(), reply->rawHeader("Retry-After")};
+    co_return Response{status.toInt(), reply->readAll(),
+                       RemoteError::retryDelay(reply->rawHeader("Retry-After"), session.clock())};
 }
 
 QJsonObject jsonObject(const QByteArray& body) {

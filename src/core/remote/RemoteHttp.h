@@ -10,6 +10,7 @@
 #include <QCoroTask>
 
 #include <chrono>
+#include <optional>
 
 // The HTTP exchange under the Google and Notion clients. A complete HTTP reply of any status comes
 // back with its status and body (the body is read whatever Qt's error code says about the status); a
@@ -20,7 +21,8 @@ namespace RemoteHttp {
 struct Response {
     int status = 0;
     QByteArray body;
-    QByteArray retryAfter; // the Retry-After header as sent; empty when there was none
+    // The wait a Retry-After header asked for, counted from the reply (RemoteError::retryDelay).
+    std::optional<std::chrono::seconds> retryAfter;
 };
 
 // Query parameters as name → value; the order in the URL is not significant.

@@ -170,6 +170,30 @@ bool EventStore::notionDue() const {
     return m_notionLastSync && std::chrono::milliseconds(m_notionLastSync->msecsTo(m_now)) > notionInterval;
 }
 
+QCoro::Task<QList<CalEvent>> EventStore::readRanges(QList<std::pair<QDateTime, QDateTime>> ranges,
+                                                    RangeRead read) {
+    QPointer self(this);
+    QList<CalEvent> events;
+    for (const auto& [from, to] : ranges) {
+        QCoro::Task<QList<CalEvent>> call = read(from, to);
+        const QList<CalEvent> listed = co_await call;
+        if (!self)
+            throw CancelledError();
+        events = DayMap::appendNew(std::move(events), listed);
+    }
+    co_return events;
+}
+
+bool EventStore::keptAfter(SyncRetry::Failures& failures, const QString& name,
+                           const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        failures.add(name + QStringLiteral(": ") + errorMessage(error), error);
+        return !SyncRetry::isGone(error);
+    }
+}
+
 void EventStore::handleWake() {
     const QDateTime now = m_clock();
     if (m_lastWake.isValid() && std::abs(m_lastWake.msecsTo(now)) < wakeDebounceMs)

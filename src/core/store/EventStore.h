@@ -359,10 +359,14 @@ private:
     // the same refresh token: never undoes what changed meanwhile.
     void storeRenewedTokens(const QList<std::pair<GoogleAccount, GoogleAccount>>& renewed);
     QCoro::Task<> rerunGoogle(quint64 rerun);
-    // Every range of one calendar, in one list.
-    QCoro::Task<QList<CalEvent>> readGoogleCalendar(GoogleCalendarInfo calendar, QString account,
-                                                    QString token,
-                                                    QList<std::pair<QDateTime, QDateTime>> ranges, Cal cal);
+    // One calendar's or database's listing of a range.
+    using RangeRead = std::function<QCoro::Task<QList<CalEvent>>(QDateTime from, QDateTime to)>;
+    // Every range through `read`, in one list; the first failure fails them all.
+    QCoro::Task<QList<CalEvent>> readRanges(QList<std::pair<QDateTime, QDateTime>> ranges, RangeRead read);
+    // Notes a calendar or database whose reading failed in a sync, as "<name>: <message>". Whether
+    // its events stay as last read: they do unless it is gone or no longer shared.
+    static bool keptAfter(SyncRetry::Failures& failures, const QString& name,
+                          const std::exception_ptr& failure);
     // The events of one calendar as the agenda holds them now.
     QList<CalEvent> googleEventsOf(const QString& account, const QString& calendarID) const;
     // The written event (none: removed) goes into the agenda at once, stays on top of any sync

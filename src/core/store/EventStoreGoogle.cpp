@@ -134,7 +134,11 @@ QCoro::Task<> EventStore::refreshGoogle() {
                 failure = nullptr;
                 try {
                     QCoro::Task<QList<CalEvent>> call =
-                        readGoogleCalendar(calendar, account.email, *token, ranges, cal);
+                        readRanges(ranges, [this, calendar, email = account.email, token = *token,
+                                            cal](QDateTime from, QDateTime to) {
+                            return m_google->events(calendar, email, std::move(from), std::move(to), token,
+                                                    cal);
+                        });
                     events = co_await call;
                 } catch (...) {
                     failure = std::current_exception();
@@ -163,18 +167,8 @@ QCoro::Task<> EventStore::refreshGoogle() {
                 someRead = true;
                 continue;
             }
-            bool gone = false;
-            if (failure) {
-                try {
-                    std::rethrow_exception(failure);
-                } catch (const std::exception& error) {
-                    failures.add(calendar.summary + QStringLiteral(": ") + errorMessage(error), error);
-                    gone = SyncRetry::isGone(error);
-                }
-            }
-            // A calendar that is gone or no longer shared takes its events along; any other
-            // failure, and an account without a token, leaves them as they were.
-            if (!gone)
+            // An account without a token leaves its calendars' events as they were.
+            if (!failure || keptAfter(failures, calendar.summary, failure))
                 kept.append({account.email, calendar.id});
         }
         renewed.append({original, account});
@@ -223,22 +217,6 @@ QCoro::Task<> EventStore::refreshGoogle() {
             Tasks::startDetached(rerunGoogle(rerun), QStringLiteral("Google refresh"));
         });
     }
-}
-
-QCoro::Task<QList<CalEvent>> EventStore::readGoogleCalendar(GoogleCalendarInfo calendar, QString account,
-                                                            QString token,
-                                                            QList<std::pair<QDateTime, QDateTime>> ranges,
-                                                            Cal cal) {
-    QPointer self(this);
-    QList<CalEvent> events;
-    for (const auto& [from, to] : ranges) {
-        QCoro::Task<QList<CalEvent>> call = m_google->events(calendar, account, from, to, token, cal);
-        const QList<CalEvent> read = co_await call;
-        if (!self)
-            throw CancelledError();
-        events = DayMap::appendNew(std::move(events), read);
-    }
-    co_return events;
 }
 
 QList<CalEvent> EventStore::googleEventsOf(const QString& account, const QString& calendarID) const {

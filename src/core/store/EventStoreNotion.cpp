@@ -57,38 +57,31 @@ QCoro::Task<> EventStore::refreshNotion() {
     bool someRead = false;
 
     for (int i = 0; i < selections.size(); ++i) {
-        QList<CalEvent> pages;
+        const NotionDatabaseSelection& selection = selections[i];
+        std::optional<QList<CalEvent>> pages;
         std::exception_ptr failure;
-        for (const auto& [from, to] : ranges) {
-            try {
-                QCoro::Task<QList<CalEvent>> call =
-                    m_notion->pages(token, selections[i], from, to, palette[i % palette.size()], cal);
-                const QList<CalEvent> read = co_await call;
-                pages = DayMap::appendNew(std::move(pages), read);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            if (!self)
-                co_return;
-            if (failure)
-                break;
+        try {
+            QCoro::Task<QList<CalEvent>> call =
+                readRanges(ranges, [this, token, selection, color = palette[i % palette.size()],
+                                    cal](QDateTime from, QDateTime to) {
+                    return m_notion->pages(token, selection, std::move(from), std::move(to), color, cal);
+                });
+            pages = co_await call;
+        } catch (...) {
+            failure = std::current_exception();
         }
-        if (!failure) {
-            QSet<QString>& ids = pagesOf[selections[i].id];
-            for (const CalEvent& page : std::as_const(pages))
-                ids.insert(page.id);
-            collected += pages;
-            someRead = true;
+        if (!self)
+            co_return;
+        if (!pages) {
+            if (keptAfter(failures, selection.title, failure))
+                kept << selection.id;
             continue;
         }
-        try {
-            std::rethrow_exception(failure);
-        } catch (const std::exception& error) {
-            failures.add(selections[i].title + QStringLiteral(": ") + errorMessage(error), error);
-            // One gone or no longer shared takes its pages along; any other failure leaves them.
-            if (!SyncRetry::isGone(error))
-                kept << selections[i].id;
-        }
+        QSet<QString>& ids = pagesOf[selection.id];
+        for (const CalEvent& page : std::as_const(*pages))
+            ids.insert(page.id);
+        collected += *pages;
+        someRead = true;
     }
 
     // Pages read under a connection that has since been dropped or replaced would bring it back, and

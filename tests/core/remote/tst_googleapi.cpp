@@ -340,12 +340,13 @@ private slots:
         QFETCH(QString, failure);
         QFETCH(QString, message);
 
-        m_session->setAllTimeouts(200ms);
         FakeHttpServer& server = m_google->server();
-        if (failure == u"empty")
+        if (failure == u"empty") {
             server.scriptNext("POST", "/token", HttpReply::json(200, {{"token_type", "Bearer"}}));
-        else if (failure == u"stall")
+        } else if (failure == u"stall") {
             server.scriptNext("POST", "/token", HttpReply::stall());
+            m_session->setAllTimeouts(200ms);
+        }
 
         // Only a refused refresh token asks for a reconnect.
         const GoogleAccount stored = account(now.addSecs(10));

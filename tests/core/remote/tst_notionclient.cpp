@@ -60,11 +60,12 @@ private slots:
         QFETCH(QString, failure);
         QFETCH(QString, outcome);
 
-        m_session->setAllTimeouts(200ms);
-        if (failure == u"500")
+        if (failure == u"500") {
             m_notion->server().scriptNext("GET", "/v1/", HttpReply::text(500, "<html>oops</html>"));
-        else if (failure == u"stall")
+        } else if (failure == u"stall") {
             m_notion->server().scriptNext("GET", "/v1/", HttpReply::stall());
+            m_session->setAllTimeouts(200ms);
+        }
 
         const auto result =
             runTask(NotionClient(failure == u"token" ? "secret_wrong" : m_notion->token()).verify());

@@ -55,9 +55,7 @@ private slots:
         m_token = m_google->issueAccessToken(ada);
         m_notion = std::make_unique<FakeNotion>();
         m_session = std::make_unique<RemoteTestSession>();
-        RemoteSession::Endpoints endpoints = m_google->endpoints();
-        endpoints.notion = m_notion->baseUrl();
-        m_session->setEndpoints(endpoints);
+        m_session->setEndpoints(m_notion->endpoints(m_google->endpoints()));
         m_session->setNow(now);
     }
     void cleanup() {
@@ -162,7 +160,8 @@ private slots:
         m_google->server().scriptAnswerAfterHandling("POST", "/calendar/v3/", lost);
 
         // Nothing ever comes of a stalled answer, whatever the machine's speed: a short time-out ends it.
-        m_session->setAllTimeouts(1s);
+        if (lost.kind == HttpReply::Kind::Stall)
+            m_session->setAllTimeouts(1s);
         const auto first = runTask(GoogleAPI::insertEvent(ada, query, meeting(ids.eventId), m_token));
         m_session->setTimeouts({});
         QVERIFY(lost.kind == HttpReply::Kind::CloseWithoutReply || !first.ok());

@@ -17,8 +17,7 @@ struct ServedWorld {
     inline static const QString ada = QStringLiteral("ada@example.org");
 
     ServedWorld() {
-        session.setEndpoints({google.endpoints().googleConsent, google.endpoints().googleToken,
-                              google.endpoints().googleCalendar, notion.baseUrl()});
+        session.setEndpoints(notion.endpoints(google.endpoints()));
         session.setClock(h.clock.clock());
         h.googleSource = GoogleSource::remote();
         h.notionSource = NotionSource::remote();

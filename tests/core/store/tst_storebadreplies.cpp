@@ -55,9 +55,19 @@ private Q_SLOTS:
             w.google.setPaging(FakeGoogle::Paging::Cycling);
             w.notion.setPaging(FakeNotion::Paging::Cycling);
         } else {
+            // The bad reply comes after a first page, empty but for its cursor, as in a long listing:
+            // what came before it must not pass for the whole listing.
             FakeHttpServer& server = notion ? w.notion.server() : w.google.server();
-            server.scriptNext(notion ? "POST" : "GET", notion ? "/v1/databases/" : "/calendar/v3/calendars/",
-                              reply);
+            const QByteArray method = notion ? "POST" : "GET";
+            const QString path = notion ? "/v1/databases/" : "/calendar/v3/calendars/";
+            server.scriptNext(
+                method, path,
+                notion ? HttpReply::json(200, {{"object", "list"},
+                                               {"results", QJsonArray()},
+                                               {"has_more", true},
+                                               {"next_cursor", "more"}})
+                       : HttpReply::json(200, {{"items", QJsonArray()}, {"nextPageToken", "more"}}));
+            server.scriptNext(method, path, reply);
         }
         if (reply.kind == HttpReply::Kind::Trickle)
             w.session.setAllTimeouts(500ms);

@@ -100,6 +100,10 @@ private Q_SLOTS:
         QFETCH(QString, error);
         QFETCH(bool, kept);
         World w;
+        // The failing calendar comes first: the healthy one is still read after it.
+        GoogleConfig config = w.h.settings->google();
+        config.accounts[0].calendars.move(1, 0);
+        w.h.settings->setGoogle(config);
         w.h.start();
         QVERIFY(w.synced());
         QCOMPARE(w.googleTitles(), QStringList({"Planning", "Standup"}));
@@ -184,9 +188,12 @@ private Q_SLOTS:
         World w;
         w.h.start();
         QVERIFY(w.synced());
-        w.google.server().scriptNext("GET", "/calendar/v3/calendars/",
-                                     FakeGoogle::errorReply(429, "rateLimitExceeded", "Rate Limit Exceeded")
-                                         .withHeader("Retry-After", "60"));
+        // Google limits the user, so both calendars meet it; of their waits the longer one counts.
+        for (const char* wait : {"30", "60"})
+            w.google.server().scriptNext(
+                "GET", "/calendar/v3/calendars/",
+                FakeGoogle::errorReply(429, "rateLimitExceeded", "Rate Limit Exceeded")
+                    .withHeader("Retry-After", wait));
         w.refreshGoogle();
         QCOMPARE(w.h.store->googleError(), std::optional<QString>(ada + ": " + rateLimit));
         QCOMPARE(w.googleTitles(), QStringList({"Planning", "Standup"}));
