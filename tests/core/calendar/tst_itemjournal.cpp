@@ -6,6 +6,7 @@
 
 #include "core/calendar/LocalCalendarsPrivate.h"
 #include "core/calendar/ReadingThreads.h"
+#include "support/Patience.h"
 #include "support/TempHome.h"
 
 #include <QProcess>
@@ -75,11 +76,10 @@ class TestItemJournal : public QObject {
             QVERIFY(child->exitStatus() == QProcess::CrashExit || child->exitCode() != 0);
             return;
         }
-        QVERIFY(
-            QTest::qWaitFor([&] { return child->readAllStandardOutput().startsWith("reading "); }, 60000));
+        QVERIFY_SOON(child->readAllStandardOutput().startsWith("reading "));
         if (timeLimitMs < 1000) {
             const QString list = m_home.stateHome() + QStringLiteral("/journal/skipped");
-            QVERIFY(QTest::qWaitFor([&] { return TestFiles::read(list).contains("marked.ics"); }, 10000));
+            QVERIFY_SOON(TestFiles::read(list).contains("marked.ics"));
         }
         // A run that gave up on the item may already have ended by itself.
         child->kill();

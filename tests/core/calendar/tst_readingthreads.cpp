@@ -1,4 +1,5 @@
 #include "core/calendar/ReadingThreads.h"
+#include "support/Patience.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -98,7 +99,7 @@ private Q_SLOTS:
         started.acquire();
         QVERIFY(time.looked());
         time.ms = 3 * limit;
-        QVERIFY(QTest::qWaitFor([&] { return returned.load(); }, 60000));
+        QVERIFY_SOON(returned.load());
         caller.join();
         QCOMPARE(givenUp, QList<qsizetype>{3});
         QCOMPARE((QList<int>{ran[0], ran[1], ran[2], ran[3]}), (QList<int>{1, 1, 1, 0}));

@@ -6,6 +6,7 @@
 #include "core/quickadd/QuickAddFakes.h"
 #include "core/quickadd/QuickAddModel.h"
 #include "core/quickadd/QuickAddStoreEnv.h"
+#include "support/Patience.h"
 #include "support/TaskResult.h"
 
 #include <QJsonArray>
@@ -262,11 +263,11 @@ private Q_SLOTS:
         showing.model.setText(meetingLine);
         w.google.server().scriptAnswerAfterHandling("POST", "/calendar/v3/calendars/", lost);
         showing.model.add();
-        QVERIFY(QTest::qWaitFor([&] { return !showing.model.state().busy; }, 60000));
+        QVERIFY_SOON(!showing.model.state().busy);
         if (showing.model.isOpen()) { // Qt may itself send a dropped request again
             QVERIFY(showing.model.view().error);
             showing.model.add();
-            QVERIFY(QTest::qWaitFor([&] { return !showing.model.isOpen(); }, 60000));
+            QVERIFY_SOON(!showing.model.isOpen());
         }
 
         const QList<HttpRequest> inserts = w.google.server().requests("POST", u"/calendar/v3/calendars/");
@@ -302,7 +303,7 @@ private Q_SLOTS:
             Showing first(store, panel);
             first.model.setText(meetingLine);
             first.model.add();
-            QVERIFY(QTest::qWaitFor([&] { return w.google.server().heldCount() == 1; }, 60000));
+            QVERIFY_SOON(w.google.server().heldCount() == 1);
             QVERIFY(first.model.view().cancelEnabled);
             first.model.cancel();
             QCOMPARE(panel.closes, 1);
@@ -313,7 +314,7 @@ private Q_SLOTS:
         QVERIFY(second.model.view().cancelEnabled);
 
         w.google.server().release();
-        QVERIFY(QTest::qWaitFor([&] { return !second.model.isOpen(); }, 60000));
+        QVERIFY_SOON(!second.model.isOpen());
         QCOMPARE(panel.closes, 2);
         QVERIFY(store.isSyncingGoogle() && !hanging->finished);
         QVERIFY(StoreHarness::titles(store.googleEvents()).contains("Sync"));
@@ -324,7 +325,7 @@ private Q_SLOTS:
         QSignalSpy rerun(&store, &EventStore::googleRerunFinished);
         w.google.server().close();
         QVERIFY(finish(*hanging));
-        QVERIFY(QTest::qWaitFor([&] { return !rerun.isEmpty(); }, 60000));
+        QVERIFY_SOON(!rerun.isEmpty());
         w.h.settle(); // where the refresh's waiter resumes
         QVERIFY(StoreHarness::titles(store.googleEvents()).contains("Sync"));
     }
