@@ -1,3 +1,4 @@
+#include "platform/x11/X11OwnConnection.h"
 #include "platform/x11/X11Platform.h"
 
 #include <QHash>
@@ -8,21 +9,12 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 #include <optional>
 #include <vector>
 
 namespace {
 
 using X11Platform::qtConnection;
-
-xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name), nullptr);
-    const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_NONE);
-    std::free(reply);
-    return found;
-}
 
 // The outline is turned into pixels at the window's scale, not its pixels scaled up, so that a
 // scaled outline keeps its smooth corners.
@@ -61,7 +53,7 @@ public:
             return;
         // picom (and compton before it) reads it whatever its configuration says.
         if (m_shadowAtom == XCB_NONE)
-            m_shadowAtom = atom(connection, "_COMPTON_SHADOW");
+            m_shadowAtom = X11Platform::atom(connection, "_COMPTON_SHADOW");
         const uint32_t none = 0;
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), m_shadowAtom,
                             XCB_ATOM_CARDINAL, 32, 1, &none);
