@@ -26,6 +26,8 @@ public:
             connection, xcb_get_selection_owner(connection, m_selection), nullptr);
         const bool owned = reply && reply->owner != XCB_NONE;
         std::free(reply);
+        // A change read along with the answer is still reported, in case it came after the answer.
+        m_own.catchUp();
         return owned;
     }
 

@@ -39,7 +39,15 @@ void OwnConnection::watch(std::function<void(const xcb_generic_event_t&)> handle
                      [this] { readEvents(); });
 }
 
+void OwnConnection::catchUp() const {
+    if (m_notifier && m_notifier->isEnabled())
+        QMetaObject::invokeMethod(
+            m_notifier.get(), [this] { readEvents(); }, Qt::QueuedConnection);
+}
+
 void OwnConnection::readEvents() const {
+    if (!m_notifier->isEnabled())
+        return;
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
         m_handle(*event);
         std::free(event);

@@ -30,6 +30,10 @@ public:
     // Hands every event to `handle` on the event loop from now on. Once the display has gone the
     // connection is read no more, and `gone` runs.
     void watch(std::function<void(const xcb_generic_event_t&)> handle, std::function<void()> gone = {});
+    // To be called after each wait for a reply on a watched connection: the events that came in
+    // meanwhile wait in xcb's queue, where the socket gives no sign of them. They are handed on at the
+    // next turn of the event loop.
+    void catchUp() const;
 
 private:
     void readEvents() const;
