@@ -192,9 +192,7 @@ private Q_SLOTS:
 
         xdotool(QStringList{"mousemove"} + onNotch);
         QVERIFY_SOON(world->state().expanded());
-        // Animations join the clock two turns of the event loop after they started.
-        for (int turn = 0; turn < 2; ++turn)
-            QCoreApplication::processEvents();
+        QVERIFY(clock.takeUpStarted());
         clock.advanceBy(150);
         const QSizeF size = world->controller->rootView()->silhouette().size;
         QVERIFY2(size.height() > 100 && size.height() < 400, qPrintable(QString::number(size.height())));
@@ -220,8 +218,7 @@ private Q_SLOTS:
         xdotool({"mousemove", QString::number(day.x()), QString::number(day.y()), "click", "1"});
         QVERIFY_SOON(world->store->selectedDate() != today);
         world->controller->collapse();
-        for (int turn = 0; turn < 2; ++turn)
-            QCoreApplication::processEvents();
+        QVERIFY(clock.takeUpStarted());
         clock.advanceBy(200);
         shoot(QStringLiteral("collapsing-%1").arg(composited));
     }
