@@ -21,6 +21,8 @@ target_sources(vorrindel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/HotKey.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11Platform.h
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11Platform.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11/X11OwnConnection.h
+    ${CMAKE_CURRENT_LIST_DIR}/x11/X11OwnConnection.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11ClickMonitor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11FocusBroker.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11CompositorCheck.cpp

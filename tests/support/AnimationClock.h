@@ -14,9 +14,10 @@ public:
         advance();
     }
     qint64 elapsed() const override { return m_elapsed; }
-    // Qt hands animations just started to the clock a few turns of the event loop later; true once
-    // it has them.
+    // Qt hands animations just started to the clock on the next turn of the event loop, and where the
+    // clock stood still it starts it for them a turn or so later; true once it has them.
     bool takeUpStarted() {
+        QCoreApplication::processEvents();
         for (int turn = 0; turn < 10 && !isRunning(); ++turn)
             QCoreApplication::processEvents();
         return isRunning();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Patience.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -7,11 +9,11 @@
 // The command-line X tools the X11 tests drive the display with (xdotool, xwininfo, xprop).
 namespace X11Tools {
 
-// The tool's standard output, trimmed; empty when it does not finish within 10 s.
+// The tool's standard output, trimmed; empty when it hangs.
 inline QString run(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(10000))
+    if (!process.waitForFinished(Patience::ms))
         return QString();
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }

@@ -1,6 +1,6 @@
+#include "platform/x11/X11OwnConnection.h"
 #include "platform/x11/X11Platform.h"
 
-#include <QHash>
 #include <QRegion>
 #include <QTransform>
 #include <QWindow>
@@ -8,7 +8,6 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -16,24 +15,16 @@ namespace {
 
 using X11Platform::qtConnection;
 
-xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name), nullptr);
-    const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_NONE);
-    std::free(reply);
-    return found;
-}
-
 // The outline is turned into pixels at the window's scale, not its pixels scaled up, so that a
 // scaled outline keeps its smooth corners.
 QRegion devicePixels(const QPainterPath& outline, qreal scale) {
     return QRegion(QTransform::fromScale(scale, scale).map(outline).toFillPolygon().toPolygon());
 }
 
-// Both shapes through the SHAPE extension on Qt's connection, in the window's device pixels. Each
-// window's last cut is kept in those pixels (a window made anew has a new id), so that a cut repeated
-// on every frame of a morph sends nothing while the shape stands still, and one at a new scale always
-// reaches the server.
+// Both shapes through the SHAPE extension on Qt's connection, in the window's device pixels. The last
+// cut is kept in those pixels with the window it was made for (a window made anew has a new id), so
+// that a cut repeated on every frame of a morph sends nothing while the shape stands still, and one at
+// a new scale, or of another window, always reaches the server.
 class X11WindowShaper final : public WindowShaper {
 public:
     void cut(QWindow* window, const QPainterPath& outline, const QRectF& pointerArea) override {
@@ -42,16 +33,16 @@ public:
             return;
         const auto id = xcb_window_t(window->winId());
         const qreal scale = window->devicePixelRatio();
-        Cut& last = m_cuts[id];
         const std::optional<QRegion> bounding =
             outline.isEmpty() ? std::nullopt : std::optional(devicePixels(outline, scale));
         const QRegion input(
             QRectF(pointerArea.topLeft() * scale, pointerArea.size() * scale).toAlignedRect());
-        if (!last.made || last.bounding != bounding)
+        const bool anew = m_last.window != id;
+        if (anew || m_last.bounding != bounding)
             setShape(connection, id, XCB_SHAPE_SK_BOUNDING, bounding);
-        if (!last.made || last.input != input)
+        if (anew || m_last.input != input)
             setShape(connection, id, XCB_SHAPE_SK_INPUT, input);
-        last = {true, bounding, input};
+        m_last = {id, bounding, input};
         xcb_flush(connection);
     }
 
@@ -61,7 +52,7 @@ public:
             return;
         // picom (and compton before it) reads it whatever its configuration says.
         if (m_shadowAtom == XCB_NONE)
-            m_shadowAtom = atom(connection, "_COMPTON_SHADOW");
+            m_shadowAtom = X11Platform::atom(connection, "_COMPTON_SHADOW");
         const uint32_t none = 0;
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), m_shadowAtom,
                             XCB_ATOM_CARDINAL, 32, 1, &none);
@@ -70,7 +61,7 @@ public:
 
 private:
     struct Cut {
-        bool made = false;
+        xcb_window_t window = XCB_NONE;
         std::optional<QRegion> bounding; // none: the whole window shows
         QRegion input;
     };
@@ -94,7 +85,7 @@ private:
                              uint32_t(rectangles.size()), rectangles.data());
     }
 
-    QHash<xcb_window_t, Cut> m_cuts;
+    Cut m_last;
     xcb_atom_t m_shadowAtom = XCB_NONE;
 };
 

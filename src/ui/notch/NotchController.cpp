@@ -86,6 +86,9 @@ NotchController::NotchController(EventStore& store, AppSettings& settings, Platf
     const NotchTimings& timings = m_platform.timings;
     m_collapseWork.setInterval(timings.collapseDelay);
     m_shrinkWork.setInterval(timings.shrinkDelay);
+    // Qt's default timers may fire up to a twentieth early: the smaller frame would clip the end of
+    // the spring that shrinks the silhouette.
+    m_shrinkWork.setTimerType(Qt::PreciseTimer);
     m_mouseCheck.setInterval(timings.pointerPollInterval);
     m_keyWork.setInterval(timings.keyDelay);
     connect(&m_collapseWork, &QTimer::timeout, this, [this] {

@@ -221,6 +221,10 @@ void DayList::placeRows(bool newerEvents) {
     const qsizetype first = std::clamp<qsizetype>((top - rowsTop) / rowPitch - rowMargin, 0, count);
     const qsizetype last =
         std::clamp<qsizetype>((top + m_scroll->height() - rowsTop) / rowPitch + 1 + rowMargin, first, count);
+    const int width = m_rowsBox->width();
+    // Scrolled or resized within the rows already made: each stands where it should.
+    if (!newerEvents && first == m_first && last == m_last && width == m_rowsWidth)
+        return;
     QHash<QString, EventRow*> kept;
     kept.reserve(last - first);
     for (qsizetype i = first; i < last; ++i) {
@@ -235,7 +239,7 @@ void DayList::placeRows(bool newerEvents) {
         } else if (newerEvents) {
             row->setEvent(event);
         }
-        row->setGeometry(0, rowTop(i), m_rowsBox->width(), EventRow::rowHeight);
+        row->setGeometry(0, rowTop(i), width, EventRow::rowHeight);
         row->show();
         kept.insert(event.id, row);
     }
@@ -244,6 +248,7 @@ void DayList::placeRows(bool newerEvents) {
     m_rows = std::move(kept);
     m_first = first;
     m_last = last;
+    m_rowsWidth = width;
 }
 
 void DayList::tick() {

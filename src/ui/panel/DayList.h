@@ -84,6 +84,7 @@ private:
     QHash<QString, EventRow*> m_rows;
     qsizetype m_first = 0; // the rows that exist are those of m_events[m_first, m_last)
     qsizetype m_last = 0;
+    int m_rowsWidth = 0; // theirs
     // Filled in by buildAccessPrompt(), which runs after them.
     class ElidedText* m_accessHeadline = nullptr;
     class ElidedText* m_accessText = nullptr;
