@@ -1,6 +1,7 @@
 #include "PanelWorld.h"
 
 #include "core/settings/SettingsLocations.h"
+#include "support/Patience.h"
 #include "support/TestEvents.h"
 #include "ui/notch/NotchPanel.h"
 #include "ui/notch/NotchState.h"
@@ -51,7 +52,7 @@ PanelWorld::PanelWorld(NotchController::Platform platform)
         platform.ownWindowAt = [this](QPoint at) { return ownWindows.contains(at); };
     controller = std::make_unique<NotchController>(*store, *settings, std::move(platform));
     // The offscreen platform moves the pointer into exposed windows only.
-    if (!QTest::qWaitForWindowExposed(controller->panel()))
+    if (!QTest::qWaitForWindowExposed(controller->panel(), Patience::ms))
         qFatal("the panel never showed");
 }
 

@@ -317,7 +317,7 @@ private Q_SLOTS:
     void theSettingsWindowStaysOnASmallScaledScreen() {
         SettingsOpener::open();
         QWidget* window = SettingsOpener::window();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(QTest::qWaitForWindowExposed(window, Patience::ms));
         QVERIFY(window->height() < SettingsView::windowSize.height());
         QVERIFY2(QRect(0, 0, 1280, 800).contains(deviceFrame(window)),
                  qPrintable(QStringLiteral("%1,%2 %3x%4")

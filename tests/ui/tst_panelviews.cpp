@@ -63,7 +63,7 @@ void showExpanded(ViewWorld& world) {
     world.state->setExpanded(true);
     world.fit();
     world.root->show();
-    QVERIFY(QTest::qWaitForWindowExposed(world.root.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(world.root.get(), Patience::ms));
 }
 
 // Lets pending repaints happen.

@@ -33,7 +33,7 @@ private Q_SLOTS:
         auto* button = new IconButton(QStringLiteral("plus"), QStringLiteral("New event"), &window);
         button->move(30, 20);
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, Patience::ms));
         QCursor::setPos(window.mapToGlobal(QPoint(5, 5)));
         QVERIFY_SOON(!button->isHovering());
         QCOMPARE(backgroundAlpha(*button), qRound(0.07 * 255));

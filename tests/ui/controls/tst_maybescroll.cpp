@@ -38,7 +38,7 @@ private Q_SLOTS:
         QVERIFY(!scroll.isStatic());
         scroll.resize(300, 200);
         scroll.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&scroll));
+        QVERIFY(QTest::qWaitForWindowExposed(&scroll, Patience::ms));
         scroll.setScrollPosition(300);
         QCOMPARE(scroll.scrollPosition(), 300);
         // A publish renames a row and adds one at the end: the user stays where they were.

@@ -70,7 +70,7 @@ class TestEventDetailView : public QObject {
         w->state->setSelectedEvent(event);
         auto view = w->view(event);
         view->show();
-        if (!QTest::qWaitForWindowExposed(view.get()))
+        if (!QTest::qWaitForWindowExposed(view.get(), Patience::ms))
             qFatal("the view never showed");
         return view;
     }

@@ -1,6 +1,7 @@
 #include "SettingsWorld.h"
 
 #include "core/settings/SettingsLocations.h"
+#include "support/Patience.h"
 #include "support/TestEvents.h"
 #include "ui/settings/GoogleSettings.h"
 
@@ -204,7 +205,7 @@ private Q_SLOTS:
         QCOMPARE(control<QCheckBox>(&view, "Team"), teamToggle);
         QCOMPARE(teamToggle->parentWidget(), row);
         view.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QVERIFY(QTest::qWaitForWindowActive(&view, Patience::ms));
         teamToggle->setFocus();
         w.h.advance(30);
         QVERIFY(teamToggle->hasFocus());

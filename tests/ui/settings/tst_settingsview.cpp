@@ -1,4 +1,5 @@
 #include "SettingsWorld.h"
+#include "support/Patience.h"
 
 #include "core/settings/SettingsLocations.h"
 #include "ui/settings/SettingsForm.h"
@@ -74,7 +75,7 @@ private Q_SLOTS:
         SettingsWorld w;
         SettingsView& view = w.open();
         view.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QVERIFY(QTest::qWaitForWindowActive(&view, Patience::ms));
         QVERIFY(!accessibleName(view.tabs()->tabBar()).isEmpty());
         const QStringList general = tabOrder(view);
         QCOMPARE(general.first(), QStringLiteral("Expand when the mouse touches the notch"));
