@@ -7,7 +7,6 @@
 #include "core/settings/AppSettings.h"
 #include "core/store/PeopleDirectory.h"
 
-#include <QPromise>
 
 #include <QCoro/QCoroFuture>
 #include <QPointer>
@@ -190,19 +189,16 @@ QCoro::Task<> EventStore::mergeSources() {
     // Thousands of events take tens of milliseconds to merge into days and people: that happens on a
     // reading thread, and the GUI thread only publishes the result, unless a newer merge began
     // meanwhile.
-    auto promise = std::make_shared<QPromise<Agenda>>();
-    QFuture<Agenda> future = promise->future();
-    promise->start();
     Agenda agenda;
     agenda.recentInvitees = m_settings.recentInvitees();
     agenda.ownAddresses = m_ownAddresses;
-    ReadingThreads::start([promise, agenda = std::move(agenda), google = m_googleEvents, local = m_ekEvents,
-                           notion = m_notionEvents, cal = m_cal]() mutable {
-        agenda.days = DayMap::merge(google, local, notion, cal);
-        agenda.people = PeopleDirectory::build(agenda.recentInvitees, agenda.days, agenda.ownAddresses);
-        promise->addResult(std::move(agenda));
-        promise->finish();
-    });
+    QFuture<Agenda> future =
+        ReadingThreads::later([agenda = std::move(agenda), google = m_googleEvents, local = m_ekEvents,
+                               notion = m_notionEvents, cal = m_cal]() mutable {
+            agenda.days = DayMap::merge(google, local, notion, cal);
+            agenda.people = PeopleDirectory::build(agenda.recentInvitees, agenda.days, agenda.ownAddresses);
+            return std::move(agenda);
+        });
     QPointer self(this);
     Agenda merged = co_await future;
     if (!self)
