@@ -7,7 +7,6 @@
 #include "core/settings/AppSettings.h"
 #include "core/store/PeopleDirectory.h"
 
-
 #include <QCoro/QCoroFuture>
 #include <QPointer>
 
