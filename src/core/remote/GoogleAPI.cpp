@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr Pager::Limits listingLimits{2500, 40};
+constexpr Pager::Limits listingLimits{2500};
 // The most items a page keeps when the query names no "maxResults": the largest page the calendar
 // list gives.
 constexpr qsizetype defaultPageSize = 250;

@@ -53,8 +53,8 @@ QCoro::Task<QJsonObject> get(QString path, Query query, QString token);
 // Follows "nextPageToken" and collects every page's "items"; stops at the first page boundary at or
 // beyond 2,500 items. Of each page it keeps at most the query's "maxResults" items (250 when it names
 // none). An error on any page fails the whole listing, as do a page that is not a listing ("Google's
-// reply could not be read") and a token that comes round again or pages past 40
-// (Pager::EndlessListing).
+// reply could not be read") and a token that comes round again or pages past 5,000
+// (Pager::EndlessListing); short and empty pages are read on.
 QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString token);
 // Sends `body` as compact JSON (a JSON null is written as null) with the given method ("POST",
 // "PATCH"); 25 s time-out. Status ≥ 300 throws friendlyError. Returns the reply's JSON object, empty
