@@ -127,9 +127,16 @@ private slots:
                                    << "Google sign-in expired — reconnect in Settings";
         QTest::newRow("write 403 not the organizer")
             << "PATCH" << 403 << u"forbiddenForNonOrganizer"_s << "Only the organizer can change this event";
-        QTest::newRow("write 403 rate limit") << "PATCH" << 403 << "rateLimitExceeded" << rateLimit;
-        QTest::newRow("write 403 reason ending alike")
-            << "PATCH" << 403 << "userRateLimitExceeded" << forbidden;
+        // Every rate and quota limit reads the same, on a write, a read or a delete.
+        for (const auto& [status, reason] : {std::pair{403, "rateLimitExceeded"},
+                                             {403, "userRateLimitExceeded"},
+                                             {403, "dailyLimitExceeded"},
+                                             {403, "quotaExceeded"},
+                                             {429, "rateLimitExceeded"}}) {
+            for (const char* method : {"PATCH", "GET", "DELETE"})
+                QTest::addRow("%s %d %s", method, status, reason) << method << status << reason << rateLimit;
+        }
+        QTest::newRow("write 403 reason ending alike") << "PATCH" << 403 << "xrateLimitExceeded" << forbidden;
         QTest::newRow("write 403 without errors") << "PATCH" << 403 << "" << forbidden;
         QTest::newRow("write 404") << "PATCH" << 404 << "notFound" << gone;
         // A read and a delete show Google's own message; Google's 401 carries a bearer challenge, and

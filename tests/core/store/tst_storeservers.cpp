@@ -92,8 +92,11 @@ private Q_SLOTS:
             << FakeGoogle::errorReply(403, "forbidden", "Forbidden") << "Team: Forbidden" << false;
         QTest::newRow("server error")
             << FakeGoogle::errorReply(500, "backendError", "Backend Error") << "Team: Backend Error" << true;
-        QTest::newRow("rate limit") << FakeGoogle::errorReply(403, "rateLimitExceeded", "Rate Limit Exceeded")
-                                    << "Team: " + rateLimit << true;
+        // Rate and quota limits pass, for the user or for every user of the app's Google project alike.
+        for (const char* reason :
+             {"rateLimitExceeded", "userRateLimitExceeded", "dailyLimitExceeded", "quotaExceeded"})
+            QTest::addRow("403 %s", reason)
+                << FakeGoogle::errorReply(403, reason, "Limit Exceeded") << "Team: " + rateLimit << true;
         QTest::newRow("connection reset") << HttpReply::closeWithoutReply() << QString() << true;
     }
     void aFailingCalendarBesideAHealthyOne() {
@@ -118,6 +121,10 @@ private Q_SLOTS:
         const QString shown = w.h.store->googleError().value_or(QString());
         QVERIFY2(error.isEmpty() ? shown.startsWith("Team: ") : shown == error, qPrintable(shown));
         QVERIFY(w.h.store->googleLastSync());
+        // Any failure brings the next sync forward to the back-off's first 10 s.
+        const qsizetype before = w.listings();
+        w.step(10);
+        QVERIFY(w.listings() > before);
     }
 
     // The same for a Notion database; one that is down keeps its pages, one gone drops them.
@@ -130,6 +137,7 @@ private Q_SLOTS:
         QTest::newRow("gone") << notionError(404, "object_not_found") << false;
         QTest::newRow("no longer shared") << notionError(403, "restricted_resource") << false;
         QTest::newRow("down") << notionError(503, "service_unavailable") << true;
+        QTest::newRow("rate-limited") << notionError(429, "rate_limited") << true;
         QTest::newRow("connection reset") << HttpReply::closeWithoutReply() << true;
     }
     void aFailingDatabase() {
