@@ -155,34 +155,60 @@ private Q_SLOTS:
     }
 
     // Google refuses the stored access token before its time: the token is renewed once for the whole
-    // account, and the listing read again. A refused renewal marks the account for reconnecting and
-    // deletes nothing.
+    // account and sync, however many of its calendars are refused, and the listing read again. A
+    // refused renewal marks the account for reconnecting and deletes nothing. Bob, beside Ada, keeps
+    // his token.
     void aRefusedTokenIsRenewedOnce_data() {
         QTest::addColumn<bool>("revoked");
-        QTest::newRow("renewed") << false;
-        QTest::newRow("renewal refused") << true;
+        QTest::addColumn<bool>("refusedAgain"); // the renewed token is refused too, and Bob's
+        QTest::newRow("renewed") << false << false;
+        QTest::newRow("renewal refused") << true << false;
+        QTest::newRow("renewed token refused too, two syncs") << false << true;
     }
     void aRefusedTokenIsRenewedOnce() {
         QFETCH(bool, revoked);
+        QFETCH(bool, refusedAgain);
         World w;
+        const QString bob = QStringLiteral("bob@example.org");
+        w.google.addAccount(bob);
+        GoogleConfig config = w.h.settings->google();
+        config.accounts << GoogleAccount{bob,
+                                         w.google.issueRefreshToken(bob),
+                                         w.google.issueAccessToken(bob),
+                                         w.h.clock.now().addSecs(3600),
+                                         {{bob, bob, std::nullopt, true, QStringLiteral("owner")}},
+                                         {},
+                                         false,
+                                         QStringList{FakeGoogle::eventsScope}};
+        w.h.settings->setGoogle(config);
         w.h.start();
         QVERIFY(w.synced());
-        GoogleConfig config = w.h.settings->google();
+        config = w.h.settings->google();
         config.accounts[0].accessToken = QStringLiteral("ya29.refused");
         w.h.settings->setGoogle(config);
         if (revoked)
             w.google.revokeRefreshToken(config.accounts[0].refreshToken);
+        if (refusedAgain)
+            w.google.server().scriptNext("GET", "/calendar/v3/calendars/",
+                                         FakeGoogle::errorReply(401, "authError", "Invalid Credentials"),
+                                         100);
         w.addEvent(ada, "Review", "16:00");
         const qsizetype renewals = World::count(w.google, "POST", QStringLiteral("/token"));
 
-        w.refreshGoogle();
-        QCOMPARE(World::count(w.google, "POST", QStringLiteral("/token")), renewals + 1);
+        for (int sync = 1; sync <= (refusedAgain ? 2 : 1); ++sync) {
+            w.refreshGoogle();
+            QCOMPARE(World::count(w.google, "POST", QStringLiteral("/token")),
+                     renewals + sync * (refusedAgain ? 2 : 1));
+        }
         const GoogleAccount stored = w.h.stored(ada);
         QCOMPARE(stored.needsReauth, revoked);
         if (revoked) {
             QCOMPARE(w.googleTitles(), QStringList({"Planning", "Standup"}));
             QCOMPARE(w.h.store->googleError(),
                      std::optional<QString>(ada + " needs to be reconnected (token expired or revoked)"));
+        } else if (refusedAgain) {
+            QCOMPARE(w.googleTitles(), QStringList({"Planning", "Standup"}));
+            QVERIFY(w.h.store->googleError());
         } else {
             QCOMPARE(w.googleTitles(), QStringList({"Planning", "Review", "Standup"}));
             QCOMPARE(w.h.store->googleError(), std::nullopt);
@@ -229,6 +255,40 @@ private Q_SLOTS:
         QCOMPARE(w.listings(), before);
         w.step(10);
         QCOMPARE(w.listings(), before + 2);
+    }
+
+    // A source that fails sync after sync is tried again ever later, but never later than its usual
+    // interval: the waits double from 10 s up to it, and stay there.
+    void backOffStopsAtTheUsualInterval_data() {
+        QTest::addColumn<bool>("notion");
+        QTest::addColumn<QList<int>>("waits"); // seconds between the syncs after start-up's
+        QTest::newRow("Google") << false << QList<int>{10, 20, 40, 80, 120, 120};
+        QTest::newRow("Notion") << true << QList<int>{10, 20, 40, 80, 160, 300, 300};
+    }
+    void backOffStopsAtTheUsualInterval() {
+        QFETCH(bool, notion);
+        QFETCH(QList<int>, waits);
+        World w;
+        const HttpReply down = FakeGoogle::errorReply(503, "backendError", "Backend Error");
+        if (notion)
+            w.notion.server().scriptNext("POST", "/v1/databases/", down, 100);
+        else
+            w.google.server().scriptNext("GET", "/calendar/v3/calendars/", down, 100);
+        w.h.start();
+        QVERIFY(w.synced());
+
+        QList<int> seen;
+        qsizetype syncs = notion ? w.queries() : w.listings();
+        for (int waited = 10; seen.size() < waits.size(); waited += 10) {
+            w.step(10);
+            if ((notion ? w.queries() : w.listings()) > syncs) {
+                syncs = notion ? w.queries() : w.listings();
+                seen << waited;
+                waited = 0;
+            }
+            QVERIFY(waited <= waits.last());
+        }
+        QCOMPARE(seen, waits);
     }
 
     // Notion is down when the app starts: the tick tries again on the same back-off until it answers.
