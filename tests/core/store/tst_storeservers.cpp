@@ -156,8 +156,8 @@ private Q_SLOTS:
 
     // Google refuses the stored access token before its time: the token is renewed once for the whole
     // account and sync, however many of its calendars are refused, and the listing read again. A
-    // refused renewal marks the account for reconnecting and deletes nothing. Bob, beside Ada, keeps
-    // his token.
+    // refused renewal marks the account for reconnecting and deletes nothing. Bob, beside Ada, is
+    // renewed only when his token is refused too.
     void aRefusedTokenIsRenewedOnce_data() {
         QTest::addColumn<bool>("revoked");
         QTest::addColumn<bool>("refusedAgain"); // the renewed token is refused too, and Bob's
