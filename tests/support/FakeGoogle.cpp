@@ -277,6 +277,14 @@ HttpReply FakeGoogle::page(const HttpRequest& request, const QList<QJsonObject>&
                                      {"items", QJsonArray()},
                                      {"nextPageToken", QStringLiteral("endless%1").arg(++m_counter)}});
     }
+    // Empty pages run "empty1", "empty2", ... before the items' pages "page0", "page<n>", ...
+    const int empty = token.startsWith(u"empty") ? token.mid(5).toInt() : 0;
+    if (!token.startsWith(u"page") && empty < m_emptyPagesFirst)
+        return HttpReply::json(
+            200, {{"kind", kind},
+                  {"items", QJsonArray()},
+                  {"nextPageToken", empty + 1 < m_emptyPagesFirst ? QStringLiteral("empty%1").arg(empty + 1)
+                                                                  : QStringLiteral("page0")}});
     int size = m_pageSize;
     if (request.hasQueryItem(u"maxResults"))
         size = std::min(size, request.queryValue(u"maxResults").toInt());

@@ -89,6 +89,8 @@ public:
     QList<QJsonObject> storedEvents(const QString& calendarID) const { return m_events.value(calendarID); }
     // Items per page of every listing, unless the request's maxResults asks for fewer (default 250).
     void setPageSize(int size);
+    // Empty pages that come first in every listing, each naming the next, as Google may send.
+    void setEmptyPagesFirst(int count) { m_emptyPagesFirst = count; }
     // How listings page, for tests of servers that misbehave.
     enum class Paging {
         Normal,    // as above
@@ -142,6 +144,7 @@ private:
     QStringList m_tokenRefusals;
     int m_expiresIn = 3599;
     int m_pageSize = 250;
+    int m_emptyPagesFirst = 0;
     Paging m_paging = Paging::Normal;
     int m_counter = 0;
 };

@@ -148,6 +148,15 @@ HttpReply FakeNotion::listing(const HttpRequest& request, const QList<QJsonObjec
                                      {"results", QJsonArray()},
                                      {"has_more", true},
                                      {"next_cursor", cursor == u"cycle-a" ? "cycle-b" : "cycle-a"}});
+    // Empty pages run "empty-1", "empty-2", ... before the results' pages "cursor-0", "cursor-<n>", ...
+    const int empty = cursor.startsWith(u"empty-") ? cursor.mid(6).toInt() : 0;
+    if (!cursor.startsWith(u"cursor-") && empty < m_emptyPagesFirst)
+        return HttpReply::json(
+            200, {{"object", "list"},
+                  {"results", QJsonArray()},
+                  {"has_more", true},
+                  {"next_cursor", empty + 1 < m_emptyPagesFirst ? QStringLiteral("empty-%1").arg(empty + 1)
+                                                                : QStringLiteral("cursor-0")}});
     if (m_paging == Paging::Oversized)
         size = int(results.size());
     else if (body.value(u"page_size").isDouble())

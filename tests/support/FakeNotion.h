@@ -46,6 +46,8 @@ public:
     void setBotName(std::optional<QString> name) { m_botName = std::move(name); }
     // Results per page, unless the request's page_size asks for fewer (default 100).
     void setPageSize(int size) { m_pageSize = size; }
+    // Empty pages that come first in every listing, each naming the next, as Notion may send.
+    void setEmptyPagesFirst(int count) { m_emptyPagesFirst = count; }
     // How listings page, for tests of servers that misbehave.
     enum class Paging {
         Normal,    // as above
@@ -79,5 +81,6 @@ private:
     QList<QJsonObject> m_databases;
     QHash<QString, QList<QJsonObject>> m_pages;
     int m_pageSize = 100;
+    int m_emptyPagesFirst = 0;
     Paging m_paging = Paging::Normal;
 };

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr Pager::Limits listingLimits{2500, 40};
+constexpr Pager::Limits listingLimits{2500};
 // The most items a page keeps when the query names no "maxResults": the largest page the calendar
 // list gives.
 constexpr qsizetype defaultPageSize = 250;
@@ -41,26 +41,33 @@ QString errorReason(const QJsonObject& json) {
     return reason.isString() ? reason.toString() : QString();
 }
 
-// Google slows a client down with 429, or with 403 and a rate-limit reason.
+// Google slows a client down with 429, or with 403 and a rate or quota reason: requests too fast for
+// the user or the project, the project's daily quota spent, or the Calendar usage limits Google sets
+// each user. All of them pass, and none says anything about the user's access to a calendar.
 bool isRateLimit(int status, const QString& reason) {
     return status == 429 ||
-           (status == 403 && (reason == u"rateLimitExceeded" || reason == u"userRateLimitExceeded"));
+           (status == 403 && (reason == u"rateLimitExceeded" || reason == u"userRateLimitExceeded" ||
+                              reason == u"dailyLimitExceeded" || reason == u"quotaExceeded"));
 }
 
 const QString rateLimitText = QStringLiteral("Google is rate-limiting — try again in a moment");
+
+// The error of a failed read or delete: Google's own message, but the same text as a write's for a
+// rate or quota limit.
+GoogleError readError(const RemoteHttp::Response& response) {
+    const QJsonObject json = RemoteHttp::jsonObject(response.body);
+    const bool rateLimited = isRateLimit(response.status, errorReason(json));
+    return GoogleError(rateLimited ? rateLimitText : errorMessage(response.status, json), response.status,
+                       response.retryAfter, rateLimited);
+}
 
 // A GET's reply of status below 300; Google's error otherwise.
 QCoro::Task<RemoteHttp::Response> read(QString path, GoogleAPI::Query query, QString token) {
     const RemoteSession session = RemoteSession::current();
     const RemoteHttp::Response response = co_await RemoteHttp::send(
         calendarRequest(session, path, query, token), "GET", {}, session.timeouts.googleRead);
-    if (response.status >= 300) {
-        // A read that is rate-limited says so as a write does; other failures keep Google's words.
-        const QJsonObject json = RemoteHttp::jsonObject(response.body);
-        const bool rateLimited = isRateLimit(response.status, errorReason(json));
-        throw GoogleError(rateLimited ? rateLimitText : errorMessage(response.status, json), response.status,
-                          response.retryAfter, rateLimited);
-    }
+    if (response.status >= 300)
+        throw readError(response);
     co_return response;
 }
 
@@ -137,7 +144,7 @@ GoogleError friendlyError(int status, const QJsonObject& json, std::optional<std
     case 403:
         if (reason == u"forbiddenForNonOrganizer")
             return error(QStringLiteral("Only the organizer can change this event"));
-        if (reason == u"rateLimitExceeded")
+        if (isRateLimit(status, reason))
             return error(rateLimitText);
         return error(QStringLiteral("Google didn't allow that — check the calendar's sharing settings"));
     case 404:
@@ -162,8 +169,7 @@ QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QStr
                                   "DELETE", {}, session.timeouts.googleWrite);
     if (response.status < 300 || response.status == 404 || response.status == 410)
         co_return;
-    throw GoogleError(errorMessage(response.status, RemoteHttp::jsonObject(response.body)), response.status,
-                      response.retryAfter);
+    throw readError(response);
 }
 
 QCoro::Task<QJsonObject> token(Form form) {

@@ -46,15 +46,15 @@ QString eventPath(const QString& calendarID, const QString& eventID);
 // ---- Transport
 
 // GET with a 20 s time-out. Status ≥ 300: GoogleError with Google's "error"."message", else "HTTP <n>";
-// a rate limit (429, or 403 for the reasons rateLimitExceeded and userRateLimitExceeded) reads "Google
-// is rate-limiting — try again in a moment", as for a write. Every GoogleError of a reply carries its
-// status and Retry-After.
+// a rate or quota limit (429, or 403 for the reasons rateLimitExceeded, userRateLimitExceeded,
+// dailyLimitExceeded and quotaExceeded) reads "Google is rate-limiting — try again in a moment", as for
+// a write, and is marked rate-limited. Every GoogleError of a reply carries its status and Retry-After.
 QCoro::Task<QJsonObject> get(QString path, Query query, QString token);
 // Follows "nextPageToken" and collects every page's "items"; stops at the first page boundary at or
 // beyond 2,500 items. Of each page it keeps at most the query's "maxResults" items (250 when it names
 // none). An error on any page fails the whole listing, as do a page that is not a listing ("Google's
-// reply could not be read") and a token that comes round again or pages past 40
-// (Pager::EndlessListing).
+// reply could not be read") and a token that comes round again or pages past 5,000
+// (Pager::EndlessListing); short and empty pages are read on.
 QCoro::Task<QList<QJsonObject>> paginate(QString path, Query query, QString token);
 // Sends `body` as compact JSON (a JSON null is written as null) with the given method ("POST",
 // "PATCH"); 25 s time-out. Status ≥ 300 throws friendlyError. Returns the reply's JSON object, empty
@@ -170,7 +170,7 @@ QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, 
 QCoro::Task<std::optional<CalEvent>> declineEvent(GoogleCalendarInfo calendar, QString account,
                                                   QString eventID, QString token, Cal cal);
 // Deletes an event; with notify Google e-mails the guests. An event already gone (404, 410) counts as
-// deleted. Errors as for get.
+// deleted. Errors as for get (a rate or quota limit included).
 QCoro::Task<> deleteEvent(QString calendarID, QString eventID, bool notify, QString token);
 
 } // namespace GoogleAPI

@@ -21,7 +21,7 @@ using StrictJson::text;
 namespace {
 
 constexpr int pageSize = 100;
-constexpr Pager::Limits listingLimits{1000, 40};
+constexpr Pager::Limits listingLimits{1000};
 
 // Where a listed page carries the order of its properties as Notion wrote them, from the listing to
 // the page's mapping. No Notion object has a key of this form.

@@ -22,9 +22,9 @@
 // Errors: an HTTP status of 300 or more throws NotionError with Notion's "message" (else
 // "HTTP <n>"), its status and Retry-After; a request that gets no HTTP reply throws TransportError
 // unchanged; a failed page of a listing fails the whole listing, as does a page that is not a listing
-// ("Notion's reply could not be read") and a cursor that comes round again or pages past 40
-// (Pager::EndlessListing). A page keeps at most the 100 results it asked for. Messages can quote
-// Notion's servers: show them as plain text.
+// ("Notion's reply could not be read") and a cursor that comes round again or pages past 2,000
+// (Pager::EndlessListing); short and empty pages are read on. A page keeps at most the 100 results it asked
+// for. Messages can quote Notion's servers: show them as plain text.
 //
 // The client holds only its token; calls copy it, so a client may go away while its calls run.
 class NotionClient {

@@ -25,11 +25,9 @@ using Fetch = std::function<QCoro::Task<Page>(std::optional<QString> cursor)>;
 
 struct Limits {
     // Enough: the listing stops after the page that brings the count to this or beyond (that page
-    // stays whole).
+    // stays whole). Servers may send pages short of the size asked for, or empty ones, while more
+    // follow; such a listing still comes whole, however many pages it takes to reach its end or this.
     qsizetype items;
-    // More pages than this cannot be a listing of at most `items`, even of pages well short of their
-    // size: the server is handing out cursors without end.
-    int pages;
 };
 
 // A listing that would never end: a cursor came round again, or the pages went past the limit.
@@ -40,8 +38,10 @@ public:
 };
 
 // Every item of the listing, page by page, until a page names no next cursor or the items are
-// enough. A page that names a cursor already read (its own, or any before it) or one past the page
-// limit throws EndlessListing; an error on any page fails the whole listing.
+// enough. An error on any page fails the whole listing. A page that names a cursor already read (its
+// own, or any before it) throws EndlessListing, and so does a page past twice `items`: even at one
+// item a page a listing of `items` takes no more pages than that, and no real server sends as many
+// empty pages again. Cursors are remembered by their digests, so that long ones cost a few bytes each.
 QCoro::Task<QList<QJsonObject>> collect(Fetch fetch, Limits limits, QString source);
 
 } // namespace Pager

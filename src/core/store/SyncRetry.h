@@ -12,8 +12,8 @@
 namespace SyncRetry {
 
 // The calendar or database is gone, or no longer shared with the user: 404, 410, or a 403 that is no
-// rate limit. Its events go. Every other failure (no reply, a time-out, a server error, a rate limit,
-// a refused token) says nothing about them: they stay as last read.
+// rate or quota limit. Its events go. Every other failure (no reply, a time-out, a server error, a
+// rate or quota limit, a refused token) says nothing about them: they stay as last read.
 bool isGone(const std::exception& error);
 // The server refused the access token (401).
 bool isUnauthorized(const std::exception& error);

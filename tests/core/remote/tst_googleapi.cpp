@@ -127,9 +127,16 @@ private slots:
                                    << "Google sign-in expired — reconnect in Settings";
         QTest::newRow("write 403 not the organizer")
             << "PATCH" << 403 << u"forbiddenForNonOrganizer"_s << "Only the organizer can change this event";
-        QTest::newRow("write 403 rate limit") << "PATCH" << 403 << "rateLimitExceeded" << rateLimit;
-        QTest::newRow("write 403 reason ending alike")
-            << "PATCH" << 403 << "userRateLimitExceeded" << forbidden;
+        // Every rate and quota limit reads the same, on a write, a read or a delete.
+        for (const auto& [status, reason] : {std::pair{403, "rateLimitExceeded"},
+                                             {403, "userRateLimitExceeded"},
+                                             {403, "dailyLimitExceeded"},
+                                             {403, "quotaExceeded"},
+                                             {429, "rateLimitExceeded"}}) {
+            for (const char* method : {"PATCH", "GET", "DELETE"})
+                QTest::addRow("%s %d %s", method, status, reason) << method << status << reason << rateLimit;
+        }
+        QTest::newRow("write 403 reason ending alike") << "PATCH" << 403 << "xrateLimitExceeded" << forbidden;
         QTest::newRow("write 403 without errors") << "PATCH" << 403 << "" << forbidden;
         QTest::newRow("write 404") << "PATCH" << 404 << "notFound" << gone;
         // A read and a delete show Google's own message; Google's 401 carries a bearer challenge, and
@@ -162,20 +169,27 @@ private slots:
 
     void pagingStopsAtTheFirstBoundaryPast2500_data() {
         QTest::addColumn<int>("pageSize");
+        QTest::addColumn<int>("emptyFirst");
         QTest::addColumn<int>("stored");
         QTest::addColumn<int>("requests");
         QTest::addColumn<int>("items");
-        QTest::newRow("two pages") << 2 << 3 << 2 << 3;
-        QTest::newRow("always more, 250 a page") << 250 << 3000 << 10 << 2500;
-        QTest::newRow("the last page stays whole") << 245 << 3000 << 11 << 2695;
+        QTest::newRow("two pages") << 2 << 0 << 3 << 2 << 3;
+        QTest::newRow("always more, 250 a page") << 250 << 0 << 3000 << 10 << 2500;
+        QTest::newRow("the last page stays whole") << 245 << 0 << 3000 << 11 << 2695;
+        // Pages short of the 250 asked for, or empty, while more follow: the listing still comes whole.
+        QTest::newRow("a page of one at a time") << 1 << 0 << 100 << 100 << 100;
+        QTest::newRow("2,001 events at 50 a page") << 50 << 0 << 2001 << 41 << 2001;
+        QTest::newRow("40 empty pages first") << 250 << 40 << 300 << 42 << 300;
     }
     void pagingStopsAtTheFirstBoundaryPast2500() {
         QFETCH(int, pageSize);
+        QFETCH(int, emptyFirst);
         QFETCH(int, stored);
         QFETCH(int, requests);
         QFETCH(int, items);
 
         m_google->setPageSize(pageSize);
+        m_google->setEmptyPagesFirst(emptyFirst);
         for (int i = 0; i < stored; ++i)
             m_google->addEvent(ada, {{"id", QStringLiteral("e%1").arg(i)}});
         const auto result =
@@ -206,14 +220,14 @@ private slots:
         QCOMPARE(server.requests()[1].queryValue(u"pageToken"), QStringLiteral("a+b/c=&d"));
     }
 
-    // Tokens that come round again, or never run out, end the listing with an error after a few
-    // requests instead of asking for ever.
+    // Tokens that come round again end the listing with an error at once; tokens that never run out,
+    // after more pages than a real listing takes, instead of asking for ever.
     void endlessListingsFail_data() {
         QTest::addColumn<FakeGoogle::Paging>("paging"); // Normal: a page that names its own token
         QTest::addColumn<int>("requests");
         QTest::newRow("a page names itself") << FakeGoogle::Paging::Normal << 2;
         QTest::newRow("tokens cycle") << FakeGoogle::Paging::Cycling << 3;
-        QTest::newRow("fresh tokens without end") << FakeGoogle::Paging::Endless << 40;
+        QTest::newRow("fresh tokens without end") << FakeGoogle::Paging::Endless << 5000;
     }
     void endlessListingsFail() {
         QFETCH(FakeGoogle::Paging, paging);

@@ -79,20 +79,25 @@ private slots:
 
     void paging_data() {
         QTest::addColumn<int>("pageSize");
+        QTest::addColumn<int>("emptyFirst");
         QTest::addColumn<int>("stored");
         QTest::addColumn<int>("requests");
         QTest::addColumn<int>("results");
 
-        QTest::newRow("three small pages") << 2 << 5 << 3 << 5;
-        QTest::newRow("the last page stays whole") << 75 << 1500 << 14 << 1050;
+        QTest::newRow("three small pages") << 2 << 0 << 5 << 3 << 5;
+        QTest::newRow("the last page stays whole") << 75 << 0 << 1500 << 14 << 1050;
+        QTest::newRow("900 results at 20 a page") << 20 << 0 << 900 << 45 << 900;
+        QTest::newRow("40 empty pages first") << 100 << 40 << 150 << 42 << 150;
     }
     void paging() {
         QFETCH(int, pageSize);
+        QFETCH(int, emptyFirst);
         QFETCH(int, stored);
         QFETCH(int, requests);
         QFETCH(int, results);
 
         m_notion->setPageSize(pageSize);
+        m_notion->setEmptyPagesFirst(emptyFirst);
         m_notion->addDatabase(FakeNotion::database("db-1", "Roadmap", {{"Due", "date"}}));
         for (int i = 0; i < stored; ++i)
             m_notion->addPage("db-1",

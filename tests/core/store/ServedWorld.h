@@ -21,21 +21,25 @@ struct ServedWorld {
         session.setClock(h.clock.clock());
         h.googleSource = GoogleSource::remote();
         h.notionSource = NotionSource::remote();
-        google.addAccount(ada);
-        const GoogleAccount account{ada,
-                                    google.issueRefreshToken(ada),
-                                    google.issueAccessToken(ada),
-                                    h.clock.now().addSecs(3600),
-                                    {{ada, ada, std::nullopt, true, QStringLiteral("owner")}},
-                                    {},
-                                    false,
-                                    QStringList{FakeGoogle::eventsScope}};
-        h.settings->setGoogle({google.clientID(), google.clientSecret(), {account}});
+        h.settings->setGoogle({google.clientID(), google.clientSecret(), {account(ada)}});
         notion.addDatabase(FakeNotion::database("db1", "Roadmap", {{"Due", "date"}}));
         h.settings->setNotionToken(notion.token());
         h.settings->setNotionDatabases({{"db1", "Roadmap", std::nullopt, "Due"}});
     }
 
+    // An account on the fake Google with its primary calendar, and its record for the settings with
+    // fresh tokens.
+    GoogleAccount account(const QString& email) {
+        google.addAccount(email);
+        return {email,
+                google.issueRefreshToken(email),
+                google.issueAccessToken(email),
+                h.clock.now().addSecs(3600),
+                {{email, email, std::nullopt, true, QStringLiteral("owner")}},
+                {},
+                false,
+                QStringList{FakeGoogle::eventsScope}};
+    }
     // Runs the event loop until neither sync runs.
     bool synced() {
         return Patience::until([&] { return !h.store->isSyncingGoogle() && !h.store->isSyncingNotion(); });

@@ -92,8 +92,11 @@ private Q_SLOTS:
             << FakeGoogle::errorReply(403, "forbidden", "Forbidden") << "Team: Forbidden" << false;
         QTest::newRow("server error")
             << FakeGoogle::errorReply(500, "backendError", "Backend Error") << "Team: Backend Error" << true;
-        QTest::newRow("rate limit") << FakeGoogle::errorReply(403, "rateLimitExceeded", "Rate Limit Exceeded")
-                                    << "Team: " + rateLimit << true;
+        // Rate and quota limits pass, for the user or for every user of the app's Google project alike.
+        for (const char* reason :
+             {"rateLimitExceeded", "userRateLimitExceeded", "dailyLimitExceeded", "quotaExceeded"})
+            QTest::addRow("403 %s", reason)
+                << FakeGoogle::errorReply(403, reason, "Limit Exceeded") << "Team: " + rateLimit << true;
         QTest::newRow("connection reset") << HttpReply::closeWithoutReply() << QString() << true;
     }
     void aFailingCalendarBesideAHealthyOne() {
@@ -118,6 +121,10 @@ private Q_SLOTS:
         const QString shown = w.h.store->googleError().value_or(QString());
         QVERIFY2(error.isEmpty() ? shown.startsWith("Team: ") : shown == error, qPrintable(shown));
         QVERIFY(w.h.store->googleLastSync());
+        // Any failure brings the next sync forward to the back-off's first 10 s.
+        const qsizetype before = w.listings();
+        w.step(10);
+        QVERIFY(w.listings() > before);
     }
 
     // The same for a Notion database; one that is down keeps its pages, one gone drops them.
@@ -130,6 +137,7 @@ private Q_SLOTS:
         QTest::newRow("gone") << notionError(404, "object_not_found") << false;
         QTest::newRow("no longer shared") << notionError(403, "restricted_resource") << false;
         QTest::newRow("down") << notionError(503, "service_unavailable") << true;
+        QTest::newRow("rate-limited") << notionError(429, "rate_limited") << true;
         QTest::newRow("connection reset") << HttpReply::closeWithoutReply() << true;
     }
     void aFailingDatabase() {
@@ -147,34 +155,51 @@ private Q_SLOTS:
     }
 
     // Google refuses the stored access token before its time: the token is renewed once for the whole
-    // account, and the listing read again. A refused renewal marks the account for reconnecting and
-    // deletes nothing.
+    // account and sync, however many of its calendars are refused, and the listing read again. A
+    // refused renewal marks the account for reconnecting and deletes nothing. Bob, beside Ada, is
+    // renewed only when his token is refused too.
     void aRefusedTokenIsRenewedOnce_data() {
         QTest::addColumn<bool>("revoked");
-        QTest::newRow("renewed") << false;
-        QTest::newRow("renewal refused") << true;
+        QTest::addColumn<bool>("refusedAgain"); // the renewed token is refused too, and Bob's
+        QTest::newRow("renewed") << false << false;
+        QTest::newRow("renewal refused") << true << false;
+        QTest::newRow("renewed token refused too, two syncs") << false << true;
     }
     void aRefusedTokenIsRenewedOnce() {
         QFETCH(bool, revoked);
+        QFETCH(bool, refusedAgain);
         World w;
+        GoogleConfig config = w.h.settings->google();
+        config.accounts << w.account(QStringLiteral("bob@example.org"));
+        w.h.settings->setGoogle(config);
         w.h.start();
         QVERIFY(w.synced());
-        GoogleConfig config = w.h.settings->google();
+        config = w.h.settings->google();
         config.accounts[0].accessToken = QStringLiteral("ya29.refused");
         w.h.settings->setGoogle(config);
         if (revoked)
             w.google.revokeRefreshToken(config.accounts[0].refreshToken);
+        if (refusedAgain)
+            w.google.server().scriptNext("GET", "/calendar/v3/calendars/",
+                                         FakeGoogle::errorReply(401, "authError", "Invalid Credentials"),
+                                         100);
         w.addEvent(ada, "Review", "16:00");
         const qsizetype renewals = World::count(w.google, "POST", QStringLiteral("/token"));
 
-        w.refreshGoogle();
-        QCOMPARE(World::count(w.google, "POST", QStringLiteral("/token")), renewals + 1);
+        for (int sync = 1; sync <= (refusedAgain ? 2 : 1); ++sync) {
+            w.refreshGoogle();
+            QCOMPARE(World::count(w.google, "POST", QStringLiteral("/token")),
+                     renewals + sync * (refusedAgain ? 2 : 1));
+        }
         const GoogleAccount stored = w.h.stored(ada);
         QCOMPARE(stored.needsReauth, revoked);
         if (revoked) {
             QCOMPARE(w.googleTitles(), QStringList({"Planning", "Standup"}));
             QCOMPARE(w.h.store->googleError(),
                      std::optional<QString>(ada + " needs to be reconnected (token expired or revoked)"));
+        } else if (refusedAgain) {
+            QCOMPARE(w.googleTitles(), QStringList({"Planning", "Standup"}));
+            QVERIFY(w.h.store->googleError());
         } else {
             QCOMPARE(w.googleTitles(), QStringList({"Planning", "Review", "Standup"}));
             QCOMPARE(w.h.store->googleError(), std::nullopt);
@@ -221,6 +246,37 @@ private Q_SLOTS:
         QCOMPARE(w.listings(), before);
         w.step(10);
         QCOMPARE(w.listings(), before + 2);
+    }
+
+    // A source that fails sync after sync is tried again ever later, but never later than its usual
+    // interval: the waits double from 10 s up to it, and stay there.
+    void backOffStopsAtTheUsualInterval_data() {
+        QTest::addColumn<bool>("notion");
+        QTest::addColumn<QList<int>>("waits"); // seconds between the syncs after start-up's
+        QTest::newRow("Google") << false << QList<int>{10, 20, 40, 80, 120, 120};
+        QTest::newRow("Notion") << true << QList<int>{10, 20, 40, 80, 160, 300, 300};
+    }
+    void backOffStopsAtTheUsualInterval() {
+        QFETCH(bool, notion);
+        QFETCH(QList<int>, waits);
+        World w;
+        (notion ? w.notion.server() : w.google.server())
+            .scriptNext(notion ? "POST" : "GET", notion ? "/v1/databases/" : "/calendar/v3/calendars/",
+                        FakeGoogle::errorReply(503, "backendError", "Backend Error"), 100);
+        w.h.start();
+        QVERIFY(w.synced());
+        const auto syncs = [&] { return notion ? w.queries() : w.listings(); };
+        QList<int> seen;
+        for (qsizetype last = syncs(), waited = 10; seen.size() < waits.size() && waited <= waits.last();
+             waited += 10) {
+            w.step(10);
+            if (syncs() > last) {
+                last = syncs();
+                seen << int(waited);
+                waited = 0;
+            }
+        }
+        QCOMPARE(seen, waits);
     }
 
     // Notion is down when the app starts: the tick tries again on the same back-off until it answers.
