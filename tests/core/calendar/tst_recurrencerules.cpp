@@ -370,6 +370,10 @@ private slots:
                     const ItemTime item = ItemTime::make(wall.date(), wall.time(), false,
                                                          IcalZone::named(zone, QByteArray(id)), zone);
                     QCOMPARE(item.instant, standard(wall.date(), wall.time(), zone));
+                    // A repeated time is one Qt places elsewhere (at the second instant).
+                    const QDateTime qt(wall.date(), wall.time(), zone);
+                    QCOMPARE(item.zone.repeats(wall.date(), wall.time(), zone),
+                             qt.isValid() && qt.toUTC() != item.instant);
                     // A day starts where a gap over its midnight ends; one the zone skips, where the next
                     // one starts.
                     const ItemTime day = ItemTime::make(wall.date(), {}, true, {}, zone);
@@ -426,9 +430,12 @@ private slots:
         const IcalZone own = zoneOf(0, "YEARLY");
         const IcalZone named = IcalZone::named(berlin, "Europe/Berlin");
         for (const QDate day : {QDate(2027, 3, 28), QDate(2027, 10, 31)}) {
-            for (QDateTime wall(day, QTime(0, 0), Qt::UTC); wall.date() == day; wall = wall.addSecs(900))
+            for (QDateTime wall(day, QTime(0, 0), Qt::UTC); wall.date() == day; wall = wall.addSecs(900)) {
                 QCOMPARE(own.toInstant(wall.date(), wall.time(), berlin),
                          named.toInstant(wall.date(), wall.time(), berlin));
+                QCOMPARE(own.repeats(wall.date(), wall.time(), berlin),
+                         named.repeats(wall.date(), wall.time(), berlin));
+            }
         }
         QCOMPARE(kindOf(1, "MONTHLY"), IcalZone::Kind::floating);
         QCOMPARE(kindOf(2, "HOURLY"), IcalZone::Kind::floating);
