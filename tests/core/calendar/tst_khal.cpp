@@ -22,6 +22,16 @@ QString describe(const LocalOccurrence& o) {
            QLatin1Char(' ') + o.title.value_or(QString());
 }
 
+// As describe(), with each time's offset from UTC, which tells the two times of a repeated hour apart.
+QString describeWithOffsets(const LocalOccurrence& o) {
+    auto at = [](const QDateTime& instant) {
+        const QDateTime local = instant.toTimeZone(berlin);
+        return local.toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+               QString::asprintf("%+03d00", local.offsetFromUtc() / 3600);
+    };
+    return at(o.start) + QLatin1Char(' ') + at(o.end) + QLatin1Char(' ') + o.title.value_or(QString());
+}
+
 } // namespace
 
 class TestKhal : public QObject {
@@ -226,6 +236,122 @@ private slots:
         theirs.sort();
         QCOMPARE(ours, theirs);
         QVERIFY(ours.contains(QStringLiteral("2027-03-28 03:30 2027-03-28 04:30 Nightly (renamed)")));
+    }
+
+    // An occurrence of a nightly series renamed or moved in a night the clocks change: we read it back
+    // where we put it, and khal still reads the item and places every occurrence where we do. But for
+    // a floating time in the repeated hour, which khal takes as the second instant and no floating
+    // override can name otherwise: a renamed one stays where khal had it (`khalAsBefore`).
+    void editsInAClockChange_data() {
+        QTest::addColumn<QString>("start"); // the series' DTSTART
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QDateTime>("at"); // the occurrence edited
+        QTest::addColumn<QDateTime>("to"); // where it moves; invalid: renamed only
+        QTest::addColumn<QDateTime>("until");
+        QTest::addColumn<bool>("khalAsBefore");
+        const QString zoned = QStringLiteral("DTSTART;TZID=Europe/Berlin:20261020T023000");
+        const QString own = QStringLiteral("DTSTART;TZID=W. Europe Standard Time:20261020T023000");
+        const QString floating = QStringLiteral("DTSTART:20261020T023000");
+        const QString halfHour = QStringLiteral("DURATION:PT30M");
+        const QDateTime first = utc("2026-10-25T00:30:00Z");   // 02:30 summer time, before the change back
+        const QDateTime skipped = utc("2027-03-28T01:30:00Z"); // 02:30 winter time, there 03:30
+        const QDateTime none;
+        QTest::newRow("zone, repeated, duration") << zoned << halfHour << first << none << none << false;
+        QTest::newRow("zone, moved into the first of the repeated hours")
+            << zoned << "DTEND;TZID=Europe/Berlin:20261020T030000" << first << utc("2026-10-25T00:00:00Z")
+            << utc("2026-10-25T00:45:00Z") << false;
+        QTest::newRow("zone, moved across the repeated hours")
+            << zoned << halfHour << first << utc("2026-10-25T00:15:00Z") << utc("2026-10-25T01:45:00Z")
+            << false;
+        QTest::newRow("own zone, repeated start, plain end")
+            << own << "DTEND;TZID=W. Europe Standard Time:20261020T040000" << first << none << none << false;
+        QTest::newRow("floating, repeated, duration")
+            << floating << halfHour << first << none << none << true;
+        QTest::newRow("floating, repeated, end")
+            << floating << "DTEND:20261020T030000" << first << none << none << true;
+        QTest::newRow("floating, moved from the repeated hour")
+            << floating << halfHour << first << utc("2026-10-25T02:30:00Z") << utc("2026-10-25T03:00:00Z")
+            << false;
+        QTest::newRow("zone, skipped, duration")
+            << "DTSTART;TZID=Europe/Berlin:20270324T023000" << halfHour << skipped << none << none << false;
+        QTest::newRow("floating, moved across the skipped hour")
+            << "DTSTART:20270324T023000" << halfHour << skipped << utc("2027-03-28T00:30:00Z")
+            << utc("2027-03-28T01:30:00Z") << false;
+    }
+
+    void editsInAClockChange() {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QDateTime, at);
+        QFETCH(QDateTime, to);
+        QFETCH(QDateTime, until);
+        QFETCH(bool, khalAsBefore);
+        CalendarFixture fixture = CalendarFixture::empty();
+        QByteArray text = CalendarFixture::calendarObject(
+            {{"UID:nightly", start, end, "RRULE:FREQ=DAILY;COUNT=10", "SUMMARY:Nightly"}});
+        if (start.contains(QLatin1String("W. Europe"))) {
+            // The zone as Outlook defines it.
+            const QByteArray outlook =
+                CalendarFixture().read(QStringLiteral("work@example.com/work/outlook.ics"));
+            const qsizetype from = outlook.indexOf("BEGIN:VTIMEZONE");
+            text.replace("BEGIN:VEVENT",
+                         outlook.mid(from, outlook.indexOf("BEGIN:VEVENT") - from) + "BEGIN:VEVENT");
+        }
+        QVERIFY(QDir().mkpath(fixture.path(QStringLiteral("Nightly"))));
+        fixture.write(QStringLiteral("Nightly/nightly.ics"), text);
+        auto khal = [&](const QString& workFolder) {
+            auto day = [](const QDateTime& instant) {
+                return instant.toTimeZone(berlin).date().toString(Qt::ISODate);
+            };
+            QDir().mkpath(workFolder);
+            Khal::Listing listing =
+                Khal::list({fixture.path(QStringLiteral("Nightly"))}, QStringLiteral("Europe/Berlin"),
+                           day(at.addDays(-7)), day(at.addDays(7)), workFolder, true);
+            listing.lines.sort();
+            return listing;
+        };
+        const Khal::Listing before = khal(fixture.path(QStringLiteral("../before")));
+        QVERIFY2(before.ran, qPrintable(before.diagnostics));
+
+        QDateTime wantStart = to;
+        QDateTime wantEnd = until;
+        {
+            LocalCalendars calendars(fixture.options(berlin));
+            const std::optional<LocalOccurrence> o =
+                findOccurrence(calendars, "Nightly", at.toString(Qt::ISODate));
+            QVERIFY(o);
+            const std::optional<LocalCalendars::Slot> slot =
+                to.isValid() ? std::optional(LocalCalendars::Slot{to, until}) : std::nullopt;
+            QVERIFY(calendars.update(*o, QStringLiteral("Nightly (changed)"), slot));
+            if (!to.isValid()) {
+                wantStart = o->start;
+                wantEnd = o->end;
+            }
+        }
+
+        LocalCalendars calendars(fixture.options(berlin));
+        QStringList ours;
+        for (const LocalOccurrence& o :
+             calendars.occurrences(at.addDays(-7), at.addDays(7), calendars.calendars())) {
+            if (o.title == QLatin1String("Nightly (changed)")) {
+                QCOMPARE(o.start, wantStart);
+                QCOMPARE(o.end, wantEnd);
+            }
+            ours.append(describeWithOffsets(o));
+        }
+        QCOMPARE(ours.size(), 10);
+        QCOMPARE(ours.filter(QStringLiteral("(changed)")).size(), 1);
+        ours.sort();
+
+        const Khal::Listing after = khal(fixture.path(QStringLiteral("..")));
+        QVERIFY2(after.ran, qPrintable(after.diagnostics));
+        if (khalAsBefore) {
+            QCOMPARE(after.lines.filter(QStringLiteral("(changed)")).size(), 1);
+            QCOMPARE(QStringList(after.lines).replaceInStrings(QStringLiteral(" (changed)"), QString()),
+                     before.lines);
+        } else {
+            QCOMPARE(after.lines, ours);
+        }
     }
 };
 
