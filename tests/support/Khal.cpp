@@ -8,7 +8,7 @@
 namespace Khal {
 
 Listing list(const QStringList& collections, const QString& zone, const QString& from, const QString& to,
-             const QString& workFolder) {
+             const QString& workFolder, bool withOffsets) {
     Listing listing;
     const QString khal = QStandardPaths::findExecutable(QStringLiteral("khal"));
     if (khal.isEmpty()) {
@@ -21,10 +21,10 @@ Listing list(const QStringList& collections, const QString& zone, const QString&
         config += QStringLiteral("[[c%1]]\npath = %2\ntype = calendar\n").arg(i).arg(collections[i]);
     config += QStringLiteral("[sqlite]\npath = %1/khal.db\n"
                              "[locale]\ntimeformat = %H:%M\ndateformat = %Y-%m-%d\n"
-                             "longdateformat = %Y-%m-%d\ndatetimeformat = %Y-%m-%d %H:%M\n"
-                             "longdatetimeformat = %Y-%m-%d %H:%M\n"
+                             "longdateformat = %Y-%m-%d\ndatetimeformat = %Y-%m-%d %H:%M%3\n"
+                             "longdatetimeformat = %Y-%m-%d %H:%M%3\n"
                              "local_timezone = %2\ndefault_timezone = %2\n")
-                  .arg(workFolder, zone);
+                  .arg(workFolder, zone, withOffsets ? QStringLiteral("%z") : QString());
     const QString configPath = workFolder + QStringLiteral("/khal.conf");
     if (!TestFiles::write(configPath, config.toUtf8())) {
         listing.diagnostics = QStringLiteral("cannot write ") + configPath;

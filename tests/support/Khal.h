@@ -13,8 +13,9 @@ struct Listing {
 };
 
 // The events of the given collection folders from day `from` to day `to` ("yyyy-MM-dd", both
-// included), times as "yyyy-MM-dd HH:mm" in `zone`. khal's configuration and cache go into `workFolder`.
+// included), times as "yyyy-MM-dd HH:mm" in `zone`, with their offset ("+0100") when `withOffsets`, which
+// tells the two times of a repeated hour apart. khal's configuration and cache go into `workFolder`.
 Listing list(const QStringList& collections, const QString& zone, const QString& from, const QString& to,
-             const QString& workFolder);
+             const QString& workFolder, bool withOffsets = false);
 
 } // namespace Khal

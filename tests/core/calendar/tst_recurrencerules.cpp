@@ -422,13 +422,17 @@ private slots:
         auto kindOf = [&](int n, const char* freq) { return zoneOf(n, freq).kind(); };
         QCOMPARE(kindOf(0, "YEARLY"), IcalZone::Kind::defined);
         // It places the times its changes skip and repeat as the zone database's Berlin does (libical
-        // alone takes the offset after a change, and the second of a repeated hour).
+        // alone takes the offset after a change, and the second of a repeated hour), and knows the
+        // repeated ones.
         const IcalZone own = zoneOf(0, "YEARLY");
         const IcalZone named = IcalZone::named(berlin, "Europe/Berlin");
         for (const QDate day : {QDate(2027, 3, 28), QDate(2027, 10, 31)}) {
-            for (QDateTime wall(day, QTime(0, 0), Qt::UTC); wall.date() == day; wall = wall.addSecs(900))
+            for (QDateTime wall(day, QTime(0, 0), Qt::UTC); wall.date() == day; wall = wall.addSecs(900)) {
                 QCOMPARE(own.toInstant(wall.date(), wall.time(), berlin),
                          named.toInstant(wall.date(), wall.time(), berlin));
+                QCOMPARE(own.repeats(wall.date(), wall.time(), berlin),
+                         named.repeats(wall.date(), wall.time(), berlin));
+            }
         }
         QCOMPARE(kindOf(1, "MONTHLY"), IcalZone::Kind::floating);
         QCOMPARE(kindOf(2, "HOURLY"), IcalZone::Kind::floating);

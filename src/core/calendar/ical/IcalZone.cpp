@@ -15,7 +15,8 @@ constexpr qint64 secondsPerDay = 86400;
 // its two instants; one the zone skips (spring) is read with the offset before the change, so that
 // 02:30 in a gap from 02:00 to 03:00 is 03:30 after it. Other readers of iCalendar place them so.
 // Offsets are below a day, and a zone changes at most once within a day of a wall clock.
-template <typename OffsetAt> qint64 instantOf(qint64 wall, OffsetAt offsetAt, bool* skipped = nullptr) {
+template <typename OffsetAt>
+qint64 instantOf(qint64 wall, OffsetAt offsetAt, bool* skipped = nullptr, bool* repeated = nullptr) {
     const int before = offsetAt(wall - secondsPerDay);
     const int after = offsetAt(wall + secondsPerDay);
     if (before == after)
@@ -26,6 +27,8 @@ template <typename OffsetAt> qint64 instantOf(qint64 wall, OffsetAt offsetAt, bo
     const bool secondHolds = offsetAt(second) == after;
     if (skipped)
         *skipped = !firstHolds && !secondHolds;
+    if (repeated)
+        *repeated = firstHolds && secondHolds;
     if (secondHolds && (!firstHolds || second < first))
         return second;
     return first; // in a gap neither holds
@@ -38,9 +41,9 @@ class ZoneOffsets {
 public:
     // Absent where the zone database must be asked: outside 1900 to 2037.
     static std::optional<QDateTime> instant(const QTimeZone& zone, QDate date, QTime time,
-                                            bool* skipped = nullptr) {
+                                            bool* skipped = nullptr, bool* repeated = nullptr) {
         thread_local ZoneOffsets cache;
-        return cache.lookup(zone, date, time, skipped);
+        return cache.lookup(zone, date, time, skipped, repeated);
     }
 
 private:
@@ -59,7 +62,8 @@ private:
         }
     };
 
-    std::optional<QDateTime> lookup(const QTimeZone& zone, QDate date, QTime time, bool* skipped) {
+    std::optional<QDateTime> lookup(const QTimeZone& zone, QDate date, QTime time, bool* skipped,
+                                    bool* repeated) {
         if (!zone.isValid() || !date.isValid() || !time.isValid() || date.year() < 1900 || date.year() > 2037)
             return std::nullopt;
         const Year& year = yearOf(zone, date.year());
@@ -68,7 +72,7 @@ private:
         const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
         return QDateTime::fromSecsSinceEpoch(
             instantOf(
-                wall, [&](qint64 utc) { return year.offsetAt(utc); }, skipped),
+                wall, [&](qint64 utc) { return year.offsetAt(utc); }, skipped, repeated),
             Qt::UTC);
     }
 
@@ -93,16 +97,16 @@ private:
     QHash<QByteArray, QHash<int, Year>> m_zones;
 };
 
-QDateTime instantIn(const QTimeZone& zone, QDate date, QTime time) {
-    if (std::optional<QDateTime> fast = ZoneOffsets::instant(zone, date, time))
+QDateTime instantIn(const QTimeZone& zone, QDate date, QTime time, bool* repeated = nullptr) {
+    if (std::optional<QDateTime> fast = ZoneOffsets::instant(zone, date, time, nullptr, repeated))
         return *fast;
     if (!zone.isValid() || !date.isValid() || !time.isValid())
         return QDateTime(date, time, zone).toUTC();
     const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
     return QDateTime::fromSecsSinceEpoch(
         instantOf(
-            wall,
-            [&](qint64 utc) { return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC)); }),
+            wall, [&](qint64 utc) { return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC)); },
+            nullptr, repeated),
         Qt::UTC);
 }
 
@@ -205,7 +209,7 @@ std::optional<QString> DefinedZone::problem(icalcomponent* vtimezone) {
     return std::nullopt;
 }
 
-QDateTime DefinedZone::toInstant(QDate date, QTime time) const {
+QDateTime DefinedZone::toInstant(QDate date, QTime time, bool* repeated) const {
     const std::lock_guard lock(m_mutex);
     // libical itself reads a skipped wall clock with the offset after the change, and a repeated one
     // as the second of its two instants.
@@ -215,7 +219,7 @@ QDateTime DefinedZone::toInstant(QDate date, QTime time) const {
         return icaltimezone_get_utc_offset_of_utc_time(m_zone, &t, &daylight);
     };
     const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
-    return QDateTime::fromSecsSinceEpoch(instantOf(wall, offsetAt), Qt::UTC);
+    return QDateTime::fromSecsSinceEpoch(instantOf(wall, offsetAt, nullptr, repeated), Qt::UTC);
 }
 
 WallTime DefinedZone::toWallClock(const QDateTime& instant) const {
@@ -274,6 +278,24 @@ QDateTime IcalZone::toInstant(QDate date, QTime time, const QTimeZone& userZone)
         break;
     }
     return instantIn(userZone, date, time);
+}
+
+bool IcalZone::repeats(QDate date, QTime time, const QTimeZone& userZone) const {
+    bool repeated = false;
+    switch (m_kind) {
+    case Kind::utc:
+        break;
+    case Kind::named:
+        instantIn(m_named, date, time, &repeated);
+        break;
+    case Kind::defined:
+        m_defined->toInstant(date, time, &repeated);
+        break;
+    case Kind::floating:
+        instantIn(userZone, date, time, &repeated);
+        break;
+    }
+    return repeated;
 }
 
 WallTime IcalZone::toWallClock(const QDateTime& instant, const QTimeZone& userZone) const {

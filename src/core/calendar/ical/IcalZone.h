@@ -35,7 +35,8 @@ public:
     // more often than yearly (an hourly one takes gigabytes), or rules libical cannot expand safely.
     static std::optional<QString> problem(icalcomponent* vtimezone);
 
-    QDateTime toInstant(QDate date, QTime time) const;
+    // `repeated`, when given, tells whether the zone's clock shows that time twice.
+    QDateTime toInstant(QDate date, QTime time, bool* repeated = nullptr) const;
     WallTime toWallClock(const QDateTime& instant) const;
 
 private:
@@ -62,6 +63,10 @@ public:
 
     // Floating times are read in the user's zone.
     QDateTime toInstant(QDate date, QTime time, const QTimeZone& userZone) const;
+    // Whether the zone's clock shows that time twice (in the hour a change back repeats). Readers
+    // differ on the instant such a time names: we take the first, as the standard asks; khal
+    // and others take the second.
+    bool repeats(QDate date, QTime time, const QTimeZone& userZone) const;
     // The wall clock of an instant in this zone.
     WallTime toWallClock(const QDateTime& instant, const QTimeZone& userZone) const;
 

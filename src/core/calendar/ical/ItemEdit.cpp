@@ -167,7 +167,8 @@ bool keepsDates(const EventSeries& before, const EventSeries* after) {
 struct ItemEdit::Times {
     ItemTime start;
     ItemTime end;
-    bool inUserZone = false; // written with the user's zone by name, which needs its VTIMEZONE
+    // The end is written as its exact length from the start (DURATION) rather than as a time.
+    bool endAsLength = false;
 };
 
 ItemEdit::ItemEdit(IcalZoneResolver& zones, const QTimeZone& zone, const QDateTime& now)
@@ -175,7 +176,7 @@ ItemEdit::ItemEdit(IcalZoneResolver& zones, const QTimeZone& zone, const QDateTi
     , m_zone(zone)
     , m_now(now) {}
 
-ItemEdit::Times ItemEdit::timesOf(const Slot& slot) const {
+ItemEdit::Times ItemEdit::timesOf(const Slot& slot, bool floating) const {
     if (!SaneDates::contains(slot.start, m_now) || !SaneDates::contains(slot.end, m_now))
         throw CalendarFileError(
             QStringLiteral("That date is more than a hundred years away, so the event was not saved."));
@@ -188,33 +189,83 @@ ItemEdit::Times ItemEdit::timesOf(const Slot& slot) const {
         times.end = ItemTime::make(last.addDays(1), {}, true, {}, m_zone);
         return times;
     }
-    const QDateTime start = slot.start.toTimeZone(m_zone);
-    // A timed slot always carries a zone, never floating: the user's zone when other programs can
-    // know it by name, else UTC.
-    times.inUserZone = QTimeZone::isTimeZoneIdAvailable(m_zone.id()) &&
-                       (m_zone.offsetFromUtc(start) != 0 || m_zone.daylightTimeOffset(start) != 0 ||
-                        m_zone.hasDaylightTime());
-    auto at = [&](const QDateTime& exact) {
-        // iCalendar counts in whole seconds: "in 20 min" from a clock with milliseconds is written,
-        // and read back, without them.
-        const QDateTime instant = QDateTime::fromSecsSinceEpoch(exact.toSecsSinceEpoch(), QTimeZone::utc());
-        if (!times.inUserZone)
-            return ItemTime::make(instant.toUTC().date(), instant.toUTC().time(), false, IcalZone::utc(),
-                                  m_zone);
-        ItemTime inZone;
-        inZone.zone = IcalZone::named(m_zone, m_zone.id());
-        return inZone.at(instant, m_zone);
+    // A timed slot carries a zone: the user's when other programs can know it by name, else UTC.
+    // Only an occurrence of a floating series stays floating (in the user's zone, so at the same
+    // instants): other readers take an override for its occurrence only when both have one form.
+    IcalZone zone;
+    if (!floating) {
+        const QDateTime start = slot.start.toTimeZone(m_zone);
+        const bool named = QTimeZone::isTimeZoneIdAvailable(m_zone.id()) &&
+                           (m_zone.offsetFromUtc(start) != 0 || m_zone.daylightTimeOffset(start) != 0 ||
+                            m_zone.hasDaylightTime());
+        zone = named ? IcalZone::named(m_zone, m_zone.id()) : IcalZone::utc();
+    }
+    // iCalendar counts in whole seconds: "in 20 min" from a clock with milliseconds is written, and
+    // read back, without them.
+    auto whole = [](const QDateTime& exact) {
+        return QDateTime::fromSecsSinceEpoch(exact.toSecsSinceEpoch(), QTimeZone::utc());
     };
-    times.start = at(slot.start);
-    times.end = at(std::max(slot.end, slot.start));
+    return spanIn(zone, whole(slot.start), whole(std::max(slot.end, slot.start)));
+}
+
+ItemEdit::Times ItemEdit::spanIn(const IcalZone& zone, const QDateTime& start, const QDateTime& end) const {
+    ItemTime form;
+    form.zone = zone;
+    Times times;
+    times.start = form.at(start, m_zone);
+    times.end = form.at(end, m_zone);
+    // A time the clock repeats is read by some readers as its first instant and by others as its
+    // second, and one that starts after it ends makes them drop the whole item: such times are not
+    // written as wall clocks.
+    auto plain = [&](const ItemTime& t) {
+        return t.zone.kind() == zone.kind() && !t.zone.repeats(t.date, t.time, m_zone);
+    };
+    if (zone.kind() == IcalZone::Kind::utc || (plain(times.start) && plain(times.end)))
+        return times;
+    // Floating times stay floating, with the end as the length from the start: whichever instant a
+    // reader takes a repeated time for, it never sees the end before the start. No floating time names
+    // the first of a repeated hour for a reader that takes the second, so there it places the instance
+    // where it placed it before.
+    if (zone.kind() == IcalZone::Kind::floating && times.start.zone.kind() == zone.kind()) {
+        times.endAsLength = true;
+        return times;
+    }
+    // In a zone (or floating from the second of a repeated hour, which no wall clock names), both in
+    // UTC, which every reader places alike.
+    auto inUtc = [&](const QDateTime& instant) {
+        const QDateTime t = instant.toUTC();
+        return ItemTime::make(t.date(), t.time(), false, IcalZone::utc(), m_zone);
+    };
+    times.start = inUtc(start);
+    times.end = inUtc(end);
     return times;
 }
 
 namespace {
 
+// DTSTART and DTEND, or DTSTART and DURATION.
+void writeTimes(ItemPatch& patch, ItemPatch::Component event, const ItemTime& start, const ItemTime& end,
+                bool endAsLength) {
+    patch.set(event, lineOf(Ical::timeProperty(ICAL_DTSTART_PROPERTY, start)));
+    if (!endAsLength) {
+        patch.removeProperties(event, "DURATION");
+        patch.set(event, lineOf(Ical::timeProperty(ICAL_DTEND_PROPERTY, end)), "DTSTART");
+        return;
+    }
+    // In hours, minutes and seconds: days would be nominal, the same wall clock a day later.
+    const qint64 seconds = std::max<qint64>(0, start.instant.secsTo(end.instant));
+    icaldurationtype length = icaldurationtype_null_duration();
+    length.hours = unsigned(seconds / 3600);
+    length.minutes = unsigned(seconds / 60 % 60);
+    length.seconds = unsigned(seconds % 60);
+    patch.removeProperties(event, "DTEND");
+    patch.set(event, lineOf(icalproperty_new_duration(length)), "DTSTART");
+}
+
 void writeSlot(ItemPatch& patch, ItemPatch::Component event, const ItemTime& start, const ItemTime& end,
-               const QTimeZone& zone, bool inUserZone) {
-    if (inUserZone) {
+               bool endAsLength, const QTimeZone& zone) {
+    // A time in the user's zone is written with its name, which needs its VTIMEZONE.
+    if (start.zone.kind() == IcalZone::Kind::named || end.zone.kind() == IcalZone::Kind::named) {
         const QByteArray tzid = zone.id();
         const QList<ItemPatch::Component> zones = patch.components("VTIMEZONE");
         const bool defined = std::any_of(zones.begin(), zones.end(), [&](ItemPatch::Component z) {
@@ -226,9 +277,7 @@ void writeSlot(ItemPatch& patch, ItemPatch::Component event, const ItemTime& sta
             icalcomponent_free(vtimezone);
         }
     }
-    patch.set(event, lineOf(Ical::timeProperty(ICAL_DTSTART_PROPERTY, start)));
-    patch.removeProperties(event, "DURATION");
-    patch.set(event, lineOf(Ical::timeProperty(ICAL_DTEND_PROPERTY, end)), "DTSTART");
+    writeTimes(patch, event, start, end, endAsLength);
 }
 
 } // namespace
@@ -236,7 +285,10 @@ void writeSlot(ItemPatch& patch, ItemPatch::Component event, const ItemTime& sta
 QByteArray ItemEdit::change(const Item& item, const EventSeries& series, const SeriesInstance& instance,
                             const std::optional<QString>& newTitle, const std::optional<Slot>& slot) {
     const std::optional<QString> title = newTitle ? std::optional(storable(*newTitle)) : std::nullopt;
-    const std::optional<Times> times = slot ? std::optional(timesOf(*slot)) : std::nullopt;
+    const ItemTime& original = instance.originalStart;
+    const bool floating =
+        series.repeats() && !original.isDate && original.zone.kind() == IcalZone::Kind::floating;
+    const std::optional<Times> times = slot ? std::optional(timesOf(*slot, floating)) : std::nullopt;
     ItemPatch patch = open(item);
     const QByteArray uid = series.uid();
 
@@ -250,23 +302,25 @@ QByteArray ItemEdit::change(const Item& item, const EventSeries& series, const S
             // The override starts as a copy of the series' event, which names its instance.
             event = patch.copy(event,
                                {"RRULE", "RDATE", "EXDATE", "EXRULE", "RECURRENCE-ID", "DURATION", "DTEND"});
-            // RECURRENCE-ID keeps the form of the series' DTSTART (date or zone), as the standard asks.
-            const ItemTime& original = instance.originalStart;
-            const ItemTime end =
-                original.isDate ? ItemTime::make(instance.end.toTimeZone(m_zone).date(), {}, true, {}, m_zone)
-                                : original.at(instance.end, m_zone);
-            // Its start as a wall clock the zone has (a time its rule gives in a skipped hour is written
-            // as the time it stands for), while RECURRENCE-ID names the instance as the rule gives it.
-            patch.set(event, lineOf(Ical::timeProperty(ICAL_DTSTART_PROPERTY,
-                                                       original.at(original.instant, m_zone))));
+            // Its times in the series' form, as wall clocks the zone has (a time its rule gives in a
+            // skipped hour is written as the time it stands for), while RECURRENCE-ID names the instance
+            // as the rule gives it, in the form of the series' DTSTART (date or zone), as the standard
+            // asks.
+            if (original.isDate) {
+                writeTimes(patch, event, original.at(original.instant, m_zone),
+                           ItemTime::make(instance.end.toTimeZone(m_zone).date(), {}, true, {}, m_zone),
+                           false);
+            } else {
+                const Times span = spanIn(original.zone, original.instant, instance.end);
+                writeTimes(patch, event, span.start, span.end, span.endAsLength);
+            }
             patch.set(event, lineOf(Ical::timeProperty(ICAL_RECURRENCEID_PROPERTY, original)), "DTSTART");
-            patch.set(event, lineOf(Ical::timeProperty(ICAL_DTEND_PROPERTY, end)), "DTSTART");
         }
     }
     if (title)
         patch.setValue(event, lineOf(icalproperty_new_summary(title->toUtf8().constData())));
     if (times)
-        writeSlot(patch, event, times->start, times->end, m_zone, times->inUserZone);
+        writeSlot(patch, event, times->start, times->end, times->endAsLength, m_zone);
     touch(patch, event, m_now);
 
     const QByteArray text = patch.text();
@@ -277,11 +331,13 @@ QByteArray ItemEdit::change(const Item& item, const EventSeries& series, const S
     const EventSeries* changed = seriesOf(after, uid);
     const std::optional<SeriesInstance> readBack =
         changed ? changed->instanceAt(instance.originalStart.instant, m_zone) : std::nullopt;
-    const bool asMade =
-        readBack && (!title || readBack->component->summary.value_or(QString()) == *title) &&
-        (!times || (readBack->start == times->start.instant && readBack->end == times->end.instant &&
-                    readBack->component->start.isDate == times->start.isDate)) &&
-        othersOf(after, uid) == othersOf(*item.series, uid) && keepsDates(series, changed);
+    // A retitled instance stays where it was.
+    const QDateTime start = times ? times->start.instant : instance.start;
+    const QDateTime end = times ? times->end.instant : instance.end;
+    const bool asMade = readBack && (!title || readBack->component->summary.value_or(QString()) == *title) &&
+                        readBack->start == start && readBack->end == end &&
+                        (!times || readBack->component->start.isDate == times->start.isDate) &&
+                        othersOf(after, uid) == othersOf(*item.series, uid) && keepsDates(series, changed);
     if (!asMade)
         throw notReadBack(item.fileName);
     return text;
@@ -334,12 +390,12 @@ std::optional<QByteArray> ItemEdit::remove(const Item& item, const EventSeries& 
 
 QByteArray ItemEdit::create(const QByteArray& uid, const QString& newTitle, const Slot& slot) {
     const QString title = storable(newTitle);
-    const Times times = timesOf(slot);
+    const Times times = timesOf(slot, false);
     ItemPatch patch = *ItemPatch::read(newItem);
     const ItemPatch::Component event = patch.components().first();
     patch.set(event, lineOf(icalproperty_new_uid(uid.constData())));
     patch.set(event, lineOf(icalproperty_new_summary(title.toUtf8().constData())));
-    writeSlot(patch, event, times.start, times.end, m_zone, times.inUserZone);
+    writeSlot(patch, event, times.start, times.end, times.endAsLength, m_zone);
     patch.set(event, lineOf(icalproperty_new_sequence(0)));
     patch.set(event, lineOf(icalproperty_new_dtstamp(utcTime(m_now))));
     patch.set(event, lineOf(icalproperty_new_lastmodified(utcTime(m_now))));

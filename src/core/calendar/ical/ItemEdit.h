@@ -46,8 +46,12 @@ public:
 
 private:
     struct Times;
-    // Throws when the slot lies beyond reach.
-    Times timesOf(const Slot& slot) const;
+    // Throws when the slot lies beyond reach. Timed slots are written in the user's zone, or
+    // floating (in the user's zone) when `floating`.
+    Times timesOf(const Slot& slot, bool floating) const;
+    // How a timed start and end in that zone are written, so that other readers place them at the
+    // same instants (or, floating, as near as a floating time allows).
+    Times spanIn(const IcalZone& zone, const QDateTime& start, const QDateTime& end) const;
 
     IcalZoneResolver& m_zones;
     QTimeZone m_zone;
