@@ -85,6 +85,11 @@ QString FakeGoogle::issueRefreshToken(const QString& email) {
     return token;
 }
 
+void FakeGoogle::expireAccessTokens(const QString& email) {
+    m_accessTokens.removeIf(
+        [&](const std::pair<const QString&, QString&>& token) { return token.second == email; });
+}
+
 void FakeGoogle::revokeRefreshToken(const QString& refreshToken) {
     m_refreshTokens.remove(refreshToken);
 }
@@ -350,7 +355,8 @@ HttpReply FakeGoogle::calendarApi(const HttpRequest& request, const QString& ema
     const auto found = std::find_if(events.begin(), events.end(), [&](const QJsonObject& event) {
         return event.value(u"id").toString() == eventID;
     });
-    if (found == events.end()) {
+    const bool cancelled = found != events.end() && found->value(u"status") == QJsonValue("cancelled");
+    if (found == events.end() || (cancelled && request.method == "DELETE")) {
         if (request.method == "DELETE")
             return errorReply(410, QStringLiteral("deleted"), QStringLiteral("Resource has been deleted"));
         return errorReply(404, QStringLiteral("notFound"), QStringLiteral("Not Found"));
@@ -362,7 +368,7 @@ HttpReply FakeGoogle::calendarApi(const HttpRequest& request, const QString& ema
         return HttpReply::json(200, *found);
     }
     if (request.method == "DELETE") {
-        events.erase(found);
+        found->insert("status", "cancelled");
         return HttpReply::empty(204);
     }
     return errorReply(405, QString(), QStringLiteral("Method Not Allowed"));
@@ -381,7 +387,9 @@ HttpReply FakeGoogle::insertReply(const QString& calendarID, const HttpRequest& 
             return errorReply(409, QStringLiteral("duplicate"),
                               QStringLiteral("The requested identifier already exists."));
     }
-    return HttpReply::json(200, insert(calendarID, event, request, email));
+    HttpReply reply = HttpReply::json(200, insert(calendarID, event, request, email));
+    reply.heldBack = m_holdNewEvents;
+    return reply;
 }
 
 QJsonObject FakeGoogle::insert(const QString& calendarID, QJsonObject event, const HttpRequest& request,

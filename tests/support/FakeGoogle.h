@@ -25,15 +25,19 @@
 //   GET  /calendar/v3/calendars/{id}/events                     paged, filtered by timeMin/timeMax,
 //                                                               ordered by start
 //   GET|PATCH|DELETE /calendar/v3/calendars/{id}/events/{id}    PATCH merges like Google (null removes,
-//                                                               attendeesOmitted merges guests)
+//                                                               attendeesOmitted merges guests); DELETE
+//                                                               leaves the event "cancelled", as Google
+//                                                               does: read by id, left out of listings,
+//                                                               410 when deleted again
 //   POST /calendar/v3/calendars/{id}/events                     insert (Meet link on a createRequest); a
 //                                                               client's own "id" is checked (base32hex,
-//                                                               5-1024) and one in use answers 409
+//                                                               5-1024) and one in use answers 409, also
+//                                                               one of a deleted event
 //
-// Calendar requests need "Authorization: Bearer" with a token the fake issued; anything else gets
-// Google's 401. Errors are Google's JSON error bodies. Every request stays recorded on server(), where
-// tests can also script failures for the next requests (errorReply() builds Google's error body) or
-// hold replies back.
+// Calendar requests need "Authorization: Bearer" with a token the fake issued and that has not
+// expired; anything else gets Google's 401. Errors are Google's JSON error bodies. Every request stays
+// recorded on server(), where tests can also script failures for the next requests (errorReply() builds
+// Google's error body) or hold replies back.
 //
 //     FakeGoogle google;
 //     google.addAccount("ada@example.com");
@@ -66,6 +70,8 @@ public:
     void addCalendar(const QString& email, const QJsonObject& entry);
     QString issueAccessToken(const QString& email);
     QString issueRefreshToken(const QString& email);
+    // Every access token issued to the account so far expires: requests carrying one get Google's 401.
+    void expireAccessTokens(const QString& email);
     void revokeRefreshToken(const QString& refreshToken);
     // The account an access token belongs to; none for an unknown or revoked token.
     std::optional<QString> accountOf(const QString& accessToken) const;
@@ -87,6 +93,10 @@ public:
     QString addEvent(const QString& calendarID, QJsonObject event);
     std::optional<QJsonObject> storedEvent(const QString& calendarID, const QString& eventID) const;
     QList<QJsonObject> storedEvents(const QString& calendarID) const { return m_events.value(calendarID); }
+    // While on, an insert that stores an event keeps its answer back until server().release(): the
+    // event is on Google, its answer still on the way (or, should the app end, lost). An insert that
+    // stores nothing (409, 400) answers at once.
+    void setHoldNewEvents(bool on) { m_holdNewEvents = on; }
     // Items per page of every listing, unless the request's maxResults asks for fewer (default 250).
     void setPageSize(int size);
     // Empty pages that come first in every listing, each naming the next, as Google may send.
@@ -146,5 +156,6 @@ private:
     int m_pageSize = 250;
     int m_emptyPagesFirst = 0;
     Paging m_paging = Paging::Normal;
+    bool m_holdNewEvents = false;
     int m_counter = 0;
 };

@@ -311,7 +311,7 @@ void FakeHttpServer::dispatch(QTcpSocket* socket, HttpRequest request) {
     const bool held = std::any_of(m_holds.cbegin(), m_holds.cend(), [&](const auto& hold) {
         return matches(request, hold.first, hold.second);
     });
-    if (held && reply.kind == HttpReply::Kind::Answer)
+    if ((held || reply.heldBack) && reply.kind == HttpReply::Kind::Answer)
         m_held.append({socket, reply});
     else
         answer(socket, reply);

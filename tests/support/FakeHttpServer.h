@@ -62,6 +62,9 @@ struct HttpReply {
     qsizetype cutAt = 0;
     Ending ending = Ending::Close;
     std::chrono::milliseconds interval{0};
+    // An Answer the server keeps back until release(), as for a hold() that matches its request: a
+    // handler's way of holding only some answers (those to requests that stored something, say).
+    bool heldBack = false;
 
     static HttpReply json(int status, const QJsonObject& object);
     static HttpReply text(int status, QByteArray body, QByteArray contentType = "text/plain; charset=utf-8");

@@ -180,6 +180,7 @@ void deriveValues(const State& s, const QuickAddEnv& env, const Cal& cal, const 
     v.notifiesGuests = s.editing && source == EventSource::google &&
                        (!guestAddresses(*s.editing).isEmpty() || !v.invitees.isEmpty());
     v.guestsEditable = !s.editing || source == EventSource::google;
+    v.lineLocked = s.busy && !s.editing;
 
     v.scheduled = v.draft;
     if (!s.editing && v.isMeeting && !v.draft.hasTime && !isBlank(s.text)) {
@@ -261,7 +262,7 @@ void deriveValues(const State& s, const QuickAddEnv& env, const Cal& cal, const 
 void deriveGuests(const State& s, const QuickAddEnv& env, Derived& v) {
     for (const Person& person : std::as_const(v.invitees)) {
         Chip chip{person, displayName(person), person.email, false, {}};
-        chip.removable = v.guestsEditable && !s.organizers.contains(person.email.toLower());
+        chip.removable = v.guestsEditable && !v.lineLocked && !s.organizers.contains(person.email.toLower());
         if (chip.removable)
             chip.removeTooltip = QStringLiteral("Remove ") + chip.label;
         v.chips << chip;
@@ -345,8 +346,7 @@ void deriveFooter(const State& s, Derived& v) {
                                ? QStringLiteral("Meetings go to a Google calendar so invites can be sent")
                                : QStringLiteral("Which calendar the event goes to");
 
-    // Only a save holds the panel; a meeting being sent goes on after it closes.
-    v.cancelEnabled = !(s.busy && s.editing);
+    v.cancelEnabled = !s.busy;
     v.primaryEnabled = v.canAdd;
     v.primarySpinner = s.busy;
     if (s.busy)
@@ -393,7 +393,7 @@ Derived derive(const State& s, const QuickAddEnv& env) {
     v.headerHint = s.editing              ? QStringLiteral("Esc cancels")
                    : env.quickAddHotkey() ? QStringLiteral("Ctrl+Alt+N")
                                           : QString();
-    v.backEnabled = !(s.busy && s.editing);
+    v.backEnabled = !s.busy;
     v.mainPlaceholder =
         s.editing ? QStringLiteral("Title") : QStringLiteral("Lunch with Ondrea tomorrow 1pm");
 

@@ -101,8 +101,11 @@ struct Derived {
     bool isMeeting = false;      // guests or Meet
     bool notifiesGuests = false; // saving makes Google e-mail the guests
     bool guestsEditable = false; // a new line or a Google edit
-    QuickAddDraft scheduled;     // the draft with the free slot filled in, what add() sends
-    bool autoSlot = false;       // the slot was chosen automatically
+    // The line is being sent: the main line, its guests, Meet and destination show what was sent and
+    // take no changes until Google has answered.
+    bool lineLocked = false;
+    QuickAddDraft scheduled; // the draft with the free slot filled in, what add() sends
+    bool autoSlot = false;   // the slot was chosen automatically
     // The slot search needs these days, which the agenda has not loaded, before it can choose: no
     // slot and nothing to add until they are read (or a time is typed).
     std::optional<DayRange> daysToRead;

@@ -65,9 +65,11 @@ public:
     // ---- Writing; errors are UserFacingErrors carrying one sentence for the user
 
     virtual CalEvent addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar) = 0;
-    // A new meeting goes in under `ids` (see EventStore::createMeeting).
+    // A new meeting goes in under `ids`, or under the new ones it tells `renewed` of (see
+    // EventStore::createMeeting).
     virtual QCoro::Task<CalEvent> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                                MeetingTarget target, GoogleAPI::InsertIds ids) = 0;
+                                                MeetingTarget target, GoogleAPI::InsertIds ids,
+                                                QuickAddOutbox::Renewed renewed) = 0;
     virtual QCoro::Task<CalEvent> updateEvent(CalEvent event, QuickAddDraft draft, QList<Person> invitees,
                                               bool meet) = 0;
     // Every day from the day of `from` up to the day of `to`, read from every source and merged
@@ -79,7 +81,7 @@ public:
     virtual void setDefaultMeetingTarget(const QString& target) = 0;
     virtual void setDefaultCalendarID(const QString& id) = 0;
 
-    // The meeting line being sent, or whose send failed, kept across showings for the agenda's life.
+    // The meeting line being sent, or whose send failed, kept across showings and runs of the app.
     virtual QuickAddOutbox& outbox() = 0;
 
 signals:

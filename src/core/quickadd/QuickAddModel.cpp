@@ -115,11 +115,19 @@ void QuickAddModel::appear() {
     if (editing) {
         load(*editing);
     } else {
-        // A line handed over wins; else the meeting line that was being sent when quick add closed,
-        // or whose send failed, comes back as it was left.
-        if (m_panel.prefill().isEmpty())
+        // The meeting line being sent comes back as it is, and so does one whose failure has not been
+        // shown yet (answered while quick add was closed, or left by an earlier run): a line handed over
+        // waits behind it. A line handed over takes the place of a failure already shown, which comes
+        // back in a later showing.
+        const std::optional<QuickAddOutbox::Held>& held = m_env.outbox().held();
+        const QString handedOver = m_panel.prefill();
+        if ((held && (held->sending || (held->failure && !held->failureShown))) || handedOver.isEmpty()) {
             restoreHeldLine();
-        consumePrefill();
+            if (!handedOver.isEmpty())
+                m_waitingLine = handedOver;
+        } else {
+            consumePrefill();
+        }
     }
     QPointer self(this);
     m_escape = m_panel.handleEscape([self] { return self && self->isOpen() && self->dismissOverlays(); });
@@ -131,6 +139,9 @@ void QuickAddModel::appear() {
 }
 
 void QuickAddModel::load(const CalEvent& event) {
+    // A meeting being sent goes on in the outbox; the edit is not busy with it.
+    if (sending())
+        m_state.busy = false;
     m_state.editing = event;
     m_state.text = QuickAdd::isUntitled(event.title) ? QString() : event.title;
     m_state.whenText = EditPhrase::canonical(event, m_env.now(), m_env.cal());
@@ -154,13 +165,18 @@ void QuickAddModel::load(const CalEvent& event) {
 
 void QuickAddModel::consumePrefill() {
     const QString prefill = m_panel.prefill();
-    if (prefill.isEmpty())
+    // Kept by the panel while the line on screen is being sent (taken once Google has answered) or
+    // waits behind a held line's failure (taken in the next showing, unless a newer line comes).
+    if (prefill.isEmpty() || sending() || prefill == m_waitingLine)
         return;
+    m_waitingLine.reset();
     if (m_state.editing && !m_panel.editingEvent()) {
         reset(); // takes the prefill at its end
         return;
     }
     m_state.text = prefill;
+    // A held line on screen is put aside, not let go of: it stays held and comes back later.
+    m_showedHeldLine = false;
     update();
     m_panel.clearPrefill();
 }
@@ -180,7 +196,7 @@ void QuickAddModel::reset() {
 }
 
 bool QuickAddModel::dismissOverlays() {
-    if (saving())
+    if (m_state.busy)
         return true;
     if (m_state.showCalendars) {
         m_state.showCalendars = false;
@@ -249,6 +265,8 @@ void QuickAddModel::requestFocus(Field field) {
 // ---- Typing
 
 void QuickAddModel::setText(const QString& text) {
+    if (sending())
+        return;
     m_state.text = text;
     m_state.error.reset();
     m_state.readFailure.reset(); // a changed line tries the days again
@@ -300,27 +318,51 @@ void QuickAddModel::add() {
         finish();
         return;
     }
-    // What is sent is taken now: later typing does not change it. The outbox follows the send, so
-    // that its line outlives this showing until the meeting is known to be on Google.
+    // What is sent is taken now, and the line takes no changes until Google has answered. The outbox
+    // follows the send, so that its line outlives this showing until the meeting is known to be on
+    // Google.
     const QuickAddOutbox::Line sent = line();
-    QuickAddOutbox& outbox = m_env.outbox();
-    const GoogleAPI::InsertIds ids = outbox.idsFor(sent);
     m_state.busy = true;
     m_showedHeldLine = true;
-    QCoro::Task<CalEvent> call =
-        m_env.createMeeting(draft, v.invitees, v.meetOn, *v.destination->target(), ids);
-    outbox.send(sent, ids, std::move(call));
+    m_env.outbox().send(
+        sent, [&env = m_env, draft, invitees = v.invitees, meet = v.meetOn,
+               target = *v.destination->target()](GoogleAPI::InsertIds ids, QuickAddOutbox::Renewed renewed) {
+            return env.createMeeting(draft, invitees, meet, target, std::move(ids), std::move(renewed));
+        });
     update();
 }
 
 void QuickAddModel::sendAnswered() {
     // The held send is the one any sending showing waits for; a showing that ended only stops waiting.
-    if (!m_state.busy || m_state.editing)
+    if (!sending())
         return;
+    m_state.busy = false;
+    if (!isOpen() || !m_panel.isQuickAddShown()) {
+        update();
+        return;
+    }
     const std::optional<QuickAddOutbox::Held>& held = m_env.outbox().held();
-    const std::optional<QString> failure = held ? held->failure : std::nullopt;
-    if (answered(failure, held && !failure))
-        finish();
+    if (!held) {
+        // On Google. A line handed over meanwhile takes the sent one's place; else quick add is done.
+        m_waitingLine.reset();
+        if (m_panel.prefill().isEmpty()) {
+            finish();
+            return;
+        }
+        clearLine();
+        m_state.error.reset();
+        m_showedHeldLine = false;
+        consumePrefill();
+        return;
+    }
+    // The failure shows with its own line; a line handed over meanwhile waits behind it.
+    if (held->failure) {
+        m_state.error = held->failure;
+        m_env.outbox().showFailure();
+        if (!m_panel.prefill().isEmpty())
+            m_waitingLine = m_panel.prefill();
+    }
+    update();
 }
 
 QuickAddOutbox::Line QuickAddModel::line() const {
@@ -340,12 +382,13 @@ void QuickAddModel::restoreHeldLine() {
         m_state.destinationID = held->line.destinationID;
     m_state.busy = held->sending;
     m_state.error = held->failure;
+    m_env.outbox().showFailure();
     m_showedHeldLine = true;
     update();
 }
 
-bool QuickAddModel::saving() const {
-    return m_state.busy && m_state.editing;
+bool QuickAddModel::sending() const {
+    return m_state.busy && !m_state.editing;
 }
 
 QCoro::Task<> QuickAddModel::save(CalEvent event, QuickAddDraft draft, QList<Person> invitees, bool meet) {
@@ -387,18 +430,22 @@ bool QuickAddModel::answered(const std::optional<QString>& failure, bool cancell
     return false;
 }
 
-void QuickAddModel::finish() {
+void QuickAddModel::clearLine() {
     m_state.text.clear();
     m_state.manualInvitees.clear();
     m_state.meetChoice.reset();
     m_state.showPeople = false;
+}
+
+void QuickAddModel::finish() {
+    clearLine();
     update();
     close();
 }
 
 void QuickAddModel::cancel() {
-    // A meeting being sent goes on without the panel (its line stays in the outbox); a save holds it.
-    if (!saving())
+    // An add or a save holds quick add until it is answered (the request's time-out bounds the wait).
+    if (!m_state.busy)
         close();
 }
 
@@ -407,14 +454,14 @@ void QuickAddModel::back() {
 }
 
 void QuickAddModel::toggleCalendars() {
-    if (m_state.editing)
+    if (m_state.editing || sending())
         return;
     m_state.showCalendars = !m_state.showCalendars;
     update();
 }
 
 void QuickAddModel::pickDestination(const QString& destinationId) {
-    if (m_state.editing)
+    if (m_state.editing || sending())
         return;
     const QList<QuickAdd::Destination> destinations = view().destinations;
     const auto it = std::find_if(destinations.cbegin(), destinations.cend(),
@@ -437,7 +484,7 @@ void QuickAddModel::connectGoogle() {
 // ---- Guests
 
 void QuickAddModel::toggleInvite() {
-    if (!view().guestsEditable)
+    if (!view().guestsEditable || view().lineLocked)
         return;
     m_state.showPeople = !m_state.showPeople;
     update();
@@ -450,7 +497,7 @@ void QuickAddModel::setPeopleQuery(const QString& text) {
 }
 
 void QuickAddModel::commitPerson() {
-    if (!view().guestsEditable)
+    if (!view().guestsEditable || view().lineLocked)
         return;
     const QString query = TextRules::trimBlanks(m_state.peopleQuery);
     if (query.isEmpty()) {
@@ -475,7 +522,7 @@ void QuickAddModel::commitPerson() {
 
 void QuickAddModel::addPerson(const Person& person) {
     const QuickAdd::Derived& v = view();
-    if (!v.guestsEditable || holds(v.invitees, person))
+    if (!v.guestsEditable || v.lineLocked || holds(v.invitees, person))
         return;
     m_state.manualInvitees << person;
     m_state.peopleQuery.clear();
@@ -486,7 +533,7 @@ void QuickAddModel::addPerson(const Person& person) {
 
 bool QuickAddModel::remove(const Person& person) {
     const QuickAdd::Derived& v = view();
-    if (!v.guestsEditable || m_state.organizers.contains(person.email.toLower()))
+    if (!v.guestsEditable || v.lineLocked || m_state.organizers.contains(person.email.toLower()))
         return false;
     const bool typed = holds(v.draft.invitees, person) && !m_state.editing;
     const bool manual = holds(m_state.manualInvitees, person);
@@ -514,7 +561,7 @@ bool QuickAddModel::backspaceInPeopleField() {
     if (!m_state.peopleQuery.isEmpty())
         return false;
     const QuickAdd::Derived& v = view();
-    if (!v.guestsEditable)
+    if (!v.guestsEditable || v.lineLocked)
         return false;
     for (auto chip = v.chips.crbegin(); chip != v.chips.crend(); ++chip) {
         if (chip->removable) {
@@ -527,7 +574,7 @@ bool QuickAddModel::backspaceInPeopleField() {
 
 void QuickAddModel::toggleMeet() {
     const QuickAdd::Derived& v = view();
-    if (!v.guestsEditable)
+    if (!v.guestsEditable || v.lineLocked)
         return;
     m_state.meetChoice = !v.meetOn;
     update();

@@ -80,7 +80,8 @@ public:
     // the destination pick and an add under way. Then takes a prefilled line.
     void reset();
     // The Escape key: closes the destination list, else the people field, else an edit. False when
-    // it had nothing to close (a new line): the panel then collapses. True while adding or saving.
+    // it had nothing to close (a new line): the panel then collapses. True, and nothing else, while
+    // adding or saving.
     bool dismissOverlays();
 
     // ---- Typing
@@ -101,11 +102,14 @@ public:
     // "Saving…". Success closes quick add; a failure shows its message and keeps everything typed and
     // chosen, ready to try again.
     //
-    // A meeting is sent through the env's outbox: quick add may close while it is being sent, and its
-    // line, guests and choices come back in the next showing (still "Sending…", or with the failure)
-    // until the meeting is known to be on Google. Sending that line again reuses its insert ids.
+    // A meeting is sent through the env's outbox, and its line takes no changes until Google has
+    // answered. Quick add may close meanwhile (a click elsewhere, the hot key), and its line, guests
+    // and choices come back in the next showing (still "Sending…", or with the failure) until the
+    // meeting is known to be on Google, also after the app quit. Sending that line again reuses its
+    // insert ids. A line handed over while it is being sent waits: it takes the sent line's place
+    // once the meeting is on Google, and after a failure (shown with its own line) in the next showing.
     void add();
-    // Closes quick add and keeps what was typed. Nothing while saving; a meeting being sent goes on.
+    // Closes quick add and keeps what was typed. Nothing while adding or saving.
     void cancel();
     // The header's back button: as cancel().
     void back();
@@ -145,7 +149,8 @@ private:
     // The meeting line as the outbox keeps it.
     QuickAddOutbox::Line line() const;
     void restoreHeldLine();
-    bool saving() const;
+    // A meeting of this showing's new line is being sent.
+    bool sending() const;
     QCoro::Task<> save(CalEvent event, QuickAddDraft draft, QList<Person> invitees, bool meet);
     // Starts reading the days the slot search needs, unless they are being read or failed to read.
     void readDaysForSlot();
@@ -153,6 +158,8 @@ private:
     // A write has answered: ends the busy state and shows its failure; true when its success is still
     // to be shown (quick add still on screen, the write neither failed nor cancelled).
     bool answered(const std::optional<QString>& failure, bool cancelled);
+    // Empties the line, its guests and Meet choice, and closes the people field.
+    void clearLine();
     void finish();
     void close();
     void requestFocus(QuickAdd::Field field);
@@ -169,7 +176,8 @@ private:
     std::optional<QString> m_seenEditingId; // the panel's edited event as last taken
     QList<QuickAdd::DayRange> m_reading;    // the days being read for a free slot
     bool m_appeared = false;
-    bool m_showedHeldLine = false; // the outbox's line was on screen in this showing
+    bool m_showedHeldLine = false;        // the outbox's line was on screen in this showing
+    std::optional<QString> m_waitingLine; // a line handed over that waits behind a held line's failure
     bool m_ended = false;
     bool m_syncQueued = false;
 };

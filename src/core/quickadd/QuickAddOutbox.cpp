@@ -1,32 +1,154 @@
 #include "core/quickadd/QuickAddOutbox.h"
 
+#include "core/model/DebugLog.h"
+#include "core/model/PrivateFile.h"
 #include "core/model/Tasks.h"
 #include "core/model/UserFacingError.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPointer>
 
-GoogleAPI::InsertIds QuickAddOutbox::idsFor(const Line& line) const {
-    return m_held && m_held->line == line ? m_held->ids : GoogleAPI::InsertIds::fresh();
+namespace {
+
+QJsonObject toJson(const QuickAddOutbox::Held& held) {
+    QJsonArray invitees;
+    for (const Person& person : held.line.manualInvitees)
+        invitees.append(
+            QJsonObject{{QStringLiteral("email"), person.email}, {QStringLiteral("name"), person.name}});
+    QJsonObject json{{QStringLiteral("text"), held.line.text},
+                     {QStringLiteral("invitees"), invitees},
+                     {QStringLiteral("meet"), held.line.meetChoice ? QJsonValue(*held.line.meetChoice)
+                                                                   : QJsonValue(QJsonValue::Null)},
+                     {QStringLiteral("destination"), held.line.destinationID},
+                     {QStringLiteral("eventId"), held.ids.eventId},
+                     {QStringLiteral("conferenceRequestId"), held.ids.conferenceRequestId},
+                     {QStringLiteral("sending"), held.sending}};
+    if (held.failure)
+        json.insert(QStringLiteral("failure"), *held.failure);
+    return json;
 }
 
-void QuickAddOutbox::send(const Line& line, const GoogleAPI::InsertIds& ids, QCoro::Task<CalEvent> call) {
-    m_held = Held{line, ids, true, std::nullopt};
-    Tasks::startDetached(follow(++m_sends, std::move(call)), QStringLiteral("Sending a meeting"));
+// A line as a former run left it: never being sent any more, with its failure, or, when the run ended
+// before its answer, the interruption. None when the file does not read as one.
+std::optional<QuickAddOutbox::Held> fromJson(const QJsonObject& json) {
+    const QJsonValue text = json.value(u"text");
+    const QJsonValue eventId = json.value(u"eventId");
+    const QJsonValue requestId = json.value(u"conferenceRequestId");
+    const QJsonValue meet = json.value(u"meet");
+    if (!text.isString() || !eventId.isString() || eventId.toString().isEmpty() || !requestId.isString() ||
+        !(meet.isBool() || meet.isNull()) || !json.value(u"invitees").isArray())
+        return std::nullopt;
+    QuickAddOutbox::Held held;
+    held.line.text = text.toString();
+    for (const QJsonValue& value : json.value(u"invitees").toArray()) {
+        const QJsonObject person = value.toObject();
+        if (!person.value(u"email").isString())
+            return std::nullopt;
+        held.line.manualInvitees << Person(person.value(u"email").toString(),
+                                           person.value(u"name").toString());
+    }
+    if (meet.isBool())
+        held.line.meetChoice = meet.toBool();
+    held.line.destinationID = json.value(u"destination").toString();
+    held.ids = {eventId.toString(), requestId.toString()};
+    const QJsonValue failure = json.value(u"failure");
+    held.failure = failure.isString() ? failure.toString() : QuickAddOutbox::interrupted;
+    return held;
+}
+
+} // namespace
+
+// As a request that the app gave up on reads: the line is ready to be sent again.
+const QString QuickAddOutbox::interrupted = QStringLiteral("The request was abandoned");
+
+QuickAddOutbox::QuickAddOutbox(QString file, QObject* parent)
+    : QObject(parent)
+    , m_file(std::move(file)) {
+    restore();
+}
+
+void QuickAddOutbox::restore() {
+    if (m_file.isEmpty())
+        return;
+    QString error;
+    const std::optional<QByteArray> bytes = PrivateFile::read(m_file, error);
+    if (!bytes) {
+        if (!error.isEmpty()) {
+            // Left as it is, and never replaced in this run: it may hold a line not yet on Google.
+            DebugLog::log(
+                [&] { return m_file + QStringLiteral(" cannot be read (%1); left as it is").arg(error); });
+            m_file.clear();
+        }
+        return;
+    }
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &parse);
+    if (parse.error == QJsonParseError::NoError && document.isObject())
+        m_held = fromJson(document.object());
+    if (m_held)
+        return;
+    const QString aside = PrivateFile::keepAside(m_file);
+    DebugLog::log([&] {
+        return aside.isEmpty()
+                   ? m_file + QStringLiteral(" does not read as a line and could not be kept aside")
+                   : m_file + QStringLiteral(" does not read as a line; kept aside as ") + aside;
+    });
+}
+
+void QuickAddOutbox::save() {
+    if (m_file.isEmpty())
+        return;
+    if (!m_held) {
+        QFile::remove(m_file);
+        return;
+    }
+    const QString error = PrivateFile::write(m_file, QJsonDocument(toJson(*m_held)).toJson());
+    if (!error.isEmpty())
+        DebugLog::log([&] { return m_file + QStringLiteral(" not saved: ") + error; });
+}
+
+void QuickAddOutbox::send(const Line& line, const Send& send) {
+    const GoogleAPI::InsertIds ids =
+        m_held && m_held->line == line ? m_held->ids : GoogleAPI::InsertIds::fresh();
+    const quint64 number = ++m_sends;
+    m_held = Held{line, ids, true, std::nullopt, false};
+    // On disk before it goes out: a quit from here on finds it on the next start.
+    save();
+    QPointer self(this);
+    Renewed renewed = [self, number](const GoogleAPI::InsertIds& fresh) {
+        if (!self || number != self->m_sends || !self->m_held)
+            return;
+        self->m_held->ids = fresh;
+        self->save();
+    };
+    QCoro::Task<CalEvent> call = send(ids, std::move(renewed));
+    Tasks::startDetached(follow(number, std::move(call)), QStringLiteral("Sending a meeting"));
+}
+
+void QuickAddOutbox::showFailure() {
+    if (m_held && m_held->failure)
+        m_held->failureShown = true;
 }
 
 void QuickAddOutbox::drop() {
-    if (m_held && !m_held->sending)
+    if (m_held && !m_held->sending) {
         m_held.reset();
+        save();
+    }
 }
 
 QCoro::Task<> QuickAddOutbox::follow(quint64 send, QCoro::Task<CalEvent> call) {
     QPointer self(this);
     std::optional<QString> failure;
     bool succeeded = false;
+    bool cancelled = false;
     try {
         co_await call;
         succeeded = true;
     } catch (const CancelledError&) {
+        cancelled = true;
     } catch (const UserFacingError& error) {
         failure = error.message();
     } catch (const std::exception& error) {
@@ -40,5 +162,8 @@ QCoro::Task<> QuickAddOutbox::follow(quint64 send, QCoro::Task<CalEvent> call) {
         m_held->sending = false;
         m_held->failure = failure;
     }
+    // A cancelled send (its agenda went away) stays on disk as it was: the next start offers it again.
+    if (!cancelled)
+        save();
     emit answered();
 }

@@ -1,5 +1,7 @@
 #include "core/quickadd/QuickAddStoreEnv.h"
 
+#include "core/model/DebugLog.h"
+#include "core/model/ProcessArguments.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 
@@ -92,9 +94,10 @@ CalEvent QuickAddStoreEnv::addEvent(const QuickAddDraft& draft, const LocalCalen
 }
 
 QCoro::Task<CalEvent> QuickAddStoreEnv::createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                                      MeetingTarget target, GoogleAPI::InsertIds ids) {
+                                                      MeetingTarget target, GoogleAPI::InsertIds ids,
+                                                      QuickAddOutbox::Renewed renewed) {
     return m_store.createMeeting(std::move(draft), std::move(invitees), meet, std::move(target),
-                                 std::move(ids));
+                                 std::move(ids), std::move(renewed));
 }
 
 QCoro::Task<CalEvent> QuickAddStoreEnv::updateEvent(CalEvent event, QuickAddDraft draft,
@@ -121,5 +124,8 @@ void QuickAddStoreEnv::setDefaultCalendarID(const QString& id) {
 QuickAddOutbox& QuickAddStoreEnv::outbox() {
     if (auto* existing = m_store.findChild<QuickAddOutbox*>(QString(), Qt::FindDirectChildrenOnly))
         return *existing;
-    return *new QuickAddOutbox(&m_store);
+    const QString file = ProcessArguments::isSnapshotMode()
+                             ? QString()
+                             : DebugLog::stateFolder() + QStringLiteral("/quickadd-line.json");
+    return *new QuickAddOutbox(file, &m_store);
 }

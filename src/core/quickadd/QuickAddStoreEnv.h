@@ -32,7 +32,8 @@ public:
 
     CalEvent addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar) override;
     QCoro::Task<CalEvent> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                        MeetingTarget target, GoogleAPI::InsertIds ids) override;
+                                        MeetingTarget target, GoogleAPI::InsertIds ids,
+                                        QuickAddOutbox::Renewed renewed) override;
     QCoro::Task<CalEvent> updateEvent(CalEvent event, QuickAddDraft draft, QList<Person> invitees,
                                       bool meet) override;
     QCoro::Task<EventsByDay> readDays(QDateTime from, QDateTime to) override;
@@ -40,6 +41,8 @@ public:
     void setDefaultMeetingTarget(const QString& target) override;
     void setDefaultCalendarID(const QString& id) override;
     // The store's own, made on first use: a showing's binding comes and goes with it, the line stays.
+    // It is kept in the file quickadd-line.json of the app's state folder (in memory only for the
+    // developer snapshots).
     QuickAddOutbox& outbox() override;
 
 private:

@@ -149,9 +149,18 @@ struct InsertIds {
     static InsertIds fresh();
     friend bool operator==(const InsertIds&, const InsertIds&) = default;
 };
+// Google holds an event under the id an insert named that is not the one being inserted: deleted
+// since (Google keeps the ids of deleted events), or another event. Nothing was written; the insert
+// has to go out again under new ids.
+class IdInUse : public GoogleError {
+public:
+    IdInUse();
+};
+
 // POSTs a new event into the calendar; `body` carries the event's own "id". When Google answers 409
-// (that id exists: an earlier try was stored although its answer was lost), the stored event is read
-// and returned as this insert's result. Write errors as for send; the read's as for get.
+// (that id exists), the stored event is read: when it is live and the one sent (the same title and the
+// same start), an earlier try was stored although its answer was lost, and the stored event is this
+// insert's result. Otherwise throws IdInUse. Write errors as for send; the read's as for get.
 QCoro::Task<QJsonObject> insertEvent(QString calendarID, Query query, QJsonObject body, QString token);
 
 // Changes an event: a new title, a new time, the guest list, adding or removing a Google Meet link.

@@ -47,6 +47,22 @@ std::optional<QJsonArray> mergedAttendees(const QJsonValue& existingValue, const
     return merged;
 }
 
+// The instant or day a "start" object names, for comparing: the same moment written with another
+// offset is the same start.
+std::optional<QString> startKey(const QJsonObject& start) {
+    if (const std::optional<QDateTime> instant = Rfc3339::parse(start.value(u"dateTime").toString()))
+        return instant->toUTC().toString(Qt::ISODateWithMs);
+    const QJsonValue day = start.value(u"date");
+    return day.isString() ? std::optional(QStringLiteral("day ") + day.toString()) : std::nullopt;
+}
+
+// The stored event is the one an insert sent: the same title and the same start.
+bool sameEvent(const QJsonObject& sent, const QJsonObject& stored) {
+    const std::optional<QString> start = startKey(sent.value(u"start").toObject());
+    return start && start == startKey(stored.value(u"start").toObject()) &&
+           sent.value(u"summary").toString() == stored.value(u"summary").toString();
+}
+
 } // namespace
 
 namespace GoogleAPI {
@@ -102,6 +118,9 @@ InsertIds InsertIds::fresh() {
     return {id, QUuid::createUuid().toString(QUuid::WithoutBraces)};
 }
 
+IdInUse::IdInUse()
+    : GoogleError(QStringLiteral("Google holds another event under this event's id"), 409) {}
+
 QCoro::Task<QJsonObject> insertEvent(QString calendarID, Query query, QJsonObject body, QString token) {
     const QString method = QStringLiteral("POST");
     const QString eventId = body.value(u"id").toString();
@@ -112,9 +131,21 @@ QCoro::Task<QJsonObject> insertEvent(QString calendarID, Query query, QJsonObjec
         if (error.status() != 409 || eventId.isEmpty())
             throw;
     }
-    const QString stored = eventPath(calendarID, eventId);
+    const QString storedPath = eventPath(calendarID, eventId);
     const Query none;
-    co_return co_await get(stored, none, token);
+    QJsonObject stored;
+    bool gone = false;
+    try {
+        stored = co_await get(storedPath, none, token);
+    } catch (const GoogleError& error) {
+        // Deleted for good since: the id stays taken all the same.
+        if (error.status() != 404 && error.status() != 410)
+            throw;
+        gone = true;
+    }
+    if (gone || stored.value(u"status").toString() == u"cancelled" || !sameEvent(body, stored))
+        throw IdInUse();
+    co_return stored;
 }
 
 QCoro::Task<CalEvent> updateEvent(GoogleCalendarInfo calendar, QString account, QString eventID,

@@ -247,12 +247,18 @@ public:
     // Creating: a meeting in a Google calendar (guests invited, optionally a Meet link), returned as
     // Google created it and in the agenda when this returns; a plain event in a local calendar.
     // The meeting goes in under `ids`: a caller that sends the same meeting again after a failure
-    // passes the same ones, and gets the meeting an earlier try stored instead of a second one.
+    // passes the same ones, and gets the meeting an earlier try stored instead of a second one. When
+    // Google holds something else under those ids (an event deleted since, or another one), the
+    // meeting goes out once more under new ids, which `renewed` is told of before they are sent: the
+    // caller keeps those from then on.
     //
     // Writes to Google put their result into the agenda themselves and start a refresh that they
-    // do not wait for: a slow or stuck sync never holds a write up.
+    // do not wait for: a slow or stuck sync never holds a write up. A write refused for its access
+    // token renews the token once and goes out again; only a refused renewal marks the account for
+    // reconnecting.
     QCoro::Task<CalEvent> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                        MeetingTarget target, GoogleAPI::InsertIds ids);
+                                        MeetingTarget target, GoogleAPI::InsertIds ids,
+                                        std::function<void(const GoogleAPI::InsertIds&)> renewed = {});
     CalEvent addEvent(const QuickAddDraft& draft, const LocalCalendar& calendar);
 
     // Editing on the event's own source. The title goes out only when it changed, the time only when
@@ -336,7 +342,7 @@ private:
         QStringList ownAddresses;
     };
     struct GoogleContext {
-        int accountIndex = -1;
+        QString account; // the account's e-mail
         GoogleCalendarInfo calendar;
         QString eventID;
     };
@@ -349,9 +355,15 @@ private:
         quint64 run = 0;
     };
 
-    // A valid access token of the account at that index of the settings, renewed when due; what the
-    // renewal changed is written back by e-mail.
-    QCoro::Task<QString> googleToken(int accountIndex);
+    // A valid access token of the connected account with that e-mail, renewed when due or, with
+    // `renew`, at once (Google refused the one stored); what the renewal changed is written back by
+    // e-mail. A refused renewal marks the account for reconnecting and throws ReconnectNeeded.
+    QCoro::Task<QString> googleToken(QString email, bool renew = false);
+    // Runs a Google write (or the reads it makes first) with the account's access token. A write
+    // Google refuses for its token (401) goes out once more, the same, with a renewed one: a refused
+    // request changed nothing, so the second try can never make a second change.
+    template <typename T>
+    QCoro::Task<T> withGoogleToken(QString email, std::function<QCoro::Task<T>(QString token)> write);
     // The connected, writable account, the calendar and the event id of a Google event.
     GoogleContext googleContext(const CalEvent& event) const;
     // Writes the token fields and reconnect marks that token calls changed (each account as it was

@@ -259,17 +259,35 @@ void EventStore::storeRenewedTokens(const QList<std::pair<GoogleAccount, GoogleA
         m_settings.setGoogle(config);
 }
 
-QCoro::Task<QString> EventStore::googleToken(int accountIndex) {
+QCoro::Task<QString> EventStore::googleToken(QString email, bool renew) {
     const GoogleConfig config = m_settings.google();
-    const GoogleAccount before = config.accounts.at(accountIndex);
+    const int index = accountIndex(config, email);
+    if (index < 0)
+        throw GoogleError(QStringLiteral("That Google account is no longer connected"));
+    const GoogleAccount before = config.accounts.at(index);
+    GoogleAccount asked = before;
+    if (renew) {
+        asked.accessToken.reset();
+        asked.expiry.reset();
+    }
     QPointer self(this);
-    // A failed renewal is passed on and stores nothing; the next refresh records a reconnect mark.
-    QCoro::Task<GoogleAPI::ValidToken> call = m_google->validToken(before, config);
-    GoogleAPI::ValidToken valid = co_await call;
+    QCoro::Task<TokenOutcome> call = tokenOf(*m_google, std::move(asked), config);
+    TokenOutcome outcome = co_await call;
     if (!self)
         throw CancelledError();
-    storeRenewedTokens({{before, valid.account}});
-    co_return valid.token;
+    if (outcome.valid) {
+        storeRenewedTokens({{before, outcome.valid->account}});
+        co_return outcome.valid->token;
+    }
+    // Google refused the refresh token: the account needs reconnecting, which Settings offers.
+    try {
+        std::rethrow_exception(outcome.failure);
+    } catch (const GoogleAPI::ReconnectNeeded&) {
+        GoogleAccount marked = before;
+        marked.needsReauth = true;
+        storeRenewedTokens({{before, marked}});
+        throw;
+    }
 }
 
 EventStore::GoogleContext EventStore::googleContext(const CalEvent& event) const {
@@ -286,7 +304,7 @@ EventStore::GoogleContext EventStore::googleContext(const CalEvent& event) const
             QStringLiteral("Google was connected read-only — reconnect in Settings → Google to edit events"));
 
     GoogleContext context{
-        index,
+        account.email,
         {*event.googleCalendarID, *event.googleCalendarID, std::nullopt, false, std::nullopt},
         *event.googleEventID};
     const auto known =

@@ -48,10 +48,9 @@ QCoro::Task<EventsByDay> EventStore::readDays(QDateTime from, QDateTime to) {
         // unknown, and then so is the day.
         const GoogleConfig config = m_settings.hasGoogle() ? m_settings.google() : GoogleConfig();
         for (const GoogleAccount& account : config.accounts) {
-            const int index = accountIndex(m_settings.google(), account.email);
-            if (index < 0)
+            if (accountIndex(m_settings.google(), account.email) < 0)
                 continue;
-            QCoro::Task<QString> renewal = googleToken(index);
+            QCoro::Task<QString> renewal = googleToken(account.email);
             const QString token = co_await renewal;
             if (!self)
                 throw CancelledError();

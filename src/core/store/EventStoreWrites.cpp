@@ -102,25 +102,67 @@ bool EventStore::googleNeedsWriteAccess() const {
                                                [](const GoogleAccount& a) { return a.canWrite(); });
 }
 
+template <typename T>
+QCoro::Task<T> EventStore::withGoogleToken(QString email,
+                                           std::function<QCoro::Task<T>(QString token)> write) {
+    QPointer self(this);
+    for (int attempt = 0;; ++attempt) {
+        QCoro::Task<QString> tokenCall = googleToken(email, attempt > 0);
+        const QString token = co_await tokenCall;
+        if (!self)
+            throw CancelledError();
+        try {
+            QCoro::Task<T> call = write(token);
+            if constexpr (std::is_void_v<T>) {
+                co_await call;
+                co_return;
+            } else {
+                T result = co_await call;
+                co_return result;
+            }
+        } catch (const std::exception& error) {
+            if (attempt > 0 || !SyncRetry::isUnauthorized(error))
+                throw;
+        }
+        if (!self)
+            throw CancelledError();
+    }
+}
+
 QCoro::Task<CalEvent> EventStore::createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                                MeetingTarget target, GoogleAPI::InsertIds ids) {
-    const int index = accountIndex(m_settings.google(), target.account);
-    if (index < 0)
+                                                MeetingTarget target, GoogleAPI::InsertIds ids,
+                                                std::function<void(const GoogleAPI::InsertIds&)> renewed) {
+    if (accountIndex(m_settings.google(), target.account) < 0)
         throw GoogleError(QStringLiteral("That Google account is no longer connected"));
     QPointer self(this);
-    QCoro::Task<QString> tokenCall = googleToken(index);
-    const QString token = co_await tokenCall;
-    if (!self)
-        throw CancelledError();
-
     GoogleAPI::Query query{{QStringLiteral("conferenceDataVersion"), QStringLiteral("1")}};
     if (!invitees.isEmpty())
         query.insert(QStringLiteral("sendUpdates"), QStringLiteral("all"));
-    QCoro::Task<QJsonObject> insert = m_google->insertEvent(
-        target.calendar.id, query, insertBody(draft, invitees, meet, m_cal, ids), token);
-    const QJsonObject reply = co_await insert;
-    if (!self)
-        throw CancelledError();
+    QJsonObject reply;
+    // Under ids Google already holds for something else the meeting goes out once more, under new ones;
+    // those are random, so a second time never comes.
+    for (int attempt = 0;; ++attempt) {
+        const QJsonObject body = insertBody(draft, invitees, meet, m_cal, ids);
+        bool taken = false;
+        try {
+            QCoro::Task<QJsonObject> insert = withGoogleToken<QJsonObject>(
+                target.account, [this, calendar = target.calendar.id, query, body](QString token) {
+                    return m_google->insertEvent(calendar, query, body, std::move(token));
+                });
+            reply = co_await insert;
+        } catch (const GoogleAPI::IdInUse&) {
+            if (attempt > 0)
+                throw;
+            taken = true;
+        }
+        if (!self)
+            throw CancelledError();
+        if (!taken)
+            break;
+        ids = GoogleAPI::InsertIds::fresh();
+        if (renewed)
+            renewed(ids);
+    }
 
     const std::optional<CalEvent> created = GoogleAPI::event(reply, target.calendar, target.account, m_cal);
     if (!created) {
@@ -184,10 +226,6 @@ QCoro::Task<CalEvent> EventStore::updateEvent(CalEvent event, QuickAddDraft draf
         parts << QStringLiteral("Saved to ") + updated.calendarName;
     } else {
         const GoogleContext context = googleContext(copy);
-        QCoro::Task<QString> tokenCall = googleToken(context.accountIndex);
-        const QString token = co_await tokenCall;
-        if (!self)
-            throw CancelledError();
         const bool notify =
             !invitees.isEmpty() || std::any_of(copy.attendees.cbegin(), copy.attendees.cend(),
                                                [](const Attendee& a) { return !a.isMe && a.email; });
@@ -195,9 +233,12 @@ QCoro::Task<CalEvent> EventStore::updateEvent(CalEvent event, QuickAddDraft draf
         std::optional<GoogleAPI::Slot> slot;
         if (moved)
             slot = GoogleAPI::Slot{draft.start, draft.end, draft.isAllDay};
-        QCoro::Task<CalEvent> call =
-            m_google->updateEvent(context.calendar, copy.googleAccount.value_or(QString()), context.eventID,
-                                  title, slot, addresses(invitees), meet, hadMeet, notify, token, m_cal);
+        QCoro::Task<CalEvent> call = withGoogleToken<CalEvent>(
+            context.account, [this, context, title, slot, guests = addresses(invitees), meet, hadMeet, notify,
+                              cal = m_cal](QString token) {
+                return m_google->updateEvent(context.calendar, context.account, context.eventID, title, slot,
+                                             guests, meet, hadMeet, notify, std::move(token), cal);
+            });
         updated = co_await call;
         if (!self)
             co_return updated;
@@ -294,14 +335,13 @@ QCoro::Task<> EventStore::declineEvent(CalEvent event) {
 QCoro::Task<> EventStore::removeFromGoogle(CalEvent event, bool decline, bool notify) {
     const GoogleContext context = googleContext(event);
     QPointer self(this);
-    QCoro::Task<QString> tokenCall = googleToken(context.accountIndex);
-    const QString token = co_await tokenCall;
-    if (!self)
-        throw CancelledError();
     QCoro::Task<> call =
-        decline ? m_google->declineEvent(context.calendar, event.googleAccount.value_or(QString()),
-                                         context.eventID, token, m_cal)
-                : m_google->deleteEvent(context.calendar.id, context.eventID, notify, token);
+        withGoogleToken<void>(context.account, [this, context, decline, notify, cal = m_cal](QString token) {
+            return decline ? m_google->declineEvent(context.calendar, context.account, context.eventID,
+                                                    std::move(token), cal)
+                           : m_google->deleteEvent(context.calendar.id, context.eventID, notify,
+                                                   std::move(token));
+        });
     co_await call;
     if (!self)
         co_return;

@@ -576,6 +576,9 @@ void QuickAddView::refresh() {
 
     // Lines
     setFieldText(m_mainEdit, s.text);
+    // The line being sent shows as it went out.
+    if (!ProcessArguments::isSnapshotMode())
+        m_mainEdit->setReadOnly(v.lineLocked);
     if (!ProcessArguments::isSnapshotMode())
         m_mainEdit->setPlaceholderText(v.mainPlaceholder);
     m_mainEdit->setAccessibleName(v.mainPlaceholder);
@@ -641,6 +644,7 @@ void QuickAddView::refresh() {
                                 Theme::white(0.6), v.chevronFlipped});
     m_destination->setHelp(v.destinationTooltip);
     m_destination->setLabel(v.destinationTitle);
+    m_destination->setEnabled(!v.lineLocked);
     // Stays in the row when empty: it is what pushes the buttons to the right.
     m_routeHint->setText(v.routeHint.value_or(QString()));
     m_cancel->setEnabled(v.cancelEnabled);
@@ -724,6 +728,8 @@ void QuickAddView::refreshGuests(bool moving) {
     m_guestsNote->setText(v.guestsNote);
     m_meet->setVisible(v.showMeetToggle);
     m_meet->setOn(v.meetOn);
+    m_invite->setEnabled(!v.lineLocked);
+    m_meet->setEnabled(!v.lineLocked);
     // A guest just added stays in sight, with the button to add the next one; a moving change
     // scrolls once the rows have their new places.
     m_inSight = nullptr;

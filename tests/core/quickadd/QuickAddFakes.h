@@ -102,7 +102,8 @@ public:
         return {};
     }
     QCoro::Task<CalEvent> createMeeting(QuickAddDraft draft, QList<Person> invitees, bool meet,
-                                        MeetingTarget target, GoogleAPI::InsertIds ids) override {
+                                        MeetingTarget target, GoogleAPI::InsertIds ids,
+                                        QuickAddOutbox::Renewed) override {
         QStringList guests;
         for (const Person& p : invitees)
             guests << p.email;
