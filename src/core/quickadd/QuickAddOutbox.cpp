@@ -60,8 +60,9 @@ std::optional<QuickAddOutbox::Held> fromJson(const QJsonObject& json) {
 
 } // namespace
 
-// As a request that the app gave up on reads: the line is ready to be sent again.
-const QString QuickAddOutbox::interrupted = QStringLiteral("The request was abandoned");
+// The app ended while the line was being sent: it is ready to go again, under the same ids.
+const QString QuickAddOutbox::interrupted =
+    QStringLiteral("Vorrindel closed before Google answered — send it again; it won’t be added twice");
 
 QuickAddOutbox::QuickAddOutbox(QString file, QObject* parent)
     : QObject(parent)

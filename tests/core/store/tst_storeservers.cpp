@@ -470,7 +470,7 @@ private Q_SLOTS:
         QVERIFY(w.synced());
         showing = std::make_unique<Showing>(*w.h.store, panel);
         QCOMPARE(showing->model.state().text, meetingLine);
-        QCOMPARE(showing->model.view().error, std::optional<QString>("The request was abandoned"));
+        QCOMPARE(showing->model.view().error, std::optional(QuickAddOutbox::interrupted));
         QCOMPARE(showing->model.view().primaryTitle, QStringLiteral("Send invites"));
         showing->model.add();
         QVERIFY_SOON(!showing->model.isOpen());
