@@ -5,6 +5,7 @@
 #include "core/model/Fmt.h"
 #include "core/model/MeetingLink.h"
 #include "core/model/Tasks.h"
+#include "core/model/TextRules.h"
 #include "core/settings/AppSettings.h"
 #include "core/store/EventStore.h"
 
@@ -76,8 +77,9 @@ QList<MenuEntry> menuEntries(const EventStore& store, const AppSettings& setting
 
     const std::optional<CalEvent> next = store.nextEvent(store.cal().startOfDay(store.now()));
     if (next) {
-        entries << text(menuText(QStringLiteral("Next: ") + next->title + QStringLiteral(" · ") +
-                                 Fmt::time(next->start, store.cal())));
+        // The menu sizes itself to its longest entry: only as much of the title as a screen shows.
+        entries << text(menuText(QStringLiteral("Next: ") + TextRules::cutToScreen(next->title) +
+                                 QStringLiteral(" · ") + Fmt::time(next->start, store.cal())));
         // No lower bound: the entry stays while the meeting runs.
         const std::optional<QUrl> link = next->meetingURL();
         if (link && store.now().msecsTo(next->start) < joinWindowMs) {

@@ -1,5 +1,6 @@
 #include "MenuWorld.h"
 #include "core/calendar/LocalCalendars.h"
+#include "core/model/TextRules.h"
 #include "support/Patience.h"
 
 #include <QAction>
@@ -60,6 +61,12 @@ private Q_SLOTS:
         QTest::newRow("an ampersand is no mnemonic, a tab no shortcut column")
             << QStringList{"Q&A\tprep|10:05:00|30|https://zoom.us/j/123"}
             << QStringList{"~Next: Q&&A prep · 10:05 am", "Join Zoom"};
+        // As much as a screen shows, cut between whole characters (this one is four UTF-16 units).
+        const QString thumb = QStringLiteral("👍🏽");
+        QTest::newRow("a title of 20 MB")
+            << QStringList{thumb.repeated(5'000'000) + "|10:05:00|30|"}
+            << QStringList{"~Next: " + thumb.repeated((TextRules::screenLineLength - 1) / thumb.size()) +
+                           "… · 10:05 am"};
     }
     void nextEventAndJoin() {
         QFETCH(QStringList, events);

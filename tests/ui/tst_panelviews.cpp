@@ -4,6 +4,8 @@
 #include "PanelWorld.h"
 #include "ViewWorld.h"
 
+#include "core/model/TextRules.h"
+#include "core/quickadd/QuickAddModel.h"
 #include "core/settings/SettingsLocations.h"
 #include "support/Patience.h"
 #include "support/Shots.h"
@@ -24,8 +26,10 @@
 #include "ui/panel/PeekView.h"
 #include "ui/panel/SourceFooter.h"
 #include "ui/panel/WeekStrip.h"
+#include "ui/quickadd/QuickAddView.h"
 
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPaintEvent>
 #include <QRegularExpression>
 #include <QTest>
@@ -75,6 +79,17 @@ void settle() {
 void tick(ViewWorld& world, int seconds) {
     world.clock.advance(seconds);
     world.store->tick();
+}
+
+// The longest text a widget under `root` holds to show: an accessible name or description, or a line.
+qsizetype longestText(QWidget* root) {
+    qsizetype longest = 0;
+    for (QWidget* widget : root->findChildren<QWidget*>()) {
+        const auto* edit = qobject_cast<QLineEdit*>(widget);
+        longest = std::max({longest, widget->accessibleName().size(), widget->accessibleDescription().size(),
+                            edit ? edit->text().size() : 0});
+    }
+    return longest;
 }
 
 // The day's events with one of them renamed.
@@ -468,6 +483,46 @@ private Q_SLOTS:
                      QList<QUrl>{QUrl::fromLocalFile(world.home.dataHome() + "/Vorrindel/calendars")});
             QCOMPARE(list->shownContent(), DayList::Content::accessPrompt);
         }
+    }
+
+    // A text of 20 MB from a calendar reaches the views only as far as a screen shows it, in every mode
+    // (what they lay out, measure and hand out); the event keeps all of it, and so does an edit.
+    void aHugeTextIsMeasuredAsFarAsAScreenShows_data() {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("title") << "title";
+        QTest::newRow("place") << "location";
+        QTest::newRow("calendar") << "calendarName";
+    }
+
+    void aHugeTextIsMeasuredAsFarAsAScreenShows() {
+        QFETCH(QString, field);
+        ViewWorld world;
+        const QDateTime now = world.clock.now();
+        CalEvent big = timed("big", "Big", now.addSecs(300), now.addSecs(1800));
+        (field == "title"      ? big.title
+         : field == "location" ? big.location.emplace()
+                               : big.calendarName) = QString(20'000'000, u'x');
+        world.setEvents({big, timed("small", "Small", now.addSecs(3600), now.addSecs(5400))});
+        // At most two lines (a detail's title) and what a view puts beside them (a time, a headline).
+        const auto shows = [&](const char* shot) {
+            world.fit();
+            Shots::save(world.render(), QStringLiteral("panel-huge-%1-%2").arg(field, shot));
+            return longestText(world.root.get()) <= 2 * TextRules::screenLineLength + 40;
+        };
+        QVERIFY(world.root->mode() == NotchMode::peek && shows("peek"));
+        world.store->showAlert({big, MeetingAlert::Kind::imminent, now});
+        QVERIFY(shows("alert"));
+        world.state->setExpanded(true);
+        QVERIFY(shows("agenda") && world.expanded()->dayList()->rows().size() == 2);
+        world.state->setSelectedEvent(big);
+        QVERIFY(shows("detail"));
+        world.state->setEditingEvent(big);
+        world.state->setQuickAdd(true);
+        QVERIFY(shows("editor"));
+        const QuickAdd::Derived& edit =
+            qobject_cast<QuickAddView*>(world.expanded()->quickAdd())->model()->view();
+        QVERIFY(edit.draft.title == big.title && !edit.isDirty); // saved as it is, nothing changes
+        QVERIFY(identical(world.store->events(now).first(), big));
     }
 
     // The peek's Join joins; the alert counts down with the clock and goes with its close button,

@@ -37,6 +37,8 @@ QString Person::initials() const {
         const qsizetype at = email.indexOf(QLatin1Char('@'));
         source = at < 0 ? email : email.left(at);
     }
+    // Only the first two words count: a name of megabytes is not split whole on every paint.
+    source.truncate(TextRules::screenLineLength);
     static const QRegularExpression separators = TextRules::compiled(QStringLiteral("[ ._]+"));
     const QStringList pieces = source.split(separators, Qt::SkipEmptyParts);
     QString result;

@@ -1,5 +1,7 @@
 #include "core/model/TextRules.h"
 
+#include <QTextBoundaryFinder>
+
 namespace TextRules {
 
 bool isBlank(QChar c) {
@@ -27,6 +29,23 @@ QStringList splitAtBlanks(QStringView text) {
         start = i + 1;
     }
     return pieces;
+}
+
+QString cutToScreen(const QString& text, int lines) {
+    const qsizetype length = screenLineLength * lines;
+    if (lines <= 0 || text.size() <= length)
+        return text;
+    // The last boundary between graphemes that leaves room for the "…". Whether a place is a
+    // boundary depends on the characters before it and the one after it (whole, when that is a
+    // surrogate pair), so only those are looked at, never the megabytes beyond.
+    const qsizetype room = length - 1;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, QStringView(text).first(room + 2));
+    graphemes.setPosition(room);
+    qsizetype cut = graphemes.isAtBoundary() ? room : graphemes.toPreviousBoundary();
+    // One grapheme longer than the room (a letter under thousands of marks): cut between code points.
+    if (cut <= 0)
+        cut = text[room].isLowSurrogate() ? room - 1 : room;
+    return text.first(cut) + QChar(0x2026);
 }
 
 QRegularExpression compiled(const QString& pattern, QRegularExpression::PatternOptions options,

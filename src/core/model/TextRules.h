@@ -19,6 +19,17 @@ QString trimBlanks(QStringView text);
 // The pieces between runs of blanks, empty ones dropped.
 QStringList splitAtBlanks(QStringView text);
 
+// The most characters of a text that one line on screen ever shows: an 8K screen is 7,680 pixels
+// wide, and at the smallest size the app draws text (9 pixels) no letter is narrower than two.
+inline constexpr qsizetype screenLineLength = 4096;
+// What of `text` `lines` lines of a screen can show: the text itself when it is within `lines` ×
+// screenLineLength characters, else its beginning ended by "…" within that length, cut between two
+// characters as the reader sees them (never inside a surrogate pair, nor between a letter and its
+// marks). Texts come from calendars and servers without any bound on their length, and laying out
+// or measuring a title of megabytes costs seconds; what is cut off never reaches a screen anyway.
+// 0 lines means no bound.
+QString cutToScreen(const QString& text, int lines = 1);
+
 // A pattern compiled at once. The app's patterns are statics that the reading threads and the GUI
 // thread match alike; Qt would compile one on its first match, on whichever thread came first. A
 // pattern that does not compile is a programming error, reported with where it was written.

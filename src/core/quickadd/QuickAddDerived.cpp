@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -24,7 +25,7 @@ constexpr int workStart = 9;
 constexpr int workEnd = 18;
 
 bool isBlank(const QString& text) {
-    return TextRules::trimBlanks(text).isEmpty();
+    return std::all_of(text.cbegin(), text.cend(), TextRules::isBlank);
 }
 
 // The edited event's guests as the editor counts them: everyone but the user who has an address.
@@ -90,7 +91,7 @@ QString dayLabel(const QDateTime& start, const QDateTime& now, const Cal& cal) {
 
 QString previewText(const QuickAddDraft& d, bool autoSlot, const Derived& v, const QDateTime& now,
                     const Cal& cal) {
-    QStringList parts{d.title.isEmpty() ? QStringLiteral("(No title)") : d.title,
+    QStringList parts{d.title.isEmpty() ? QStringLiteral("(No title)") : TextRules::cutToScreen(d.title),
                       dayLabel(d.start, now, cal)};
     if (v.daysToRead) {
         parts << (v.findingSlot ? QStringLiteral("finding a free slot…") : QStringLiteral("add a time"));

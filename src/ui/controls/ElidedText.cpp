@@ -1,5 +1,7 @@
 #include "ui/controls/ElidedText.h"
 
+#include "core/model/TextRules.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -16,11 +18,13 @@
 namespace {
 
 const QChar ellipsis(0x2026);
+// The characters a line is first laid out from (see lay()).
+constexpr qsizetype firstStretch = 256;
 
 // One line keeps its text on one line; several break at line feeds, at word boundaries and, for a
-// word longer than the line, anywhere.
+// word longer than the line, anywhere. Only what the lines can show on any screen is laid out.
 QString prepared(const QString& text, int maxLines) {
-    QString out = text;
+    QString out = TextRules::cutToScreen(text, maxLines);
     out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     out.replace(QLatin1Char('\n'), maxLines == 1 ? QChar(u' ') : QChar(QChar::LineSeparator));
     return out;
@@ -60,39 +64,53 @@ std::unique_ptr<QTextLayout> layoutLines(const QString& text, const QFont& font,
 }
 
 Laid lay(const QString& original, const QFont& font, qreal width, int maxLines, Qt::Alignment alignment) {
+    const QString shortened = TextRules::cutToScreen(original, maxLines);
+    const QString whole = prepared(shortened, maxLines);
+    // A line seldom holds more than a few hundred characters: the lines are laid out from that many
+    // characters a line, and from twice as many while they reach the end of those, so that a long
+    // text costs what the lines shown of it do.
+    qsizetype length = maxLines > 0 ? maxLines * firstStretch : whole.size();
     Laid laid;
-    const QString text = prepared(original, maxLines);
     int lines = 0;
-    laid.layout = layoutLines(text, font, width, maxLines, alignment, &lines);
-    laid.shown = text;
-    if (lines > 0) {
+    for (;; length *= 2) {
+        const QString text = length < whole.size() ? whole.first(length) : whole;
+        laid.layout = layoutLines(text, font, width, maxLines, alignment, &lines);
+        laid.shown = text;
+        if (lines == 0)
+            break;
         const QTextLine last = laid.layout->lineAt(lines - 1);
         const bool rest = last.textStart() + last.textLength() < text.size();
         const bool overflows = last.naturalTextWidth() > width + 0.5;
-        if (rest || overflows) {
-            // The last line keeps its own text and ends in "…": cut to the width when it is too
-            // long itself, else with the "…" after it when a line break pushed the rest out.
-            const QFontMetricsF metrics(font);
-            const qreal room = std::max<qreal>(width, 0);
-            const qsizetype lineBreak = text.indexOf(QChar(QChar::LineSeparator), last.textStart());
-            QString cut;
-            if (lineBreak >= 0) {
-                const QString line = text.mid(last.textStart(), lineBreak - last.textStart());
-                cut = metrics.horizontalAdvance(line + ellipsis) <= room
-                          ? line + ellipsis
-                          : metrics.elidedText(line, Qt::ElideRight, room);
-            } else {
-                cut = metrics.elidedText(text.mid(last.textStart()), Qt::ElideRight, room);
-            }
-            laid.shown = text.left(last.textStart()) + cut;
-            laid.elided = true;
-            laid.layout = layoutLines(laid.shown, font, width, maxLines, alignment, &lines);
+        if (!rest && !overflows) {
+            if (text.size() < whole.size())
+                continue;
+            break;
         }
+        // The last line keeps its own text and ends in "…": cut to the width when it is too long
+        // itself, else with the "…" after it when a line break pushed the rest out.
+        const QFontMetricsF metrics(font);
+        const qreal room = std::max<qreal>(width, 0);
+        const qsizetype lineBreak = text.indexOf(QChar(QChar::LineSeparator), last.textStart());
+        QString cut;
+        if (lineBreak >= 0) {
+            const QString line = text.mid(last.textStart(), lineBreak - last.textStart());
+            cut = metrics.horizontalAdvance(line + ellipsis) <= room
+                      ? line + ellipsis
+                      : metrics.elidedText(line, Qt::ElideRight, room);
+        } else {
+            cut = metrics.elidedText(text.mid(last.textStart()), Qt::ElideRight, room);
+        }
+        laid.shown = text.left(last.textStart()) + cut;
+        laid.elided = true;
+        laid.layout = layoutLines(laid.shown, font, width, maxLines, alignment, &lines);
+        break;
     }
     if (lines > 0) {
         const QTextLine last = laid.layout->lineAt(lines - 1);
         laid.height = std::ceil(last.y() + last.height());
     }
+    // Cut to what a screen shows, it ends in "…" even where the lines had room for more.
+    laid.elided = laid.elided || shortened.size() != original.size();
     return laid;
 }
 
@@ -118,7 +136,7 @@ void ElidedText::setText(const QString& text) {
         return;
     m_text = text;
     clearSelection();
-    setAccessibleName(text);
+    setAccessibleName(TextRules::cutToScreen(text, m_maxLines));
     updateGeometry();
     update();
 }
@@ -194,6 +212,26 @@ QString ElidedText::shownText(const QString& text, const QFont& font, qreal widt
     QString shown = lay(text, font, width, maxLines, Qt::AlignLeft).shown;
     shown.replace(QChar(QChar::LineSeparator), QChar(u'\n'));
     return shown;
+}
+
+QString ElidedText::elidedLine(const QFontMetricsF& metrics, const QString& text, qreal width,
+                               Qt::TextElideMode mode) {
+    const QString whole = TextRules::cutToScreen(text);
+    // Cut at its end, a line is the same whether it is cut from the whole text or from any part of
+    // its beginning that is too wide itself: measured from a stretch that grows until it is.
+    for (qsizetype length = firstStretch; mode == Qt::ElideRight && length < whole.size(); length *= 2) {
+        const QString stretch = whole.first(length);
+        if (metrics.horizontalAdvance(stretch) > width)
+            return metrics.elidedText(stretch, mode, width);
+    }
+    // Whole when it fits (any width, unbounded ones too).
+    if (metrics.horizontalAdvance(whole) <= width)
+        return whole;
+    return metrics.elidedText(whole, mode, width);
+}
+
+qreal ElidedText::lineWidth(const QFontMetricsF& metrics, const QString& text) {
+    return metrics.horizontalAdvance(TextRules::cutToScreen(text));
 }
 
 qreal ElidedText::draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+class QFontMetricsF;
 class QPainter;
 
 // Text that keeps to a number of lines: one line cut with "…" at the end (titles, subtitles), or
@@ -52,6 +53,13 @@ public:
                       const QColor& color, int maxLines, Qt::Alignment alignment = Qt::AlignLeft);
     // The text as shown at `width` within `maxLines`: cut with "…" when it does not fit.
     static QString shownText(const QString& text, const QFont& font, qreal width, int maxLines);
+
+    // For views that paint a line of their own: the line as shown at `width`, cut with "…" at its
+    // end (or `mode`) when it does not fit, and the width it takes whole. Either measures only what a
+    // screen can show of a text (TextRules::cutToScreen), however long it is.
+    static QString elidedLine(const QFontMetricsF& metrics, const QString& text, qreal width,
+                              Qt::TextElideMode mode = Qt::ElideRight);
+    static qreal lineWidth(const QFontMetricsF& metrics, const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -103,7 +103,7 @@ void AlertBanner::tick() {
     const QString before = m_headline.text();
     const qreal maxWidth = wingWidth - padding - Symbol::side(bellSize) - bellGap;
     if (m_headline.set(headline(m_alert->event, m_store.now()), maxWidth) || before.isEmpty()) {
-        setAccessibleName(m_headline.text() + QStringLiteral(": ") + m_alert->event.title);
+        setAccessibleName(m_headline.text() + QStringLiteral(": ") + m_title.text());
         update(QRect(0, 0, int(wingWidth), int(topRowHeight())));
     }
 }

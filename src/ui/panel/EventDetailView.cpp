@@ -2,6 +2,7 @@
 
 #include "core/model/DebugLog.h"
 #include "core/model/Tasks.h"
+#include "core/model/TextRules.h"
 #include "core/model/UserFacingError.h"
 #include "core/store/EventStore.h"
 #include "ui/controls/ElidedText.h"
@@ -144,7 +145,7 @@ public:
 
     QSize sizeHint() const override {
         const QFontMetricsF metrics(font());
-        const qreal text = std::min<qreal>(metrics.horizontalAdvance(m_chip.name), maxChipText);
+        const qreal text = std::min<qreal>(ElidedText::lineWidth(metrics, m_chip.name), maxChipText);
         const qreal side = Symbol::side(9);
         return QSize(int(std::ceil(7 + side + 4 + text + 7)),
                      int(std::ceil(std::max(metrics.height(), side) + 6)));
@@ -164,7 +165,7 @@ protected:
         p.setPen(Theme::white());
         const QRectF textBox(7 + side + 4, 0, box.width() - (7 + side + 4) - 7, box.height());
         p.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter,
-                   QFontMetricsF(f).elidedText(m_chip.name, Qt::ElideRight, textBox.width() + 0.5));
+                   ElidedText::elidedLine(QFontMetricsF(f), m_chip.name, textBox.width() + 0.5));
     }
     QFont font() const { return Theme::uiFont(10.5, m_chip.organizer ? QFont::DemiBold : QFont::Normal); }
 
@@ -226,7 +227,7 @@ public:
         if (!m_badge)
             return {0, 0};
         const QFontMetricsF metrics(font());
-        qreal w = std::min<qreal>(metrics.horizontalAdvance(m_badge->text), maxBadgeText);
+        qreal w = std::min<qreal>(ElidedText::lineWidth(metrics, m_badge->text), maxBadgeText);
         if (m_badge->toast)
             w += Symbol::side(10.5) + 4;
         return QSize(int(std::ceil(w + 16)), int(std::ceil(metrics.height() + 6)));
@@ -265,7 +266,7 @@ protected:
         p.setPen(ink);
         const QRectF textBox(x, 0, box.width() - x - 8, box.height());
         p.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter,
-                   QFontMetricsF(f).elidedText(m_badge->text, Qt::ElideRight, textBox.width() + 0.5));
+                   ElidedText::elidedLine(QFontMetricsF(f), m_badge->text, textBox.width() + 0.5));
     }
 
 private:
@@ -383,8 +384,9 @@ public:
     }
     QSize sizeHint() const override {
         const QFontMetricsF metrics(Theme::uiFont(11));
-        return QSize(int(std::ceil(std::min<qreal>(metrics.horizontalAdvance(m_text), maxBadgeText) + 12)),
-                     int(std::ceil(metrics.height() + 2)));
+        return QSize(
+            int(std::ceil(std::min<qreal>(ElidedText::lineWidth(metrics, m_text), maxBadgeText) + 12)),
+            int(std::ceil(metrics.height() + 2)));
     }
 
 protected:
@@ -397,7 +399,7 @@ protected:
         p.setPen(Theme::white(0.65));
         const QRectF box = QRectF(rect()).adjusted(6, 0, -6, 0);
         p.drawText(box, Qt::AlignCenter,
-                   QFontMetricsF(font).elidedText(m_text, Qt::ElideRight, box.width() + 0.5));
+                   ElidedText::elidedLine(QFontMetricsF(font), m_text, box.width() + 0.5));
     }
 
 private:
@@ -816,7 +818,7 @@ void EventDetailView::refresh() {
 }
 
 void EventDetailView::refreshHeader() {
-    m_icon->setText(m_event.notionIcon.value_or(QString()));
+    m_icon->setText(TextRules::cutToScreen(m_event.notionIcon.value_or(QString())));
     m_icon->setVisible(!m_icon->text().isEmpty());
     m_title->setText(m_event.title);
     m_calendarDot->setColor(m_event.color.isValid() ? m_event.color : CalEvent::systemBlue());

@@ -219,8 +219,8 @@ void EventRow::apply(const Model& next) {
     place();
 
     if (before.title != m_model.title || before.startText != m_model.startText)
-        setAccessibleName(m_model.title + QStringLiteral(", ") + m_model.startText);
-    setAccessibleDescription(m_model.subtitle);
+        setAccessibleName(m_title.text() + QStringLiteral(", ") + m_model.startText);
+    setAccessibleDescription(m_subtitleLine.text());
 
     if (before.opacity() != m_model.opacity() || before.allDay != m_model.allDay) {
         update();

@@ -2,7 +2,9 @@
 
 #include "core/model/Fmt.h"
 #include "core/model/Tasks.h"
+#include "core/model/TextRules.h"
 #include "core/store/EventStore.h"
+#include "ui/controls/ElidedText.h"
 #include "ui/controls/IconButton.h"
 #include "ui/controls/PillButton.h"
 #include "ui/controls/Theme.h"
@@ -40,7 +42,8 @@ SubtitleParts subtitleParts(qsizetype count, const std::optional<CalEvent>& next
     if (viewingToday && next) {
         if (const std::optional<QString> countdown = Fmt::countdown(*next, now)) {
             parts.count += separator;
-            parts.title = next->title;
+            // Fitting measures the title: only as much as a screen can show of it.
+            parts.title = TextRules::cutToScreen(next->title);
             parts.countdown = QLatin1Char(' ') + *countdown;
         }
     }
@@ -60,11 +63,11 @@ QString HeaderBand::fittedSubtitle(qsizetype count, const std::optional<CalEvent
     const SubtitleParts parts = subtitleParts(count, next, viewingToday, now);
     const QString whole = parts.count + parts.title + parts.countdown;
     // Half a pixel of slack, as the line itself allows.
-    if (parts.title.isEmpty() || metrics.horizontalAdvance(whole) <= maxWidth + 0.5)
+    if (parts.title.isEmpty() || ElidedText::elidedLine(metrics, whole, maxWidth + 0.5) == whole)
         return whole;
     const qreal room =
         maxWidth + 0.5 - metrics.horizontalAdvance(parts.count) - metrics.horizontalAdvance(parts.countdown);
-    const QString title = metrics.elidedText(parts.title, Qt::ElideRight, std::max<qreal>(0, room));
+    const QString title = ElidedText::elidedLine(metrics, parts.title, std::max<qreal>(0, room));
     // Without room for even "…" of the title the line is cut at its end like any other.
     return title.isEmpty() ? whole : parts.count + title + parts.countdown;
 }

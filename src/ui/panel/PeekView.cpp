@@ -44,8 +44,9 @@ void PeekView::refresh() {
     const CalEvent& event = m_peek->event;
     m_join->setEvent(event);
     m_join->setVisible(event.meetingURL().has_value());
-    setAccessibleName(event.title + QStringLiteral(", ") + m_peek->trailingText());
     place();
+    // The title as the line holds it: as much as a screen shows, however long the event's is.
+    setAccessibleName(m_title.text() + QStringLiteral(", ") + m_peek->trailingText());
     update();
 }
 

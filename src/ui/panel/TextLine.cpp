@@ -1,5 +1,8 @@
 #include "ui/panel/TextLine.h"
 
+#include "core/model/TextRules.h"
+#include "ui/controls/ElidedText.h"
+
 #include <QPainter>
 
 #include <cmath>
@@ -17,22 +20,21 @@ void TextLine::setFont(const QFont& font) {
 }
 
 bool TextLine::set(const QString& text, qreal maxWidth) {
-    if (text == m_text && maxWidth == m_maxWidth)
+    // Only what a screen can show is measured, however long the text.
+    const QString shortened = TextRules::cutToScreen(text);
+    if (shortened == m_text && maxWidth == m_maxWidth)
         return false;
     const QString before = m_shown;
-    m_text = text;
+    m_text = shortened;
     m_maxWidth = maxWidth;
     relayout();
     return m_shown != before;
 }
 
 void TextLine::relayout() {
-    const qreal full = m_metrics.horizontalAdvance(m_text);
     // Half a pixel of slack: a text that fits to the pixel is not cut for a rounding error.
-    m_shown = full <= m_maxWidth + 0.5
-                  ? m_text
-                  : m_metrics.elidedText(m_text, Qt::ElideRight, std::max<qreal>(0, m_maxWidth + 0.5));
-    m_width = m_shown.size() == m_text.size() ? full : m_metrics.horizontalAdvance(m_shown);
+    m_shown = ElidedText::elidedLine(m_metrics, m_text, std::max<qreal>(0, m_maxWidth + 0.5));
+    m_width = m_metrics.horizontalAdvance(m_shown);
     m_static.setTextFormat(Qt::PlainText);
     m_static.setPerformanceHint(QStaticText::AggressiveCaching);
     m_static.setText(m_shown);

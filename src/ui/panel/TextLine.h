@@ -26,6 +26,7 @@ public:
     bool set(const QString& text, qreal maxWidth = unlimited);
     void setFont(const QFont& font);
 
+    // The text as measured: as given, or as much of it as a screen can show (TextRules::cutToScreen).
     const QString& text() const { return m_text; }
     // The text as drawn, with "…" when it was cut.
     const QString& shown() const { return m_shown; }

@@ -1,5 +1,6 @@
 #include "ui/quickadd/InviteeChip.h"
 
+#include "ui/controls/ElidedText.h"
 #include "ui/controls/Motion.h"
 #include "ui/controls/Symbol.h"
 #include "ui/controls/Theme.h"
@@ -89,8 +90,8 @@ void InviteeChip::setChip(const QuickAdd::Chip& chip) {
 }
 
 QSize InviteeChip::sizeHint() const {
-    qreal w =
-        padLeft + avatarSize + spacing + QFontMetricsF(nameFont()).horizontalAdvance(m_chip.label) + padRight;
+    qreal w = padLeft + avatarSize + spacing +
+              ElidedText::lineWidth(QFontMetricsF(nameFont()), m_chip.label) + padRight;
     if (m_chip.removable)
         w += spacing + removeSide;
     return {int(std::ceil(w)), int(avatarSize + 2 * padVertical)};
@@ -158,7 +159,6 @@ void InviteeChip::paintEvent(QPaintEvent*) {
     const qreal right = width() - padRight - (m_chip.removable ? removeSide + spacing : 0);
     p.setFont(font);
     p.setPen(Theme::white());
-    const QString shown =
-        metrics.elidedText(m_chip.label, Qt::ElideRight, std::max<qreal>(0, right - x + 0.5));
+    const QString shown = ElidedText::elidedLine(metrics, m_chip.label, std::max<qreal>(0, right - x + 0.5));
     p.drawText(QPointF(x, QuickAddPaint::baselineFor(metrics, bounds.center().y())), shown);
 }

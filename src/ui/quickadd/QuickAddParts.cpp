@@ -1,5 +1,6 @@
 #include "ui/quickadd/QuickAddParts.h"
 
+#include "ui/controls/ElidedText.h"
 #include "ui/controls/GoogleCalendarMark.h"
 #include "ui/controls/Symbol.h"
 #include "ui/controls/Theme.h"
@@ -212,7 +213,7 @@ void LineLabel::paintEvent(QPaintEvent*) {
     const QFontMetricsF metrics(font());
     p.setPen(m_color);
     p.drawText(QPointF(0, baselineFor(metrics, height() / 2.0)),
-               metrics.elidedText(m_text, Qt::ElideRight, width() + 0.5));
+               ElidedText::elidedLine(metrics, m_text, width() + 0.5));
 }
 
 // ---- SymbolView
@@ -338,7 +339,7 @@ QSize CapsuleButton::sizeHint() const {
     const QFontMetricsF metrics(labelFont());
     qreal w = m_look.padding.left() + m_look.padding.right();
     int parts = 0;
-    for (const qreal part : {leadingWidth(), metrics.horizontalAdvance(text()), trailingWidth()}) {
+    for (const qreal part : {leadingWidth(), ElidedText::lineWidth(metrics, text()), trailingWidth()}) {
         if (part > 0) {
             w += part;
             ++parts;
@@ -403,7 +404,7 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
         const QFont font = labelFont();
         const QFontMetricsF metrics(font);
         const QString shown =
-            metrics.elidedText(text(), Qt::ElideRight, std::max<qreal>(0, textRight - x + 0.5));
+            ElidedText::elidedLine(metrics, text(), std::max<qreal>(0, textRight - x + 0.5));
         p.setFont(font);
         p.setPen(m_look.text);
         p.drawText(QPointF(x, baselineFor(metrics, midY)), shown);
@@ -542,8 +543,7 @@ void SameDayList::paintEvent(QPaintEvent*) {
         const QFont& title = titles[row.overlaps];
         const QFontMetricsF& titleMetrics = titleMetricsOf[row.overlaps];
         const qreal room = width() - x - (row.overlaps ? badgeWidth + gap : 0);
-        const QString titleText =
-            titleMetrics.elidedText(row.title, Qt::ElideRight, std::max<qreal>(0, room));
+        const QString titleText = ElidedText::elidedLine(titleMetrics, row.title, std::max<qreal>(0, room));
         p.setFont(title);
         p.setPen(Theme::white());
         p.drawText(QPointF(x, baselineFor(titleMetrics, midY)), titleText);
@@ -591,7 +591,7 @@ QSize RowButton::sizeHint() const {
     // Every row is as high as one with a second line, so that lists do not jump as hints come and go.
     const qreal text = std::ceil(titleMetrics.height()) + std::ceil(detailMetrics.height());
     const qreal h = std::max(text, leadingSide()) + 2 * rowPadV;
-    const qreal w = 2 * rowPadH + leadingSide() + rowSpacing + titleMetrics.horizontalAdvance(title()) +
+    const qreal w = 2 * rowPadH + leadingSide() + rowSpacing + ElidedText::lineWidth(titleMetrics, title()) +
                     rowMinSpacer + Symbol::side(trailingSize());
     return {int(std::ceil(w)), int(std::ceil(h))};
 }
@@ -641,12 +641,11 @@ void RowButton::paintEvent(QPaintEvent*) {
     const qreal top = std::round(midY - blockH / 2);
     p.setFont(titleFont);
     p.setPen(Theme::white());
-    p.drawText(QPointF(x, top + titleMetrics.ascent()),
-               titleMetrics.elidedText(title(), Qt::ElideRight, room));
+    p.drawText(QPointF(x, top + titleMetrics.ascent()), ElidedText::elidedLine(titleMetrics, title(), room));
     if (second) {
         p.setFont(detailFont);
         p.setPen(Theme::white(0.5));
         p.drawText(QPointF(x, top + titleH + detailMetrics.ascent()),
-                   detailMetrics.elidedText(*second, Qt::ElideRight, room));
+                   ElidedText::elidedLine(detailMetrics, *second, room));
     }
 }

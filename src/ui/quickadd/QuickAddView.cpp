@@ -1,6 +1,7 @@
 #include "ui/quickadd/QuickAddView.h"
 
 #include "core/model/ProcessArguments.h"
+#include "core/model/TextRules.h"
 #include "core/quickadd/QuickAddModel.h"
 #include "core/quickadd/QuickAddStoreEnv.h"
 #include "core/quickadd/QuickAddTransition.h"
@@ -71,9 +72,14 @@ QLineEdit* lineEdit(qreal fontSize, QFont::Weight weight, QWidget* parent) {
 }
 
 void setFieldText(QLineEdit* edit, const QString& text) {
-    // Only what the model rewrote: the user's own typing already shows, cursor and all.
-    if (edit->text() != text)
-        edit->setText(text);
+    // Only what the model rewrote: the user's own typing already shows, cursor and all. A text the
+    // model brought in (the title of an event to edit) shows as far as a screen can show it; the
+    // model keeps it whole, and unless the line is edited it is saved unchanged.
+    if (edit->text() == text)
+        return;
+    const QString shown = TextRules::cutToScreen(text);
+    if (edit->text() != shown)
+        edit->setText(shown);
 }
 
 ElidedText* text(qreal size, QFont::Weight weight, const QColor& color, QWidget* parent, int maxLines = 1) {

@@ -30,6 +30,10 @@ private Q_SLOTS:
         QTest::newRow("a link wraps anywhere")
             << QStringLiteral("https://example.com/") + QStringLiteral("x").repeated(80) << 3 << 150 << 3
             << true;
+        // Lines are laid out from a first stretch of the text, and from more when they reach its end.
+        QTest::newRow("longer than the first stretch, fits")
+            << QStringLiteral("x").repeated(1000) << 2 << 4000 << 2 << false;
+        QTest::newRow("megabytes") << QString(20'000'000, u'x') << 12 << 300 << 12 << true;
     }
     void lineCaps() {
         QFETCH(QString, text);
