@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <semaphore>
 #include <thread>
@@ -108,6 +109,65 @@ private Q_SLOTS:
         release[3].release();
         QVERIFY(ReadingThreads::waitIdle(60s));
         QCOMPARE(ran[3].load(), 1);
+    }
+
+    // Indexes that hang on a file system hang side by side, however many and however shared out:
+    // while the clock stands still they have all begun and the others have run, and one limit
+    // later they are all given up on at the same look.
+    void hungIndexesAreGivenUpTogether_data() {
+        QTest::addColumn<qsizetype>("count");
+        QTest::addColumn<qsizetype>("chunk");
+        QTest::addColumn<QList<qsizetype>>("hung");
+        QTest::newRow("eight hung among nine")
+            << qsizetype(9) << qsizetype(32) << QList<qsizetype>{0, 1, 2, 3, 5, 6, 7, 8};
+        QList<qsizetype> firstOfThree; // eight calendars, each of one hung and two readable items
+        for (qsizetype i = 0; i < 24; i += 3)
+            firstOfThree << i;
+        QTest::newRow("one in three of 24") << qsizetype(24) << qsizetype(32) << firstOfThree;
+        QList<qsizetype> everyOther; // more than there are threads, in shares of two
+        for (qsizetype i = 0; i < 4 * ReadingThreads::count(); i += 2)
+            everyOther << i;
+        QTest::newRow("every other, in shares of two")
+            << 4 * qsizetype(ReadingThreads::count()) << qsizetype(2) << everyOther;
+    }
+
+    void hungIndexesAreGivenUpTogether() {
+        QFETCH(qsizetype, count);
+        QFETCH(qsizetype, chunk);
+        QFETCH(QList<qsizetype>, hung);
+        constexpr qint64 limit = 1000;
+        StoppedClock time;
+        std::atomic<int> hanging = 0;
+        std::atomic<int> ran = 0;
+        std::counting_semaphore<> release(0);
+        QList<qsizetype> givenUp;
+        std::atomic<bool> returned = false;
+        std::thread caller([&] {
+            givenUp = ReadingThreads::parallelForWithin(
+                count, chunk, std::chrono::milliseconds(limit),
+                [&](qsizetype i) {
+                    if (hung.contains(i)) {
+                        const ReadingThreads::MayStall onAHungMount;
+                        ++hanging;
+                        release.acquire();
+                    } else {
+                        ++ran;
+                    }
+                },
+                time.clock());
+            returned = true;
+        });
+        QCOMPARE_SOON(hanging.load(), int(hung.size()));
+        QCOMPARE_SOON(ran.load(), int(count - hung.size()));
+        QVERIFY(time.looked());
+        QVERIFY(!returned);
+        time.ms = limit + 1;
+        QVERIFY_SOON(returned.load());
+        caller.join();
+        std::sort(givenUp.begin(), givenUp.end());
+        QCOMPARE(givenUp, hung);
+        release.release(hung.size());
+        QVERIFY(ReadingThreads::waitIdle(60s));
     }
 
     // A process that ends while a thread waits on a file system for good does not wait for it,
