@@ -38,8 +38,9 @@ struct ItemCache;
 // a rule that cannot be expanded is never written.
 //
 // A file system may stall (a hung network mount, a cloud folder fetching a file on demand): every read
-// of an item runs on a reading thread and is given up on once it has taken the item time limit. A load
-// goes on without that item, and skips it until its file changes; a look-up or a write throws
+// of an item runs on a reading thread and is given up on once it has taken the item time limit. Items
+// that stall do so side by side, whatever their number. A load goes on without them, and skips them
+// until their files change or they are read again on request (a refresh); a look-up or a write throws
 // ItemTimeoutError, having written nothing.
 class LocalCalendars : public QObject {
     Q_OBJECT
@@ -59,6 +60,8 @@ public:
         QString journal;
         // How long one item may take to be read before it counts as stuck.
         std::chrono::milliseconds itemTimeLimit{5000};
+        // Times a load's items against that limit (tests move it by hand); the steady clock when empty.
+        std::function<std::chrono::steady_clock::time_point()> itemClock;
         // Runs on the reading thread before an item is parsed, with its path: tests make an item
         // hang or crash there.
         std::function<void(const QString&)> beforeReading;
@@ -108,6 +111,11 @@ public:
     // object is gone by then.
     void occurrencesLater(const QDateTime& from, const QDateTime& to, const QList<LocalCalendar>& calendars,
                           std::function<void(QList<LocalOccurrence>)> done);
+    // Reads again the items of those calendars that the last reads skipped for not answering in time
+    // (the journal's among them), on the reading threads, each under the item time limit: one that
+    // still does not answer is given up on again, and nothing waits for it. `done` runs on a reading
+    // thread with how many answered, also when this object is gone by then; the next load shows them.
+    void readUnansweredLater(const QList<LocalCalendar>& calendars, std::function<void(int)> done);
     // The occurrences of one event (by its identifier) that overlap [from, to): only its item is read.
     // Throws ItemTimeoutError.
     QList<LocalOccurrence> occurrencesOf(const QString& eventIdentifier, const QDateTime& from,

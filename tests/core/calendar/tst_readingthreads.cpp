@@ -1,8 +1,10 @@
 #include "core/calendar/ReadingThreads.h"
 #include "support/Patience.h"
+#include "support/StoppedClock.h"
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <algorithm>
@@ -13,26 +15,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// A steady clock that moves only when the test says so, and counts how often it was read: the caller
-// of parallelForWithin reads it once per look at its helpers.
-struct StoppedClock {
-    std::atomic<qint64> ms{0};
-    std::atomic<int> reads{0};
-
-    ReadingThreads::SteadyClock clock() {
-        return [this] {
-            ++reads;
-            return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms.load()));
-        };
-    }
-    // Waits until the caller has looked at its helpers twice more: the second look began after this
-    // call, and saw what they run now at the time the clock shows now.
-    bool looked() {
-        const int from = reads.load();
-        return QTest::qWaitFor([&] { return reads.load() >= from + 2; }, 60000);
-    }
-};
 
 constexpr auto stuckExit = "--exit-past-a-stalled-read";
 
@@ -157,17 +139,20 @@ private Q_SLOTS:
                 time.clock());
             returned = true;
         });
+        // Also when a check fails: the hung indexes end, and with them the call.
+        const auto end = qScopeGuard([&] {
+            release.release(hung.size());
+            caller.join();
+            ReadingThreads::waitIdle(60s);
+        });
         QCOMPARE_SOON(hanging.load(), int(hung.size()));
         QCOMPARE_SOON(ran.load(), int(count - hung.size()));
         QVERIFY(time.looked());
         QVERIFY(!returned);
         time.ms = limit + 1;
         QVERIFY_SOON(returned.load());
-        caller.join();
         std::sort(givenUp.begin(), givenUp.end());
         QCOMPARE(givenUp, hung);
-        release.release(hung.size());
-        QVERIFY(ReadingThreads::waitIdle(60s));
     }
 
     // A process that ends while a thread waits on a file system for good does not wait for it,

@@ -1,20 +1,29 @@
 // Calendar files that stall when opened, as on a hung network mount or a cloud folder that fetches
 // them on demand (the stalling_reads shim is preloaded into this process and the app's): a load goes
-// on without them and the next start does not open them again; a change whose item stalls fails
-// naming its calendar, leaves the file as it was, and never holds up the calling thread.
+// on without them, however many, and the next start does not open them again until a refresh; a
+// change whose item stalls fails naming its calendar, leaves the file as it was, and never holds up
+// the calling thread.
 
 #include "CalendarFixture.h"
 
 #include "core/calendar/CalendarStore.h"
+#include "core/calendar/ItemFile.h"
+#include "core/calendar/ItemJournal.h"
 #include "core/calendar/ReadingThreads.h"
 #include "support/AppProcess.h"
+#include "support/Patience.h"
 #include "support/StallingReads.h"
+#include "support/StoppedClock.h"
 #include "support/TaskResult.h"
 #include "support/TempHome.h"
 
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
+#include <optional>
 
 using namespace std::chrono_literals;
 
@@ -35,6 +44,14 @@ template <typename T> QString failureOf(QCoro::Task<T> change) {
 QStringList sorted(QStringList list) {
     list.sort();
     return list;
+}
+
+const QString notAnswering =
+    QStringLiteral("skipped until you refresh or the file changes, since it didn’t answer in time");
+
+void writeEvent(const CalendarFixture& fixture, const QString& relative) {
+    fixture.writeEvent(
+        relative, {"UID:" + relative, "DTSTART:20240402T080000Z", "DURATION:PT15M", "SUMMARY:" + relative});
 }
 
 } // namespace
@@ -80,6 +97,162 @@ private slots:
         QCOMPARE(fixture.read(QStringLiteral("Work/standup.ics")), before);
     }
 
+    // Eight calendars of one item that hangs and two that read: the hung ones hang side by side
+    // while the clock of the items stands still, and one limit on they are all given up on at once.
+    void hungFilesAreGivenUpTogether() {
+        CalendarFixture fixture = CalendarFixture::empty();
+        QStringList folders;
+        for (int c = 0; c < 8; ++c) {
+            folders << fixture.path(QStringLiteral("Calendar %1").arg(c));
+            for (const char* name : {"a", "hung", "b"})
+                writeEvent(fixture, QStringLiteral("Calendar %1/%2.ics").arg(c).arg(QLatin1String(name)));
+            QVERIFY(StallingReads::stall(folders.last() + QStringLiteral("/hung.ics")));
+        }
+        StoppedClock time;
+        LocalCalendars::Options options = fixture.options(berlin);
+        options.itemClock = time.clock();
+        LocalCalendars calendars(options);
+        QList<LocalOccurrence> found;
+        std::atomic<bool> loaded = false;
+        calendars.occurrencesLater(utc("2024-04-01T00:00:00Z"), utc("2024-04-03T00:00:00Z"),
+                                   calendars.calendars(), [&](QList<LocalOccurrence> occurrences) {
+                                       found = std::move(occurrences);
+                                       loaded = true;
+                                   });
+        // Also when a check fails: the hung files answer, and the load ends.
+        const auto end = qScopeGuard([&] {
+            for (const QString& folder : std::as_const(folders))
+                StallingReads::stopStalling(folder + QStringLiteral("/hung.ics"));
+            Patience::until([&] { return loaded.load(); });
+            ReadingThreads::waitIdle(60s);
+        });
+        auto opened = [&] {
+            QStringList all;
+            for (const QString& folder : std::as_const(folders))
+                all += StallingReads::opened(folder);
+            return all;
+        };
+        QCOMPARE_SOON(opened(), QStringList(8, QStringLiteral("hung.ics")));
+        QVERIFY(time.looked());
+        QVERIFY(!loaded);
+        time.ms = options.itemTimeLimit.count() + 1;
+        QVERIFY_SOON(loaded.load());
+        QCOMPARE(found.size(), 16);
+        QStringList skipped;
+        for (const LocalCalendars::SkippedItem& item : calendars.skippedItems(calendars.calendars()))
+            skipped << item.fileName + QStringLiteral(" — ") + item.reason;
+        QCOMPARE(skipped, QStringList(8, QStringLiteral("hung.ics — ") + notAnswering));
+    }
+
+    // A file that did not answer once is skipped by every later start without being opened, until a
+    // refresh reads it again beside the loads, which never wait for it: shown once it answers (also
+    // after a load that began before and ends after the refresh), given up on again one limit on
+    // when it does not. One skipped for another reason stays unopened.
+    void aRefreshReadsAgainWhatDidNotAnswer_data() {
+        QTest::addColumn<bool>("answers");
+        QTest::addColumn<bool>("loadUnderWay");
+        QTest::newRow("it answers now") << true << false;
+        QTest::newRow("it answers while a load is under way") << true << true;
+        QTest::newRow("it stalls again") << false << false;
+    }
+
+    void aRefreshReadsAgainWhatDidNotAnswer() {
+        QFETCH(bool, answers);
+        QFETCH(bool, loadUnderWay);
+        QTemporaryDir state;
+        CalendarFixture fixture = CalendarFixture::empty();
+        for (const char* name : {"standup", "late", "crashed"})
+            writeEvent(fixture, QStringLiteral("Work/%1.ics").arg(QLatin1String(name)));
+        const QString late = fixture.path(QStringLiteral("Work/late.ics"));
+        const QString crashed = fixture.path(QStringLiteral("Work/crashed.ics"));
+        const QString added = fixture.path(QStringLiteral("Work/added.ics"));
+        StoppedClock time;
+        LocalCalendars::Options options = fixture.options(berlin);
+        options.journal = state.path();
+        options.itemClock = time.clock();
+        const std::shared_ptr<ItemJournal> journal =
+            ItemJournal::open(options.journal, options.itemTimeLimit);
+        journal->skip(crashed, *ItemFile::stamp(crashed), QStringLiteral("it took the app down"));
+        QVERIFY(StallingReads::stall(crashed));
+        QVERIFY(StallingReads::stall(late));
+        const auto end = qScopeGuard([&] {
+            StallingReads::stopStalling(crashed);
+            StallingReads::stopStalling(late);
+            StallingReads::stopStalling(added);
+            ReadingThreads::waitIdle(60s);
+        });
+        const QDateTime from = utc("2024-04-01T00:00:00Z");
+        const QDateTime to = from.addDays(2);
+        auto opened = [&] { return StallingReads::opened(fixture.path(QStringLiteral("Work"))); };
+        auto shown = [&](CalendarStore& store) {
+            QStringList titles;
+            for (const CalEvent& event : store.events(from, to, {}))
+                titles << event.title;
+            return sorted(titles);
+        };
+        auto skipped = [&](CalendarStore& store) {
+            QStringList items;
+            for (const LocalCalendars::SkippedItem& item : store.backend().skippedItems(store.calendars()))
+                items << item.fileName + QStringLiteral(" — ") + item.reason;
+            return items;
+        };
+        const QString crashedSkipped =
+            QStringLiteral("crashed.ics — skipped until the file changes, since it took the app down");
+        const QString lateSkipped = QStringLiteral("late.ics — ") + notAnswering;
+        {
+            CalendarStore first(options);
+            QFuture<QList<CalEvent>> load = first.loadEvents(from, to, {});
+            QCOMPARE_SOON(opened(), QStringList{"late.ics"});
+            QVERIFY(time.looked());
+            time.ms += options.itemTimeLimit.count() + 1;
+            QVERIFY_SOON(load.isFinished());
+            QCOMPARE(load.result().size(), 1);
+        }
+        CalendarStore store(options);
+        QCOMPARE(shown(store), QStringList{"Work/standup.ics"});
+        QCOMPARE(skipped(store), (QStringList{crashedSkipped, lateSkipped}));
+        QCOMPARE(opened(), QStringList{"late.ics"});
+
+        int changes = 0;
+        store.onChange = [&] { ++changes; };
+        if (answers)
+            QVERIFY(StallingReads::release(late)); // the first load's read ends; the next ones open at once
+        std::optional<QFuture<QList<CalEvent>>> underWay;
+        if (loadUnderWay) {
+            writeEvent(fixture, QStringLiteral("Work/added.ics"));
+            QVERIFY(StallingReads::stall(added));
+            underWay = store.loadEvents(from, to, {});
+            QCOMPARE_SOON(opened(), (QStringList{"late.ics", "added.ics"}));
+        }
+        const auto refresh = startTask(store.readUnansweredAgain());
+        if (!answers) {
+            QCOMPARE_SOON(opened(), (QStringList{"late.ics", "late.ics"}));
+            QCOMPARE(shown(store), QStringList{"Work/standup.ics"});
+            QVERIFY(time.looked());
+            QVERIFY(!refresh->finished);
+            time.ms += options.itemTimeLimit.count() + 1;
+        }
+        QVERIFY(finish(*refresh));
+        if (underWay) {
+            QVERIFY(StallingReads::release(added));
+            QVERIFY_SOON(underWay->isFinished());
+        }
+        QCOMPARE(changes, answers ? 1 : 0);
+        QStringList expected{"Work/standup.ics"};
+        if (answers)
+            expected << "Work/late.ics";
+        if (loadUnderWay)
+            expected << "Work/added.ics";
+        expected = sorted(expected);
+        QCOMPARE(shown(store), expected);
+        QCOMPARE(skipped(store),
+                 answers ? QStringList{crashedSkipped} : (QStringList{crashedSkipped, lateSkipped}));
+        // So does the next start, which does not open a file still skipped.
+        CalendarStore next(options);
+        QCOMPARE(shown(next), expected);
+        QCOMPARE(opened().count(QStringLiteral("late.ics")), answers ? 1 : 2);
+    }
+
     // The calendar report of the app: stalled items, wherever they sit (one in the middle of a
     // calendar, one in each share of the work at the same time, one found behind them), are left
     // behind and the others counted; the report ends and the app exits while their threads are still
@@ -115,8 +288,7 @@ private slots:
             });
             return lines;
         };
-        const QString since =
-            QStringLiteral(" — skipped until the file changes, since reading it ran past its time");
+        const QString since = QStringLiteral(" — ") + notAnswering;
         const QStringList expected{"  - Home — 2 in the next 7 days, 2 between -60 and +120 days",
                                    "  - Work — 38 in the next 7 days, 38 between -60 and +120 days",
                                    "skipped: Home/b.ics" + since, "skipped: Work/item-12.ics" + since,
