@@ -30,7 +30,8 @@ struct ItemCache;
 // can show are skipped (and logged with "--debug"); rules and time zones that libical cannot expand
 // safely never reach it. With a journal, an item that took the process down, ran past its time or
 // always costs too much is skipped from the next start on, until its file changes: a stat tells, and
-// the item is not opened before then.
+// the item is not opened before then. One whose file did not answer in time is skipped the same way,
+// until its file changes or it is read again on request.
 //
 // Writes change one occurrence at a time: a non-repeating event in place, one instance of a series
 // through an override in the same item, a deleted instance through an EXDATE. Every write is atomic

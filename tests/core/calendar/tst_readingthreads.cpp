@@ -102,10 +102,11 @@ private Q_SLOTS:
         QTest::addColumn<QList<qsizetype>>("hung");
         QTest::newRow("eight hung among nine")
             << qsizetype(9) << qsizetype(32) << QList<qsizetype>{0, 1, 2, 3, 5, 6, 7, 8};
-        QList<qsizetype> firstOfThree; // eight calendars, each of one hung and two readable items
+        QList<qsizetype> firstOfThree; // as a load lists them, all calendars together
         for (qsizetype i = 0; i < 24; i += 3)
             firstOfThree << i;
-        QTest::newRow("one in three of 24") << qsizetype(24) << qsizetype(32) << firstOfThree;
+        QTest::newRow("eight calendars of one hung and two readable items")
+            << qsizetype(24) << qsizetype(32) << firstOfThree;
         QList<qsizetype> everyOther; // more than there are threads, in shares of two
         for (qsizetype i = 0; i < 4 * ReadingThreads::count(); i += 2)
             everyOther << i;
