@@ -25,6 +25,7 @@ target_sources(vorrindel_test_support PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/FakeKeyGrab.h
     ${CMAKE_CURRENT_LIST_DIR}/ManualClock.h
     ${CMAKE_CURRENT_LIST_DIR}/ManualClock.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StoppedClock.h
     ${CMAKE_CURRENT_LIST_DIR}/TestEvents.h
     ${CMAKE_CURRENT_LIST_DIR}/TestEvents.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WallClock.h

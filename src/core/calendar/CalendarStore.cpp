@@ -8,6 +8,7 @@
 #include "core/remote/GoogleRecords.h"
 
 #include <QCoro/QCoroFuture>
+#include <QPointer>
 #include <QPromise>
 
 #include <algorithm>
@@ -147,6 +148,25 @@ QFuture<QList<CalEvent>> CalendarStore::loadEvents(const QDateTime& from, const 
                                     promise->finish();
                                 });
     return future;
+}
+
+QCoro::Task<> CalendarStore::readUnansweredAgain() {
+    if (m_status != CalendarAccess::fullAccess || m_calendars.isEmpty())
+        co_return;
+    auto promise = std::make_shared<QPromise<int>>();
+    QFuture<int> read = promise->future();
+    promise->start();
+    m_backend->readUnansweredLater(m_calendars, [promise](int answered) {
+        promise->addResult(answered);
+        promise->finish();
+    });
+    QPointer self(this);
+    const int answered = co_await read;
+    if (!self || answered == 0)
+        co_return;
+    reloadCalendars();
+    if (onChange)
+        onChange();
 }
 
 QList<LocalCalendar> CalendarStore::writableCalendars() {

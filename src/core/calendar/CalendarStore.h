@@ -62,6 +62,11 @@ public:
     // folders. The calendars are those of the last reload.
     QFuture<QList<CalEvent>> loadEvents(const QDateTime& from, const QDateTime& to,
                                         const QSet<QString>& excludedCalendarIds);
+    // Reads again, on the reading threads, the items of the calendars that were skipped for not
+    // answering in time (a refresh asks for it). Once some answered, the calendars are reloaded and
+    // onChange runs, as after a change of the folders. One that still does not answer is given up on
+    // again after the item time limit; no load waits for it.
+    QCoro::Task<> readUnansweredAgain();
     // Calendars that accept changes, in calendar order; empty unless status is full access.
     QList<LocalCalendar> writableCalendars();
     // Where a new event goes: the preferred calendar when writable, else a synced calendar titled

@@ -45,6 +45,7 @@ constexpr qint64 fileSize = qint64(sizeof(SlotRecord)) * slotCount;
 
 const QString crashedReason = QStringLiteral("it took the app down");
 const QString timedOutReason = QStringLiteral("reading it ran past its time");
+const QString notAnswering = QStringLiteral("it didn’t answer in time");
 const QString interruptedTwiceReason = QStringLiteral("the app was stopped twice while reading it");
 
 // The slot of the item this thread is reading, for the crash handler.
@@ -345,6 +346,10 @@ QString ItemJournal::pastItsTimeReason() {
     return timedOutReason;
 }
 
+QString ItemJournal::notAnsweringReason() {
+    return notAnswering;
+}
+
 QString ItemJournal::skipReason(const QString& path, const FileStamp& stamp) const {
     const std::optional<Entry> entry = skipping(path);
     return entry && entry->stamp == stamp ? entry->reason : QString();
@@ -372,6 +377,17 @@ QList<ItemJournal::Entry> ItemJournal::skipped() const {
 void ItemJournal::skip(const QString& path, const FileStamp& stamp, const QString& reason) {
     d->update([&](QHash<QString, Line>& list) {
         list.insert(path, Line{"skip", {path, stamp, reason}});
+        return true;
+    });
+}
+
+void ItemJournal::unskip(const QString& path, const FileStamp& stamp, const QString& reason) {
+    d->update([&](QHash<QString, Line>& list) {
+        const auto it = list.constFind(path);
+        if (it == list.constEnd() || it->kind != "skip" || it->entry.stamp != stamp ||
+            it->entry.reason != reason)
+            return false;
+        list.erase(it);
         return true;
     });
 }

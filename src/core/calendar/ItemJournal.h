@@ -15,7 +15,9 @@
 // (no system call per item), so that the next start knows what a process was doing when it died.
 // An item that took the process down, or ran past its time, is skipped from then on, until its file
 // changes. An item that was merely being read when the process was killed for another reason is
-// skipped only the second time that happens to it.
+// skipped only the second time that happens to it. A reader also notes here the files that did not
+// answer in time (a stalled mount); those it may read again on request (a refresh), and it clears
+// the note once one answers.
 //
 // One journal per folder and process; every process that reads calendars (the app, the calendar
 // report) shares the folder.
@@ -42,6 +44,8 @@ public:
 
     // The reason given for an item that ran past its time.
     static QString pastItsTimeReason();
+    // The reason given for an item whose file did not answer in time.
+    static QString notAnsweringReason();
 
     // Why the item, as it is now, is skipped; empty when it is not.
     QString skipReason(const QString& path, const FileStamp& stamp) const;
@@ -52,6 +56,8 @@ public:
     QList<Entry> skipped() const;
     // Skips the item from now on, until its file changes (it cost more than the reader allows).
     void skip(const QString& path, const FileStamp& stamp, const QString& reason);
+    // Skips the item no longer, when the journal skips it at that stamp for that reason.
+    void unskip(const QString& path, const FileStamp& stamp, const QString& reason);
 
     // The item this thread is working on, until the scope ends.
     class Scope {

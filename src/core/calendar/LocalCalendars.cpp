@@ -137,6 +137,7 @@ LocalCalendars::LocalCalendars(Options options, QObject* parent)
     d->items->zone = d->options.zone;
     d->items->beforeReading = d->options.beforeReading;
     d->items->itemTimeLimit = d->options.itemTimeLimit;
+    d->items->itemClock = d->options.itemClock;
     if (!d->options.journal.isEmpty())
         d->items->journal = ItemJournal::open(d->options.journal, d->options.itemTimeLimit);
     if (d->options.watch) {

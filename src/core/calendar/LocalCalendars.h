@@ -30,7 +30,8 @@ struct ItemCache;
 // can show are skipped (and logged with "--debug"); rules and time zones that libical cannot expand
 // safely never reach it. With a journal, an item that took the process down, ran past its time or
 // always costs too much is skipped from the next start on, until its file changes: a stat tells, and
-// the item is not opened before then.
+// the item is not opened before then. One whose file did not answer in time is skipped the same way,
+// until its file changes or it is read again on request.
 //
 // Writes change one occurrence at a time: a non-repeating event in place, one instance of a series
 // through an override in the same item, a deleted instance through an EXDATE. Every write is atomic
@@ -38,8 +39,9 @@ struct ItemCache;
 // a rule that cannot be expanded is never written.
 //
 // A file system may stall (a hung network mount, a cloud folder fetching a file on demand): every read
-// of an item runs on a reading thread and is given up on once it has taken the item time limit. A load
-// goes on without that item, and skips it until its file changes; a look-up or a write throws
+// of an item runs on a reading thread and is given up on once it has taken the item time limit. Items
+// that stall do so side by side, whatever their number. A load goes on without them, and skips them
+// until their files change or they are read again on request (a refresh); a look-up or a write throws
 // ItemTimeoutError, having written nothing.
 class LocalCalendars : public QObject {
     Q_OBJECT
@@ -59,6 +61,8 @@ public:
         QString journal;
         // How long one item may take to be read before it counts as stuck.
         std::chrono::milliseconds itemTimeLimit{5000};
+        // Times a load's items against that limit (tests move it by hand); the steady clock when empty.
+        std::function<std::chrono::steady_clock::time_point()> itemClock;
         // Runs on the reading thread before an item is parsed, with its path: tests make an item
         // hang or crash there.
         std::function<void(const QString&)> beforeReading;
@@ -108,6 +112,11 @@ public:
     // object is gone by then.
     void occurrencesLater(const QDateTime& from, const QDateTime& to, const QList<LocalCalendar>& calendars,
                           std::function<void(QList<LocalOccurrence>)> done);
+    // Reads again the items of those calendars that the last reads skipped for not answering in time
+    // (the journal's among them), on the reading threads, each under the item time limit: one that
+    // still does not answer is given up on again, and nothing waits for it. `done` runs on a reading
+    // thread with how many answered, also when this object is gone by then; the next load shows them.
+    void readUnansweredLater(const QList<LocalCalendar>& calendars, std::function<void(int)> done);
     // The occurrences of one event (by its identifier) that overlap [from, to): only its item is read.
     // Throws ItemTimeoutError.
     QList<LocalOccurrence> occurrencesOf(const QString& eventIdentifier, const QDateTime& from,

@@ -54,8 +54,10 @@ struct ItemCache : std::enable_shared_from_this<ItemCache> {
     // What one item may cost to read, and to expand for one range.
     qint64 budgetSteps = ExpansionBudget::defaultSteps;
     std::chrono::milliseconds budgetTime = ExpansionBudget::defaultTime;
-    // How long a query, a look-up or a write waits for one item before it goes on without it.
+    // How long a query, a look-up or a write waits for one item before it goes on without it, and
+    // what times a query's items (the steady clock when empty).
     std::chrono::milliseconds itemTimeLimit = ItemJournal::defaultTimeLimit;
+    std::function<std::chrono::steady_clock::time_point()> itemClock;
 
     std::mutex mutex; // guards `folders`
     // Parsed items by folder, then file name.
@@ -72,8 +74,11 @@ struct ItemCache : std::enable_shared_from_this<ItemCache> {
     std::shared_ptr<const ParsedItem> parse(const QByteArray& bytes, const QString& path, QString* problem,
                                             bool* outOfTime = nullptr);
     // The item at that path as it is on disk now (the journal may skip it); from the open folder
-    // `folder` by `name` when given. Absent when there is no such file (any more).
-    std::optional<CachedItem> read(const QString& path, int folder = AT_FDCWD, const QByteArray& name = {});
+    // `folder` by `name` when given. Absent when there is no such file (any more). With `again`, an
+    // item the journal skips for not answering in time is read all the same, and no longer skipped
+    // once its file answers. `answered` is set once the file has answered, before the item is parsed.
+    std::optional<CachedItem> read(const QString& path, int folder = AT_FDCWD, const QByteArray& name = {},
+                                   bool again = false, std::atomic<bool>* answered = nullptr);
     // The same on a reading thread, waited for at most the item time limit; throws ItemTimeoutError
     // past it. Only for a cache held by a shared pointer.
     std::optional<CachedItem> readWithin(const QString& path);
@@ -84,10 +89,17 @@ struct ItemCache : std::enable_shared_from_this<ItemCache> {
     // much); `occurrences` receives them.
     CachedItem expand(CachedItem entry, const QString& path, const QString& calendarId, const QDateTime& from,
                       const QDateTime& to, QList<LocalOccurrence>& occurrences);
-    // An item stuck in its reading is left behind, skipped until its file changes. Only for a cache
-    // held by a shared pointer.
+    // An item stuck in its reading is left behind, skipped until its file changes (or, when its file
+    // did not answer, until readUnanswered()). Only for a cache held by a shared pointer.
     QList<LocalOccurrence> query(const QDateTime& from, const QDateTime& to,
                                  const QList<LocalCalendar>& calendars);
+    // The entry of an item that a query or a retry gave up on; `answered` tells whether its file had
+    // answered by then (else the file system stalled). Notes it in the journal when it is not yet.
+    CachedItem stuckEntry(const QString& path, const std::optional<FileStamp>& stamp, bool answered);
+    // Reads again the items of those calendars skipped for not answering in time, under the item
+    // time limit, on the reading threads while this one waits; those that answer replace their
+    // entries. How many did. Only for a cache held by a shared pointer.
+    int readUnanswered(const QList<LocalCalendar>& calendars);
 
     // The id of the calendar that holds the item at that path.
     QString calendarIdOf(const QString& itemPath) const;

@@ -28,7 +28,26 @@ std::counting_semaphore<2> largeItemsAtOnce(2);
 constexpr qsizetype maxOccurrences = 20000;
 
 QString skippedSince(const QString& reason) {
+    if (reason == ItemJournal::notAnsweringReason())
+        return QStringLiteral("skipped until you refresh or the file changes, since %1").arg(reason);
     return QStringLiteral("skipped until the file changes, since %1").arg(reason);
+}
+
+// Whether the entry is skipped because its file did not answer in time: a refresh reads it again.
+bool unanswered(const CachedItem& entry) {
+    static const QString problem = skippedSince(ItemJournal::notAnsweringReason());
+    return !entry.parsed && entry.problem == problem;
+}
+
+// What a query that began before a refresh read an item again leaves in the cache for it: not its
+// own skip for not answering, when the item has been read meanwhile as it still is.
+CachedItem keptOver(const QHash<QString, CachedItem>& before, const QString& fileName, CachedItem ours) {
+    if (unanswered(ours)) {
+        const auto it = before.constFind(fileName);
+        if (it != before.constEnd() && it->parsed && it->stamp == ours.stamp)
+            return *it;
+    }
+    return ours;
 }
 
 void logSkipped(const QString& path, const QString& problem) {
@@ -114,22 +133,32 @@ std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, cons
     return item;
 }
 
-std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const QByteArray& name) {
+std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const QByteArray& name, bool again,
+                                          std::atomic<bool>* answered) {
     CachedItem entry{{}, nullptr, {}, {}, {}, {}};
     const QByteArray fileName = name.isEmpty() ? QFile::encodeName(path) : name;
     // An item the journal skips is not opened again until its file changes: opening it is what may
-    // hang (a stalled mount) or take the app down. A stat tells.
+    // hang (a stalled mount) or take the app down. A stat tells. One whose file did not answer is
+    // opened again when asked to.
+    std::optional<FileStamp> unansweredAt;
     if (const std::optional<ItemJournal::Entry> skipped = journal ? journal->skipping(path) : std::nullopt) {
         if (ItemFile::stampAt(folder, fileName) == skipped->stamp) {
-            entry.stamp = skipped->stamp;
-            entry.problem = skippedSince(skipped->reason);
-            logSkipped(path, entry.problem);
-            return entry;
+            if (!again || skipped->reason != ItemJournal::notAnsweringReason()) {
+                entry.stamp = skipped->stamp;
+                entry.problem = skippedSince(skipped->reason);
+                logSkipped(path, entry.problem);
+                return entry;
+            }
+            unansweredAt = skipped->stamp;
         }
     }
     bool missing = false;
     std::optional<ItemFile::Contents> contents =
         ItemFile::readAt(folder, fileName, &entry.problem, &entry.stamp, &missing);
+    if (answered)
+        answered->store(true, std::memory_order_relaxed);
+    if (unansweredAt)
+        journal->unskip(path, *unansweredAt, ItemJournal::notAnsweringReason());
     if (missing)
         return std::nullopt;
     if (!contents) {
@@ -248,6 +277,9 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
     struct Scan {
         std::vector<Folder> folders;
         std::vector<std::pair<size_t, qsizetype>> work;
+        // By work item: its file answered (or it needed no reading), so that one given up on was
+        // stuck in its parsing or expansion rather than on the file system.
+        std::unique_ptr<std::atomic<bool>[]> answered;
     };
     const std::shared_ptr<ItemCache> self = shared_from_this();
     const auto scan = std::make_shared<Scan>();
@@ -275,6 +307,7 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
         for (qsizetype j = 0; j < folderList[i].open->names().size(); ++j)
             scan->work.emplace_back(i, j);
     }
+    scan->answered = std::make_unique<std::atomic<bool>[]>(scan->work.size());
     auto readOne = [self, scan, from, to](qsizetype n) {
         const auto [i, j] = scan->work[size_t(n)];
         Folder& f = scan->folders[i];
@@ -304,16 +337,18 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
             if (known->stamp == *stamp && !known->retry)
                 entry = *known;
         }
-        if (!entry)
-            entry = self->read(path, f.open->descriptor(), name);
+        if (entry)
+            scan->answered[size_t(n)].store(true, std::memory_order_relaxed);
+        else
+            entry = self->read(path, f.open->descriptor(), name, false, &scan->answered[size_t(n)]);
         if (!entry)
             return;
         f.fresh[size_t(j)] =
             self->expand(std::move(*entry), path, f.calendar.id, from, to, f.found[size_t(j)]);
         f.fileNames[size_t(j)] = fileName;
     };
-    const QList<qsizetype> givenUp =
-        ReadingThreads::parallelForWithin(qsizetype(scan->work.size()), 32, itemTimeLimit, readOne);
+    const QList<qsizetype> givenUp = ReadingThreads::parallelForWithin(qsizetype(scan->work.size()), 32,
+                                                                       itemTimeLimit, readOne, itemClock);
     // An item that never ends its reading is skipped until its file changes, by this query and the
     // next ones, and by the journal from the next start on.
     std::vector<CachedItem> stuck;
@@ -322,32 +357,30 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
         Folder& f = folderList[i];
         f.givenUp[size_t(j)] = true;
         const QString path = f.calendar.path + QLatin1Char('/') + QFile::decodeName(f.open->names()[j]);
-        CachedItem entry{{}, nullptr, skippedSince(ItemJournal::pastItsTimeReason()), {}, {}, {}, {}};
-        if (const std::optional<FileStamp> stamp = f.open->stamp(f.open->names()[j])) {
-            entry.stamp = *stamp;
-            // Noted by the journal already, unless it got stuck reading the file rather than parsing it.
-            if (journal && journal->skipReason(path, entry.stamp).isEmpty())
-                journal->skip(path, entry.stamp, ItemJournal::pastItsTimeReason());
-        }
-        logSkipped(path, entry.problem);
-        stuck.push_back(std::move(entry));
+        stuck.push_back(stuckEntry(path, f.open->stamp(f.open->names()[j]),
+                                   scan->answered[size_t(n)].load(std::memory_order_relaxed)));
     }
     {
         // Items that are gone leave the cache with their folder's scan.
         const std::lock_guard lock(mutex);
+        std::vector<QHash<QString, CachedItem>> before;
+        before.reserve(folderList.size());
         for (Folder& f : folderList) {
+            before.push_back(folders.value(f.calendar.path));
             QHash<QString, CachedItem> fresh;
             fresh.reserve(qsizetype(f.fresh.size()));
             for (size_t j = 0; j < f.fresh.size(); ++j) {
                 if (!f.givenUp[j] && !f.fileNames[j].isEmpty())
-                    fresh.insert(f.fileNames[j], std::move(f.fresh[j]));
+                    fresh.insert(f.fileNames[j],
+                                 keptOver(before.back(), f.fileNames[j], std::move(f.fresh[j])));
             }
             folders.insert(f.calendar.path, std::move(fresh));
         }
         for (qsizetype k = 0; k < givenUp.size(); ++k) {
             const auto [i, j] = scan->work[size_t(givenUp[k])];
-            folders[folderList[i].calendar.path].insert(QFile::decodeName(folderList[i].open->names()[j]),
-                                                        std::move(stuck[size_t(k)]));
+            const QString fileName = QFile::decodeName(folderList[i].open->names()[j]);
+            folders[folderList[i].calendar.path].insert(
+                fileName, keptOver(before[i], fileName, std::move(stuck[size_t(k)])));
         }
     }
     // In order of start, items in listing order among equals; sorted as keys, copied once.
@@ -367,6 +400,72 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
     for (const auto& entry : order)
         out.append(*entry.second);
     return out;
+}
+
+CachedItem ItemCache::stuckEntry(const QString& path, const std::optional<FileStamp>& stamp, bool answered) {
+    const QString reason = answered ? ItemJournal::pastItsTimeReason() : ItemJournal::notAnsweringReason();
+    CachedItem entry{{}, nullptr, skippedSince(reason), {}, {}, {}, {}};
+    if (stamp) {
+        entry.stamp = *stamp;
+        // Noted by the journal already when it got stuck parsing the file rather than reading it.
+        if (journal && journal->skipReason(path, entry.stamp).isEmpty())
+            journal->skip(path, entry.stamp, reason);
+    }
+    logSkipped(path, entry.problem);
+    return entry;
+}
+
+int ItemCache::readUnanswered(const QList<LocalCalendar>& calendars) {
+    // Shared with the reading threads: an item stuck again still writes here when it ends.
+    struct Retry {
+        std::vector<QString> paths;
+        std::vector<std::optional<CachedItem>> read;
+        std::unique_ptr<std::atomic<bool>[]> answered;
+    };
+    const auto retry = std::make_shared<Retry>();
+    {
+        const std::lock_guard lock(mutex);
+        for (const LocalCalendar& calendar : calendars) {
+            const QHash<QString, CachedItem> folder = folders.value(calendar.path);
+            for (auto it = folder.constBegin(); it != folder.constEnd(); ++it) {
+                if (unanswered(*it))
+                    retry->paths.push_back(calendar.path + QLatin1Char('/') + it.key());
+            }
+        }
+    }
+    const qsizetype count = qsizetype(retry->paths.size());
+    if (count == 0)
+        return 0;
+    retry->read.resize(size_t(count));
+    retry->answered = std::make_unique<std::atomic<bool>[]>(size_t(count));
+    const QList<qsizetype> stuck = ReadingThreads::parallelForWithin(
+        count, 1, itemTimeLimit,
+        [self = shared_from_this(), retry](qsizetype n) {
+            retry->read[size_t(n)] =
+                self->read(retry->paths[size_t(n)], AT_FDCWD, {}, true, &retry->answered[size_t(n)]);
+        },
+        itemClock);
+    int answered = 0;
+    for (qsizetype n = 0; n < count; ++n) {
+        const QString& path = retry->paths[size_t(n)];
+        if (stuck.contains(n)) {
+            // Still not answering, it stays as it was; one that answered and then got stuck in its
+            // parsing is skipped for that from now on.
+            if (retry->answered[size_t(n)].load(std::memory_order_relaxed))
+                keep(path, stuckEntry(path, ItemFile::stamp(path), true));
+            continue;
+        }
+        if (std::optional<CachedItem>& entry = retry->read[size_t(n)]) {
+            keep(path, std::move(*entry));
+            ++answered;
+        }
+    }
+    DebugLog::log([&] {
+        return QStringLiteral("calendar: %1 of %2 files that did not answer in time answered when read again")
+            .arg(answered)
+            .arg(count);
+    });
+    return answered;
 }
 
 std::shared_ptr<const ParsedItem> ItemCache::remember(const QString& path, const QByteArray& bytes,
@@ -390,6 +489,16 @@ QList<LocalOccurrence> LocalCalendars::occurrences(const QDateTime& from, const 
     if (access() != CalendarAccess::fullAccess)
         return {};
     return d->items->query(from, to, calendars);
+}
+
+void LocalCalendars::readUnansweredLater(const QList<LocalCalendar>& calendars,
+                                         std::function<void(int)> done) {
+    if (access() != CalendarAccess::fullAccess) {
+        ReadingThreads::start([done = std::move(done)] { done(0); });
+        return;
+    }
+    ReadingThreads::start(
+        [items = d->items, calendars, done = std::move(done)] { done(items->readUnanswered(calendars)); });
 }
 
 void LocalCalendars::occurrencesLater(const QDateTime& from, const QDateTime& to,

@@ -60,7 +60,8 @@ public:
         const std::lock_guard lock(m_mutex);
         m_lent += n;
     }
-    // Threads whose work was given up on (or -n that came back): the pool may have as many threads more.
+    // Threads whose work others took over, as it may never end (or -n that came back): the pool
+    // may have as many threads more.
     void stick(int n) {
         const std::lock_guard lock(m_mutex);
         m_stuck += n;
@@ -137,10 +138,14 @@ Pool& pool() {
 // One call of parallelForWithin, shared by its caller and its helpers: whichever ends last frees it.
 struct BoundedRun {
     enum State : quint8 { waiting, running, done, givenUp };
-    // The index one helper is running; -1 between two. The caller times it. A cache line of its
-    // own: the helper writes it at every index, and its neighbour at theirs.
+    // Marks a helper's index once another helper has taken its place (see Helper::index).
+    static constexpr qsizetype replaced = qsizetype(1) << 62;
+    // The index one helper is running, with `replaced` once another helper took its place while it
+    // runs; -1 between two. The caller times it. A cache line of its own: the helper writes it at
+    // every index, and its neighbour at theirs.
     struct alignas(64) Helper {
         std::atomic<qsizetype> index{-1};
+        std::atomic<Pool::Worker*> worker{nullptr}; // the thread it runs on, once it began
         // Indexes of its share that it ran to their end and has not settled yet: the caller settles
         // them when it gives up on the helper, which may never come back to do so.
         std::atomic<qsizetype> unsettled{0};
@@ -164,11 +169,21 @@ struct BoundedRun {
             return false;
         me.index.store(i, std::memory_order_relaxed);
         body(i);
-        me.index.store(-1, std::memory_order_relaxed);
+        // Another helper took this one's place meanwhile: this thread counts again.
+        if (me.index.exchange(-1) & replaced)
+            pool().stick(-1);
         expected = running;
-        if (states[i].compare_exchange_strong(expected, done))
+        return states[i].compare_exchange_strong(expected, done);
+    }
+
+    // Whether some index has not begun yet.
+    bool anyWaiting() const {
+        if (next.load() < count)
             return true;
-        pool().stick(-1); // given up on meanwhile: this thread counts again
+        for (qsizetype i = 0; i < count; ++i) {
+            if (states[i].load(std::memory_order_relaxed) == waiting)
+                return true;
+        }
         return false;
     }
 
@@ -180,6 +195,7 @@ struct BoundedRun {
     }
 
     void work(Helper& me) {
+        me.worker.store(Pool::worker());
         for (qsizetype first = next.fetch_add(chunk); first < count; first = next.fetch_add(chunk)) {
             for (qsizetype i = first; i < std::min(count, first + chunk); ++i) {
                 if (run(i, me))
@@ -303,27 +319,50 @@ QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono
         // An index seen running for longer than the limit is stuck. Timed here rather than by the
         // helpers: a clock read per index would cost more than the indexes of a cached load.
         const auto now = clock ? clock() : std::chrono::steady_clock::now();
-        qsizetype stuck = 0;
+        // Another helper takes the place of one that may never come back, and goes on with what
+        // is left of its share, so that the indexes behind it are not held up. That is done at
+        // once for a helper still on the same index since the last look and waiting on a file
+        // system (a hung mount stalls every file behind the first, and the next may stall as
+        // well: those then all hang side by side, each given up on one limit after it began),
+        // and for any other once its index is given up on.
+        qsizetype replacements = 0;
+        auto replace = [&](BoundedRun::Helper& helper, qsizetype i) {
+            qsizetype expected = i;
+            if (!helper.index.compare_exchange_strong(expected, i | BoundedRun::replaced))
+                return false; // it has just come back
+            ++replacements;
+            return true;
+        };
         for (BoundedRun::Helper& helper : run->helpers) {
-            const qsizetype i = helper.index.load(std::memory_order_relaxed);
+            const qsizetype seen = helper.index.load(std::memory_order_relaxed);
+            const qsizetype i = seen < 0 ? -1 : seen & ~BoundedRun::replaced;
+            const bool stillThere = i >= 0 && i == helper.seen;
             if (i != helper.seen) {
                 helper.seen = i;
                 helper.seenAt = now;
             }
-            if (i < 0 || now - helper.seenAt <= limit)
+            if (i < 0)
+                continue;
+            const bool isReplaced = (seen & BoundedRun::replaced) != 0;
+            if (now - helper.seenAt <= limit) {
+                const Pool::Worker* worker = helper.worker.load();
+                if (stillThere && !isReplaced && worker &&
+                    worker->onFilesystem.load(std::memory_order_relaxed) > 0 && run->anyWaiting())
+                    replace(helper, i);
+                continue;
+            }
+            if (!isReplaced && !replace(helper, i))
                 continue;
             quint8 expected = BoundedRun::running;
             if (!run->states[i].compare_exchange_strong(expected, BoundedRun::givenUp))
                 continue;
             givenUp.append(i);
             run->settled.fetch_add(1 + helper.unsettled.exchange(0));
-            ++stuck;
         }
-        // The stuck threads may never come back: others take their places, and what is left of
-        // their chunks.
-        if (stuck > 0)
-            pool().stick(int(stuck));
-        for (qsizetype h = 0; h < stuck; ++h)
+        // The helpers replaced may never come back: the pool may have as many threads more.
+        if (replacements > 0)
+            pool().stick(int(replacements));
+        for (qsizetype h = 0; h < replacements; ++h)
             addHelper();
     }
     lock.unlock();

@@ -72,9 +72,12 @@ void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsiz
 // The same for work that may never end (a read stuck in a library call or on a file system): the
 // indexes run on the reading threads only, while the calling thread waits, and an index that has run
 // longer than `limit` since it began is given up on, whatever ran before it on its thread. The call
-// returns the indexes given up on, in no order, once every other index has run; a fresh thread takes
-// the place of each stuck one. `body`, and all it touches, must outlive the call: it may still run for
-// those indexes afterwards. `clock` times the indexes (tests drive it); the steady clock when empty.
+// returns the indexes given up on, in no order, once every other index has run. A fresh thread takes
+// the place of each stuck one, and at once of one that the caller finds waiting on a file system
+// (MayStall) at two looks in a row on the same index: the indexes behind it go on meanwhile, and
+// any number that hang do so side by side, each given up on one limit after it began. `body`, and
+// all it touches, must outlive the call: it may still run for those indexes afterwards. `clock`
+// times the indexes (tests drive it); the steady clock when empty.
 using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
 QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono::milliseconds limit,
                                    std::function<void(qsizetype)> body, const SteadyClock& clock = {});

@@ -108,6 +108,9 @@ QCoro::Task<> EventStore::start() {
 
 QCoro::Task<> EventStore::refreshAll() {
     m_calendar->reloadCalendars();
+    // Beside the load, which does not wait for them: files that did not answer in time before.
+    if (!m_sampleMode)
+        Tasks::startDetached(m_calendar->readUnansweredAgain(), QStringLiteral("Calendar files read again"));
     QCoro::Task<> sources = loadSources();
     co_await sources;
 }

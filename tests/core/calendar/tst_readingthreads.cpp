@@ -1,10 +1,13 @@
 #include "core/calendar/ReadingThreads.h"
 #include "support/Patience.h"
+#include "support/StoppedClock.h"
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <semaphore>
 #include <thread>
@@ -12,26 +15,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// A steady clock that moves only when the test says so, and counts how often it was read: the caller
-// of parallelForWithin reads it once per look at its helpers.
-struct StoppedClock {
-    std::atomic<qint64> ms{0};
-    std::atomic<int> reads{0};
-
-    ReadingThreads::SteadyClock clock() {
-        return [this] {
-            ++reads;
-            return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms.load()));
-        };
-    }
-    // Waits until the caller has looked at its helpers twice more: the second look began after this
-    // call, and saw what they run now at the time the clock shows now.
-    bool looked() {
-        const int from = reads.load();
-        return QTest::qWaitFor([&] { return reads.load() >= from + 2; }, 60000);
-    }
-};
 
 constexpr auto stuckExit = "--exit-past-a-stalled-read";
 
@@ -108,6 +91,69 @@ private Q_SLOTS:
         release[3].release();
         QVERIFY(ReadingThreads::waitIdle(60s));
         QCOMPARE(ran[3].load(), 1);
+    }
+
+    // Indexes that hang on a file system hang side by side, however many and however shared out:
+    // while the clock stands still they have all begun and the others have run, and one limit
+    // later they are all given up on at the same look.
+    void hungIndexesAreGivenUpTogether_data() {
+        QTest::addColumn<qsizetype>("count");
+        QTest::addColumn<qsizetype>("chunk");
+        QTest::addColumn<QList<qsizetype>>("hung");
+        QTest::newRow("eight hung among nine")
+            << qsizetype(9) << qsizetype(32) << QList<qsizetype>{0, 1, 2, 3, 5, 6, 7, 8};
+        QList<qsizetype> firstOfThree; // as a load lists them, all calendars together
+        for (qsizetype i = 0; i < 24; i += 3)
+            firstOfThree << i;
+        QTest::newRow("eight calendars of one hung and two readable items")
+            << qsizetype(24) << qsizetype(32) << firstOfThree;
+        QList<qsizetype> everyOther; // more than there are threads, in shares of two
+        for (qsizetype i = 0; i < 4 * ReadingThreads::count(); i += 2)
+            everyOther << i;
+        QTest::newRow("every other, in shares of two")
+            << 4 * qsizetype(ReadingThreads::count()) << qsizetype(2) << everyOther;
+    }
+
+    void hungIndexesAreGivenUpTogether() {
+        QFETCH(qsizetype, count);
+        QFETCH(qsizetype, chunk);
+        QFETCH(QList<qsizetype>, hung);
+        constexpr qint64 limit = 1000;
+        StoppedClock time;
+        std::atomic<int> hanging = 0;
+        std::atomic<int> ran = 0;
+        std::counting_semaphore<> release(0);
+        QList<qsizetype> givenUp;
+        std::atomic<bool> returned = false;
+        std::thread caller([&] {
+            givenUp = ReadingThreads::parallelForWithin(
+                count, chunk, std::chrono::milliseconds(limit),
+                [&](qsizetype i) {
+                    if (hung.contains(i)) {
+                        const ReadingThreads::MayStall onAHungMount;
+                        ++hanging;
+                        release.acquire();
+                    } else {
+                        ++ran;
+                    }
+                },
+                time.clock());
+            returned = true;
+        });
+        // Also when a check fails: the hung indexes end, and with them the call.
+        const auto end = qScopeGuard([&] {
+            release.release(hung.size());
+            caller.join();
+            ReadingThreads::waitIdle(60s);
+        });
+        QCOMPARE_SOON(hanging.load(), int(hung.size()));
+        QCOMPARE_SOON(ran.load(), int(count - hung.size()));
+        QVERIFY(time.looked());
+        QVERIFY(!returned);
+        time.ms = limit + 1;
+        QVERIFY_SOON(returned.load());
+        std::sort(givenUp.begin(), givenUp.end());
+        QCOMPARE(givenUp, hung);
     }
 
     // A process that ends while a thread waits on a file system for good does not wait for it,
