@@ -153,8 +153,17 @@ std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const
         }
     }
     bool missing = false;
+    {
+        const std::lock_guard lock(openingMutex);
+        ++opening[path];
+    }
     std::optional<ItemFile::Contents> contents =
         ItemFile::readAt(folder, fileName, &entry.problem, &entry.stamp, &missing);
+    {
+        const std::lock_guard lock(openingMutex);
+        if (--opening[path] == 0)
+            opening.remove(path);
+    }
     if (answered)
         answered->store(true, std::memory_order_relaxed);
     if (unansweredAt)
@@ -432,6 +441,11 @@ int ItemCache::readUnanswered(const QList<LocalCalendar>& calendars) {
                     retry->paths.push_back(calendar.path + QLatin1Char('/') + it.key());
             }
         }
+    }
+    {
+        // An earlier read still waiting on the file system would only be joined by another.
+        const std::lock_guard lock(openingMutex);
+        std::erase_if(retry->paths, [&](const QString& path) { return opening.contains(path); });
     }
     const qsizetype count = qsizetype(retry->paths.size());
     if (count == 0)
