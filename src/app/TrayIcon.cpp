@@ -1,5 +1,6 @@
 #include "app/TrayIcon.h"
 
+#include "core/store/EventStore.h"
 #include "ui/controls/AppIcon.h"
 
 #include <QApplication>
@@ -16,12 +17,10 @@
 namespace {
 
 // While a tray settles the icon into its place, the panel is looked at this often, until the icon has
-// kept its place for this many looks (or for TrayIcon::maxLooks in all).
+// kept its place for this many looks (or for TrayIcon::maxLooks in all). After that only on the
+// store's tick, which wakes the app anyway: a timer of its own would wake an idle app for nothing.
 constexpr int settlingInterval = 250;
 constexpr int settledLooks = 8;
-// After that, now and then: a tray may change its colour without taking the icon in again, and tells
-// no one when it does.
-constexpr int restingInterval = 3000;
 
 } // namespace
 
@@ -90,6 +89,11 @@ TrayIcon::TrayIcon(EventStore& store, AppSettings& settings, MenuBarMenu::Hooks 
     // is Qt's own, seen only through its events.
     qApp->installEventFilter(this);
     connect(&m_looking, &QTimer::timeout, this, &TrayIcon::look);
+    // A tray may change its colour without taking the icon in again, and tells no one when it does.
+    connect(&store, &EventStore::nowChanged, this, [this] {
+        if (!settling())
+            matchPanel(true);
+    });
     matchPanel();
 }
 
@@ -130,15 +134,6 @@ void TrayIcon::settle() {
 
 void TrayIcon::look() {
     const QRect place = m_tray->geometry();
-    if (!settling()) {
-        // With no place on screen (a StatusNotifier host draws the icon, or the tray went away) there
-        // is nothing to look at until a tray takes the icon in.
-        if (place.isEmpty())
-            m_looking.stop();
-        else
-            matchPanel(true);
-        return;
-    }
     matchPanel();
     ++m_looks;
     // Before the tray takes it in, the icon may report a place of its own: only a place that stays
@@ -148,7 +143,7 @@ void TrayIcon::look() {
     if (m_steadyLooks >= settledLooks)
         m_looks = maxLooks;
     if (!settling())
-        m_looking.start(restingInterval);
+        m_looking.stop();
 }
 
 void TrayIcon::matchPanel(bool checked) {

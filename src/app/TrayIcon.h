@@ -40,7 +40,8 @@ public:
     QSystemTrayIcon& icon() const { return *m_tray; }
     // The colour the icon is drawn for.
     QColor panel() const { return m_panel; }
-    // Whether the icon is being looked at often, while a tray settles it into its place.
+    // Whether the icon is being looked at often, while a tray settles it into its place. Once it has
+    // settled, the icon is looked at on the store's tick.
     bool settling() const { return m_looks < maxLooks; }
 
 protected:
