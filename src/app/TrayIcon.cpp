@@ -90,11 +90,13 @@ TrayIcon::TrayIcon(EventStore& store, AppSettings& settings, MenuBarMenu::Hooks 
     qApp->installEventFilter(this);
     connect(&m_looking, &QTimer::timeout, this, &TrayIcon::look);
     // A tray may change its colour without taking the icon in again, and tells no one when it does.
+    // The icon keeps the place it settled in until its window moves: asking the server again on every
+    // tick would only cost a round trip.
     connect(&store, &EventStore::nowChanged, this, [this] {
         if (!settling())
-            matchPanel(true);
+            matchPanel(m_lastPlace, true);
     });
-    matchPanel();
+    matchPanel(m_tray->geometry());
 }
 
 TrayIcon::~TrayIcon() = default;
@@ -108,7 +110,7 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::ApplicationPaletteChange:
         if (watched == qApp)
-            matchPanel();
+            matchPanel(m_tray->geometry());
         break;
     case QEvent::Show:
     case QEvent::Move:
@@ -134,7 +136,7 @@ void TrayIcon::settle() {
 
 void TrayIcon::look() {
     const QRect place = m_tray->geometry();
-    matchPanel();
+    matchPanel(place);
     ++m_looks;
     // Before the tray takes it in, the icon may report a place of its own: only a place that stays
     // counts as settled.
@@ -146,12 +148,11 @@ void TrayIcon::look() {
         m_looking.stop();
 }
 
-void TrayIcon::matchPanel(bool checked) {
+void TrayIcon::matchPanel(const QRect& place, bool checked) {
     // A panel seen on screen beats a guess. Where the icon's place cannot be seen (a StatusNotifier
     // host draws it, or the display server allows no grabs), the desktop's palette is the guess:
     // panels mostly follow the desktop's light or dark look.
     QColor panel = QApplication::palette().color(QPalette::Window);
-    const QRect place = m_tray->geometry();
     if (QScreen* screen = place.isEmpty() ? nullptr : QGuiApplication::screenAt(place.center())) {
         const QImage shot =
             screen->grabWindow(0, place.x(), place.y(), place.width(), place.height()).toImage();

@@ -52,8 +52,9 @@ private:
 
     void settle();
     void look();
-    // `checked`: the colour seen counts only where the icon itself shows as drawn.
-    void matchPanel(bool checked = false);
+    // The panel at the icon's `place` on screen. `checked`: the colour seen counts only where the icon
+    // itself shows as drawn.
+    void matchPanel(const QRect& place, bool checked = false);
 
     std::unique_ptr<MenuBarMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
