@@ -1,5 +1,6 @@
 #include "app/TrayIcon.h"
 
+#include "core/store/EventStore.h"
 #include "ui/controls/AppIcon.h"
 
 #include <QApplication>
@@ -16,12 +17,10 @@
 namespace {
 
 // While a tray settles the icon into its place, the panel is looked at this often, until the icon has
-// kept its place for this many looks (or for TrayIcon::maxLooks in all).
+// kept its place for this many looks (or for TrayIcon::maxLooks in all). After that only on the
+// store's tick, which wakes the app anyway: a timer of its own would wake an idle app for nothing.
 constexpr int settlingInterval = 250;
 constexpr int settledLooks = 8;
-// After that, now and then: a tray may change its colour without taking the icon in again, and tells
-// no one when it does.
-constexpr int restingInterval = 3000;
 
 } // namespace
 
@@ -90,7 +89,14 @@ TrayIcon::TrayIcon(EventStore& store, AppSettings& settings, MenuBarMenu::Hooks 
     // is Qt's own, seen only through its events.
     qApp->installEventFilter(this);
     connect(&m_looking, &QTimer::timeout, this, &TrayIcon::look);
-    matchPanel();
+    // A tray may change its colour without taking the icon in again, and tells no one when it does.
+    // The icon keeps the place it settled in until its window moves: asking the server again on every
+    // tick would only cost a round trip.
+    connect(&store, &EventStore::nowChanged, this, [this] {
+        if (!settling())
+            matchPanel(m_lastPlace, true);
+    });
+    matchPanel(m_tray->geometry());
 }
 
 TrayIcon::~TrayIcon() = default;
@@ -104,7 +110,7 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::ApplicationPaletteChange:
         if (watched == qApp)
-            matchPanel();
+            matchPanel(m_tray->geometry());
         break;
     case QEvent::Show:
     case QEvent::Move:
@@ -130,16 +136,7 @@ void TrayIcon::settle() {
 
 void TrayIcon::look() {
     const QRect place = m_tray->geometry();
-    if (!settling()) {
-        // With no place on screen (a StatusNotifier host draws the icon, or the tray went away) there
-        // is nothing to look at until a tray takes the icon in.
-        if (place.isEmpty())
-            m_looking.stop();
-        else
-            matchPanel(true);
-        return;
-    }
-    matchPanel();
+    matchPanel(place);
     ++m_looks;
     // Before the tray takes it in, the icon may report a place of its own: only a place that stays
     // counts as settled.
@@ -148,15 +145,14 @@ void TrayIcon::look() {
     if (m_steadyLooks >= settledLooks)
         m_looks = maxLooks;
     if (!settling())
-        m_looking.start(restingInterval);
+        m_looking.stop();
 }
 
-void TrayIcon::matchPanel(bool checked) {
+void TrayIcon::matchPanel(const QRect& place, bool checked) {
     // A panel seen on screen beats a guess. Where the icon's place cannot be seen (a StatusNotifier
     // host draws it, or the display server allows no grabs), the desktop's palette is the guess:
     // panels mostly follow the desktop's light or dark look.
     QColor panel = QApplication::palette().color(QPalette::Window);
-    const QRect place = m_tray->geometry();
     if (QScreen* screen = place.isEmpty() ? nullptr : QGuiApplication::screenAt(place.center())) {
         const QImage shot =
             screen->grabWindow(0, place.x(), place.y(), place.width(), place.height()).toImage();

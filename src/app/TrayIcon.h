@@ -40,7 +40,8 @@ public:
     QSystemTrayIcon& icon() const { return *m_tray; }
     // The colour the icon is drawn for.
     QColor panel() const { return m_panel; }
-    // Whether the icon is being looked at often, while a tray settles it into its place.
+    // Whether the icon is being looked at often, while a tray settles it into its place. Once it has
+    // settled, the icon is looked at on the store's tick.
     bool settling() const { return m_looks < maxLooks; }
 
 protected:
@@ -51,8 +52,9 @@ private:
 
     void settle();
     void look();
-    // `checked`: the colour seen counts only where the icon itself shows as drawn.
-    void matchPanel(bool checked = false);
+    // The panel at the icon's `place` on screen. `checked`: the colour seen counts only where the icon
+    // itself shows as drawn.
+    void matchPanel(const QRect& place, bool checked = false);
 
     std::unique_ptr<MenuBarMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_tray;

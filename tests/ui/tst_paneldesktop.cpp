@@ -92,9 +92,11 @@ QRect deviceOutline(const PanelWorld& world, qreal scale) {
         .boundingRect();
 }
 
-// The two monitors as Qt sees them; the test says which is the main one.
+// The two monitors as Qt sees them, with the app's news of their changes; the test says which is
+// the main one.
 class Monitors final : public ScreenSource {
 public:
+    Monitors() { connect(&m_qt, &ScreenSource::changed, this, &ScreenSource::changed); }
     QList<ScreenInfo> screens() const override {
         QList<ScreenInfo> list;
         for (const QString& name : {QStringLiteral("left"), QStringLiteral("right")}) {
@@ -108,17 +110,21 @@ public:
     }
     int primaryIndex() const override { return main; }
     int main = 0;
+
+private:
+    QtScreenSource m_qt;
 };
 
-// A panel on the X11 parts the app uses. `monitors`, when given, is set to the panel's monitors.
-std::unique_ptr<PanelWorld> desktopWorld(Monitors** monitors = nullptr) {
+// A panel on the X11 parts the app uses (with Qt's window mask, the fallback, in place of the X11
+// shapes when `qtMask`). `monitors`, when given, is set to the panel's monitors.
+std::unique_ptr<PanelWorld> desktopWorld(Monitors** monitors = nullptr, bool qtMask = false) {
     NotchController::Platform platform;
     auto screens = std::make_unique<Monitors>();
     if (monitors)
         *monitors = screens.get();
     platform.screens = std::move(screens);
     platform.compositor = X11Platform::compositorCheck();
-    platform.shaper = X11Platform::windowShaper();
+    platform.shaper = qtMask ? qtWindowShaper() : X11Platform::windowShaper();
     return std::make_unique<PanelWorld>(std::move(platform));
 }
 
@@ -148,6 +154,16 @@ void shoot(const QString& name) {
         return;
     QTest::qWait(300);
     Shots::save(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), name);
+}
+
+// A monitor as xrandr sets it: the left one, the main one, on the left half of the server's screen,
+// the right one on its right half.
+QString monitor(const QString& name) {
+    return name == u"left" ? QStringLiteral("*left") : name;
+}
+QString geometry(const QString& name) {
+    return name == u"left" ? QStringLiteral("1280/338x800/211+0+0")
+                           : QStringLiteral("1280/338x800/211+1280+0");
 }
 
 } // namespace
@@ -297,10 +313,18 @@ private Q_SLOTS:
     }
 
     // The main monitor changes from the one at scale 2 to the one at scale 1 while the panel is open
-    // (no compositor): the cut follows the window into the new screen's pixels.
+    // (no compositor): the cut follows the window into the new screen's pixels, also where Qt's window
+    // mask makes it (which Qt turns into pixels once, when it is set).
+    void aNewScaleCutsAgain_data() {
+        QTest::addColumn<bool>("qtMask");
+        QTest::newRow("X11 shapes") << false;
+        QTest::newRow("Qt's window mask") << true;
+    }
+
     void aNewScaleCutsAgain() {
+        QFETCH(bool, qtMask);
         Monitors* monitors = nullptr;
-        const std::unique_ptr<PanelWorld> world = desktopWorld(&monitors);
+        const std::unique_ptr<PanelWorld> world = desktopWorld(&monitors, qtMask);
         world->controller->expand(true);
         QWidget* panel = world->controller->panel();
         QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, 2));
@@ -309,7 +333,63 @@ private Q_SLOTS:
         emit monitors->changed();
         QCOMPARE_SOON(deviceFrame(panel).left(), 1280 + (1280 - 672) / 2);
         QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, 1));
-        QCOMPARE(shapeOf(panel, XCB_SHAPE_SK_INPUT), QRegion(deviceSilhouette(*world, 1)));
+        if (!qtMask)
+            QCOMPARE(shapeOf(panel, XCB_SHAPE_SK_INPUT), QRegion(deviceSilhouette(*world, 1)));
+    }
+
+    // The main monitor is switched off while the panel shows, and the window lands on the other one,
+    // of another scale: it takes its whole frame there in that monitor's pixels, centred and cut to
+    // the silhouette, not the old monitor's pixel size with a cut made for either.
+    void theMainMonitorGoesAway_data() {
+        QTest::addColumn<QString>("gone");
+        QTest::addColumn<NotchMode>("mode");
+        QTest::newRow("x2 gone, peek") << "left" << NotchMode::peek;
+        QTest::newRow("x2 gone, expanded") << "left" << NotchMode::expanded;
+        QTest::newRow("x1 gone, alert") << "right" << NotchMode::alert;
+        QTest::newRow("x1 gone, expanded") << "right" << NotchMode::expanded;
+    }
+
+    void theMainMonitorGoesAway() {
+        QFETCH(QString, gone);
+        QFETCH(NotchMode, mode);
+        Monitors* monitors = nullptr;
+        const std::unique_ptr<PanelWorld> world = desktopWorld(&monitors);
+        monitors->main = gone == u"left" ? 0 : 1;
+        emit monitors->changed();
+        if (mode == NotchMode::expanded)
+            world->controller->expand(true);
+        else if (mode == NotchMode::peek)
+            world->setPeek(true);
+        else
+            world->showAlert();
+        QWidget* panel = world->controller->panel();
+        const qreal before = gone == u"left" ? 2 : 1;
+        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, before));
+
+        const qsizetype screens = QGuiApplication::screens().size();
+        const auto back = qScopeGuard([&] {
+            QCOMPARE(QProcess::execute(QStringLiteral("xrandr"),
+                                       {"--setmonitor", monitor(gone), geometry(gone), "none"}),
+                     0);
+            QCOMPARE_SOON(QGuiApplication::screens().size(), screens);
+        });
+        // Switched off while the app runs on, as a user's switch comes: the news of it and the window's
+        // move reach the app in Qt's order, not all at once after the test looked away.
+        QProcess off;
+        off.start(QStringLiteral("xrandr"), {"--delmonitor", gone});
+        QVERIFY_SOON(off.state() == QProcess::NotRunning);
+        QCOMPARE_SOON(QGuiApplication::screens().size(), screens - 1);
+        // The monitor that stays, in the server's pixels, and its scale.
+        const QRect stays = gone == u"left" ? QRect(1280, 0, 1280, 800) : QRect(0, 0, 1280, 800);
+        const qreal scale = gone == u"left" ? 1 : 2;
+        const QSize size =
+            (NotchLayout::windowFrame(world->state().geometry(), mode).size() * scale).toSize();
+        QCOMPARE_SOON(deviceFrame(panel).size(), size);
+        QVERIFY(std::abs(deviceFrame(panel).center().x() - stays.center().x()) <= 1);
+        QCOMPARE(deviceFrame(panel).top(), 0);
+        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, scale));
+        QCOMPARE(shapeOf(panel, XCB_SHAPE_SK_INPUT), QRegion(deviceSilhouette(*world, scale)));
+        shoot(QStringLiteral("gone-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
     }
 
     // The settings window is 520 high; the main monitor's 400 hold it only shortened, and its title
@@ -339,8 +419,8 @@ bool addMonitors() {
         return false;
     QProcess::execute(QStringLiteral("xsetroot"), {"-solid", "#4a6d8c"});
     const QString xrandr = QStringLiteral("xrandr");
-    return QProcess::execute(xrandr, {"--setmonitor", "*left", "1280/338x800/211+0+0", "none"}) == 0 &&
-           QProcess::execute(xrandr, {"--setmonitor", "right", "1280/338x800/211+1280+0", "none"}) == 0;
+    return QProcess::execute(xrandr, {"--setmonitor", monitor("left"), geometry("left"), "none"}) == 0 &&
+           QProcess::execute(xrandr, {"--setmonitor", monitor("right"), geometry("right"), "none"}) == 0;
 }
 
 } // namespace

@@ -114,12 +114,15 @@ NotchController::NotchController(EventStore& store, AppSettings& settings, Platf
     m_platform.shaper->declineShadow(m_panel->windowHandle());
     m_panel->show();
     applyFrame();
-    // A cut is made in the pixels of the window's screen of that moment: on a screen of another scale
-    // it would cut away the wrong parts. A window made anew for another X screen has lost the request
-    // for no shadow, too.
+    // Size, place and cut are made in the pixels of the window's screen of that moment. When that
+    // screen goes away, Qt moves the window to another one keeping its pixels, which at another scale
+    // make it half or twice its size, off centre, and cut in the wrong places: the whole frame is
+    // given again, whichever of this and the news of the screens comes first. A window made anew for
+    // another X screen has lost the request for no shadow, too.
     connect(m_panel->windowHandle(), &QWindow::screenChanged, this, [this] {
         later([this] {
             m_platform.shaper->declineShadow(m_panel->windowHandle());
+            place(m_frame);
             updateMask();
         });
     });
@@ -208,14 +211,25 @@ void NotchController::applyFrame() {
     });
     // Also where no compositor reports its coming and going.
     followCompositor();
-    if (m_panel->geometry() != frame.toRect()) {
-        m_panel->setGeometry(frame.toRect());
-        // Painted before the next turn of the event loop, so the larger window never shows empty.
-        m_panel->repaint();
-    }
+    place(frame.toRect());
     updateMask();
     m_panel->show();
     m_panel->raise();
+}
+
+void NotchController::place(const QRect& frame) {
+    m_frame = frame;
+    QWindow* window = m_panel->windowHandle();
+    // The window's own geometry is its pixels on the server read at its screen's scale of now: after
+    // Qt moved it to a screen of another scale it differs from the frame, while the widget may still
+    // hold the frame and take it for a change of nothing.
+    if (m_panel->geometry() == frame && window->geometry() == frame)
+        return;
+    m_panel->setGeometry(frame);
+    if (window->geometry() != frame)
+        window->setGeometry(frame);
+    // Painted before the next turn of the event loop, so the larger window never shows empty.
+    m_panel->repaint();
 }
 
 bool NotchController::followCompositor() {
@@ -264,11 +278,7 @@ void NotchController::expand(bool pinned) {
     if (m_state->expanded())
         return;
     m_store.dismissAlert();
-    const QRect frame = NotchLayout::windowFrame(m_state->geometry(), NotchMode::expanded).toRect();
-    if (m_panel->geometry() != frame) {
-        m_panel->setGeometry(frame);
-        m_panel->repaint();
-    }
+    place(NotchLayout::windowFrame(m_state->geometry(), NotchMode::expanded).toRect());
     m_panel->show();
     m_panel->raise();
     m_state->setExpanded(true);

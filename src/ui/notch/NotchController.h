@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointF>
+#include <QRect>
 #include <QTimer>
 
 #include <chrono>
@@ -45,8 +46,9 @@ struct NotchTimings {
 // it the keyboard 0.05 s later; closing them or collapsing hands the keyboard back.
 //
 // Only the silhouette takes the pointer. Without a compositor only the silhouette shows, too, and
-// the panel drops its shadow; the cut follows the compositor as it starts and stops, and the window
-// as it moves to a screen of another scale.
+// the panel drops its shadow; the cut follows the compositor as it starts and stops. The window
+// takes its whole frame and cut again as it moves to another screen (its own gone, or of another
+// scale).
 //
 // Views reach it through shared() (null in the developer modes: callers then do nothing). Main
 // thread only.
@@ -113,6 +115,8 @@ private:
     void mouseMoved(QPointF point);
     void clicked(int button);
     void applyFrame();
+    // Gives the window `frame`, in the pixels of the screen it lands on.
+    void place(const QRect& frame);
     void screenChanged();
     void collapsedContentChanged();
     void hotkeyPressed();
@@ -135,6 +139,7 @@ private:
     QTimer m_shrinkWork;
     QTimer m_mouseCheck;
     QTimer m_keyWork;
+    QRect m_frame; // the frame the window was last given
     bool m_hadPeek = false;
     bool m_hadAlert = false;
     bool m_hotkeySetting = false;
