@@ -305,23 +305,20 @@ private Q_SLOTS:
         QVERIFY(!s.panel.escape); // gone with the showing
     }
 
-    // A reply that comes after its showing closed acts on nothing: the showing opened since stays open
-    // and shows no stale error. After a save it keeps what is typed in it. A meeting is still being
-    // sent there, taking no typing, while a line handed over waits: a success puts that line in its
-    // place, a failure shows with the meeting's own line.
+    // A reply that comes after its showing closed acts on nothing: the showing opened since keeps what
+    // is typed in it, stays open and shows no stale error. A line handed over while a meeting is being
+    // sent waits: it takes the meeting's place once on Google, and waits on behind its failure.
     void aLateReplyLeavesTheNextShowingAlone_data() {
         QTest::addColumn<bool>("save");
         QTest::addColumn<bool>("fails");
-        QTest::addColumn<QString>("text"); // in the second showing once answered
-        QTest::newRow("an add that succeeds") << false << false << "Lunch";
-        QTest::newRow("an add that fails") << false << true << "Sync with bob@corp.io tomorrow 3pm";
-        QTest::newRow("a save that succeeds") << true << false << "Design review v3";
-        QTest::newRow("a save that fails") << true << true << "Design review v3";
+        QTest::newRow("an add that succeeds") << false << false;
+        QTest::newRow("an add that fails") << false << true;
+        QTest::newRow("a save that succeeds") << true << false;
+        QTest::newRow("a save that fails") << true << true;
     }
     void aLateReplyLeavesTheNextShowingAlone() {
         QFETCH(bool, save);
         QFETCH(bool, fails);
-        QFETCH(QString, text);
         FakeEnv env;
         env.holdWrites = true;
         FakePanel panel;
@@ -347,10 +344,13 @@ private Q_SLOTS:
         QVERIFY_SOON(!first->state().busy);
         QVERIFY(panel.shown && !panel.selected);
         QCOMPARE(panel.closes, 0);
-        QCOMPARE(second->state().text, text);
+        const bool meetingFailed = fails && !save;
+        QCOMPARE(second->state().text, save            ? QStringLiteral("Design review v3")
+                                       : meetingFailed ? QStringLiteral("Sync with bob@corp.io tomorrow 3pm")
+                                                       : QStringLiteral("Lunch"));
         QCOMPARE(second->view().error,
-                 fails && !save ? std::optional<QString>("Backend Error") : std::nullopt);
-        QCOMPARE(panel.line, fails && !save ? QStringLiteral("Lunch") : QString());
+                 meetingFailed ? std::optional<QString>("Backend Error") : std::nullopt);
+        QCOMPARE(panel.line, meetingFailed ? QStringLiteral("Lunch") : QString());
         QVERIFY(!first->isOpen());
     }
 
@@ -388,17 +388,17 @@ private Q_SLOTS:
         QCOMPARE(s.model.view().primaryTitle, QStringLiteral("Sending…"));
         QVERIFY(s.model.view().primarySpinner && !s.model.view().cancelEnabled &&
                 !s.model.view().backEnabled);
-        QVERIFY(s.model.view().lineLocked && !s.model.view().chips.value(0).removable);
         s.model.toggleCalendars();
         QVERIFY(s.panel.pressEscape());
+        QVERIFY(!s.model.state().showCalendars);
         s.model.cancel();
         s.model.back();
         s.model.add();
         s.type("Sync with Ondrea and Oskel tomorrow 3pm");
         s.model.addPerson(Person("pim@corp.io"));
+        s.model.remove(Person("ondrea@corp.io"));
         QCOMPARE(s.model.state().text, QStringLiteral("Sync with Ondrea tomorrow 3pm"));
         QCOMPARE(s.guests(), QStringList{"ondrea@corp.io"});
-        QVERIFY(!s.model.state().showCalendars);
         QCOMPARE(s.panel.closes, 0);
         s.env.release();
         QCOMPARE_SOON(s.panel.closes, 1);
@@ -408,7 +408,6 @@ private Q_SLOTS:
         editing.saveHeld(googleEvent("g:e1", "Design review"), "Design review, moved");
         QCOMPARE(editing.model.view().primaryTitle, QStringLiteral("Saving…"));
         QVERIFY(!editing.model.view().cancelEnabled && !editing.model.view().backEnabled);
-        QVERIFY(!editing.model.view().lineLocked);
         editing.model.cancel();
         QVERIFY(editing.panel.pressEscape());
         QCOMPARE(editing.panel.closes, 0);
@@ -416,10 +415,10 @@ private Q_SLOTS:
         QCOMPARE_SOON(editing.panel.closes, 1);
     }
 
-    // Quick add closed by other means while a meeting is being sent (Cancel does nothing then): the
-    // line, its guests and choices come back in the next showing, still sending, then with the
-    // failure, until the meeting is known to be on Google. The same line goes out again under the same ids; a
-    // changed one under new ones, and a line the user changed or cleared does not come back.
+    // Quick add closed while a meeting is being sent: the line, its guests and choices come
+    // back in the next showing, still sending, then with the failure, until the meeting is known to be
+    // on Google. The same line goes out again under the same ids; a changed one under new ones, and a
+    // line the user changed or cleared does not come back.
     void aMeetingLineOutlivesItsShowing() {
         FakeEnv env;
         env.holdWrites = true;
@@ -435,8 +434,6 @@ private Q_SLOTS:
         model->toggleMeet();
         model->pickDestination(QStringLiteral("g|ada@corp.io|team@group.corp.io"));
         model->add();
-        model->cancel();
-        QCOMPARE(panel.closes, 0);
         panel.collapse(); // a click elsewhere
 
         open();
@@ -473,15 +470,13 @@ private Q_SLOTS:
         QCOMPARE(model->state().text, QString());
     }
 
-    // A line file that does not read as one is kept aside, never replaced, and nothing comes back.
     void anUnreadableLineFileIsKeptAside() {
         QTemporaryDir dir;
         const QString file = dir.filePath("quickadd-line.json");
-        QVERIFY(TestFiles::write(file, R"({"text": "Sync with bob@corp.io", "eventId": 7})"));
-        QuickAddOutbox outbox(file);
-        QVERIFY(!outbox.held());
-        QVERIFY(!QFile::exists(file));
-        QCOMPARE(TestFiles::read(file + ".unreadable"), R"({"text": "Sync with bob@corp.io", "eventId": 7})");
+        const QByteArray line = R"({"text": "Sync with bob@corp.io", "eventId": 7})";
+        QVERIFY(TestFiles::write(file, line));
+        QVERIFY(!QuickAddOutbox(file).held());
+        QCOMPARE(TestFiles::read(file + ".unreadable"), line);
     }
 };
 

@@ -128,14 +128,10 @@ private slots:
         QTest::newRow("write 403 not the organizer")
             << "PATCH" << 403 << u"forbiddenForNonOrganizer"_s << "Only the organizer can change this event";
         // Every rate and quota limit reads the same, on a write, a read or a delete.
-        for (const auto& [status, reason] : {std::pair{403, "rateLimitExceeded"},
-                                             {403, "userRateLimitExceeded"},
-                                             {403, "dailyLimitExceeded"},
-                                             {403, "quotaExceeded"},
-                                             {429, "rateLimitExceeded"}}) {
+        for (const char* reason :
+             {"rateLimitExceeded", "userRateLimitExceeded", "dailyLimitExceeded", "quotaExceeded"})
             for (const char* method : {"PATCH", "GET", "DELETE"})
-                QTest::addRow("%s %d %s", method, status, reason) << method << status << reason << rateLimit;
-        }
+                QTest::addRow("%s 403 %s", method, reason) << method << 403 << reason << rateLimit;
         QTest::newRow("write 403 reason ending alike") << "PATCH" << 403 << "xrateLimitExceeded" << forbidden;
         QTest::newRow("write 403 without errors") << "PATCH" << 403 << "" << forbidden;
         QTest::newRow("write 404") << "PATCH" << 404 << "notFound" << gone;
@@ -176,8 +172,6 @@ private slots:
         QTest::newRow("two pages") << 2 << 0 << 3 << 2 << 3;
         QTest::newRow("always more, 250 a page") << 250 << 0 << 3000 << 10 << 2500;
         QTest::newRow("the last page stays whole") << 245 << 0 << 3000 << 11 << 2695;
-        // Pages short of the 250 asked for, or empty, while more follow: the listing still comes whole.
-        QTest::newRow("a page of one at a time") << 1 << 0 << 100 << 100 << 100;
         QTest::newRow("2,001 events at 50 a page") << 50 << 0 << 2001 << 41 << 2001;
         QTest::newRow("40 empty pages first") << 250 << 40 << 300 << 42 << 300;
     }
@@ -220,8 +214,7 @@ private slots:
         QCOMPARE(server.requests()[1].queryValue(u"pageToken"), QStringLiteral("a+b/c=&d"));
     }
 
-    // Tokens that come round again end the listing with an error at once; tokens that never run out,
-    // after more pages than a real listing takes, instead of asking for ever.
+    // Tokens that come round again, or never run out, end the listing with an error, not endless asking.
     void endlessListingsFail_data() {
         QTest::addColumn<FakeGoogle::Paging>("paging"); // Normal: a page that names its own token
         QTest::addColumn<int>("requests");

@@ -285,10 +285,9 @@ private Q_SLOTS:
         QVERIFY(!w.shows(QStringLiteral("Google Calendar refused the event")));
     }
 
-    // While a meeting is being sent Cancel is off and the line takes no keys; quick add closed (by a
-    // click elsewhere) and opened again shows the line and its guest still sending, and the answer ends
-    // the spinner there. A failure answered while quick add is closed comes first in the next showing,
-    // with its own line, and a line handed over waits for the showing after.
+    // While a meeting is being sent Cancel is off and the line takes no keys; quick add closed and
+    // opened again shows the line and its guest still sending, and the answer ends the spinner there. A
+    // failure answered while closed shows first, with its line; a line handed over comes after.
     void aMeetingBeingSentOutlivesItsShowing() {
         World w;
         w.env.holdWrites = true;
