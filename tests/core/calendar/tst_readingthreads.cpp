@@ -111,17 +111,14 @@ private Q_SLOTS:
         StoppedClock time;
         std::atomic<int> begun = 0;
         std::counting_semaphore<> release(0);
+        auto read = [&](qsizetype i) {
+            const ReadingThreads::MayStall onAFileSystem;
+            ++begun;
+            if (items[i] == u'h')
+                release.acquire();
+        };
         auto call = std::async(std::launch::async, [&] {
-            return ReadingThreads::parallelForWithin(
-                items.size(), chunk, 1s,
-                [&](qsizetype i) {
-                    ++begun;
-                    if (items[i] == u'h') {
-                        const ReadingThreads::MayStall onAHungMount;
-                        release.acquire();
-                    }
-                },
-                time.clock());
+            return ReadingThreads::parallelForWithin(items.size(), chunk, 1s, read, time.clock());
         });
         const auto end = qScopeGuard([&] { // also when a check fails
             release.release(items.count(u'h'));
