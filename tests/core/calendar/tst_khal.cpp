@@ -21,9 +21,8 @@ QString describe(const LocalOccurrence& o, bool offsets = false) {
         return local.toString(format) +
                (offsets ? QString::asprintf("%+03d00", local.offsetFromUtc() / 3600) : QString());
     };
-    return text(o.start.toTimeZone(berlin)) + QLatin1Char(' ') +
-           text(o.end.toTimeZone(berlin).addDays(o.isAllDay ? -1 : 0)) + QLatin1Char(' ') +
-           o.title.value_or(QString());
+    return text(o.start.toTimeZone(berlin)) + u' ' +
+           text(o.end.toTimeZone(berlin).addDays(o.isAllDay ? -1 : 0)) + u' ' + o.title.value_or(QString());
 }
 
 } // namespace
@@ -169,8 +168,7 @@ private slots:
     // A time the clock skips in spring is read with the offset before the change (02:30 is 03:30
     // summer time), one it repeats in autumn is the first of the two; so for single events and for
     // every occurrence of a rule, and so they are written. khal agrees, but for the repeated hour,
-    // where it takes the second: edits in it are written so that khal still reads the item and places
-    // them as we do, but for a floating time, which no floating time names otherwise.
+    // where it takes the second; it reads the items edited there, and places them as we do unless floating.
     void timesInAClockChange() {
         CalendarFixture fixture = CalendarFixture::empty();
         const QString zoned = QStringLiteral("DTSTART;TZID=Europe/Berlin:");
@@ -185,13 +183,9 @@ private slots:
         fixture.writeEvent(QStringLiteral("Changes/overnight.ics"),
                            {"UID:overnight", zoned + "20271030T023000", "DURATION:PT30M",
                             "RRULE:FREQ=DAILY;COUNT=3", "SUMMARY:Overnight"});
-        // Nightly at 02:30 through a change of the clocks, in a zone and floating, with a DURATION.
-        for (const QStringList& nightly : QList<QStringList>{{"Autumn", zoned + "20271030T023000"},
-                                                             {"Floating", "DTSTART:20271030T023000"},
-                                                             {"Spring", "DTSTART:20270326T023000"}})
-            fixture.writeEvent(QStringLiteral("Changes/%1.ics").arg(nightly[0]),
-                               {"UID:" + nightly[0], nightly[1], "DURATION:PT30M", "RRULE:FREQ=DAILY;COUNT=3",
-                                "SUMMARY:" + nightly[0]});
+        fixture.writeEvent(QStringLiteral("Changes/floating.ics"),
+                           {"UID:floating", "DTSTART:20271030T023000", "DURATION:PT30M",
+                            "RRULE:FREQ=DAILY;COUNT=3", "SUMMARY:Floating"});
         LocalCalendars calendars(fixture.options(berlin));
         const QList<LocalCalendar> list = calendars.calendars();
         auto startOf = [&](const char* title, const char* day) {
@@ -219,28 +213,24 @@ private slots:
                              {utc("2027-10-31T01:30:00Z"), utc("2027-10-31T02:00:00Z"), false});
         QCOMPARE(second.start, utc("2027-10-31T01:30:00Z"));
         QCOMPARE(startOf("Second", "2027-10-31T00:00:00Z"), "2027-10-31T01:30:00Z 2027-10-31T02:00:00Z");
-        calendars.create(list[0], QStringLiteral("First"),
-                         {utc("2027-10-31T00:00:00Z"), utc("2027-10-31T00:45:00Z")});
-        for (const char* title : {"Autumn", "Floating"}) {
+        for (const char* title : {"Overnight", "Floating"}) {
             const std::optional<LocalOccurrence> o = findOccurrence(calendars, title, "2027-10-31T00:30:00Z");
             QVERIFY(o && calendars.update(*o, QLatin1String(title) + QStringLiteral(" (renamed)"), {}));
         }
-        const std::optional<LocalOccurrence> spring =
-            findOccurrence(calendars, "Spring", "2027-03-28T01:30:00Z");
-        QVERIFY(spring && calendars.update(*spring, {},
-                                           LocalCalendars::Slot{utc("2027-03-28T00:30:00Z"),
-                                                                utc("2027-03-28T01:30:00Z")}));
+        const std::optional<LocalOccurrence> moved =
+            findOccurrence(calendars, "Floating", "2027-10-30T00:30:00Z");
+        QVERIFY(moved && calendars.update(
+                             *moved, {},
+                             LocalCalendars::Slot{utc("2027-10-30T08:00:00Z"), utc("2027-10-30T09:00:00Z")}));
 
-        // Read back afresh.
-        LocalCalendars again(fixture.options(berlin));
         QStringList ours;
-        const QStringList khalTakesSecond{"Repeated", "Overnight", "Floating (renamed)"};
         for (const LocalOccurrence& o :
-             again.occurrences(utc("2027-03-25T00:00:00Z"), utc("2027-11-02T00:00:00Z"), list))
+             calendars.occurrences(utc("2027-03-25T00:00:00Z"), utc("2027-11-02T00:00:00Z"), list))
             ours.append(describe(o, true));
-        for (const char* edited : {"2027-10-31 02:30+0200 2027-10-31 02:00+0100 Autumn (renamed)",
+        for (const char* edited : {"2027-03-28 03:30+0200 2027-03-28 04:30+0200 Nightly (renamed)",
+                                   "2027-10-31 02:30+0200 2027-10-31 02:00+0100 Overnight (renamed)",
                                    "2027-10-31 02:30+0200 2027-10-31 02:00+0100 Floating (renamed)",
-                                   "2027-03-28 01:30+0100 2027-03-28 03:30+0200 Spring"})
+                                   "2027-10-30 10:00+0200 2027-10-30 11:00+0200 Floating"})
             QVERIFY2(ours.contains(QLatin1String(edited)), edited);
         QStringList theirs;
         for (const QStringList& range :
@@ -251,16 +241,14 @@ private slots:
             QVERIFY2(listing.ran, qPrintable(listing.diagnostics));
             theirs += listing.lines;
         }
-        QCOMPARE(theirs.filter(QStringLiteral("Floating (renamed)")).size(), 1);
-        for (QStringList* lines : {&ours, &theirs})
-            lines->removeIf([&](const QString& line) {
-                return khalTakesSecond.contains(line.section(QLatin1Char(' '), 4));
-            });
+        // khal lists those too, at the second of the repeated 02:30.
+        for (const QString& title : {QStringLiteral(" Repeated"), QStringLiteral(" Floating (renamed)")}) {
+            auto titled = [&](const QString& line) { return line.endsWith(title); };
+            QCOMPARE(theirs.removeIf(titled), ours.removeIf(titled));
+        }
         ours.sort();
         theirs.sort();
         QCOMPARE(ours, theirs);
-        QVERIFY(
-            ours.contains(QStringLiteral("2027-03-28 03:30+0200 2027-03-28 04:30+0200 Nightly (renamed)")));
     }
 };
 

@@ -7,8 +7,8 @@
 #include <QScopeGuard>
 #include <QTest>
 
-#include <algorithm>
 #include <atomic>
+#include <future>
 #include <semaphore>
 #include <thread>
 
@@ -93,67 +93,45 @@ private Q_SLOTS:
         QCOMPARE(ran[3].load(), 1);
     }
 
-    // Indexes that hang on a file system hang side by side, however many and however shared out:
-    // while the clock stands still they have all begun and the others have run, and one limit
-    // later they are all given up on at the same look.
+    // Indexes that hang on a file system do so side by side, however many and however shared out:
+    // the others run meanwhile, and one limit on all are given up on together.
     void hungIndexesAreGivenUpTogether_data() {
-        QTest::addColumn<qsizetype>("count");
+        QTest::addColumn<QString>("items"); // h for one that hangs, r for one that reads
         QTest::addColumn<qsizetype>("chunk");
-        QTest::addColumn<QList<qsizetype>>("hung");
-        QTest::newRow("eight hung among nine")
-            << qsizetype(9) << qsizetype(32) << QList<qsizetype>{0, 1, 2, 3, 5, 6, 7, 8};
-        QList<qsizetype> firstOfThree; // as a load lists them, all calendars together
-        for (qsizetype i = 0; i < 24; i += 3)
-            firstOfThree << i;
+        QTest::newRow("eight hung among nine") << QStringLiteral("hhhhrhhhh") << qsizetype(32);
         QTest::newRow("eight calendars of one hung and two readable items")
-            << qsizetype(24) << qsizetype(32) << firstOfThree;
-        QList<qsizetype> everyOther; // more than there are threads, in shares of two
-        for (qsizetype i = 0; i < 4 * ReadingThreads::count(); i += 2)
-            everyOther << i;
-        QTest::newRow("every other, in shares of two")
-            << 4 * qsizetype(ReadingThreads::count()) << qsizetype(2) << everyOther;
+            << QStringLiteral("hrr").repeated(8) << qsizetype(32);
+        QTest::newRow("more hung than threads, in shares of two")
+            << QStringLiteral("hr").repeated(2 * ReadingThreads::count()) << qsizetype(2);
     }
 
     void hungIndexesAreGivenUpTogether() {
-        QFETCH(qsizetype, count);
+        QFETCH(QString, items);
         QFETCH(qsizetype, chunk);
-        QFETCH(QList<qsizetype>, hung);
-        constexpr qint64 limit = 1000;
         StoppedClock time;
-        std::atomic<int> hanging = 0;
-        std::atomic<int> ran = 0;
+        std::atomic<int> begun = 0;
         std::counting_semaphore<> release(0);
-        QList<qsizetype> givenUp;
-        std::atomic<bool> returned = false;
-        std::thread caller([&] {
-            givenUp = ReadingThreads::parallelForWithin(
-                count, chunk, std::chrono::milliseconds(limit),
-                [&](qsizetype i) {
-                    if (hung.contains(i)) {
-                        const ReadingThreads::MayStall onAHungMount;
-                        ++hanging;
-                        release.acquire();
-                    } else {
-                        ++ran;
-                    }
-                },
-                time.clock());
-            returned = true;
+        auto read = [&](qsizetype i) {
+            const ReadingThreads::MayStall onAFileSystem;
+            ++begun;
+            if (items[i] == u'h')
+                release.acquire();
+        };
+        auto call = std::async(std::launch::async, [&] {
+            return ReadingThreads::parallelForWithin(items.size(), chunk, 1s, read, time.clock());
         });
-        // Also when a check fails: the hung indexes end, and with them the call.
-        const auto end = qScopeGuard([&] {
-            release.release(hung.size());
-            caller.join();
+        const auto end = qScopeGuard([&] { // also when a check fails
+            release.release(items.count(u'h'));
             ReadingThreads::waitIdle(60s);
         });
-        QCOMPARE_SOON(hanging.load(), int(hung.size()));
-        QCOMPARE_SOON(ran.load(), int(count - hung.size()));
+        QCOMPARE_SOON(begun.load(), int(items.size()));
         QVERIFY(time.looked());
-        QVERIFY(!returned);
-        time.ms = limit + 1;
-        QVERIFY_SOON(returned.load());
-        std::sort(givenUp.begin(), givenUp.end());
-        QCOMPARE(givenUp, hung);
+        time.ms = 1001; // past the limit
+        QVERIFY_SOON(call.wait_for(0s) == std::future_status::ready);
+        QString givenUp(items.size(), u'r');
+        for (const qsizetype i : call.get())
+            givenUp[i] = u'h';
+        QCOMPARE(givenUp, items);
     }
 
     // A process that ends while a thread waits on a file system for good does not wait for it,

@@ -422,8 +422,7 @@ private slots:
         auto kindOf = [&](int n, const char* freq) { return zoneOf(n, freq).kind(); };
         QCOMPARE(kindOf(0, "YEARLY"), IcalZone::Kind::defined);
         // It places the times its changes skip and repeat as the zone database's Berlin does (libical
-        // alone takes the offset after a change, and the second of a repeated hour), and knows the
-        // repeated ones.
+        // alone takes the offset after a change, and the second of a repeated hour).
         const IcalZone own = zoneOf(0, "YEARLY");
         const IcalZone named = IcalZone::named(berlin, "Europe/Berlin");
         for (const QDate day : {QDate(2027, 3, 28), QDate(2027, 10, 31)}) {
