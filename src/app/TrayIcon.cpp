@@ -90,11 +90,15 @@ TrayIcon::TrayIcon(EventStore& store, AppSettings& settings, MenuBarMenu::Hooks 
     qApp->installEventFilter(this);
     connect(&m_looking, &QTimer::timeout, this, &TrayIcon::look);
     // A tray may change its colour without taking the icon in again, and tells no one when it does.
-    // The icon keeps the place it settled in until its window moves: asking the server again on every
-    // tick would only cost a round trip.
+    // Nor is the icon's window told when the tray moves its whole strip, or puts the icon a pixel
+    // aside: a place other than the settled one is settled into again before it is looked at.
     connect(&store, &EventStore::nowChanged, this, [this] {
-        if (!settling())
-            matchPanel(m_lastPlace, true);
+        if (settling())
+            return;
+        if (const QRect place = m_tray->geometry(); place != m_lastPlace)
+            settle();
+        else
+            matchPanel(place, true);
     });
     matchPanel(m_tray->geometry());
 }
