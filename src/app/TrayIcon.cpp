@@ -91,14 +91,11 @@ TrayIcon::TrayIcon(EventStore& store, AppSettings& settings, MenuBarMenu::Hooks 
     connect(&m_looking, &QTimer::timeout, this, &TrayIcon::look);
     // A tray may change its colour without taking the icon in again, and tells no one when it does.
     // Nor is the icon's window told when the tray moves its whole strip, or puts the icon a pixel
-    // aside: a place other than the settled one is settled into again before it is looked at.
+    // aside: where the icon no longer shows at the place it settled in, a new place is settled into.
+    // Only then is the server asked where the icon is, so that a settled icon costs no round trip.
     connect(&store, &EventStore::nowChanged, this, [this] {
-        if (settling())
-            return;
-        if (const QRect place = m_tray->geometry(); place != m_lastPlace)
+        if (!settling() && !matchPanel(m_lastPlace, true) && m_tray->geometry() != m_lastPlace)
             settle();
-        else
-            matchPanel(place, true);
     });
     matchPanel(m_tray->geometry());
 }
@@ -152,7 +149,7 @@ void TrayIcon::look() {
         m_looking.stop();
 }
 
-void TrayIcon::matchPanel(const QRect& place, bool checked) {
+bool TrayIcon::matchPanel(const QRect& place, bool checked) {
     // A panel seen on screen beats a guess. Where the icon's place cannot be seen (a StatusNotifier
     // host draws it, or the display server allows no grabs), the desktop's palette is the guess:
     // panels mostly follow the desktop's light or dark look.
@@ -163,7 +160,7 @@ void TrayIcon::matchPanel(const QRect& place, bool checked) {
         // A full-screen window or a menu over the icon is not the panel: the ink stays until the
         // icon shows again.
         if (checked && !TrayIconArt::showsIcon(shot, m_tray->icon()))
-            return;
+            return false;
         if (const QColor seen = TrayIconArt::panelColor(shot); seen.isValid())
             panel = seen;
     }
@@ -172,4 +169,5 @@ void TrayIcon::matchPanel(const QRect& place, bool checked) {
     m_panel = panel;
     if (!sameInk)
         m_tray->setIcon(TrayIconArt::icon(panel));
+    return true;
 }

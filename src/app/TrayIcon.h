@@ -53,8 +53,8 @@ private:
     void settle();
     void look();
     // The panel at the icon's `place` on screen. `checked`: the colour seen counts only where the icon
-    // itself shows as drawn.
-    void matchPanel(const QRect& place, bool checked = false);
+    // itself shows as drawn; false where it does not.
+    bool matchPanel(const QRect& place, bool checked = false);
 
     std::unique_ptr<MenuBarMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
