@@ -352,11 +352,15 @@ private Q_SLOTS:
         const std::unique_ptr<PanelWorld> world = desktopWorld(&monitors);
         monitors->main = leftGoes ? 0 : 1;
         emit monitors->changed();
-        mode == NotchMode::expanded ? world->controller->expand(true)
-        : mode == NotchMode::peek   ? world->setPeek(true)
-                                    : world->showAlert();
+        if (mode == NotchMode::expanded)
+            world->controller->expand(true);
+        else if (mode == NotchMode::peek)
+            world->setPeek(true);
+        else
+            world->showAlert();
         QWidget* panel = world->controller->panel();
-        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, 3 - scale));
+        const qreal before = leftGoes ? 2 : 1;
+        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, before));
 
         const qsizetype screens = QGuiApplication::screens().size();
         const auto back = qScopeGuard([&] {
