@@ -92,11 +92,10 @@ QRect deviceOutline(const PanelWorld& world, qreal scale) {
         .boundingRect();
 }
 
-// The two monitors as Qt sees them, with the app's news of their changes; the test says which is
-// the main one.
+// The two monitors as Qt sees them, with Qt's news of their changes; the test says which is the main one.
 class Monitors final : public ScreenSource {
 public:
-    Monitors() { connect(&m_qt, &ScreenSource::changed, this, &ScreenSource::changed); }
+    Monitors() { connect(&qt, &ScreenSource::changed, this, &ScreenSource::changed); }
     QList<ScreenInfo> screens() const override {
         QList<ScreenInfo> list;
         for (const QString& name : {QStringLiteral("left"), QStringLiteral("right")}) {
@@ -110,13 +109,11 @@ public:
     }
     int primaryIndex() const override { return main; }
     int main = 0;
-
-private:
-    QtScreenSource m_qt;
+    QtScreenSource qt;
 };
 
-// A panel on the X11 parts the app uses (with Qt's window mask, the fallback, in place of the X11
-// shapes when `qtMask`). `monitors`, when given, is set to the panel's monitors.
+// A panel on the X11 parts the app uses (Qt's window mask, the fallback, for the X11 shapes when
+// `qtMask`). `monitors`, when given, is set to the panel's monitors.
 std::unique_ptr<PanelWorld> desktopWorld(Monitors** monitors = nullptr, bool qtMask = false) {
     NotchController::Platform platform;
     auto screens = std::make_unique<Monitors>();
@@ -156,14 +153,12 @@ void shoot(const QString& name) {
     Shots::save(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), name);
 }
 
-// A monitor as xrandr sets it: the left one, the main one, on the left half of the server's screen,
-// the right one on its right half.
-QString monitor(const QString& name) {
-    return name == u"left" ? QStringLiteral("*left") : name;
-}
-QString geometry(const QString& name) {
-    return name == u"left" ? QStringLiteral("1280/338x800/211+0+0")
-                           : QStringLiteral("1280/338x800/211+1280+0");
+// Adds a monitor to the server's screen: "left", the main one, on its left half, "right" on the other.
+bool setMonitor(const QString& name) {
+    const bool left = name == u"left";
+    return QProcess::execute(QStringLiteral("xrandr"),
+                             {"--setmonitor", left ? QStringLiteral("*left") : name,
+                              left ? "1280/338x800/211+0+0" : "1280/338x800/211+1280+0", "none"}) == 0;
 }
 
 } // namespace
@@ -337,9 +332,8 @@ private Q_SLOTS:
             QCOMPARE(shapeOf(panel, XCB_SHAPE_SK_INPUT), QRegion(deviceSilhouette(*world, 1)));
     }
 
-    // The main monitor is switched off while the panel shows, and the window lands on the other one,
-    // of another scale: it takes its whole frame there in that monitor's pixels, centred and cut to
-    // the silhouette, not the old monitor's pixel size with a cut made for either.
+    // The main monitor is switched off while the panel shows: on the other one, of another scale, the
+    // window takes its whole frame in that monitor's pixels, centred and cut to the silhouette.
     void theMainMonitorGoesAway_data() {
         QTest::addColumn<QString>("gone");
         QTest::addColumn<NotchMode>("mode");
@@ -352,9 +346,11 @@ private Q_SLOTS:
     void theMainMonitorGoesAway() {
         QFETCH(QString, gone);
         QFETCH(NotchMode, mode);
+        const bool leftGoes = gone == u"left";
+        const qreal scale = leftGoes ? 1 : 2; // of the monitor that stays
         Monitors* monitors = nullptr;
         const std::unique_ptr<PanelWorld> world = desktopWorld(&monitors);
-        monitors->main = gone == u"left" ? 0 : 1;
+        monitors->main = leftGoes ? 0 : 1;
         emit monitors->changed();
         if (mode == NotchMode::expanded)
             world->controller->expand(true);
@@ -363,29 +359,22 @@ private Q_SLOTS:
         else
             world->showAlert();
         QWidget* panel = world->controller->panel();
-        const qreal before = gone == u"left" ? 2 : 1;
+        const qreal before = leftGoes ? 2 : 1;
         QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, before));
 
         const qsizetype screens = QGuiApplication::screens().size();
         const auto back = qScopeGuard([&] {
-            QCOMPARE(QProcess::execute(QStringLiteral("xrandr"),
-                                       {"--setmonitor", monitor(gone), geometry(gone), "none"}),
-                     0);
+            QVERIFY(setMonitor(gone));
             QCOMPARE_SOON(QGuiApplication::screens().size(), screens);
         });
-        // Switched off while the app runs on, as a user's switch comes: the news of it and the window's
-        // move reach the app in Qt's order, not all at once after the test looked away.
+        // Switched off while the app runs, so that its news and the window's move come in Qt's order.
         QProcess off;
         off.start(QStringLiteral("xrandr"), {"--delmonitor", gone});
         QVERIFY_SOON(off.state() == QProcess::NotRunning);
         QCOMPARE_SOON(QGuiApplication::screens().size(), screens - 1);
-        // The monitor that stays, in the server's pixels, and its scale.
-        const QRect stays = gone == u"left" ? QRect(1280, 0, 1280, 800) : QRect(0, 0, 1280, 800);
-        const qreal scale = gone == u"left" ? 1 : 2;
-        const QSize size =
-            (NotchLayout::windowFrame(world->state().geometry(), mode).size() * scale).toSize();
-        QCOMPARE_SOON(deviceFrame(panel).size(), size);
-        QVERIFY(std::abs(deviceFrame(panel).center().x() - stays.center().x()) <= 1);
+        const QSizeF size = NotchLayout::windowFrame(world->state().geometry(), mode).size();
+        QCOMPARE_SOON(deviceFrame(panel).size(), (size * scale).toSize());
+        QVERIFY(std::abs(deviceFrame(panel).center().x() - (leftGoes ? 1280 + 640 : 640)) <= 1);
         QCOMPARE(deviceFrame(panel).top(), 0);
         QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, scale));
         QCOMPARE(shapeOf(panel, XCB_SHAPE_SK_INPUT), QRegion(deviceSilhouette(*world, scale)));
@@ -418,9 +407,7 @@ bool addMonitors() {
     if (QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty())
         return false;
     QProcess::execute(QStringLiteral("xsetroot"), {"-solid", "#4a6d8c"});
-    const QString xrandr = QStringLiteral("xrandr");
-    return QProcess::execute(xrandr, {"--setmonitor", monitor("left"), geometry("left"), "none"}) == 0 &&
-           QProcess::execute(xrandr, {"--setmonitor", monitor("right"), geometry("right"), "none"}) == 0;
+    return setMonitor(QStringLiteral("left")) && setMonitor(QStringLiteral("right"));
 }
 
 } // namespace

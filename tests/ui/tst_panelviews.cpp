@@ -81,17 +81,6 @@ void tick(ViewWorld& world, int seconds) {
     world.store->tick();
 }
 
-// The longest text a widget under `root` holds to show: an accessible name or description, or a line.
-qsizetype longestText(QWidget* root) {
-    qsizetype longest = 0;
-    for (QWidget* widget : root->findChildren<QWidget*>()) {
-        const auto* edit = qobject_cast<QLineEdit*>(widget);
-        longest = std::max({longest, widget->accessibleName().size(), widget->accessibleDescription().size(),
-                            edit ? edit->text().size() : 0});
-    }
-    return longest;
-}
-
 // The day's events with one of them renamed.
 QList<CalEvent> renamed(QList<CalEvent> events, const QString& id, const QString& title) {
     for (CalEvent& event : events) {
@@ -485,8 +474,8 @@ private Q_SLOTS:
         }
     }
 
-    // A text of 20 MB from a calendar reaches the views only as far as a screen shows it, in every mode
-    // (what they lay out, measure and hand out); the event keeps all of it, and so does an edit.
+    // A 20 MB text from a calendar reaches the views, in every mode, only as far as a screen shows it;
+    // the event keeps all of it, and so does an edit.
     void aHugeTextIsMeasuredAsFarAsAScreenShows_data() {
         QTest::addColumn<QString>("field");
         QTest::newRow("title") << "title";
@@ -503,11 +492,18 @@ private Q_SLOTS:
          : field == "location" ? big.location.emplace()
                                : big.calendarName) = QString(20'000'000, u'x');
         world.setEvents({big, timed("small", "Small", now.addSecs(3600), now.addSecs(5400))});
-        // At most two lines (a detail's title) and what a view puts beside them (a time, a headline).
+        // No accessible name or description, nor a line edit, holds more than two screen lines (a
+        // detail's title) and what a view puts beside them (a time, a headline).
         const auto shows = [&](const char* shot) {
             world.fit();
             Shots::save(world.render(), QStringLiteral("panel-huge-%1-%2").arg(field, shot));
-            return longestText(world.root.get()) <= 2 * TextRules::screenLineLength + 40;
+            qsizetype longest = 0;
+            for (QWidget* w : world.root->findChildren<QWidget*>()) {
+                const auto* edit = qobject_cast<QLineEdit*>(w);
+                longest = std::max({longest, w->accessibleName().size(), w->accessibleDescription().size(),
+                                    edit ? edit->text().size() : 0});
+            }
+            return longest <= 2 * TextRules::screenLineLength + 40;
         };
         QVERIFY(world.root->mode() == NotchMode::peek && shows("peek"));
         world.store->showAlert({big, MeetingAlert::Kind::imminent, now});
