@@ -214,14 +214,12 @@ private slots:
         QCOMPARE(second.start, utc("2027-10-31T01:30:00Z"));
         QCOMPARE(startOf("Second", "2027-10-31T00:00:00Z"), "2027-10-31T01:30:00Z 2027-10-31T02:00:00Z");
         for (const char* title : {"Overnight", "Floating"}) {
-            const std::optional<LocalOccurrence> o = findOccurrence(calendars, title, "2027-10-31T00:30:00Z");
+            const auto o = findOccurrence(calendars, title, "2027-10-31T00:30:00Z");
             QVERIFY(o && calendars.update(*o, QLatin1String(title) + QStringLiteral(" (renamed)"), {}));
         }
-        const std::optional<LocalOccurrence> moved =
-            findOccurrence(calendars, "Floating", "2027-10-30T00:30:00Z");
-        QVERIFY(moved && calendars.update(
-                             *moved, {},
-                             LocalCalendars::Slot{utc("2027-10-30T08:00:00Z"), utc("2027-10-30T09:00:00Z")}));
+        const auto moved = findOccurrence(calendars, "Floating", "2027-10-30T00:30:00Z");
+        QVERIFY(moved &&
+                calendars.update(*moved, {}, {{utc("2027-10-30T08:00:00Z"), utc("2027-10-30T09:00:00Z")}}));
 
         QStringList ours;
         for (const LocalOccurrence& o :
@@ -235,9 +233,8 @@ private slots:
         QStringList theirs;
         for (const QStringList& range :
              {QStringList{"2027-03-25", "2027-03-31"}, QStringList{"2027-10-30", "2027-11-01"}}) {
-            const Khal::Listing listing =
-                Khal::list({list[0].path}, QStringLiteral("Europe/Berlin"), range[0], range[1],
-                           fixture.path(QStringLiteral("..")), true);
+            const auto listing = Khal::list({list[0].path}, QStringLiteral("Europe/Berlin"), range[0],
+                                            range[1], fixture.path(QStringLiteral("..")), true);
             QVERIFY2(listing.ran, qPrintable(listing.diagnostics));
             theirs += listing.lines;
         }

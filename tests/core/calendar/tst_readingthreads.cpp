@@ -104,7 +104,6 @@ private Q_SLOTS:
         QTest::newRow("more hung than threads, in shares of two")
             << QStringLiteral("hr").repeated(2 * ReadingThreads::count()) << qsizetype(2);
     }
-
     void hungIndexesAreGivenUpTogether() {
         QFETCH(QString, items);
         QFETCH(qsizetype, chunk);
