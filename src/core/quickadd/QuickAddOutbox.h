@@ -55,7 +55,6 @@ public:
     explicit QuickAddOutbox(QString file = QString(), QObject* parent = nullptr);
 
     const std::optional<Held>& held() const { return m_held; }
-    bool isSending() const { return m_held && m_held->sending; }
     // Sends the line through `send` and holds it until answered (answered() follows): under the held
     // line's ids when it is the same line, else under new ones.
     void send(const Line& line, const Send& send);

@@ -582,11 +582,11 @@ void QuickAddView::refresh() {
 
     // Lines
     setFieldText(m_mainEdit, s.text);
-    // The line being sent shows as it went out.
-    if (!ProcessArguments::isSnapshotMode())
+    if (!ProcessArguments::isSnapshotMode()) {
+        // The line being sent shows as it went out.
         m_mainEdit->setReadOnly(v.lineLocked);
-    if (!ProcessArguments::isSnapshotMode())
         m_mainEdit->setPlaceholderText(v.mainPlaceholder);
+    }
     m_mainEdit->setAccessibleName(v.mainPlaceholder);
     m_mainBox->setHighlighted(s.focus == Field::main);
     m_whenBox->setVisible(v.showWhenLine);

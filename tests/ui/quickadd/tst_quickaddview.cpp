@@ -318,7 +318,7 @@ private Q_SLOTS:
         w.settle();
         w.close();
         w.env.release();
-        QVERIFY_SOON(!w.env.outbox().isSending());
+        QVERIFY_SOON(w.env.outbox().held() && !w.env.outbox().held()->sending);
         w.open(QStringLiteral("Lunch fri"));
         QVERIFY(w.shows(QStringLiteral("The request timed out")));
         QCOMPARE(w.view().mainField()->text(), line);
