@@ -140,6 +140,8 @@ struct ItemJournal::Private {
 
     mutable std::mutex listMutex;
     QHash<QString, Line> lines; // by path
+    // Of `lines`, changed with it: never the same for two lists, of this journal or another.
+    std::atomic<quint64> version{0};
 
     int inflightFd = -1;
     SlotRecord* records = nullptr;
@@ -178,6 +180,8 @@ struct ItemJournal::Private {
         {
             const std::lock_guard lock(listMutex);
             lines = std::move(onDisk);
+            static std::atomic<quint64> versions{0};
+            version.store(++versions, std::memory_order_release);
         }
         if (lockFd >= 0)
             ::close(lockFd); // releases the lock
@@ -356,9 +360,20 @@ QString ItemJournal::skipReason(const QString& path, const FileStamp& stamp) con
 }
 
 std::optional<ItemJournal::Entry> ItemJournal::skipping(const QString& path) const {
-    const std::lock_guard lock(d->listMutex);
-    const auto it = d->lines.constFind(path);
-    if (it == d->lines.constEnd() || it->kind != "skip")
+    // Asked by every reading thread for every item: each looks in a copy of its own, taken again
+    // only once the list has changed, rather than all taking the lock.
+    struct Copy {
+        quint64 version = 0;
+        QHash<QString, Line> lines;
+    };
+    thread_local Copy copy;
+    if (copy.version != d->version.load(std::memory_order_acquire)) {
+        const std::lock_guard lock(d->listMutex);
+        copy.lines = d->lines;
+        copy.version = d->version.load(std::memory_order_relaxed);
+    }
+    const auto it = copy.lines.constFind(path);
+    if (it == copy.lines.constEnd() || it->kind != "skip")
         return std::nullopt;
     return it->entry;
 }
