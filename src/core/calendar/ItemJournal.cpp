@@ -132,6 +132,9 @@ std::optional<Line> decode(const QByteArray& text) {
     return line;
 }
 
+// Versions of the lists, of every journal.
+std::atomic<quint64> listVersions{0};
+
 } // namespace
 
 struct ItemJournal::Private {
@@ -180,8 +183,7 @@ struct ItemJournal::Private {
         {
             const std::lock_guard lock(listMutex);
             lines = std::move(onDisk);
-            static std::atomic<quint64> versions{0};
-            version.store(++versions, std::memory_order_release);
+            version.store(++listVersions, std::memory_order_release);
         }
         if (lockFd >= 0)
             ::close(lockFd); // releases the lock
