@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
@@ -329,7 +330,13 @@ ItemJournal::ItemJournal(const QString& folder, std::chrono::milliseconds timeLi
         return;
     }
     installCrashHandler();
-    d->watchdog = std::thread([this] { d->watch(); });
+    try {
+        d->watchdog = std::thread([this] { d->watch(); });
+    } catch (const std::system_error&) {
+        // Past the user's limit on threads: the items are read without their time watched, rather
+        // than the app ending.
+        DebugLog::log([] { return QStringLiteral("calendar: no thread to watch the items' reading"); });
+    }
 }
 
 ItemJournal::~ItemJournal() {

@@ -98,9 +98,9 @@ void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsiz
 // (MayStall) at two looks in a row on the same index: the indexes behind it go on meanwhile, and
 // any number that hang do so side by side, each given up on one limit after it began. When no
 // thread can be made for that (the user's limit on threads) and none of the call's is left, the
-// indexes not yet begun are given up on at once. `body`, and
-// all it touches, must outlive the call: it may still run for those indexes afterwards. `clock`
-// times the indexes (tests drive it); the steady clock when empty.
+// indexes not yet begun are given up on at once. `body`, and all it touches, must outlive the call:
+// it may still run for those indexes afterwards. `clock` times the indexes (tests drive it); the
+// steady clock when empty.
 using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
 QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono::milliseconds limit,
                                    std::function<void(qsizetype)> body, const SteadyClock& clock = {});
