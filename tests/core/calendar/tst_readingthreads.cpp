@@ -127,7 +127,7 @@ private Q_SLOTS:
         auto read = [&](qsizetype i) {
             const ReadingThreads::MayStall onAFileSystem;
             ++begun;
-            if (items[i] == u'h')
+            if (items.at(i) == u'h') // read on several threads: never detached
                 release.acquire();
         };
         auto call = std::async(std::launch::async, [&] {
