@@ -452,6 +452,8 @@ private Q_SLOTS:
         env.release();
         QVERIFY_SOON(!model->state().busy);
         QCOMPARE(model->view().error, std::optional<QString>("The request timed out"));
+        panel.openEditor(googleEvent("g:e1", "Design review")); // an edit in between lets go of nothing
+        QCoreApplication::processEvents();
         panel.collapse();
 
         open();
