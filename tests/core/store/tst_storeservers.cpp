@@ -424,15 +424,15 @@ private Q_SLOTS:
         World w;
         w.h.start();
         QVERIFY(w.synced());
-        FakePanel panel;
-        auto showing = std::make_unique<Showing>(*w.h.store, panel);
+        auto panel = std::make_unique<FakePanel>();
+        auto showing = std::make_unique<Showing>(*w.h.store, *panel);
         showing->model.setText(lines[0]);
         w.google.setHoldNewEvents(true);
         if (deadline)
             w.session.setTimeouts({.googleWrite = 500ms});
         showing->model.add();
         for (int link = 1; link <= links; ++link) {
-            panel.openQuickAdd(lines[link]);
+            panel->openQuickAdd(lines[link]);
             QCoreApplication::processEvents();
         }
         QCOMPARE(showing->model.state().text, lines[0]);
@@ -444,15 +444,16 @@ private Q_SLOTS:
         w.google.setHoldNewEvents(false);
         if (then == "cancel") {
             showing->model.cancel();
-            showing = std::make_unique<Showing>(*w.h.store, panel);
+            showing = std::make_unique<Showing>(*w.h.store, *panel);
         } else if (then == "restart") {
             showing.reset();
+            panel = std::make_unique<FakePanel>(); // the app's, gone with it
             w.h.store.reset();
             w.google.server().release(); // to a run that has ended
             w.h.googleSource = GoogleSource::remote();
             w.h.start();
             QVERIFY(w.synced());
-            showing = std::make_unique<Showing>(*w.h.store, panel);
+            showing = std::make_unique<Showing>(*w.h.store, *panel);
         }
 
         for (int line = 0; line <= links; ++line) {
