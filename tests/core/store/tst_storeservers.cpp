@@ -458,6 +458,7 @@ private Q_SLOTS:
 
         for (int line = 0; line <= links; ++line) {
             QCOMPARE(showing->model.state().text, lines[line]);
+            QCOMPARE(bool(showing->model.view().error), line == 0); // the first failed, or was cut off
             showing->model.add();
             QVERIFY_SOON(!showing->model.state().busy);
         }
