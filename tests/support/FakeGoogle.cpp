@@ -145,7 +145,10 @@ std::optional<QJsonObject> FakeGoogle::storedEvent(const QString& calendarID, co
 }
 
 void FakeGoogle::editEvent(const QString& calendarID, const QString& eventID, const QJsonObject& changes) {
-    for (QJsonObject& event : m_events[calendarID]) {
+    const auto calendar = m_events.find(calendarID);
+    if (calendar == m_events.end())
+        return;
+    for (QJsonObject& event : *calendar) {
         if (event.value(u"id").toString() == eventID) {
             event = merged(event, changes);
             event.insert("updated", Rfc3339::formatUtc(QDateTime::currentDateTimeUtc()));
