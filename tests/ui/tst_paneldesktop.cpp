@@ -5,8 +5,8 @@
 //
 // With VORRINDEL_X_SERVER=xorg the monitors are real outputs of Xorg's dummy driver instead, DUMMY0
 // 1920 × 1080 at scale 1 and DUMMY1 2560 × 1440 at scale 2 to its right, switched off as a real
-// monitor is: the server then moves the one that stays, which Qt reports only in part. Only the tests
-// of monitors going away are run there.
+// monitor is: the server then moves the one that stays, which Qt reports only in part. Only the test
+// of a monitor going away runs there, one row to a server (tests/ui/CMakeLists.txt).
 //
 // The panel runs in this process on the X11 platform parts the app uses; only which monitor is the
 // main one is the test's to say (to Qt the left one stays the primary one), and the panel's
