@@ -459,13 +459,7 @@ private Q_SLOTS:
         QCOMPARE_SOON(deviceFrame(panel).size(), size.toSize());
         const QRect frame = deviceFrame(panel);
         QVERIFY2(std::abs(frame.center().x() - monitor.center().x()) <= 1 && frame.top() == monitor.top(),
-                 qPrintable(QStringLiteral("%1,%2 on %3,%4 %5x%6")
-                                .arg(frame.x())
-                                .arg(frame.y())
-                                .arg(monitor.x())
-                                .arg(monitor.y())
-                                .arg(monitor.width())
-                                .arg(monitor.height())));
+                 qPrintable(QDebug::toString(frame) + QDebug::toString(monitor)));
         QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(),
                       deviceOutline(*world, stays.scale));
         QCOMPARE(shapeOf(panel, XCB_SHAPE_SK_INPUT), QRegion(deviceSilhouette(*world, stays.scale)));
