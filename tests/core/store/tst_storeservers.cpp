@@ -391,7 +391,7 @@ private Q_SLOTS:
         QCOMPARE(second.model.view().primaryTitle, QStringLiteral("Sending…"));
         second.model.cancel();
         second.model.back();
-        QVERIFY(panel.pressEscape() && panel.shown && panel.line == link);
+        QVERIFY(panel.pressEscape() && panel.shown && second.env.outbox().lines().size() == 2);
 
         w.google.server().release();
         QVERIFY_SOON(second.model.state().text == link);
@@ -411,6 +411,74 @@ private Q_SLOTS:
         QVERIFY_SOON(!rerun.isEmpty());
         w.h.settle(); // where the refresh's waiter resumes
         QCOMPARE(w.googleTitles(), QStringList({"Lunch", "Planning", "Standup", "Sync"}));
+    }
+
+    // Lines handed in by links while a meeting is being sent, or after its send failed, wait their turn
+    // behind it: sending what quick add shows until nothing is left puts each on Google once, also after
+    // a Cancel or a restart. The first meeting is stored but never answered.
+    void everyWaitingLineGoesOnce_data() {
+        QTest::addColumn<int>("links");
+        QTest::addColumn<bool>("deadline"); // the first send fails at its deadline
+        QTest::addColumn<QString>("then");
+        QTest::newRow("two links during the send") << 2 << true << "";
+        QTest::newRow("a failure, then Cancel") << 1 << true << "cancel";
+        QTest::newRow("two links, the app ended during the send") << 2 << false << "restart";
+        QTest::newRow("a failure, then a restart") << 1 << true << "restart";
+    }
+    void everyWaitingLineGoesOnce() {
+        QFETCH(int, links);
+        QFETCH(bool, deadline);
+        QFETCH(QString, then);
+        const QStringList lines{meetingLine, "Review with bob@example.org fri 10am",
+                                "Retro with bob@example.org fri 4pm"};
+        World w;
+        w.h.start();
+        QVERIFY(w.synced());
+        auto panel = std::make_unique<FakePanel>();
+        auto showing = std::make_unique<Showing>(*w.h.store, *panel);
+        showing->model.setText(lines[0]);
+        w.google.setHoldNewEvents(true);
+        if (deadline)
+            w.session.setTimeouts({.googleWrite = 500ms});
+        showing->model.add();
+        for (int link = 1; link <= links; ++link) {
+            panel->openQuickAdd(lines[link]);
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(showing->model.state().text, lines[0]);
+        if (deadline)
+            QVERIFY_SOON(showing->model.view().error);
+        else
+            QVERIFY_SOON(w.google.server().heldCount() == 1);
+        w.session.setTimeouts({});
+        w.google.setHoldNewEvents(false);
+        if (then == "cancel") {
+            showing->model.cancel();
+            showing = std::make_unique<Showing>(*w.h.store, *panel);
+        } else if (then == "restart") {
+            showing.reset();
+            panel = std::make_unique<FakePanel>(); // the app's, gone with it
+            w.h.store.reset();
+            w.google.server().release(); // to a run that has ended
+            w.h.googleSource = GoogleSource::remote();
+            w.h.start();
+            QVERIFY(w.synced());
+            showing = std::make_unique<Showing>(*w.h.store, *panel);
+        }
+
+        for (int line = 0; line <= links; ++line) {
+            QCOMPARE(showing->model.state().text, lines[line]);
+            QCOMPARE(bool(showing->model.view().error), line == 0); // the first failed, or was cut off
+            showing->model.add();
+            QVERIFY_SOON(!showing->model.state().busy);
+        }
+        QVERIFY(!showing->model.isOpen());
+        QStringList stored;
+        for (const QJsonObject& event : w.google.storedEvents(ada))
+            stored << event.value("summary").toString();
+        stored.sort();
+        QCOMPARE(stored, links == 2 ? QStringList({"Retro", "Review", "Standup", "Sync"})
+                                    : QStringList({"Review", "Standup", "Sync"}));
     }
 
     // The app ends while Google holds back its answer to a stored meeting: started again, quick add
