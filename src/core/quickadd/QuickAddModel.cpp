@@ -156,20 +156,22 @@ void QuickAddModel::load(const CalEvent& event) {
 }
 
 void QuickAddModel::consumePrefill() {
-    const QString prefill = m_panel.prefill();
-    if (prefill.isEmpty())
+    const QStringList handed = m_panel.prefill();
+    if (handed.isEmpty())
         return;
     if (m_state.editing && !m_panel.editingEvent()) {
         reset(); // takes the prefill at its end
         return;
     }
-    if (!m_state.editing && m_env.outbox().held()) {
-        // Quick add shows the oldest line not yet on Google: this one waits its turn behind the others.
-        m_env.outbox().add({prefill, {}, std::nullopt, QString()});
-    } else {
-        m_state.text = prefill;
-        update();
+    for (const QString& line : handed) {
+        if (!m_state.editing && m_env.outbox().held())
+            // Quick add shows the oldest line not yet on Google: this one waits its turn behind the
+            // others.
+            m_env.outbox().add({line, {}, std::nullopt, QString()});
+        else
+            m_state.text = line; // the field is idle: a later line replaces it
     }
+    update();
     m_panel.clearPrefill();
 }
 

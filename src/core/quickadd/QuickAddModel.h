@@ -74,7 +74,8 @@ public:
     // Enters edit mode for the event: its title (empty for a placeholder title), its when-line, its
     // guests and Meet state, its local calendar.
     void load(const CalEvent& event);
-    // Takes the panel's prefilled line into the main line (ending a stale edit first).
+    // Takes the panel's prefilled lines: behind the kept lines while the outbox keeps any, else into
+    // the main line (ending a stale edit first).
     void consumePrefill();
     // Leaves edit mode and clears the line, the guests and the choices; keeps the people field,
     // the destination pick and an add under way. Then shows the oldest meeting line not yet on Google,

@@ -61,8 +61,7 @@ class TestQuickAddView : public QObject {
         // As the controller opens quick add: the fields of one change, then their signals.
         void open(const QString& prefill = {}) {
             state.update([&] {
-                if (!prefill.isEmpty())
-                    state.setQuickAddPrefill(prefill);
+                state.addQuickAddPrefill(prefill);
                 state.setEditingEvent(std::nullopt);
                 state.setQuickAdd(true);
             });
@@ -230,7 +229,7 @@ private Q_SLOTS:
         QCOMPARE(w.view().model(), nullptr);
         w.open("Lunch fri");
         QCOMPARE(w.view().mainField()->text(), QStringLiteral("Lunch fri"));
-        QCOMPARE(w.state.quickAddPrefill(), QString());
+        QVERIFY(w.state.quickAddPrefill().isEmpty());
         QPointer<QuickAddModel> first = w.view().model();
         QVERIFY(w.state.hasEscapeHandler(NotchState::EscapeOwner::quickAdd));
 
@@ -254,7 +253,7 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget(), w.view().whenField());
         QCOMPARE(w.model().state().focus, QuickAdd::Field::when);
         w.state.update([&] {
-            w.state.setQuickAddPrefill(QStringLiteral("Dentist tomorrow 2pm"));
+            w.state.addQuickAddPrefill(QStringLiteral("Dentist tomorrow 2pm"));
             w.state.setEditingEvent(std::nullopt);
         });
         w.settle();
@@ -501,7 +500,7 @@ private Q_SLOTS:
         {
             World w;
             w.open("Lunch fri");
-            QCOMPARE(w.state.quickAddPrefill(), QStringLiteral("Lunch fri"));
+            QCOMPARE(w.state.quickAddPrefill(), QStringList{"Lunch fri"});
             w.model().setText(QStringLiteral("Coffee with Oskel today 3:08 pm for 45 min"));
             w.settle();
             QCOMPARE(w.view().mainField()->text(),
