@@ -91,7 +91,7 @@ private Q_SLOTS:
         QLocalSocket sender;
         sender.connectToServer(m_home->runtimeDir() + "/vorrindel.socket");
         QVERIFY(sender.waitForConnected(1000));
-        sender.write("https://example.com/x\nreopen\n--open-panel\nquit\nvorrindel://open\n");
+        sender.write("https://example.com/x\nreopen\n--open-panel\nquit\nvorrindel://open\n\n");
         sender.disconnectFromServer();
         QVERIFY(requests.wait(Patience::ms));
         QCOMPARE(requests.at(0).at(0).toStringList(), (QStringList{"reopen", "vorrindel://open"}));
