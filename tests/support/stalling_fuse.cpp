@@ -11,6 +11,7 @@
 // folder can be used, or why not on standard error with exit status 2.
 #include <linux/fuse.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <dirent.h>
@@ -38,7 +40,7 @@ int device = -1;
 std::string fileName;
 std::string content;
 std::mutex mutex;
-std::vector<fuse_in_header> held; // reads waiting for the answer
+std::vector<std::pair<fuse_in_header, fuse_read_in>> held; // reads waiting for the answer
 bool answering = false;
 
 void reply(const fuse_in_header& in, int error, const void* data = nullptr, size_t size = 0) {
@@ -126,7 +128,7 @@ void serve(const fuse_in_header& in, const char* arg) {
         const std::lock_guard lock(mutex);
         if (answering)
             return answerRead(in, *reinterpret_cast<const fuse_read_in*>(arg));
-        held.push_back(in);
+        held.emplace_back(in, *reinterpret_cast<const fuse_read_in*>(arg));
         std::printf("read\n");
         std::fflush(stdout);
         return;
@@ -151,14 +153,11 @@ void serve(const fuse_in_header& in, const char* arg) {
     }
 }
 
-// A held read is answered with the whole file from its start: the reader asks for it in one piece.
 void answerHeld() {
     const std::lock_guard lock(mutex);
     answering = true;
-    fuse_read_in whole{};
-    whole.size = uint32_t(content.size());
-    for (const fuse_in_header& in : held)
-        answerRead(in, whole);
+    for (const auto& [in, read] : held)
+        answerRead(in, read);
     held.clear();
 }
 
