@@ -100,6 +100,7 @@ private:
 NotchControl* DefaultAppServices::createNotch() {
     NotchController::Platform platform;
     if (X11Platform::available()) {
+        platform.screens = X11Platform::screenSource();
         platform.clicks = X11Platform::clickMonitor();
         platform.focus = X11Platform::focusBroker();
         platform.compositor = X11Platform::compositorCheck();
