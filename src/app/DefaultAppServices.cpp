@@ -64,6 +64,9 @@ void DefaultAppServices::acceptForwardedRequests(std::function<void(const QStrin
                      std::move(received));
     if (!m_instance->listen())
         DebugLog::log([] { return QStringLiteral("single instance: cannot listen for later launches"); });
+    // A quit lets go at once, before anything that may wait: a read stuck on a hung mount can keep
+    // the process from ending long after, and a launch meanwhile must not find it still claiming.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_instance.get(), &SingleInstance::release);
 }
 
 void DefaultAppServices::showMenuBar() {
@@ -97,6 +100,7 @@ private:
 NotchControl* DefaultAppServices::createNotch() {
     NotchController::Platform platform;
     if (X11Platform::available()) {
+        platform.screens = X11Platform::screenSource();
         platform.clicks = X11Platform::clickMonitor();
         platform.focus = X11Platform::focusBroker();
         platform.compositor = X11Platform::compositorCheck();

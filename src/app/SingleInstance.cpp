@@ -17,6 +17,8 @@ namespace {
 
 // A launch hands over a few URLs; anything longer is not one of ours.
 constexpr qint64 maxRequestBytes = 64 * 1024;
+// What the running instance answers once it has taken a launch's requests.
+constexpr char answer[] = "ok\n";
 
 QString socketPath(const QString& folder) {
     return folder + QStringLiteral("/vorrindel.socket");
@@ -50,26 +52,32 @@ QString SingleInstance::defaultFolder() {
     return own;
 }
 
+bool SingleInstance::takeLock() {
+    auto lock = std::make_unique<QLockFile>(lockPath(m_folder));
+    // A lock left by a process that no longer runs is taken over; a live owner's never is.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return false;
+    // QLockFile creates the file for everyone to read (0666 less the umask).
+    PrivateFile::makePrivate(lockPath(m_folder));
+    m_lock = std::move(lock);
+    return true;
+}
+
 SingleInstance::Role SingleInstance::claimOrForward(const QStringList& requests) {
     if (m_folder.isEmpty())
         return Role::First;
-    m_lock = std::make_unique<QLockFile>(lockPath(m_folder));
-    // A lock left by a process that no longer runs is taken over; a live owner's never is.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0)) {
-        // QLockFile creates the file for everyone to read (0666 less the umask).
-        PrivateFile::makePrivate(lockPath(m_folder));
-        return Role::First;
-    }
-    m_lock.reset();
 
     QByteArray message;
     for (const QString& request : requests)
         message += request.toUtf8() + '\n';
-    // The owner may still be starting: keep trying until it listens.
+    message += '\n';
+    // The owner may still be starting, or be quitting: keep trying until it listens or has let go.
     const QDeadlineTimer deadline(m_answerTimeout);
     QLocalSocket socket;
     while (true) {
+        if (takeLock())
+            return Role::First;
         socket.connectToServer(socketPath(m_folder));
         if (socket.waitForConnected(qMax(1, int(deadline.remainingTime()))))
             break;
@@ -78,12 +86,14 @@ SingleInstance::Role SingleInstance::claimOrForward(const QStringList& requests)
         socket.abort();
         QThread::msleep(50);
     }
+    // Only an answer tells that the owner took the requests: a stopped owner's socket still accepts.
     socket.write(message);
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState &&
-        !socket.waitForDisconnected(qMax(1, int(deadline.remainingTime()))))
-        return Role::Unreachable;
-    return Role::Forwarded;
+    socket.flush();
+    while (!socket.canReadLine()) {
+        if (!socket.waitForReadyRead(qMax(1, int(deadline.remainingTime()))))
+            return Role::Unreachable;
+    }
+    return socket.readLine() == answer ? Role::Forwarded : Role::Unreachable;
 }
 
 bool SingleInstance::listen() {
@@ -99,23 +109,31 @@ bool SingleInstance::listen() {
     return true;
 }
 
+void SingleInstance::release() {
+    // The socket first: a launch that then finds the lock free makes its own socket at the same place.
+    m_server.reset();
+    m_lock.reset();
+}
+
 void SingleInstance::readRequests() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, socket, [socket] {
-            if (socket->bytesAvailable() > maxRequestBytes)
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            if (socket->bytesAvailable() > maxRequestBytes) {
                 socket->abort();
-        });
-        connect(socket, &QLocalSocket::readChannelFinished, this, [this, socket] {
-            if (!socket->isOpen() || socket->bytesAvailable() > maxRequestBytes)
                 return;
-            const QByteArray message = socket->readAll();
+            }
+            // The requests end with an empty line.
+            if (!socket->peek(socket->bytesAvailable()).endsWith("\n\n"))
+                return;
             QStringList requests;
-            for (const QByteArray& line : message.split('\n')) {
+            for (const QByteArray& line : socket->readAll().split('\n')) {
                 const QString request = QString::fromUtf8(line);
                 if (request == u"reopen" || UrlRouter::isAppUrl(request))
                     requests.append(request);
             }
+            socket->write(answer);
+            socket->flush();
             if (!requests.isEmpty())
                 emit requestsReceived(requests);
         });

@@ -12,7 +12,8 @@ class QLocalServer;
 
 // One running instance per user. The first launch holds a lock file and listens on a local socket,
 // both in the user's private runtime folder; a later launch finds the lock taken and hands its
-// requests ("reopen" or "vorrindel:" URLs) over the socket instead.
+// requests ("reopen" or "vorrindel:" URLs) over the socket instead, and waits for the answer that
+// the running instance took them.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -37,12 +38,15 @@ public:
     Role claimOrForward(const QStringList& requests);
     // Starts listening for later launches; only after claimOrForward() answered First.
     bool listen();
+    // Lets go of the lock and the socket, so that a later launch becomes the running instance.
+    void release();
 
 signals:
     // Requests of a later launch: only "reopen" and "vorrindel:" URLs get through.
     void requestsReceived(const QStringList& requests);
 
 private:
+    bool takeLock();
     void readRequests();
 
     QString m_folder;

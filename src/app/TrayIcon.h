@@ -43,6 +43,9 @@ public:
     // Whether the icon is being looked at often, while a tray settles it into its place. Once it has
     // settled, the icon is looked at on the store's tick.
     bool settling() const { return m_looks < maxLooks; }
+    // Whether the icon's own timer for those looks runs: it stops once the icon has settled, so that
+    // an idle app is not woken for them.
+    bool looking() const { return m_looking.isActive(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

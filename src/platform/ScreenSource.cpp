@@ -22,10 +22,17 @@ void QtScreenSource::watch(QScreen* screen) {
 }
 
 QList<ScreenInfo> QtScreenSource::screens() const {
+    return screensWith([](const QScreen& screen) { return QRectF(screen.geometry()); });
+}
+
+QList<ScreenInfo> QtScreenSource::screensWith(const std::function<QRectF(const QScreen&)>& frameOf) const {
     QList<ScreenInfo> list;
     const QList<QScreen*> all = QGuiApplication::screens();
-    for (const QScreen* screen : all)
-        list.append({QRectF(screen->geometry()), QRectF(screen->availableGeometry())});
+    for (const QScreen* screen : all) {
+        const QRectF frame = frameOf(*screen);
+        const QPointF moved = frame.topLeft() - QPointF(screen->geometry().topLeft());
+        list.append({frame, QRectF(screen->availableGeometry()).translated(moved)});
+    }
     return list;
 }
 

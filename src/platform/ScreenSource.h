@@ -4,6 +4,10 @@
 #include <QObject>
 #include <QRectF>
 
+#include <functional>
+
+class QScreen;
+
 // One screen: its frame in Qt's global coordinates and the part of it that the desktop's panels and
 // bars leave free.
 struct ScreenInfo {
@@ -28,7 +32,7 @@ signals:
 };
 
 // The screens of the Qt platform the app runs on.
-class QtScreenSource final : public ScreenSource {
+class QtScreenSource : public ScreenSource {
     Q_OBJECT
 public:
     explicit QtScreenSource(QObject* parent = nullptr);
@@ -36,6 +40,10 @@ public:
     QList<ScreenInfo> screens() const override;
     int primaryIndex() const override;
 
+protected:
+    // Qt's screens with the frames `frameOf` gives them; the part the desktop leaves free moves along.
+    QList<ScreenInfo> screensWith(const std::function<QRectF(const QScreen&)>& frameOf) const;
+
 private:
-    void watch(class QScreen* screen);
+    void watch(QScreen* screen);
 };

@@ -28,4 +28,5 @@ target_sources(vorrindel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11CompositorCheck.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11WindowShaper.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11/X11KeyGrab.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11/X11ScreenSource.cpp
 )

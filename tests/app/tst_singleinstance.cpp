@@ -3,14 +3,20 @@
 #include "support/Patience.h"
 #include "support/TempHome.h"
 #include "support/TestFiles.h"
+#include "support/X11Tools.h"
+#include "support/XvfbServer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +33,31 @@ bool waitForListener(const QString& path) {
         probe.abort();
         return listening;
     });
+}
+
+// The app's viewable windows titled "Vorrindel": the tray icon, and its menu while that shows.
+QStringList trayWindows() {
+    QStringList windows;
+    for (const QString& window : X11Tools::xdotool({"search", "--onlyvisible", "--classname", "vorrindel"})
+                                     .split('\n', Qt::SkipEmptyParts)) {
+        if (X11Tools::xdotool({"getwindowname", window}) == u"Vorrindel")
+            windows.append(window);
+    }
+    return windows;
+}
+
+// The next line the process prints, or why there is none.
+QByteArray nextLine(QProcess& process) {
+    if (!Patience::until([&] { return process.canReadLine() || process.state() == QProcess::NotRunning; }))
+        return "(nothing)";
+    return process.canReadLine() ? process.readLine().trimmed() : "(ended) " + process.readAllStandardError();
+}
+
+// Whether the process has ended but for a thread that the kernel still holds: its main thread is a
+// zombie, while the process as a whole is not.
+bool endedButHeld(const QProcess& process) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process.processId()));
+    return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") Z ");
 }
 
 } // namespace
@@ -91,7 +122,7 @@ private Q_SLOTS:
         QLocalSocket sender;
         sender.connectToServer(m_home->runtimeDir() + "/vorrindel.socket");
         QVERIFY(sender.waitForConnected(1000));
-        sender.write("https://example.com/x\nreopen\n--open-panel\nquit\nvorrindel://open\n");
+        sender.write("https://example.com/x\nreopen\n--open-panel\nquit\nvorrindel://open\n\n");
         sender.disconnectFromServer();
         QVERIFY(requests.wait(Patience::ms));
         QCOMPARE(requests.at(0).at(0).toStringList(), (QStringList{"reopen", "vorrindel://open"}));
@@ -104,12 +135,110 @@ private Q_SLOTS:
         QVERIFY(!requests.wait(500));
     }
 
-    void lockHeldButNobodyAnswers() {
-        SingleInstance holder(m_home->runtimeDir());
-        QCOMPARE(holder.claimOrForward({}), SingleInstance::Role::First);
-        // It holds the lock but never listens, as a hung instance would.
-        SingleInstance later(m_home->runtimeDir(), 300ms);
-        QCOMPARE(later.claimOrForward({"reopen"}), SingleInstance::Role::Unreachable);
+    // A read stuck in a FUSE file system keeps the process from ending, until the mount answers. A
+    // quit lets go of the claim at once all the same, and the next start comes up; a process ended
+    // by a signal (as at a logout) keeps it, and the next start says that it gets no answer.
+    void readHangingInFuseHoldsTheProcess_data() {
+        QTest::addColumn<bool>("quit"); // from the tray menu, else terminated
+        QTest::newRow("quit") << true;
+        QTest::newRow("terminated") << false;
+    }
+    void readHangingInFuseHoldsTheProcess() {
+        QFETCH(bool, quit);
+        XvfbServer x;
+        QVERIFY(x.start());
+        QProcess tray;
+        tray.start("trayer",
+                   {"--edge", "top", "--align", "right", "--height", "32", "--widthtype", "request"});
+        QVERIFY_SOON(!X11Tools::xdotool({"search", "--onlyvisible", "--class", "trayer"}).isEmpty());
+        const auto stopTray = qScopeGuard([&] {
+            tray.terminate();
+            tray.waitForFinished();
+        });
+        const QString folder = m_home->path() + "/calendars/Cloud";
+        const QString file = m_home->path() + "/hung.ics";
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(TestFiles::write(file, "BEGIN:VCALENDAR\nVERSION:2.0\nEND:VCALENDAR\n"));
+        QProcess mount;
+        mount.start(qEnvironmentVariable("STALLING_FUSE"), {folder, file});
+        if (const QByteArray line = nextLine(mount); line != "mounted")
+            QSKIP(line.constData());
+        std::optional<AppProcess> first, second;
+        // Before the apps are ended: the mount answers, so that they can end, and goes.
+        const auto unmount = qScopeGuard([&] {
+            mount.closeWriteChannel();
+            mount.waitForFinished(Patience::ms);
+        });
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        // No session bus: the icon goes into the XEmbed tray.
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        environment.insert("VORRINDEL_CALENDARS", m_home->path() + "/calendars");
+        first.emplace(QStringList{}, environment);
+        QCOMPARE(nextLine(mount), "read");
+
+        const QString socket = m_home->runtimeDir() + "/vorrindel.socket";
+        if (!quit) {
+            first->terminate();
+            QVERIFY_SOON(endedButHeld(*first));
+            AppProcess later({}, environment);
+            QVERIFY(later.waitForFinished(Patience::ms));
+            QCOMPARE(later.exitCode(), 1);
+            QVERIFY(later.readAllStandardError().contains("does not answer"));
+            return;
+        }
+        // Quit from the tray menu, its last entry. A click before the tray has settled the icon is lost.
+        QStringList windows;
+        QVERIFY_SOON((windows = trayWindows()).size() == 1);
+        const auto menuShows = [] { return trayWindows().size() == 2; };
+        QVERIFY(Patience::until([&] {
+            if (!menuShows())
+                X11Tools::xdotool({"mousemove", "--window", windows[0], "8", "8", "click", "1"});
+            return QTest::qWaitFor(menuShows, 1000);
+        }));
+        X11Tools::xdotool({"key", "Up", "Return"});
+        QVERIFY_SOON(endedButHeld(*first));
+        QVERIFY(!QFile::exists(socket) && !QFile::exists(m_home->runtimeDir() + "/vorrindel.lock"));
+
+        second.emplace(QStringList{}, environment);
+        QVERIFY(waitForListener(socket));
+        QCOMPARE(second->state(), QProcess::Running);
+        QVERIFY(endedButHeld(*first));
+        // It was the read that held the first: answered, it ends.
+        mount.write("\n");
+        QVERIFY(mount.waitForBytesWritten());
+        QVERIFY(first->waitForFinished(Patience::ms));
+        QCOMPARE(first->exitCode(), 0);
+    }
+
+    // A launch whose requests the owner of the claim does not take says so and fails, rather than
+    // ending as if they had been taken.
+    void launchThatGetsNoAnswerSaysSo_data() {
+        QTest::addColumn<bool>("stopped");
+        QTest::newRow("lock held, nobody listens") << false;
+        QTest::newRow("owner stopped") << true;
+    }
+    void launchThatGetsNoAnswerSaysSo() {
+        QFETCH(bool, stopped);
+        std::optional<SingleInstance> holder;
+        std::optional<AppProcess> owner;
+        if (stopped) {
+            owner.emplace(QStringList{});
+            QVERIFY(waitForListener(m_home->runtimeDir() + "/vorrindel.socket"));
+            // Its socket still takes connections, and what is written to it.
+            QCOMPARE(::kill(pid_t(owner->processId()), SIGSTOP), 0);
+        } else {
+            holder.emplace(m_home->runtimeDir());
+            QCOMPARE(holder->claimOrForward({}), SingleInstance::Role::First);
+        }
+        AppProcess later({"vorrindel://settings"});
+        QVERIFY(later.waitForFinished(Patience::ms));
+        if (stopped)
+            ::kill(pid_t(owner->processId()), SIGCONT);
+        QCOMPARE(later.exitCode(), 1);
+        const QByteArray error = later.readAllStandardError();
+        QVERIFY2(error.contains("does not answer"), error.constData());
     }
 
     // Without a session runtime folder the app makes its own under the temporary folder, where others

@@ -98,6 +98,7 @@ private Q_SLOTS:
         // The tray may still be settling the icon into its strip when its geometry is first known, and
         // a click that lands before that is lost: the user clicks an icon that has come to rest.
         QVERIFY_SOON(!tray.settling());
+        QVERIFY(!tray.looking());
         QMenu& menu = *tray.menu().menu();
         click(tray.icon().geometry().center(), button);
         QVERIFY_SOON(menu.isVisible());
@@ -187,6 +188,9 @@ private Q_SLOTS:
             return true;
         };
         QVERIFY_SOON(tick() && readsOn(tray, then, "restarted"));
+        // Settled again, it is no longer looked at on a timer of its own.
+        QVERIFY_SOON(!tray.settling());
+        QVERIFY(!tray.looking());
     }
 
 private:

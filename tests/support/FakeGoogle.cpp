@@ -40,6 +40,24 @@ QJsonObject merged(QJsonObject target, const QJsonObject& patch) {
     return target;
 }
 
+// Google keeps extended properties as text: any other value of a "private" or "shared" map is
+// refused (a PATCH's null removes the key).
+bool textProperties(const QJsonObject& event) {
+    const QJsonObject properties = event.value(u"extendedProperties").toObject();
+    for (const QJsonValue& map : properties) {
+        for (const QJsonValue& value : map.toObject()) {
+            if (!value.isString() && !value.isNull())
+                return false;
+        }
+    }
+    return true;
+}
+
+HttpReply invalidProperties() {
+    return FakeGoogle::errorReply(400, QStringLiteral("invalid"),
+                                  QStringLiteral("Invalid value for: extendedProperties"));
+}
+
 } // namespace
 
 FakeGoogle::FakeGoogle(QObject* parent)
@@ -124,6 +142,18 @@ std::optional<QJsonObject> FakeGoogle::storedEvent(const QString& calendarID, co
             return event;
     }
     return std::nullopt;
+}
+
+void FakeGoogle::editEvent(const QString& calendarID, const QString& eventID, const QJsonObject& changes) {
+    const auto calendar = m_events.find(calendarID);
+    if (calendar == m_events.end())
+        return;
+    for (QJsonObject& event : *calendar) {
+        if (event.value(u"id").toString() == eventID) {
+            event = merged(event, changes);
+            event.insert("updated", Rfc3339::formatUtc(QDateTime::currentDateTimeUtc()));
+        }
+    }
 }
 
 void FakeGoogle::setPageSize(int size) {
@@ -364,6 +394,8 @@ HttpReply FakeGoogle::calendarApi(const HttpRequest& request, const QString& ema
     if (request.method == "GET")
         return HttpReply::json(200, *found);
     if (request.method == "PATCH") {
+        if (!textProperties(request.json()))
+            return invalidProperties();
         *found = patch(*found, request.json(), request);
         return HttpReply::json(200, *found);
     }
@@ -378,6 +410,8 @@ HttpReply FakeGoogle::insertReply(const QString& calendarID, const HttpRequest& 
                                   const QString& email) {
     // A client may name the new event itself, in Google's base32hex alphabet; an id in use is refused.
     const QJsonObject event = request.json();
+    if (!textProperties(event))
+        return invalidProperties();
     if (event.contains(u"id")) {
         static const QRegularExpression base32hex(QStringLiteral("^[a-v0-9]{5,1024}$"));
         const QString id = event.value(u"id").toString();

@@ -34,6 +34,9 @@
 //                                                               5-1024) and one in use answers 409, also
 //                                                               one of a deleted event
 //
+// Events keep the "extendedProperties" ("private" and "shared" maps of text values) an insert or a
+// PATCH gives them and return them on every read, as Google does; a value that is not text answers 400.
+//
 // Calendar requests need "Authorization: Bearer" with a token the fake issued and that has not
 // expired; anything else gets Google's 401. Errors are Google's JSON error bodies. Every request stays
 // recorded on server(), where tests can also script failures for the next requests (errorReply() builds
@@ -92,6 +95,8 @@ public:
     // Stores an event under the calendar (an "id" is assigned when missing) and returns its id.
     QString addEvent(const QString& calendarID, QJsonObject event);
     std::optional<QJsonObject> storedEvent(const QString& calendarID, const QString& eventID) const;
+    // The user changes a stored event on the web meanwhile: `changes` merge in as a PATCH's do.
+    void editEvent(const QString& calendarID, const QString& eventID, const QJsonObject& changes);
     QList<QJsonObject> storedEvents(const QString& calendarID) const { return m_events.value(calendarID); }
     // While on, an insert that stores an event keeps its answer back until server().release(): the
     // event is on Google, its answer still on the way (or, should the app end, lost). An insert that

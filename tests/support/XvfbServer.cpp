@@ -6,7 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-XvfbServer::~XvfbServer() {
+XServer::~XServer() {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.terminate();
         if (!m_process.waitForFinished(5000))
@@ -15,25 +15,25 @@ XvfbServer::~XvfbServer() {
     }
 }
 
-bool XvfbServer::start(QSize size) {
-    // Xvfb writes the display number it chose to the descriptor given with -displayfd once it is
-    // ready for clients: no guessing at free numbers, no polling for its socket.
+bool XServer::launch(const QString& program, QStringList arguments) {
+    // The server writes the display number it chose to the descriptor given with -displayfd once it
+    // is ready for clients: no guessing at free numbers, no polling for its socket.
     int ready[2];
     if (::pipe(ready) != 0)
         return false;
-    m_process.setProgram(QStringLiteral("Xvfb"));
+    m_process.setProgram(program);
     // -noreset: a server resets when its last client leaves, refusing connections meanwhile, and the
     // app's own "is there a display?" probe is such a client just before Qt connects.
-    m_process.setArguments({QStringLiteral("-displayfd"), QString::number(ready[1]),
-                            QStringLiteral("-screen"), QStringLiteral("0"),
-                            QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
-                            QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    arguments << QStringLiteral("-displayfd") << QString::number(ready[1]) << QStringLiteral("-nolisten")
+              << QStringLiteral("tcp") << QStringLiteral("-noreset");
+    m_process.setArguments(arguments);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.start();
     ::close(ready[1]);
     if (!m_process.waitForStarted(5000)) {
-        std::fprintf(stderr, "XvfbServer: Xvfb does not start: %s\n", qPrintable(m_process.errorString()));
+        std::fprintf(stderr, "XServer: %s does not start: %s\n", qPrintable(program),
+                     qPrintable(m_process.errorString()));
         ::close(ready[0]);
         return false;
     }
@@ -51,10 +51,15 @@ bool XvfbServer::start(QSize size) {
     }
     ::close(ready[0]);
     if (!number.endsWith('\n')) {
-        std::fprintf(stderr, "XvfbServer: Xvfb did not report a display\n");
+        std::fprintf(stderr, "XServer: %s did not report a display\n", qPrintable(program));
         return false;
     }
     m_display = ':' + number.trimmed();
     qputenv("DISPLAY", m_display);
     return true;
+}
+
+bool XvfbServer::start(QSize size) {
+    return launch(QStringLiteral("Xvfb"), {QStringLiteral("-screen"), QStringLiteral("0"),
+                                           QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height())});
 }

@@ -33,4 +33,6 @@ target_sources(vorrindel_test_support PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/X11Tools.h
     ${CMAKE_CURRENT_LIST_DIR}/XvfbServer.h
     ${CMAKE_CURRENT_LIST_DIR}/XvfbServer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/XorgServer.h
+    ${CMAKE_CURRENT_LIST_DIR}/XorgServer.cpp
 )

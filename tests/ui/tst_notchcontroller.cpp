@@ -182,7 +182,7 @@ private Q_SLOTS:
         world.controller->openQuickAdd(QStringLiteral("Lunch fri 1pm"));
         QVERIFY(!world.state().selectedEvent());
         world.controller->openQuickAdd(QString()); // a line nobody has taken yet stays
-        QCOMPARE(world.state().quickAddPrefill(), "Lunch fri 1pm");
+        QCOMPARE(world.state().quickAddPrefill(), QStringList{"Lunch fri 1pm"});
 
         world.state().setSelectedEvent(shown);
         world.controller->openEditor(shown);

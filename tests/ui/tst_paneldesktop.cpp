@@ -1,7 +1,12 @@
-// The panel on a real X server whose desktop changes under it. Xvfb is started here with two
-// monitors side by side: the left one, the main one, at scale 2 (640 × 400 in Qt's pixels) and the
-// right one at scale 1. Compositors (xcompmgr) start and stop while the panel shows, input comes
-// from xdotool, and the window's shapes are read back from the server.
+// The panel on a real X server whose desktop changes under it, with two monitors side by side. On
+// Xvfb they are RandR monitors of its one screen: the left one, the main one, at scale 2 (640 × 400 in
+// Qt's pixels) and the right one at scale 1. Compositors (xcompmgr) start and stop while the panel
+// shows, input comes from xdotool, and the window's shapes are read back from the server.
+//
+// With VORRINDEL_X_SERVER=xorg the monitors are real outputs of Xorg's dummy driver instead, DUMMY0
+// 1920 × 1080 at scale 1 and DUMMY1 2560 × 1440 at scale 2 to its right, switched off as a real
+// monitor is: the server then moves the one that stays, which Qt reports only in part. Only the test
+// of a monitor going away runs there, one row to a server (tests/ui/CMakeLists.txt).
 //
 // The panel runs in this process on the X11 platform parts the app uses; only which monitor is the
 // main one is the test's to say (to Qt the left one stays the primary one), and the panel's
@@ -14,7 +19,7 @@
 #include "support/Shots.h"
 #include "support/TempHome.h"
 #include "support/X11Tools.h"
-#include "support/XvfbServer.h"
+#include "support/XorgServer.h"
 #include "ui/controls/Motion.h"
 #include "ui/notch/NotchPanel.h"
 #include "ui/notch/NotchState.h"
@@ -25,6 +30,7 @@
 
 #include <QApplication>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
@@ -92,24 +98,63 @@ QRect deviceOutline(const PanelWorld& world, qreal scale) {
         .boundingRect();
 }
 
-// The two monitors as Qt sees them, with Qt's news of their changes; the test says which is the main one.
+// A monitor of the desktop: its name on the server (and to Qt) and its scale.
+struct Monitor {
+    QString name;
+    qreal scale;
+};
+
+// The server the test runs on and its two monitors, left and right, as at the start.
+struct Desktop {
+    bool xorg = false;
+    Monitor left{QStringLiteral("left"), 2}, right{QStringLiteral("right"), 1};
+
+    const Monitor& ofScale(qreal scale) const { return left.scale == scale ? left : right; }
+    const Monitor& other(const Monitor& monitor) const { return &monitor == &left ? right : left; }
+    // The xrandr arguments that switch `monitor` off.
+    QStringList off(const Monitor& monitor) const {
+        return xorg ? QStringList{"--output", monitor.name, "--off"}
+                    : QStringList{"--delmonitor", monitor.name};
+    }
+};
+
+Desktop desktop;
+
+// The two monitors as the app sees them (not Xvfb's whole screen, which Qt counts as a third), with
+// its news of their changes; the test says which is the main one.
 class Monitors final : public ScreenSource {
 public:
-    Monitors() { connect(&qt, &ScreenSource::changed, this, &ScreenSource::changed); }
+    Monitors() { connect(app.get(), &ScreenSource::changed, this, &ScreenSource::changed); }
     QList<ScreenInfo> screens() const override {
+        const QList<ScreenInfo> all = app->screens(); // in Qt's order
         QList<ScreenInfo> list;
-        for (const QString& name : {QStringLiteral("left"), QStringLiteral("right")}) {
-            const QList<QScreen*> all = QGuiApplication::screens();
-            for (const QScreen* screen : all) {
-                if (screen->name() == name)
-                    list.append({QRectF(screen->geometry()), QRectF(screen->availableGeometry())});
-            }
-        }
+        for (const qsizetype i : ours())
+            list.append(all.value(i));
         return list;
     }
-    int primaryIndex() const override { return main; }
-    int main = 0;
-    QtScreenSource qt;
+    int primaryIndex() const override {
+        const QList<QScreen*> all = QGuiApplication::screens();
+        const QList<qsizetype> listed = ours();
+        for (qsizetype i = 0; i < listed.size(); ++i) {
+            if (all[listed[i]]->name() == main)
+                return int(i);
+        }
+        return -1;
+    }
+    QString main = desktop.left.name;
+    std::unique_ptr<ScreenSource> app = X11Platform::screenSource();
+
+private:
+    // The places of the two monitors among Qt's screens.
+    static QList<qsizetype> ours() {
+        const QList<QScreen*> all = QGuiApplication::screens();
+        QList<qsizetype> places;
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            if (all[i]->name() == desktop.left.name || all[i]->name() == desktop.right.name)
+                places.append(i);
+        }
+        return places;
+    }
 };
 
 // A panel on the X11 parts the app uses (Qt's window mask, the fallback, for the X11 shapes when
@@ -153,12 +198,47 @@ void shoot(const QString& name) {
     Shots::save(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), name);
 }
 
-// Adds a monitor to the server's screen: "left", the main one, on its left half, "right" on the other.
+// Adds a monitor to Xvfb's screen: "left", the main one, on its left half, "right" on the other.
 bool setMonitor(const QString& name) {
     const bool left = name == u"left";
     return QProcess::execute(QStringLiteral("xrandr"),
                              {"--setmonitor", left ? QStringLiteral("*left") : name,
                               left ? "1280/338x800/211+0+0" : "1280/338x800/211+1280+0", "none"}) == 0;
+}
+
+bool xrandr(const QStringList& arguments) {
+    return QProcess::execute(QStringLiteral("xrandr"), arguments) == 0;
+}
+
+// Xorg's two outputs as at the start, whichever of them is off.
+bool setOutputs() {
+    return xrandr({"--output", "DUMMY0", "--mode", "1920x1080", "--pos", "0x0", "--primary", "--output",
+                   "DUMMY1", "--mode", "2560x1440", "--pos", "1920x0"});
+}
+
+// Puts `monitor` back as at the start.
+bool putBack(const Monitor& monitor) {
+    return desktop.xorg ? setOutputs() : setMonitor(monitor.name);
+}
+
+// The monitor's rectangle on the server's screen, as xrandr lists it; empty while it is off.
+QRect serverMonitor(const QString& name) {
+    const QRegularExpressionMatch found =
+        QRegularExpression(QStringLiteral(R"(^ *\d+: [+*]*%1 (\d+)/\d+x(\d+)/\d+\+(\d+)\+(\d+))").arg(name),
+                           QRegularExpression::MultilineOption)
+            .match(X11Tools::run(QStringLiteral("xrandr"), {"--listmonitors"}));
+    return found.hasMatch() ? QRect(found.captured(3).toInt(), found.captured(4).toInt(),
+                                    found.captured(1).toInt(), found.captured(2).toInt())
+                            : QRect();
+}
+
+void show(PanelWorld& world, NotchMode mode) {
+    if (mode == NotchMode::expanded)
+        world.controller->expand(true);
+    else if (mode == NotchMode::peek)
+        world.setPeek(true);
+    else
+        world.showAlert();
 }
 
 } // namespace
@@ -170,12 +250,18 @@ class TestPanelDesktop : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         if (QGuiApplication::platformName() != u"xcb")
-            QSKIP("SKIP: no Xvfb with RandR monitors (scripts/deps.sh --tests)");
+            QSKIP("SKIP: no X server with two monitors (scripts/deps.sh --tests)");
         for (const char* tool : {"xdotool", "xcompmgr", "xprop"}) {
             if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
                 QSKIP(qPrintable(QStringLiteral("SKIP: %1 is not installed").arg(QLatin1String(tool))));
         }
-        QCOMPARE(QGuiApplication::primaryScreen()->devicePixelRatio(), 2.0);
+        for (const Monitor& monitor : {desktop.left, desktop.right}) {
+            const QList<QScreen*> all = QGuiApplication::screens();
+            const auto found =
+                std::find_if(all.begin(), all.end(), [&](QScreen* s) { return s->name() == monitor.name; });
+            QVERIFY(found != all.end());
+            QCOMPARE((*found)->devicePixelRatio(), monitor.scale);
+        }
         Motion::setEnabled(false);
     }
 
@@ -324,7 +410,7 @@ private Q_SLOTS:
         QWidget* panel = world->controller->panel();
         QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, 2));
 
-        monitors->main = 1;
+        monitors->main = desktop.right.name;
         emit monitors->changed();
         QCOMPARE_SOON(deviceFrame(panel).left(), 1280 + (1280 - 672) / 2);
         QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, 1));
@@ -333,52 +419,56 @@ private Q_SLOTS:
     }
 
     // The main monitor is switched off while the panel shows: on the other one, of another scale, the
-    // window takes its whole frame in that monitor's pixels, centred and cut to the silhouette.
+    // window takes its whole frame in that monitor's pixels at once, hanging centred from its top edge
+    // (where the server moved it, on Xorg) and cut to the silhouette, as a panel started there is.
     void theMainMonitorGoesAway_data() {
-        QTest::addColumn<QString>("gone");
+        QTest::addColumn<qreal>("goneScale");
         QTest::addColumn<NotchMode>("mode");
-        QTest::newRow("x2 gone, peek") << "left" << NotchMode::peek;
-        QTest::newRow("x2 gone, expanded") << "left" << NotchMode::expanded;
-        QTest::newRow("x1 gone, alert") << "right" << NotchMode::alert;
-        QTest::newRow("x1 gone, expanded") << "right" << NotchMode::expanded;
+        for (const qreal scale : {1, 2}) {
+            for (const NotchMode mode : {NotchMode::peek, NotchMode::alert, NotchMode::expanded})
+                QTest::addRow("x%g gone, %s", scale, modeName(mode)) << scale << mode;
+        }
     }
 
     void theMainMonitorGoesAway() {
-        QFETCH(QString, gone);
+        QFETCH(qreal, goneScale);
         QFETCH(NotchMode, mode);
-        const bool leftGoes = gone == u"left";
-        const qreal scale = leftGoes ? 1 : 2; // of the monitor that stays
+        const Monitor& gone = desktop.ofScale(goneScale);
+        const Monitor& stays = desktop.other(gone);
         Monitors* monitors = nullptr;
-        const std::unique_ptr<PanelWorld> world = desktopWorld(&monitors);
-        monitors->main = leftGoes ? 0 : 1;
+        std::unique_ptr<PanelWorld> world = desktopWorld(&monitors);
+        monitors->main = gone.name;
         emit monitors->changed();
-        if (mode == NotchMode::expanded)
-            world->controller->expand(true);
-        else if (mode == NotchMode::peek)
-            world->setPeek(true);
-        else
-            world->showAlert();
+        show(*world, mode);
         QWidget* panel = world->controller->panel();
-        const qreal before = leftGoes ? 2 : 1;
-        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, before));
+        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(),
+                      deviceOutline(*world, gone.scale));
 
         const qsizetype screens = QGuiApplication::screens().size();
         const auto back = qScopeGuard([&] {
-            QVERIFY(setMonitor(gone));
+            QVERIFY(putBack(gone));
             QCOMPARE_SOON(QGuiApplication::screens().size(), screens);
         });
         // Switched off while the app runs, so that its news and the window's move come in Qt's order.
         QProcess off;
-        off.start(QStringLiteral("xrandr"), {"--delmonitor", gone});
+        off.start(QStringLiteral("xrandr"), desktop.off(gone));
         QVERIFY_SOON(off.state() == QProcess::NotRunning);
         QCOMPARE_SOON(QGuiApplication::screens().size(), screens - 1);
-        const QSizeF size = NotchLayout::windowFrame(world->state().geometry(), mode).size();
-        QCOMPARE_SOON(deviceFrame(panel).size(), (size * scale).toSize());
-        QVERIFY(std::abs(deviceFrame(panel).center().x() - (leftGoes ? 1280 + 640 : 640)) <= 1);
-        QCOMPARE(deviceFrame(panel).top(), 0);
-        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(), deviceOutline(*world, scale));
-        QCOMPARE(shapeOf(panel, XCB_SHAPE_SK_INPUT), QRegion(deviceSilhouette(*world, scale)));
+        const QRect monitor = serverMonitor(stays.name);
+        const QSizeF size = NotchLayout::windowFrame(world->state().geometry(), mode).size() * stays.scale;
+        QCOMPARE_SOON(deviceFrame(panel).size(), size.toSize());
+        const QRect frame = deviceFrame(panel);
+        QVERIFY2(std::abs(frame.center().x() - monitor.center().x()) <= 1 && frame.top() == monitor.top(),
+                 qPrintable(QDebug::toString(frame) + QDebug::toString(monitor)));
+        QCOMPARE_SOON(shapeOf(panel, XCB_SHAPE_SK_BOUNDING).boundingRect(),
+                      deviceOutline(*world, stays.scale));
+        QCOMPARE(shapeOf(panel, XCB_SHAPE_SK_INPUT), QRegion(deviceSilhouette(*world, stays.scale)));
         shoot(QStringLiteral("gone-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+
+        world.reset();
+        const std::unique_ptr<PanelWorld> fresh = desktopWorld();
+        show(*fresh, mode);
+        QCOMPARE_SOON(deviceFrame(fresh->controller->panel()), frame);
     }
 
     // The settings window is 520 high; the main monitor's 400 hold it only shortened, and its title
@@ -401,23 +491,38 @@ private Q_SLOTS:
 
 namespace {
 
-// Two monitors on one screen of the server: the left one the main one. The desktop gets a colour
-// for the black panel to show against.
-bool addMonitors() {
+// The desktop of the test: on Xvfb two monitors on one screen, on Xorg two outputs, the 2560 × 1440
+// mode added to the second one. The desktop gets a colour for the black panel to show against.
+bool setUpDesktop() {
     if (QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty())
         return false;
     QProcess::execute(QStringLiteral("xsetroot"), {"-solid", "#4a6d8c"});
-    return setMonitor(QStringLiteral("left")) && setMonitor(QStringLiteral("right"));
+    if (!desktop.xorg)
+        return setMonitor(desktop.left.name) && setMonitor(desktop.right.name);
+    return xrandr({"--newmode", "2560x1440", "312.25", "2560", "2752", "3024", "3488", "1440", "1443", "1448",
+                   "1493", "-hsync", "+vsync"}) &&
+           xrandr({"--addmode", "DUMMY1", "2560x1440"}) && setOutputs();
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     // The display exists before the application connects to it.
+    desktop.xorg = qEnvironmentVariable("VORRINDEL_X_SERVER") == u"xorg";
+    if (desktop.xorg) {
+        desktop.left = {QStringLiteral("DUMMY0"), 1};
+        desktop.right = {QStringLiteral("DUMMY1"), 2};
+    }
     XvfbServer xvfb;
-    if (xvfb.start({2560, 800}) && addMonitors())
+    XorgServer xorg;
+    if ((desktop.xorg ? xorg.start() : xvfb.start({2560, 800})) && setUpDesktop())
         qputenv("QT_QPA_PLATFORM", "xcb");
-    qputenv("QT_SCREEN_SCALE_FACTORS", "left=2;right=1");
+    qputenv("QT_SCREEN_SCALE_FACTORS", QStringLiteral("%1=%2;%3=%4")
+                                           .arg(desktop.left.name)
+                                           .arg(desktop.left.scale)
+                                           .arg(desktop.right.name)
+                                           .arg(desktop.right.scale)
+                                           .toUtf8());
     QApplication app(argc, argv);
     TestPanelDesktop test;
     return QTest::qExec(&test, argc, argv);

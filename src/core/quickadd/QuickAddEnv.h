@@ -81,7 +81,8 @@ public:
     virtual void setDefaultMeetingTarget(const QString& target) = 0;
     virtual void setDefaultCalendarID(const QString& id) = 0;
 
-    // The meeting line being sent, or whose send failed, kept across showings and runs of the app.
+    // The meeting lines Google has not taken yet (being sent, failed, or waiting their turn), kept
+    // across showings and runs of the app.
     virtual QuickAddOutbox& outbox() = 0;
 
 signals:

@@ -115,19 +115,10 @@ void QuickAddModel::appear() {
     if (editing) {
         load(*editing);
     } else {
-        // The meeting line being sent comes back as it is, and so does one whose failure has not been
-        // shown yet (answered while quick add was closed, or left by an earlier run): a line handed over
-        // waits behind it. A line handed over takes the place of a failure already shown, which comes
-        // back in a later showing.
-        const std::optional<QuickAddOutbox::Held>& held = m_env.outbox().held();
-        const QString handedOver = m_panel.prefill();
-        if ((held && (held->sending || (held->failure && !held->failureShown))) || handedOver.isEmpty()) {
-            restoreHeldLine();
-            if (!handedOver.isEmpty())
-                m_waitingLine = handedOver;
-        } else {
-            consumePrefill();
-        }
+        // The oldest line not yet on Google comes back as it is (being sent, with its failure, or
+        // waiting its turn), and a line handed over goes behind it; with none kept, it is taken.
+        restoreHeldLine();
+        consumePrefill();
     }
     QPointer self(this);
     m_escape = m_panel.handleEscape([self] { return self && self->isOpen() && self->dismissOverlays(); });
@@ -142,6 +133,7 @@ void QuickAddModel::load(const CalEvent& event) {
     // A meeting being sent goes on in the outbox; the edit is not busy with it.
     if (sending())
         m_state.busy = false;
+    m_showedHeldLine = false;
     m_state.editing = event;
     m_state.text = QuickAdd::isUntitled(event.title) ? QString() : event.title;
     m_state.whenText = EditPhrase::canonical(event, m_env.now(), m_env.cal());
@@ -164,19 +156,21 @@ void QuickAddModel::load(const CalEvent& event) {
 }
 
 void QuickAddModel::consumePrefill() {
-    const QString prefill = m_panel.prefill();
-    // Kept by the panel while the line on screen is being sent (taken once Google has answered) or
-    // waits behind a held line's failure (taken in the next showing, unless a newer line comes).
-    if (prefill.isEmpty() || sending() || prefill == m_waitingLine)
+    const QStringList handed = m_panel.prefill();
+    if (handed.isEmpty())
         return;
-    m_waitingLine.reset();
     if (m_state.editing && !m_panel.editingEvent()) {
         reset(); // takes the prefill at its end
         return;
     }
-    m_state.text = prefill;
-    // A held line on screen is put aside, not let go of: it stays held and comes back later.
-    m_showedHeldLine = false;
+    for (const QString& line : handed) {
+        if (!m_state.editing && m_env.outbox().held())
+            // Quick add shows the oldest line not yet on Google: this one waits its turn behind the
+            // others.
+            m_env.outbox().add({line, {}, std::nullopt, QString()});
+        else
+            m_state.text = line; // the field is idle: a later line replaces it
+    }
     update();
     m_panel.clearPrefill();
 }
@@ -191,6 +185,7 @@ void QuickAddModel::reset() {
     m_state.meetChoice.reset();
     m_state.error.reset();
     m_state.readFailure.reset();
+    restoreHeldLine();
     update();
     consumePrefill();
 }
@@ -222,9 +217,13 @@ void QuickAddModel::panelChanged() {
         // At once, not after the burst: a reply that arrives in between must already see it.
         m_ended = true;
         m_escape.reset();
-        // A held line this showing had on screen and the user changed or cleared: let go of it.
-        const std::optional<QuickAddOutbox::Held>& held = m_env.outbox().held();
-        if (m_showedHeldLine && held && !held->sending && held->line != line())
+        // A held line this showing had on screen and the user changed or cleared: let go of it. A
+        // line handed in by a link goes where quick add puts it.
+        const QuickAddOutbox::Held* held = m_env.outbox().held();
+        QuickAddOutbox::Line shown = line();
+        if (held && held->line.destinationID.isEmpty())
+            shown.destinationID.clear();
+        if (m_showedHeldLine && held && !held->sending && held->line != shown)
             m_env.outbox().drop();
         return;
     }
@@ -332,7 +331,7 @@ void QuickAddModel::add() {
     update();
 }
 
-void QuickAddModel::sendAnswered() {
+void QuickAddModel::sendAnswered(bool taken) {
     // The held send is the one any sending showing waits for; a showing that ended only stops waiting.
     if (!sending())
         return;
@@ -341,28 +340,21 @@ void QuickAddModel::sendAnswered() {
         update();
         return;
     }
-    const std::optional<QuickAddOutbox::Held>& held = m_env.outbox().held();
-    if (!held) {
-        // On Google. A line handed over meanwhile takes the sent one's place; else quick add is done.
-        m_waitingLine.reset();
-        if (m_panel.prefill().isEmpty()) {
-            finish();
-            return;
-        }
-        clearLine();
-        m_state.error.reset();
-        m_showedHeldLine = false;
-        consumePrefill();
+    const QuickAddOutbox::Held* held = m_env.outbox().held();
+    if (!taken) {
+        // The failure shows with its own line; the lines handed over meanwhile wait behind it.
+        if (held && held->failure)
+            m_state.error = held->failure;
+        update();
         return;
     }
-    // The failure shows with its own line; a line handed over meanwhile waits behind it.
-    if (held->failure) {
-        m_state.error = held->failure;
-        m_env.outbox().showFailure();
-        if (!m_panel.prefill().isEmpty())
-            m_waitingLine = m_panel.prefill();
+    // On Google. The next line waiting takes the sent one's place; else quick add is done.
+    if (!held) {
+        finish();
+        return;
     }
-    update();
+    clearLine();
+    restoreHeldLine();
 }
 
 QuickAddOutbox::Line QuickAddModel::line() const {
@@ -372,7 +364,7 @@ QuickAddOutbox::Line QuickAddModel::line() const {
 }
 
 void QuickAddModel::restoreHeldLine() {
-    const std::optional<QuickAddOutbox::Held>& held = m_env.outbox().held();
+    const QuickAddOutbox::Held* held = m_env.outbox().held();
     if (!held)
         return;
     m_state.text = held->line.text;
@@ -382,7 +374,6 @@ void QuickAddModel::restoreHeldLine() {
         m_state.destinationID = held->line.destinationID;
     m_state.busy = held->sending;
     m_state.error = held->failure;
-    m_env.outbox().showFailure();
     m_showedHeldLine = true;
     update();
 }

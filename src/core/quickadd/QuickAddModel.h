@@ -74,10 +74,12 @@ public:
     // Enters edit mode for the event: its title (empty for a placeholder title), its when-line, its
     // guests and Meet state, its local calendar.
     void load(const CalEvent& event);
-    // Takes the panel's prefilled line into the main line (ending a stale edit first).
+    // Takes the panel's prefilled lines: behind the kept lines while the outbox keeps any, else into
+    // the main line (ending a stale edit first).
     void consumePrefill();
     // Leaves edit mode and clears the line, the guests and the choices; keeps the people field,
-    // the destination pick and an add under way. Then takes a prefilled line.
+    // the destination pick and an add under way. Then shows the oldest meeting line not yet on Google,
+    // if any, and takes a prefilled line.
     void reset();
     // The Escape key: closes the destination list, else the people field, else an edit. False when
     // it had nothing to close (a new line): the panel then collapses. True, and nothing else, while
@@ -106,8 +108,9 @@ public:
     // answered. Quick add may close meanwhile (a click elsewhere, the hot key), and its line, guests
     // and choices come back in the next showing (still "Sending…", or with the failure) until the
     // meeting is known to be on Google, also after the app quit. Sending that line again reuses its
-    // insert ids. A line handed over while it is being sent waits: it takes the sent line's place
-    // once the meeting is on Google, and after a failure (shown with its own line) in the next showing.
+    // insert ids. A line handed over while a meeting is being sent, or while a failed one is kept,
+    // waits its turn: quick add shows the oldest line not yet on Google, and the next one once that is
+    // on Google or let go of (changed or cleared), also after the app quit.
     void add();
     // Closes quick add and keeps what was typed. Nothing while adding or saving.
     void cancel();
@@ -144,10 +147,11 @@ signals:
     void focusRequested(QuickAdd::Field field);
 
 private:
-    // The outbox's send has ended: a showing waiting for it shows the outcome.
-    void sendAnswered();
+    // The outbox's send has ended: a showing waiting for it shows the failure, or the next line.
+    void sendAnswered(bool taken);
     // The meeting line as the outbox keeps it.
     QuickAddOutbox::Line line() const;
+    // Shows the outbox's oldest line, when it keeps one.
     void restoreHeldLine();
     // A meeting of this showing's new line is being sent.
     bool sending() const;
@@ -176,8 +180,7 @@ private:
     std::optional<QString> m_seenEditingId; // the panel's edited event as last taken
     QList<QuickAdd::DayRange> m_reading;    // the days being read for a free slot
     bool m_appeared = false;
-    bool m_showedHeldLine = false;        // the outbox's line was on screen in this showing
-    std::optional<QString> m_waitingLine; // a line handed over that waits behind a held line's failure
+    bool m_showedHeldLine = false; // the outbox's oldest line was on screen in this showing
     bool m_ended = false;
     bool m_syncQueued = false;
 };

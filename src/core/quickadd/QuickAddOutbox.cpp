@@ -31,7 +31,8 @@ QJsonObject toJson(const QuickAddOutbox::Held& held) {
 }
 
 // A line as a former run left it: never being sent any more, with its failure, or, when the run ended
-// before its answer, the interruption. None when the file does not read as one.
+// before its answer, the interruption; a line that was waiting its turn waits on. None when the entry
+// does not read as one.
 std::optional<QuickAddOutbox::Held> fromJson(const QJsonObject& json) {
     const QJsonValue text = json.value(u"text");
     const QJsonValue eventId = json.value(u"eventId");
@@ -54,8 +55,27 @@ std::optional<QuickAddOutbox::Held> fromJson(const QJsonObject& json) {
     held.line.destinationID = json.value(u"destination").toString();
     held.ids = {eventId.toString(), requestId.toString()};
     const QJsonValue failure = json.value(u"failure");
-    held.failure = failure.isString() ? failure.toString() : QuickAddOutbox::interrupted;
+    if (failure.isString())
+        held.failure = failure.toString();
+    else if (json.value(u"sending").toBool(true))
+        held.failure = QuickAddOutbox::interrupted;
     return held;
+}
+
+// The lines of a file, oldest first: a list of them, or the one line an earlier release kept. None when
+// any of them does not read as a line.
+std::optional<QList<QuickAddOutbox::Held>> linesFromJson(const QJsonObject& json) {
+    const QJsonArray entries = json.contains(u"lines") ? json.value(u"lines").toArray() : QJsonArray{json};
+    if (entries.isEmpty())
+        return std::nullopt;
+    QList<QuickAddOutbox::Held> lines;
+    for (const QJsonValue& entry : entries) {
+        const std::optional<QuickAddOutbox::Held> held = fromJson(entry.toObject());
+        if (!held)
+            return std::nullopt;
+        lines << *held;
+    }
+    return lines;
 }
 
 } // namespace
@@ -86,10 +106,13 @@ void QuickAddOutbox::restore() {
     }
     QJsonParseError parse;
     const QJsonDocument document = QJsonDocument::fromJson(*bytes, &parse);
-    if (parse.error == QJsonParseError::NoError && document.isObject())
-        m_held = fromJson(document.object());
-    if (m_held)
+    const std::optional<QList<Held>> lines = parse.error == QJsonParseError::NoError && document.isObject()
+                                                 ? linesFromJson(document.object())
+                                                 : std::nullopt;
+    if (lines) {
+        m_lines = *lines;
         return;
+    }
     const QString aside = PrivateFile::keepAside(m_file);
     DebugLog::log([&] {
         return aside.isEmpty()
@@ -101,41 +124,48 @@ void QuickAddOutbox::restore() {
 void QuickAddOutbox::save() {
     if (m_file.isEmpty())
         return;
-    if (!m_held) {
+    if (m_lines.isEmpty()) {
         QFile::remove(m_file);
         return;
     }
-    const QString error = PrivateFile::write(m_file, QJsonDocument(toJson(*m_held)).toJson());
+    QJsonArray lines;
+    for (const Held& held : std::as_const(m_lines))
+        lines.append(toJson(held));
+    const QString error =
+        PrivateFile::write(m_file, QJsonDocument(QJsonObject{{QStringLiteral("lines"), lines}}).toJson());
     if (!error.isEmpty())
         DebugLog::log([&] { return m_file + QStringLiteral(" not saved: ") + error; });
 }
 
 void QuickAddOutbox::send(const Line& line, const Send& send) {
+    const Held* oldest = held();
     const GoogleAPI::InsertIds ids =
-        m_held && m_held->line == line ? m_held->ids : GoogleAPI::InsertIds::fresh();
+        oldest && oldest->line == line ? oldest->ids : GoogleAPI::InsertIds::fresh();
     const quint64 number = ++m_sends;
-    m_held = Held{line, ids, true, std::nullopt, false};
+    if (m_lines.isEmpty())
+        m_lines << Held();
+    m_lines.first() = Held{line, ids, true, std::nullopt};
     // On disk before it goes out: a quit from here on finds it on the next start.
     save();
     QPointer self(this);
     Renewed renewed = [self, number](const GoogleAPI::InsertIds& fresh) {
-        if (!self || number != self->m_sends || !self->m_held)
+        if (!self || number != self->m_sends || self->m_lines.isEmpty())
             return;
-        self->m_held->ids = fresh;
+        self->m_lines.first().ids = fresh;
         self->save();
     };
     QCoro::Task<CalEvent> call = send(ids, std::move(renewed));
     Tasks::startDetached(follow(number, std::move(call)), QStringLiteral("Sending a meeting"));
 }
 
-void QuickAddOutbox::showFailure() {
-    if (m_held && m_held->failure)
-        m_held->failureShown = true;
+void QuickAddOutbox::add(const Line& line) {
+    m_lines << Held{line, GoogleAPI::InsertIds::fresh(), false, std::nullopt};
+    save();
 }
 
 void QuickAddOutbox::drop() {
-    if (m_held && !m_held->sending) {
-        m_held.reset();
+    if (!m_lines.isEmpty() && !m_lines.first().sending) {
+        m_lines.removeFirst();
         save();
     }
 }
@@ -155,16 +185,16 @@ QCoro::Task<> QuickAddOutbox::follow(quint64 send, QCoro::Task<CalEvent> call) {
     } catch (const std::exception& error) {
         failure = QString::fromUtf8(error.what());
     }
-    if (!self || send != m_sends || !m_held)
+    if (!self || send != m_sends || m_lines.isEmpty())
         co_return;
     if (succeeded) {
-        m_held.reset();
+        m_lines.removeFirst();
     } else {
-        m_held->sending = false;
-        m_held->failure = failure;
+        m_lines.first().sending = false;
+        m_lines.first().failure = failure;
     }
     // A cancelled send (its agenda went away) stays on disk as it was: the next start offers it again.
     if (!cancelled)
         save();
-    emit answered();
+    emit answered(succeeded);
 }

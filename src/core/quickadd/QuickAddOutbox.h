@@ -12,16 +12,17 @@
 #include <functional>
 #include <optional>
 
-// The meeting quick add sent to Google last, with the line that made it, for as long as its success
-// is not known. The line outlives the showing that sent it, and the app: closing quick add while the
-// meeting is being sent (or after the send failed) brings the line back in the next showing, and
-// quitting keeps it in a private file until the send is known to have succeeded, so that it comes
-// back after the next start. Sending the same line again goes out under the same insert ids, so that
-// a send whose answer was lost and its retry store one meeting between them.
+// The meeting lines quick add was handed and Google has not taken yet, oldest first: the one sent
+// last, for as long as its success is not known, and the lines handed in (by a link) while it was
+// being sent or held after a failure, waiting their turn. The lines outlive the showing that took
+// them, and the app: closing quick add while the meeting is being sent (or after the send failed)
+// brings the oldest line back in the next showing, and quitting keeps them all in a private file
+// until each is known to be on Google or let go of, so that they come back after the next start.
+// Sending the same line again goes out under the same insert ids, so that a send whose answer was
+// lost and its retry store one meeting between them.
 //
-// One per agenda, shared by every showing (QuickAddEnv::outbox()). It holds one line: quick add sends
-// no other while it is being sent, and a line whose failure the user was shown gives way to the next
-// one sent.
+// One per agenda, shared by every showing (QuickAddEnv::outbox()). Quick add shows the oldest line and
+// sends only that one; the next one comes up when it is on Google or the user let go of it.
 class QuickAddOutbox : public QObject {
     Q_OBJECT
 
@@ -40,7 +41,6 @@ public:
         GoogleAPI::InsertIds ids;
         bool sending = false;
         std::optional<QString> failure; // the last send's error, once it has failed
-        bool failureShown = false;      // a showing has shown that error with the line
     };
     // Told of new ids a send goes out under from then on (Google held something else under the old).
     using Renewed = std::function<void(const GoogleAPI::InsertIds&)>;
@@ -50,24 +50,27 @@ public:
     // The failure a line comes back with when the app ended before its send was answered.
     static const QString interrupted;
 
-    // Keeps the held line in `file` (none: in memory only), 0600 and replaced atomically, and takes up
-    // the line an earlier run left there, ready to be sent again.
+    // Keeps the lines in `file` (none: in memory only), 0600 and replaced atomically, and takes up
+    // the lines an earlier run left there, ready to be sent again.
     explicit QuickAddOutbox(QString file = QString(), QObject* parent = nullptr);
 
-    const std::optional<Held>& held() const { return m_held; }
-    // Sends the line through `send` and holds it until answered (answered() follows): under the held
-    // line's ids when it is the same line, else under new ones.
+    // Oldest first.
+    const QList<Held>& lines() const { return m_lines; }
+    // The oldest line, the one quick add shows; none when no line is kept.
+    const Held* held() const { return m_lines.isEmpty() ? nullptr : &m_lines.first(); }
+    // Sends the line through `send` in place of the oldest one (as the oldest when none is kept), and
+    // holds it until answered (answered() follows): under the oldest line's ids when it is the same
+    // line, else under new ones. Only while the oldest line is not being sent.
     void send(const Line& line, const Send& send);
-    // The held line's failure is on screen with it.
-    void showFailure();
-    // The user let go of the held line after its answer (changed or cleared it); nothing while it is
-    // being sent.
+    // A line handed in while others are kept: it waits behind them.
+    void add(const Line& line);
+    // The user let go of the oldest line (changed or cleared it); nothing while it is being sent.
     void drop();
 
 signals:
-    // The held line's send has ended: after a success nothing is held any more, else held() carries
+    // The oldest line's send has ended. Taken: it is on Google and no longer kept. Else held() carries
     // the failure (none when the send was cancelled).
-    void answered();
+    void answered(bool taken);
 
 private:
     QCoro::Task<> follow(quint64 send, QCoro::Task<CalEvent> call);
@@ -75,6 +78,6 @@ private:
     void save();
 
     QString m_file;
-    std::optional<Held> m_held;
+    QList<Held> m_lines;
     quint64 m_sends = 0; // sends begun, to know the held one's answer from an older one's
 };

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -26,8 +27,9 @@ public:
 
     // Quick add (or the editor) is shown in the expanded panel.
     virtual bool isQuickAddShown() const = 0;
-    // A line for quick add to take over; empty when there is none.
-    virtual QString prefill() const = 0;
+    // The lines handed over for quick add to take, oldest first; several when links came faster than
+    // quick add could take them.
+    virtual QStringList prefill() const = 0;
     // Empties the prefill once quick add has taken it.
     virtual void clearPrefill() = 0;
     // The event to edit; none for a new event.

@@ -40,8 +40,8 @@ public:
     QCoro::Task<bool> connectGoogle() override;
     void setDefaultMeetingTarget(const QString& target) override;
     void setDefaultCalendarID(const QString& id) override;
-    // The store's own, made on first use: a showing's binding comes and goes with it, the line stays.
-    // It is kept in the file quickadd-line.json of the app's state folder (in memory only for the
+    // The store's own, made on first use: a showing's binding comes and goes with it, the lines stay.
+    // They are kept in the file quickadd-line.json of the app's state folder (in memory only for the
     // developer snapshots).
     QuickAddOutbox& outbox() override;
 

@@ -157,9 +157,10 @@ public:
     IdInUse();
 };
 
-// POSTs a new event into the calendar; `body` carries the event's own "id". When Google answers 409
-// (that id exists), the stored event is read: when it is live and the one sent (the same title and the
-// same start), an earlier try was stored although its answer was lost, and the stored event is this
+// POSTs a new event into the calendar; `body` carries the event's own "id", and the insert adds a
+// private extended property holding that id. When Google answers 409 (that id exists), the stored
+// event is read: when it is live and carries the property, an earlier try was stored although its
+// answer was lost, and the stored event, as the user may have renamed or moved it since, is this
 // insert's result. Otherwise throws IdInUse. Write errors as for send; the read's as for get.
 QCoro::Task<QJsonObject> insertEvent(QString calendarID, Query query, QJsonObject body, QString token);
 

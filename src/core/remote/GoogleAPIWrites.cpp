@@ -47,20 +47,28 @@ std::optional<QJsonArray> mergedAttendees(const QJsonValue& existingValue, const
     return merged;
 }
 
-// The instant or day a "start" object names, for comparing: the same moment written with another
-// offset is the same start.
-std::optional<QString> startKey(const QJsonObject& start) {
-    if (const std::optional<QDateTime> instant = Rfc3339::parse(start.value(u"dateTime").toString()))
-        return instant->toUTC().toString(Qt::ISODateWithMs);
-    const QJsonValue day = start.value(u"date");
-    return day.isString() ? std::optional(QStringLiteral("day ") + day.toString()) : std::nullopt;
+// The private property that marks an event as the one a client inserted under its own id. Users
+// never see or edit it, so it tells the insert's event from another one under that id whatever its
+// title and time have become since.
+const QString insertMarkKey = QStringLiteral("vorrindelInsertId");
+
+QString insertMark(const QJsonObject& event) {
+    return event.value(u"extendedProperties")
+        .toObject()
+        .value(u"private")
+        .toObject()
+        .value(insertMarkKey)
+        .toString();
 }
 
-// The stored event is the one an insert sent: the same title and the same start.
-bool sameEvent(const QJsonObject& sent, const QJsonObject& stored) {
-    const std::optional<QString> start = startKey(sent.value(u"start").toObject());
-    return start && start == startKey(stored.value(u"start").toObject()) &&
-           sent.value(u"summary").toString() == stored.value(u"summary").toString();
+// The body with the mark added beside any private properties it carries.
+QJsonObject marked(QJsonObject body, const QString& eventId) {
+    QJsonObject properties = body.value(u"extendedProperties").toObject();
+    QJsonObject own = properties.value(u"private").toObject();
+    own.insert(insertMarkKey, eventId);
+    properties.insert(QStringLiteral("private"), own);
+    body.insert(QStringLiteral("extendedProperties"), properties);
+    return body;
 }
 
 } // namespace
@@ -125,6 +133,8 @@ QCoro::Task<QJsonObject> insertEvent(QString calendarID, Query query, QJsonObjec
     const QString method = QStringLiteral("POST");
     const QString eventId = body.value(u"id").toString();
     const QString path = eventsPath(calendarID);
+    if (!eventId.isEmpty())
+        body = marked(std::move(body), eventId);
     try {
         co_return co_await send(method, path, query, body, token);
     } catch (const GoogleError& error) {
@@ -143,7 +153,7 @@ QCoro::Task<QJsonObject> insertEvent(QString calendarID, Query query, QJsonObjec
             throw;
         gone = true;
     }
-    if (gone || stored.value(u"status").toString() == u"cancelled" || !sameEvent(body, stored))
+    if (gone || stored.value(u"status").toString() == u"cancelled" || insertMark(stored) != eventId)
         throw IdInUse();
     co_return stored;
 }

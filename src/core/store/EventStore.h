@@ -359,9 +359,13 @@ private:
     // `renew`, at once (Google refused the one stored); what the renewal changed is written back by
     // e-mail. A refused renewal marks the account for reconnecting and throws ReconnectNeeded.
     QCoro::Task<QString> googleToken(QString email, bool renew = false);
+    // Google refused the access token `refused` right after its renewal: marks the account for
+    // reconnecting (unless it holds another token by now) and returns the error the user reads.
+    GoogleError signInExpired(const QString& email, const QString& refused);
     // Runs a Google write (or the reads it makes first) with the account's access token. A write
     // Google refuses for its token (401) goes out once more, the same, with a renewed one: a refused
-    // request changed nothing, so the second try can never make a second change.
+    // request changed nothing, so the second try can never make a second change. A renewed token
+    // refused too ends it with signInExpired().
     template <typename T>
     QCoro::Task<T> withGoogleToken(QString email, std::function<QCoro::Task<T>(QString token)> write);
     // The connected, writable account, the calendar and the event id of a Google event.

@@ -46,6 +46,21 @@ bool refusedToken(const std::exception_ptr& failure) {
     }
 }
 
+// Google refused a token it had just given: only signing in again helps. The account is marked for
+// reconnecting, which Settings offers, and the refused token goes, so that the next call renews it
+// (a renewal Google accepts again clears the mark).
+GoogleAccount expiredSignIn(GoogleAccount account) {
+    account.needsReauth = true;
+    account.accessToken.reset();
+    account.expiry.reset();
+    return account;
+}
+
+// What the user reads then: a write's text for a refused token, not Google's own.
+GoogleError expiredSignInError() {
+    return GoogleAPI::friendlyError(401, {});
+}
+
 } // namespace
 
 int EventStore::accountIndex(const GoogleConfig& config, const QString& email) {
@@ -102,11 +117,12 @@ QCoro::Task<> EventStore::refreshGoogle() {
         // The renewed copy; the settings may have changed by the time it comes.
         GoogleAccount account = original;
         std::optional<QString> token;
-        bool renewedOnRefusal = false;
+        bool fresh = false; // the token in hand is one this run renewed
         // A failed renewal leaves the account without a token and, when Google refused the refresh
         // token, marks it for reconnecting; nothing of its events goes.
         const auto take = [&](TokenOutcome outcome) {
             if (outcome.valid) {
+                fresh = outcome.valid->token != account.accessToken;
                 token = std::move(outcome.valid->token);
                 account = std::move(outcome.valid->account);
                 return;
@@ -145,11 +161,20 @@ QCoro::Task<> EventStore::refreshGoogle() {
                 }
                 if (!self)
                     co_return;
-                if (events || renewedOnRefusal || !refusedToken(failure))
+                if (events || !refusedToken(failure))
                     break;
+                if (fresh) {
+                    // Refused right after its renewal: the account's other calendars wait for the
+                    // user to reconnect it.
+                    account = expiredSignIn(account);
+                    token.reset();
+                    failure = nullptr;
+                    const GoogleError expired = expiredSignInError();
+                    failures.add(expired.message(), expired);
+                    break;
+                }
                 // A token refused before its time (revoked, or the clock off): one renewal, then
                 // this calendar again.
-                renewedOnRefusal = true;
                 account.accessToken.reset();
                 account.expiry.reset();
                 QCoro::Task<TokenOutcome> again = tokenOf(*m_google, account, config);
@@ -288,6 +313,17 @@ QCoro::Task<QString> EventStore::googleToken(QString email, bool renew) {
         storeRenewedTokens({{before, marked}});
         throw;
     }
+}
+
+GoogleError EventStore::signInExpired(const QString& email, const QString& refused) {
+    GoogleConfig config = m_settings.google();
+    const int index = accountIndex(config, email);
+    // An account signed in anew or renewed meanwhile holds another token.
+    if (index >= 0 && config.accounts[index].accessToken == refused) {
+        config.accounts[index] = expiredSignIn(config.accounts[index]);
+        m_settings.setGoogle(config);
+    }
+    return expiredSignInError();
 }
 
 EventStore::GoogleContext EventStore::googleContext(const CalEvent& event) const {

@@ -107,6 +107,9 @@ QCoro::Task<T> EventStore::withGoogleToken(QString email,
                                            std::function<QCoro::Task<T>(QString token)> write) {
     QPointer self(this);
     for (int attempt = 0;; ++attempt) {
+        const GoogleConfig config = m_settings.google();
+        const int index = accountIndex(config, email);
+        const std::optional<QString> stored = index >= 0 ? config.accounts[index].accessToken : std::nullopt;
         QCoro::Task<QString> tokenCall = googleToken(email, attempt > 0);
         const QString token = co_await tokenCall;
         if (!self)
@@ -121,11 +124,14 @@ QCoro::Task<T> EventStore::withGoogleToken(QString email,
                 co_return result;
             }
         } catch (const std::exception& error) {
-            if (attempt > 0 || !SyncRetry::isUnauthorized(error))
+            if (!SyncRetry::isUnauthorized(error))
                 throw;
         }
         if (!self)
             throw CancelledError();
+        // A token renewed for this write and refused all the same is not renewed again.
+        if (attempt > 0 || token != stored)
+            throw signInExpired(email, token);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "platform/FocusBroker.h"
 #include "platform/GlobalClickMonitor.h"
 #include "platform/HotKey.h"
+#include "platform/ScreenSource.h"
 #include "platform/WindowShaper.h"
 
 #include <memory>
@@ -21,6 +22,9 @@ bool available();
 // Qt's own connection to the X server; null where the app does not run on X11.
 xcb_connection_t* qtConnection();
 
+// Qt's screens at the places the server gives them now (RandR monitors), where Qt's own may lag
+// behind.
+std::unique_ptr<ScreenSource> screenSource();
 // XInput 2 raw button presses on the root window; available() is false without XInput 2.1.
 std::unique_ptr<GlobalClickMonitor> clickMonitor();
 // Sets the X input focus directly, so that it works on override-redirect windows and without a

@@ -215,19 +215,28 @@ QString ElidedText::shownText(const QString& text, const QFont& font, qreal widt
 }
 
 QString ElidedText::elidedLine(const QFontMetricsF& metrics, const QString& text, qreal width,
-                               Qt::TextElideMode mode) {
+                               Qt::TextElideMode mode, qreal* shownWidth) {
     const QString whole = TextRules::cutToScreen(text);
+    const auto cut = [&](const QString& from) {
+        QString shown = metrics.elidedText(from, mode, width);
+        if (shownWidth)
+            *shownWidth = metrics.horizontalAdvance(shown);
+        return shown;
+    };
     // Cut at its end, a line is the same whether it is cut from the whole text or from any part of
     // its beginning that is too wide itself: measured from a stretch that grows until it is.
     for (qsizetype length = firstStretch; mode == Qt::ElideRight && length < whole.size(); length *= 2) {
         const QString stretch = whole.first(length);
         if (metrics.horizontalAdvance(stretch) > width)
-            return metrics.elidedText(stretch, mode, width);
+            return cut(stretch);
     }
-    // Whole when it fits (any width, unbounded ones too).
-    if (metrics.horizontalAdvance(whole) <= width)
-        return whole;
-    return metrics.elidedText(whole, mode, width);
+    // Whole when it fits (any width, unbounded ones too), measured once.
+    const qreal wholeWidth = metrics.horizontalAdvance(whole);
+    if (!(wholeWidth <= width))
+        return cut(whole);
+    if (shownWidth)
+        *shownWidth = wholeWidth;
+    return whole;
 }
 
 qreal ElidedText::lineWidth(const QFontMetricsF& metrics, const QString& text) {

@@ -56,9 +56,10 @@ public:
 
     // For views that paint a line of their own: the line as shown at `width`, cut with "…" at its
     // end (or `mode`) when it does not fit, and the width it takes whole. Either measures only what a
-    // screen can show of a text (TextRules::cutToScreen), however long it is.
+    // screen can show of a text (TextRules::cutToScreen), however long it is. `shownWidth`, when
+    // given, is set to the width the line as shown takes.
     static QString elidedLine(const QFontMetricsF& metrics, const QString& text, qreal width,
-                              Qt::TextElideMode mode = Qt::ElideRight);
+                              Qt::TextElideMode mode = Qt::ElideRight, qreal* shownWidth = nullptr);
     static qreal lineWidth(const QFontMetricsF& metrics, const QString& text);
 
 protected:

@@ -320,8 +320,7 @@ void NotchController::togglePinned() {
 void NotchController::openQuickAdd(const QString& prefill) {
     expand(true);
     m_state->update([&] {
-        if (!prefill.isEmpty())
-            m_state->setQuickAddPrefill(prefill);
+        m_state->addQuickAddPrefill(prefill);
         m_state->setSelectedEvent(std::nullopt);
         m_state->setEditingEvent(std::nullopt);
         m_state->setQuickAdd(true);

@@ -27,10 +27,17 @@ void NotchState::setQuickAdd(bool quickAdd) {
     changed(quickAddField);
 }
 
-void NotchState::setQuickAddPrefill(const QString& prefill) {
-    if (m_quickAddPrefill == prefill)
+void NotchState::addQuickAddPrefill(const QString& line) {
+    if (line.isEmpty())
         return;
-    m_quickAddPrefill = prefill;
+    m_quickAddPrefill.append(line);
+    changed(prefillField);
+}
+
+void NotchState::clearQuickAddPrefill() {
+    if (m_quickAddPrefill.isEmpty())
+        return;
+    m_quickAddPrefill.clear();
     changed(prefillField);
 }
 

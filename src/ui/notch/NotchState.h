@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -29,8 +30,7 @@ class NotchState : public QObject {
     Q_PROPERTY(bool expanded READ expanded WRITE setExpanded NOTIFY expandedChanged)
     Q_PROPERTY(bool pinned READ pinned WRITE setPinned NOTIFY pinnedChanged)
     Q_PROPERTY(bool quickAdd READ quickAdd WRITE setQuickAdd NOTIFY quickAddChanged)
-    Q_PROPERTY(
-        QString quickAddPrefill READ quickAddPrefill WRITE setQuickAddPrefill NOTIFY quickAddPrefillChanged)
+    Q_PROPERTY(QStringList quickAddPrefill READ quickAddPrefill NOTIFY quickAddPrefillChanged)
     Q_PROPERTY(std::optional<CalEvent> editingEvent READ editingEvent WRITE setEditingEvent NOTIFY
                    editingEventChanged)
     Q_PROPERTY(std::optional<CalEvent> selectedEvent READ selectedEvent WRITE setSelectedEvent NOTIFY
@@ -51,7 +51,8 @@ public:
     bool expanded() const { return m_expanded; }
     bool pinned() const { return m_pinned; }
     bool quickAdd() const { return m_quickAdd; }
-    const QString& quickAddPrefill() const { return m_quickAddPrefill; }
+    // The lines handed to quick add (by links) that it has not taken yet, oldest first.
+    const QStringList& quickAddPrefill() const { return m_quickAddPrefill; }
     const std::optional<CalEvent>& editingEvent() const { return m_editingEvent; }
     const std::optional<CalEvent>& selectedEvent() const { return m_selectedEvent; }
     const NotchGeometry& geometry() const { return m_geometry; }
@@ -59,7 +60,9 @@ public:
     void setExpanded(bool expanded);
     void setPinned(bool pinned);
     void setQuickAdd(bool quickAdd);
-    void setQuickAddPrefill(const QString& prefill);
+    // Hands quick add one more line; an empty one changes nothing.
+    void addQuickAddPrefill(const QString& line);
+    void clearQuickAddPrefill();
     void setEditingEvent(std::optional<CalEvent> event);
     void setSelectedEvent(std::optional<CalEvent> event);
     void setGeometry(const NotchGeometry& geometry);
@@ -115,7 +118,7 @@ private:
     bool m_expanded = false;
     bool m_pinned = false;
     bool m_quickAdd = false;
-    QString m_quickAddPrefill;
+    QStringList m_quickAddPrefill;
     std::optional<CalEvent> m_editingEvent;
     std::optional<CalEvent> m_selectedEvent;
     NotchGeometry m_geometry;

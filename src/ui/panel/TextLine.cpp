@@ -33,8 +33,8 @@ bool TextLine::set(const QString& text, qreal maxWidth) {
 
 void TextLine::relayout() {
     // Half a pixel of slack: a text that fits to the pixel is not cut for a rounding error.
-    m_shown = ElidedText::elidedLine(m_metrics, m_text, std::max<qreal>(0, m_maxWidth + 0.5));
-    m_width = m_metrics.horizontalAdvance(m_shown);
+    m_shown = ElidedText::elidedLine(m_metrics, m_text, std::max<qreal>(0, m_maxWidth + 0.5), Qt::ElideRight,
+                                     &m_width);
     m_static.setTextFormat(Qt::PlainText);
     m_static.setPerformanceHint(QStaticText::AggressiveCaching);
     m_static.setText(m_shown);

@@ -28,12 +28,12 @@ bool NotchQuickAddPanel::isQuickAddShown() const {
     return m_state.quickAdd();
 }
 
-QString NotchQuickAddPanel::prefill() const {
+QStringList NotchQuickAddPanel::prefill() const {
     return m_state.quickAddPrefill();
 }
 
 void NotchQuickAddPanel::clearPrefill() {
-    m_state.setQuickAddPrefill(QString());
+    m_state.clearQuickAddPrefill();
 }
 
 std::optional<CalEvent> NotchQuickAddPanel::editingEvent() const {

@@ -18,7 +18,7 @@ public:
     explicit NotchQuickAddPanel(NotchState& state, QObject* parent = nullptr);
 
     bool isQuickAddShown() const override;
-    QString prefill() const override;
+    QStringList prefill() const override;
     void clearPrefill() override;
     std::optional<CalEvent> editingEvent() const override;
     void setSelectedEvent(const CalEvent& event) override;

@@ -220,6 +220,10 @@ private slots:
         const auto moved = findOccurrence(calendars, "Floating", "2027-10-30T00:30:00Z");
         QVERIFY(moved &&
                 calendars.update(*moved, {}, {{utc("2027-10-30T08:00:00Z"), utc("2027-10-30T09:00:00Z")}}));
+        // Wholly in the first pass of the repeated hour: both ends are written so that they stay there.
+        const auto early = findOccurrence(calendars, "Overnight", "2027-11-01T01:30:00Z");
+        QVERIFY(early &&
+                calendars.update(*early, {}, {{utc("2027-10-31T00:10:00Z"), utc("2027-10-31T00:50:00Z")}}));
 
         QStringList ours;
         for (const LocalOccurrence& o :
@@ -228,7 +232,8 @@ private slots:
         for (const char* edited : {"2027-03-28 03:30+0200 2027-03-28 04:30+0200 Nightly (renamed)",
                                    "2027-10-31 02:30+0200 2027-10-31 02:00+0100 Overnight (renamed)",
                                    "2027-10-31 02:30+0200 2027-10-31 02:00+0100 Floating (renamed)",
-                                   "2027-10-30 10:00+0200 2027-10-30 11:00+0200 Floating"})
+                                   "2027-10-30 10:00+0200 2027-10-30 11:00+0200 Floating",
+                                   "2027-10-31 02:10+0200 2027-10-31 02:50+0200 Overnight"})
             QVERIFY2(ours.contains(QLatin1String(edited)), edited);
         QStringList theirs;
         for (const QStringList& range :

@@ -173,8 +173,8 @@ class FakePanel : public QuickAddPanel {
 
 public:
     bool isQuickAddShown() const override { return shown; }
-    QString prefill() const override { return line; }
-    void clearPrefill() override { set(line, QString()); }
+    QStringList prefill() const override { return lines; }
+    void clearPrefill() override { set(lines, QStringList()); }
     std::optional<CalEvent> editingEvent() const override { return editing; }
     void setSelectedEvent(const CalEvent& event) override { set(selected, std::optional(event)); }
     void closeQuickAdd(bool) override {
@@ -191,7 +191,7 @@ public:
     bool pressEscape() { return escape && escape(); }
     void openQuickAdd(const QString& prefill) {
         if (!prefill.isEmpty())
-            set(line, prefill);
+            set(lines, lines + QStringList{prefill});
         set(selected, std::optional<CalEvent>());
         set(editing, std::optional<CalEvent>());
         set(shown, true);
@@ -207,7 +207,7 @@ public:
     }
 
     bool shown = false;
-    QString line;
+    QStringList lines;
     std::optional<CalEvent> editing;
     std::optional<CalEvent> selected;
     int closes = 0;

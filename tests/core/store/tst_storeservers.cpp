@@ -23,6 +23,7 @@ const QString ada = ServedWorld::ada;
 const QString team = QStringLiteral("team@group.example.org");
 const QString rateLimit = QStringLiteral("Google is rate-limiting — try again in a moment");
 const QString reconnect = ada + " needs to be reconnected (token expired or revoked)";
+const QString expired = QStringLiteral("Google sign-in expired — reconnect in Settings");
 
 // Ada's team calendar beside her own, an event in each today, and a page in Notion's Roadmap.
 struct World : ServedWorld {
@@ -151,26 +152,33 @@ private Q_SLOTS:
     }
 
     // Google refuses the stored access token before its time: the token is renewed once for the whole
-    // account, and the listing or the write goes out again. A refused renewal marks the account for
-    // reconnecting and changes nothing.
+    // account, and the listing or the write goes out again. A refused renewal, or a renewed token
+    // refused too, marks the account for reconnecting and changes nothing.
     void aRefusedTokenIsRenewedOnce_data() {
         QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("refusals");       // of the renewed tokens too
+        QTest::addColumn<int>("renewals");       // token requests
         QTest::addColumn<QString>("error");      // none if empty
         QTest::addColumn<QStringList>("titles"); // listed afterwards
         const QStringList kept{"Planning", "Standup"};
-        QTest::newRow("renewed") << "sync" << QString() << QStringList{"Planning", "Review", "Standup"};
-        QTest::newRow("renewal refused") << "sync" << reconnect << kept;
-        // The renewed token is refused too, and Bob's beside it: each is renewed once a sync.
-        QTest::newRow("renewed tokens refused too, two syncs") << "two syncs" << ada + ": Invalid" << kept;
-        QTest::newRow("insert") << "insert" << QString()
+        QTest::newRow("renewed") << "sync" << 0 << 1 << QString()
+                                 << QStringList{"Planning", "Review", "Standup"};
+        QTest::newRow("renewal refused") << "sync" << 0 << 1 << reconnect << kept;
+        // Bob's beside Ada's: each is renewed once a sync.
+        QTest::newRow("renewed tokens refused too, two syncs") << "two syncs" << 100 << 4 << expired << kept;
+        QTest::newRow("insert") << "insert" << 0 << 1 << QString()
                                 << QStringList{"Planning", "Review", "Standup", "Sync"};
-        QTest::newRow("insert, renewal refused") << "insert" << reconnect << kept;
-        QTest::newRow("update") << "update" << QString()
+        QTest::newRow("insert, renewal refused") << "insert" << 0 << 1 << reconnect << kept;
+        QTest::newRow("update") << "update" << 0 << 1 << QString()
                                 << QStringList{"Planning", "Review", "Standup moved"};
-        QTest::newRow("delete") << "delete" << QString() << QStringList{"Planning", "Review"};
+        QTest::newRow("update, renewed token refused too")
+            << "update" << 2 << 1 << expired << QStringList{"Planning", "Review", "Standup"};
+        QTest::newRow("delete") << "delete" << 0 << 1 << QString() << QStringList{"Planning", "Review"};
     }
     void aRefusedTokenIsRenewedOnce() {
         QFETCH(QString, action);
+        QFETCH(int, refusals);
+        QFETCH(int, renewals);
         QFETCH(QString, error);
         QFETCH(QStringList, titles);
         const bool revoked = error == reconnect;
@@ -183,11 +191,11 @@ private Q_SLOTS:
         w.google.expireAccessTokens(ada);
         if (revoked)
             w.google.revokeRefreshToken(w.h.stored(ada).refreshToken);
-        if (action == "two syncs")
+        if (refusals > 0)
             w.google.server().scriptNext("GET", "/calendar/v3/calendars/",
-                                         FakeGoogle::errorReply(401, "authError", "Invalid"), 100);
+                                         FakeGoogle::errorReply(401, "authError", "Invalid"), refusals);
         w.addEvent(ada, "Review", "16:00");
-        const qsizetype renewals = World::count(w.google, "POST", QStringLiteral("/token"));
+        const qsizetype before = World::count(w.google, "POST", QStringLiteral("/token"));
         const CalEvent standup = w.h.googleEvent("Standup");
         FakePanel panel;
         Showing showing(store, panel);
@@ -208,12 +216,11 @@ private Q_SLOTS:
                 w.refreshGoogle();
             shown = store.googleError().value_or(QString());
         }
-        QCOMPARE(World::count(w.google, "POST", QStringLiteral("/token")),
-                 renewals + (action == "two syncs" ? 4 : 1));
+        QCOMPARE(World::count(w.google, "POST", QStringLiteral("/token")), before + renewals);
         const GoogleAccount stored = w.h.stored(ada);
-        QCOMPARE(stored.needsReauth, revoked);
+        QCOMPARE(stored.needsReauth, revoked || error == expired);
         QCOMPARE(shown, error);
-        if (!revoked)
+        if (!stored.needsReauth)
             QCOMPARE(w.google.accountOf(stored.accessToken.value_or(QString())), std::optional<QString>(ada));
         if (!action.contains("sync"))
             w.refreshGoogle(); // to list what the write left
@@ -312,15 +319,19 @@ private Q_SLOTS:
     }
 
     // Google stores the meeting but the answer is lost. Sent again from quick add, the same line goes
-    // out under the same ids and Google ends up with one meeting (and one invitation).
+    // out under the same ids and Google ends up with one meeting (and one invitation), also when the
+    // user renamed the stored meeting on the web meanwhile.
     void aMeetingStoredButUnansweredIsStoredOnce_data() {
         QTest::addColumn<HttpReply>("lost");
-        QTest::newRow("server error after storing")
-            << FakeGoogle::errorReply(500, "backendError", "Backend Error");
-        QTest::newRow("connection dropped") << HttpReply::closeWithoutReply();
+        QTest::addColumn<QString>("title"); // on the web before the line goes out again
+        const HttpReply serverError = FakeGoogle::errorReply(500, "backendError", "Backend Error");
+        QTest::newRow("server error after storing") << serverError << "Sync";
+        QTest::newRow("connection dropped") << HttpReply::closeWithoutReply() << "Sync";
+        QTest::newRow("server error, renamed on the web") << serverError << "Sync with Bob";
     }
     void aMeetingStoredButUnansweredIsStoredOnce() {
         QFETCH(HttpReply, lost);
+        QFETCH(QString, title);
         World w;
         TestableStore& store = w.h.start();
         QVERIFY(w.synced());
@@ -332,6 +343,8 @@ private Q_SLOTS:
         QVERIFY_SOON(!showing.model.state().busy);
         if (showing.model.isOpen()) { // Qt may itself send a dropped request again
             QVERIFY(showing.model.view().error);
+            const QJsonObject sent = w.google.server().requests("POST", u"/calendar/v3/calendars/")[0].json();
+            w.google.editEvent(ada, sent.value("id").toString(), {{"summary", title}});
             showing.model.add();
             QVERIFY_SOON(!showing.model.isOpen());
         }
@@ -343,14 +356,11 @@ private Q_SLOTS:
             return insert.json().value("conferenceData")["createRequest"]["requestId"].toString();
         };
         QCOMPARE(requestId(inserts[1]), requestId(inserts[0]));
-        int stored = 0;
-        for (const QJsonObject& event : w.google.storedEvents(ada))
-            stored += event.value("summary") == QJsonValue("Sync");
-        QCOMPARE(stored, 1);
-        QCOMPARE(StoreHarness::titles(store.googleEvents()).count(QStringLiteral("Sync")), 1);
+        QCOMPARE(w.google.storedEvents(ada).size(), 2); // Standup and the meeting
+        QCOMPARE(StoreHarness::titles(store.googleEvents()).count(title), 1);
         QCOMPARE(store.toast(), std::optional<QString>("Invites sent · Google Meet added"));
         QVERIFY(w.synced()); // the refresh the meeting started reads it back
-        QCOMPARE(StoreHarness::titles(store.googleEvents()).count(QStringLiteral("Sync")), 1);
+        QCOMPARE(StoreHarness::titles(store.googleEvents()).count(title), 1);
     }
 
     // A sync hangs on a reply that never comes, and Google holds back its answer to a meeting, which
@@ -381,7 +391,7 @@ private Q_SLOTS:
         QCOMPARE(second.model.view().primaryTitle, QStringLiteral("Sending…"));
         second.model.cancel();
         second.model.back();
-        QVERIFY(panel.pressEscape() && panel.shown && panel.line == link);
+        QVERIFY(panel.pressEscape() && panel.shown && second.env.outbox().lines().size() == 2);
 
         w.google.server().release();
         QVERIFY_SOON(second.model.state().text == link);
@@ -403,13 +413,88 @@ private Q_SLOTS:
         QCOMPARE(w.googleTitles(), QStringList({"Lunch", "Planning", "Standup", "Sync"}));
     }
 
+    // Lines handed in by links while a meeting is being sent, or after its send failed, wait their turn
+    // behind it: sending what quick add shows until nothing is left puts each on Google once, also after
+    // a Cancel or a restart. The first meeting is stored but never answered.
+    void everyWaitingLineGoesOnce_data() {
+        QTest::addColumn<int>("links");
+        QTest::addColumn<bool>("deadline"); // the first send fails at its deadline
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<bool>("together"); // the links come in one turn of the event loop
+        QTest::newRow("two links during the send") << 2 << true << "" << false;
+        QTest::newRow("two links at once during the send") << 2 << true << "" << true;
+        QTest::newRow("a failure, then Cancel") << 1 << true << "cancel" << false;
+        QTest::newRow("two links, the app ended during the send") << 2 << false << "restart" << false;
+        QTest::newRow("a failure, then a restart") << 1 << true << "restart" << false;
+    }
+    void everyWaitingLineGoesOnce() {
+        QFETCH(int, links);
+        QFETCH(bool, deadline);
+        QFETCH(QString, then);
+        QFETCH(bool, together);
+        const QStringList lines{meetingLine, "Review with bob@example.org fri 10am",
+                                "Retro with bob@example.org fri 4pm"};
+        World w;
+        w.h.start();
+        QVERIFY(w.synced());
+        auto panel = std::make_unique<FakePanel>();
+        auto showing = std::make_unique<Showing>(*w.h.store, *panel);
+        showing->model.setText(lines[0]);
+        w.google.setHoldNewEvents(true);
+        if (deadline)
+            w.session.setTimeouts({.googleWrite = 500ms});
+        showing->model.add();
+        for (int link = 1; link <= links; ++link) {
+            panel->openQuickAdd(lines[link]);
+            if (!together)
+                QCoreApplication::processEvents();
+        }
+        QCOMPARE(showing->model.state().text, lines[0]);
+        if (deadline)
+            QVERIFY_SOON(showing->model.view().error);
+        else
+            QVERIFY_SOON(w.google.server().heldCount() == 1);
+        w.session.setTimeouts({});
+        w.google.setHoldNewEvents(false);
+        if (then == "cancel") {
+            showing->model.cancel();
+            showing = std::make_unique<Showing>(*w.h.store, *panel);
+        } else if (then == "restart") {
+            showing.reset();
+            panel = std::make_unique<FakePanel>(); // the app's, gone with it
+            w.h.store.reset();
+            w.google.server().release(); // to a run that has ended
+            w.h.googleSource = GoogleSource::remote();
+            w.h.start();
+            QVERIFY(w.synced());
+            showing = std::make_unique<Showing>(*w.h.store, *panel);
+        }
+
+        for (int line = 0; line <= links; ++line) {
+            QCOMPARE(showing->model.state().text, lines[line]);
+            QCOMPARE(bool(showing->model.view().error), line == 0); // the first failed, or was cut off
+            showing->model.add();
+            QVERIFY_SOON(!showing->model.state().busy);
+        }
+        QVERIFY(!showing->model.isOpen());
+        QStringList stored;
+        for (const QJsonObject& event : w.google.storedEvents(ada))
+            stored << event.value("summary").toString();
+        stored.sort();
+        QCOMPARE(stored, links == 2 ? QStringList({"Retro", "Review", "Standup", "Sync"})
+                                    : QStringList({"Review", "Standup", "Sync"}));
+    }
+
     // The app ends while Google holds back its answer to a stored meeting: started again, quick add
-    // sends the line again as one live meeting, also if deleted meanwhile or its ids are another's.
+    // sends the line again as one live meeting, also if moved or deleted meanwhile or its ids are
+    // another's (even one of the same title: only the insert's mark makes it the line's).
     void aLineSentAgainIsOneLiveEvent_data() {
         QTest::addColumn<QString>("before");
         QTest::newRow("stored, unanswered") << "";
+        QTest::newRow("stored, then moved on the web") << "moved";
         QTest::newRow("stored, then deleted") << "deleted";
         QTest::newRow("another event under its id") << "another";
+        QTest::newRow("another event under its id, the same title at another time") << "another, same title";
     }
     void aLineSentAgainIsOneLiveEvent() {
         QFETCH(QString, before);
@@ -420,12 +505,14 @@ private Q_SLOTS:
         auto showing = std::make_unique<Showing>(*w.h.store, panel);
         showing->model.setText(meetingLine);
         const QString events = "/calendar/v3/calendars/" + ada + "/events";
-        if (before == "another") {
-            const QDateTime start = w.h.at("2026-03-05 15:00"); // the line's, under another title
+        if (before.startsWith("another")) {
+            const bool sameTitle = before.endsWith("same title");
+            const QDateTime start = w.h.at(sameTitle ? "2026-03-05 17:00" : "2026-03-05 15:00");
             w.google.server().scriptNext("POST", events, FakeGoogle::errorReply(409, "duplicate", "Exists"));
             w.google.server().scriptNext(
                 "GET", events + "/",
-                HttpReply::json(200, FakeGoogle::timedEvent("other", "Budget", start, start.addSecs(3600))));
+                HttpReply::json(200, FakeGoogle::timedEvent("other", sameTitle ? "Sync" : "Budget", start,
+                                                            start.addSecs(3600))));
         }
         w.google.setHoldNewEvents(true);
         showing->model.add();
@@ -445,6 +532,12 @@ private Q_SLOTS:
         QCOMPARE(showing->model.view().error, std::optional(QuickAddOutbox::interrupted));
         if (before == "deleted") // in the agenda
             QVERIFY(runTask(w.h.store->deleteEvent(w.h.googleEvent("Sync"))).ok());
+        if (before == "moved") {
+            const QDateTime start = w.h.at("2026-03-05 17:00");
+            const QJsonObject moved = FakeGoogle::timedEvent("", "Sync", start, start.addSecs(3600));
+            w.google.editEvent(ada, w.h.googleEvent("Sync").googleEventID.value_or(QString()),
+                               {{"start", moved["start"]}, {"end", moved["end"]}});
+        }
         showing->model.add();
         QVERIFY_SOON(!showing->model.isOpen());
         w.refreshGoogle();

@@ -45,8 +45,14 @@ private Q_SLOTS:
         const QFontMetricsF metrics(font);
         const QString shown = ElidedText::shownText(text, font, width, maxLines);
         QCOMPARE(shown.endsWith(ellipsis), elided);
-        if (maxLines == 1)
+        if (maxLines == 1) {
             QVERIFY2(metrics.horizontalAdvance(shown) <= width + 0.5, qPrintable(shown));
+            // A painted line takes the width it reports, whether it fits whole or is cut.
+            qreal lineWidth = -1;
+            const QString line =
+                ElidedText::elidedLine(metrics, text, width + 0.5, Qt::ElideRight, &lineWidth);
+            QCOMPARE(lineWidth, metrics.horizontalAdvance(line));
+        }
         // The height is that of the lines shown: a long word wraps rather than spilling over.
         const qreal height = ElidedText::textHeight(text, font, width, maxLines);
         QVERIFY2(qAbs(height - lines * metrics.height()) <= lines, qPrintable(QString::number(height)));

@@ -172,13 +172,19 @@ private Q_SLOTS:
         click(cancel);
     }
 
-    // Reconnecting an expired account replaces it and keeps the calendars it had hidden.
+    // Google refuses the token its renewal has just given: the account is marked and the tab offers
+    // Reconnect under the plain text. Reconnecting replaces the account and keeps the calendars it had
+    // hidden.
     void reconnectingAMarkedAccount() {
         GoogleWorld w;
-        w.signedIn(true, {team});
+        w.signedIn(false, {team});
+        w.google.server().scriptNext("GET", "/calendar/v3/calendars/",
+                                     FakeGoogle::errorReply(401, "authError", "Invalid"), 2);
         SettingsView& view = w.open(1);
+        QVERIFY(w.waitFor([&] { return control<QPushButton>(&view, "Reconnect " + ada); }));
+        QVERIFY(stored().accounts.value(0).needsReauth);
+        QVERIFY(shows(&view, "Google sign-in expired — reconnect in Settings"));
         auto* reconnect = control<QPushButton>(&view, "Reconnect " + ada);
-        QVERIFY(reconnect);
         QCOMPARE(reconnect->toolTip(), QStringLiteral("The connection expired — sign in again."));
         click(reconnect);
         QVERIFY(w.waitFor([&] { return !stored().accounts.value(0).needsReauth; }));
