@@ -1,6 +1,6 @@
 // The local calendars over a folder of 10,000 items: the agenda's cold load (in a warm process, and
-// as a fresh process's first), its reload after a sync changed one item, and the "--list-calendars"
-// report beside khal on the same folder.
+// as a fresh process's first, also over 50,000 items), its reload after a sync changed one item, and
+// the "--list-calendars" report beside khal on the same folder.
 #include "TenThousandItems.h"
 #include "core/calendar/LocalCalendars.h"
 #include "core/model/Cal.h"
@@ -41,6 +41,14 @@ LocalCalendars::Options options(const QString& root = Folder::get().root()) {
     return o;
 }
 
+// Context switches of the whole process (every thread), voluntary and not: how often its reading
+// threads waited for one another, or were put aside.
+double processContextSwitches() {
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_nvcsw + usage.ru_nivcsw);
+}
+
 // One cold load of the four loaded weeks: what the agenda waits for at the app's start.
 qsizetype coldLoad(const QString& root = Folder::get().root()) {
     LocalCalendars calendars(options(root));
@@ -51,12 +59,15 @@ void BM_ColdLoad(benchmark::State& state) {
     Folder::get(); // written once, outside the timing
     qsizetype found = 0;
     const double cpuBefore = processCpuMs();
+    const double switchesBefore = processContextSwitches();
     for (auto _ : state)
         found = coldLoad();
     state.counters["occurrences"] = double(found);
     // All threads' processor time per load: the wall time on an idle machine of n cores is about
     // this over n.
     state.counters["cpu_ms_all_threads"] = (processCpuMs() - cpuBefore) / double(state.iterations());
+    state.counters["context_switches"] =
+        (processContextSwitches() - switchesBefore) / double(state.iterations());
 }
 BENCHMARK(BM_ColdLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -71,33 +82,43 @@ int firstLoad(int argc, char** argv) {
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = processCpuMs();
+    const double switchesBefore = processContextSwitches();
     const qsizetype found = coldLoad(QString::fromLocal8Bit(argv[2]));
     const double wallMs = double(wall.nsecsElapsed()) / 1e6;
-    printf("%.3f %.3f %lld\n", wallMs, processCpuMs() - cpuBefore, qlonglong(found));
+    printf("%.3f %.3f %lld %.0f\n", wallMs, processCpuMs() - cpuBefore, qlonglong(found),
+           processContextSwitches() - switchesBefore);
     return ReadingThreads::beforeExit(0, std::chrono::seconds(10));
 }
 
 void BM_ColdLoadFreshProcess(benchmark::State& state) {
-    const QString root = Folder::get().root();
+    const QString root = Folder::get(int(state.range(0))).root();
     double cpuMs = 0;
+    double switches = 0;
     qlonglong found = 0;
     for (auto _ : state) {
         QProcess process;
         process.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kFirstLoad), root});
         process.waitForFinished(-1);
         const QList<QByteArray> figures = process.readAllStandardOutput().trimmed().split(' ');
-        if (process.exitCode() != 0 || figures.size() != 3) {
+        if (process.exitCode() != 0 || figures.size() != 4) {
             state.SkipWithError("the first load in a fresh process failed");
             return;
         }
         state.SetIterationTime(figures[0].toDouble() / 1e3);
         cpuMs += figures[1].toDouble();
         found = figures[2].toLongLong();
+        switches += figures[3].toDouble();
     }
     state.counters["occurrences"] = double(found);
     state.counters["cpu_ms_all_threads"] = cpuMs / double(state.iterations());
+    state.counters["context_switches"] = switches / double(state.iterations());
 }
-BENCHMARK(BM_ColdLoadFreshProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+BENCHMARK(BM_ColdLoadFreshProcess)
+    ->Arg(TenThousandItems::count)
+    ->Arg(5 * TenThousandItems::count)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(10);
 
 void BM_ReloadAfterOneChange(benchmark::State& state) {
     LocalCalendars calendars(options());

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +58,13 @@ inline void stopStalling(const QString& file) {
 inline QStringList opened(const QString& folder) {
     return QString::fromUtf8(TestFiles::read(folder + QStringLiteral("/.stall-opens")))
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// While `refuse` holds, no thread can be made in this process, as past the user's limit on threads.
+inline void refuseThreads(bool refuse) {
+    const auto toggle = reinterpret_cast<void (*)(int)>(dlsym(RTLD_DEFAULT, "stalling_reads_refuse_threads"));
+    QVERIFY(toggle);
+    toggle(refuse);
 }
 
 } // namespace StallingReads

@@ -5,15 +5,21 @@
 // closes it (StallingReads.h); any other control file blocks them for good. Only the open stalls: a
 // stat of the file answers at once, as it does on such mounts.
 //
+// While stalling_reads_refuse_threads(1) holds, no thread can be made (pthread_create fails with
+// EAGAIN), as past the user's limit on threads.
+//
 // Plain C calls only, no sanitizer: the shim is loaded before everything else.
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include <atomic>
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,9 +85,23 @@ int openChecked(int folder, const char* path, int flags, mode_t mode) {
     return realOpenAt()(folder, path, flags, mode);
 }
 
+std::atomic<bool> threadsRefused{false};
+
 } // namespace
 
 extern "C" {
+
+void stalling_reads_refuse_threads(int refuse) {
+    threadsRefused = refuse != 0;
+}
+
+int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*run)(void*), void* argument) {
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const Create real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    if (threadsRefused)
+        return EAGAIN;
+    return real(thread, attributes, run, argument);
+}
 
 int openat(int folder, const char* path, int flags, ...) {
     va_list args;

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
@@ -132,6 +133,9 @@ std::optional<Line> decode(const QByteArray& text) {
     return line;
 }
 
+// Versions of the lists, of every journal.
+std::atomic<quint64> listVersions{0};
+
 } // namespace
 
 struct ItemJournal::Private {
@@ -140,6 +144,8 @@ struct ItemJournal::Private {
 
     mutable std::mutex listMutex;
     QHash<QString, Line> lines; // by path
+    // Of `lines`, changed with it: never the same for two lists, of this journal or another.
+    std::atomic<quint64> version{0};
 
     int inflightFd = -1;
     SlotRecord* records = nullptr;
@@ -178,6 +184,7 @@ struct ItemJournal::Private {
         {
             const std::lock_guard lock(listMutex);
             lines = std::move(onDisk);
+            version.store(++listVersions, std::memory_order_release);
         }
         if (lockFd >= 0)
             ::close(lockFd); // releases the lock
@@ -323,7 +330,13 @@ ItemJournal::ItemJournal(const QString& folder, std::chrono::milliseconds timeLi
         return;
     }
     installCrashHandler();
-    d->watchdog = std::thread([this] { d->watch(); });
+    try {
+        d->watchdog = std::thread([this] { d->watch(); });
+    } catch (const std::system_error&) {
+        // Past the user's limit on threads: the items are read without their time watched, rather
+        // than the app ending.
+        DebugLog::log([] { return QStringLiteral("calendar: no thread to watch the items' reading"); });
+    }
 }
 
 ItemJournal::~ItemJournal() {
@@ -356,9 +369,20 @@ QString ItemJournal::skipReason(const QString& path, const FileStamp& stamp) con
 }
 
 std::optional<ItemJournal::Entry> ItemJournal::skipping(const QString& path) const {
-    const std::lock_guard lock(d->listMutex);
-    const auto it = d->lines.constFind(path);
-    if (it == d->lines.constEnd() || it->kind != "skip")
+    // Asked by every reading thread for every item: each looks in a copy of its own, taken again
+    // only once the list has changed, rather than all taking the lock.
+    struct Copy {
+        quint64 version = 0;
+        QHash<QString, Line> lines;
+    };
+    thread_local Copy copy;
+    if (copy.version != d->version.load(std::memory_order_acquire)) {
+        const std::lock_guard lock(d->listMutex);
+        copy.lines = d->lines;
+        copy.version = d->version.load(std::memory_order_relaxed);
+    }
+    const auto it = copy.lines.constFind(path);
+    if (it == copy.lines.constEnd() || it->kind != "skip")
         return std::nullopt;
     return it->entry;
 }

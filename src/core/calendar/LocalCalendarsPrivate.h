@@ -63,10 +63,10 @@ struct ItemCache : std::enable_shared_from_this<ItemCache> {
     // Parsed items by folder, then file name.
     QHash<QString, QHash<QString, CachedItem>> folders;
     std::atomic<int> parseCount{0};
-    std::mutex openingMutex; // guards `opening`
-    // Items whose file is being opened and read, with how many reads are at it. A read stuck on a
-    // dead mount stays here for good: reading such an item again would only strand another thread.
-    QHash<QString, int> opening;
+    // Items whose file a query or a refresh gave up on before it answered, each with the flag its
+    // read sets once it does; under `mutex`. A read stuck on a dead mount stays here for good:
+    // reading such an item again would only strand another thread.
+    QHash<QString, std::shared_ptr<const std::atomic<bool>>> hanging;
 
     // The cached entry of the item at that path, when it was read at that stamp.
     std::optional<CachedItem> cached(const QString& path, const FileStamp& stamp);

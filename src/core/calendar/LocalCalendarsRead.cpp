@@ -153,16 +153,18 @@ std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const
         }
     }
     bool missing = false;
+    std::optional<ItemFile::Contents> contents;
     {
-        const std::lock_guard lock(openingMutex);
-        ++opening[path];
-    }
-    std::optional<ItemFile::Contents> contents =
-        ItemFile::readAt(folder, fileName, &entry.problem, &entry.stamp, &missing);
-    {
-        const std::lock_guard lock(openingMutex);
-        if (--opening[path] == 0)
-            opening.remove(path);
+        // Past as many files that hang, the others are not opened: given up on as not answering, but
+        // not known to hang themselves, so not noted in the journal.
+        const ReadingThreads::FileCall call;
+        if (!call.admitted()) {
+            entry.stamp = ItemFile::stampAt(folder, fileName).value_or(FileStamp{});
+            entry.problem = skippedSince(ItemJournal::notAnsweringReason());
+            logSkipped(path, entry.problem);
+            return entry;
+        }
+        contents = ItemFile::readAt(folder, fileName, &entry.problem, &entry.stamp, &missing);
     }
     if (answered)
         answered->store(true, std::memory_order_relaxed);
@@ -289,6 +291,8 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
         // By work item: its file answered (or it needed no reading), so that one given up on was
         // stuck in its parsing or expansion rather than on the file system.
         std::unique_ptr<std::atomic<bool>[]> answered;
+        // By work item: it began (one given up on before is not read at all).
+        std::unique_ptr<std::atomic<bool>[]> begun;
     };
     const std::shared_ptr<ItemCache> self = shared_from_this();
     const auto scan = std::make_shared<Scan>();
@@ -317,7 +321,9 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
             scan->work.emplace_back(i, j);
     }
     scan->answered = std::make_unique<std::atomic<bool>[]>(scan->work.size());
+    scan->begun = std::make_unique<std::atomic<bool>[]>(scan->work.size());
     auto readOne = [self, scan, from, to](qsizetype n) {
+        scan->begun[size_t(n)].store(true, std::memory_order_relaxed);
         const auto [i, j] = scan->work[size_t(n)];
         Folder& f = scan->folders[i];
         const QByteArray& name = f.open->names()[j];
@@ -388,6 +394,10 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
         for (qsizetype k = 0; k < givenUp.size(); ++k) {
             const auto [i, j] = scan->work[size_t(givenUp[k])];
             const QString fileName = QFile::decodeName(folderList[i].open->names()[j]);
+            const std::atomic<bool>& answered = scan->answered[size_t(givenUp[k])];
+            if (scan->begun[size_t(givenUp[k])].load() && !answered.load(std::memory_order_relaxed))
+                hanging.insert(folderList[i].calendar.path + QLatin1Char('/') + fileName,
+                               std::shared_ptr<const std::atomic<bool>>(scan, &answered));
             folders[folderList[i].calendar.path].insert(
                 fileName, keptOver(before[i], fileName, std::move(stuck[size_t(k)])));
         }
@@ -430,31 +440,32 @@ int ItemCache::readUnanswered(const QList<LocalCalendar>& calendars) {
         std::vector<QString> paths;
         std::vector<std::optional<CachedItem>> read;
         std::unique_ptr<std::atomic<bool>[]> answered;
+        std::unique_ptr<std::atomic<bool>[]> begun;
     };
     const auto retry = std::make_shared<Retry>();
     {
         const std::lock_guard lock(mutex);
+        hanging.removeIf([](const auto& it) { return it.value()->load(std::memory_order_relaxed); });
         for (const LocalCalendar& calendar : calendars) {
             const QHash<QString, CachedItem> folder = folders.value(calendar.path);
             for (auto it = folder.constBegin(); it != folder.constEnd(); ++it) {
-                if (unanswered(*it))
-                    retry->paths.push_back(calendar.path + QLatin1Char('/') + it.key());
+                const QString path = calendar.path + QLatin1Char('/') + it.key();
+                // An earlier read still waiting on the file system would only be joined by another.
+                if (unanswered(*it) && !hanging.contains(path))
+                    retry->paths.push_back(path);
             }
         }
-    }
-    {
-        // An earlier read still waiting on the file system would only be joined by another.
-        const std::lock_guard lock(openingMutex);
-        std::erase_if(retry->paths, [&](const QString& path) { return opening.contains(path); });
     }
     const qsizetype count = qsizetype(retry->paths.size());
     if (count == 0)
         return 0;
     retry->read.resize(size_t(count));
     retry->answered = std::make_unique<std::atomic<bool>[]>(size_t(count));
+    retry->begun = std::make_unique<std::atomic<bool>[]>(size_t(count));
     const QList<qsizetype> stuck = ReadingThreads::parallelForWithin(
         count, 1, itemTimeLimit,
         [self = shared_from_this(), retry](qsizetype n) {
+            retry->begun[size_t(n)].store(true);
             retry->read[size_t(n)] =
                 self->read(retry->paths[size_t(n)], AT_FDCWD, {}, true, &retry->answered[size_t(n)]);
         },
@@ -465,13 +476,18 @@ int ItemCache::readUnanswered(const QList<LocalCalendar>& calendars) {
         if (stuck.contains(n)) {
             // Still not answering, it stays as it was; one that answered and then got stuck in its
             // parsing is skipped for that from now on.
-            if (retry->answered[size_t(n)].load(std::memory_order_relaxed))
+            const std::atomic<bool>& fileAnswered = retry->answered[size_t(n)];
+            if (fileAnswered.load(std::memory_order_relaxed)) {
                 keep(path, stuckEntry(path, ItemFile::stamp(path), true));
+            } else if (retry->begun[size_t(n)].load()) {
+                const std::lock_guard lock(mutex);
+                hanging.insert(path, std::shared_ptr<const std::atomic<bool>>(retry, &fileAnswered));
+            }
             continue;
         }
         if (std::optional<CachedItem>& entry = retry->read[size_t(n)]) {
+            answered += !unanswered(*entry);
             keep(path, std::move(*entry));
-            ++answered;
         }
     }
     DebugLog::log([&] {

@@ -41,12 +41,20 @@ std::optional<Target> locate(const ItemCache& items, const LocalOccurrence& occu
     const QString path = items.itemPath(splitIdentifier(occurrence.eventIdentifier).relativePath);
     if (path.isEmpty())
         return std::nullopt;
+    auto notAnswering = [path] {
+        return ItemTimeoutError(QStringLiteral("%1 didn’t answer in time, so it was left as it was.")
+                                    .arg(QFileInfo(path).fileName()));
+    };
     // Only the read is waited for within the limit: once the write has begun, it runs to its end.
     std::optional<std::optional<ItemFile::Contents>> read =
-        ReadingThreads::runWithin(items.itemTimeLimit, [path] { return ItemFile::read(path); });
+        ReadingThreads::runWithin(items.itemTimeLimit, [path, notAnswering] {
+            const ReadingThreads::FileCall call;
+            if (!call.admitted())
+                throw notAnswering();
+            return ItemFile::read(path);
+        });
     if (!read)
-        throw ItemTimeoutError(QStringLiteral("%1 didn’t answer in time, so it was left as it was.")
-                                   .arg(QFileInfo(path).fileName()));
+        throw notAnswering();
     std::optional<ItemFile::Contents>& contents = *read;
     if (!contents)
         return std::nullopt;

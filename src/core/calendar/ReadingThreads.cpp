@@ -11,14 +11,16 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 namespace {
 
-// A plain pool: threads made on demand up to one per core, each waiting for the next piece of work.
-// Its threads are detached and never waited for, so a thread stuck inside a library call cannot
-// hold up the app's exit.
+// A plain pool: threads made on demand up to one per core, each waiting for the next piece of work,
+// and as many more as wait for others or are stuck (see lend() and stick()); a thread beyond that
+// ends once its work is done. Its threads are detached and never waited for, so a thread stuck
+// inside a library call cannot hold up the app's exit.
 class Pool {
 public:
     explicit Pool(int size)
@@ -26,16 +28,24 @@ public:
 
     int size() const { return m_size; }
 
-    void start(std::function<void()> work) {
+    // False when the work wanted a thread more and none could be made (the user's limit on threads
+    // was reached): it then waits for one of those there are.
+    bool start(std::function<void()> work) {
         const std::lock_guard lock(m_mutex);
         m_queue.push_back(std::move(work));
         // A thread more while the waiting ones cannot take all the work.
-        if (qsizetype(m_queue.size()) > m_idle && m_threads < m_size + m_lent + m_stuck) {
+        if (qsizetype(m_queue.size()) > m_idle && m_threads < cap()) {
+            try {
+                std::thread([this] { serve(); }).detach();
+            } catch (const std::system_error&) {
+                m_wake.notify_one();
+                return false;
+            }
             ++m_threads;
-            std::thread([this] { serve(); }).detach();
         } else {
             m_wake.notify_one();
         }
+        return true;
     }
 
     // Waits until nothing is queued and no thread works, at most `limit`; whether it came to that.
@@ -59,12 +69,16 @@ public:
     void lend(int n) {
         const std::lock_guard lock(m_mutex);
         m_lent += n;
+        if (n < 0)
+            m_wake.notify_all(); // a thread too many ends
     }
     // Threads whose work others took over, as it may never end (or -n that came back): the pool
     // may have as many threads more.
     void stick(int n) {
         const std::lock_guard lock(m_mutex);
         m_stuck += n;
+        if (n < 0)
+            m_wake.notify_all();
     }
 
     // What the calling thread waits on, when it is one of ours.
@@ -76,34 +90,45 @@ public:
 
 private:
     void serve() {
-        Worker me;
-        t_worker = &me;
-        {
-            const std::lock_guard lock(m_mutex);
-            m_workers.push_back(&me); // for good: the thread never ends
-        }
+        std::unique_lock lock(m_mutex);
+        // Kept for the next thread when this one ends: a caller of parallelForWithin may still look
+        // at it.
+        Worker* me = m_spare.empty() ? new Worker : m_spare.back();
+        if (!m_spare.empty())
+            m_spare.pop_back();
+        t_worker = me;
+        m_workers.push_back(me);
         for (;;) {
-            std::function<void()> work;
-            {
-                std::unique_lock lock(m_mutex);
-                ++m_idle;
-                m_wake.wait(lock, [this] { return !m_queue.empty(); });
-                --m_idle;
-                ++m_working;
-                me.busy = true;
-                work = std::move(m_queue.front());
-                m_queue.pop_front();
+            ++m_idle;
+            m_wake.wait(lock, [this] { return !m_queue.empty() || m_threads > cap(); });
+            --m_idle;
+            // A thread too many, since a stuck one came back or a caller stopped waiting: this one
+            // ends, and leaves the work to the others.
+            if (m_threads > cap()) {
+                --m_threads;
+                std::erase(m_workers, me);
+                m_spare.push_back(me);
+                if (!m_queue.empty())
+                    m_wake.notify_one();
+                return;
             }
+            ++m_working;
+            me->busy = true;
+            std::function<void()> work = std::move(m_queue.front());
+            m_queue.pop_front();
+            lock.unlock();
             work();
             // Whatever the work held goes before the pool counts as idle.
             work = nullptr;
-            const std::lock_guard lock(m_mutex);
+            lock.lock();
             --m_working;
-            me.busy = false;
+            me->busy = false;
             if (idle())
                 m_idleChanged.notify_all();
         }
     }
+
+    int cap() const { return m_size + m_lent + m_stuck; }
 
     bool idle() const { return m_queue.empty() && m_working == 0; }
     // Nothing queued, and every thread that works waits on a file system, which may never answer.
@@ -119,6 +144,7 @@ private:
     std::condition_variable m_idleChanged;
     std::deque<std::function<void()>> m_queue;
     std::vector<Worker*> m_workers;
+    std::vector<Worker*> m_spare; // of threads that ended, never freed
     qsizetype m_idle = 0;
     int m_working = 0;
     int m_threads = 0;
@@ -151,6 +177,13 @@ struct BoundedRun {
         std::atomic<qsizetype> unsettled{0};
         qsizetype seen = -1; // by the caller, since `seenAt`
         std::chrono::steady_clock::time_point seenAt;
+        bool unstaffed = false; // by the caller: no thread could be made for it
+
+        // Whether it runs the call's indexes, or will.
+        bool live() const {
+            const qsizetype i = index.load();
+            return i >= 0 ? !(i & replaced) : (worker.load() != nullptr || !unstaffed);
+        }
     };
 
     BoundedRun(qsizetype count, qsizetype chunk, std::function<void(qsizetype)> body)
@@ -185,6 +218,17 @@ struct BoundedRun {
                 return true;
         }
         return false;
+    }
+
+    // Gives up on every index not begun yet, adding it to `givenUp`; by the caller.
+    void giveUpWaiting(QList<qsizetype>& indexes) {
+        for (qsizetype i = 0; i < count; ++i) {
+            quint8 expected = waiting;
+            if (states[i].compare_exchange_strong(expected, givenUp)) {
+                indexes.append(i);
+                settled.fetch_add(1);
+            }
+        }
     }
 
     void settle(qsizetype n) {
@@ -241,6 +285,26 @@ MayStall::MayStall() {
 MayStall::~MayStall() {
     if (Pool::Worker* worker = Pool::worker())
         worker->onFilesystem.fetch_sub(1, std::memory_order_relaxed);
+}
+
+int stallBound() {
+    static const int bound = std::max(8, 2 * count());
+    return bound;
+}
+
+namespace {
+std::atomic<int> fileCalls{0}; // under way, admitted or not
+} // namespace
+
+FileCall::FileCall()
+    : m_admitted(fileCalls.fetch_add(1, std::memory_order_relaxed) < stallBound()) {
+    if (!m_admitted)
+        fileCalls.fetch_sub(1, std::memory_order_relaxed);
+}
+
+FileCall::~FileCall() {
+    if (m_admitted)
+        fileCalls.fetch_sub(1, std::memory_order_relaxed);
 }
 
 bool waitIdle(std::chrono::milliseconds limit) {
@@ -306,9 +370,11 @@ QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono
         pool().lend(1);
     const MayStall waiting;
     std::unique_lock lock(run->mutex);
+    bool threadsShort = false; // a helper had no thread of its own
     auto addHelper = [&] {
         BoundedRun::Helper& helper = run->helpers.emplace_back();
-        pool().start([run, &helper] { run->work(helper); });
+        helper.unstaffed = !pool().start([run, &helper] { run->work(helper); });
+        threadsShort = threadsShort || helper.unstaffed;
     };
     const qsizetype chunks = (count + run->chunk - 1) / run->chunk;
     for (qsizetype h = 0; h < std::min<qsizetype>(chunks, pool().size()); ++h)
@@ -364,6 +430,10 @@ QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono
             pool().stick(int(replacements));
         for (qsizetype h = 0; h < replacements; ++h)
             addHelper();
+        // Without a thread to run them, what has not begun is given up on rather than waited for.
+        if (threadsShort && std::none_of(run->helpers.begin(), run->helpers.end(),
+                                         [](const BoundedRun::Helper& helper) { return helper.live(); }))
+            run->giveUpWaiting(givenUp);
     }
     lock.unlock();
     if (lend)

@@ -65,6 +65,27 @@ public:
     MayStall& operator=(const MayStall&) = delete;
 };
 
+// How many calls that may hang on a file system for good (see FileCall) are under way at most at
+// once: however many files hang, no more threads than that wait on them.
+int stallBound();
+
+// One call that may hang on a file system for good: the open and the reading of an item, which a hung
+// network mount or a cloud folder still fetching it may never answer (also a MayStall). It is made
+// only when admitted(): while stallBound() such calls are under way (as many hung files), it is not,
+// and its item is given up on as not answering at once, without a thread of its own.
+class FileCall {
+public:
+    FileCall();
+    ~FileCall();
+    FileCall(const FileCall&) = delete;
+    FileCall& operator=(const FileCall&) = delete;
+    bool admitted() const { return m_admitted; }
+
+private:
+    MayStall m_mayStall;
+    bool m_admitted;
+};
+
 // Runs `body` for every index in [0, count), `chunk` indexes at a time, on the calling thread and on
 // the reading threads that are free; returns when every index has run.
 void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsizetype)>& body);
@@ -75,9 +96,11 @@ void parallelFor(qsizetype count, qsizetype chunk, const std::function<void(qsiz
 // returns the indexes given up on, in no order, once every other index has run. A fresh thread takes
 // the place of each stuck one, and at once of one that the caller finds waiting on a file system
 // (MayStall) at two looks in a row on the same index: the indexes behind it go on meanwhile, and
-// any number that hang do so side by side, each given up on one limit after it began. `body`, and
-// all it touches, must outlive the call: it may still run for those indexes afterwards. `clock`
-// times the indexes (tests drive it); the steady clock when empty.
+// any number that hang do so side by side, each given up on one limit after it began. When no
+// thread can be made for that (the user's limit on threads) and none of the call's is left, the
+// indexes not yet begun are given up on at once. `body`, and all it touches, must outlive the call:
+// it may still run for those indexes afterwards. `clock` times the indexes (tests drive it); the
+// steady clock when empty.
 using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
 QList<qsizetype> parallelForWithin(qsizetype count, qsizetype chunk, std::chrono::milliseconds limit,
                                    std::function<void(qsizetype)> body, const SteadyClock& clock = {});

@@ -3,12 +3,14 @@
 #include "support/StoppedClock.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
 
 #include <atomic>
 #include <future>
+#include <latch>
 #include <semaphore>
 #include <thread>
 
@@ -17,6 +19,11 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto stuckExit = "--exit-past-a-stalled-read";
+
+// The threads of this process.
+int threadsNow() {
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
 
 } // namespace
 
@@ -94,7 +101,8 @@ private Q_SLOTS:
     }
 
     // Indexes that hang on a file system do so side by side, however many and however shared out:
-    // the others run meanwhile, and one limit on all are given up on together.
+    // the others run meanwhile, and one limit on all are given up on together. Once they end, the
+    // threads that took their places leave: the pool is back to its size.
     void hungIndexesAreGivenUpTogether_data() {
         QTest::addColumn<QString>("items"); // h for one that hangs, r for one that reads
         QTest::addColumn<qsizetype>("chunk");
@@ -107,13 +115,19 @@ private Q_SLOTS:
     void hungIndexesAreGivenUpTogether() {
         QFETCH(QString, items);
         QFETCH(qsizetype, chunk);
+        // Every thread of the pool made first: those the call adds are the ones that must leave.
+        std::latch all(ReadingThreads::count());
+        for (int i = 0; i < ReadingThreads::count(); ++i)
+            ReadingThreads::start([&] { all.arrive_and_wait(); });
+        QVERIFY(ReadingThreads::waitIdle(60s));
+        const int threads = threadsNow();
         StoppedClock time;
         std::atomic<int> begun = 0;
         std::counting_semaphore<> release(0);
         auto read = [&](qsizetype i) {
             const ReadingThreads::MayStall onAFileSystem;
             ++begun;
-            if (items[i] == u'h')
+            if (items.at(i) == u'h') // read on several threads: never detached
                 release.acquire();
         };
         auto call = std::async(std::launch::async, [&] {
@@ -131,6 +145,9 @@ private Q_SLOTS:
         for (const qsizetype i : call.get())
             givenUp[i] = u'h';
         QCOMPARE(givenUp, items);
+        release.release(items.count(u'h'));
+        QVERIFY(ReadingThreads::waitIdle(60s));
+        QVERIFY_SOON(threadsNow() <= threads);
     }
 
     // A process that ends while a thread waits on a file system for good does not wait for it,

@@ -145,6 +145,61 @@ private slots:
         QCOMPARE(shown(next), (QStringList{"added.ics", "late.ics"}));
     }
 
+    // However many files hang, no more threads than the bound wait on them: those past it are given
+    // up on without being opened. Nor does a load need a thread it cannot make (past the user's limit
+    // on threads): it goes on without. Either way every file is shown or named as not answering, and
+    // a refresh shows them all once they answer.
+    void manyHungFilesStrandFewThreads_data() {
+        QTest::addColumn<bool>("threadsRefused");
+        QTest::newRow("more hung files than the bound") << false;
+        QTest::newRow("no thread can be made") << true;
+    }
+
+    void manyHungFilesStrandFewThreads() {
+        QFETCH(bool, threadsRefused);
+        CalendarFixture fixture = CalendarFixture::empty();
+        QStringList all;
+        QStringList stalled;
+        for (int i = 0; i < 5 * ReadingThreads::stallBound(); ++i) {
+            const QString name = QStringLiteral("%1.ics").arg(i, 3, 10, QLatin1Char('0'));
+            fixture.writeEvent("Work/" + name,
+                               {"UID:" + name, "DTSTART:20240402T080000Z", "SUMMARY:" + name});
+            all << name;
+            if (i % 5 != 0)
+                stalled << fixture.path("Work/" + name);
+        }
+        StoppedClock time;
+        LocalCalendars::Options options = fixture.options(berlin);
+        options.itemClock = time.clock();
+        const QDateTime from = utc("2024-04-01T00:00:00Z");
+        CalendarStore warm(options); // the pool has a thread before none can be made
+        QCOMPARE(warm.events(from, from.addDays(2), {}).size(), all.size());
+        for (const QString& file : std::as_const(stalled))
+            QVERIFY(StallingReads::stall(file));
+        auto letGo = [&] { // also when a check fails
+            StallingReads::refuseThreads(false);
+            for (const QString& file : std::as_const(stalled))
+                StallingReads::stopStalling(file);
+            return ReadingThreads::waitIdle(60s);
+        };
+        const auto end = qScopeGuard(letGo);
+        CalendarStore store(options);
+        StallingReads::refuseThreads(threadsRefused);
+        const QFuture<QList<CalEvent>> load = store.loadEvents(from, from.addDays(2), {});
+        QVERIFY_SOON((time.ms += options.itemTimeLimit.count() + 1, load.isFinished()));
+        QVERIFY(StallingReads::opened(fixture.path(QStringLiteral("Work"))).size() <=
+                ReadingThreads::stallBound());
+        QStringList named;
+        for (const CalEvent& event : load.result())
+            named << event.title;
+        for (const auto& item : store.backend().skippedItems(store.backend().calendars()))
+            named << item.fileName;
+        QCOMPARE(sorted(named), all);
+        QVERIFY(letGo());
+        QVERIFY(finish(*startTask(store.readUnansweredAgain())));
+        QCOMPARE(store.events(from, from.addDays(2), {}).size(), all.size());
+    }
+
     // The calendar report of the app: stalled items, wherever they sit (one in the middle of a
     // calendar, one in each share of the work at the same time, one found behind them), are left
     // behind and the others counted; the report ends and the app exits while their threads are still

@@ -42,6 +42,7 @@ TestableStore& StoreHarness::start(bool remote) {
     LocalCalendars::Options calendars;
     calendars.root = root;
     calendars.access = access;
+    calendars.journal = journal;
     environment.calendar = std::make_unique<CalendarStore>(calendars);
     environment.clock = clock.clock();
     environment.timers = clock.timers();

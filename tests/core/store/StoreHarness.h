@@ -113,6 +113,8 @@ public:
     std::unique_ptr<NotionSource> notionSource;
     // Forces the calendar store's access state; the folder decides when unset.
     std::optional<CalendarAccess> access;
+    // The folder of the journal of skipped calendar items; none when empty.
+    QString journal;
     std::unique_ptr<TestableStore> store;
     QString root;       // the local calendar folder, not watched: tests reload through the store
     QString collection; // its one collection, "Work"

@@ -1,4 +1,6 @@
 #include "StoreHarness.h"
+#include "core/calendar/ItemFile.h"
+#include "core/calendar/ItemJournal.h"
 #include "core/calendar/ReadingThreads.h"
 #include "support/Patience.h"
 #include "support/TestEvents.h"
@@ -254,6 +256,20 @@ private Q_SLOTS:
         h.settings->setGoogle(oneAccount());
         h.settle();
         QCOMPARE(h.reloads(), before + 1);
+    }
+
+    // The user's Refresh reads again a file skipped for not answering in time, and shows it.
+    void aRefreshReadsAgainAFileThatDidNotAnswer() {
+        StoreHarness h;
+        h.writeLocalEvent("late", "Late", h.at("2026-03-04 11:00"), h.at("2026-03-04 11:30"));
+        h.journal = h.home.path() + QStringLiteral("/journal");
+        const QString file = h.collection + QStringLiteral("/late.ics");
+        ItemJournal::open(h.journal, ItemJournal::defaultTimeLimit)
+            ->skip(file, *ItemFile::stamp(file), ItemJournal::notAnsweringReason());
+        TestableStore& store = h.start();
+        QCOMPARE(h.titlesOn("2026-03-04"), QStringList{});
+        QCoro::waitFor(store.refreshAll());
+        QCOMPARE_SOON(h.titlesOn("2026-03-04"), QStringList{"Late"});
     }
 
     // The week on show and what every source loads: the viewed week with the week before and the two
