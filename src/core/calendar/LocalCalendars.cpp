@@ -180,6 +180,7 @@ void LocalCalendars::setZone(const QTimeZone& zone) {
     fresh->zone = zone;
     fresh->zones = old.zones;
     fresh->journal = old.journal;
+    fresh->fileCalls = old.fileCalls;
     fresh->beforeReading = old.beforeReading;
     fresh->budgetSteps = old.budgetSteps;
     fresh->budgetTime = old.budgetTime;

@@ -67,6 +67,16 @@ struct ItemCache : std::enable_shared_from_this<ItemCache> {
     // read sets once it does; under `mutex`. A read stuck on a dead mount stays here for good:
     // reading such an item again would only strand another thread.
     QHash<QString, std::shared_ptr<const std::atomic<bool>>> hanging;
+    // By folder, the calls under way on its files (ReadingThreads::FileCall). Shared with the next
+    // cache, after a change of zone: reads stuck on a dead mount stay counted.
+    struct FileCalls {
+        std::mutex mutex;
+        QHash<QString, std::shared_ptr<std::atomic<int>>> byFolder;
+    };
+    std::shared_ptr<FileCalls> fileCalls = std::make_shared<FileCalls>();
+    // The count of calls under way on the files of `folder`; its own small lock, taken once a folder
+    // by a load, and once a file by a refresh or a write.
+    std::shared_ptr<std::atomic<int>> callsIn(const QString& folder) const;
 
     // The cached entry of the item at that path, when it was read at that stamp.
     std::optional<CachedItem> cached(const QString& path, const FileStamp& stamp);
@@ -81,8 +91,10 @@ struct ItemCache : std::enable_shared_from_this<ItemCache> {
     // `folder` by `name` when given. Absent when there is no such file (any more). With `again`, an
     // item the journal skips for not answering in time is read all the same, and no longer skipped
     // once its file answers. `answered` is set once the file has answered, before the item is parsed.
+    // `calls` counts the calls under way in its folder (callsIn(); looked up when null).
     std::optional<CachedItem> read(const QString& path, int folder = AT_FDCWD, const QByteArray& name = {},
-                                   bool again = false, std::atomic<bool>* answered = nullptr);
+                                   bool again = false, std::atomic<bool>* answered = nullptr,
+                                   std::atomic<int>* calls = nullptr);
     // The same on a reading thread, waited for at most the item time limit; throws ItemTimeoutError
     // past it. Only for a cache held by a shared pointer.
     std::optional<CachedItem> readWithin(const QString& path);

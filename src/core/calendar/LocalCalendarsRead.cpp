@@ -133,8 +133,16 @@ std::shared_ptr<const ParsedItem> ItemCache::parse(const QByteArray& bytes, cons
     return item;
 }
 
+std::shared_ptr<std::atomic<int>> ItemCache::callsIn(const QString& folder) const {
+    const std::lock_guard lock(fileCalls->mutex);
+    std::shared_ptr<std::atomic<int>>& calls = fileCalls->byFolder[folder];
+    if (!calls)
+        calls = std::make_shared<std::atomic<int>>(0);
+    return calls;
+}
+
 std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const QByteArray& name, bool again,
-                                          std::atomic<bool>* answered) {
+                                          std::atomic<bool>* answered, std::atomic<int>* calls) {
     CachedItem entry{{}, nullptr, {}, {}, {}, {}};
     const QByteArray fileName = name.isEmpty() ? QFile::encodeName(path) : name;
     // An item the journal skips is not opened again until its file changes: opening it is what may
@@ -155,9 +163,10 @@ std::optional<CachedItem> ItemCache::read(const QString& path, int folder, const
     bool missing = false;
     std::optional<ItemFile::Contents> contents;
     {
-        // Past as many files that hang, the others are not opened: given up on as not answering, but
-        // not known to hang themselves, so not noted in the journal.
-        const ReadingThreads::FileCall call;
+        // Past as many files of its folder that hang, the others there are not opened: given up on as
+        // not answering, but not known to hang themselves, so not noted in the journal.
+        const std::shared_ptr<std::atomic<int>> looked = calls ? nullptr : callsIn(QFileInfo(path).path());
+        const ReadingThreads::FileCall call(calls ? *calls : *looked);
         if (!call.admitted()) {
             entry.stamp = ItemFile::stampAt(folder, fileName).value_or(FileStamp{});
             entry.problem = skippedSince(ItemJournal::notAnsweringReason());
@@ -282,7 +291,8 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
         std::vector<QString> fileNames; // empty: the item is gone
         std::vector<CachedItem> fresh;
         std::vector<QList<LocalOccurrence>> found;
-        std::vector<char> givenUp; // the query went on without it: its slots above are not ours
+        std::vector<char> givenUp;               // the query went on without it: its slots above are not ours
+        std::shared_ptr<std::atomic<int>> calls; // the calls under way on its files
     };
     // Shared with the reading threads: an item that is stuck still writes here when it ends.
     struct Scan {
@@ -305,6 +315,8 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
             folderList[size_t(i)].known = folders.value(calendars[i].path);
         }
     }
+    for (Folder& folder : folderList)
+        folder.calls = callsIn(folder.calendar.path);
     // The listings first, folder by folder; then every item, whatever its folder, on every thread:
     // one large calendar is as quick to scan as many small ones.
     ReadingThreads::parallelFor(qsizetype(folderList.size()), 1, [&](qsizetype i) {
@@ -355,7 +367,8 @@ QList<LocalOccurrence> ItemCache::query(const QDateTime& from, const QDateTime& 
         if (entry)
             scan->answered[size_t(n)].store(true, std::memory_order_relaxed);
         else
-            entry = self->read(path, f.open->descriptor(), name, false, &scan->answered[size_t(n)]);
+            entry = self->read(path, f.open->descriptor(), name, false, &scan->answered[size_t(n)],
+                               f.calls.get());
         if (!entry)
             return;
         f.fresh[size_t(j)] =

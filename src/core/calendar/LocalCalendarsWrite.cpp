@@ -46,9 +46,9 @@ std::optional<Target> locate(const ItemCache& items, const LocalOccurrence& occu
                                     .arg(QFileInfo(path).fileName()));
     };
     // Only the read is waited for within the limit: once the write has begun, it runs to its end.
-    std::optional<std::optional<ItemFile::Contents>> read =
-        ReadingThreads::runWithin(items.itemTimeLimit, [path, notAnswering] {
-            const ReadingThreads::FileCall call;
+    std::optional<std::optional<ItemFile::Contents>> read = ReadingThreads::runWithin(
+        items.itemTimeLimit, [path, notAnswering, calls = items.callsIn(QFileInfo(path).path())] {
+            const ReadingThreads::FileCall call(*calls);
             if (!call.admitted())
                 throw notAnswering();
             return ItemFile::read(path);

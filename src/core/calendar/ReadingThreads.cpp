@@ -292,19 +292,16 @@ int stallBound() {
     return bound;
 }
 
-namespace {
-std::atomic<int> fileCalls{0}; // under way, admitted or not
-} // namespace
-
-FileCall::FileCall()
-    : m_admitted(fileCalls.fetch_add(1, std::memory_order_relaxed) < stallBound()) {
+FileCall::FileCall(std::atomic<int>& underWay)
+    : m_underWay(underWay)
+    , m_admitted(m_underWay.fetch_add(1, std::memory_order_relaxed) < stallBound()) {
     if (!m_admitted)
-        fileCalls.fetch_sub(1, std::memory_order_relaxed);
+        m_underWay.fetch_sub(1, std::memory_order_relaxed);
 }
 
 FileCall::~FileCall() {
     if (m_admitted)
-        fileCalls.fetch_sub(1, std::memory_order_relaxed);
+        m_underWay.fetch_sub(1, std::memory_order_relaxed);
 }
 
 bool waitIdle(std::chrono::milliseconds limit) {

@@ -5,6 +5,7 @@
 #include <QPromise>
 #include <QtGlobal>
 
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <functional>
@@ -66,16 +67,19 @@ public:
 };
 
 // How many calls that may hang on a file system for good (see FileCall) are under way at most at
-// once: however many files hang, no more threads than that wait on them.
+// once on the files of one folder: however many of its files hang, no more threads than that wait on
+// them. More than the threads that read at once, so that a folder that answers never meets it.
 int stallBound();
 
 // One call that may hang on a file system for good: the open and the reading of an item, which a hung
-// network mount or a cloud folder still fetching it may never answer (also a MayStall). It is made
-// only when admitted(): while stallBound() such calls are under way (as many hung files), it is not,
-// and its item is given up on as not answering at once, without a thread of its own.
+// network mount or a cloud folder still fetching it may never answer (also a MayStall). `underWay`
+// counts the calls under way on the files of its folder, and outlives the call. It is made only when
+// admitted(): while
+// stallBound() calls are under way there (as many hung files), it is not, and its item is given up
+// on as not answering at once, without a thread of its own. The files of other folders are read on.
 class FileCall {
 public:
-    FileCall();
+    explicit FileCall(std::atomic<int>& underWay);
     ~FileCall();
     FileCall(const FileCall&) = delete;
     FileCall& operator=(const FileCall&) = delete;
@@ -83,6 +87,7 @@ public:
 
 private:
     MayStall m_mayStall;
+    std::atomic<int>& m_underWay;
     bool m_admitted;
 };
 

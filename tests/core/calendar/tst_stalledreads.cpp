@@ -145,10 +145,11 @@ private slots:
         QCOMPARE(shown(next), (QStringList{"added.ics", "late.ics"}));
     }
 
-    // However many files hang, no more threads than the bound wait on them: those past it are given
-    // up on without being opened. Nor does a load need a thread it cannot make (past the user's limit
-    // on threads): it goes on without. Either way every file is shown or named as not answering, and
-    // a refresh shows them all once they answer.
+    // However many files of a folder hang, no more threads than the bound wait on them: those past it
+    // are given up on without being opened, and the folders that answer are read all the same. Nor
+    // does a load need a thread it cannot make (past the user's limit on threads): it goes on
+    // without. Either way every file is shown or named as not answering, and a refresh shows them all
+    // once they answer.
     void manyHungFilesStrandFewThreads_data() {
         QTest::addColumn<bool>("threadsRefused");
         QTest::newRow("more hung files than the bound") << false;
@@ -168,6 +169,11 @@ private slots:
             if (i % 5 != 0)
                 stalled << fixture.path("Work/" + name);
         }
+        const QStringList home{"x.ics", "y.ics"}; // a calendar after the hung one, on a disk that answers
+        for (const QString& name : home)
+            fixture.writeEvent("Zuhause/" + name,
+                               {"UID:" + name, "DTSTART:20240402T080000Z", "SUMMARY:" + name});
+        all << home;
         StoppedClock time;
         LocalCalendars::Options options = fixture.options(berlin);
         options.itemClock = time.clock();
@@ -192,6 +198,8 @@ private slots:
         QStringList named;
         for (const CalEvent& event : load.result())
             named << event.title;
+        if (!threadsRefused)
+            QVERIFY(named.contains(home[0]) && named.contains(home[1]));
         for (const auto& item : store.backend().skippedItems(store.backend().calendars()))
             named << item.fileName;
         QCOMPARE(sorted(named), all);
